@@ -1,0 +1,100 @@
+// The histogram engine: ten channels in three colour models, their raw counts,
+// the smoothed display copy and the drawing of that copy.
+// Plain C++: no toolkit types, so the engine runs in tests, tools and benchmarks.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace tonalyx {
+
+// Every channel owns this many bins; only IndLow..IndHigh of each is used.
+inline constexpr int HistBinCount = 3001;
+using THistUNIVERS_index = std::uint16_t; // 0..3000
+using THistValues = std::array<std::uint32_t, HistBinCount>;
+
+struct TOthers {
+    std::int32_t IndLow = 0;          // first bin of the used range
+    std::int32_t IndHigh = 0;         // last bin of the used range
+    std::int32_t SmoothCntFactor = 0; // smoothing passes per unit of smoothing level
+    std::int32_t SmoothCntMin = 0;    // least number of smoothing passes
+    std::uint32_t MaxVal = 0;         // largest count in the used range, at least 1; set by Show
+    std::uint32_t Space = 0;          // declared, unused
+    friend bool operator==(const TOthers&, const TOthers&) = default;
+};
+
+struct TChanData {
+    THistValues Hist{};
+    TOthers Others{};
+    friend bool operator==(const TChanData&, const TChanData&) = default;
+};
+
+// The channels in storage order. TAllChanel's operator[] takes these.
+enum class TChannel : int { RGB, R, G, B, H, S, V, L, A, B_ };
+inline constexpr int ChannelCount = 10;
+inline constexpr std::array<TChannel, ChannelCount> AllChannels = {
+    TChannel::RGB, TChannel::R, TChannel::G, TChannel::B, TChannel::H,
+    TChannel::S,   TChannel::V, TChannel::L, TChannel::A, TChannel::B_};
+
+// The three colour models, each shown on a tab of its own.
+enum class TColorModel : int { RGB, HSV, LAB };
+TColorModel ModelOf(TChannel c);
+const char* ChannelName(TChannel c); // "RGB", "R", ..., "B_"
+
+struct TAllChanel {
+    TChanData RGB, R, G, B, H, S, V, L, A, B_;
+
+    TChanData& operator[](TChannel c);
+    const TChanData& operator[](TChannel c) const;
+    friend bool operator==(const TAllChanel&, const TAllChanel&) = default;
+};
+
+enum TImageType : int { Origin, Origin4Show, Etalon };
+using TData = std::array<TAllChanel, 3>;
+
+struct TSmoothLevel {
+    std::uint8_t RepCnt;
+    const char* Lbl;
+};
+// The smoothing command selects "Medium" when on and "Off" when off.
+inline constexpr std::array<TSmoothLevel, 4> SmoothLevels = {
+    {{0, "Off"}, {1, "Low"}, {3, "Medium"}, {9, "High"}}};
+inline constexpr int SmoothLevelOff = 0;
+inline constexpr int SmoothLevelMedium = 2;
+
+// A read-only 24-bit raster: rows top to bottom, 3 bytes a pixel in the order blue, green, red.
+struct TRasterView {
+    int Width = 0;
+    int Height = 0;
+    const std::uint8_t* Bits = nullptr;
+    std::ptrdiff_t Stride = 0; // bytes from one row to the next
+    const std::uint8_t* Row(int y) const { return Bits + Stride * y; }
+};
+
+class THistSurfaces; // render.h
+
+class THist {
+public:
+    THist(); // gives Data[Origin] the channel parameters; everything else starts at zero
+
+    TData Data{};
+    std::uint8_t SmoothRepeatCnt = 0;
+
+    // Recounts every channel of Data[itype] from the raster.
+    void Calc(TImageType itype, const TRasterView& im);
+    // Copies Data[itypeO] to Data[itype4S], smooths it and limits its peaks. No-op before Calc.
+    void Calc4Show(TImageType itypeO, TImageType itype4S);
+    // Clears the ten targets, then (after a Calc) draws the channels of the visible groups.
+    void Show(TImageType itype, THistSurfaces& surfaces);
+
+    bool IsCalculated() const { return Calculated; }
+
+private:
+    bool Calculated = false;
+};
+
+// The parameters Create gives the Origin set.
+TAllChanel OriginParameters();
+
+} // namespace tonalyx

@@ -1,0 +1,84 @@
+// Drawing the channels as bar charts. The engine draws through two small
+// interfaces, so the window hands it toolkit images and tests hand it plain rasters.
+#pragma once
+
+#include "histogram.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tonalyx {
+
+struct TRgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(const TRgb&, const TRgb&) = default;
+};
+
+// One histogram image control. Its drawing surface is one pixel narrower and
+// one pixel lower than the control; every position is computed from the control's size.
+class THistTarget {
+public:
+    virtual ~THistTarget() = default;
+    virtual int ControlWidth() const = 0;  // Wc
+    virtual int ControlHeight() const = 0; // Hc
+    // Fills the whole surface with the background colour.
+    virtual void Clear() = 0;
+    virtual void SetPen(TRgb colour) = 0;
+    // A pen line from (x, yFrom) to (x, yTo) that does not paint its end point (x, yTo).
+    virtual void VerticalLine(int x, int yFrom, int yTo) = 0;
+};
+
+// The ten targets of the histogram panel and the visibility of the three model tabs.
+class THistSurfaces {
+public:
+    virtual ~THistSurfaces() = default;
+    virtual THistTarget& Target(TChannel c) = 0;
+    virtual bool GroupVisible(TColorModel m) const = 0;
+};
+
+// Bar colours of the ten channels.
+TRgb BarColour(TChannel c);
+
+// Largest count of the used range, at least 1.
+std::uint32_t ChannelMax(const TChanData& ch);
+// The value shown in column x of a control Wc pixels wide.
+Extended BinValueAt(const TChanData& ch, int x, int wc);
+void DrawBar(THistTarget& t, int x, int h);
+void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour);
+
+// A plain in-memory surface, used by tests, the command-line tool and benchmarks.
+class TRasterTarget final : public THistTarget {
+public:
+    TRasterTarget(int controlWidth, int controlHeight, TRgb background);
+    int ControlWidth() const override { return Wc; }
+    int ControlHeight() const override { return Hc; }
+    void Clear() override;
+    void SetPen(TRgb colour) override { Pen = colour; }
+    void VerticalLine(int x, int yFrom, int yTo) override;
+
+    int Width() const { return Wc > 1 ? Wc - 1 : 0; }  // surface width
+    int Height() const { return Hc > 1 ? Hc - 1 : 0; } // surface height
+    TRgb Pixel(int x, int y) const { return Pixels[static_cast<std::size_t>(y * Width() + x)]; }
+    const std::vector<TRgb>& Raster() const { return Pixels; }
+
+private:
+    int Wc, Hc;
+    TRgb Background, Pen;
+    std::vector<TRgb> Pixels;
+};
+
+// Ten raster targets of one size, with switchable group visibility.
+class TRasterSurfaces final : public THistSurfaces {
+public:
+    TRasterSurfaces(int controlWidth, int controlHeight, TRgb background);
+    THistTarget& Target(TChannel c) override;
+    bool GroupVisible(TColorModel m) const override;
+    void SetGroupVisible(TColorModel m, bool visible);
+    const TRasterTarget& Raster(TChannel c) const;
+
+private:
+    std::vector<TRasterTarget> Targets;
+    bool Visible[3] = {true, true, true};
+};
+
+} // namespace tonalyx

@@ -1,0 +1,37 @@
+// Decoding JPEG and Windows BMP files into the 24-bit raster the engine counts.
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace tonalyx {
+
+// Rasters above this many pixels are refused before any pixel memory is allocated.
+inline constexpr std::int64_t MaxDecodePixels = 400'000'000;
+
+// The decoded picture, always QImage::Format_BGR888 (bytes blue, green, red), or the reason it failed.
+struct TDecodeResult {
+    QImage Image;
+    QString Error; // empty on success; a short human reason otherwise
+    bool Ok() const { return Error.isEmpty() && !Image.isNull(); }
+};
+
+// Called on the decoding thread each time rows [firstRow, firstRow + count) of the
+// final picture are complete, in top-to-bottom order, so a caller can count rows while
+// later ones are still being decoded. The rows stay valid in the result image.
+using TRowsReady = std::function<void(const QImage& image, int firstRow, int count)>;
+
+// libjpeg with the fast integer inverse DCT, inter-block smoothing on, and buffered-image
+// decoding of progressive files (only the final output is reported).
+TDecodeResult DecodeJpegFile(const QString& path, const TRowsReady& rowsReady = {});
+TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
+                               const TRowsReady& rowsReady = {});
+
+// Every common BMP variant: 1/4/8/16/24/32 bits, RLE4/RLE8, bit fields, top-down, OS/2 headers.
+TDecodeResult DecodeBmpFile(const QString& path);
+TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size);
+
+} // namespace tonalyx
