@@ -72,7 +72,8 @@ struct TRasterView {
     const std::uint8_t* Row(int y) const { return Bits + Stride * y; }
 };
 
-class THistSurfaces; // render.h
+class THistSurfaces;  // render.h
+struct TPrimaryCounts; // accumulate.h
 
 class THist {
 public:
@@ -83,6 +84,9 @@ public:
 
     // Recounts every channel of Data[itype] from the raster.
     void Calc(TImageType itype, const TRasterView& im);
+    // The same, with the primaries already counted over every pixel of the raster
+    // (by a caller that counted rows while they were being decoded).
+    void CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryCounts& primaries);
     // Copies Data[itypeO] to Data[itype4S], smooths it and limits its peaks. No-op before Calc.
     void Calc4Show(TImageType itypeO, TImageType itype4S);
     // Clears the ten targets, then (after a Calc) draws the channels of the visible groups.

@@ -1,0 +1,228 @@
+#include "accumulate.h"
+
+#include "colour.h"
+
+#include <algorithm>
+#include <future>
+#include <thread>
+#include <vector>
+
+namespace tonalyx {
+
+namespace {
+
+// Rows below which a second thread costs more than it saves.
+constexpr std::int64_t ParallelPixelThreshold = 1 << 20;
+
+bool UseThreads(const TRasterView& im) {
+    return static_cast<std::int64_t>(im.Width) * im.Height >= ParallelPixelThreshold &&
+           std::thread::hardware_concurrency() > 1;
+}
+
+struct TModelTraits {
+    std::int64_t FullCountLimit;
+    int ShareBins;        // bins 0..ShareBins-1 of the first channel give the totals
+    int Bins[3];          // used bins of the three channels
+};
+
+constexpr TModelTraits ModelTraits(TSampledModel m) {
+    return m == TSampledModel::HSV ? TModelTraits{100000, 1437, {1437, 601, 601}}
+                                   : TModelTraits{10000, 601, {601, 511, 511}};
+}
+
+std::uint32_t Sum(const THistValues& h, int bins) {
+    std::uint32_t s = 0; // wraps like the 32-bit counters it adds
+    for (int i = 0; i < bins; ++i)
+        s += h[i];
+    return s;
+}
+
+// The count-weighted mean relative change of each bin's share of all counted pixels.
+bool Converged(const TModelCounts& cur, const TModelCounts& snap, const TModelTraits& t) {
+    const std::uint32_t sc = Sum(cur.First, t.ShareBins);
+    const std::uint32_t sp = Sum(snap.First, t.ShareBins);
+    if (sc == 0 || sp == 0)
+        return false;
+    const Extended ratio = static_cast<Extended>(sp) / sc;
+    const THistValues* curCh[3] = {&cur.First, &cur.Second, &cur.Third};
+    const THistValues* snapCh[3] = {&snap.First, &snap.Second, &snap.Third};
+    for (int ch = 0; ch < 3; ++ch) {
+        Extended d = 0;
+        for (int i = 0; i < t.Bins[ch]; ++i) {
+            const Extended c = (*curCh[ch])[i];
+            const std::uint32_t p = (*snapCh[ch])[i];
+            if (p > 0)
+                d += std::fabs(1 - (c / p) * ratio) * (c / sc);
+            else
+                d += c / sc;
+        }
+        if (d * 100 > 10)
+            return false;
+    }
+    return true;
+}
+
+template <typename Convert>
+void SamplePassWith(TModelCounts& counts, const TRasterView& im, int step, int kind,
+                    Convert convert) {
+    const int h = step / 2;
+    const int firstRow = (kind == 1 || kind == 3) ? h : 0;
+    const int firstCol = (kind == 2 || kind == 3) ? h : 0;
+    for (int y = firstRow; y < im.Height; y += step) {
+        const std::uint8_t* row = im.Row(y);
+        for (int x = firstCol; x < im.Width; x += step) {
+            const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
+            const TModelBins bins = convert(px[2], px[1], px[0]);
+            ++counts.First[bins.a];
+            ++counts.Second[bins.b];
+            ++counts.Third[bins.c];
+        }
+    }
+}
+
+} // namespace
+
+void TPrimaryCounts::AddRows(const TRasterView& im, int firstRow, int rowCount) {
+    // Four interleaved tables per primary keep runs of equal bytes from stalling
+    // on the same counter.
+    std::uint32_t t[4][3][256] = {};
+    const int w = im.Width;
+    for (int y = firstRow; y < firstRow + rowCount; ++y) {
+        const std::uint8_t* p = im.Row(y);
+        int x = 0;
+        for (; x + 4 <= w; x += 4, p += 12) {
+            ++t[0][0][p[2]]; ++t[0][1][p[1]]; ++t[0][2][p[0]];
+            ++t[1][0][p[5]]; ++t[1][1][p[4]]; ++t[1][2][p[3]];
+            ++t[2][0][p[8]]; ++t[2][1][p[7]]; ++t[2][2][p[6]];
+            ++t[3][0][p[11]]; ++t[3][1][p[10]]; ++t[3][2][p[9]];
+        }
+        for (; x < w; ++x, p += 3) {
+            ++t[0][0][p[2]]; ++t[0][1][p[1]]; ++t[0][2][p[0]];
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        R[i] += t[0][0][i] + t[1][0][i] + t[2][0][i] + t[3][0][i];
+        G[i] += t[0][1][i] + t[1][1][i] + t[2][1][i] + t[3][1][i];
+        B[i] += t[0][2][i] + t[1][2][i] + t[2][2][i] + t[3][2][i];
+    }
+}
+
+void TPrimaryCounts::Add(const TPrimaryCounts& o) {
+    for (int i = 0; i < 256; ++i) {
+        R[i] += o.R[i];
+        G[i] += o.G[i];
+        B[i] += o.B[i];
+    }
+}
+
+TPrimaryCounts CountPrimaries(const TRasterView& im) {
+    TPrimaryCounts counts;
+    if (im.Width <= 0 || im.Height <= 0)
+        return counts;
+    if (!UseThreads(im)) {
+        counts.AddRows(im, 0, im.Height);
+        return counts;
+    }
+    const int half = im.Height / 2;
+    auto lower = std::async(std::launch::async, [&im, half] {
+        TPrimaryCounts c;
+        c.AddRows(im, half, im.Height - half);
+        return c;
+    });
+    counts.AddRows(im, 0, half);
+    counts.Add(lower.get());
+    return counts;
+}
+
+std::int64_t FullCountLimit(TSampledModel m) { return ModelTraits(m).FullCountLimit; }
+
+int CoarseLevel(int width, int height) {
+    const double tenth = std::min(width, height) / 10.0;
+    int n = 1;
+    while (n < 11 && static_cast<double>(1 << n) <= tenth)
+        ++n;
+    return n;
+}
+
+void SamplePass(TModelCounts& counts, TSampledModel m, const TRasterView& im, int step, int kind) {
+    if (m == TSampledModel::HSV)
+        SamplePassWith(counts, im, step, kind, HSVBins);
+    else
+        SamplePassWith(counts, im, step, kind, LabBins);
+}
+
+bool HSVConverged(const TModelCounts& current, const TModelCounts& snapshot) {
+    return Converged(current, snapshot, ModelTraits(TSampledModel::HSV));
+}
+
+bool LabConverged(const TModelCounts& current, const TModelCounts& snapshot) {
+    return Converged(current, snapshot, ModelTraits(TSampledModel::Lab));
+}
+
+TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView& im) {
+    TSampleStats stats;
+    if (im.Width <= 0 || im.Height <= 0)
+        return stats;
+    if (static_cast<std::int64_t>(im.Width) * im.Height < FullCountLimit(m)) {
+        SamplePass(counts, m, im, 1, 0);
+        stats.Full = true;
+        return stats;
+    }
+    const int n = CoarseLevel(im.Width, im.Height);
+    stats.CoarseLevel = n;
+    for (int kind = 0; kind < 4; ++kind)
+        SamplePass(counts, m, im, 1 << n, kind);
+    TModelCounts snapshot = counts;
+    for (int k = n - 1; k >= 1; --k) {
+        for (int kind = 1; kind < 4; ++kind)
+            SamplePass(counts, m, im, 1 << k, kind);
+        ++stats.Comparisons;
+        const bool converged = m == TSampledModel::HSV ? HSVConverged(counts, snapshot)
+                                                       : LabConverged(counts, snapshot);
+        if (converged) {
+            stats.ConvergedLevel = k;
+            break;
+        }
+        snapshot = counts;
+    }
+    return stats;
+}
+
+void ClearBins(TAllChanel& set) {
+    for (TChannel c : AllChannels)
+        set[c].Hist.fill(0);
+}
+
+void THist::Calc(TImageType itype, const TRasterView& im) {
+    CalcCounted(itype, im, CountPrimaries(im));
+}
+
+void THist::CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryCounts& primaries) {
+    TAllChanel& set = Data[itype];
+    ClearBins(set);
+    std::copy(primaries.R.begin(), primaries.R.end(), set.R.Hist.begin());
+    std::copy(primaries.G.begin(), primaries.G.end(), set.G.Hist.begin());
+    std::copy(primaries.B.begin(), primaries.B.end(), set.B.Hist.begin());
+    for (int i = 0; i < 256; ++i)
+        set.RGB.Hist[i] = set.R.Hist[i] + set.G.Hist[i] + set.B.Hist[i];
+
+    // The two sampled models touch different channels, so they may run side by side.
+    TModelCounts hsv, lab;
+    if (UseThreads(im)) {
+        auto labDone = std::async(std::launch::async, [&] { AccumModel(lab, TSampledModel::Lab, im); });
+        AccumModel(hsv, TSampledModel::HSV, im);
+        labDone.get();
+    } else {
+        AccumModel(hsv, TSampledModel::HSV, im);
+        AccumModel(lab, TSampledModel::Lab, im);
+    }
+    set.H.Hist = hsv.First;
+    set.S.Hist = hsv.Second;
+    set.V.Hist = hsv.Third;
+    set.L.Hist = lab.First;
+    set.A.Hist = lab.Second;
+    set.B_.Hist = lab.Third;
+    Calculated = true;
+}
+
+} // namespace tonalyx
