@@ -1,0 +1,161 @@
+// Median timings of opening an image: decoding, counting, the display copy and drawing.
+//
+//   bench_engine [IMAGE.jpg] [--runs N]
+//
+// Without an image a 24-megapixel photo-like picture is generated and encoded as JPEG.
+// Every row is also given as a ratio to the decode time of the same run.
+#include "engine/accumulate.h"
+#include "engine/render.h"
+#include "image/image_loader.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace tonalyx;
+
+namespace {
+
+double MedianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        work();
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// Smooth shading with a few objects and sensor noise: histograms spread like a photograph's.
+QImage PhotoLike(int w, int h) {
+    QImage img(w, h, QImage::Format_BGR888);
+    std::mt19937 rng(42);
+    std::normal_distribution<double> noise(0.0, 4.0);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    struct Blob { double x, y, r, cr, cg, cb; };
+    std::vector<Blob> blobs;
+    for (int i = 0; i < 12; ++i)
+        blobs.push_back({u(rng) * w, u(rng) * h, (0.05 + 0.2 * u(rng)) * h, 255 * u(rng),
+                         255 * u(rng), 255 * u(rng)});
+    const auto byte = [](double v) { return static_cast<uchar>(std::clamp(v, 0.0, 255.0)); };
+    for (int y = 0; y < h; ++y) {
+        uchar* p = img.scanLine(y);
+        const double sky = static_cast<double>(y) / h;
+        for (int x = 0; x < w; ++x, p += 3) {
+            double r = 90 + 110 * (1 - sky) + 20 * std::sin(x * 0.002), g = 120 + 80 * (1 - sky),
+                   b = 160 + 70 * (1 - sky);
+            for (const Blob& bl : blobs) {
+                const double dist = std::hypot(x - bl.x, y - bl.y);
+                if (dist < bl.r) {
+                    const double shade = 0.6 + 0.4 * (1 - dist / bl.r);
+                    r = bl.cr * shade;
+                    g = bl.cg * shade;
+                    b = bl.cb * shade;
+                }
+            }
+            p[2] = byte(r + noise(rng));
+            p[1] = byte(g + noise(rng));
+            p[0] = byte(b + noise(rng));
+        }
+    }
+    return img;
+}
+
+bool WriteJpeg(const QImage& img, const QString& path, bool progressive) {
+    FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!f)
+        return false;
+    jpeg_compress_struct c;
+    jpeg_error_mgr e;
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, f);
+    c.image_width = static_cast<JDIMENSION>(img.width());
+    c.image_height = static_cast<JDIMENSION>(img.height());
+    c.input_components = 3;
+    c.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<uchar*>(img.constScanLine(static_cast<int>(c.next_scanline)));
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::fclose(f);
+    return true;
+}
+
+void Row(const char* what, double ms, double decodeMs) {
+    std::printf("| %-34s | %10.3f | %8.3f |\n", what, ms, ms / decodeMs);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    int runs = 5;
+    QString path;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == "--runs" && i + 1 < args.size())
+            runs = std::max(1, args[++i].toInt());
+        else
+            path = args[i];
+    }
+    QTemporaryDir tmp;
+    if (path.isEmpty()) {
+        std::printf("Generating a 6000 x 4000 photo-like JPEG ...\n");
+        path = tmp.filePath("photo-like.jpg");
+        if (!WriteJpeg(PhotoLike(6000, 4000), path, false)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+    }
+
+    TDecodeResult decoded;
+    const double decodeMs = MedianMs(runs, [&] { decoded = DecodeJpegFile(path); });
+    if (!decoded.Ok()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(decoded.Error));
+        return 1;
+    }
+    const TRasterView view = RasterOf(decoded.Image);
+    auto hist = std::make_unique<THist>();
+    std::printf("\n%s: %d x %d, median of %d runs\n\n", qPrintable(QFileInfo(path).fileName()),
+                view.Width, view.Height, runs);
+    std::printf("| %-34s | %10s | %8s |\n", "step", "ms", "/ decode");
+    std::printf("|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(12, '-').c_str(),
+                std::string(10, '-').c_str());
+    Row("decode (JPEG)", decodeMs, decodeMs);
+    Row("decode + primaries while decoding", MedianMs(runs, [&] { DecodeAndCount(path); }), decodeMs);
+    Row("primaries (R, G, B)", MedianMs(runs, [&] { CountPrimaries(view); }), decodeMs);
+    TSampleStats hsvStats, labStats;
+    Row("HSV sampled", MedianMs(runs, [&] { TModelCounts c; hsvStats = AccumModel(c, TSampledModel::HSV, view); }), decodeMs);
+    Row("L*a*b* sampled", MedianMs(runs, [&] { TModelCounts c; labStats = AccumModel(c, TSampledModel::Lab, view); }), decodeMs);
+    Row("Calc", MedianMs(runs, [&] { hist->Calc(Origin, view); }), decodeMs);
+    for (int level : {0, 2, 3}) {
+        hist->SmoothRepeatCnt = SmoothLevels[level].RepCnt;
+        const std::string name = std::string("Calc4Show, smoothing ") + SmoothLevels[level].Lbl;
+        Row(name.c_str(), MedianMs(runs * 20, [&] { hist->Calc4Show(Origin, Origin4Show); }), decodeMs);
+    }
+    TRasterSurfaces surfaces(233, 39, TRgb{240, 240, 240});
+    Row("Show into ten 233 x 39", MedianMs(runs * 20, [&] { hist->Show(Origin4Show, surfaces); }), decodeMs);
+    std::printf("\nHSV: coarse level %d, converged at %d; L*a*b*: coarse level %d, converged at %d\n",
+                hsvStats.CoarseLevel, hsvStats.ConvergedLevel, labStats.CoarseLevel, labStats.ConvergedLevel);
+    return 0;
+}

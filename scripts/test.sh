@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: in the plain build and
+# under AddressSanitizer and UndefinedBehaviorSanitizer; then runs each decoder fuzzer
+# for a bounded time. Ends with one summary line.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh clang-14 libclang-rt-14-dev || exit 1
+
+export QT_QPA_PLATFORM=offscreen
+passed=0
+failed=0
+status=0
+
+run_suite() { # name, build dir, cmake options...
+    local name=$1 dir=$2
+    shift 2
+    echo "== $name"
+    if ! cmake -S . -B "$dir" -G Ninja -DTONALYX_BENCH=OFF "$@" >"$dir.configure.log" 2>&1; then
+        cat "$dir.configure.log"; status=1; failed=$((failed + 1)); return
+    fi
+    if ! cmake --build "$dir"; then
+        status=1; failed=$((failed + 1)); return
+    fi
+    local log="$dir/ctest.log"
+    ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+    local line
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of' "$log" | tail -n 1)
+    if [ -n "$line" ]; then
+        local total f
+        total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+        f=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+        passed=$((passed + total - f))
+        failed=$((failed + f))
+    else
+        failed=$((failed + 1)); status=1
+    fi
+}
+
+mkdir -p build-tests
+run_suite "plain build" build-tests/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite "sanitizer build" build-tests/asan -DCMAKE_BUILD_TYPE=Debug -DTONALYX_SANITIZE=ON
+
+if [ -x tests/fuzz/run-fuzzers.sh ]; then
+    echo "== fuzzers"
+    if tests/fuzz/run-fuzzers.sh build-tests/fuzz "${TONALYX_FUZZ_SECONDS:-20}"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1)); status=1
+    fi
+fi
+
+echo
+echo "$passed passed, $failed failed"
+exit $status
