@@ -8,5 +8,5 @@ scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONALYX_TESTS=OFF >/dev/null
 cmake --build build
 
-image="${1:-resources/samples/meadow.jpg}"
+image="${1:-resources/samples/sample.jpg}"
 ./build/cli/tonalyx-cli counts --display "$image"
