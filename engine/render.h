@@ -3,6 +3,7 @@
 #pragma once
 
 #include "histogram.h"
+#include "rounding.h"
 
 #include <cstdint>
 #include <vector>

@@ -3,6 +3,9 @@
 
 #include "histogram.h"
 
+#include <cstdint>
+#include <optional>
+
 namespace tonalyx {
 
 // Number of smoothing passes of a channel at a smoothing level's RepCnt.
@@ -23,6 +26,9 @@ struct TPeakThreshold {
 };
 // Looks for a count threshold that exactly ten bins of the used range reach.
 TPeakThreshold FindPeakThreshold(const TChanData& ch);
+// The level LimitPeaks cuts the bins First..Last of a threshold search down to,
+// or nothing when the peaks call for no cut. May exceed the 32-bit count range.
+std::optional<std::uint64_t> PeakClipLevel(const TChanData& ch, const TPeakThreshold& pt);
 // Cuts isolated tall peaks down towards the other high bins.
 void LimitPeaks(TChanData& ch);
 
