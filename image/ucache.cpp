@@ -1,0 +1,93 @@
+#include "image/ucache.h"
+
+#include <algorithm>
+#include <utility>
+
+#if defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace tonalyx {
+
+std::uint64_t PhysicalMemoryBytes() {
+#if defined(Q_OS_WIN)
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status))
+        return 0;
+    return status.ullTotalPhys;
+#else
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+#endif
+}
+
+std::int64_t CacheBoundFor(std::uint64_t physicalBytes) {
+    constexpr std::uint64_t MaxBound = std::uint64_t{4} << 30;
+    constexpr std::uint64_t UnknownMemoryBound = std::uint64_t{512} << 20;
+    if (physicalBytes == 0)
+        return static_cast<std::int64_t>(UnknownMemoryBound);
+    return static_cast<std::int64_t>(std::min(physicalBytes / 4, MaxBound));
+}
+
+std::int64_t DefaultCacheBound() {
+    return CacheBoundFor(PhysicalMemoryBytes());
+}
+
+TCache::TCache(std::int64_t maxBytes) : FMaxBytes(std::max<std::int64_t>(maxBytes, 0)) {}
+
+std::int64_t TCache::EntryBytes(const QImage& im) {
+    return static_cast<std::int64_t>(im.sizeInBytes()) +
+           static_cast<std::int64_t>(sizeof(TAllChanel));
+}
+
+void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
+    const QString key = IndexKey(fn);
+    if (FIndex.contains(key))
+        return;
+    const std::int64_t bytes = EntryBytes(im);
+    if (bytes > FMaxBytes)
+        return;
+    // A deep copy: the caller's image may share its pixels or wrap a buffer it reuses.
+    QImage copy = im.copy();
+    if (copy.isNull() != im.isNull())
+        return; // out of memory for the copy: leave the entry out
+    while (!FNames.empty() && FUsedBytes + bytes > FMaxBytes) {
+        FUsedBytes -= FNames.front().Bytes;
+        FIndex.remove(IndexKey(FNames.front().Key));
+        FNames.pop_front();
+    }
+    TItem& item = FNames.emplace_back();
+    item.Key = fn;
+    item.Data.Btm = std::move(copy);
+    item.Data.Hst = hs;
+    item.Bytes = bytes;
+    FIndex.insert(key, std::prev(FNames.end()));
+    FUsedBytes += bytes;
+}
+
+bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs) {
+    const auto found = FIndex.constFind(IndexKey(fn));
+    if (found == FIndex.cend())
+        return false;
+    const TItems::iterator item = found.value();
+    FNames.splice(FNames.end(), FNames, item); // now the most recently used
+    // The cache owns its pixels, so sharing them is safe: a write to im detaches it.
+    im = item->Data.Btm;
+    hs = item->Data.Hst;
+    return true;
+}
+
+bool TCache::Contains(const QString& fn) const {
+    return FIndex.contains(IndexKey(fn));
+}
+
+} // namespace tonalyx

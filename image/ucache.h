@@ -1,0 +1,71 @@
+// The image cache: every image file decoded in this run keeps a copy of its 24-bit
+// bitmap and of its raw histogram record, so that revisiting it neither reads nor
+// decodes nor counts the file again.
+#pragma once
+
+#include "engine/histogram.h"
+
+#include <QHash>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <list>
+
+namespace tonalyx {
+
+struct TCacheData {
+    QImage Btm;      // an independent copy of the bitmap as the engine left it
+    TAllChanel Hst;  // the image's raw (Origin) histogram record
+};
+
+// Installed memory in bytes; 0 when the system does not say.
+std::uint64_t PhysicalMemoryBytes();
+// The cache's default size bound for a machine with `physicalBytes` of memory: a quarter
+// of it, at most 4 GiB (512 MiB when the memory size is unknown).
+std::int64_t CacheBoundFor(std::uint64_t physicalBytes);
+std::int64_t DefaultCacheBound();
+
+// Entries are kept until their bytes would exceed the bound; then the least recently
+// used ones (pushed or popped longest ago) are dropped. A dropped key simply misses
+// and is decoded afresh by the caller. Keys are paths compared case-insensitively,
+// with no other normalisation.
+class TCache {
+public:
+    explicit TCache(std::int64_t maxBytes = DefaultCacheBound());
+    TCache(const TCache&) = delete;
+    TCache& operator=(const TCache&) = delete;
+
+    // Stores a copy of im and hs under fn. A key already held keeps its first entry.
+    // An entry larger than the whole bound is not stored.
+    void Push(const QString& fn, const QImage& im, const TAllChanel& hs);
+    // On a hit fills im and hs from the entry, marks it as just used, and returns true;
+    // on a miss returns false and leaves both untouched.
+    bool Pop(const QString& fn, QImage& im, TAllChanel& hs);
+
+    // Held without touching recency.
+    bool Contains(const QString& fn) const;
+    int Count() const { return static_cast<int>(FNames.size()); }
+    std::int64_t UsedBytes() const { return FUsedBytes; }
+    std::int64_t MaxBytes() const { return FMaxBytes; }
+
+    // What one entry of this image costs against the bound.
+    static std::int64_t EntryBytes(const QImage& im);
+
+private:
+    struct TItem {
+        QString Key;
+        TCacheData Data;
+        std::int64_t Bytes = 0;
+    };
+    using TItems = std::list<TItem>;
+
+    static QString IndexKey(const QString& fn) { return fn.toCaseFolded(); }
+
+    TItems FNames;                          // least recently used first
+    QHash<QString, TItems::iterator> FIndex; // by case-folded key
+    std::int64_t FMaxBytes;
+    std::int64_t FUsedBytes = 0;
+};
+
+} // namespace tonalyx
