@@ -31,7 +31,7 @@ private:
     char16_t FData[N]{};
 };
 
-constexpr TScrambled ScrambledMakerName(u"Quelvane");
+constexpr TScrambled ScrambledMakerName(u"Varnel");
 
 } // namespace
 
