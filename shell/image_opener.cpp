@@ -1,0 +1,116 @@
+#include "shell/image_opener.h"
+
+#include "engine/accumulate.h"
+#include "image/image_loader.h"
+#include "image/ucache.h"
+
+namespace tonalyx {
+
+namespace {
+
+// Shows the wait cursor for its lifetime.
+class TBusy {
+public:
+    explicit TBusy(TOpenerView& view) : FView(view) { FView.SetWaitCursor(true); }
+    ~TBusy() { Done(); }
+    void Done() {
+        if (FActive)
+            FView.SetWaitCursor(false);
+        FActive = false;
+    }
+
+private:
+    TOpenerView& FView;
+    bool FActive = true;
+};
+
+} // namespace
+
+TImageOpener::TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view)
+    : FHist(hist), FFiles(files), FCache(cache), FView(view) {}
+
+void TImageOpener::CountAndShow(const TPrimaryCounts* primaries) {
+    const TRasterView raster = RasterOf(FCurrent);
+    if (primaries)
+        FHist.CalcCounted(Origin, raster, *primaries);
+    else
+        FHist.Calc(Origin, raster);
+    FHist.Calc4Show(Origin, Origin4Show);
+    FView.RedrawHistograms();
+}
+
+void TImageOpener::LoadImageFile(const QString& path) {
+    // A revisit costs no decoding and no counting, only the display steps; it leaves the
+    // command states, the welcome panel and the recent list as they are.
+    QImage cached;
+    if (FCache.Pop(path, cached, FHist.Data[Origin])) {
+        FCurrent = cached;
+        FView.ShowImage(FCurrent);
+        FHist.Calc4Show(Origin, Origin4Show);
+        FView.RedrawHistograms();
+        FFiles.sCurrFile = path;
+        FView.SetAppTitle();
+        FView.ShowImageSize(FCurrent.size());
+        return;
+    }
+    if (!TFiles::IsAcceptedImageName(path)) {
+        FView.Beep();
+        return;
+    }
+
+    TBusy busy(FView);
+    FView.SetImgCtrl(false, true);
+    TLoadedImage loaded = DecodeAndCount(path);
+    if (!loaded.Decoded.Ok()) {
+        FView.Beep();
+        busy.Done();
+        FView.SetImgCtrl(true, false);
+        return;
+    }
+    FCurrent = loaded.Decoded.Image;
+    FView.ShowImage(FCurrent);
+    FFiles.sCurrFile = path;
+    CountAndShow(&loaded.Primaries);
+    FCache.Push(path, FCurrent, FHist.Data[Origin]);
+    busy.Done();
+    FView.SetImgCtrl(true, false);
+    FView.SetAppTitle();
+    FView.ShowImageSize(FCurrent.size());
+    FView.HideWelcome();
+    FView.RememberRecentImage(path);
+}
+
+void TImageOpener::PasteImage(const QImage& clipboardImage) {
+    TBusy busy(FView);
+    FView.SetImgCtrl(false, true);
+    FView.HideWelcome(); // before the attempt, so also when it fails
+
+    const QImage image = clipboardImage.isNull()
+                             ? QImage()
+                             : clipboardImage.convertToFormat(QImage::Format_BGR888);
+    if (image.isNull()) {
+        FView.Beep();
+        busy.Done();
+        // Navigation stays off unless a file (or an earlier paste) is current.
+        FView.SetImgCtrl(true, FFiles.sCurrFile.isEmpty());
+        return;
+    }
+    FCurrent = image;
+    FView.ShowImage(FCurrent);
+    FFiles.sCurrFile.clear();
+    CountAndShow(nullptr);
+    busy.Done();
+    FView.SetImgCtrl(true, true); // a pasted picture has no folder to step through
+    FFiles.sCurrFile = PastedImageName();
+    FView.SetAppTitle();
+    FView.ShowImageSize(FCurrent.size());
+}
+
+void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
+    if (FFiles.GetNeighbor(neighbor))
+        LoadImageFile(FFiles.sCurrFile);
+    else
+        FView.Beep();
+}
+
+} // namespace tonalyx
