@@ -1,0 +1,254 @@
+#include "shell/ribbon_button.h"
+
+#include "shell/ribbon_paint.h"
+#include "shell/ribbon_text.h"
+#include "shell/ribbon_theme.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QShortcutEvent>
+
+#include <algorithm>
+
+namespace tonalyx {
+
+namespace {
+
+// Large buttons: padding around the icon and the caption, and the width beyond which a
+// caption goes on two lines.
+constexpr int LargePad = 4;
+constexpr int LargeGap = 3;
+constexpr int LargeWrapWidth = 60;
+constexpr int LargeMinWidth = 44;
+
+QIcon::Mode IconMode(const QAbstractButton& b) {
+    return b.isEnabled() ? QIcon::Normal : QIcon::Disabled;
+}
+
+QIcon::State IconState(const QAbstractButton& b) {
+    return b.isChecked() ? QIcon::On : QIcon::Off;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TRibbonActionButton
+
+TRibbonActionButton::TRibbonActionButton(QAction* action, const QString& caption,
+                                         const TRibbonStyle* style, QWidget* parent)
+    : QAbstractButton(parent), FAction(action), FCaption(caption), FStyle(style) {
+    Q_ASSERT(action && style);
+    setAttribute(Qt::WA_Hover);
+    // Commands are reached by mouse, mnemonic or shortcut; the keyboard focus stays where
+    // the window put it.
+    setFocusPolicy(Qt::NoFocus);
+    setAccessibleName(RibbonPlainText(caption));
+    connect(action, &QAction::changed, this, &TRibbonActionButton::SyncFromAction);
+    connect(action, &QObject::destroyed, this, [this] { setEnabled(false); });
+    connect(style, &TRibbonStyle::changed, this, qOverload<>(&QWidget::update));
+    connect(this, &QAbstractButton::clicked, this, &TRibbonActionButton::Activate);
+    SyncFromAction();
+}
+
+void TRibbonActionButton::SetShortcutInTip(bool show) {
+    FShortcutInTip = show;
+    SyncFromAction();
+}
+
+void TRibbonActionButton::SetWanted(bool wanted) {
+    FWanted = wanted;
+    SyncFromAction();
+}
+
+const TRibbonThemeColours& TRibbonActionButton::Colours() const {
+    return FStyle->Colours();
+}
+
+void TRibbonActionButton::Activate() {
+    if (FAction)
+        FAction->trigger();
+}
+
+bool TRibbonActionButton::event(QEvent* e) {
+    if (e->type() == QEvent::Shortcut) {
+        // A mnemonic of this button alone clicks it at once (QAbstractButton would click
+        // only after a delay). When several shown buttons mark the same character, each
+        // press of the key takes the focus to the next of them, and Enter or Space clicks
+        // the one with the focus.
+        if (static_cast<QShortcutEvent*>(e)->isAmbiguous())
+            setFocus(Qt::ShortcutFocusReason);
+        else if (isEnabled())
+            click();
+        return true;
+    }
+    return QAbstractButton::event(e);
+}
+
+void TRibbonActionButton::keyPressEvent(QKeyEvent* e) {
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && isEnabled()) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(e);
+}
+
+void TRibbonActionButton::SyncFromAction() {
+    if (!FAction)
+        return;
+    setEnabled(FAction->isEnabled());
+    setCheckable(FAction->isCheckable());
+    setChecked(FAction->isChecked());
+    setToolTip(RibbonToolTip(*FAction, FShortcutInTip));
+    setStatusTip(FAction->statusTip());
+    // Without a parent, showing would make the button a window of its own.
+    if (parentWidget())
+        setVisible(FWanted && FAction->isVisible());
+    updateGeometry();
+    update();
+}
+
+// ---------------------------------------------------------------- TRibbonButton
+
+TRibbonButton::TRibbonButton(QAction* action, const QString& caption, const TRibbonStyle* style,
+                             QWidget* parent)
+    : TRibbonActionButton(action, caption, style, parent) {
+    setText(caption); // registers Alt + the marked character
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QStringList TRibbonButton::CaptionLines() const {
+    return RibbonCaptionLines(Caption(), fontMetrics(), LargeWrapWidth);
+}
+
+QSize TRibbonButton::sizeHint() const {
+    const QFontMetrics fm = fontMetrics();
+    int textWidth = 0;
+    for (const QString& line : CaptionLines())
+        textWidth = std::max(textWidth, fm.horizontalAdvance(RibbonPlainText(line)));
+    const int width = std::max({LargeMinWidth, IconSide + 2 * LargePad, textWidth + 2 * LargePad + 4});
+    // Room for two caption lines on every large button keeps the icons of a group aligned.
+    const int height = LargePad + IconSide + LargeGap + 2 * fm.height() + LargePad;
+    return {width, height};
+}
+
+void TRibbonButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const TRibbonThemeColours& colours = Colours();
+    TRibbonFace face = RibbonFaceOf(*this);
+    if (face == TRibbonFace::Plain && hasFocus())
+        face = TRibbonFace::Hover;
+    PaintRibbonFace(p, rect(), face, colours);
+
+    const QRect iconRect((width() - IconSide) / 2, LargePad, IconSide, IconSide);
+    if (const QAction* action = Action())
+        action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
+
+    p.setPen(isEnabled() ? colours.ButtonText : colours.ButtonDisabledText);
+    const int lineHeight = fontMetrics().height();
+    int top = iconRect.bottom() + 1 + LargeGap;
+    for (const QString& line : CaptionLines()) {
+        p.drawText(QRect(0, top, width(), lineHeight),
+                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, line);
+        top += lineHeight;
+    }
+}
+
+// ---------------------------------------------------------------- TRibbonQuickButton
+
+TRibbonQuickButton::TRibbonQuickButton(QAction* action, const QString& caption,
+                                       const TRibbonStyle* style, QWidget* parent)
+    : TRibbonActionButton(action, caption, style, parent) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize TRibbonQuickButton::sizeHint() const {
+    return {IconSide + 6, IconSide + 6};
+}
+
+void TRibbonQuickButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    PaintRibbonFace(p, rect(), RibbonFaceOf(*this), Colours(), 2.5);
+    const QRect iconRect((width() - IconSide) / 2, (height() - IconSide) / 2, IconSide, IconSide);
+    if (const QAction* action = Action())
+        action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
+}
+
+// ---------------------------------------------------------------- TRibbonMenuItem
+
+TRibbonMenuItem::TRibbonMenuItem(QAction* action, const QString& caption, int iconSide,
+                                 bool framed, const TRibbonStyle* style, QWidget* parent)
+    : TRibbonActionButton(action, caption, style, parent), FIconSide(iconSide), FFramed(framed) {
+    setText(caption);
+    // Inside the popup the arrow keys walk the items.
+    setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(framed ? QSizePolicy::Fixed : QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+QSize TRibbonMenuItem::sizeHint() const {
+    const QFontMetrics fm = fontMetrics();
+    const int pad = FFramed ? 5 : 6;
+    const int textWidth = fm.horizontalAdvance(RibbonPlainText(Caption()));
+    return {pad + FIconSide + 8 + textWidth + 2 * pad + (FFramed ? 0 : 24),
+            std::max(FIconSide, fm.height()) + 2 * pad};
+}
+
+void TRibbonMenuItem::Activate() {
+    // Close the popup first: the command may open a dialog of its own.
+    if (QWidget* popup = window(); popup != this && popup->windowType() == Qt::Popup)
+        popup->hide();
+    TRibbonActionButton::Activate();
+}
+
+void TRibbonMenuItem::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const TRibbonThemeColours& colours = Colours();
+    TRibbonFace face = RibbonFaceOf(*this);
+    if (face == TRibbonFace::Plain && hasFocus())
+        face = TRibbonFace::Hover;
+    if (FFramed && face == TRibbonFace::Plain) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(colours.MenuEdge);
+        p.setBrush(colours.MenuBackground);
+        p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    } else {
+        PaintRibbonFace(p, rect(), face, colours);
+    }
+
+    const int pad = FFramed ? 5 : 6;
+    const QRect iconRect(pad, (height() - FIconSide) / 2, FIconSide, FIconSide);
+    if (const QAction* action = Action())
+        action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
+    p.setPen(isEnabled() ? colours.MenuText : colours.ButtonDisabledText);
+    const QRect textRect(iconRect.right() + 9, 0, width() - iconRect.right() - 9 - pad, height());
+    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, Caption());
+}
+
+// ---------------------------------------------------------------- TRibbonChevronButton
+
+TRibbonChevronButton::TRibbonChevronButton(QAction* action, const TRibbonStyle* style,
+                                           QWidget* parent)
+    : TRibbonActionButton(action, action->text(), style, parent) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize TRibbonChevronButton::sizeHint() const {
+    return {22, 20};
+}
+
+void TRibbonChevronButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const TRibbonThemeColours& colours = Colours();
+    TRibbonFace face = RibbonFaceOf(*this);
+    if (face == TRibbonFace::Checked)
+        face = TRibbonFace::Plain; // folded is told by the chevron, not by a face
+    else if (face == TRibbonFace::CheckedHover)
+        face = TRibbonFace::Hover;
+    PaintRibbonFace(p, rect(), face, colours, 2.5);
+    const bool folded = isChecked();
+    const bool onButtonFace = face != TRibbonFace::Plain;
+    PaintRibbonChevron(p, rect(), !folded, onButtonFace ? colours.ButtonText : colours.TabText);
+}
+
+} // namespace tonalyx

@@ -1,0 +1,30 @@
+// Drawing shared by the ribbon's widgets: button faces, separator lines and chevrons.
+#pragma once
+
+#include <QColor>
+#include <QRectF>
+
+class QAbstractButton;
+class QPainter;
+
+namespace tonalyx {
+
+struct TRibbonThemeColours;
+
+// How a button looks at the moment.
+enum class TRibbonFace { Plain, Hover, Pressed, Checked, CheckedHover };
+
+// The face of button from its enabled, down, checked and under-the-mouse states.
+TRibbonFace RibbonFaceOf(const QAbstractButton& button);
+
+// The rounded, softly shaded background of a button in face; Plain paints nothing.
+void PaintRibbonFace(QPainter& p, const QRectF& rect, TRibbonFace face,
+                     const TRibbonThemeColours& colours, qreal radius = 3.0);
+
+// A one-pixel vertical line from top to bottom that fades out at both ends.
+void PaintRibbonVLine(QPainter& p, qreal x, qreal top, qreal bottom, const QColor& colour);
+
+// A small chevron centred in rect, pointing up or down.
+void PaintRibbonChevron(QPainter& p, const QRectF& rect, bool up, const QColor& colour);
+
+} // namespace tonalyx
