@@ -21,16 +21,21 @@ struct TDecodeResult {
 
 // Called on the decoding thread each time rows [firstRow, firstRow + count) of the
 // final picture are complete, in top-to-bottom order, so a caller can count rows while
-// later ones are still being decoded. The rows stay valid in the result image.
+// later ones are still being decoded. The rows stay valid in the result image. Should the
+// decode fail after some rows were reported, there is no result and those rows count for
+// nothing.
 using TRowsReady = std::function<void(const QImage& image, int firstRow, int count)>;
 
 // libjpeg with the fast integer inverse DCT, inter-block smoothing on, and buffered-image
-// decoding of progressive files (only the final output is reported).
+// decoding of progressive files (only the final output is reported). Grey files give grey
+// levels; CMYK and YCCK files are converted to RGB; 12-bit files are refused. A file cut
+// short decodes as far as its data goes (libjpeg fills the rest).
 TDecodeResult DecodeJpegFile(const QString& path, const TRowsReady& rowsReady = {});
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
                                const TRowsReady& rowsReady = {});
 
 // Every common BMP variant: 1/4/8/16/24/32 bits, RLE4/RLE8, bit fields, top-down, OS/2 headers.
+// Alpha is ignored. Uncompressed pixel data cut short is refused.
 TDecodeResult DecodeBmpFile(const QString& path);
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size);
 

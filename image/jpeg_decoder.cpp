@@ -1,0 +1,281 @@
+// JPEG decoding with libjpeg(-turbo), straight into the rows of a Format_BGR888 QImage.
+//
+// libjpeg reports fatal errors through error_exit, which must not return. Ours longjmps back
+// to DecodeJpeg. To keep that well defined in C++, everything that changes after setjmp
+// lives in a heap-allocated TJpegSession, and the frames a longjmp can skip (DecodeBody and
+// what it calls) hold no object with a destructor while libjpeg runs.
+#include "decoder.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include <jpeglib.h>
+
+#include <jerror.h> // after jpeglib.h, whose types it needs
+
+namespace tonalyx {
+namespace {
+
+// Rows handed to libjpeg per jpeg_read_scanlines round and reported per TRowsReady call.
+// Large enough that the callback and call overhead vanish, small enough that a caller
+// counting rows runs close behind the decoder.
+constexpr int BatchRows = 16;
+
+struct TJpegError {
+    jpeg_error_mgr Mgr; // first member: libjpeg hands us a pointer to it
+    std::jmp_buf Jump;
+    char Message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->Message);
+    std::longjmp(err->Jump, 1);
+}
+
+// Warnings (corrupt data, premature end of file) only count; decoding goes on and whatever
+// could be decoded is shown. Trace messages are dropped. Nothing is ever printed.
+void EmitMessage(j_common_ptr cinfo, int msgLevel) {
+    if (msgLevel < 0)
+        ++cinfo->err->num_warnings;
+}
+
+void OutputMessage(j_common_ptr) {}
+
+struct TFileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
+
+// Everything DecodeBody changes. Heap-allocated so its contents stay valid across longjmp.
+struct TJpegSession {
+    jpeg_decompress_struct Info{};
+    TJpegError Error{};
+    bool Created = false;
+    bool AllRowsRead = false;
+    QImage Image;
+    std::uint8_t* Bits = nullptr; // Image's pixels, taken once so no row access can detach
+    qsizetype Stride = 0;
+    QString Failure; // set by DecodeBody for refusals that are not libjpeg errors
+
+    ~TJpegSession() {
+        if (Created)
+            jpeg_destroy_decompress(&Info);
+    }
+};
+
+// Inks to light. Without an Adobe marker the samples are ink amounts (0 = no ink); files
+// with one store them inverted (255 = no ink), as most writers of CMYK JPEGs do.
+void CmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool inverted) {
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        // c, m, y, k are now the light each ink lets through; the product, rounded.
+        bgr[0] = static_cast<std::uint8_t>((y * k + 127) / 255);
+        bgr[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+        bgr[2] = static_cast<std::uint8_t>((c * k + 127) / 255);
+    }
+}
+
+// Reads every output row of the current pass into the image. Rows are reported only when
+// `report` is set (the final pass).
+void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
+              const TRowsReady& rowsReady) {
+    j_decompress_ptr cinfo = &s.Info;
+    const bool cmyk = cinfo->out_color_space == JCS_CMYK;
+    const bool inverted = cinfo->saw_Adobe_marker;
+    std::array<JSAMPROW, BatchRows> rows;
+    while (cinfo->output_scanline < cinfo->output_height) {
+        const int first = static_cast<int>(cinfo->output_scanline);
+        const int count = std::min<int>(BatchRows, static_cast<int>(cinfo->output_height) - first);
+        for (int i = 0; i < count; ++i)
+            rows[i] = cmyk ? cmykRows[i] : s.Bits + (first + i) * s.Stride;
+        int done = 0;
+        while (done < count) {
+            const JDIMENSION got = jpeg_read_scanlines(cinfo, rows.data() + done,
+                                                       static_cast<JDIMENSION>(count - done));
+            if (got == 0) // cannot happen with a non-suspending source; never spin
+                ERREXIT(cinfo, JERR_INPUT_EMPTY);
+            done += static_cast<int>(got);
+        }
+        if (cmyk) {
+            for (int i = 0; i < count; ++i)
+                CmykToBgr(cmykRows[i], s.Bits + (first + i) * s.Stride, cinfo->output_width,
+                          inverted);
+        }
+        if (report && rowsReady)
+            rowsReady(s.Image, first, count);
+    }
+}
+
+// All libjpeg calls after the source is set. Returns false with s.Failure set for a refusal.
+// No local here may have a destructor: error_exit longjmps across this frame.
+bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
+    j_decompress_ptr cinfo = &s.Info;
+    jpeg_read_header(cinfo, TRUE);
+
+    // libjpeg-turbo built for 8-bit samples already refuses other precisions while reading
+    // the header; this keeps the refusal explicit should that ever change.
+    if (cinfo->data_precision != 8) {
+        s.Failure =
+            QStringLiteral("%1-bit JPEG files are not supported").arg(cinfo->data_precision);
+        return false;
+    }
+    const std::int64_t pixels = static_cast<std::int64_t>(cinfo->image_width) * cinfo->image_height;
+    if (pixels > MaxDecodePixels) {
+        s.Failure = QStringLiteral("The picture is too large (%1 × %2 pixels)")
+                        .arg(cinfo->image_width)
+                        .arg(cinfo->image_height);
+        return false;
+    }
+
+    switch (cinfo->jpeg_color_space) {
+    case JCS_GRAYSCALE: // grey levels, expanded to equal B, G, R by libjpeg-turbo
+    case JCS_YCbCr:
+    case JCS_RGB:
+        cinfo->out_color_space = JCS_EXT_BGR;
+        break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        cinfo->out_color_space = JCS_CMYK;
+        break;
+    default:
+        s.Failure = QStringLiteral("Unsupported JPEG colour space (%1 components)")
+                        .arg(cinfo->num_components);
+        return false;
+    }
+    // The fast integer IDCT and inter-block smoothing, as the histograms are defined with.
+    cinfo->dct_method = JDCT_IFAST;
+    cinfo->do_block_smoothing = TRUE;
+    cinfo->buffered_image = jpeg_has_multiple_scans(cinfo);
+
+    jpeg_calc_output_dimensions(cinfo); // no scaling: the output size is the picture size
+    // Rows of the picture are written in place; a null image means the allocation failed.
+    s.Image = QImage(static_cast<int>(cinfo->output_width), static_cast<int>(cinfo->output_height),
+                     QImage::Format_BGR888);
+    if (s.Image.isNull()) {
+        s.Failure = QStringLiteral("Not enough memory for a %1 × %2 picture")
+                        .arg(cinfo->output_width)
+                        .arg(cinfo->output_height);
+        return false;
+    }
+    s.Bits = s.Image.bits();
+    s.Stride = s.Image.bytesPerLine();
+    // CMYK rows go through a small buffer owned by libjpeg's pool, freed with the decompressor.
+    JSAMPARRAY cmykRows = nullptr;
+    if (cinfo->out_color_space == JCS_CMYK)
+        cmykRows = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                               cinfo->output_width * 4, BatchRows);
+
+    jpeg_start_decompress(cinfo);
+    if (!cinfo->buffered_image) {
+        ReadPass(s, cmykRows, true, rowsReady);
+    } else {
+        // Progressive (multi-scan) file: only the picture of the last pass counts. Our sources
+        // never suspend (a missing tail reads as end of image), so after absorbing the input
+        // it is complete and the first output pass is the final one; the loop only guards
+        // that assumption. Skipping the earlier, never-seen passes gives the same final
+        // pixels at a fraction of the cost.
+        for (;;) {
+            int status;
+            do {
+                status = jpeg_consume_input(cinfo);
+            } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
+            const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
+            jpeg_start_output(cinfo, cinfo->input_scan_number);
+            ReadPass(s, cmykRows, final, rowsReady);
+            jpeg_finish_output(cinfo);
+            if (final)
+                break;
+        }
+    }
+    s.AllRowsRead = true;
+    jpeg_finish_decompress(cinfo);
+    return true;
+}
+
+// Opens the decompressor on the source that `setSource` installs and decodes it.
+template <typename SetSource>
+TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
+    TDecodeResult result;
+    auto s = std::make_unique<TJpegSession>();
+    s->Info.err = jpeg_std_error(&s->Error.Mgr);
+    s->Error.Mgr.error_exit = ErrorExit;
+    s->Error.Mgr.emit_message = EmitMessage;
+    s->Error.Mgr.output_message = OutputMessage;
+    if (setjmp(s->Error.Jump)) {
+        // A libjpeg error. Once every row is in, a complaint about what follows the picture
+        // (jpeg_finish_decompress reading trailing markers) does not spoil it.
+        if (s->AllRowsRead) {
+            result.Image = std::move(s->Image);
+            return result;
+        }
+        result.Error = QString::fromLocal8Bit(s->Error.Message);
+        if (result.Error.isEmpty())
+            result.Error = QStringLiteral("Invalid JPEG file");
+        return result;
+    }
+    jpeg_create_decompress(&s->Info);
+    s->Created = true;
+    setSource(&s->Info);
+    if (!DecodeBody(*s, rowsReady)) {
+        result.Error = s->Failure;
+        return result;
+    }
+    result.Image = std::move(s->Image);
+    return result;
+}
+
+TFilePtr OpenForReading(const QString& path) {
+#ifdef _WIN32
+    return TFilePtr(_wfopen(reinterpret_cast<const wchar_t*>(path.utf16()), L"rb"));
+#else
+    return TFilePtr(std::fopen(QFile::encodeName(path).constData(), "rbe"));
+#endif
+}
+
+} // namespace
+
+TDecodeResult DecodeJpegFile(const QString& path, const TRowsReady& rowsReady) {
+    // Streamed through stdio in libjpeg's own 4 KB reads: the whole file is never held in
+    // memory, and the reads cost little next to the decoding.
+    TFilePtr file = OpenForReading(path);
+    if (!file) {
+        TDecodeResult result;
+        result.Error = QStringLiteral("Cannot open the file: %1")
+                           .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return result;
+    }
+    std::FILE* f = file.get();
+    return DecodeJpeg([f](j_decompress_ptr cinfo) { jpeg_stdio_src(cinfo, f); }, rowsReady);
+}
+
+TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
+                               const TRowsReady& rowsReady) {
+    if (size == 0 || data == nullptr) {
+        TDecodeResult result;
+        result.Error = QStringLiteral("Empty JPEG data");
+        return result;
+    }
+    // jpeg_mem_src takes an unsigned long size; a larger buffer is cut, which only reads as
+    // a truncated file.
+    const auto length = static_cast<unsigned long>(
+        std::min<std::size_t>(size, std::numeric_limits<unsigned long>::max()));
+    return DecodeJpeg([data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); },
+                      rowsReady);
+}
+
+} // namespace tonalyx
