@@ -1,0 +1,151 @@
+// Writes small seed files for the fuzzers into the directories given: JPEG files of each
+// kind the decoder handles (baseline, progressive, grey, CMYK with and without an Adobe
+// marker, YCCK) and BMP files of each header and depth. Used when the public test suites
+// are not beside the project.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+using TBytes = std::vector<std::uint8_t>;
+
+bool Write(const std::string& path, const TBytes& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+TBytes Jpeg(int components, J_COLOR_SPACE in, J_COLOR_SPACE stored, bool progressive,
+            bool adobe = true) {
+    const int w = 40, h = 24;
+    TBytes samples(std::size_t(w) * h * components);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = std::uint8_t(i * 7 + i / 97);
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = w;
+    cinfo.image_height = h;
+    cinfo.input_components = components;
+    cinfo.in_color_space = in;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_colorspace(&cinfo, stored);
+    cinfo.write_Adobe_marker = adobe && components == 4;
+    jpeg_set_quality(&cinfo, 75, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = samples.data() + std::size_t(cinfo.next_scanline) * w * components;
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    TBytes bytes(out, out + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return bytes;
+}
+
+void Le(TBytes& b, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i)
+        b.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+// A 5 × 3 picture; `core` writes the 12-byte OS/2 header. RLE data is given whole.
+TBytes Bmp(int bits, std::uint32_t compression, bool core, bool topDown, const TBytes& rle = {},
+           std::uint32_t infoSize = 40) {
+    const int w = 5, h = 3;
+    if (core)
+        infoSize = 12;
+    const int colours = bits <= 8 ? 1 << bits : 0;
+    const int entry = core ? 3 : 4;
+    const int masks = compression == 3 && infoSize == 40 ? 12 : 0;
+    const std::uint32_t offset = 14 + infoSize + masks + colours * entry;
+    TBytes pixels = rle;
+    if (rle.empty()) {
+        const std::size_t stride = (std::size_t(w) * bits + 31) / 32 * 4;
+        pixels.resize(stride * h);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = std::uint8_t(i * 29 + 3);
+    }
+    TBytes b{'B', 'M'};
+    Le(b, offset + std::uint32_t(pixels.size()), 4);
+    Le(b, 0, 4);
+    Le(b, offset, 4);
+    Le(b, infoSize, 4);
+    if (core) {
+        Le(b, w, 2);
+        Le(b, h, 2);
+        Le(b, 1, 2);
+        Le(b, std::uint32_t(bits), 2);
+    } else {
+        Le(b, w, 4);
+        Le(b, std::uint32_t(topDown ? -h : h), 4);
+        Le(b, 1, 2);
+        Le(b, std::uint32_t(bits), 2);
+        Le(b, compression, 4);
+        Le(b, std::uint32_t(pixels.size()), 4);
+        Le(b, 2835, 4);
+        Le(b, 2835, 4);
+        Le(b, std::uint32_t(colours), 4);
+        Le(b, 0, 4);
+        const std::uint32_t fieldMasks[] = {0xF800, 0x07E0, 0x001F, 0};
+        for (std::uint32_t i = 40; i < infoSize; i += 4)
+            Le(b, i < 56 && compression == 3 ? fieldMasks[(i - 40) / 4] : 0, 4);
+        if (masks)
+            for (int i = 0; i < 3; ++i)
+                Le(b, fieldMasks[i], 4);
+    }
+    for (int i = 0; i < colours; ++i)
+        Le(b, std::uint32_t(i * 0x030507), entry);
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s JPEG_DIR BMP_DIR\n", argv[0]);
+        return 2;
+    }
+    const std::string jpeg = argv[1], bmp = argv[2];
+    bool ok = true;
+    ok &= Write(jpeg + "/baseline.jpg", Jpeg(3, JCS_RGB, JCS_YCbCr, false));
+    ok &= Write(jpeg + "/progressive.jpg", Jpeg(3, JCS_RGB, JCS_YCbCr, true));
+    ok &= Write(jpeg + "/grey.jpg", Jpeg(1, JCS_GRAYSCALE, JCS_GRAYSCALE, false));
+    ok &= Write(jpeg + "/grey-progressive.jpg", Jpeg(1, JCS_GRAYSCALE, JCS_GRAYSCALE, true));
+    ok &= Write(jpeg + "/rgb.jpg", Jpeg(3, JCS_RGB, JCS_RGB, false));
+    ok &= Write(jpeg + "/cmyk-adobe.jpg", Jpeg(4, JCS_CMYK, JCS_CMYK, false));
+    ok &= Write(jpeg + "/cmyk-plain.jpg", Jpeg(4, JCS_CMYK, JCS_CMYK, false, false));
+    ok &= Write(jpeg + "/ycck-progressive.jpg", Jpeg(4, JCS_CMYK, JCS_YCCK, true));
+
+    ok &= Write(bmp + "/pal1.bmp", Bmp(1, 0, false, false));
+    ok &= Write(bmp + "/pal4.bmp", Bmp(4, 0, false, false));
+    ok &= Write(bmp + "/pal8-topdown.bmp", Bmp(8, 0, false, true));
+    ok &= Write(bmp + "/pal8-os2.bmp", Bmp(8, 0, true, false));
+    ok &= Write(bmp + "/rgb16.bmp", Bmp(16, 0, false, false));
+    ok &= Write(bmp + "/rgb16-565.bmp", Bmp(16, 3, false, false));
+    ok &= Write(bmp + "/rgb16-565-v5.bmp", Bmp(16, 3, false, false, {}, 124));
+    ok &= Write(bmp + "/rgb24.bmp", Bmp(24, 0, false, false));
+    ok &= Write(bmp + "/rgb32.bmp", Bmp(32, 0, false, false));
+    ok &= Write(bmp + "/rle8.bmp",
+                Bmp(8, 1, false, false, {3, 1, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 5, 0, 1}));
+    ok &=
+        Write(bmp + "/rle4.bmp", Bmp(4, 2, false, false, {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1}));
+    ok &= Write(
+        bmp + "/rle24-os2.bmp",
+        Bmp(24, 4, false, false, {5, 1, 2, 3, 0, 0, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}, 64));
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the decoder fuzzers with clang and runs each for a bounded time.
+#   tests/fuzz/run-fuzzers.sh BUILD_DIR [SECONDS_PER_FUZZER]   (default 20 seconds)
+# Seeds come from the public test suites beside the project when present, otherwise from
+# files made by make_fuzz_seeds. Crashing inputs land in BUILD_DIR/fuzz-artifacts.
+# Exits non-zero when a fuzzer finds a fault.
+set -euo pipefail
+
+build=${1:?usage: run-fuzzers.sh BUILD_DIR [SECONDS_PER_FUZZER]}
+seconds=${2:-20}
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+testdata=$source_dir/../shared/testdata
+
+CC=${CC:-clang-14} CXX=${CXX:-clang++-14} cmake -S "$source_dir" -B "$build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONALYX_FUZZ=ON -DTONALYX_TESTS=OFF -DTONALYX_BENCH=OFF
+cmake --build "$build" --target fuzz_jpeg fuzz_bmp make_fuzz_seeds
+
+# Fresh seeds on every run; what a run discovers stays in the work corpora.
+seeds=$build/fuzz-seeds
+rm -rf "$seeds"
+mkdir -p "$seeds/jpeg" "$seeds/bmp" "$build/fuzz-corpus/jpeg" "$build/fuzz-corpus/bmp" \
+    "$build/fuzz-artifacts"
+"$build/tests/fuzz/make_fuzz_seeds" "$seeds/jpeg" "$seeds/bmp"
+if [ -d "$testdata/libjpeg-turbo" ]; then
+    cp "$testdata"/libjpeg-turbo/*.jpg "$seeds/jpeg/"
+fi
+for folder in g q b; do
+    if [ -d "$testdata/bmpsuite/$folder" ]; then
+        for f in "$testdata/bmpsuite/$folder"/*.bmp; do
+            cp "$f" "$seeds/bmp/$folder-$(basename "$f")"
+        done
+    fi
+done
+
+status=0
+for kind in jpeg bmp; do
+    echo "== fuzz_$kind for $seconds s"
+    "$build/tests/fuzz/fuzz_$kind" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+        -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$build/fuzz-artifacts/$kind-" \
+        "$build/fuzz-corpus/$kind" "$seeds/$kind" || status=1
+done
+exit $status
