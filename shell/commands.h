@@ -21,6 +21,7 @@ struct TCommandSpec {
     bool Checkable;        // toggles itself before its handler runs
     const char* Handler;   // twin commands share a handler
     const char* IconName;  // the desktop icon theme's name for its picture
+    const char* Glyph;     // drawn on a generated icon when the desktop theme has none
 };
 
 // Every command, in the order of the command table.

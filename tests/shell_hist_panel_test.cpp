@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QSignalSpy>
 
+#include "qt_environment.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -35,21 +37,7 @@ QT_END_NAMESPACE
 
 namespace {
 
-class QtApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_shell_hist_panel";
-        static char* argv[] = {name, nullptr};
-        App = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete App; }
-
-private:
-    QApplication* App = nullptr;
-};
-[[maybe_unused]] testing::Environment* const QtEnv = testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+TONALYX_QT_TEST_ENVIRONMENT(QApplication);
 
 constexpr TChannel RGBChannels[] = {TChannel::RGB, TChannel::R, TChannel::G, TChannel::B};
 constexpr TChannel HSVChannels[] = {TChannel::H, TChannel::S, TChannel::V};

@@ -4,6 +4,8 @@
 #include "image/image_loader.h"
 #include "image/ucache.h"
 
+#include "qt_environment.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -15,6 +17,8 @@
 #include <memory>
 
 using namespace tonalyx;
+
+TONALYX_QT_TEST_ENVIRONMENT(QGuiApplication);
 
 namespace {
 
@@ -203,8 +207,3 @@ TEST_F(Opener, SteppingThroughTheFolder) {
     EXPECT_EQ(View.Log, QStringList({"beep"}));
 }
 
-int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv); // the JPEG writer plugin of the fixtures needs it
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include "qt_environment.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -21,21 +23,7 @@ using namespace tonalyx;
 namespace {
 
 // The message box needs an application object; everything else here runs without one.
-class QtApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_shell_names";
-        static char* argv[] = {name, nullptr};
-        App = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete App; }
-
-private:
-    QApplication* App = nullptr;
-};
-[[maybe_unused]] testing::Environment* const QtEnv =
-    testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+TONALYX_QT_TEST_ENVIRONMENT(QApplication);
 
 // ---------------------------------------------------------------- names of the product
 

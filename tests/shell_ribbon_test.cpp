@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "qt_environment.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -42,21 +44,7 @@ using namespace tonalyx;
 
 namespace {
 
-class QtApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_shell_ribbon";
-        static char* argv[] = {name, nullptr};
-        App = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete App; }
-
-private:
-    QApplication* App = nullptr;
-};
-[[maybe_unused]] testing::Environment* const QtEnv =
-    testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+TONALYX_QT_TEST_ENVIRONMENT(QApplication);
 
 // A window holding a ribbon with the commands of the program's main window: tab "Main"
 // with groups "Image" and "Histogram", tab "Help", six quick access items and the

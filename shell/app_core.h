@@ -1,0 +1,26 @@
+// The program's long-lived objects, created before any window in this order and
+// released at close in the same order (the file information lives to the end).
+#pragma once
+
+#include "engine/histogram.h"
+#include "image/ucache.h"
+#include "image/ufiles.h"
+
+#include <memory>
+
+namespace tonalyx {
+
+struct TAppCore {
+    std::unique_ptr<THist> Hist = std::make_unique<THist>();
+    std::unique_ptr<TFiles> Files = std::make_unique<TFiles>();
+    std::unique_ptr<TCache> Cache = std::make_unique<TCache>();
+
+    // At close: the engine, the folder navigation, the cache.
+    void Release() {
+        Hist.reset();
+        Files.reset();
+        Cache.reset();
+    }
+};
+
+} // namespace tonalyx

@@ -1,0 +1,427 @@
+#include "shell/main_window.h"
+
+#include "image/image_loader.h"
+#include "shell/app_core.h"
+#include "shell/appmessagebox.h"
+#include "shell/commands.h"
+#include "shell/hist_panel.h"
+#include "shell/image_view.h"
+#include "shell/main_ribbon.h"
+#include "shell/names.h"
+#include "shell/ribbon_bar.h"
+#include "shell/status_bar.h"
+#include "shell/welcome_panel.h"
+#include "support/ufileinfo.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QSplitter>
+#include <QTimer>
+
+namespace tonalyx {
+
+namespace {
+
+// The image panel: tells its owner about every resize.
+class TImagePanel final : public QWidget {
+public:
+    explicit TImagePanel(QWidget* parent) : QWidget(parent) {}
+    std::function<void(QSize)> OnResize;
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        if (OnResize)
+            OnResize(size());
+    }
+};
+
+const QString OpenFilter = QStringLiteral("JPEG & BMP Image (*.jpg *.jpeg *.jfif *.jpe *.bmp)");
+
+// The light blue-grey of the image panel in the default theme.
+const QColor ImagePanelColour(215, 228, 242);
+
+constexpr int SplitterMinimum = 100; // pixels each side of the splitter keep at least
+
+} // namespace
+
+TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
+    : QMainWindow(parent), FCore(core), FArguments(std::move(arguments)) {
+    setObjectName(QStringLiteral("frmMain"));
+    Beeper = [] { QApplication::beep(); };
+    WarningMessage = [](const QString& text) {
+        AppMessageBox(text, QMessageBox::Warning, QMessageBox::Ok);
+    };
+    FOpener = std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache,
+                                             static_cast<TOpenerView&>(*this));
+    FCommands = new TCommands(this);
+    CreateWidgets();
+    CreateTimers();
+    BindCommands();
+    setAcceptDrops(true);
+    resize(1021, 621 + rbMain->sizeHint().height() + sbMain->sizeHint().height());
+    // The window sees every key before the focused control, and never consumes it.
+    qApp->installEventFilter(this);
+}
+
+TfrmMain::~TfrmMain() { qApp->removeEventFilter(this); }
+
+void TfrmMain::CreateWidgets() {
+    rbMain = new TRibbonBar(this);
+    rbMain->setObjectName(QStringLiteral("rbMain"));
+    BuildMainRibbon(*rbMain, *FCommands);
+    setMenuWidget(rbMain);
+    // Shortcuts work for actions of the window. The paste twin of the quick access
+    // toolbar shares Ctrl+V with acPasteImage; keeping it to its own button avoids an
+    // ambiguous key.
+    (*FCommands)[QStringLiteral("acPasteImageQAT")]->setShortcutContext(Qt::WidgetShortcut);
+    for (QAction* a : FCommands->All())
+        if (a->objectName() != QStringLiteral("acPasteImageQAT"))
+            addAction(a);
+
+    splMain = new QSplitter(Qt::Horizontal, this);
+    splMain->setObjectName(QStringLiteral("splMain"));
+    splMain->setHandleWidth(11);
+    splMain->setOpaqueResize(true);       // live, no outline
+    splMain->setChildrenCollapsible(false); // never snaps closed
+
+    auto* imagePanel = new TImagePanel(splMain);
+    pnImage = imagePanel;
+    pnImage->setObjectName(QStringLiteral("pnImage"));
+    pnImage->setMinimumWidth(SplitterMinimum);
+    pnImage->setAutoFillBackground(true);
+    QPalette pal = pnImage->palette();
+    pal.setColor(QPalette::Window, ImagePanelColour);
+    pnImage->setPalette(pal);
+
+    ed4Focus = new QWidget(pnImage); // holds the keyboard focus; zero width
+    ed4Focus->setObjectName(QStringLiteral("ed4Focus"));
+    ed4Focus->setFocusPolicy(Qt::StrongFocus);
+    ed4Focus->setGeometry(0, 0, 0, 0);
+
+    imMain = new TImageView(pnImage);
+    pnWelcome = new TWelcomePanel((*FCommands)[QStringLiteral("acOpenImageFile")],
+                                  (*FCommands)[QStringLiteral("acPasteImageWelcome")], pnImage);
+    imagePanel->OnResize = [this](QSize size) { // pnImageResize
+        imMain->setGeometry(QRect(QPoint(0, 0), size));
+        pnWelcome->CentreIn(size);
+    };
+
+    pnHistContainer = new THistPanel(splMain);
+    pnHistContainer->setMinimumWidth(SplitterMinimum);
+    pnHistContainer->SetModelActions((*FCommands)[QStringLiteral("acRGB")],
+                                     (*FCommands)[QStringLiteral("acHSV")],
+                                     (*FCommands)[QStringLiteral("acLab")]);
+    pnHistContainer->SetRenderCallback([this] { RedrawHistograms(); });
+    splMain->addWidget(pnImage);
+    splMain->addWidget(pnHistContainer);
+    splMain->setStretchFactor(0, 1);
+    splMain->setStretchFactor(1, 0);
+    splMain->setSizes({1021 - THistPanel::DesignWidth - 11, THistPanel::DesignWidth});
+    setCentralWidget(splMain);
+
+    sbMain = new TStatusBar(this);
+    setStatusBar(sbMain);
+
+    pmMain = new QMenu(this);
+    pmMain->setObjectName(QStringLiteral("pmMain"));
+    struct TMenuItem {
+        const char* Name;
+        const char* Caption;
+        const char* Command;
+    };
+    const TMenuItem items[] = {{"miCopyHistogram", "Copy Histogram", "acCopyHist"},
+                               {"", "", ""},
+                               {"miGetLink", "Get Link to Histogram", "acSocNetHTML"},
+                               {"miShareviaFacebook", "Share Histogram via Facebook", "acSocNetFB"},
+                               {"miShareviaGoogle", "Share Histogram via Google+", "acSocNetGP"},
+                               {"miShareviaTwitter", "Share Histogram via Twitter", "acSocNetTW"}};
+    for (const TMenuItem& item : items) {
+        if (*item.Name == '\0') {
+            pmMain->addSeparator();
+            continue;
+        }
+        QAction* command = (*FCommands)[QString::fromLatin1(item.Command)];
+        QAction* mi = pmMain->addAction(command->icon(), QString::fromUtf8(item.Caption));
+        mi->setObjectName(QString::fromLatin1(item.Name));
+        connect(mi, &QAction::triggered, command, &QAction::trigger);
+    }
+    connect(pmMain, &QMenu::aboutToShow, this, &TfrmMain::pmMainPopup);
+
+    connect(rbMain, &TRibbonBar::recentItemClicked, this,
+            [this](const QString& caption, int) { rbMainRecentItemClick(caption); });
+}
+
+void TfrmMain::CreateTimers() {
+    const auto timer = [this](const char* name, int interval, bool running, auto handler) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setInterval(interval);
+        connect(t, &QTimer::timeout, this, handler);
+        if (running)
+            t->start();
+        return t;
+    };
+    tmMain = timer("tmMain", 100, true, [this] { tmMainTimer(); });
+    // The news feed, the request queue and the web server check arrive with their features.
+    tmCheckNews = timer("tmCheckNews", 1000, true, [] {});
+    tmShowNews = timer("tmShowNews", 100, false, [] {});
+    tmRequestQueueIndication = timer("tmRequestQueueIndication", 100, false, [] {});
+    tmUploadImageExpWatch = timer("tmUploadImageExpWatch", 100, false, [] {});
+    tmCheckWEBServer = timer("tmCheckWEBServer", 100000, true, [] {});
+}
+
+void TfrmMain::BindCommands() {
+    TCommands& c = *FCommands;
+    c.Bind(QStringLiteral("acOpenImageFileExecute"), [this](QAction*) { acOpenImageFileExecute(); });
+    c.Bind(QStringLiteral("acPasteImageExecute"), [this](QAction*) { PasteImage(); });
+    c.Bind(QStringLiteral("acPasteImageWelcomeExecute"), [this](QAction*) { acPasteImageWelcomeExecute(); });
+    c.Bind(QStringLiteral("acPrevImageExecute"), [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
+    c.Bind(QStringLiteral("acNextImageExecute"), [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
+    c.Bind(QStringLiteral("acSmoothingOnExecute"), [this](QAction*) { acSmoothingOnExecute(); });
+    c.Bind(QStringLiteral("acExitExecute"), [this](QAction*) { close(); });
+    c.Bind(QStringLiteral("FileExit2Execute"), [this](QAction*) { close(); });
+    // Saving, copying, sharing, help, about, options and the maker's page arrive with
+    // their features; their commands are placed already.
+}
+
+// ---- start-up and close
+
+void TfrmMain::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (FStarted)
+        return;
+    FStarted = true;
+    // The persisted state is restored here once it is kept; until then the design values hold.
+    pnHistContainer->HistSetVisibleAndHeightCorr(nullptr);
+    SetSmoothing((*FCommands)[QStringLiteral("acSmoothingOn")]->isChecked() ? SmoothLevelMedium
+                                                                            : SmoothLevelOff);
+    StartUp();
+}
+
+void TfrmMain::StartUp() {
+    SetAppTitle();
+    pnWelcome->SetCompanyName(DisplayName());
+    QString version;
+    try {
+        version = TFileInfo(QCoreApplication::applicationFilePath()).VersionStringShort();
+    } catch (const TFileInfoError&) {
+        // an executable that cannot be looked up has no version to show
+    }
+    pnWelcome->SetVersionText(QStringLiteral("ver ") + version);
+    pnWelcome->SetTargetAction((*FCommands)[QStringLiteral("acGoToCompanyPage")]);
+    SetImgCtrl(false, true);
+    sbMain->PlaceLEDs();
+    sbMain->SetLEDState(TLEDState::lsGreen);
+    ed4Focus->setFocus();
+    pnHistContainer->HistHeightCorrect();
+    OpenCommandLineImage();
+}
+
+void TfrmMain::OpenCommandLineImage() {
+    if (FArguments.isEmpty())
+        return;
+    const QString path = FArguments.first();
+    if (TFiles::IsAcceptedImageName(path))
+        LoadImageFile(path);
+    else
+        WarningMessage(QStringLiteral("Format ") + FileExtUpper(path) + QStringLiteral(" not supported."));
+}
+
+void TfrmMain::closeEvent(QCloseEvent* e) {
+    for (QTimer* t : findChildren<QTimer*>(Qt::FindDirectChildrenOnly))
+        t->stop();
+    // The theme, the window state and the recent list are saved here once they are kept.
+    FOpener.reset();
+    FCore.Release();
+    qApp->removeEventFilter(this);
+    e->accept();
+}
+
+// ---- opening images
+
+void TfrmMain::LoadImageFile(const QString& path) {
+    if (FOpener)
+        FOpener->LoadImageFile(path);
+}
+
+void TfrmMain::PasteImage() {
+    if (!FOpener)
+        return;
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    QImage image;
+    if (mime && mime->hasImage())
+        image = qvariant_cast<QImage>(mime->imageData());
+    FOpener->PasteImage(image);
+}
+
+void TfrmMain::ShowNeighbor(TNeighbor neighbor) {
+    if (FOpener)
+        FOpener->ShowNeighbor(neighbor);
+}
+
+void TfrmMain::acOpenImageFileExecute() {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(), OpenFilter);
+    if (path.isEmpty())
+        return;
+    imMain->repaint(); // the area under the closed dialog is redrawn before decoding starts
+    LoadImageFile(path);
+}
+
+void TfrmMain::acPasteImageWelcomeExecute() {
+    if ((*FCommands)[QStringLiteral("acPasteImage")]->isEnabled())
+        PasteImage();
+    else
+        Beep();
+}
+
+void TfrmMain::tmMainTimer() {
+    // An empty clipboard may answer with no data at all.
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    const bool available = mime && mime->hasImage();
+    (*FCommands)[QStringLiteral("acPasteImage")]->setEnabled(available);
+    (*FCommands)[QStringLiteral("acPasteImageQAT")]->setEnabled(available);
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    e->acceptProposedAction();
+    const QString path = urls.isEmpty() ? QString() : urls.first().toLocalFile(); // the first only
+    if (TFiles::IsAcceptedImageName(path))
+        LoadImageFile(path);
+    else
+        Beep();
+}
+
+// ---- commands
+
+void TfrmMain::SetImgCtrl(bool NewState, bool NavigationIsOff) {
+    TCommands& c = *FCommands;
+    const bool navigation = NewState && !NavigationIsOff;
+    c[QStringLiteral("acPrevImage")]->setEnabled(navigation);
+    c[QStringLiteral("acNextImage")]->setEnabled(navigation);
+    c[QStringLiteral("acPrevImageQAT")]->setEnabled(c[QStringLiteral("acPrevImage")]->isEnabled());
+    c[QStringLiteral("acNextImageQAT")]->setEnabled(c[QStringLiteral("acNextImage")]->isEnabled());
+    for (const char* name : {"acSaveHist", "acSaveHistQAT", "acSocNetHTML", "acSocNetFB", "acSocNetGP",
+                             "acSocNetTW", "acCopyHist", "acCopyHistQAT", "acRGB", "acHSV", "acLab",
+                             "acSmoothingOn"})
+        c[QString::fromLatin1(name)]->setEnabled(NewState);
+}
+
+void TfrmMain::acSmoothingOnExecute() {
+    SetSmoothing((*FCommands)[QStringLiteral("acSmoothingOn")]->isChecked() ? SmoothLevelMedium
+                                                                            : SmoothLevelOff);
+}
+
+void TfrmMain::SetSmoothing(int levelIndex) {
+    THist& hist = *FCore.Hist;
+    const std::uint8_t repCnt = SmoothLevels[static_cast<std::size_t>(levelIndex)].RepCnt;
+    if (repCnt == hist.SmoothRepeatCnt)
+        return;
+    hist.SmoothRepeatCnt = repCnt;
+    hist.Calc4Show(Origin, Origin4Show); // from the raw counts: the image is not counted again
+    RedrawHistograms();
+}
+
+void TfrmMain::pmMainPopup() {
+    const bool enabled = (*FCommands)[QStringLiteral("acSaveHist")]->isEnabled() &&
+                         pnHistContainer->isVisible();
+    for (QAction* a : pmMain->actions())
+        if (!a->isSeparator())
+            a->setEnabled(enabled);
+}
+
+void TfrmMain::contextMenuEvent(QContextMenuEvent* e) { pmMain->popup(e->globalPos()); }
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(watched);
+        // Only the first delivery: the focused widget (or the window without one); the
+        // copies that propagate to parents are not handled twice.
+        QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+        if (w == first && w->window() == this)
+            FormKeyDown(static_cast<QKeyEvent*>(e)->key());
+    }
+    return false;
+}
+
+void TfrmMain::FormKeyDown(int key) {
+    int step = 0;
+    switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        step = -1;
+        break;
+    case Qt::Key_PageDown:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        step = 1;
+        break;
+    default:
+        return;
+    }
+    if (!FCore.Files || FCore.Files->sCurrFile.isEmpty()) {
+        Beep();
+        return;
+    }
+    ShowNeighbor(step < 0 ? TNeighbor::nPrev : TNeighbor::nNext);
+}
+
+// ---- recent images
+
+void TfrmMain::RememberRecentImage(const QString& path) {
+    rbMain->AddRecentItem(FileBaseName(path));
+    RibbonRecentItemsFull << path.left(255);
+}
+
+void TfrmMain::rbMainRecentItemClick(const QString& fileName) {
+    for (const QString& path : std::as_const(RibbonRecentItemsFull)) {
+        if (FileBaseName(path) == fileName && QFileInfo::exists(path)) {
+            LoadImageFile(path);
+            return;
+        }
+    }
+}
+
+// ---- what the opener asks of the window
+
+void TfrmMain::SetWaitCursor(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TfrmMain::ShowImage(const QImage& image) { imMain->SetImage(image); }
+
+void TfrmMain::RedrawHistograms() {
+    if (FCore.Hist)
+        FCore.Hist->Show(Origin4Show, *pnHistContainer);
+    pnHistContainer->update();
+}
+
+void TfrmMain::SetAppTitle() {
+    const TAppTitle t = AppTitleText(FCore.Files ? FCore.Files->sCurrFile : QString(), rbMain->DocumentName());
+    rbMain->SetCaption(t.Caption);
+    rbMain->SetDocumentName(t.DocumentName);
+    setWindowTitle(t.AppTitle);
+}
+
+void TfrmMain::ShowImageSize(QSize size) { sbMain->SetImageSizeText(ImageSizeText(size)); }
+
+void TfrmMain::HideWelcome() { pnWelcome->hide(); }
+
+void TfrmMain::Beep() { Beeper(); }
+
+} // namespace tonalyx

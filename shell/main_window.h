@@ -1,0 +1,119 @@
+// TfrmMain: the main window. A coordinator: it creates the ribbon, the image panel, the
+// histogram panel, the welcome panel and the status bar, wires the command table to its
+// handlers, and hands image opening to TImageOpener. Everything runs on the UI thread.
+#pragma once
+
+#include "shell/image_opener.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class QMenu;
+class QSplitter;
+class QTimer;
+
+namespace tonalyx {
+
+struct TAppCore;
+class TCommands;
+class THistPanel;
+class TImageView;
+class TRibbonBar;
+class TStatusBar;
+class TWelcomePanel;
+
+class TfrmMain final : public QMainWindow, private TOpenerView {
+    Q_OBJECT
+public:
+    // core outlives the window; arguments are the program's command-line arguments
+    // without the program name (only the first is used).
+    TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // How the window reaches the user outside its widgets; tests replace them.
+    std::function<void()> Beeper;                       // the desktop's alert sound
+    std::function<void(const QString&)> WarningMessage; // a modal warning with OK
+
+    // ---- used by the command handlers, the start-up and tests
+    void LoadImageFile(const QString& path);
+    void PasteImage();
+    void ShowNeighbor(TNeighbor neighbor);
+    void SetImgCtrl(bool NewState, bool NavigationIsOff) override;
+    void SetSmoothing(int levelIndex);
+
+    TCommands& Commands() const { return *FCommands; }
+    TRibbonBar* Ribbon() const { return rbMain; }
+    THistPanel* HistPanel() const { return pnHistContainer; }
+    TWelcomePanel* Welcome() const { return pnWelcome; }
+    TImageView* MainImage() const { return imMain; }
+    TStatusBar* StatusBar() const { return sbMain; }
+    QMenu* ContextMenu() const { return pmMain; }
+    QSplitter* Splitter() const { return splMain; }
+    QWidget* ImagePanel() const { return pnImage; }
+    QStringList RecentItemsFull() const { return RibbonRecentItemsFull; }
+
+    // The context menu's enabling rule, as run each time it opens.
+    void pmMainPopup();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    // TOpenerView
+    void SetWaitCursor(bool on) override;
+    void ShowImage(const QImage& image) override;
+    void RedrawHistograms() override;
+    void SetAppTitle() override;
+    void ShowImageSize(QSize size) override;
+    void HideWelcome() override;
+    void RememberRecentImage(const QString& path) override;
+    void Beep() override;
+
+    void CreateWidgets();
+    void CreateTimers();
+    void BindCommands();
+    void StartUp();
+    void OpenCommandLineImage();
+    void FormKeyDown(int key);
+    void rbMainRecentItemClick(const QString& fileName);
+    void tmMainTimer();
+    void acOpenImageFileExecute();
+    void acPasteImageWelcomeExecute();
+    void acSmoothingOnExecute();
+
+    TAppCore& FCore;
+    QStringList FArguments;
+    std::unique_ptr<TImageOpener> FOpener;
+    TCommands* FCommands = nullptr;
+    bool FStarted = false;
+
+    TRibbonBar* rbMain = nullptr;
+    QSplitter* splMain = nullptr;
+    QWidget* pnImage = nullptr;
+    TImageView* imMain = nullptr;
+    QWidget* ed4Focus = nullptr;
+    TWelcomePanel* pnWelcome = nullptr;
+    THistPanel* pnHistContainer = nullptr;
+    TStatusBar* sbMain = nullptr;
+    QMenu* pmMain = nullptr;
+
+    QTimer* tmMain = nullptr;
+    QTimer* tmCheckNews = nullptr;
+    QTimer* tmShowNews = nullptr;
+    QTimer* tmRequestQueueIndication = nullptr;
+    QTimer* tmUploadImageExpWatch = nullptr;
+    QTimer* tmCheckWEBServer = nullptr;
+
+    QStringList RibbonRecentItemsFull; // full paths behind the recent captions, oldest first
+};
+
+} // namespace tonalyx

@@ -1,0 +1,76 @@
+#include "shell/status_bar.h"
+
+#include <QLabel>
+#include <QPainter>
+
+#include <cmath>
+
+namespace tonalyx {
+
+namespace {
+
+QPixmap Light(QColor colour) {
+    QPixmap pm(14, 14);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient g(QPointF(5, 5), 8);
+    g.setColorAt(0, colour.lighter(170));
+    g.setColorAt(1, colour);
+    p.setBrush(g);
+    p.setPen(colour.darker(160));
+    p.drawEllipse(QRectF(1, 1, 12, 12));
+    return pm;
+}
+
+QLabel* LightLabel(const QString& name, QColor colour, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setPixmap(Light(colour));
+    l->setFixedSize(14, 14);
+    l->hide();
+    return l;
+}
+
+} // namespace
+
+TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
+    setObjectName(QStringLiteral("sbMain"));
+    const int widths[3] = {23, 90, 50};
+    for (int i = 0; i < 3; ++i) {
+        FPanels[i] = new QLabel(this);
+        FPanels[i]->setFixedWidth(widths[i]);
+        FPanels[i]->setAlignment((i == 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        addWidget(FPanels[i]);
+    }
+    imLEDGreen = LightLabel(QStringLiteral("imLEDGreen"), QColor(40, 180, 60), this);
+    imLEDRed = LightLabel(QStringLiteral("imLEDRed"), QColor(210, 40, 40), this);
+}
+
+void TStatusBar::SetImageSizeText(const QString& text) {
+    FPanels[1]->setText(text);
+    FPanels[1]->repaint();
+}
+
+QString TStatusBar::ImageSizeText() const { return FPanels[1]->text(); }
+
+void TStatusBar::SetLEDState(TLEDState state) {
+    FState = state;
+    imLEDGreen->setVisible(state == TLEDState::lsGreen);
+    imLEDRed->setVisible(state == TLEDState::lsRed);
+}
+
+void TStatusBar::PlaceLEDs() {
+    const int top = static_cast<int>(std::lrint((height() - imLEDGreen->height()) / 2.0)) + 1;
+    imLEDGreen->move(3, top);
+    imLEDRed->move(3, top);
+    imLEDGreen->raise();
+    imLEDRed->raise();
+}
+
+void TStatusBar::resizeEvent(QResizeEvent* e) {
+    QStatusBar::resizeEvent(e);
+    PlaceLEDs();
+}
+
+} // namespace tonalyx

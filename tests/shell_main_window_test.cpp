@@ -1,0 +1,349 @@
+// The main window as a user meets it: start-up, opening, pasting, dropping, stepping,
+// keys, the context menu, smoothing, and histograms drawn exactly as the engine draws them.
+#include "engine/render.h"
+#include "shell/app_core.h"
+#include "shell/commands.h"
+#include "shell/hist_panel.h"
+#include "shell/image_view.h"
+#include "shell/main_window.h"
+#include "shell/ribbon_bar.h"
+#include "shell/status_bar.h"
+#include "shell/welcome_panel.h"
+
+#include "qt_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+using namespace tonalyx;
+
+TONALYX_QT_TEST_ENVIRONMENT(QApplication);
+
+namespace {
+
+QImage Solid(int w, int h, QRgb colour) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(colour);
+    return img;
+}
+
+QImage Gradient(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x * y) % 256));
+    return img;
+}
+
+class MainWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        ASSERT_TRUE(Gradient(64, 48).save(Path("a.bmp")));
+        ASSERT_TRUE(Solid(30, 20, qRgb(0, 0, 200)).save(Path("b.jpg"), "JPG"));
+        ASSERT_TRUE(Solid(8, 8, qRgb(0, 200, 0)).save(Path("c.bmp")));
+        QGuiApplication::clipboard()->clear();
+    }
+    void TearDown() override {
+        if (Window)
+            Window->close();
+    }
+
+    // Creates and shows the window with the given command-line arguments.
+    void Start(const QStringList& args = {}) {
+        Window = std::make_unique<TfrmMain>(Core, args);
+        Window->Beeper = [this] { ++Beeps; };
+        Window->WarningMessage = [this](const QString& text) { Warnings << text; };
+        Window->resize(1021, 780);
+        Window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+    }
+    QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
+    QAction* Cmd(const char* name) const { return Window->Commands()[QString::fromLatin1(name)]; }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : Window.get();
+        QTest::keyClick(target, static_cast<Qt::Key>(key), mods);
+    }
+    void Drop(const QStringList& paths) {
+        auto* mime = new QMimeData;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        mime->setUrls(urls);
+        const QPoint at = Window->ImagePanel()->mapTo(Window.get(), QPoint(20, 20));
+        QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Window.get(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Window.get(), &drop);
+        delete mime;
+    }
+    void PollClipboard() { QTest::qWait(150); } // longer than the 100 ms poll
+
+    QTemporaryDir Dir;
+    TAppCore Core;
+    std::unique_ptr<TfrmMain> Window;
+    int Beeps = 0;
+    QStringList Warnings;
+};
+
+} // namespace
+
+TEST_F(MainWindow, FirstStartShowsTheWelcomePanelWithImageCommandsOff) {
+    Start();
+    EXPECT_TRUE(Window->Welcome()->isVisible());
+    EXPECT_EQ(Window->windowTitle(), "Tonalyx");
+    EXPECT_EQ(Window->Ribbon()->Caption(), "Varnel Tonalyx");
+    for (const char* name : {"acSaveHist", "acCopyHist", "acRGB", "acHSV", "acLab", "acSmoothingOn",
+                             "acPrevImage", "acNextImageQAT", "acSocNetTW"})
+        EXPECT_FALSE(Cmd(name)->isEnabled()) << name;
+    EXPECT_TRUE(Cmd("acOpenImageFile")->isEnabled());
+    for (const char* name : {"acRGB", "acHSV", "acLab", "acSmoothingOn"})
+        EXPECT_TRUE(Cmd(name)->isChecked()) << name;
+    EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 3);
+    EXPECT_EQ(Window->StatusBar()->LEDState(), TLEDState::lsGreen);
+    EXPECT_TRUE(Window->StatusBar()->ImageSizeText().isEmpty());
+    // The welcome panel sits in the middle of the image panel.
+    const QRect area = Window->ImagePanel()->rect();
+    const QRect welcome = Window->Welcome()->geometry();
+    EXPECT_LE(std::abs(welcome.center().x() - area.center().x()), 1);
+    EXPECT_LE(std::abs(welcome.center().y() - area.center().y()), 1);
+    // Before any image every histogram is blank.
+    const THistImage* r = Window->HistPanel()->Image(TChannel::R);
+    EXPECT_EQ(r->Picture().pixelColor(r->Picture().width() / 2, r->Picture().height() - 1), r->Background());
+}
+
+TEST_F(MainWindow, CommandLineImageOpensAtStartUp) {
+    Start({Path("a.bmp"), Path("ignored.jpg")});
+    EXPECT_FALSE(Window->Welcome()->isVisible());
+    EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
+    EXPECT_EQ(Window->Ribbon()->DocumentName(), "a");
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
+    EXPECT_TRUE(Cmd("acNextImage")->isEnabled());
+    EXPECT_TRUE(Warnings.isEmpty());
+}
+
+TEST_F(MainWindow, CommandLineWithAnUnsupportedFormatNamesIt) {
+    Start({Path("scan.tiff")});
+    EXPECT_EQ(Warnings, QStringList({"Format TIFF not supported."}));
+    EXPECT_TRUE(Window->Welcome()->isVisible());
+    Window->close();
+    Window.reset();
+    Core = TAppCore();
+    Start({Path("README")});
+    EXPECT_EQ(Warnings.last(), "Format  not supported.");
+}
+
+TEST_F(MainWindow, HistogramsInTheWindowEqualTheEnginesDrawingPixelForPixel) {
+    Start({Path("a.bmp")});
+    THistPanel* panel = Window->HistPanel();
+    for (TChannel c : AllChannels) {
+        const THistImage* shown = panel->Image(c);
+        const QColor bg = shown->Background();
+        TRasterTarget expected(shown->width(), shown->height(),
+                               TRgb{static_cast<std::uint8_t>(bg.red()), static_cast<std::uint8_t>(bg.green()),
+                                    static_cast<std::uint8_t>(bg.blue())});
+        expected.Clear();
+        DrawChannel(expected, Core.Hist->Data[Origin4Show][c], BarColour(c));
+        const QImage& picture = shown->Picture();
+        ASSERT_EQ(picture.width(), expected.Width()) << ChannelName(c);
+        ASSERT_EQ(picture.height(), expected.Height()) << ChannelName(c);
+        int differing = 0;
+        for (int y = 0; y < expected.Height(); ++y)
+            for (int x = 0; x < expected.Width(); ++x) {
+                const TRgb e = expected.Pixel(x, y);
+                if (picture.pixel(x, y) != qRgb(e.r, e.g, e.b))
+                    ++differing;
+            }
+        EXPECT_EQ(differing, 0) << ChannelName(c);
+    }
+    // A window resize draws them again at the new size.
+    const int before = panel->PanelHeight();
+    Window->resize(1200, 500);
+    QApplication::processEvents();
+    EXPECT_NE(panel->PanelHeight(), before);
+    EXPECT_EQ(panel->Image(TChannel::L)->Picture().height(), panel->Image(TChannel::L)->height() - 1);
+}
+
+TEST_F(MainWindow, RevisitFromTheCacheFollowsTitleAndSizeOnly) {
+    Start();
+    Window->LoadImageFile(Path("a.bmp"));
+    Window->LoadImageFile(Path("b.jpg"));
+    ASSERT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
+    Window->PasteImage(); // a failed paste: navigation stays as it was, a beep
+    Cmd("acPrevImage")->setEnabled(false); // mark the state a cache hit must not touch
+    ASSERT_TRUE(QFile::remove(Path("a.bmp")));
+    Window->LoadImageFile(Path("a.bmp"));
+    EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
+    EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
+    EXPECT_FALSE(Cmd("acPrevImage")->isEnabled());
+    EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
+    EXPECT_EQ(Window->RecentItemsFull(), QStringList({Path("a.bmp"), Path("b.jpg")}));
+}
+
+TEST_F(MainWindow, FailedLoadKeepsThePreviousImage) {
+    Start({Path("a.bmp")});
+    QFile::copy(Path("c.bmp"), Path("liar.jpg"));
+    Window->LoadImageFile(Path("liar.jpg"));
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
+    EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
+    EXPECT_TRUE(Cmd("acSaveHist")->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindow, PasteFollowsTheClipboardPoll) {
+    Start();
+    PollClipboard();
+    EXPECT_FALSE(Cmd("acPasteImage")->isEnabled());
+    EXPECT_FALSE(Cmd("acPasteImageQAT")->isEnabled());
+    Cmd("acPasteImageWelcome")->trigger(); // nothing to paste: the welcome button beeps
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_TRUE(Window->Welcome()->isVisible());
+
+    QGuiApplication::clipboard()->setImage(Solid(7, 5, qRgb(9, 9, 9)));
+    PollClipboard();
+    EXPECT_TRUE(Cmd("acPasteImage")->isEnabled());
+    EXPECT_TRUE(Cmd("acPasteImageQAT")->isEnabled());
+    Cmd("acPasteImageQAT")->trigger();
+    EXPECT_FALSE(Window->Welcome()->isVisible());
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "7 x 5");
+    EXPECT_EQ(Window->windowTitle(), Window->Ribbon()->DocumentName() + " - Tonalyx");
+    EXPECT_TRUE(Cmd("acSaveHist")->isEnabled());
+    EXPECT_FALSE(Cmd("acNextImage")->isEnabled());
+    EXPECT_TRUE(Window->Ribbon()->RecentItems().isEmpty());
+
+    QGuiApplication::clipboard()->clear();
+    PollClipboard();
+    EXPECT_FALSE(Cmd("acPasteImage")->isEnabled());
+}
+
+TEST_F(MainWindow, CtrlVPastesThroughEitherCommand) {
+    Start();
+    QGuiApplication::clipboard()->setImage(Solid(3, 2, qRgb(1, 2, 3)));
+    PollClipboard();
+    Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "3 x 2");
+}
+
+TEST_F(MainWindow, UnreadableClipboardPictureIsOfferedButBeeps) {
+    Start({Path("a.bmp")});
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("application/x-qt-image"), QByteArray("not a picture"));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    PollClipboard();
+    EXPECT_TRUE(Cmd("acPasteImage")->isEnabled());
+    Cmd("acPasteImage")->trigger();
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
+}
+
+TEST_F(MainWindow, DropOpensTheFirstFileOnly) {
+    Start();
+    Drop({Path("b.jpg"), Path("a.bmp"), Path("c.bmp")});
+    EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
+    EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b"}));
+    Drop({Path("notes.txt"), Path("a.bmp")});
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
+}
+
+TEST_F(MainWindow, ArrowAndPageKeysStepThroughTheFolderWithAnyModifier) {
+    Start();
+    Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Beeps, 1); // no image yet
+    Window->LoadImageFile(Path("a.bmp"));
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
+    Key(Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(Window->windowTitle(), "c - Tonalyx");
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Beeps, 2); // the last image
+    Key(Qt::Key_Up);
+    Key(Qt::Key_PageUp);
+    EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
+    Key(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(Beeps, 3); // the first image
+    Key(Qt::Key_A);
+    EXPECT_EQ(Beeps, 3);
+}
+
+TEST_F(MainWindow, ContextMenuItemsNeedAnImageAndTheHistograms) {
+    Start();
+    const auto enabledItems = [this] {
+        Window->pmMainPopup();
+        int n = 0;
+        for (QAction* a : Window->ContextMenu()->actions())
+            n += !a->isSeparator() && a->isEnabled();
+        return n;
+    };
+    EXPECT_EQ(enabledItems(), 0);
+    Window->LoadImageFile(Path("a.bmp"));
+    EXPECT_EQ(enabledItems(), 5);
+    for (const char* name : {"acRGB", "acHSV", "acLab"}) // the last one stays on by itself
+        Cmd(name)->trigger();
+    ASSERT_TRUE(Window->HistPanel()->isVisible());
+    Window->HistPanel()->hide();
+    EXPECT_EQ(enabledItems(), 0);
+    QStringList captions;
+    for (QAction* a : Window->ContextMenu()->actions())
+        captions << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(captions, QStringList({"Copy Histogram", "-", "Get Link to Histogram", "Share Histogram via Facebook",
+                                     "Share Histogram via Google+", "Share Histogram via Twitter"}));
+}
+
+TEST_F(MainWindow, SmoothingSwitchRedrawsFromTheRawCounts) {
+    Start({Path("a.bmp")});
+    const TAllChanel medium = Core.Hist->Data[Origin4Show];
+    // A count that only the raw record holds shows whether the image was counted again.
+    Core.Hist->Data[Origin].R.Hist[7] += 1000;
+    const TAllChanel raw = Core.Hist->Data[Origin];
+    Cmd("acSmoothingOn")->trigger();
+    EXPECT_FALSE(Cmd("acSmoothingOn")->isChecked());
+    EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 0);
+    EXPECT_EQ(Core.Hist->Data[Origin], raw);
+    EXPECT_NE(Core.Hist->Data[Origin4Show], medium);
+    Cmd("acSmoothingOn")->trigger();
+    EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 3);
+    EXPECT_EQ(Core.Hist->Data[Origin], raw);
+}
+
+TEST_F(MainWindow, ModelCommandsAndTheSplitter) {
+    Start({Path("a.bmp")});
+    QSplitter* spl = Window->Splitter();
+    EXPECT_EQ(spl->handleWidth(), 11);
+    EXPECT_FALSE(spl->childrenCollapsible());
+    EXPECT_TRUE(spl->opaqueResize());
+    EXPECT_GE(Window->ImagePanel()->minimumWidth(), 100);
+    EXPECT_GE(Window->HistPanel()->minimumWidth(), 100);
+    Cmd("acHSV")->trigger();
+    EXPECT_FALSE(Window->HistPanel()->GroupVisible(TColorModel::HSV));
+    Cmd("acHSV")->trigger();
+    EXPECT_TRUE(Window->HistPanel()->GroupVisible(TColorModel::HSV));
+}
+
+TEST_F(MainWindow, CloseReleasesTheLongLivedObjects) {
+    Start({Path("a.bmp")});
+    Cmd("acExit")->trigger();
+    EXPECT_FALSE(Window->isVisible());
+    EXPECT_EQ(Core.Hist, nullptr);
+    EXPECT_EQ(Core.Cache, nullptr);
+    EXPECT_EQ(Core.Files, nullptr);
+}
+
