@@ -5,8 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONALYX_TESTS=OFF >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONALYX_TESTS=OFF -DTONALYX_BENCH=OFF >/dev/null
 cmake --build build
-
-image="${1:-resources/samples/sample.jpg}"
-./build/cli/tonalyx-cli counts --display "$image"
+exec ./build/app/tonalyx "$@"

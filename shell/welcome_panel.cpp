@@ -142,7 +142,10 @@ QWidget* TWelcomePanel::MakeSocialRow(const QString& caption, const char* namePr
     auto* row = new QWidget(this);
     auto* h = new QHBoxLayout(row);
     h->setContentsMargins(0, 0, 0, 0);
-    h->addWidget(Text(caption, row, 0, true));
+    QLabel* label = Text(caption, row, 0, true);
+    label->setWordWrap(false);
+    label->setMinimumWidth(label->sizeHint().width());
+    h->addWidget(label);
     static const char* const networks[3][2] = {{"FB", "f"}, {"GP", "g+"}, {"TW", "t"}};
     for (int i = 0; i < 3; ++i) {
         auto* b = new QToolButton(row);
@@ -184,9 +187,9 @@ QWidget* TWelcomePanel::MakeMiddle(QAction* openAction, QAction* pasteAction) {
     buttons->addWidget(BigButton(openAction, middle));
     buttons->addWidget(BigButton(pasteAction, middle));
     buttons->addStretch(1);
-    grid->addLayout(buttons, 2, 0);
+    grid->addLayout(buttons, 2, 0, 1, 2);
 
-    grid->addWidget(Text(QStringLiteral("Turn on desired histogram"), middle), 1, 1);
+    grid->addWidget(Text(QStringLiteral("Turn on desired histogram"), middle), 1, 1, Qt::AlignTop);
     grid->addWidget(Text(QStringLiteral("Save histogram, copy it to clipboard or share it DIRECTLY "
                                         "from here to your favorite social network IN ONE CLICK!"),
                          middle),
