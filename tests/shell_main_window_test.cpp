@@ -6,6 +6,10 @@
 #include "shell/hist_panel.h"
 #include "shell/image_view.h"
 #include "shell/main_window.h"
+#include "shell/ribbon_app_menu.h"
+#include "shell/ribbon_button.h"
+#include "shell/ribbon_page.h"
+#include "shell/ribbon_quick_access.h"
 #include "shell/ribbon_bar.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
@@ -23,6 +27,8 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include <memory>
@@ -347,3 +353,129 @@ TEST_F(MainWindow, CloseReleasesTheLongLivedObjects) {
     EXPECT_EQ(Core.Files, nullptr);
 }
 
+
+TEST_F(MainWindow, CommandTableCaptionsHintsShortcutsAndHandlers) {
+    Start();
+    struct {
+        const char* name;
+        const char* caption;
+        const char* tip;
+        QKeySequence shortcut;
+        const char* category;
+    } rows[] = {
+        {"acOpenImageFile", "Open Image", "Open Image File", QKeySequence("Ctrl+O"), "Image"},
+        {"acSaveHist", "Save Histogram", "", QKeySequence("Ctrl+S"), "Image"},
+        {"acSocNetHTML", "Get Link", "Get Link (HTML code) for Website and Blogs", {}, "Image"},
+        {"acCopyHist", "Copy Histogram", "Copy Histogram to Clipboard", QKeySequence("Ctrl+C"), "Image"},
+        {"acPasteImageQAT", "Paste Image", "Paste Image from Clipboard", QKeySequence("Ctrl+V"), "Image"},
+        {"acPrevImageQAT", "Prev Image", "Previous Image File", {}, "Image"},
+        {"acSmoothingOn", "Smoothing On/Off", "Switsh Historgam Smoothing On/Off", {}, "Historgam"},
+        {"acLab", "LAB", "Turn Lab histogram on/off", {}, "Historgam"},
+        {"acHelpTopic", "Help Topic F1", "Help Topic", QKeySequence("F1"), "Help"},
+        {"FileExit2", "E&xit", "Exit", {}, ""},
+        {"acGoToCompanyPage", "Varnel Solutions Products && News", "", {}, "Welcome"},
+    };
+    for (const auto& r : rows) {
+        QAction* a = Cmd(r.name);
+        ASSERT_NE(a, nullptr) << r.name;
+        EXPECT_EQ(a->text(), r.caption) << r.name;
+        if (*r.tip) { // without a hint Qt shows the caption as the tool tip
+            EXPECT_EQ(a->toolTip(), r.tip) << r.name;
+        }
+        EXPECT_EQ(a->shortcut(), r.shortcut) << r.name;
+        EXPECT_EQ(a->property("category").toString(), r.category) << r.name;
+        EXPECT_FALSE(a->icon().isNull()) << r.name;
+    }
+    EXPECT_EQ(Cmd("FileExit2")->statusTip(), "Quits the application");
+    EXPECT_EQ(Window->Commands().All().size(), 27);
+    // Twins share their handler; the self-toggling commands start checked.
+    EXPECT_EQ(TCommands::HandlerOf(Cmd("acSocNetFB")), TCommands::HandlerOf(Cmd("acSocNetTW")));
+    EXPECT_EQ(TCommands::HandlerOf(Cmd("acOpenImageFileQAT")), "acOpenImageFileExecute");
+    EXPECT_EQ(TCommands::HandlerOf(Cmd("acHSV")), "HistSetVisibleAndHeightCorr");
+    EXPECT_FALSE(Cmd("acOpenImageFile")->isCheckable());
+}
+
+TEST_F(MainWindow, CommandsArePlacedOnEverySurface) {
+    Start();
+    const auto captions = [](TRibbonGroup* g) {
+        QStringList c;
+        for (TRibbonButton* b : g->Buttons())
+            c << b->Caption();
+        return c;
+    };
+    TRibbonBar* rb = Window->Ribbon();
+    ASSERT_EQ(rb->PageCount(), 2);
+    EXPECT_EQ(rb->Page(0)->Caption(), "Main");
+    EXPECT_EQ(rb->Page(1)->Caption(), "Help");
+    TRibbonGroup* image = rb->Page(0)->Groups().value(0);
+    TRibbonGroup* hist = rb->Page(0)->Groups().value(1);
+    TRibbonGroup* help = rb->Page(1)->Groups().value(0);
+    EXPECT_EQ(image->Caption(), "Image");
+    EXPECT_EQ(captions(image), QStringList({"&Open Image", "&Save Histogram", "&Get Link", "S&hare via Facebook",
+                                            "Shar&e via Google+", "Sh&are via Twitter", "&Copy Histogram",
+                                            "&Paste Image", "P&revious Image", "&Next Image"}));
+    EXPECT_EQ(image->Layout(), "BB|BBBB|BB|BB");
+    EXPECT_EQ(hist->Caption(), "Histogram");
+    EXPECT_EQ(captions(hist), QStringList({"&RGB", "&HSV", "&Lab ", "&Smoothing On/Off"}));
+    EXPECT_EQ(hist->Layout(), "BBB|B");
+    EXPECT_EQ(captions(help), QStringList({"&Help Topic F1", "&About"}));
+    EXPECT_EQ(rb->HelpAction(), Cmd("acHelpTopic"));
+
+    TRibbonQuickAccess* qat = rb->QuickAccess();
+    ASSERT_EQ(qat->ItemCount(), 6);
+    const char* twins[] = {"acOpenImageFileQAT", "acSaveHistQAT", "acCopyHistQAT",
+                           "acPasteImageQAT", "acPrevImageQAT", "acNextImageQAT"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(qat->ItemAction(i), Cmd(twins[i]));
+
+    QStringList menu;
+    for (TRibbonMenuItem* item : rb->AppMenu()->Items())
+        menu << item->Caption();
+    EXPECT_EQ(menu, QStringList({"&Open Image", "&Paste Image", "&About", "&Exit"}));
+    QStringList footer;
+    for (TRibbonMenuItem* item : rb->AppMenu()->FooterButtons())
+        footer << item->Action()->objectName();
+    EXPECT_EQ(footer, QStringList({"FileExit2", "acOptionsAppOptions"}));
+    EXPECT_EQ(rb->AppMenuKeyTip(), u'F');
+
+    EXPECT_EQ(Window->Welcome()->TargetButton()->defaultAction(), Cmd("acGoToCompanyPage"));
+}
+
+TEST_F(MainWindow, TimersOfTheWindow) {
+    Start();
+    struct {
+        const char* name;
+        int interval;
+        bool running;
+    } rows[] = {{"tmMain", 100, true},
+                {"tmCheckNews", 1000, true},
+                {"tmShowNews", 100, false},
+                {"tmRequestQueueIndication", 100, false},
+                {"tmUploadImageExpWatch", 100, false},
+                {"tmCheckWEBServer", 100000, true}};
+    for (const auto& r : rows) {
+        auto* t = Window->findChild<QTimer*>(r.name);
+        ASSERT_NE(t, nullptr) << r.name;
+        EXPECT_EQ(t->interval(), r.interval) << r.name;
+        EXPECT_EQ(t->isActive(), r.running) << r.name;
+    }
+}
+
+TEST_F(MainWindow, RecentItemOpensTheFirstExistingFileOfThatName) {
+    Start();
+    QDir(Dir.path()).mkdir("other");
+    ASSERT_TRUE(Solid(11, 11, qRgb(5, 5, 5)).save(Path("other/a.bmp")));
+    Window->LoadImageFile(Path("a.bmp"));
+    Window->LoadImageFile(Path("other/a.bmp"));
+    Window->LoadImageFile(Path("b.jpg"));
+    EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
+    emit Window->Ribbon()->recentItemClicked("a", 1);
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48"); // the first one appended
+    ASSERT_TRUE(QFile::remove(Path("a.bmp")));
+    Window->LoadImageFile(Path("b.jpg"));
+    emit Window->Ribbon()->recentItemClicked("a", 1);
+    // The vanished file is passed over silently for the next one of that name.
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "11 x 11");
+    EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
+    EXPECT_EQ(Beeps, 0);
+}
