@@ -82,37 +82,53 @@ void SamplePassWith(TModelCounts& counts, const TRasterView& im, int step, int k
 
 } // namespace
 
+TPrimaryCounts::TPrimaryCounts() : FGreenBlue(256 * 256, 0) {}
+
 void TPrimaryCounts::AddRows(const TRasterView& im, int firstRow, int rowCount) {
-    // Four interleaved tables per primary keep runs of equal bytes from stalling
-    // on the same counter.
-    std::uint32_t t[4][3][256] = {};
+    // Two red tables, one per pixel of a pair, keep equal neighbours from waiting on
+    // the same counter.
+    std::uint32_t red[2][256] = {};
+    std::uint32_t* gb = FGreenBlue.data();
     const int w = im.Width;
     for (int y = firstRow; y < firstRow + rowCount; ++y) {
-        const std::uint8_t* p = im.Row(y);
+        const std::uint8_t* p = im.Row(y); // blue, green, red
         int x = 0;
-        for (; x + 4 <= w; x += 4, p += 12) {
-            ++t[0][0][p[2]]; ++t[0][1][p[1]]; ++t[0][2][p[0]];
-            ++t[1][0][p[5]]; ++t[1][1][p[4]]; ++t[1][2][p[3]];
-            ++t[2][0][p[8]]; ++t[2][1][p[7]]; ++t[2][2][p[6]];
-            ++t[3][0][p[11]]; ++t[3][1][p[10]]; ++t[3][2][p[9]];
+        for (; x + 2 <= w; x += 2, p += 6) {
+            ++gb[p[1] << 8 | p[0]];
+            ++red[0][p[2]];
+            ++gb[p[4] << 8 | p[3]];
+            ++red[1][p[5]];
         }
-        for (; x < w; ++x, p += 3) {
-            ++t[0][0][p[2]]; ++t[0][1][p[1]]; ++t[0][2][p[0]];
+        if (x < w) {
+            ++gb[p[1] << 8 | p[0]];
+            ++red[0][p[2]];
         }
     }
-    for (int i = 0; i < 256; ++i) {
-        R[i] += t[0][0][i] + t[1][0][i] + t[2][0][i] + t[3][0][i];
-        G[i] += t[0][1][i] + t[1][1][i] + t[2][1][i] + t[3][1][i];
-        B[i] += t[0][2][i] + t[1][2][i] + t[2][2][i] + t[3][2][i];
-    }
+    for (int i = 0; i < 256; ++i)
+        FRed[i] += red[0][i] + red[1][i];
 }
 
 void TPrimaryCounts::Add(const TPrimaryCounts& o) {
-    for (int i = 0; i < 256; ++i) {
-        R[i] += o.R[i];
-        G[i] += o.G[i];
-        B[i] += o.B[i];
-    }
+    for (int i = 0; i < 256; ++i)
+        FRed[i] += o.FRed[i];
+    for (std::size_t i = 0; i < FGreenBlue.size(); ++i)
+        FGreenBlue[i] += o.FGreenBlue[i];
+}
+
+TPrimaryCounts::THistogram TPrimaryCounts::G() const {
+    THistogram g{};
+    for (int green = 0; green < 256; ++green)
+        for (int blue = 0; blue < 256; ++blue)
+            g[green] += FGreenBlue[static_cast<std::size_t>(green << 8 | blue)];
+    return g;
+}
+
+TPrimaryCounts::THistogram TPrimaryCounts::B() const {
+    THistogram b{};
+    for (int green = 0; green < 256; ++green)
+        for (int blue = 0; blue < 256; ++blue)
+            b[blue] += FGreenBlue[static_cast<std::size_t>(green << 8 | blue)];
+    return b;
 }
 
 TPrimaryCounts CountPrimaries(const TRasterView& im) {
@@ -200,9 +216,12 @@ void THist::Calc(TImageType itype, const TRasterView& im) {
 void THist::CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryCounts& primaries) {
     TAllChanel& set = Data[itype];
     ClearBins(set);
-    std::copy(primaries.R.begin(), primaries.R.end(), set.R.Hist.begin());
-    std::copy(primaries.G.begin(), primaries.G.end(), set.G.Hist.begin());
-    std::copy(primaries.B.begin(), primaries.B.end(), set.B.Hist.begin());
+    const auto copy = [](const TPrimaryCounts::THistogram& from, THistValues& to) {
+        std::copy(from.begin(), from.end(), to.begin());
+    };
+    copy(primaries.R(), set.R.Hist);
+    copy(primaries.G(), set.G.Hist);
+    copy(primaries.B(), set.B.Hist);
     for (int i = 0; i < 256; ++i)
         set.RGB.Hist[i] = set.R.Hist[i] + set.G.Hist[i] + set.B.Hist[i];
 

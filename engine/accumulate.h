@@ -10,15 +10,28 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace tonalyx {
 
 // Full counts of the three primaries. Rows may be added in any order and in parts,
 // e.g. while a decoder is still producing later rows.
-struct TPrimaryCounts {
-    std::array<std::uint32_t, 256> R{}, G{}, B{};
+class TPrimaryCounts {
+public:
+    TPrimaryCounts();
     void AddRows(const TRasterView& im, int firstRow, int rowCount);
     void Add(const TPrimaryCounts& other);
+
+    using THistogram = std::array<std::uint32_t, 256>;
+    THistogram R() const { return FRed; }
+    THistogram G() const;
+    THistogram B() const;
+
+private:
+    // Green and blue are counted as pairs: one counter step for two bytes, which is what
+    // limits the speed. 256 KiB, folded into the two histograms on request.
+    std::vector<std::uint32_t> FGreenBlue; // [green * 256 + blue]
+    THistogram FRed{};
 };
 // Counts every pixel, splitting the rows over the available cores.
 TPrimaryCounts CountPrimaries(const TRasterView& im);

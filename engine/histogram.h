@@ -73,7 +73,7 @@ struct TRasterView {
 };
 
 class THistSurfaces;  // render.h
-struct TPrimaryCounts; // accumulate.h
+class TPrimaryCounts;  // accumulate.h
 
 class THist {
 public:

@@ -5,6 +5,7 @@
 // lives in a heap-allocated TJpegSession, and the frames a longjmp can skip (DecodeBody and
 // what it calls) hold no object with a destructor while libjpeg runs.
 #include "decoder.h"
+#include "prefault.h"
 
 #include <QFile>
 
@@ -65,8 +66,10 @@ struct TJpegSession {
     std::uint8_t* Bits = nullptr; // Image's pixels, taken once so no row access can detach
     qsizetype Stride = 0;
     QString Failure; // set by DecodeBody for refusals that are not libjpeg errors
+    std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
 
     ~TJpegSession() {
+        Prefault.reset();
         if (Created)
             jpeg_destroy_decompress(&Info);
     }
@@ -174,6 +177,7 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     }
     s.Bits = s.Image.bits();
     s.Stride = s.Image.bytesPerLine();
+    s.Prefault = std::make_unique<TPrefault>(s.Bits, static_cast<std::size_t>(s.Image.sizeInBytes()));
     // CMYK rows go through a small buffer owned by libjpeg's pool, freed with the decompressor.
     JSAMPARRAY cmykRows = nullptr;
     if (cinfo->out_color_space == JCS_CMYK)
@@ -219,6 +223,7 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
     if (setjmp(s->Error.Jump)) {
         // A libjpeg error. Once every row is in, a complaint about what follows the picture
         // (jpeg_finish_decompress reading trailing markers) does not spoil it.
+        s->Prefault.reset();
         if (s->AllRowsRead) {
             result.Image = std::move(s->Image);
             return result;
@@ -235,6 +240,7 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
         result.Error = s->Failure;
         return result;
     }
+    s->Prefault.reset();
     result.Image = std::move(s->Image);
     return result;
 }

@@ -62,18 +62,18 @@ TEST(Primaries, ParallelAndPiecewiseCountsEqualOnePass) {
     TPrimaryCounts serial;
     serial.AddRows(t.View(), 0, t.Height);
     const TPrimaryCounts parallel = CountPrimaries(t.View());
-    EXPECT_EQ(serial.R, parallel.R);
-    EXPECT_EQ(serial.G, parallel.G);
-    EXPECT_EQ(serial.B, parallel.B);
+    EXPECT_EQ(serial.R(), parallel.R());
+    EXPECT_EQ(serial.G(), parallel.G());
+    EXPECT_EQ(serial.B(), parallel.B());
 
     TPrimaryCounts pieces;
     for (int y = 0; y < t.Height; y += 100)
         pieces.AddRows(t.View(), y, std::min(100, t.Height - y));
-    EXPECT_EQ(serial.R, pieces.R);
-    EXPECT_EQ(serial.B, pieces.B);
+    EXPECT_EQ(serial.R(), pieces.R());
+    EXPECT_EQ(serial.B(), pieces.B());
 
     std::uint64_t total = 0;
-    for (auto v : serial.G)
+    for (auto v : serial.G())
         total += v;
     EXPECT_EQ(total, 1283u * 1031u);
 

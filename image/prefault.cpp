@@ -1,0 +1,28 @@
+#include "image/prefault.h"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+namespace tonalyx {
+
+TPrefault::TPrefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    if (size < MinimumSize)
+        return;
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) / page * page;
+    if (end <= begin)
+        return;
+    // Kernels without MADV_POPULATE_WRITE refuse it; the writer then faults as usual.
+    FThread = std::thread([begin, end] {
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    });
+#endif
+}
+
+} // namespace tonalyx

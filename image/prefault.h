@@ -1,0 +1,32 @@
+// Making the pages of a fresh, large buffer resident on another thread, so that the
+// thread that fills it does not stop on a page fault for every 4 KiB it writes.
+#pragma once
+
+#include <cstddef>
+#include <thread>
+
+namespace tonalyx {
+
+class TPrefault {
+public:
+    // Starts populating [data, data + size) when the system offers a race-free way to do
+    // it (the pages are made writable without their contents being touched); otherwise
+    // does nothing. The buffer must outlive this object.
+    TPrefault(void* data, std::size_t size);
+    ~TPrefault() { Join(); }
+    TPrefault(const TPrefault&) = delete;
+    TPrefault& operator=(const TPrefault&) = delete;
+
+    void Join() {
+        if (FThread.joinable())
+            FThread.join();
+    }
+
+    // Below this many bytes a thread costs more than the faults it saves.
+    static constexpr std::size_t MinimumSize = 8u << 20;
+
+private:
+    std::thread FThread;
+};
+
+} // namespace tonalyx
