@@ -32,7 +32,9 @@ double MedianMs(int runs, const std::function<void()>& work) {
     for (int i = 0; i < runs; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
         work();
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
     }
     std::sort(ms.begin(), ms.end());
     return ms[ms.size() / 2];
@@ -44,7 +46,9 @@ QImage PhotoLike(int w, int h) {
     std::mt19937 rng(42);
     std::normal_distribution<double> noise(0.0, 4.0);
     std::uniform_real_distribution<double> u(0.0, 1.0);
-    struct Blob { double x, y, r, cr, cg, cb; };
+    struct Blob {
+        double x, y, r, cr, cg, cb;
+    };
     std::vector<Blob> blobs;
     for (int i = 0; i < 12; ++i)
         blobs.push_back({u(rng) * w, u(rng) * h, (0.05 + 0.2 * u(rng)) * h, 255 * u(rng),
@@ -142,20 +146,37 @@ int main(int argc, char* argv[]) {
     std::printf("|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(12, '-').c_str(),
                 std::string(10, '-').c_str());
     Row("decode (JPEG)", decodeMs, decodeMs);
-    Row("decode + primaries while decoding", MedianMs(runs, [&] { DecodeAndCount(path); }), decodeMs);
+    Row("decode + primaries while decoding", MedianMs(runs, [&] { DecodeAndCount(path); }),
+        decodeMs);
     Row("primaries (R, G, B)", MedianMs(runs, [&] { CountPrimaries(view); }), decodeMs);
     TSampleStats hsvStats, labStats;
-    Row("HSV sampled", MedianMs(runs, [&] { TModelCounts c; hsvStats = AccumModel(c, TSampledModel::HSV, view); }), decodeMs);
-    Row("L*a*b* sampled", MedianMs(runs, [&] { TModelCounts c; labStats = AccumModel(c, TSampledModel::Lab, view); }), decodeMs);
+    Row("HSV sampled",
+        MedianMs(runs,
+                 [&] {
+                     TModelCounts c;
+                     hsvStats = AccumModel(c, TSampledModel::HSV, view);
+                 }),
+        decodeMs);
+    Row("L*a*b* sampled",
+        MedianMs(runs,
+                 [&] {
+                     TModelCounts c;
+                     labStats = AccumModel(c, TSampledModel::Lab, view);
+                 }),
+        decodeMs);
     Row("Calc", MedianMs(runs, [&] { hist->Calc(Origin, view); }), decodeMs);
     for (int level : {0, 2, 3}) {
         hist->SmoothRepeatCnt = SmoothLevels[level].RepCnt;
         const std::string name = std::string("Calc4Show, smoothing ") + SmoothLevels[level].Lbl;
-        Row(name.c_str(), MedianMs(runs * 20, [&] { hist->Calc4Show(Origin, Origin4Show); }), decodeMs);
+        Row(name.c_str(), MedianMs(runs * 20, [&] { hist->Calc4Show(Origin, Origin4Show); }),
+            decodeMs);
     }
     TRasterSurfaces surfaces(233, 39, TRgb{240, 240, 240});
-    Row("Show into ten 233 x 39", MedianMs(runs * 20, [&] { hist->Show(Origin4Show, surfaces); }), decodeMs);
-    std::printf("\nHSV: coarse level %d, converged at %d; L*a*b*: coarse level %d, converged at %d\n",
-                hsvStats.CoarseLevel, hsvStats.ConvergedLevel, labStats.CoarseLevel, labStats.ConvergedLevel);
+    Row("Show into ten 233 x 39", MedianMs(runs * 20, [&] { hist->Show(Origin4Show, surfaces); }),
+        decodeMs);
+    std::printf(
+        "\nHSV: coarse level %d, converged at %d; L*a*b*: coarse level %d, converged at %d\n",
+        hsvStats.CoarseLevel, hsvStats.ConvergedLevel, labStats.CoarseLevel,
+        labStats.ConvergedLevel);
     return 0;
 }

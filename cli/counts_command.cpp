@@ -118,8 +118,9 @@ bool ParseCountsArguments(const QStringList& args, TCountsOptions& options, int&
         return false;
     }
     if (args.isEmpty() || args.first() != QStringLiteral("counts"))
-        return usageError(args.isEmpty() ? QStringLiteral("no command given")
-                                         : QStringLiteral("unknown command '%1'").arg(args.first()));
+        return usageError(args.isEmpty()
+                              ? QStringLiteral("no command given")
+                              : QStringLiteral("unknown command '%1'").arg(args.first()));
     bool optionsEnded = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];

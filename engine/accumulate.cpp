@@ -21,8 +21,8 @@ bool UseThreads(const TRasterView& im) {
 
 struct TModelTraits {
     std::int64_t FullCountLimit;
-    int ShareBins;        // bins 0..ShareBins-1 of the first channel give the totals
-    int Bins[3];          // used bins of the three channels
+    int ShareBins; // bins 0..ShareBins-1 of the first channel give the totals
+    int Bins[3];   // used bins of the three channels
 };
 
 constexpr TModelTraits ModelTraits(TSampledModel m) {
@@ -150,7 +150,9 @@ TPrimaryCounts CountPrimaries(const TRasterView& im) {
     return counts;
 }
 
-std::int64_t FullCountLimit(TSampledModel m) { return ModelTraits(m).FullCountLimit; }
+std::int64_t FullCountLimit(TSampledModel m) {
+    return ModelTraits(m).FullCountLimit;
+}
 
 int CoarseLevel(int width, int height) {
     const double tenth = std::min(width, height) / 10.0;
@@ -228,7 +230,8 @@ void THist::CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryC
     // The two sampled models touch different channels, so they may run side by side.
     TModelCounts hsv, lab;
     if (UseThreads(im)) {
-        auto labDone = std::async(std::launch::async, [&] { AccumModel(lab, TSampledModel::Lab, im); });
+        auto labDone =
+            std::async(std::launch::async, [&] { AccumModel(lab, TSampledModel::Lab, im); });
         AccumModel(hsv, TSampledModel::HSV, im);
         labDone.get();
     } else {

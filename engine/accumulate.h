@@ -17,7 +17,7 @@ namespace tonalyx {
 // Full counts of the three primaries. Rows may be added in any order and in parts,
 // e.g. while a decoder is still producing later rows.
 class TPrimaryCounts {
-public:
+  public:
     TPrimaryCounts();
     void AddRows(const TRasterView& im, int firstRow, int rowCount);
     void Add(const TPrimaryCounts& other);
@@ -27,7 +27,7 @@ public:
     THistogram G() const;
     THistogram B() const;
 
-private:
+  private:
     // Green and blue are counted as pairs: one counter step for two bytes, which is what
     // limits the speed. 256 KiB, folded into the two histograms on request.
     std::vector<std::uint32_t> FGreenBlue; // [green * 256 + blue]

@@ -87,8 +87,7 @@ Extended LinearComponent(int v) {
 TXYZ RGBToXYZ(int r, int g, int b) {
     const auto& lin = Tables().Linear;
     const Extended lr = lin[r], lg = lin[g], lb = lin[b];
-    return {0.4124L * lr + 0.3576L * lg + 0.1805L * lb,
-            0.2126L * lr + 0.7152L * lg + 0.0722L * lb,
+    return {0.4124L * lr + 0.3576L * lg + 0.1805L * lb, 0.2126L * lr + 0.7152L * lg + 0.0722L * lb,
             0.0193L * lr + 0.1192L * lg + 0.9505L * lb};
 }
 
@@ -102,9 +101,15 @@ TLabF XYZToLabF(const TXYZ& xyz) {
     return {LabF(xyz.X / 95.047L), LabF(xyz.Y / 100.0L), LabF(xyz.Z / 108.883L)};
 }
 
-std::uint16_t LIndex(const TLabF& f) { return ClampBin(RoundHalfEven((116 * f.fy - 16) * 6), 600); }
-std::uint16_t AIndex(const TLabF& f) { return ClampBin(RoundHalfEven((f.fx - f.fy) * 1000) + 256, 510); }
-std::uint16_t BIndex(const TLabF& f) { return ClampBin(RoundHalfEven((f.fy - f.fz) * 400) + 256, 510); }
+std::uint16_t LIndex(const TLabF& f) {
+    return ClampBin(RoundHalfEven((116 * f.fy - 16) * 6), 600);
+}
+std::uint16_t AIndex(const TLabF& f) {
+    return ClampBin(RoundHalfEven((f.fx - f.fy) * 1000) + 256, 510);
+}
+std::uint16_t BIndex(const TLabF& f) {
+    return ClampBin(RoundHalfEven((f.fy - f.fz) * 400) + 256, 510);
+}
 
 TModelBins HSVBins(int r, int g, int b) {
     const auto& t = Tables();

@@ -73,10 +73,10 @@ struct TRasterView {
 };
 
 class THistSurfaces;  // render.h
-class TPrimaryCounts;  // accumulate.h
+class TPrimaryCounts; // accumulate.h
 
 class THist {
-public:
+  public:
     THist(); // gives Data[Origin] the channel parameters; everything else starts at zero
 
     TData Data{};
@@ -94,7 +94,7 @@ public:
 
     bool IsCalculated() const { return Calculated; }
 
-private:
+  private:
     bool Calculated = false;
 };
 

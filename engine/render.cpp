@@ -12,114 +12,127 @@ namespace {
 
 constexpr TRgb Grey{128, 128, 128};
 
-std::uint32_t Bin(const TChanData& ch, int i)
-{
+std::uint32_t Bin(const TChanData& ch, int i) {
     return i >= 0 && i < HistBinCount ? ch.Hist[static_cast<std::size_t>(i)] : 0u;
 }
 
 } // namespace
 
-TRgb BarColour(TChannel c)
-{
+TRgb BarColour(TChannel c) {
     switch (c) {
-    case TChannel::R: return {217, 118, 118};
-    case TChannel::G: return {118, 217, 118};
-    case TChannel::B: return {118, 118, 217};
-    default: return Grey; // the sum, the hue and the other channels are drawn in grey
+    case TChannel::R:
+        return {217, 118, 118};
+    case TChannel::G:
+        return {118, 217, 118};
+    case TChannel::B:
+        return {118, 118, 217};
+    default:
+        return Grey; // the sum, the hue and the other channels are drawn in grey
     }
 }
 
-std::uint32_t ChannelMax(const TChanData& ch)
-{
+std::uint32_t ChannelMax(const TChanData& ch) {
     std::uint32_t m = 1;
-    for (int i = ch.Others.IndLow; i <= ch.Others.IndHigh; ++i) m = std::max(m, Bin(ch, i));
+    for (int i = ch.Others.IndLow; i <= ch.Others.IndHigh; ++i)
+        m = std::max(m, Bin(ch, i));
     return m;
 }
 
-Extended BinValueAt(const TChanData& ch, int x, int wc)
-{
+Extended BinValueAt(const TChanData& ch, int x, int wc) {
     const int lo = ch.Others.IndLow, hi = ch.Others.IndHigh;
     // The first and last columns show the end bins exactly; with Wc = 2 the only column
     // is the last one.
-    if (x == wc - 2) return Bin(ch, hi);
-    if (x == 0) return Bin(ch, lo);
+    if (x == wc - 2)
+        return Bin(ch, hi);
+    if (x == 0)
+        return Bin(ch, lo);
     const int n = hi - lo;
-    if (n <= 0) return Bin(ch, lo);
+    if (n <= 0)
+        return Bin(ch, lo);
     const Extended xscale = static_cast<Extended>(wc - 2) / n; // columns per bin
-    const Extended t = x / xscale;                              // bin position from lo
+    const Extended t = x / xscale;                             // bin position from lo
     const int i = static_cast<int>(t);
     return Bin(ch, lo + i) * (i + 1 - t) + (t - i) * Bin(ch, lo + i + 1);
 }
 
-void DrawBar(THistTarget& t, int x, int h)
-{
+void DrawBar(THistTarget& t, int x, int h) {
     // The end point is not painted: the bar covers rows Hc - 2 up to Hc - 1 - h.
     const int bottom = t.ControlHeight() - 2;
     t.VerticalLine(x, bottom, bottom - h);
 }
 
-void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour)
-{
+void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour) {
     const int wc = t.ControlWidth();
-    if (wc - 2 < 0) return;
-    // Show sets MaxVal before drawing; a channel drawn on its own without it is scaled to its maximum.
+    if (wc - 2 < 0)
+        return;
+    // Show sets MaxVal before drawing; a channel drawn on its own without it is scaled to its
+    // maximum.
     const std::uint32_t maxVal = ch.Others.MaxVal != 0 ? ch.Others.MaxVal : ChannelMax(ch);
     const Extended yscale = static_cast<Extended>(t.ControlHeight() - 2) / maxVal;
     t.SetPen(colour);
     for (int x = 0; x <= wc - 2; ++x) {
         const Extended v = BinValueAt(ch, x, wc);
-        if (v > 0) DrawBar(t, x, static_cast<int>(RoundHalfEven(v * yscale)));
+        if (v > 0)
+            DrawBar(t, x, static_cast<int>(RoundHalfEven(v * yscale)));
     }
 }
 
-void THist::Show(TImageType itype, THistSurfaces& surfaces)
-{
+void THist::Show(TImageType itype, THistSurfaces& surfaces) {
     // Every target is cleared, whether or not its tab is visible and whether or not
     // anything has been counted yet.
-    for (TChannel c : AllChannels) surfaces.Target(c).Clear();
-    if (!Calculated) return;
+    for (TChannel c : AllChannels)
+        surfaces.Target(c).Clear();
+    if (!Calculated)
+        return;
 
     TAllChanel& set = Data[itype];
-    for (TChannel c : AllChannels) set[c].Others.MaxVal = ChannelMax(set[c]);
+    for (TChannel c : AllChannels)
+        set[c].Others.MaxVal = ChannelMax(set[c]);
 
     // The channels are stored tab by tab, so this draws the visible tabs in turn.
     for (TChannel c : AllChannels)
-        if (surfaces.GroupVisible(ModelOf(c))) DrawChannel(surfaces.Target(c), set[c], BarColour(c));
+        if (surfaces.GroupVisible(ModelOf(c)))
+            DrawChannel(surfaces.Target(c), set[c], BarColour(c));
 }
 
 TRasterTarget::TRasterTarget(int controlWidth, int controlHeight, TRgb background)
     : Wc(controlWidth), Hc(controlHeight), Background(background), Pen(background),
-      Pixels(static_cast<std::size_t>(Width()) * static_cast<std::size_t>(Height()), background)
-{
+      Pixels(static_cast<std::size_t>(Width()) * static_cast<std::size_t>(Height()), background) {}
+
+void TRasterTarget::Clear() {
+    std::fill(Pixels.begin(), Pixels.end(), Background);
 }
 
-void TRasterTarget::Clear() { std::fill(Pixels.begin(), Pixels.end(), Background); }
-
-void TRasterTarget::VerticalLine(int x, int yFrom, int yTo)
-{
-    if (x < 0 || x >= Width() || yFrom == yTo) return;
+void TRasterTarget::VerticalLine(int x, int yFrom, int yTo) {
+    if (x < 0 || x >= Width() || yFrom == yTo)
+        return;
     const int step = yTo > yFrom ? 1 : -1;
     // Paint yFrom .. yTo - step, clipped to the rows of the surface.
     int first = yFrom, last = yTo - step;
-    if (first > last) std::swap(first, last);
+    if (first > last)
+        std::swap(first, last);
     first = std::max(first, 0);
     last = std::min(last, Height() - 1);
-    for (int y = first; y <= last; ++y) Pixels[static_cast<std::size_t>(y * Width() + x)] = Pen;
+    for (int y = first; y <= last; ++y)
+        Pixels[static_cast<std::size_t>(y * Width() + x)] = Pen;
 }
 
 TRasterSurfaces::TRasterSurfaces(int controlWidth, int controlHeight, TRgb background)
-    : Targets(ChannelCount, TRasterTarget(controlWidth, controlHeight, background))
-{
+    : Targets(ChannelCount, TRasterTarget(controlWidth, controlHeight, background)) {}
+
+THistTarget& TRasterSurfaces::Target(TChannel c) {
+    return Targets[static_cast<std::size_t>(c)];
 }
 
-THistTarget& TRasterSurfaces::Target(TChannel c) { return Targets[static_cast<std::size_t>(c)]; }
+bool TRasterSurfaces::GroupVisible(TColorModel m) const {
+    return Visible[static_cast<int>(m)];
+}
 
-bool TRasterSurfaces::GroupVisible(TColorModel m) const { return Visible[static_cast<int>(m)]; }
+void TRasterSurfaces::SetGroupVisible(TColorModel m, bool visible) {
+    Visible[static_cast<int>(m)] = visible;
+}
 
-void TRasterSurfaces::SetGroupVisible(TColorModel m, bool visible) { Visible[static_cast<int>(m)] = visible; }
-
-const TRasterTarget& TRasterSurfaces::Raster(TChannel c) const
-{
+const TRasterTarget& TRasterSurfaces::Raster(TChannel c) const {
     return Targets[static_cast<std::size_t>(c)];
 }
 

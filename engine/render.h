@@ -18,7 +18,7 @@ struct TRgb {
 // One histogram image control. Its drawing surface is one pixel narrower and
 // one pixel lower than the control; every position is computed from the control's size.
 class THistTarget {
-public:
+  public:
     virtual ~THistTarget() = default;
     virtual int ControlWidth() const = 0;  // Wc
     virtual int ControlHeight() const = 0; // Hc
@@ -31,7 +31,7 @@ public:
 
 // The ten targets of the histogram panel and the visibility of the three model tabs.
 class THistSurfaces {
-public:
+  public:
     virtual ~THistSurfaces() = default;
     virtual THistTarget& Target(TChannel c) = 0;
     virtual bool GroupVisible(TColorModel m) const = 0;
@@ -49,7 +49,7 @@ void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour);
 
 // A plain in-memory surface, used by tests, the command-line tool and benchmarks.
 class TRasterTarget final : public THistTarget {
-public:
+  public:
     TRasterTarget(int controlWidth, int controlHeight, TRgb background);
     int ControlWidth() const override { return Wc; }
     int ControlHeight() const override { return Hc; }
@@ -62,7 +62,7 @@ public:
     TRgb Pixel(int x, int y) const { return Pixels[static_cast<std::size_t>(y * Width() + x)]; }
     const std::vector<TRgb>& Raster() const { return Pixels; }
 
-private:
+  private:
     int Wc, Hc;
     TRgb Background, Pen;
     std::vector<TRgb> Pixels;
@@ -70,14 +70,14 @@ private:
 
 // Ten raster targets of one size, with switchable group visibility.
 class TRasterSurfaces final : public THistSurfaces {
-public:
+  public:
     TRasterSurfaces(int controlWidth, int controlHeight, TRgb background);
     THistTarget& Target(TChannel c) override;
     bool GroupVisible(TColorModel m) const override;
     void SetGroupVisible(TColorModel m, bool visible);
     const TRasterTarget& Raster(TChannel c) const;
 
-private:
+  private:
     std::vector<TRasterTarget> Targets;
     bool Visible[3] = {true, true, true};
 };

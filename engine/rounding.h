@@ -12,7 +12,11 @@ using Extended = long double;
 
 // Nearest integer, an exact half to the even neighbour (the default IEEE rounding mode,
 // which nothing in the program changes).
-inline std::int64_t RoundHalfEven(Extended v) { return std::llrint(v); }
-inline std::int64_t RoundHalfEven(double v) { return std::llrint(v); }
+inline std::int64_t RoundHalfEven(Extended v) {
+    return std::llrint(v);
+}
+inline std::int64_t RoundHalfEven(double v) {
+    return std::llrint(v);
+}
 
 } // namespace tonalyx

@@ -13,44 +13,44 @@ namespace tonalyx {
 namespace {
 
 // The used range of a channel, or false when its parameters name no bins of the array.
-bool UsedRange(const TOthers& o, int& lo, int& hi)
-{
+bool UsedRange(const TOthers& o, int& lo, int& hi) {
     lo = o.IndLow;
     hi = o.IndHigh;
     return lo >= 0 && hi < HistBinCount && lo <= hi;
 }
 
 // A count as the signed 32-bit value the box filter adds up (wrapping like the sums).
-std::int32_t AsSigned(std::uint32_t v) { return static_cast<std::int32_t>(v); }
+std::int32_t AsSigned(std::uint32_t v) {
+    return static_cast<std::int32_t>(v);
+}
 
-std::int32_t SignedSum(std::initializer_list<std::int32_t> values)
-{
+std::int32_t SignedSum(std::initializer_list<std::int32_t> values) {
     std::uint32_t sum = 0; // two's complement wrap-around, as a 32-bit accumulator behaves
-    for (std::int32_t v : values) sum += static_cast<std::uint32_t>(v);
+    for (std::int32_t v : values)
+        sum += static_cast<std::uint32_t>(v);
     return static_cast<std::int32_t>(sum);
 }
 
 } // namespace
 
-int SmoothPasses(const TOthers& o, std::uint8_t repeatCnt)
-{
+int SmoothPasses(const TOthers& o, std::uint8_t repeatCnt) {
     return std::max(static_cast<int>(repeatCnt) * o.SmoothCntFactor, o.SmoothCntMin);
 }
 
-std::int32_t WindowMean(const THistValues& h, int c)
-{
+std::int32_t WindowMean(const THistValues& h, int c) {
     // Bins outside the array (only reachable for very short used ranges) count as empty.
     std::uint32_t sum = 0;
     for (int i = c - 5; i <= c + 5; ++i)
-        if (i >= 0 && i < HistBinCount) sum += h[static_cast<std::size_t>(i)];
+        if (i >= 0 && i < HistBinCount)
+            sum += h[static_cast<std::size_t>(i)];
     const Extended mean = static_cast<Extended>(static_cast<std::int32_t>(sum)) / 11;
     return static_cast<std::int32_t>(RoundHalfEven(mean));
 }
 
-void SmoothBox(TChanData& ch)
-{
+void SmoothBox(TChanData& ch) {
     int lo, hi;
-    if (!UsedRange(ch.Others, lo, hi)) return;
+    if (!UsedRange(ch.Others, lo, hi))
+        return;
     const THistValues& h = ch.Hist;
 
     // E[0] is the lower pad, E[1..n] the bins lo..hi, E[n + 1] the upper pad.
@@ -60,7 +60,8 @@ void SmoothBox(TChanData& ch)
     // the upper one takes the same 2a - b form from the centres hi - 9 and hi - 5.
     e.front() = 2 * WindowMean(h, lo + 5) - WindowMean(h, lo + 11);
     e.back() = 2 * WindowMean(h, hi - 5) - WindowMean(h, hi - 9);
-    for (int i = 0; i < n; ++i) e[static_cast<std::size_t>(i + 1)] = AsSigned(h[static_cast<std::size_t>(lo + i)]);
+    for (int i = 0; i < n; ++i)
+        e[static_cast<std::size_t>(i + 1)] = AsSigned(h[static_cast<std::size_t>(lo + i)]);
 
     for (int i = 1; i <= n; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
@@ -71,10 +72,10 @@ void SmoothBox(TChanData& ch)
     }
 }
 
-void SmoothHue(TChanData& ch, double centreWeight)
-{
+void SmoothHue(TChanData& ch, double centreWeight) {
     int lo, hi;
-    if (!UsedRange(ch.Others, lo, hi)) return;
+    if (!UsedRange(ch.Others, lo, hi))
+        return;
     // The weights are held in double precision; the sums are formed in extended precision.
     const double wd = centreWeight;
     const double sd = (3.0 - wd) / 2.0;
@@ -82,7 +83,8 @@ void SmoothHue(TChanData& ch, double centreWeight)
 
     const THistValues c = ch.Hist;
     auto C = [&c](int i) { // a neighbour beyond the array counts as empty
-        return i >= 0 && i < HistBinCount ? static_cast<Extended>(c[static_cast<std::size_t>(i)]) : 0;
+        return i >= 0 && i < HistBinCount ? static_cast<Extended>(c[static_cast<std::size_t>(i)])
+                                          : 0;
     };
     for (int i = lo; i <= hi; ++i) {
         Extended v;
@@ -96,12 +98,12 @@ void SmoothHue(TChanData& ch, double centreWeight)
     }
 }
 
-TPeakThreshold FindPeakThreshold(const TChanData& ch)
-{
+TPeakThreshold FindPeakThreshold(const TChanData& ch) {
     constexpr int K = 10; // the number of peaks looked for
     TPeakThreshold r;
     int lo, hi;
-    if (!UsedRange(ch.Others, lo, hi)) return r;
+    if (!UsedRange(ch.Others, lo, hi))
+        return r;
     const THistValues& h = ch.Hist;
 
     std::uint32_t low = 0;
@@ -115,12 +117,15 @@ TPeakThreshold FindPeakThreshold(const TChanData& ch)
         r.First = left;
         r.Last = right;
         for (int i = left; i <= right; ++i) {
-            if (h[static_cast<std::size_t>(i)] < r.T) continue;
-            if (r.Cnt == 0) r.First = i;
+            if (h[static_cast<std::size_t>(i)] < r.T)
+                continue;
+            if (r.Cnt == 0)
+                r.First = i;
             r.Last = i;
             ++r.Cnt;
         }
-        if (r.Cnt == K) break;
+        if (r.Cnt == K)
+            break;
         if (r.Cnt > K) {
             low = r.T;
             left = r.First;
@@ -132,10 +137,10 @@ TPeakThreshold FindPeakThreshold(const TChanData& ch)
     return r;
 }
 
-std::optional<std::uint64_t> PeakClipLevel(const TChanData& ch, const TPeakThreshold& pt)
-{
+std::optional<std::uint64_t> PeakClipLevel(const TChanData& ch, const TPeakThreshold& pt) {
     constexpr int K = 10;
-    if (pt.Cnt <= 4) return std::nullopt;
+    if (pt.Cnt <= 4)
+        return std::nullopt;
 
     // The first K counts of First..Last that reach the threshold, in bin order.
     std::int64_t peaks[K];
@@ -143,9 +148,11 @@ std::optional<std::uint64_t> PeakClipLevel(const TChanData& ch, const TPeakThres
     const int first = std::max(pt.First, 0), last = std::min(pt.Last, HistBinCount - 1);
     for (int i = first; i <= last && k < K; ++i) {
         const std::uint32_t v = ch.Hist[static_cast<std::size_t>(i)];
-        if (v >= pt.T) peaks[k++] = v;
+        if (v >= pt.T)
+            peaks[k++] = v;
     }
-    if (k <= 4) return std::nullopt; // cannot happen for a result of FindPeakThreshold
+    if (k <= 4)
+        return std::nullopt; // cannot happen for a result of FindPeakThreshold
 
     const std::int64_t pmin = *std::min_element(peaks, peaks + k);
     // P1..P4: the four largest distinct values, 0 where there is none.
@@ -153,19 +160,23 @@ std::optional<std::uint64_t> PeakClipLevel(const TChanData& ch, const TPeakThres
     std::int64_t above = std::numeric_limits<std::int64_t>::max();
     for (std::int64_t& level : p) {
         for (int j = 0; j < k; ++j)
-            if (peaks[j] < above) level = std::max(level, peaks[j]);
+            if (peaks[j] < above)
+                level = std::max(level, peaks[j]);
         above = level;
-        if (level == 0) break;
+        if (level == 0)
+            break;
     }
     const std::int64_t p1 = p[0], p2 = p[1], p3 = p[2], p4 = p[3];
-    if (p4 < pmin) return std::nullopt; // fewer than four distinct peak values
+    if (p4 < pmin)
+        return std::nullopt; // fewer than four distinct peak values
 
     // The typical step between the lower peaks, in double precision.
     const double sigma = static_cast<double>(p4 - pmin) / (k - 4);
     const std::int64_t d = RoundHalfEven(2.0 * sigma);
 
     std::int64_t c = p4 + d;
-    if (c >= p1) c = p1; // a c below P3 is not raised
+    if (c >= p1)
+        c = p1; // a c below P3 is not raised
     if (p3 <= c && c <= p2) {
         c = p3 + d;
         if (c >= p1)
@@ -182,11 +193,11 @@ std::optional<std::uint64_t> PeakClipLevel(const TChanData& ch, const TPeakThres
     return static_cast<std::uint64_t>(RoundHalfEven(static_cast<Extended>(c) * 1.05L));
 }
 
-void LimitPeaks(TChanData& ch)
-{
+void LimitPeaks(TChanData& ch) {
     const TPeakThreshold pt = FindPeakThreshold(ch);
     const std::optional<std::uint64_t> clip = PeakClipLevel(ch, pt);
-    if (!clip) return;
+    if (!clip)
+        return;
     // A count is never cut below 1. The cut level comes out 0 only when the largest count is
     // at most 1: the threshold search then ends at 0, every bin counts as a peak, the peaks are
     // just the first ten bins of the range, and a clip of 0 would empty the whole histogram of
@@ -194,32 +205,37 @@ void LimitPeaks(TChanData& ch)
     const std::uint64_t level = std::max<std::uint64_t>(*clip, 1);
     for (int i = pt.First; i <= pt.Last; ++i) { // within the used range
         std::uint32_t& v = ch.Hist[static_cast<std::size_t>(i)];
-        if (v > level) v = static_cast<std::uint32_t>(level);
+        if (v > level)
+            v = static_cast<std::uint32_t>(level);
     }
 }
 
-void THist::Calc4Show(TImageType itypeO, TImageType itype4S)
-{
-    if (!Calculated) return;
+void THist::Calc4Show(TImageType itypeO, TImageType itype4S) {
+    if (!Calculated)
+        return;
     Data[itype4S] = Data[itypeO];
     TAllChanel& s = Data[itype4S];
 
     auto box = [this](TChanData& ch) {
-        for (int n = SmoothPasses(ch.Others, SmoothRepeatCnt); n > 0; --n) SmoothBox(ch);
+        for (int n = SmoothPasses(ch.Others, SmoothRepeatCnt); n > 0; --n)
+            SmoothBox(ch);
     };
     box(s.R);
     box(s.G);
     box(s.B);
-    for (int n = SmoothPasses(s.H.Others, SmoothRepeatCnt); n > 0; --n) SmoothHue(s.H, 1.3);
+    for (int n = SmoothPasses(s.H.Others, SmoothRepeatCnt); n > 0; --n)
+        SmoothHue(s.H, 1.3);
     box(s.S);
     box(s.V);
     box(s.L);
     box(s.A);
     box(s.B_);
 
-    for (TChanData* ch : {&s.R, &s.G, &s.B, &s.H, &s.S, &s.V, &s.L, &s.A, &s.B_}) LimitPeaks(*ch);
+    for (TChanData* ch : {&s.R, &s.G, &s.B, &s.H, &s.S, &s.V, &s.L, &s.A, &s.B_})
+        LimitPeaks(*ch);
 
-    for (std::size_t i = 0; i <= 255; ++i) s.RGB.Hist[i] = s.R.Hist[i] + s.G.Hist[i] + s.B.Hist[i];
+    for (std::size_t i = 0; i <= 255; ++i)
+        s.RGB.Hist[i] = s.R.Hist[i] + s.G.Hist[i] + s.B.Hist[i];
 }
 
 } // namespace tonalyx

@@ -12,7 +12,8 @@ namespace tonalyx {
 // Rasters above this many pixels are refused before any pixel memory is allocated.
 inline constexpr std::int64_t MaxDecodePixels = 400'000'000;
 
-// The decoded picture, always QImage::Format_BGR888 (bytes blue, green, red), or the reason it failed.
+// The decoded picture, always QImage::Format_BGR888 (bytes blue, green, red), or the reason it
+// failed.
 struct TDecodeResult {
     QImage Image;
     QString Error; // empty on success; a short human reason otherwise

@@ -13,7 +13,7 @@ namespace {
 // Counts the primaries of finished rows on its own thread while the decoder goes on.
 // The decoder thread calls Add; Finish waits for the counting thread and returns the counts.
 class TRowCounter {
-public:
+  public:
     TRowCounter() : Worker([this] { Run(); }) {}
     ~TRowCounter() {
         if (Worker.joinable())
@@ -43,7 +43,7 @@ public:
 
     bool Complete(int height) const { return !Reset && CountedEnd == height; }
 
-private:
+  private:
     void Run() {
         std::unique_lock lock(Mutex);
         for (;;) {
@@ -83,9 +83,10 @@ TLoadedImage DecodeAndCount(const QString& path) {
     TLoadedImage loaded;
     if (TFiles::FileFormat(path, TFType::JPG)) {
         TRowCounter counter;
-        loaded.Decoded = DecodeJpegFile(path, [&counter](const QImage& image, int first, int count) {
-            counter.Add(image, first, count);
-        });
+        loaded.Decoded =
+            DecodeJpegFile(path, [&counter](const QImage& image, int first, int count) {
+                counter.Add(image, first, count);
+            });
         loaded.Primaries = counter.Finish();
         if (loaded.Decoded.Ok() && !counter.Complete(loaded.Decoded.Image.height()))
             loaded.Primaries = CountPrimaries(RasterOf(loaded.Decoded.Image));

@@ -177,7 +177,8 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     }
     s.Bits = s.Image.bits();
     s.Stride = s.Image.bytesPerLine();
-    s.Prefault = std::make_unique<TPrefault>(s.Bits, static_cast<std::size_t>(s.Image.sizeInBytes()));
+    s.Prefault =
+        std::make_unique<TPrefault>(s.Bits, static_cast<std::size_t>(s.Image.sizeInBytes()));
     // CMYK rows go through a small buffer owned by libjpeg's pool, freed with the decompressor.
     JSAMPARRAY cmykRows = nullptr;
     if (cinfo->out_color_space == JCS_CMYK)

@@ -8,7 +8,7 @@
 namespace tonalyx {
 
 class TPrefault {
-public:
+  public:
     // Starts populating [data, data + size) when the system offers a race-free way to do
     // it (the pages are made writable without their contents being touched); otherwise
     // does nothing. The buffer must outlive this object.
@@ -25,7 +25,7 @@ public:
     // Below this many bytes a thread costs more than the faults it saves.
     static constexpr std::size_t MinimumSize = 8u << 20;
 
-private:
+  private:
     std::thread FThread;
 };
 

@@ -15,8 +15,8 @@
 namespace tonalyx {
 
 struct TCacheData {
-    QImage Btm;      // an independent copy of the bitmap as the engine left it
-    TAllChanel Hst;  // the image's raw (Origin) histogram record
+    QImage Btm;     // an independent copy of the bitmap as the engine left it
+    TAllChanel Hst; // the image's raw (Origin) histogram record
 };
 
 // Installed memory in bytes; 0 when the system does not say.
@@ -31,7 +31,7 @@ std::int64_t DefaultCacheBound();
 // and is decoded afresh by the caller. Keys are paths compared case-insensitively,
 // with no other normalisation.
 class TCache {
-public:
+  public:
     explicit TCache(std::int64_t maxBytes = DefaultCacheBound());
     TCache(const TCache&) = delete;
     TCache& operator=(const TCache&) = delete;
@@ -52,7 +52,7 @@ public:
     // What one entry of this image costs against the bound.
     static std::int64_t EntryBytes(const QImage& im);
 
-private:
+  private:
     struct TItem {
         QString Key;
         TCacheData Data;
@@ -62,7 +62,7 @@ private:
 
     static QString IndexKey(const QString& fn) { return fn.toCaseFolded(); }
 
-    TItems FNames;                          // least recently used first
+    TItems FNames;                           // least recently used first
     QHash<QString, TItems::iterator> FIndex; // by case-folded key
     std::int64_t FMaxBytes;
     std::int64_t FUsedBytes = 0;

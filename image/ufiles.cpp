@@ -79,10 +79,13 @@ bool TFiles::NameLess(const QString& a, const QString& b) const {
 qsizetype TFiles::IndexOf(const QString& name) const {
     const QStringList& list = *FileList;
     // The names the collation holds equal to `name` form one run of the sorted list.
-    const auto lo = std::lower_bound(list.cbegin(), list.cend(), name,
+    const auto lo = std::lower_bound(
+        list.cbegin(), list.cend(), name,
         [this](const QString& a, const QString& b) { return FCollator.compare(a, b) < 0; });
-    const auto hi = std::upper_bound(lo, list.cend(), name,
-        [this](const QString& a, const QString& b) { return FCollator.compare(a, b) < 0; });
+    const auto hi =
+        std::upper_bound(lo, list.cend(), name, [this](const QString& a, const QString& b) {
+            return FCollator.compare(a, b) < 0;
+        });
     if (lo == hi)
         return -1;
     const auto exact = std::find(lo, hi, name);

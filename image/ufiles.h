@@ -44,7 +44,7 @@ QString FileNamePart(const QString& path);
 QString FileExtension(const QString& path);
 
 class TFiles {
-public:
+  public:
     // The locale whose collation orders the folder's names (the user's locale by default).
     explicit TFiles(const QLocale& locale = QLocale());
 
@@ -63,7 +63,7 @@ public:
     // caller beeps then.
     bool GetNeighbor(TNeighbor Neighbor);
 
-private:
+  private:
     bool SameFolder() const;
     void ReadFolder();
     // Collation first, then the exact text, so names that differ only in case (possible on
@@ -73,8 +73,8 @@ private:
     // collation holds equal to it; -1 when neither exists.
     qsizetype IndexOf(const QString& name) const;
 
-    QString sPath;                        // folder of the last scan, with its trailing separator
-    std::optional<QStringList> FileList;  // accepted names of sPath; absent until the first scan
+    QString sPath;                       // folder of the last scan, with its trailing separator
+    std::optional<QStringList> FileList; // accepted names of sPath; absent until the first scan
     QCollator FCollator;
 };
 

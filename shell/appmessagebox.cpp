@@ -14,4 +14,3 @@ QMessageBox::StandardButton AppMessageBox(const QString& text, QMessageBox::Icon
 }
 
 } // namespace tonalyx
-

@@ -46,7 +46,9 @@ const char* const HandlerProperty = "tonalyxHandler";
 
 } // namespace
 
-std::span<const TCommandSpec> CommandTable() { return Commands; }
+std::span<const TCommandSpec> CommandTable() {
+    return Commands;
+}
 
 TCommands::TCommands(QObject* parent) : QObject(parent) {
     for (const TCommandSpec& spec : Commands) {
@@ -67,7 +69,9 @@ TCommands::TCommands(QObject* parent) : QObject(parent) {
     }
 }
 
-QAction* TCommands::Get(const QString& name) const { return FByName.value(name, nullptr); }
+QAction* TCommands::Get(const QString& name) const {
+    return FByName.value(name, nullptr);
+}
 
 QString TCommands::HandlerOf(const QAction* action) {
     return action ? action->property(HandlerProperty).toString() : QString();

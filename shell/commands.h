@@ -13,15 +13,15 @@
 namespace tonalyx {
 
 struct TCommandSpec {
-    const char* Name;      // object name, e.g. "acOpenImageFile"
-    const char* Category;  // "Image", "Historgam", "Help", "Welcome" or "" for none
+    const char* Name;     // object name, e.g. "acOpenImageFile"
+    const char* Category; // "Image", "Historgam", "Help", "Welcome" or "" for none
     const char* Caption;
-    const char* Hint;      // "short|long" where the two differ; "" for none
-    int Shortcut;          // a Qt key combination, 0 for none
-    bool Checkable;        // toggles itself before its handler runs
-    const char* Handler;   // twin commands share a handler
-    const char* IconName;  // the desktop icon theme's name for its picture
-    const char* Glyph;     // drawn on a generated icon when the desktop theme has none
+    const char* Hint;     // "short|long" where the two differ; "" for none
+    int Shortcut;         // a Qt key combination, 0 for none
+    bool Checkable;       // toggles itself before its handler runs
+    const char* Handler;  // twin commands share a handler
+    const char* IconName; // the desktop icon theme's name for its picture
+    const char* Glyph;    // drawn on a generated icon when the desktop theme has none
 };
 
 // Every command, in the order of the command table.
@@ -30,7 +30,7 @@ std::span<const TCommandSpec> CommandTable();
 // The actions of the command table, owned by one parent (the main window).
 class TCommands : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TCommands(QObject* parent);
 
     QAction* Get(const QString& name) const; // nullptr for an unknown name
@@ -43,7 +43,7 @@ public:
     // invoking action (so twins can tell themselves apart when they need to).
     void Bind(const QString& handler, const std::function<void(QAction*)>& run);
 
-private:
+  private:
     QHash<QString, QAction*> FByName;
     QList<QAction*> FOrdered;
 };

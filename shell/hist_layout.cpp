@@ -8,16 +8,17 @@
 
 namespace tonalyx {
 
-THistHeights HistHeights(const THistLayoutInput& in)
-{
+THistHeights HistHeights(const THistLayoutInput& in) {
     THistHeights out;
-    if (in.H < HistMinContainerHeight || in.W < HistMinContainerWidth) return out;
+    if (in.H < HistMinContainerHeight || in.W < HistMinContainerWidth)
+        return out;
 
     const int rgb = BoolToInt(in.Visible[0]);
     const int hsv = BoolToInt(in.Visible[1]);
     const int lab = BoolToInt(in.Visible[2]);
     const int a = 4 * rgb + 3 * hsv + 3 * lab; // visible histogram panels
-    if (a == 0) return out;
+    if (a == 0)
+        return out;
 
     // The first image control of the first visible tab sets the preferred height.
     const int w = rgb ? in.FirstImageWidth[0] : hsv ? in.FirstImageWidth[1] : in.FirstImageWidth[2];
@@ -27,7 +28,8 @@ THistHeights HistHeights(const THistLayoutInput& in)
     const int F = HistTabOverhead * rgb + hsv * (in.StripH1 + HistTabOverhead) +
                   lab * (in.StripA1 + in.StripB1 + HistTabOverhead);
     const int S = rgb + hsv + lab + 1; // a pixel per visible tab, and one more
-    if (a * P + F > in.H - S) P = static_cast<int>(RoundHalfEven(static_cast<double>(in.H - F - S) / a));
+    if (a * P + F > in.H - S)
+        P = static_cast<int>(RoundHalfEven(static_cast<double>(in.H - F - S) / a));
 
     out.Relayout = true;
     out.P = P;
@@ -37,38 +39,39 @@ THistHeights HistHeights(const THistLayoutInput& in)
     return out;
 }
 
-void StackTabs(TTabPlaces& tabs)
-{
+void StackTabs(TTabPlaces& tabs) {
     std::array<int, HistTabCount> order;
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int l, int r) { return tabs[static_cast<std::size_t>(l)].Top < tabs[static_cast<std::size_t>(r)].Top; });
+    std::stable_sort(order.begin(), order.end(), [&](int l, int r) {
+        return tabs[static_cast<std::size_t>(l)].Top < tabs[static_cast<std::size_t>(r)].Top;
+    });
     int y = 0;
     for (int i : order) {
         TTabPlace& t = tabs[static_cast<std::size_t>(i)];
-        if (!t.Visible) continue;
+        if (!t.Visible)
+            continue;
         t.Top = y;
         y += t.Height;
     }
 }
 
-void SetTabVisible(TTabPlaces& tabs, THistTab tab, bool visible)
-{
+void SetTabVisible(TTabPlaces& tabs, THistTab tab, bool visible) {
     TTabPlace& t = tabs[static_cast<std::size_t>(tab)];
-    if (t.Visible == visible) return;
+    if (t.Visible == visible)
+        return;
     if (visible) {
         // Below the bottom of every visible tab.
         int bottom = 0;
         for (const TTabPlace& o : tabs)
-            if (o.Visible) bottom = std::max(bottom, o.Top + std::max(o.Height, 1));
+            if (o.Visible)
+                bottom = std::max(bottom, o.Top + std::max(o.Height, 1));
         t.Top = bottom;
     }
     t.Visible = visible;
     StackTabs(tabs);
 }
 
-void RestoreTabOrder(TTabPlaces& tabs)
-{
+void RestoreTabOrder(TTabPlaces& tabs) {
     constexpr std::array<std::array<THistTab, 2>, 3> pairs = {{
         {THistTab::RGB, THistTab::LAB},
         {THistTab::RGB, THistTab::HSV},
@@ -77,15 +80,16 @@ void RestoreTabOrder(TTabPlaces& tabs)
     for (const auto& [upperTab, lowerTab] : pairs) {
         TTabPlace& upper = tabs[static_cast<std::size_t>(upperTab)];
         TTabPlace& lower = tabs[static_cast<std::size_t>(lowerTab)];
-        if (upper.Visible && lower.Visible && upper.Top > lower.Top) std::swap(upper.Top, lower.Top);
+        if (upper.Visible && lower.Visible && upper.Top > lower.Top)
+            std::swap(upper.Top, lower.Top);
     }
     StackTabs(tabs);
 }
 
-std::array<bool, HistTabCount> ModelAutoCheck(const std::array<bool, HistTabCount>& checked)
-{
+std::array<bool, HistTabCount> ModelAutoCheck(const std::array<bool, HistTabCount>& checked) {
     const int shown = BoolToInt(checked[0]) + BoolToInt(checked[1]) + BoolToInt(checked[2]);
-    if (shown != 1) return {true, true, true};
+    if (shown != 1)
+        return {true, true, true};
     return {!checked[0], !checked[1], !checked[2]};
 }
 

@@ -8,7 +8,9 @@
 namespace tonalyx {
 
 // 1 for true, 0 for false; every count of visible tabs is made with it.
-constexpr int BoolToInt(bool B) { return B ? 1 : 0; }
+constexpr int BoolToInt(bool B) {
+    return B ? 1 : 0;
+}
 
 // The three model tabs, top to bottom in their natural order.
 enum class THistTab : int { RGB, HSV, LAB };
@@ -22,8 +24,8 @@ inline constexpr int HistMinContainerHeight = 150;
 inline constexpr int HistMinContainerWidth = 20;
 
 struct THistLayoutInput {
-    int H = 0; // container height
-    int W = 0; // container width
+    int H = 0;                                // container height
+    int W = 0;                                // container width
     std::array<bool, HistTabCount> Visible{}; // tabRGB, tabHSV, tabLAB
     // Widths of the first image control of each tab: imRGB_RGB, imHSV_H, imLAB_L.
     std::array<int, HistTabCount> FirstImageWidth{};
@@ -32,8 +34,8 @@ struct THistLayoutInput {
 };
 
 struct THistHeights {
-    bool Relayout = false; // false: leave every height as it is and do not redraw
-    int P = 0;             // height of each of the ten histogram panels
+    bool Relayout = false;               // false: leave every height as it is and do not redraw
+    int P = 0;                           // height of each of the ten histogram panels
     std::array<int, HistTabCount> Tab{}; // heights of tabRGB, tabHSV, tabLAB (hidden ones too)
     friend bool operator==(const THistHeights&, const THistHeights&) = default;
 };

@@ -21,45 +21,44 @@ static_assert(THistTabControl::PageTop + THistTabControl::PageBottom == HistTabO
 // ---------------------------------------------------------------- THistImage
 
 THistImage::THistImage(const QColor& background, QWidget* parent)
-    : QWidget(parent), FBackground(background), FPen(background.rgb())
-{
+    : QWidget(parent), FBackground(background), FPen(background.rgb()) {
     // The control paints every pixel itself; Qt's own back buffer does the rest, so a
     // redraw on every resize does not flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-void THistImage::ResizePicture()
-{
+void THistImage::ResizePicture() {
     const int h = std::max(height() - 1, 0), w = std::max(width() - 1, 0);
-    if (FPicture.height() == h && FPicture.width() == w) return;
+    if (FPicture.height() == h && FPicture.width() == w)
+        return;
     // QImage takes both sides at once; the order (rows, then columns) leaves nothing to see.
     FPicture = QImage(w, h, QImage::Format_RGB32);
     FPicture.fill(FBackground);
     update();
 }
 
-void THistImage::Clear()
-{
+void THistImage::Clear() {
     FPicture.fill(FBackground);
     update();
 }
 
-void THistImage::VerticalLine(int x, int yFrom, int yTo)
-{
-    if (x < 0 || x >= FPicture.width() || yFrom == yTo) return;
+void THistImage::VerticalLine(int x, int yFrom, int yTo) {
+    if (x < 0 || x >= FPicture.width() || yFrom == yTo)
+        return;
     // The end point is not painted: rows yFrom .. yTo − step.
     const int step = yTo > yFrom ? 1 : -1;
     int first = yFrom, last = yTo - step;
-    if (first > last) std::swap(first, last);
+    if (first > last)
+        std::swap(first, last);
     first = std::max(first, 0);
     last = std::min(last, FPicture.height() - 1);
-    for (int y = first; y <= last; ++y) reinterpret_cast<QRgb*>(FPicture.scanLine(y))[x] = FPen;
+    for (int y = first; y <= last; ++y)
+        reinterpret_cast<QRgb*>(FPicture.scanLine(y))[x] = FPen;
     update(x, first, 1, std::max(last - first + 1, 0));
 }
 
-void THistImage::paintEvent(QPaintEvent* event)
-{
+void THistImage::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setClipRegion(event->region());
     p.drawImage(0, 0, FPicture);
@@ -71,17 +70,16 @@ void THistImage::paintEvent(QPaintEvent* event)
 
 // ---------------------------------------------------------------- THistBevel
 
-THistBevel::THistBevel(QWidget* parent) : QWidget(parent)
-{
+THistBevel::THistBevel(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void THistBevel::paintEvent(QPaintEvent*)
-{
+void THistBevel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int w = width(), h = height();
     p.fillRect(rect(), palette().color(QPalette::Button));
-    if (w < 1 || h < 1) return;
+    if (w < 1 || h < 1)
+        return;
     // Lowered: shadow along the top and left, light along the bottom and right.
     const QColor shadow = palette().color(QPalette::Dark), light = palette().color(QPalette::Light);
     p.fillRect(0, 0, w, 1, shadow);
@@ -92,28 +90,26 @@ void THistBevel::paintEvent(QPaintEvent*)
 
 // ---------------------------------------------------------------- TStripImage
 
-TStripImage::TStripImage(QImage picture, QWidget* parent) : QWidget(parent), FPicture(std::move(picture))
-{
+TStripImage::TStripImage(QImage picture, QWidget* parent)
+    : QWidget(parent), FPicture(std::move(picture)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TStripImage::paintEvent(QPaintEvent*)
-{
+void TStripImage::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(rect(), FPicture);
 }
 
 // ---------------------------------------------------------------- THistTabControl
 
-THistTabControl::THistTabControl(const QString& caption, QWidget* parent) : QWidget(parent), FCaption(caption)
-{
+THistTabControl::THistTabControl(const QString& caption, QWidget* parent)
+    : QWidget(parent), FCaption(caption) {
     QFont f = font();
     f.setPixelSize(11);
     setFont(f);
 }
 
-void THistTabControl::paintEvent(QPaintEvent*)
-{
+void THistTabControl::paintEvent(QPaintEvent*) {
     // The strip beside the tab is left unpainted: the container's colour shows there.
     QPainter p(this);
     const QColor face = palette().color(QPalette::Button);
@@ -142,8 +138,7 @@ void THistTabControl::paintEvent(QPaintEvent*)
 
 // ---------------------------------------------------------------- THistPanel
 
-THistPanel::THistPanel(QWidget* parent) : QWidget(parent)
-{
+THistPanel::THistPanel(QWidget* parent) : QWidget(parent) {
     setObjectName("pnHistContainer");
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -225,8 +220,10 @@ THistPanel::THistPanel(QWidget* parent) : QWidget(parent)
     lblLAB_B1 = caret(pnLab_B1, "lblLAB_B1");
 
     FTabs = {tabRGB, tabHSV, tabLAB};
-    FPanels = {pnRGB_RGB, pnRGB_R, pnRGB_G, pnRGB_B, pnHSV_H, pnHSV_S, pnHSV_V, pnLab_L, pnLab_A, pnLab_B};
-    FImages = {imRGB_RGB, imRGB_R, imRGB_G, imRGB_B, imHSV_H, imHSV_S, imHSV_V, imLAB_L, imLAB_A, imLAB_B};
+    FPanels = {pnRGB_RGB, pnRGB_R, pnRGB_G, pnRGB_B, pnHSV_H,
+               pnHSV_S,   pnHSV_V, pnLab_L, pnLab_A, pnLab_B};
+    FImages = {imRGB_RGB, imRGB_R, imRGB_G, imRGB_B, imHSV_H,
+               imHSV_S,   imHSV_V, imLAB_L, imLAB_A, imLAB_B};
 
     // The design: every panel 41 px high, the tabs one under the other.
     FTabItems = {{{pnRGB_RGB, pnRGB_R, pnRGB_G, pnRGB_B},
@@ -237,54 +234,58 @@ THistPanel::THistPanel(QWidget* parent) : QWidget(parent)
     int top = 0;
     for (std::size_t i = 0; i < FTabs.size(); ++i) {
         int content = 0;
-        for (const THistBevel* item : FTabItems[i]) content += item->height();
+        for (const THistBevel* item : FTabItems[i])
+            content += item->height();
         tabs[i] = {true, top, content + HistTabOverhead};
         top += content + HistTabOverhead;
     }
     resize(DesignWidth, top);
     Align(tabs);
-    for (THistImage* im : FImages) im->ResizePicture();
+    for (THistImage* im : FImages)
+        im->ResizePicture();
 }
 
-void THistPanel::SetModelActions(QAction* rgb, QAction* hsv, QAction* lab)
-{
+void THistPanel::SetModelActions(QAction* rgb, QAction* hsv, QAction* lab) {
     for (QAction* old : FActions)
-        if (old) disconnect(old, nullptr, this, nullptr);
+        if (old)
+            disconnect(old, nullptr, this, nullptr);
     FActions = {rgb, hsv, lab};
     for (int i = 0; i < HistTabCount; ++i) {
         QAction* a = FActions[static_cast<std::size_t>(i)];
-        if (!a) continue;
+        if (!a)
+            continue;
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, i](bool checked) { OnModelTriggered(i, checked); });
+        connect(a, &QAction::triggered, this,
+                [this, i](bool checked) { OnModelTriggered(i, checked); });
     }
 }
 
-void THistPanel::OnModelTriggered(int index, bool checked)
-{
+void THistPanel::OnModelTriggered(int index, bool checked) {
     QAction* a = FActions[static_cast<std::size_t>(index)];
     // Qt has already toggled the command. Where its toggle flag is off (the last model
     // shown), invoking it must leave it as it was.
-    if (!FAutoCheck[static_cast<std::size_t>(index)]) a->setChecked(!checked);
+    if (!FAutoCheck[static_cast<std::size_t>(index)])
+        a->setChecked(!checked);
     HistSetVisibleAndHeightCorr(a);
 }
 
-THistTarget& THistPanel::Target(TChannel c) { return *FImages[static_cast<std::size_t>(c)]; }
+THistTarget& THistPanel::Target(TChannel c) {
+    return *FImages[static_cast<std::size_t>(c)];
+}
 
-bool THistPanel::GroupVisible(TColorModel m) const
-{
+bool THistPanel::GroupVisible(TColorModel m) const {
     // The tab control's own flag, independent of whether the window is on screen.
     return !FTabs[static_cast<std::size_t>(m)]->isHidden();
 }
 
-TTabPlaces THistPanel::TabPlaces() const
-{
+TTabPlaces THistPanel::TabPlaces() const {
     TTabPlaces tabs{};
-    for (std::size_t i = 0; i < FTabs.size(); ++i) tabs[i] = {!FTabs[i]->isHidden(), FTabs[i]->y(), FTabs[i]->height()};
+    for (std::size_t i = 0; i < FTabs.size(); ++i)
+        tabs[i] = {!FTabs[i]->isHidden(), FTabs[i]->y(), FTabs[i]->height()};
     return tabs;
 }
 
-void THistPanel::Align(const TTabPlaces& tabs)
-{
+void THistPanel::Align(const TTabPlaces& tabs) {
     const int W = width();
     const int inner = W - 2 * THistTabControl::PageSide;
     for (std::size_t i = 0; i < FTabs.size(); ++i) {
@@ -297,12 +298,14 @@ void THistPanel::Align(const TTabPlaces& tabs)
             y += h;
             // The image control or strip fills the panel less its bevel.
             const QRect client(1, 1, std::max(inner - 2, 0), std::max(h - 2, 0));
-            for (QWidget* child : item->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            for (QWidget* child :
+                 item->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
                 if (qobject_cast<QLabel*>(child)) {
                     // The caret spans the strip and sits so that its point is in the strip's
                     // first row; the panel cuts off the rest of the glyph.
                     const QFontMetrics fm(child->font());
-                    const int glyphTop = fm.ascent() + fm.tightBoundingRect(QStringLiteral("^")).top();
+                    const int glyphTop =
+                        fm.ascent() + fm.tightBoundingRect(QStringLiteral("^")).top();
                     child->setGeometry(0, 1 - glyphTop, inner, fm.height());
                     child->raise();
                 } else {
@@ -313,12 +316,12 @@ void THistPanel::Align(const TTabPlaces& tabs)
     }
 }
 
-THistLayoutInput THistPanel::LayoutInput() const
-{
+THistLayoutInput THistPanel::LayoutInput() const {
     THistLayoutInput in;
     in.H = height();
     in.W = width();
-    for (std::size_t i = 0; i < FTabs.size(); ++i) in.Visible[i] = !FTabs[i]->isHidden();
+    for (std::size_t i = 0; i < FTabs.size(); ++i)
+        in.Visible[i] = !FTabs[i]->isHidden();
     in.FirstImageWidth = {imRGB_RGB->width(), imHSV_H->width(), imLAB_L->width()};
     in.StripH1 = pnHSV_H1->height();
     in.StripA1 = pnLab_A1->height();
@@ -326,52 +329,61 @@ THistLayoutInput THistPanel::LayoutInput() const
     return in;
 }
 
-void THistPanel::HistHeightCorrect()
-{
+void THistPanel::HistHeightCorrect() {
     TTabPlaces tabs = TabPlaces();
     // The widths follow the container whatever happens to the heights.
     Align(tabs);
     const THistHeights heights = HistHeights(LayoutInput());
-    if (!heights.Relayout) return;
+    if (!heights.Relayout)
+        return;
     FLast = heights;
 
     // All heights first, then all pictures, then one redraw.
-    for (std::size_t i = 0; i < tabs.size(); ++i) tabs[i].Height = heights.Tab[i];
-    for (THistBevel* p : FPanels) p->resize(p->width(), heights.P);
+    for (std::size_t i = 0; i < tabs.size(); ++i)
+        tabs[i].Height = heights.Tab[i];
+    for (THistBevel* p : FPanels)
+        p->resize(p->width(), heights.P);
     StackTabs(tabs);
     Align(tabs);
-    for (THistImage* im : FImages) im->ResizePicture();
-    if (FRender) FRender();
+    for (THistImage* im : FImages)
+        im->ResizePicture();
+    if (FRender)
+        FRender();
 }
 
-void THistPanel::HistSetVisibleAndHeightCorr(QAction* sender)
-{
+void THistPanel::HistSetVisibleAndHeightCorr(QAction* sender) {
     Q_UNUSED(sender);
     TTabPlaces tabs = TabPlaces();
     // Visibility follows the commands, Lab first, RGB last.
     for (THistTab t : {THistTab::LAB, THistTab::HSV, THistTab::RGB}) {
         const QAction* a = FActions[static_cast<std::size_t>(t)];
-        if (a) SetTabVisible(tabs, t, a->isChecked());
+        if (a)
+            SetTabVisible(tabs, t, a->isChecked());
     }
     RestoreTabOrder(tabs);
-    for (std::size_t i = 0; i < FTabs.size(); ++i) FTabs[i]->setVisible(tabs[i].Visible);
+    for (std::size_t i = 0; i < FTabs.size(); ++i)
+        FTabs[i]->setVisible(tabs[i].Visible);
     Align(tabs);
 
-    const std::array<bool, HistTabCount> shown = {tabs[0].Visible, tabs[1].Visible, tabs[2].Visible};
+    const std::array<bool, HistTabCount> shown = {tabs[0].Visible, tabs[1].Visible,
+                                                  tabs[2].Visible};
     const bool any = shown[0] || shown[1] || shown[2];
-    if (isHidden() == any) setVisible(any);
+    if (isHidden() == any)
+        setVisible(any);
     emit ContainerVisibilityChanged(any);
-    if (any) HistHeightCorrect();
+    if (any)
+        HistHeightCorrect();
 
     FAutoCheck = tonalyx::ModelAutoCheck(shown);
 }
 
-void THistPanel::resizeEvent(QResizeEvent* event)
-{
+void THistPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     pnHistContainerResize();
 }
 
-void THistPanel::pnHistContainerResize() { HistHeightCorrect(); }
+void THistPanel::pnHistContainerResize() {
+    HistHeightCorrect();
+}
 
 } // namespace tonalyx

@@ -24,7 +24,7 @@ namespace tonalyx {
 // shows the background colour.
 class THistImage final : public QWidget, public THistTarget {
     Q_OBJECT
-public:
+  public:
     THistImage(const QColor& background, QWidget* parent);
 
     // The picture at (control width − 1) × (control height − 1), height first as the
@@ -39,10 +39,10 @@ public:
     void SetPen(TRgb colour) override { FPen = qRgb(colour.r, colour.g, colour.b); }
     void VerticalLine(int x, int yFrom, int yTo) override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QColor FBackground;
     QRgb FPen;
     QImage FPicture;
@@ -51,24 +51,24 @@ private:
 // A panel with a lowered 1-px bevel around a button-face area.
 class THistBevel final : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit THistBevel(QWidget* parent);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
 // A fixed picture shown stretched over the whole control (the colour strips).
 class TStripImage final : public QWidget {
     Q_OBJECT
-public:
+  public:
     TStripImage(QImage picture, QWidget* parent);
     const QImage& Picture() const { return FPicture; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QImage FPicture;
 };
 
@@ -77,7 +77,7 @@ private:
 // either side.
 class THistTabControl final : public QWidget {
     Q_OBJECT
-public:
+  public:
     THistTabControl(const QString& caption, QWidget* parent);
     QString Caption() const { return FCaption; }
 
@@ -86,16 +86,16 @@ public:
     static constexpr int PageBottom = 4; // below the last panel
     static constexpr int PageSide = 4;   // left and right of the panels
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QString FCaption;
 };
 
 class THistPanel final : public QWidget, public THistSurfaces {
     Q_OBJECT
-public:
+  public:
     explicit THistPanel(QWidget* parent = nullptr);
 
     // The colour-model commands acRGB, acHSV, acLab of the main window. The panel makes
@@ -144,14 +144,14 @@ public:
     static constexpr int DesignPanelHeight = 41;
     static constexpr int StripPanelHeight = 5;
 
-signals:
+  signals:
     // The container was shown or hidden; the splitter beside it follows.
     void ContainerVisibilityChanged(bool visible);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void pnHistContainerResize();
     THistLayoutInput LayoutInput() const;
     TTabPlaces TabPlaces() const;

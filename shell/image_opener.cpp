@@ -10,7 +10,7 @@ namespace {
 
 // Shows the wait cursor for its lifetime.
 class TBusy {
-public:
+  public:
     explicit TBusy(TOpenerView& view) : FView(view) { FView.SetWaitCursor(true); }
     ~TBusy() { Done(); }
     void Done() {
@@ -19,7 +19,7 @@ public:
         FActive = false;
     }
 
-private:
+  private:
     TOpenerView& FView;
     bool FActive = true;
 };
@@ -85,9 +85,8 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
     FView.SetImgCtrl(false, true);
     FView.HideWelcome(); // before the attempt, so also when it fails
 
-    const QImage image = clipboardImage.isNull()
-                             ? QImage()
-                             : clipboardImage.convertToFormat(QImage::Format_BGR888);
+    const QImage image =
+        clipboardImage.isNull() ? QImage() : clipboardImage.convertToFormat(QImage::Format_BGR888);
     if (image.isNull()) {
         FView.Beep();
         busy.Done();

@@ -16,7 +16,7 @@ class TCache;
 
 // What opening an image asks of the main window.
 class TOpenerView {
-public:
+  public:
     virtual ~TOpenerView() = default;
     virtual void SetWaitCursor(bool on) = 0;
     virtual void SetImgCtrl(bool NewState, bool NavigationIsOff) = 0;
@@ -30,7 +30,7 @@ public:
 };
 
 class TImageOpener {
-public:
+  public:
     TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view);
 
     // Makes the image file at path the current image. A revisited path comes from the
@@ -43,7 +43,7 @@ public:
 
     const QImage& CurrentImage() const { return FCurrent; }
 
-private:
+  private:
     // Counts the current image and redraws; the primaries may already be counted.
     void CountAndShow(const TPrimaryCounts* primaries);
 

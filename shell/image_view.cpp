@@ -24,16 +24,21 @@ void TImageView::SetImage(const QImage& image) {
     FImage = image;
     const int longSide = std::max(image.width(), image.height());
     FPreview = longSide > PreviewLongSide
-                   ? image.scaled(image.size().scaled(PreviewLongSide, PreviewLongSide, Qt::KeepAspectRatio),
-                                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                   ? image.scaled(
+                         image.size().scaled(PreviewLongSide, PreviewLongSide, Qt::KeepAspectRatio),
+                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                    : image;
     FScaled = QPixmap();
     update();
 }
 
-QRect TImageView::PictureRect() const { return FitCentred(FImage.size(), size()); }
+QRect TImageView::PictureRect() const {
+    return FitCentred(FImage.size(), size());
+}
 
-void TImageView::resizeEvent(QResizeEvent*) { FScaled = QPixmap(); }
+void TImageView::resizeEvent(QResizeEvent*) {
+    FScaled = QPixmap();
+}
 
 void TImageView::paintEvent(QPaintEvent*) {
     if (FPreview.isNull())

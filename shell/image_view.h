@@ -9,7 +9,7 @@ namespace tonalyx {
 
 class TImageView final : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TImageView(QWidget* parent);
 
     void SetImage(const QImage& image);
@@ -17,11 +17,11 @@ public:
     // Where the picture lands in the widget for its current size.
     QRect PictureRect() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
-private:
+  private:
     // Large pictures are reduced once, smoothly, to about the screen's size; every
     // resize then scales that preview, so a 24-megapixel image resizes as fast as a small one.
     static constexpr int PreviewLongSide = 2560;

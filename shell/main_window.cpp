@@ -30,11 +30,11 @@ namespace {
 
 // The image panel: tells its owner about every resize.
 class TImagePanel final : public QWidget {
-public:
+  public:
     explicit TImagePanel(QWidget* parent) : QWidget(parent) {}
     std::function<void(QSize)> OnResize;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent*) override {
         if (OnResize)
             OnResize(size());
@@ -69,7 +69,9 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     qApp->installEventFilter(this);
 }
 
-TfrmMain::~TfrmMain() { qApp->removeEventFilter(this); }
+TfrmMain::~TfrmMain() {
+    qApp->removeEventFilter(this);
+}
 
 void TfrmMain::CreateWidgets() {
     rbMain = new TRibbonBar(this);
@@ -87,7 +89,7 @@ void TfrmMain::CreateWidgets() {
     splMain = new QSplitter(Qt::Horizontal, this);
     splMain->setObjectName(QStringLiteral("splMain"));
     splMain->setHandleWidth(11);
-    splMain->setOpaqueResize(true);       // live, no outline
+    splMain->setOpaqueResize(true);         // live, no outline
     splMain->setChildrenCollapsible(false); // never snaps closed
 
     auto* imagePanel = new TImagePanel(splMain);
@@ -178,11 +180,15 @@ void TfrmMain::CreateTimers() {
 
 void TfrmMain::BindCommands() {
     TCommands& c = *FCommands;
-    c.Bind(QStringLiteral("acOpenImageFileExecute"), [this](QAction*) { acOpenImageFileExecute(); });
+    c.Bind(QStringLiteral("acOpenImageFileExecute"),
+           [this](QAction*) { acOpenImageFileExecute(); });
     c.Bind(QStringLiteral("acPasteImageExecute"), [this](QAction*) { PasteImage(); });
-    c.Bind(QStringLiteral("acPasteImageWelcomeExecute"), [this](QAction*) { acPasteImageWelcomeExecute(); });
-    c.Bind(QStringLiteral("acPrevImageExecute"), [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
-    c.Bind(QStringLiteral("acNextImageExecute"), [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
+    c.Bind(QStringLiteral("acPasteImageWelcomeExecute"),
+           [this](QAction*) { acPasteImageWelcomeExecute(); });
+    c.Bind(QStringLiteral("acPrevImageExecute"),
+           [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
+    c.Bind(QStringLiteral("acNextImageExecute"),
+           [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
     c.Bind(QStringLiteral("acSmoothingOnExecute"), [this](QAction*) { acSmoothingOnExecute(); });
     c.Bind(QStringLiteral("acExitExecute"), [this](QAction*) { close(); });
     c.Bind(QStringLiteral("FileExit2Execute"), [this](QAction*) { close(); });
@@ -230,7 +236,8 @@ void TfrmMain::OpenCommandLineImage() {
     if (TFiles::IsAcceptedImageName(path))
         LoadImageFile(path);
     else
-        WarningMessage(QStringLiteral("Format ") + FileExtUpper(path) + QStringLiteral(" not supported."));
+        WarningMessage(QStringLiteral("Format ") + FileExtUpper(path) +
+                       QStringLiteral(" not supported."));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* e) {
@@ -266,7 +273,8 @@ void TfrmMain::ShowNeighbor(TNeighbor neighbor) {
 }
 
 void TfrmMain::acOpenImageFileExecute() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(), OpenFilter);
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(), OpenFilter);
     if (path.isEmpty())
         return;
     imMain->repaint(); // the area under the closed dialog is redrawn before decoding starts
@@ -312,9 +320,9 @@ void TfrmMain::SetImgCtrl(bool NewState, bool NavigationIsOff) {
     c[QStringLiteral("acNextImage")]->setEnabled(navigation);
     c[QStringLiteral("acPrevImageQAT")]->setEnabled(c[QStringLiteral("acPrevImage")]->isEnabled());
     c[QStringLiteral("acNextImageQAT")]->setEnabled(c[QStringLiteral("acNextImage")]->isEnabled());
-    for (const char* name : {"acSaveHist", "acSaveHistQAT", "acSocNetHTML", "acSocNetFB", "acSocNetGP",
-                             "acSocNetTW", "acCopyHist", "acCopyHistQAT", "acRGB", "acHSV", "acLab",
-                             "acSmoothingOn"})
+    for (const char* name :
+         {"acSaveHist", "acSaveHistQAT", "acSocNetHTML", "acSocNetFB", "acSocNetGP", "acSocNetTW",
+          "acCopyHist", "acCopyHistQAT", "acRGB", "acHSV", "acLab", "acSmoothingOn"})
         c[QString::fromLatin1(name)]->setEnabled(NewState);
 }
 
@@ -334,14 +342,16 @@ void TfrmMain::SetSmoothing(int levelIndex) {
 }
 
 void TfrmMain::pmMainPopup() {
-    const bool enabled = (*FCommands)[QStringLiteral("acSaveHist")]->isEnabled() &&
-                         pnHistContainer->isVisible();
+    const bool enabled =
+        (*FCommands)[QStringLiteral("acSaveHist")]->isEnabled() && pnHistContainer->isVisible();
     for (QAction* a : pmMain->actions())
         if (!a->isSeparator())
             a->setEnabled(enabled);
 }
 
-void TfrmMain::contextMenuEvent(QContextMenuEvent* e) { pmMain->popup(e->globalPos()); }
+void TfrmMain::contextMenuEvent(QContextMenuEvent* e) {
+    pmMain->popup(e->globalPos());
+}
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
@@ -403,7 +413,9 @@ void TfrmMain::SetWaitCursor(bool on) {
         QApplication::restoreOverrideCursor();
 }
 
-void TfrmMain::ShowImage(const QImage& image) { imMain->SetImage(image); }
+void TfrmMain::ShowImage(const QImage& image) {
+    imMain->SetImage(image);
+}
 
 void TfrmMain::RedrawHistograms() {
     if (FCore.Hist)
@@ -412,16 +424,23 @@ void TfrmMain::RedrawHistograms() {
 }
 
 void TfrmMain::SetAppTitle() {
-    const TAppTitle t = AppTitleText(FCore.Files ? FCore.Files->sCurrFile : QString(), rbMain->DocumentName());
+    const TAppTitle t =
+        AppTitleText(FCore.Files ? FCore.Files->sCurrFile : QString(), rbMain->DocumentName());
     rbMain->SetCaption(t.Caption);
     rbMain->SetDocumentName(t.DocumentName);
     setWindowTitle(t.AppTitle);
 }
 
-void TfrmMain::ShowImageSize(QSize size) { sbMain->SetImageSizeText(ImageSizeText(size)); }
+void TfrmMain::ShowImageSize(QSize size) {
+    sbMain->SetImageSizeText(ImageSizeText(size));
+}
 
-void TfrmMain::HideWelcome() { pnWelcome->hide(); }
+void TfrmMain::HideWelcome() {
+    pnWelcome->hide();
+}
 
-void TfrmMain::Beep() { Beeper(); }
+void TfrmMain::Beep() {
+    Beeper();
+}
 
 } // namespace tonalyx

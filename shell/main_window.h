@@ -28,7 +28,7 @@ class TWelcomePanel;
 
 class TfrmMain final : public QMainWindow, private TOpenerView {
     Q_OBJECT
-public:
+  public:
     // core outlives the window; arguments are the program's command-line arguments
     // without the program name (only the first is used).
     TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent = nullptr);
@@ -59,7 +59,7 @@ public:
     // The context menu's enabling rule, as run each time it opens.
     void pmMainPopup();
 
-protected:
+  protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -67,7 +67,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     // TOpenerView
     void SetWaitCursor(bool on) override;
     void ShowImage(const QImage& image) override;

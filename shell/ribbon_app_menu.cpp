@@ -29,26 +29,26 @@ constexpr int RightMinWidth = 270;
 
 // A line between two commands of the left column, starting right of the icons.
 class TMenuSeparator : public QWidget {
-public:
+  public:
     TMenuSeparator(const TRibbonStyle* style, QWidget* parent) : QWidget(parent), FStyle(style) {
         setFixedHeight(7);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setPen(FStyle->Colours().Separator);
         p.drawLine(MenuIconSide + 12, height() / 2, width() - 4, height() / 2);
     }
 
-private:
+  private:
     const TRibbonStyle* FStyle;
 };
 
 // The heading of the right column, underlined.
 class TMenuHeader : public QWidget {
-public:
+  public:
     TMenuHeader(const TRibbonStyle* style, QWidget* parent) : QWidget(parent), FStyle(style) {
         QFont bold = font();
         bold.setBold(true);
@@ -61,7 +61,7 @@ public:
         update();
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         const TRibbonThemeColours& colours = FStyle->Colours();
@@ -71,14 +71,14 @@ protected:
         p.drawLine(6, height() - 2, width() - 7, height() - 2);
     }
 
-private:
+  private:
     const TRibbonStyle* FStyle;
     QString FText;
 };
 
 // One recent image: its number (the mnemonic for the first nine) and its caption.
 class TRecentEntry : public QAbstractButton {
-public:
+  public:
     TRecentEntry(int index, const QString& caption, const TRibbonStyle* style, QWidget* parent)
         : QAbstractButton(parent), FNumber(QString::number(index + 1)), FCaption(caption),
           FStyle(style) {
@@ -97,7 +97,7 @@ public:
                 fm.height() + 8};
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         const TRibbonThemeColours& colours = FStyle->Colours();
@@ -116,7 +116,7 @@ protected:
                    fm.elidedText(FCaption, Qt::ElideMiddle, width() - left - 8));
     }
 
-private:
+  private:
     QString FNumber;
     QString FCaption;
     const TRibbonStyle* FStyle;
@@ -293,7 +293,8 @@ void TRibbonAppMenu::keyPressEvent(QKeyEvent* e) {
         if (auto* button = qobject_cast<QAbstractButton*>(focusWidget()))
             button->click();
         return;
-    default: break;
+    default:
+        break;
     }
     // As in any menu, the marked character alone picks an item.
     const QString typed = e->text();
@@ -301,7 +302,8 @@ void TRibbonAppMenu::keyPressEvent(QKeyEvent* e) {
         const QChar key = typed[0].toUpper();
         const auto buttons = findChildren<QAbstractButton*>();
         for (QAbstractButton* button : buttons) {
-            if (button->isVisible() && button->isEnabled() && RibbonMnemonic(button->text()) == key) {
+            if (button->isVisible() && button->isEnabled() &&
+                RibbonMnemonic(button->text()) == key) {
                 button->click();
                 return;
             }
@@ -313,7 +315,8 @@ void TRibbonAppMenu::keyPressEvent(QKeyEvent* e) {
 void TRibbonAppMenu::mousePressEvent(QMouseEvent* e) {
     if (!rect().contains(e->position().toPoint())) {
         // A click on the opening button closes the popup; it must not reopen it at once.
-        if (FOpener && FOpener->rect().contains(FOpener->mapFromGlobal(e->globalPosition().toPoint())))
+        if (FOpener &&
+            FOpener->rect().contains(FOpener->mapFromGlobal(e->globalPosition().toPoint())))
             setAttribute(Qt::WA_NoMouseReplay);
         hide();
         return;

@@ -23,20 +23,20 @@ class TRibbonStyle;
 // puts it on top and removes every other item with exactly the same caption (compared
 // case-sensitively). There is no length limit.
 class TRibbonRecentList {
-public:
+  public:
     void Add(const QString& caption);
     void Clear() { FItems.clear(); }
     QStringList Items() const { return FItems; }
     int Count() const { return static_cast<int>(FItems.size()); }
 
-private:
+  private:
     QStringList FItems;
 };
 
 // The popup.
 class TRibbonAppMenu : public QWidget {
     Q_OBJECT
-public:
+  public:
     // parent owns the popup; the popup is a window of its own.
     TRibbonAppMenu(const TRibbonStyle* style, QWidget* parent);
 
@@ -63,21 +63,21 @@ public:
     // A click on opener while the popup is open only closes it.
     void Popup(const QPoint& globalPos, QWidget* opener = nullptr);
 
-signals:
+  signals:
     // A recent item was clicked: its caption and its position (top is 0). The popup has
     // closed by then.
     void recentItemClicked(const QString& caption, int index);
     void aboutToShow();
     void aboutToHide();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 
-private:
+  private:
     void RebuildRecent();
     void ClickRecent(int index);
 
@@ -101,7 +101,7 @@ private:
 // The button that opens the application menu: the caption on the theme's accent colour.
 class TRibbonAppButton : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     TRibbonAppButton(const QString& caption, const TRibbonStyle* style, QWidget* parent);
 
     // The caption is shown as written ("&" marks nothing here: the menu has a key tip).
@@ -114,10 +114,10 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 
-private:
+  private:
     const TRibbonStyle* FStyle;
     QString FCaption;
     bool FOpen = false;

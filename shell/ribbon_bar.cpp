@@ -109,8 +109,9 @@ void TRibbonBar::SetMinimized(bool minimized) {
     FPages->setVisible(!minimized);
     FTabs->SetPageShown(!minimized);
     FMinimizeAction->setChecked(minimized);
-    FMinimizeAction->setToolTip(minimized ? QStringLiteral("Show the ribbon's pages")
-                                          : QStringLiteral("Show only the tab names on the ribbon"));
+    FMinimizeAction->setToolTip(minimized
+                                    ? QStringLiteral("Show the ribbon's pages")
+                                    : QStringLiteral("Show only the tab names on the ribbon"));
     updateGeometry();
     update();
     emit minimizedChanged(minimized);
@@ -246,7 +247,8 @@ void TRibbonBar::paintEvent(QPaintEvent*) {
     const QRect room(side, title.top(), width() - 2 * side, title.height());
     if (room.width() > 0) {
         p.setPen(colours.TitleText);
-        p.drawText(room, Qt::AlignCenter, fontMetrics().elidedText(TitleText(), Qt::ElideMiddle, room.width()));
+        p.drawText(room, Qt::AlignCenter,
+                   fontMetrics().elidedText(TitleText(), Qt::ElideMiddle, room.width()));
     }
 }
 

@@ -38,7 +38,7 @@ class TRibbonTabBar;
 
 class TRibbonBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TRibbonBar(QWidget* parent = nullptr);
 
     // ---- pages and tabs
@@ -103,7 +103,7 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+  signals:
     void currentTabChanged(int index);
     void minimizedChanged(bool minimized);
     // A recent item of the application menu was clicked: its caption and its position
@@ -111,11 +111,11 @@ signals:
     void recentItemClicked(const QString& caption, int index);
     void themeChanged(tonalyx::TRibbonTheme theme);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
-private:
+  private:
     TRibbonStyle* FStyle;
     QHBoxLayout* FTitleRow;
     QHBoxLayout* FTabRow;

@@ -127,7 +127,8 @@ QSize TRibbonButton::sizeHint() const {
     int textWidth = 0;
     for (const QString& line : CaptionLines())
         textWidth = std::max(textWidth, fm.horizontalAdvance(RibbonPlainText(line)));
-    const int width = std::max({LargeMinWidth, IconSide + 2 * LargePad, textWidth + 2 * LargePad + 4});
+    const int width =
+        std::max({LargeMinWidth, IconSide + 2 * LargePad, textWidth + 2 * LargePad + 4});
     // Room for two caption lines on every large button keeps the icons of a group aligned.
     const int height = LargePad + IconSide + LargeGap + 2 * fm.height() + LargePad;
     return {width, height};
@@ -177,8 +178,8 @@ void TRibbonQuickButton::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------- TRibbonMenuItem
 
-TRibbonMenuItem::TRibbonMenuItem(QAction* action, const QString& caption, int iconSide,
-                                 bool framed, const TRibbonStyle* style, QWidget* parent)
+TRibbonMenuItem::TRibbonMenuItem(QAction* action, const QString& caption, int iconSide, bool framed,
+                                 const TRibbonStyle* style, QWidget* parent)
     : TRibbonActionButton(action, caption, style, parent), FIconSide(iconSide), FFramed(framed) {
     setText(caption);
     // Inside the popup the arrow keys walk the items.

@@ -19,7 +19,7 @@ struct TRibbonThemeColours;
 // What the buttons below share: the bond to the action and the theme.
 class TRibbonActionButton : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     TRibbonActionButton(QAction* action, const QString& caption, const TRibbonStyle* style,
                         QWidget* parent);
 
@@ -36,7 +36,7 @@ public:
     void SetWanted(bool wanted);
     bool IsWanted() const { return FWanted; }
 
-protected:
+  protected:
     const TRibbonThemeColours& Colours() const;
     // What a click does; by default, trigger the action.
     virtual void Activate();
@@ -46,7 +46,7 @@ protected:
     // The action keeps the checked state; the button only shows it.
     void nextCheckState() override {}
 
-private:
+  private:
     void SyncFromAction();
 
     QPointer<QAction> FAction;
@@ -62,7 +62,7 @@ private:
 // several buttons mark).
 class TRibbonButton : public TRibbonActionButton {
     Q_OBJECT
-public:
+  public:
     static constexpr int IconSide = 32;
 
     TRibbonButton(QAction* action, const QString& caption, const TRibbonStyle* style,
@@ -74,14 +74,14 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 };
 
 // A small icon-only button of the quick access toolbar; its tool tip tells what it does.
 class TRibbonQuickButton : public TRibbonActionButton {
     Q_OBJECT
-public:
+  public:
     static constexpr int IconSide = 16;
 
     TRibbonQuickButton(QAction* action, const QString& caption, const TRibbonStyle* style,
@@ -89,7 +89,7 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 };
 
@@ -97,17 +97,17 @@ protected:
 // before the action runs. Framed items are the buttons at the menu's foot.
 class TRibbonMenuItem : public TRibbonActionButton {
     Q_OBJECT
-public:
+  public:
     TRibbonMenuItem(QAction* action, const QString& caption, int iconSide, bool framed,
                     const TRibbonStyle* style, QWidget* parent);
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void Activate() override;
     void paintEvent(QPaintEvent* e) override;
 
-private:
+  private:
     int FIconSide;
     bool FFramed;
 };
@@ -116,12 +116,12 @@ private:
 // show and down while they are folded (its checkable action is checked).
 class TRibbonChevronButton : public TRibbonActionButton {
     Q_OBJECT
-public:
+  public:
     TRibbonChevronButton(QAction* action, const TRibbonStyle* style, QWidget* parent);
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 };
 

@@ -58,7 +58,8 @@ TRibbonGroup::TRibbonGroup(const QString& caption, const TRibbonStyle* style, QW
 }
 
 TRibbonButton* TRibbonGroup::AddButton(QAction* action, const QString& caption) {
-    auto* button = new TRibbonButton(action, caption.isEmpty() ? action->text() : caption, FStyle, this);
+    auto* button =
+        new TRibbonButton(action, caption.isEmpty() ? action->text() : caption, FStyle, this);
     FRow->addWidget(button, 0, Qt::AlignTop);
     FButtons.append(button);
     FLayout += u'B';

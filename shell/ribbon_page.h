@@ -16,21 +16,21 @@ class TRibbonStyle;
 // The thin line between two items of a group.
 class TRibbonSeparator : public QWidget {
     Q_OBJECT
-public:
+  public:
     TRibbonSeparator(const TRibbonStyle* style, QWidget* parent);
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 
-private:
+  private:
     const TRibbonStyle* FStyle;
 };
 
 // A row of large buttons and separators with a caption under it.
 class TRibbonGroup : public QWidget {
     Q_OBJECT
-public:
+  public:
     TRibbonGroup(const QString& caption, const TRibbonStyle* style, QWidget* parent);
 
     QString Caption() const { return FCaption; }
@@ -45,10 +45,10 @@ public:
     // Buttons and separators in order: 'B' for a button, '|' for a separator.
     QString Layout() const { return FLayout; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 
-private:
+  private:
     QString FCaption;
     const TRibbonStyle* FStyle;
     QHBoxLayout* FRow;
@@ -59,7 +59,7 @@ private:
 // The groups of one tab, side by side from the left.
 class TRibbonPage : public QWidget {
     Q_OBJECT
-public:
+  public:
     TRibbonPage(const QString& caption, const TRibbonStyle* style, QWidget* parent);
 
     // The tab's caption.
@@ -69,10 +69,10 @@ public:
     TRibbonGroup* AddGroup(const QString& caption);
     QList<TRibbonGroup*> Groups() const { return FGroups; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 
-private:
+  private:
     QString FCaption;
     const TRibbonStyle* FStyle;
     QHBoxLayout* FRow;

@@ -25,7 +25,8 @@ void PaintRibbonFace(QPainter& p, const QRectF& rect, TRibbonFace face,
     QColor fill;
     QColor edge;
     switch (face) {
-    case TRibbonFace::Plain: return;
+    case TRibbonFace::Plain:
+        return;
     case TRibbonFace::Hover:
         fill = colours.ButtonHover;
         edge = colours.ButtonHoverEdge;

@@ -17,8 +17,9 @@ namespace {
 
 // The arrow at the toolbar's end that opens its menu.
 class TQuickMenuButton : public QAbstractButton {
-public:
-    TQuickMenuButton(const TRibbonStyle* style, QWidget* parent) : QAbstractButton(parent), FStyle(style) {
+  public:
+    TQuickMenuButton(const TRibbonStyle* style, QWidget* parent)
+        : QAbstractButton(parent), FStyle(style) {
         setAttribute(Qt::WA_Hover);
         setFocusPolicy(Qt::NoFocus);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -27,7 +28,7 @@ public:
     }
     QSize sizeHint() const override { return {14, TRibbonQuickButton::IconSide + 6}; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         const TRibbonThemeColours& colours = FStyle->Colours();
@@ -40,7 +41,7 @@ protected:
         PaintRibbonChevron(p, QRectF(0, height() / 2 - 1, width(), 6), false, ink);
     }
 
-private:
+  private:
     const TRibbonStyle* FStyle;
 };
 
@@ -61,7 +62,8 @@ TRibbonQuickAccess::TRibbonQuickAccess(const TRibbonStyle* style, QWidget* paren
 }
 
 int TRibbonQuickAccess::AddItem(QAction* action, const QString& caption, bool shortcutInTip) {
-    auto* button = new TRibbonQuickButton(action, caption.isEmpty() ? action->text() : caption, FStyle, this);
+    auto* button =
+        new TRibbonQuickButton(action, caption.isEmpty() ? action->text() : caption, FStyle, this);
     button->SetShortcutInTip(shortcutInTip);
     FRow->insertWidget(FRow->count() - 1, button); // before the menu arrow
     FButtons.append(button);

@@ -18,7 +18,7 @@ class TRibbonStyle;
 
 class TRibbonQuickAccess : public QWidget {
     Q_OBJECT
-public:
+  public:
     TRibbonQuickAccess(const TRibbonStyle* style, QWidget* parent);
 
     // Appends a button for action and returns its index. caption names the item in the
@@ -46,13 +46,13 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+  signals:
     void itemVisibilityChanged(int index, bool visible);
 
-protected:
+  protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
 
-private:
+  private:
     const TRibbonStyle* FStyle;
     QHBoxLayout* FRow;
     QWidget* FMenuButton;

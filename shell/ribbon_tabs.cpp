@@ -11,9 +11,9 @@ namespace tonalyx {
 
 namespace {
 
-constexpr int TabPad = 14;   // blank beside a caption
-constexpr int TabGap = 2;    // between two tabs
-constexpr int FirstTab = 4;  // left of the first tab
+constexpr int TabPad = 14;  // blank beside a caption
+constexpr int TabGap = 2;   // between two tabs
+constexpr int FirstTab = 4; // left of the first tab
 constexpr qreal Corner = 3.0;
 
 } // namespace

@@ -12,7 +12,7 @@ class TRibbonStyle;
 
 class TRibbonTabBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     TRibbonTabBar(const TRibbonStyle* style, QWidget* parent);
 
     // Adds a tab at the right and returns its index; the first tab becomes the current one.
@@ -35,18 +35,18 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
-signals:
+  signals:
     void currentChanged(int index);
     void tabDoubleClicked(int index);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
 
-private:
+  private:
     int TabAt(const QPoint& pos) const;
 
     const TRibbonStyle* FStyle;

@@ -114,9 +114,14 @@ const std::array<TRibbonThemeColours, RibbonThemeCount> ThemeTable{{
 
 // Fills of generated icons: saturated enough to read on every page colour.
 const std::array<QColor, 8> IconFills{{
-    QColor(0x3b, 0x7d, 0xd8), QColor(0x2f, 0xa5, 0x72), QColor(0xe0, 0x82, 0x3d),
-    QColor(0x8e, 0x5c, 0xc4), QColor(0xd9, 0x53, 0x4f), QColor(0x1f, 0xa3, 0xb5),
-    QColor(0xc9, 0x9a, 0x22), QColor(0x5b, 0x6b, 0x7c),
+    QColor(0x3b, 0x7d, 0xd8),
+    QColor(0x2f, 0xa5, 0x72),
+    QColor(0xe0, 0x82, 0x3d),
+    QColor(0x8e, 0x5c, 0xc4),
+    QColor(0xd9, 0x53, 0x4f),
+    QColor(0x1f, 0xa3, 0xb5),
+    QColor(0xc9, 0x9a, 0x22),
+    QColor(0x5b, 0x6b, 0x7c),
 }};
 
 } // namespace
@@ -127,9 +132,12 @@ bool IsRibbonTheme(int value) {
 
 QString RibbonThemeName(TRibbonTheme theme) {
     switch (theme) {
-    case rtLuna: return QStringLiteral("Luna");
-    case rtObsidan: return QStringLiteral("Obsidian");
-    case rtSilver: return QStringLiteral("Silver");
+    case rtLuna:
+        return QStringLiteral("Luna");
+    case rtObsidan:
+        return QStringLiteral("Obsidian");
+    case rtSilver:
+        return QStringLiteral("Silver");
     }
     return {};
 }

@@ -27,16 +27,16 @@ struct TRibbonThemeColours {
     QColor TitleText;
     QColor TabRow;
     QColor TabText;
-    QColor TabHover;         // an unselected tab under the mouse
+    QColor TabHover; // an unselected tab under the mouse
     QColor TabSelectedText;
-    QColor Frame;            // outline of the selected tab and of the page
+    QColor Frame; // outline of the selected tab and of the page
 
     // The page under the tabs and its groups.
-    QColor PageTop;          // the selected tab is filled with this colour too
+    QColor PageTop; // the selected tab is filled with this colour too
     QColor PageBottom;
     QColor GroupCaptionText;
-    QColor GroupEdge;        // the line between two groups
-    QColor Separator;        // the line between two items of a group
+    QColor GroupEdge; // the line between two groups
+    QColor Separator; // the line between two items of a group
 
     // Buttons of the page, the quick access toolbar and the application menu.
     QColor ButtonText;
@@ -54,12 +54,12 @@ struct TRibbonThemeColours {
     QColor AppButtonText;
 
     // The application menu's popup.
-    QColor MenuBackground;   // left column
+    QColor MenuBackground;     // left column
     QColor MenuSideBackground; // right column (recent images)
     QColor MenuEdge;
     QColor MenuHeaderText;
     QColor MenuText;
-    QColor MenuFooter;       // strip of the bottom buttons
+    QColor MenuFooter; // strip of the bottom buttons
 
     // Background of the window's content under the ribbon; the window may use it.
     QColor Workspace;
@@ -78,7 +78,7 @@ QColor RibbonIconGlyph();
 // paints and repaints when the theme changes.
 class TRibbonStyle : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TRibbonStyle(QObject* parent = nullptr);
 
     TRibbonTheme Theme() const { return FTheme; }
@@ -87,10 +87,10 @@ public:
     // returns false.
     bool SetTheme(TRibbonTheme theme);
 
-signals:
+  signals:
     void changed();
 
-private:
+  private:
     TRibbonTheme FTheme = rtLuna;
 };
 

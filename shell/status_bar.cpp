@@ -52,7 +52,9 @@ void TStatusBar::SetImageSizeText(const QString& text) {
     FPanels[1]->repaint();
 }
 
-QString TStatusBar::ImageSizeText() const { return FPanels[1]->text(); }
+QString TStatusBar::ImageSizeText() const {
+    return FPanels[1]->text();
+}
 
 void TStatusBar::SetLEDState(TLEDState state) {
     FState = state;

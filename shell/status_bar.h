@@ -11,7 +11,7 @@ enum class TLEDState { lsOff, lsGreen, lsRed };
 
 class TStatusBar final : public QStatusBar {
     Q_OBJECT
-public:
+  public:
     explicit TStatusBar(QWidget* parent);
 
     void SetImageSizeText(const QString& text); // panel 1, repainted at once
@@ -24,10 +24,10 @@ public:
     QLabel* imLEDGreen;
     QLabel* imLEDRed;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* e) override;
 
-private:
+  private:
     QLabel* FPanels[3];
     TLEDState FState = TLEDState::lsOff;
 };

@@ -24,21 +24,23 @@ const QColor MiddleColour(0xF9, 0xF9, 0xEF); // a light cream
 
 // A label that acts as a link: hand cursor, underlined on hover, a clicked signal.
 class TLinkLabel final : public QLabel {
-public:
-    TLinkLabel(const QString& text, const QString& name, QWidget* parent, std::function<void()> onClick)
+  public:
+    TLinkLabel(const QString& text, const QString& name, QWidget* parent,
+               std::function<void()> onClick)
         : QLabel(text, parent), FOnClick(std::move(onClick)) {
         setObjectName(name);
         setCursor(Qt::PointingHandCursor);
-        setStyleSheet(QStringLiteral("QLabel { color: #1a5fb4; } QLabel:hover { text-decoration: underline; }"));
+        setStyleSheet(QStringLiteral(
+            "QLabel { color: #1a5fb4; } QLabel:hover { text-decoration: underline; }"));
     }
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
             FOnClick();
     }
 
-private:
+  private:
     std::function<void()> FOnClick;
 };
 
@@ -51,7 +53,8 @@ QPixmap ProductLogo(int size) {
     p.setBrush(QColor(40, 48, 64));
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRectF(0, 0, size, size), size * 0.18, size * 0.18);
-    const QColor colours[3] = {QColor(217, 118, 118, 200), QColor(118, 217, 118, 200), QColor(118, 118, 217, 200)};
+    const QColor colours[3] = {QColor(217, 118, 118, 200), QColor(118, 217, 118, 200),
+                               QColor(118, 118, 217, 200)};
     for (int c = 0; c < 3; ++c) {
         QPainterPath path;
         const double base = size * 0.85, left = size * 0.12, width = size * 0.76;
@@ -68,7 +71,8 @@ QPixmap ProductLogo(int size) {
     return pm;
 }
 
-QLabel* ClickableImage(const QPixmap& pm, const QString& name, QWidget* parent, std::function<void()> onClick) {
+QLabel* ClickableImage(const QPixmap& pm, const QString& name, QWidget* parent,
+                       std::function<void()> onClick) {
     auto* l = new TLinkLabel(QString(), name, parent, std::move(onClick));
     l->setPixmap(pm);
     return l;
@@ -132,9 +136,9 @@ QWidget* TWelcomePanel::MakeTop() {
     FVersion->setWordWrap(false);
     row->addWidget(FVersion, 0, Qt::AlignBottom);
     row->addStretch(1);
-    row->addWidget(ClickableImage(RibbonIcon(QStringLiteral("go-home"), QStringLiteral("V")).pixmap(40, 40),
-                                  QStringLiteral("imCompanyLogo"), top,
-                                  [this] { emit CompanyPageClicked(); }));
+    row->addWidget(ClickableImage(
+        RibbonIcon(QStringLiteral("go-home"), QStringLiteral("V")).pixmap(40, 40),
+        QStringLiteral("imCompanyLogo"), top, [this] { emit CompanyPageClicked(); }));
     return top;
 }
 
@@ -196,12 +200,15 @@ QWidget* TWelcomePanel::MakeMiddle(QAction* openAction, QAction* pasteAction) {
                     1, 2, 2, 1);
 
     auto* links = new QVBoxLayout;
-    links->addWidget(new TLinkLabel(QStringLiteral("Local Help Index"), QStringLiteral("lblLocalHelp"),
-                                    middle, [this] { emit HelpIndexClicked(); }));
-    links->addWidget(new TLinkLabel(QStringLiteral("Product Home Page"), QStringLiteral("lblProductPage"),
-                                    middle, [this] { emit ProductPageClicked(); }));
-    links->addWidget(new TLinkLabel(QStringLiteral("Varnel Solutions"), QStringLiteral("lblCompanyPage"),
-                                    middle, [this] { emit CompanyPageClicked(); }));
+    links->addWidget(new TLinkLabel(QStringLiteral("Local Help Index"),
+                                    QStringLiteral("lblLocalHelp"), middle,
+                                    [this] { emit HelpIndexClicked(); }));
+    links->addWidget(new TLinkLabel(QStringLiteral("Product Home Page"),
+                                    QStringLiteral("lblProductPage"), middle,
+                                    [this] { emit ProductPageClicked(); }));
+    links->addWidget(new TLinkLabel(QStringLiteral("Varnel Solutions"),
+                                    QStringLiteral("lblCompanyPage"), middle,
+                                    [this] { emit CompanyPageClicked(); }));
     grid->addLayout(links, 3, 0);
 
     auto* social = new QVBoxLayout;
@@ -220,9 +227,15 @@ QWidget* TWelcomePanel::MakeMiddle(QAction* openAction, QAction* pasteAction) {
     return middle;
 }
 
-void TWelcomePanel::SetCompanyName(const QString& text) { FCompanyName->setText(text); }
-void TWelcomePanel::SetVersionText(const QString& text) { FVersion->setText(text); }
-void TWelcomePanel::SetTargetAction(QAction* action) { FTarget->setDefaultAction(action); }
+void TWelcomePanel::SetCompanyName(const QString& text) {
+    FCompanyName->setText(text);
+}
+void TWelcomePanel::SetVersionText(const QString& text) {
+    FVersion->setText(text);
+}
+void TWelcomePanel::SetTargetAction(QAction* action) {
+    FTarget->setDefaultAction(action);
+}
 
 void TWelcomePanel::CentreIn(QSize area) {
     move(CentredOffset(area.width(), width()), CentredOffset(area.height(), height()));

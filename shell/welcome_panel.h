@@ -12,7 +12,7 @@ namespace tonalyx {
 
 class TWelcomePanel final : public QFrame {
     Q_OBJECT
-public:
+  public:
     static constexpr QSize DesignSize{750, 292};
 
     // openAction and pasteAction are placed as the two big buttons.
@@ -27,14 +27,14 @@ public:
     // Centres the panel in its parent; offsets are rounded half to even and may be negative.
     void CentreIn(QSize area);
 
-signals:
-    void HelpIndexClicked();   // lblLocalHelp
-    void ProductPageClicked(); // lblProductPage and imProdLogo
-    void CompanyPageClicked(); // lblCompanyPage and the maker's logo
-    void TellClicked(int network);   // 0 Facebook, 1 Google+, 2 Twitter
+  signals:
+    void HelpIndexClicked();       // lblLocalHelp
+    void ProductPageClicked();     // lblProductPage and imProdLogo
+    void CompanyPageClicked();     // lblCompanyPage and the maker's logo
+    void TellClicked(int network); // 0 Facebook, 1 Google+, 2 Twitter
     void FollowClicked(int network);
 
-private:
+  private:
     QWidget* MakeTop();
     QWidget* MakeMiddle(QAction* openAction, QAction* pasteAction);
     QWidget* MakeSocialRow(const QString& caption, const char* namePrefix, bool tell);

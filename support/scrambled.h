@@ -8,9 +8,8 @@
 
 namespace tonalyx {
 
-template <std::size_t N>
-class TScrambled {
-public:
+template <std::size_t N> class TScrambled {
+  public:
     consteval explicit TScrambled(const char16_t (&plain)[N]) {
         for (std::size_t i = 0; i < N; ++i)
             FData[i] = static_cast<char16_t>(plain[i] ^ Key(i));
@@ -22,7 +21,7 @@ public:
         return s;
     }
 
-private:
+  private:
     static constexpr char16_t Key(std::size_t i) {
         return static_cast<char16_t>(0x5A3Cu + 0x2F1Bu * static_cast<unsigned>(i));
     }

@@ -15,7 +15,7 @@
 #include <windows.h>
 #endif
 
-#if !defined(TONALYX_VERSION_MAJOR) || !defined(TONALYX_VERSION_MINOR) || \
+#if !defined(TONALYX_VERSION_MAJOR) || !defined(TONALYX_VERSION_MINOR) ||                          \
     !defined(TONALYX_VERSION_PATCH) || !defined(TONALYX_VERSION_TWEAK)
 #error "The build passes the project's version numbers as TONALYX_VERSION_MAJOR..TWEAK"
 #endif
@@ -48,8 +48,12 @@ qsizetype LastDelimiter(const QString& path) {
     return -1;
 }
 
-QString FolderOf(const QString& path) { return path.left(LastDelimiter(path) + 1); }
-QString NameOf(const QString& path) { return path.mid(LastDelimiter(path) + 1); }
+QString FolderOf(const QString& path) {
+    return path.left(LastDelimiter(path) + 1);
+}
+QString NameOf(const QString& path) {
+    return path.mid(LastDelimiter(path) + 1);
+}
 QString ExtOf(const QString& path) {
     const QString name = NameOf(path);
     const qsizetype dot = name.lastIndexOf(u'.');
@@ -130,43 +134,64 @@ int DesktopShellOpen(const QString& fileName, const QString& workDir, const TUrl
 
 QString ShellErrorText(int code) {
     switch (code) {
-    case 0: return QStringLiteral("Недостаточно памяти или ресурсов.");
-    case 2: return QStringLiteral("Указанный файл не найден.");
-    case 3: return QStringLiteral("Указанный путь не найден.");
-    case 5: return QStringLiteral("Доступ к файлу запрещён.");
-    case 8: return QStringLiteral("Недостаточно памяти для завершения операции.");
-    case 11: return QStringLiteral("Ошибка файла .EXE (не -Win32 .EXE или ошибка в .EXE).");
-    case 26: return QStringLiteral("Файл используется другим приложением.");
-    case 27: return QStringLiteral("The filename association is incomplete or invalid.");
-    case 28: return QStringLiteral("DDE транзакция не может быть завершина из-за тайм-аута.");
-    case 29: return QStringLiteral("Ошибка транзакции DDE.");
+    case 0:
+        return QStringLiteral("Недостаточно памяти или ресурсов.");
+    case 2:
+        return QStringLiteral("Указанный файл не найден.");
+    case 3:
+        return QStringLiteral("Указанный путь не найден.");
+    case 5:
+        return QStringLiteral("Доступ к файлу запрещён.");
+    case 8:
+        return QStringLiteral("Недостаточно памяти для завершения операции.");
+    case 11:
+        return QStringLiteral("Ошибка файла .EXE (не -Win32 .EXE или ошибка в .EXE).");
+    case 26:
+        return QStringLiteral("Файл используется другим приложением.");
+    case 27:
+        return QStringLiteral("The filename association is incomplete or invalid.");
+    case 28:
+        return QStringLiteral("DDE транзакция не может быть завершина из-за тайм-аута.");
+    case 29:
+        return QStringLiteral("Ошибка транзакции DDE.");
     case 30:
         return QStringLiteral("Транзакция DDE не может быть завершена, потому что другая "
                               "транзакция DDE находится в процессе выполнения.");
-    case 31: return QStringLiteral("Не найдено приложение связанной с данным расширением файла.");
-    case 32: return QStringLiteral("Указанная dynamic-link library не найдена.");
-    default: return {};
+    case 31:
+        return QStringLiteral("Не найдено приложение связанной с данным расширением файла.");
+    case 32:
+        return QStringLiteral("Указанная dynamic-link library не найдена.");
+    default:
+        return {};
     }
 }
 
 QString OSText(std::uint32_t os) {
     switch (os) {
-    case 0x00010001: return QStringLiteral("MS-DOS or 16 bit Windows");
-    case 0x00010004: return QStringLiteral("32 bit Windows");
-    case 0x00020002: return QStringLiteral("16 bit OS/2");
-    case 0x00030003: return QStringLiteral("32 bit OS/2");
-    case 0x00040004: return QStringLiteral("Win32 or Windows NT");
-    default: return QStringLiteral("Unknown OS");
+    case 0x00010001:
+        return QStringLiteral("MS-DOS or 16 bit Windows");
+    case 0x00010004:
+        return QStringLiteral("32 bit Windows");
+    case 0x00020002:
+        return QStringLiteral("16 bit OS/2");
+    case 0x00030003:
+        return QStringLiteral("32 bit OS/2");
+    case 0x00040004:
+        return QStringLiteral("Win32 or Windows NT");
+    default:
+        return QStringLiteral("Unknown OS");
     }
 }
 
 QString FileTypeText(std::uint32_t type, std::uint32_t subtype) {
     switch (type) {
-    case 1: return QStringLiteral("Application");
-    case 2: return QStringLiteral("Dynamic Link Library (DLL)");
+    case 1:
+        return QStringLiteral("Application");
+    case 2:
+        return QStringLiteral("Dynamic Link Library (DLL)");
     case 3: {
-        static const char* const drivers[] = {"Printer", "Keyboard", "Language",
-                                              "Display", "Mouse",    "Network",
+        static const char* const drivers[] = {"Printer", "Keyboard",    "Language",
+                                              "Display", "Mouse",       "Network",
                                               "System",  "Installable", "Sound"};
         const char* sub = subtype >= 1 && subtype <= 9 ? drivers[subtype - 1] : "Unknown";
         return QStringLiteral("Device Driver - ") + QLatin1StringView(sub);
@@ -176,18 +201,22 @@ QString FileTypeText(std::uint32_t type, std::uint32_t subtype) {
         const char* sub = subtype >= 1 && subtype <= 3 ? fonts[subtype - 1] : "Unknown";
         return QStringLiteral("Font File - ") + QLatin1StringView(sub);
     }
-    case 5: return QStringLiteral("Virtual Device");
-    case 7: return QStringLiteral("Static Link Library");
-    default: return QStringLiteral("Unknown File Type");
+    case 5:
+        return QStringLiteral("Virtual Device");
+    case 7:
+        return QStringLiteral("Static Link Library");
+    default:
+        return QStringLiteral("Unknown File Type");
     }
 }
 
 TFileInfo::TFileInfo(const QString& AFileName, TVersionReader versionReader, TShellOpen shellOpen)
     : fFileName(AFileName),
       FVersionReader(versionReader ? std::move(versionReader) : TVersionReader(ReadBuildVersion)),
-      FShellOpen(shellOpen ? std::move(shellOpen) : TShellOpen([](const QString& f, const QString& d) {
-          return DesktopShellOpen(f, d);
-      })) {
+      FShellOpen(shellOpen ? std::move(shellOpen)
+                           : TShellOpen([](const QString& f, const QString& d) {
+                                 return DesktopShellOpen(f, d);
+                             })) {
     std::error_code ec;
     const std::filesystem::file_status st = std::filesystem::status(ToFsPath(AFileName), ec);
     if (ec || !std::filesystem::exists(st)) {
@@ -251,10 +280,18 @@ bool TFileInfo::Flag(std::uint32_t bit) {
     return ReadVersionBlock() && (fVerBlk.FileFlags & fVerBlk.FileFlagsMask & bit) != 0;
 }
 
-bool TFileInfo::isDebugBuild() { return Flag(VerFlagDebug); }
-bool TFileInfo::isPreRelease() { return Flag(VerFlagPreRelease); }
-bool TFileInfo::isPrivateBuild() { return Flag(VerFlagPrivateBuild); }
-bool TFileInfo::isSpecialBuild() { return Flag(VerFlagSpecialBuild); }
+bool TFileInfo::isDebugBuild() {
+    return Flag(VerFlagDebug);
+}
+bool TFileInfo::isPreRelease() {
+    return Flag(VerFlagPreRelease);
+}
+bool TFileInfo::isPrivateBuild() {
+    return Flag(VerFlagPrivateBuild);
+}
+bool TFileInfo::isSpecialBuild() {
+    return Flag(VerFlagSpecialBuild);
+}
 
 QString TFileInfo::OS() {
     return ReadVersionBlock() ? OSText(fVerBlk.FileOS) : QString();
@@ -264,10 +301,18 @@ QString TFileInfo::FileType() {
     return ReadVersionBlock() ? FileTypeText(fVerBlk.FileType, fVerBlk.FileSubtype) : QString();
 }
 
-QString TFileInfo::Path() const { return FolderOf(fFileName); }
-QString TFileInfo::FileName() const { return NameOf(fFileName); }
-QString TFileInfo::FileExt() const { return ExtOf(fFileName); }
-QString TFileInfo::DosFileName() const { return FDosFileName; }
+QString TFileInfo::Path() const {
+    return FolderOf(fFileName);
+}
+QString TFileInfo::FileName() const {
+    return NameOf(fFileName);
+}
+QString TFileInfo::FileExt() const {
+    return ExtOf(fFileName);
+}
+QString TFileInfo::DosFileName() const {
+    return FDosFileName;
+}
 
 QString TFileInfo::name() const {
     const QString fn = FileName();

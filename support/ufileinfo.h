@@ -68,11 +68,11 @@ QString ShellErrorText(int code);
 // What TFileInfo raises: construction for a path that cannot be found, and Execute for a
 // failed shell open. Text() is the message for the user.
 class TFileInfoError : public std::runtime_error {
-public:
+  public:
     explicit TFileInfoError(const QString& text);
     QString Text() const { return FText; }
 
-private:
+  private:
     QString FText;
 };
 
@@ -81,7 +81,7 @@ QString OSText(std::uint32_t os);
 QString FileTypeText(std::uint32_t type, std::uint32_t subtype);
 
 class TFileInfo {
-public:
+  public:
     // Looks the file up once, hidden files and folders included. Throws TFileInfoError
     // with the system's message when it cannot be found.
     explicit TFileInfo(const QString& AFileName, TVersionReader versionReader = {},
@@ -99,11 +99,11 @@ public:
     QString OS();       // empty without a version record
     QString FileType(); // empty without a version record
 
-    QString Path() const;     // the folder part, with its trailing separator
-    QString FileName() const; // the name part with its extension
-    QString name() const;     // the name part up to the first occurrence of its extension
+    QString Path() const;        // the folder part, with its trailing separator
+    QString FileName() const;    // the name part with its extension
+    QString name() const;        // the name part up to the first occurrence of its extension
     QString DosFileName() const; // the short alias name; empty where none exists
-    QString FileExt() const;  // the extension, dot included
+    QString FileExt() const;     // the extension, dot included
 
     bool isDirectory() const { return FIsDirectory; }
     bool isHidden() const { return FIsHidden; }
@@ -121,7 +121,7 @@ public:
     // TFileInfoError with the failure's message otherwise.
     int Execute();
 
-private:
+  private:
     bool ReadVersionBlock(); // refreshes fVerBlk; false without a version record
     bool Flag(std::uint32_t bit);
 

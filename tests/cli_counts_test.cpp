@@ -53,7 +53,7 @@ QImage Gradient(int w, int h) {
 }
 
 class CliCounts : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
         Bmp = Dir.filePath(QStringLiteral("gradient \"quoted\".bmp"));
@@ -179,8 +179,9 @@ TEST(CliArguments, Parsing) {
     TCountsOptions options;
     int status = 0;
     std::FILE* sink = std::tmpfile();
-    ASSERT_TRUE(ParseCountsArguments({"counts", "--display", "--smoothing", "high", "a.jpg", "--", "--x"},
-                                     options, status, sink, sink));
+    ASSERT_TRUE(
+        ParseCountsArguments({"counts", "--display", "--smoothing", "high", "a.jpg", "--", "--x"},
+                             options, status, sink, sink));
     std::fclose(sink);
     EXPECT_EQ(options.Set, TCountSet::Display);
     EXPECT_EQ(options.SmoothLevel, 3);

@@ -84,8 +84,8 @@ TEST(Primaries, ParallelAndPiecewiseCountsEqualOnePass) {
 }
 
 TEST(Levels, CoarseLevel) {
-    EXPECT_EQ(CoarseLevel(300, 300), 5);      // 2^5 = 32 > 30
-    EXPECT_EQ(CoarseLevel(10, 20000), 1);     // 2 > 1
+    EXPECT_EQ(CoarseLevel(300, 300), 5);  // 2^5 = 32 > 30
+    EXPECT_EQ(CoarseLevel(10, 20000), 1); // 2 > 1
     EXPECT_EQ(CoarseLevel(20000, 10), 1);
     EXPECT_EQ(CoarseLevel(40000, 40000), 11); // capped: 2^11 = 2048 is not above 4000
     EXPECT_EQ(CoarseLevel(6000, 4000), 9);    // 512 > 400
@@ -238,7 +238,7 @@ TEST(Calc, CreateSetsOnlyTheOriginParameters) {
     const struct {
         TChannel c;
         int high, factor, min;
-    } rows[] = {{TChannel::RGB, 255, 1, 0}, {TChannel::R, 255, 1, 0}, {TChannel::G, 255, 1, 0},
+    } rows[] = {{TChannel::RGB, 255, 1, 0}, {TChannel::R, 255, 1, 0},  {TChannel::G, 255, 1, 0},
                 {TChannel::B, 255, 1, 0},   {TChannel::H, 1436, 8, 0}, {TChannel::S, 600, 12, 0},
                 {TChannel::V, 600, 18, 8},  {TChannel::L, 600, 12, 0}, {TChannel::A, 510, 2, 0},
                 {TChannel::B_, 510, 2, 0}};

@@ -54,7 +54,7 @@ TEST_P(WorkedColours, GiveTheirBins) {
 
 INSTANTIATE_TEST_SUITE_P(
     Colours, WorkedColours,
-    testing::Values(TColourCase{0, 0, 0, 0, 0, 0, 0, 256, 256},         // black
+    testing::Values(TColourCase{0, 0, 0, 0, 0, 0, 0, 256, 256},           // black
                     TColourCase{255, 255, 255, 0, 0, 600, 600, 256, 256}, // white
                     TColourCase{128, 128, 128, 0, 0, 301, 322, 256, 256}, // grey
                     TColourCase{255, 0, 0, 0, 600, 600, 319, 416, 390},   // red
@@ -120,9 +120,9 @@ TEST(Lab, BlackTakesTheLinearBranchAndClampsHold) {
 
 TEST(FastPaths, EveryValueOfEachComponent) {
     for (int v = 0; v < 256; ++v) {
-        for (auto [r, g, b] : {std::tuple{v, 0, 0}, std::tuple{0, v, 0}, std::tuple{0, 0, v},
-                               std::tuple{v, v, v}, std::tuple{v, 255 - v, 128},
-                               std::tuple{255, v, 0}, std::tuple{v, 255, 255}}) {
+        for (auto [r, g, b] :
+             {std::tuple{v, 0, 0}, std::tuple{0, v, 0}, std::tuple{0, 0, v}, std::tuple{v, v, v},
+              std::tuple{v, 255 - v, 128}, std::tuple{255, v, 0}, std::tuple{v, 255, 255}}) {
             ASSERT_EQ(HSVBins(r, g, b), FormulaHSV(r, g, b)) << r << "," << g << "," << b;
             ASSERT_EQ(LabBins(r, g, b), FormulaLab(r, g, b)) << r << "," << g << "," << b;
         }

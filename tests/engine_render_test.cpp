@@ -24,40 +24,47 @@ TChanData Channel(TChannel c) {
     return ch;
 }
 
-std::uint32_t& At(TChanData& ch, int i) { return ch.Hist[static_cast<std::size_t>(i)]; }
+std::uint32_t& At(TChanData& ch, int i) {
+    return ch.Hist[static_cast<std::size_t>(i)];
+}
 
 // The rows of column x that are not background.
 std::set<int> PaintedRows(const TRasterTarget& t, int x) {
     std::set<int> rows;
     for (int y = 0; y < t.Height(); ++y)
-        if (!(t.Pixel(x, y) == Face)) rows.insert(y);
+        if (!(t.Pixel(x, y) == Face))
+            rows.insert(y);
     return rows;
 }
 
 // The height of the bar in column x, checking that it is one solid run ending at the bottom row.
 int BarHeight(const TRasterTarget& t, int x) {
     const std::set<int> rows = PaintedRows(t, x);
-    if (rows.empty()) return 0;
+    if (rows.empty())
+        return 0;
     EXPECT_EQ(*rows.rbegin(), t.Height() - 1) << "column " << x << " does not start at the bottom";
-    EXPECT_EQ(static_cast<int>(rows.size()), *rows.rbegin() - *rows.begin() + 1) << "column " << x << " has gaps";
+    EXPECT_EQ(static_cast<int>(rows.size()), *rows.rbegin() - *rows.begin() + 1)
+        << "column " << x << " has gaps";
     return static_cast<int>(rows.size());
 }
 
 bool AllBackground(const TRasterTarget& t) {
     for (const TRgb& p : t.Raster())
-        if (!(p == Face)) return false;
+        if (!(p == Face))
+            return false;
     return true;
 }
 
 std::set<int> Rows(int from, int to) {
     std::set<int> r;
-    for (int y = from; y <= to; ++y) r.insert(y);
+    for (int y = from; y <= to; ++y)
+        r.insert(y);
     return r;
 }
 
 // A target that only records what is drawn on it.
 class TRecordingTarget final : public THistTarget {
-public:
+  public:
     TRecordingTarget(int wc, int hc) : Wc(wc), Hc(hc) {}
     int ControlWidth() const override { return Wc; }
     int ControlHeight() const override { return Hc; }
@@ -72,7 +79,8 @@ void Scribble(TRasterSurfaces& s) {
     for (TChannel c : AllChannels) {
         THistTarget& t = s.Target(c);
         t.SetPen(Ink);
-        for (int x = 0; x < t.ControlWidth() - 1; ++x) t.VerticalLine(x, 0, t.ControlHeight());
+        for (int x = 0; x < t.ControlWidth() - 1; ++x)
+            t.VerticalLine(x, 0, t.ControlHeight());
     }
 }
 
@@ -98,8 +106,9 @@ TEST_P(RasterTargetSize, IsOnePixelSmallerThanTheControl) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, RasterTargetSize,
-                         testing::Values(TSizeRow{10, 6, 9, 5}, TSizeRow{2, 2, 1, 1}, TSizeRow{1, 5, 0, 4},
-                                         TSizeRow{0, 0, 0, 0}, TSizeRow{257, 100, 256, 99}));
+                         testing::Values(TSizeRow{10, 6, 9, 5}, TSizeRow{2, 2, 1, 1},
+                                         TSizeRow{1, 5, 0, 4}, TSizeRow{0, 0, 0, 0},
+                                         TSizeRow{257, 100, 256, 99}));
 
 struct TLineRow {
     const char* Name;
@@ -117,7 +126,8 @@ TEST_P(RasterTargetLine, PaintsUpToButNotTheEndPoint) {
     for (int x = 0; x < t.Width(); ++x)
         EXPECT_EQ(PaintedRows(t, x), x == r.X ? r.Painted : std::set<int>{}) << "column " << x;
     for (int x = 0; x < t.Width(); ++x)
-        for (int y : PaintedRows(t, x)) EXPECT_EQ(t.Pixel(x, y), Ink);
+        for (int y : PaintedRows(t, x))
+            EXPECT_EQ(t.Pixel(x, y), Ink);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -159,9 +169,8 @@ TEST_P(DrawBarRows, CoversHPixelsUpFromTheBottomRow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Heights, DrawBarRows,
-                         testing::Values(TBarRow{10, 3, {8, 7, 6}},  // rows Hc - 2 up to Hc - 1 - h
-                                         TBarRow{10, 1, {8}},
-                                         TBarRow{10, 0, {}},
+                         testing::Values(TBarRow{10, 3, {8, 7, 6}}, // rows Hc - 2 up to Hc - 1 - h
+                                         TBarRow{10, 1, {8}}, TBarRow{10, 0, {}},
                                          TBarRow{10, 8, Rows(1, 8)}, // full height leaves row 0
                                          TBarRow{10, 20, Rows(0, 8)}));
 
@@ -192,19 +201,21 @@ class BinValueAtColumns : public testing::TestWithParam<TColumnRow> {};
 TEST_P(BinValueAtColumns, Value) {
     const TColumnRow& r = GetParam();
     TChanData ch = Channel(TChannel::R);
-    for (int i = 0; i <= 255; ++i) At(ch, i) = 1000u + 4u * static_cast<std::uint32_t>(i);
+    for (int i = 0; i <= 255; ++i)
+        At(ch, i) = 1000u + 4u * static_cast<std::uint32_t>(i);
     At(ch, 256) = 5; // never shown
     EXPECT_DOUBLE_EQ(static_cast<double>(BinValueAt(ch, r.X, r.Wc)), static_cast<double>(r.Value));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Columns, BinValueAtColumns,
-    testing::Values(TColumnRow{"FirstColumn", 300, 0, 1000}, TColumnRow{"LastColumn", 300, 298, 2020},
+    testing::Values(TColumnRow{"FirstColumn", 300, 0, 1000},
+                    TColumnRow{"LastColumn", 300, 298, 2020},
                     TColumnRow{"OnlyColumnShowsTheLastBin", 2, 0, 2020},
                     TColumnRow{"TwoColumns", 3, 1, 2020},
                     TColumnRow{"OneColumnPerBin", 257, 17, 1068},
-                    TColumnRow{"HalfwayBetweenBins", 512, 21, 1042},  // bin 10.5
-                    TColumnRow{"QuarterWay", 1022, 41, 1041},          // bin 10.25
+                    TColumnRow{"HalfwayBetweenBins", 512, 21, 1042},       // bin 10.5
+                    TColumnRow{"QuarterWay", 1022, 41, 1041},              // bin 10.25
                     TColumnRow{"SqueezedFiveBinsPerColumn", 53, 3, 1060}), // bin 15
     [](const testing::TestParamInfo<TColumnRow>& i) { return std::string(i.param.Name); });
 
@@ -243,12 +254,14 @@ TEST(DrawChannel, NarrowerThanTwoPixelsDrawsNothing) {
 TEST(DrawChannel, OneColumnPerBinAt257PixelsWide) {
     // xscale = 1; with Hc - 2 equal to the largest count the bars are the counts themselves.
     TChanData ch = Channel(TChannel::R);
-    for (int i = 0; i <= 255; ++i) At(ch, i) = static_cast<std::uint32_t>((i * 37) % 150);
+    for (int i = 0; i <= 255; ++i)
+        At(ch, i) = static_cast<std::uint32_t>((i * 37) % 150);
     At(ch, 77) = 180;
     ch.Others.MaxVal = ChannelMax(ch);
     TRasterTarget t(257, 182, Face);
     DrawChannel(t, ch, BarColour(TChannel::R));
-    for (int x = 0; x <= 255; ++x) EXPECT_EQ(BarHeight(t, x), static_cast<int>(At(ch, x))) << "column " << x;
+    for (int x = 0; x <= 255; ++x)
+        EXPECT_EQ(BarHeight(t, x), static_cast<int>(At(ch, x))) << "column " << x;
     EXPECT_EQ(PaintedRows(t, 77), Rows(1, 180)); // MaxVal fills rows Hc - 2 up to 1
     EXPECT_EQ(t.Pixel(77, 1), (TRgb{217, 118, 118}));
 }
@@ -272,7 +285,8 @@ TEST_P(RgbTwoAndOne, FullBarHalfBarAndInterpolationBetween) {
     const int last = r.Wc - 2, full = r.Hc - 2;
     const double xscale = static_cast<double>(r.Wc - 2) / 255;
     EXPECT_EQ(BarHeight(t, 0), full);
-    EXPECT_EQ(BarHeight(t, last), static_cast<int>(std::nearbyint(full / 2.0))); // Round((Hc - 2) / 2)
+    EXPECT_EQ(BarHeight(t, last),
+              static_cast<int>(std::nearbyint(full / 2.0))); // Round((Hc - 2) / 2)
     int previous = full;
     for (int x = 1; x < last; ++x) {
         const int h = BarHeight(t, x);
@@ -320,7 +334,8 @@ TAllChanel Spikes() {
     for (TChannel c : AllChannels) {
         TChanData& ch = set[c];
         const int mid = ch.Others.IndHigh / 2;
-        for (int i = mid - 5; i <= mid + 5; ++i) At(ch, i) = 400 + 10 * static_cast<std::uint32_t>(c);
+        for (int i = mid - 5; i <= mid + 5; ++i)
+            At(ch, i) = 400 + 10 * static_cast<std::uint32_t>(c);
         At(ch, mid + 6) = 100;
     }
     return set;
@@ -376,10 +391,11 @@ TEST_P(ShowVisibility, HiddenTabsStayClearedAndVisibleOnesAreDrawn) {
     h.Show(Origin4Show, s);
 
     const std::pair<TChannel, TRgb> colours[ChannelCount] = {
-        {TChannel::RGB, {128, 128, 128}}, {TChannel::R, {217, 118, 118}}, {TChannel::G, {118, 217, 118}},
-        {TChannel::B, {118, 118, 217}},   {TChannel::H, {128, 128, 128}}, {TChannel::S, {128, 128, 128}},
-        {TChannel::V, {128, 128, 128}},   {TChannel::L, {128, 128, 128}}, {TChannel::A, {128, 128, 128}},
-        {TChannel::B_, {128, 128, 128}}};
+        {TChannel::RGB, {128, 128, 128}}, {TChannel::R, {217, 118, 118}},
+        {TChannel::G, {118, 217, 118}},   {TChannel::B, {118, 118, 217}},
+        {TChannel::H, {128, 128, 128}},   {TChannel::S, {128, 128, 128}},
+        {TChannel::V, {128, 128, 128}},   {TChannel::L, {128, 128, 128}},
+        {TChannel::A, {128, 128, 128}},   {TChannel::B_, {128, 128, 128}}};
     for (const auto& [c, colour] : colours) {
         const bool visible = c <= TChannel::B ? r.Rgb : c <= TChannel::V ? r.Hsv : r.Lab;
         const TRasterTarget& t = s.Raster(c);
@@ -393,7 +409,8 @@ TEST_P(ShowVisibility, HiddenTabsStayClearedAndVisibleOnesAreDrawn) {
         // The plateau sits in the middle of the used range and reaches row 1.
         int tallest = 0, column = -1;
         for (int x = 0; x < t.Width(); ++x)
-            if (const int bh = BarHeight(t, x); bh > tallest) tallest = bh, column = x;
+            if (const int bh = BarHeight(t, x); bh > tallest)
+                tallest = bh, column = x;
         EXPECT_EQ(tallest, t.Height() - 1) << ChannelName(c);
         EXPECT_NEAR(column, t.Width() / 2, 8) << ChannelName(c);
         EXPECT_EQ(t.Pixel(column, 1), colour) << ChannelName(c);
@@ -407,7 +424,9 @@ INSTANTIATE_TEST_SUITE_P(Tabs, ShowVisibility,
                                          TVisibilityRow{"HsvHidden", true, false, true},
                                          TVisibilityRow{"OnlyLab", false, false, true},
                                          TVisibilityRow{"NoneVisible", false, false, false}),
-                         [](const testing::TestParamInfo<TVisibilityRow>& i) { return std::string(i.param.Name); });
+                         [](const testing::TestParamInfo<TVisibilityRow>& i) {
+                             return std::string(i.param.Name);
+                         });
 
 TEST(Show, DrawsTheDisplayCopyOfACountedImage) {
     // The whole road: count, smooth and limit, draw. A flat-coloured image shows its spikes.
@@ -420,5 +439,6 @@ TEST(Show, DrawsTheDisplayCopyOfACountedImage) {
     h.Show(Origin4Show, s);
     for (auto [c, bin] : {std::pair{TChannel::R, 200}, {TChannel::G, 100}, {TChannel::B, 50}})
         EXPECT_EQ(BarHeight(s.Raster(c), bin), 48) << ChannelName(c);
-    for (TChannel c : AllChannels) EXPECT_FALSE(AllBackground(s.Raster(c))) << ChannelName(c);
+    for (TChannel c : AllChannels)
+        EXPECT_FALSE(AllBackground(s.Raster(c))) << ChannelName(c);
 }

@@ -20,7 +20,8 @@ namespace {
 TChanData Channel(TChannel c, std::uint32_t fill = 0) {
     TChanData ch;
     ch.Others = OriginParameters()[c].Others;
-    for (int i = ch.Others.IndLow; i <= ch.Others.IndHigh; ++i) ch.Hist[static_cast<std::size_t>(i)] = fill;
+    for (int i = ch.Others.IndLow; i <= ch.Others.IndHigh; ++i)
+        ch.Hist[static_cast<std::size_t>(i)] = fill;
     return ch;
 }
 
@@ -28,12 +29,17 @@ using TBins = std::vector<std::pair<int, std::uint32_t>>; // bin, count
 
 TChanData Channel(TChannel c, std::uint32_t fill, const TBins& bins) {
     TChanData ch = Channel(c, fill);
-    for (auto [i, v] : bins) ch.Hist[static_cast<std::size_t>(i)] = v;
+    for (auto [i, v] : bins)
+        ch.Hist[static_cast<std::size_t>(i)] = v;
     return ch;
 }
 
-std::uint32_t& At(TChanData& ch, int i) { return ch.Hist[static_cast<std::size_t>(i)]; }
-std::uint32_t At(const TChanData& ch, int i) { return ch.Hist[static_cast<std::size_t>(i)]; }
+std::uint32_t& At(TChanData& ch, int i) {
+    return ch.Hist[static_cast<std::size_t>(i)];
+}
+std::uint32_t At(const TChanData& ch, int i) {
+    return ch.Hist[static_cast<std::size_t>(i)];
+}
 
 // A THist that has counted a small raster, so Calc4Show and Show do their work.
 THist CalculatedHist() {
@@ -62,16 +68,14 @@ TEST_P(SmoothPassTable, MatchesEachLevel) {
             << ChannelName(row.Channel) << " at " << SmoothLevels[level].Lbl;
 }
 
-INSTANTIATE_TEST_SUITE_P(Channels, SmoothPassTable,
-                         testing::Values(TPassRow{TChannel::R, {0, 1, 3, 9}},
-                                         TPassRow{TChannel::G, {0, 1, 3, 9}},
-                                         TPassRow{TChannel::B, {0, 1, 3, 9}},
-                                         TPassRow{TChannel::H, {0, 8, 24, 72}},
-                                         TPassRow{TChannel::S, {0, 12, 36, 108}},
-                                         TPassRow{TChannel::L, {0, 12, 36, 108}},
-                                         TPassRow{TChannel::V, {8, 18, 54, 162}},
-                                         TPassRow{TChannel::A, {0, 2, 6, 18}},
-                                         TPassRow{TChannel::B_, {0, 2, 6, 18}}));
+INSTANTIATE_TEST_SUITE_P(
+    Channels, SmoothPassTable,
+    testing::Values(TPassRow{TChannel::R, {0, 1, 3, 9}}, TPassRow{TChannel::G, {0, 1, 3, 9}},
+                    TPassRow{TChannel::B, {0, 1, 3, 9}}, TPassRow{TChannel::H, {0, 8, 24, 72}},
+                    TPassRow{TChannel::S, {0, 12, 36, 108}},
+                    TPassRow{TChannel::L, {0, 12, 36, 108}},
+                    TPassRow{TChannel::V, {8, 18, 54, 162}}, TPassRow{TChannel::A, {0, 2, 6, 18}},
+                    TPassRow{TChannel::B_, {0, 2, 6, 18}}));
 
 TEST(SmoothLevelTable, HoldsTheFourLevels) {
     const int repCnt[4] = {0, 1, 3, 9};
@@ -105,8 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
     Windows, WindowMeanCases,
     testing::Values(
         TWindowRow{"Exact", {{0, 11}, {10, 22}}, 5, 3},
-        TWindowRow{"BinsJustOutsideIgnored", {{0, 1000}, {12, 1000}, {1, 16}}, 6, 1}, // 16 / 11 = 1.45
-        TWindowRow{"RoundsUp", {{1, 17}}, 5, 2},                                     // 17 / 11 = 1.55
+        TWindowRow{
+            "BinsJustOutsideIgnored", {{0, 1000}, {12, 1000}, {1, 16}}, 6, 1}, // 16 / 11 = 1.45
+        TWindowRow{"RoundsUp", {{1, 17}}, 5, 2},                               // 17 / 11 = 1.55
         TWindowRow{"WindowEnds", {{100, 7}, {110, 4}}, 105, 1},
         // The sum is a signed 32-bit value: 2^31 reads as -2^31, and -2^31 / 11 = -195225786.2.
         TWindowRow{"SignedSum", {{50, 0x80000000u}}, 50, -195225786}),
@@ -136,9 +141,11 @@ TEST(SmoothBox, PadsFollowARampAtTheLowEndAndFoldBackAtTheHighEnd) {
     // so bin 0 keeps 1000. The upper pad, 2 x mean(250) - mean(246), lands on the ramp's
     // value at 254 (1762), so bin 255 drops from 1765 to (1762 + 1765 + 1762) / 3 = 1763.
     TChanData ch = Channel(TChannel::R);
-    for (int i = 0; i <= 255; ++i) At(ch, i) = 1000u + 3u * static_cast<std::uint32_t>(i);
+    for (int i = 0; i <= 255; ++i)
+        At(ch, i) = 1000u + 3u * static_cast<std::uint32_t>(i);
     SmoothBox(ch);
-    for (int i = 0; i <= 254; ++i) EXPECT_EQ(At(ch, i), 1000u + 3u * static_cast<std::uint32_t>(i)) << i;
+    for (int i = 0; i <= 254; ++i)
+        EXPECT_EQ(At(ch, i), 1000u + 3u * static_cast<std::uint32_t>(i)) << i;
     EXPECT_EQ(At(ch, 255), 1763u);
 }
 
@@ -146,7 +153,8 @@ TEST(SmoothBox, NegativeMeansBecomeZero) {
     // Bins 6..16 hold 1100 and bin 0 holds 30: mean(5) = Round(5530 / 11) = 503 and
     // mean(11) = 1100, so the lower pad is -94 and bin 0 gets (-94 + 30 + 0) / 3 < 0.
     TChanData ch = Channel(TChannel::R);
-    for (int i = 6; i <= 16; ++i) At(ch, i) = 1100;
+    for (int i = 6; i <= 16; ++i)
+        At(ch, i) = 1100;
     At(ch, 0) = 30;
     SmoothBox(ch);
     EXPECT_EQ(At(ch, 0), 0u);
@@ -170,10 +178,12 @@ TEST(SmoothBox, ShortRangeReadsNoBinsOutsideTheArray) {
     TChanData ch;
     ch.Others.IndLow = 0;
     ch.Others.IndHigh = 8;
-    for (int i = 0; i <= 8; ++i) At(ch, i) = 30;
+    for (int i = 0; i <= 8; ++i)
+        At(ch, i) = 30;
     SmoothBox(ch);
     EXPECT_EQ(At(ch, 0), 34u);
-    for (int i = 1; i <= 7; ++i) EXPECT_EQ(At(ch, i), 30u) << i;
+    for (int i = 1; i <= 7; ++i)
+        EXPECT_EQ(At(ch, i), 30u) << i;
     EXPECT_EQ(At(ch, 8), 32u);
     EXPECT_EQ(At(ch, 9), 0u);
 }
@@ -201,7 +211,8 @@ TEST_P(SmoothHueCases, OnePass) {
     const THueRow& row = GetParam();
     TChanData ch = Channel(TChannel::H, row.Flat, row.Bins);
     SmoothHue(ch);
-    for (auto [i, v] : row.Expected) EXPECT_EQ(At(ch, i), v) << "bin " << i;
+    for (auto [i, v] : row.Expected)
+        EXPECT_EQ(At(ch, i), v) << "bin " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -212,12 +223,16 @@ INSTANTIATE_TEST_SUITE_P(
         // The weights are doubles (1.3 is slightly above, 0.85 slightly below), and their
         // products are summed in extended precision: 64.5 comes out a hair above the half.
         THueRow{"Flat60EndsRoundUp", 60, {}, {{0, 65}, {1, 60}, {1436, 65}}},
-        THueRow{"Spike", 0, {{700, 1000}}, {{699, 283}, {700, 433}, {701, 283}, {698, 0}, {702, 0}}},
+        THueRow{
+            "Spike", 0, {{700, 1000}}, {{699, 283}, {700, 433}, {701, 283}, {698, 0}, {702, 0}}},
         // The ends are not joined: a count at one end does not reach the other.
         THueRow{"LowEnd", 0, {{0, 1000}}, {{0, 650}, {1, 283}, {2, 0}, {1436, 0}}},
         THueRow{"HighEnd", 0, {{1436, 1000}}, {{1436, 650}, {1435, 283}, {0, 0}}},
         // Bins 1437..1439 lie outside the used range: neither read nor changed.
-        THueRow{"BeyondTheRange", 100, {{1437, 5000}, {1439, 7}}, {{1436, 108}, {1437, 5000}, {1439, 7}}}),
+        THueRow{"BeyondTheRange",
+                100,
+                {{1437, 5000}, {1439, 7}},
+                {{1436, 108}, {1437, 5000}, {1439, 7}}}),
     [](const testing::TestParamInfo<THueRow>& i) { return std::string(i.param.Name); });
 
 // ---------------------------------------------------------------- peak threshold
@@ -225,17 +240,35 @@ INSTANTIATE_TEST_SUITE_P(
 // The channels of the worked examples.
 TChanData TallSpikeAndTenPeaks() {
     return Channel(TChannel::R, 10,
-                   {{5, 10000}, {20, 100}, {30, 95}, {40, 90}, {50, 86}, {60, 82}, {70, 79},
-                    {80, 76}, {90, 74}, {100, 72}, {110, 70}});
+                   {{5, 10000},
+                    {20, 100},
+                    {30, 95},
+                    {40, 90},
+                    {50, 86},
+                    {60, 82},
+                    {70, 79},
+                    {80, 76},
+                    {90, 74},
+                    {100, 72},
+                    {110, 70}});
 }
 TChanData TwoSpikesAndEightPeaks() {
     return Channel(TChannel::R, 10,
-                   {{200, 5000}, {201, 3000}, {30, 60}, {40, 58}, {50, 56}, {60, 54}, {70, 52},
-                    {80, 50}, {90, 48}, {100, 46}});
+                   {{200, 5000},
+                    {201, 3000},
+                    {30, 60},
+                    {40, 58},
+                    {50, 56},
+                    {60, 54},
+                    {70, 52},
+                    {80, 50},
+                    {90, 48},
+                    {100, 46}});
 }
 TChanData TenEqualHighest() {
     TBins bins;
-    for (int i = 0; i < 10; ++i) bins.push_back({40 + 17 * i, 500});
+    for (int i = 0; i < 10; ++i)
+        bins.push_back({40 + 17 * i, 500});
     return Channel(TChannel::R, 10, bins);
 }
 TChanData LargestCountOne() {
@@ -285,7 +318,8 @@ TEST_P(LimitPeaksCases, CutsOnlyTheIsolatedPeaks) {
     const TLimitRow& row = GetParam();
     const TChanData before = row.Make();
     TChanData expected = before;
-    for (auto [i, v] : row.Cut) At(expected, i) = v;
+    for (auto [i, v] : row.Cut)
+        At(expected, i) = v;
     TChanData ch = before;
     LimitPeaks(ch);
     EXPECT_EQ(ch, expected);
@@ -304,8 +338,16 @@ INSTANTIATE_TEST_SUITE_P(
         TLimitRow{"TopWithinReach",
                   [] {
                       return Channel(TChannel::R, 10,
-                                     {{20, 106}, {30, 100}, {40, 96}, {50, 92}, {60, 88}, {70, 84},
-                                      {80, 80}, {90, 76}, {100, 72}, {110, 68}});
+                                     {{20, 106},
+                                      {30, 100},
+                                      {40, 96},
+                                      {50, 92},
+                                      {60, 88},
+                                      {70, 84},
+                                      {80, 80},
+                                      {90, 76},
+                                      {100, 72},
+                                      {110, 68}});
                   },
                   {}},
         // P4 + 2 sigma lies below P3: the top three are cut to Round(1.05 (P4 + d)).
@@ -313,8 +355,16 @@ INSTANTIATE_TEST_SUITE_P(
         TLimitRow{"TopThreeCut",
                   [] {
                       return Channel(TChannel::R, 10,
-                                     {{20, 400}, {30, 300}, {40, 200}, {50, 100}, {60, 94}, {70, 88},
-                                      {80, 82}, {90, 76}, {100, 70}, {110, 64}});
+                                     {{20, 400},
+                                      {30, 300},
+                                      {40, 200},
+                                      {50, 100},
+                                      {60, 94},
+                                      {70, 88},
+                                      {80, 82},
+                                      {90, 76},
+                                      {100, 70},
+                                      {110, 64}});
                   },
                   {{20, 118}, {30, 118}, {40, 118}}},
         // 110 x 1.05 = 115.5 exactly, but 1.05 in extended precision is a little below 1.05,
@@ -322,40 +372,72 @@ INSTANTIATE_TEST_SUITE_P(
         TLimitRow{"ExtendedClip110",
                   [] {
                       return Channel(TChannel::R, 10,
-                                     {{5, 10000}, {20, 110}, {30, 105}, {40, 100}, {50, 96}, {60, 92},
-                                      {70, 89}, {80, 86}, {90, 84}, {100, 82}, {110, 80}});
+                                     {{5, 10000},
+                                      {20, 110},
+                                      {30, 105},
+                                      {40, 100},
+                                      {50, 96},
+                                      {60, 92},
+                                      {70, 89},
+                                      {80, 86},
+                                      {90, 84},
+                                      {100, 82},
+                                      {110, 80}});
                   },
                   {{5, 115}}},
         // c = 30: 31.5 gives 31 in extended precision (32 as a double).
         TLimitRow{"ExtendedClip30",
                   [] {
                       return Channel(TChannel::R, 1,
-                                     {{5, 1000}, {20, 30}, {30, 27}, {40, 24}, {50, 22}, {60, 20},
-                                      {70, 19}, {80, 18}, {90, 17}, {100, 16}, {110, 15}});
+                                     {{5, 1000},
+                                      {20, 30},
+                                      {30, 27},
+                                      {40, 24},
+                                      {50, 22},
+                                      {60, 20},
+                                      {70, 19},
+                                      {80, 18},
+                                      {90, 17},
+                                      {100, 16},
+                                      {110, 15}});
                   },
                   {{5, 31}}},
         // c = 190: 199.5 gives 199 in extended precision (200 as a double).
         TLimitRow{"ExtendedClip190",
                   [] {
                       return Channel(TChannel::R, 10,
-                                     {{5, 10000}, {20, 190}, {30, 185}, {40, 180}, {50, 176}, {60, 172},
-                                      {70, 169}, {80, 166}, {90, 164}, {100, 162}, {110, 160}});
+                                     {{5, 10000},
+                                      {20, 190},
+                                      {30, 185},
+                                      {40, 180},
+                                      {50, 176},
+                                      {60, 172},
+                                      {70, 169},
+                                      {80, 166},
+                                      {90, 164},
+                                      {100, 162},
+                                      {110, 160}});
                   },
                   {{5, 199}}},
         // Largest count 1: the search ends at T = 0 and the cut level at 0 (see PeakClipLevel
         // below); counts are never cut below 1, so the channel is kept.
         TLimitRow{"LargestCountOneIsKept", LargestCountOne, {}},
         TLimitRow{"LargestCountOneInTheFirstBinsIsKept",
-                  [] { return Channel(TChannel::R, 0, {{0, 1}, {9, 1}, {40, 1}}); }, {}},
+                  [] {
+                      return Channel(TChannel::R, 0, {{0, 1}, {9, 1}, {40, 1}});
+                  },
+                  {}},
         // A smooth bump of seven bins (a flat-coloured image after three passes) holds only four
         // distinct values, so P4 = Pmin, sigma = 0, and everything above Round(1.05 x 2) is cut:
         // the bump becomes a block.
-        TLimitRow{"SevenBinBumpBecomesABlock",
-                  [] {
-                      return Channel(TChannel::R, 0,
-                                     {{197, 2}, {198, 7}, {199, 14}, {200, 16}, {201, 14}, {202, 7}, {203, 2}});
-                  },
-                  {{198, 2}, {199, 2}, {200, 2}, {201, 2}, {202, 2}}}),
+        TLimitRow{
+            "SevenBinBumpBecomesABlock",
+            [] {
+                return Channel(
+                    TChannel::R, 0,
+                    {{197, 2}, {198, 7}, {199, 14}, {200, 16}, {201, 14}, {202, 7}, {203, 2}});
+            },
+            {{198, 2}, {199, 2}, {200, 2}, {201, 2}, {202, 2}}}),
     [](const testing::TestParamInfo<TLimitRow>& i) { return std::string(i.param.Name); });
 
 TEST(PeakClipLevel, ThresholdZeroWouldClipEverythingToZero) {
@@ -401,7 +483,8 @@ TAllChanel Plateaus() {
         TChanData& ch = set[c];
         const int lo = ch.Others.IndLow, hi = ch.Others.IndHigh;
         const int margin = (hi - lo) / 6;
-        for (int i = lo + margin; i <= hi - margin; ++i) At(ch, i) = 5000;
+        for (int i = lo + margin; i <= hi - margin; ++i)
+            At(ch, i) = 5000;
         At(ch, lo + 2) = 700; // something for the low pad and the first bins to smooth
     }
     return set;
@@ -413,10 +496,10 @@ TEST_P(Calc4ShowLevels, SmoothsEachChannelAsOftenAsTheTableSays) {
     const int level = GetParam();
     // Passes per channel at Off, Low, Medium, High.
     const std::map<TChannel, std::array<int, 4>> passes = {
-        {TChannel::R, {0, 1, 3, 9}},      {TChannel::G, {0, 1, 3, 9}},
-        {TChannel::B, {0, 1, 3, 9}},      {TChannel::H, {0, 8, 24, 72}},
-        {TChannel::S, {0, 12, 36, 108}},  {TChannel::V, {8, 18, 54, 162}},
-        {TChannel::L, {0, 12, 36, 108}},  {TChannel::A, {0, 2, 6, 18}},
+        {TChannel::R, {0, 1, 3, 9}},     {TChannel::G, {0, 1, 3, 9}},
+        {TChannel::B, {0, 1, 3, 9}},     {TChannel::H, {0, 8, 24, 72}},
+        {TChannel::S, {0, 12, 36, 108}}, {TChannel::V, {8, 18, 54, 162}},
+        {TChannel::L, {0, 12, 36, 108}}, {TChannel::A, {0, 2, 6, 18}},
         {TChannel::B_, {0, 2, 6, 18}}};
 
     THist h = CalculatedHist();
@@ -460,8 +543,10 @@ TEST(Calc4Show, LimitsPeaksOfEveryChannelButTheSum) {
     for (TChannel c : AllChannels) {
         // The tall-spike example, shifted into each channel's range; bin 5 is cut to 105.
         const TChanData example = TallSpikeAndTenPeaks();
-        for (int i = 0; i <= 255; ++i) At(set[c], i) = At(example, i);
-        for (int i = 256; i <= set[c].Others.IndHigh; ++i) At(set[c], i) = 10;
+        for (int i = 0; i <= 255; ++i)
+            At(set[c], i) = At(example, i);
+        for (int i = 256; i <= set[c].Others.IndHigh; ++i)
+            At(set[c], i) = 10;
     }
     h.Data[Origin] = set;
     h.SmoothRepeatCnt = 0;
@@ -477,12 +562,14 @@ TEST(Calc4Show, TinyImageKeepsItsHistogram) {
     // cut the ones to nothing.
     THist h;
     TTestRaster raster(12, 1);
-    for (int x = 0; x < 12; ++x) raster.Set(x, 0, 20 + 20 * x, 7, 9);
+    for (int x = 0; x < 12; ++x)
+        raster.Set(x, 0, 20 + 20 * x, 7, 9);
     h.Calc(Origin, raster.View());
     h.SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt;
     h.Calc4Show(Origin, Origin4Show);
     EXPECT_EQ(h.Data[Origin4Show].R, h.Data[Origin].R);
-    for (int x = 0; x < 12; ++x) EXPECT_EQ(At(h.Data[Origin4Show].R, 20 + 20 * x), 1u);
+    for (int x = 0; x < 12; ++x)
+        EXPECT_EQ(At(h.Data[Origin4Show].R, 20 + 20 * x), 1u);
 }
 
 TEST(Calc4Show, TogglingSmoothingRestoresTheEarlierDisplayCopy) {

@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 // Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 using namespace tonalyx;
 
@@ -37,7 +39,8 @@ std::unique_ptr<TAllChanel> MakeHist(std::uint32_t seed) {
         ch.Others.SmoothCntFactor = 2;
         ch.Others.MaxVal = seed + 1;
         for (std::size_t i = 0; i < 256; ++i)
-            ch.Hist[i] = seed * 1000u + static_cast<std::uint32_t>(i) * (static_cast<std::uint32_t>(c) + 1);
+            ch.Hist[i] =
+                seed * 1000u + static_cast<std::uint32_t>(i) * (static_cast<std::uint32_t>(c) + 1);
     }
     return h;
 }
@@ -67,7 +70,7 @@ TDecoded DecodeAndCount(const QString& path) {
 // ---------------------------------------------------------------- revisits of real files
 
 class CacheRevisitTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(Tmp.isValid());
         A = Tmp.path() + "/A.bmp";
@@ -237,8 +240,8 @@ TEST(Cache, KeyHeldTwiceKeepsItsFirstEntry) {
 
 TEST(CacheBound, EntryCostsItsPixelsAndOneRecord) {
     const QImage im = MakeImage(100, 10, 1);
-    EXPECT_EQ(TCache::EntryBytes(im),
-              static_cast<std::int64_t>(im.sizeInBytes()) + static_cast<std::int64_t>(sizeof(TAllChanel)));
+    EXPECT_EQ(TCache::EntryBytes(im), static_cast<std::int64_t>(im.sizeInBytes()) +
+                                          static_cast<std::int64_t>(sizeof(TAllChanel)));
     TCache cache(64 << 20);
     cache.Push("/a.jpg", im, *MakeHist(1));
     cache.Push("/b.jpg", MakeImage(7, 7, 2), *MakeHist(2));
@@ -246,7 +249,7 @@ TEST(CacheBound, EntryCostsItsPixelsAndOneRecord) {
 }
 
 class CacheEvictionTest : public testing::Test {
-protected:
+  protected:
     // Room for exactly three entries of Pic.
     const QImage Pic = MakeImage(256, 256, 1);
     const std::int64_t Entry = TCache::EntryBytes(Pic);
@@ -342,11 +345,13 @@ TEST_P(CacheDefaultBoundTest, QuarterOfMemoryAtMostFourGiB) {
 }
 
 constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
-INSTANTIATE_TEST_SUITE_P(
-    Memory, CacheDefaultBoundTest,
-    testing::Values(TBoundCase{2 * GiB, std::int64_t(GiB / 2)}, TBoundCase{8 * GiB, std::int64_t(2 * GiB)},
-                    TBoundCase{16 * GiB, std::int64_t(4 * GiB)}, TBoundCase{64 * GiB, std::int64_t(4 * GiB)},
-                    TBoundCase{0, std::int64_t(GiB / 2)})); // unknown memory size
+INSTANTIATE_TEST_SUITE_P(Memory, CacheDefaultBoundTest,
+                         testing::Values(TBoundCase{2 * GiB, std::int64_t(GiB / 2)},
+                                         TBoundCase{8 * GiB, std::int64_t(2 * GiB)},
+                                         TBoundCase{16 * GiB, std::int64_t(4 * GiB)},
+                                         TBoundCase{64 * GiB, std::int64_t(4 * GiB)},
+                                         TBoundCase{0,
+                                                    std::int64_t(GiB / 2)})); // unknown memory size
 
 TEST(CacheDefaultBound, ComesFromThisMachine) {
     const std::uint64_t physical = PhysicalMemoryBytes();

@@ -18,7 +18,9 @@
 #endif
 
 // Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 using namespace tonalyx;
 
@@ -32,7 +34,9 @@ struct TFormatCase {
     bool Bmp;
 };
 
-void PrintTo(const TFormatCase& c, std::ostream* os) { *os << c.Name; }
+void PrintTo(const TFormatCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class FileFormatTest : public testing::TestWithParam<TFormatCase> {};
 
@@ -54,10 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
         TFormatCase{"/pics/B.JPG", true, false}, TFormatCase{"/pics/x.JPEG", true, false},
         TFormatCase{"/pics/x.JpE", true, false}, TFormatCase{"/pics/c.BMP", false, true},
         // only the last dot of the file name counts
-        TFormatCase{"/pics/a.bmp.jpg", true, false},
-        TFormatCase{"/pics/a.jpg.txt", false, false},
-        TFormatCase{"/pics.jpg/readme", false, false},
-        TFormatCase{"/pics.jpg/", false, false},
+        TFormatCase{"/pics/a.bmp.jpg", true, false}, TFormatCase{"/pics/a.jpg.txt", false, false},
+        TFormatCase{"/pics.jpg/readme", false, false}, TFormatCase{"/pics.jpg/", false, false},
         // unaccepted or missing extensions
         TFormatCase{"/pics/a.png", false, false}, TFormatCase{"/pics/archive.2015", false, false},
         TFormatCase{"/pics/a.jpgx", false, false}, TFormatCase{"/pics/a.jp", false, false},
@@ -119,7 +121,7 @@ TEST(PastedImageName, IsNotStoredInPlainText) {
 
 // A scratch folder with helpers to fill it and walk it.
 class FolderTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(Tmp.isValid()); }
 
     QString Dir(const QString& sub = {}) const {
@@ -339,7 +341,9 @@ struct TOrderCase {
     std::vector<const char*> Expected; // the walk from the first name
 };
 
-void PrintTo(const TOrderCase& c, std::ostream* os) { *os << c.Locale; }
+void PrintTo(const TOrderCase& c, std::ostream* os) {
+    *os << c.Locale;
+}
 
 class CollationOrderTest : public testing::TestWithParam<TOrderCase> {};
 
@@ -379,9 +383,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Cyrillic by the alphabet, whatever the case; ё stands between е and ж
         TOrderCase{"ru_RU", {"акула.jpg", "Вишня.jpg", "Ёлка.JPG", "жук.bmp", "Яблоко.jpeg"}},
         // spaces are ordinary characters of the name
-        TOrderCase{"en_US", {"holiday 1.jpg", "Holiday 2.jpg", "holiday final.jpg", "HOLIDAYS.jpg"}}),
-    [](const testing::TestParamInfo<TOrderCase>& p) {
-        return std::string(p.param.Locale);
-    });
+        TOrderCase{"en_US",
+                   {"holiday 1.jpg", "Holiday 2.jpg", "holiday final.jpg", "HOLIDAYS.jpg"}}),
+    [](const testing::TestParamInfo<TOrderCase>& p) { return std::string(p.param.Locale); });
 
 } // namespace

@@ -8,9 +8,8 @@
 
 namespace tonalyx::test {
 
-template <typename App = QApplication>
-class TQtEnvironment : public testing::Environment {
-public:
+template <typename App = QApplication> class TQtEnvironment : public testing::Environment {
+  public:
     void SetUp() override {
         static int argc = 1;
         static char name[] = "tonalyx-tests";
@@ -19,13 +18,13 @@ public:
     }
     void TearDown() override { delete FApp; }
 
-private:
+  private:
     App* FApp = nullptr;
 };
 
 } // namespace tonalyx::test
 
 // Registers the environment once per test executable.
-#define TONALYX_QT_TEST_ENVIRONMENT(App)                                                          \
+#define TONALYX_QT_TEST_ENVIRONMENT(App)                                                           \
     [[maybe_unused]] static testing::Environment* const QtTestEnvironment =                        \
         testing::AddGlobalTestEnvironment(new tonalyx::test::TQtEnvironment<App>)

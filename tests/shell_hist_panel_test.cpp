@@ -28,11 +28,12 @@
 using namespace tonalyx;
 
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QRect& r, std::ostream* os)
-{
+inline void PrintTo(const QRect& r, std::ostream* os) {
     *os << "(" << r.x() << ", " << r.y() << ", " << r.width() << " x " << r.height() << ")";
 }
-inline void PrintTo(const QSize& s, std::ostream* os) { *os << s.width() << " x " << s.height(); }
+inline void PrintTo(const QSize& s, std::ostream* os) {
+    *os << s.width() << " x " << s.height();
+}
 QT_END_NAMESPACE
 
 namespace {
@@ -52,8 +53,7 @@ struct TRig {
     // Set when a redraw saw a picture that was not one pixel smaller than its control.
     bool PictureMismatchAtRender = false;
 
-    TRig(int W, int H, bool rgb, bool hsv, bool lab) : Panel(new THistPanel(&Host))
-    {
+    TRig(int W, int H, bool rgb, bool hsv, bool lab) : Panel(new THistPanel(&Host)) {
         Host.resize(W + 100, H + 100);
         acRGB.setCheckable(true);
         acHSV.setCheckable(true);
@@ -66,7 +66,8 @@ struct TRig {
             ++Renders;
             for (TChannel c : AllChannels) {
                 const THistImage* im = Panel->Image(c);
-                if (im->Picture().size() != QSize(im->width() - 1, im->height() - 1)) PictureMismatchAtRender = true;
+                if (im->Picture().size() != QSize(im->width() - 1, im->height() - 1))
+                    PictureMismatchAtRender = true;
             }
         });
         Panel->setGeometry(0, 0, W, H);
@@ -74,7 +75,9 @@ struct TRig {
         Host.show();
     }
 
-    QRect InPanel(const QWidget* w) const { return QRect(w->mapTo(Panel, QPoint(0, 0)), w->size()); }
+    QRect InPanel(const QWidget* w) const {
+        return QRect(w->mapTo(Panel, QPoint(0, 0)), w->size());
+    }
     int Top(THistTab t) const { return Panel->Tab(t)->y(); }
 };
 
@@ -90,8 +93,7 @@ struct TGeometryCase {
 
 class PanelGeometry : public testing::TestWithParam<TGeometryCase> {};
 
-TEST_P(PanelGeometry, WidgetsSitWhereTheArithmeticPutsThem)
-{
+TEST_P(PanelGeometry, WidgetsSitWhereTheArithmeticPutsThem) {
     const TGeometryCase& c = GetParam();
     TRig rig(c.W, c.H, c.Rgb, c.Hsv, c.Lab);
     THistPanel& p = *rig.Panel;
@@ -102,10 +104,13 @@ TEST_P(PanelGeometry, WidgetsSitWhereTheArithmeticPutsThem)
     int y = 0;
     for (THistTab t : {THistTab::RGB, THistTab::HSV, THistTab::LAB}) {
         const THistTabControl* tab = p.Tab(t);
-        EXPECT_EQ(tab->height(), c.TabHeight[static_cast<std::size_t>(t)]) << tab->objectName().toStdString();
+        EXPECT_EQ(tab->height(), c.TabHeight[static_cast<std::size_t>(t)])
+            << tab->objectName().toStdString();
         EXPECT_EQ(tab->width(), c.W);
-        if (tab->isHidden()) continue;
-        EXPECT_EQ(tab->geometry(), QRect(0, y, c.W, c.TabHeight[static_cast<std::size_t>(t)])) << tab->objectName().toStdString();
+        if (tab->isHidden())
+            continue;
+        EXPECT_EQ(tab->geometry(), QRect(0, y, c.W, c.TabHeight[static_cast<std::size_t>(t)]))
+            << tab->objectName().toStdString();
         y += tab->height();
     }
     EXPECT_LE(y, c.H);
@@ -119,7 +124,8 @@ TEST_P(PanelGeometry, WidgetsSitWhereTheArithmeticPutsThem)
         int top = 20;
         for (QWidget* item : items[t]) {
             const bool strip = item == p.pnHSV_H1 || item == p.pnLab_A1 || item == p.pnLab_B1;
-            EXPECT_EQ(item->geometry(), QRect(4, top, c.W - 8, strip ? 5 : c.P)) << item->objectName().toStdString();
+            EXPECT_EQ(item->geometry(), QRect(4, top, c.W - 8, strip ? 5 : c.P))
+                << item->objectName().toStdString();
             top += item->height();
         }
         EXPECT_EQ(top + 4, p.Tab(static_cast<THistTab>(t))->height());
@@ -146,19 +152,22 @@ const TGeometryCase GeometryCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Panel, PanelGeometry, testing::ValuesIn(GeometryCases),
-                         [](const testing::TestParamInfo<TGeometryCase>& i) { return std::string(i.param.Name); });
+                         [](const testing::TestParamInfo<TGeometryCase>& i) {
+                             return std::string(i.param.Name);
+                         });
 
-TEST(PanelGeometry, NamesOfTheComponents)
-{
+TEST(PanelGeometry, NamesOfTheComponents) {
     TRig rig(243, 459, true, true, true);
     const THistPanel& p = *rig.Panel;
     EXPECT_EQ(p.objectName(), "pnHistContainer");
-    const char* names[] = {"tabRGB",   "tabHSV",   "tabLAB",   "pnRGB_RGB", "pnRGB_R",   "pnRGB_G",   "pnRGB_B",
-                           "pnHSV_H",  "pnHSV_H1", "pnHSV_S",  "pnHSV_V",   "pnLab_L",   "pnLab_A",   "pnLab_A1",
-                           "pnLab_B",  "pnLab_B1", "imRGB_RGB", "imRGB_R",  "imRGB_G",   "imRGB_B",   "imHSV_H",
-                           "imHSV_S",  "imHSV_V",  "imLAB_L",  "imLAB_A",   "imLAB_B",   "imHSV_H1",  "imLAB_A1",
-                           "imLAB_B1", "lblLAB_A1", "lblLAB_B1"};
-    for (const char* n : names) EXPECT_NE(p.findChild<QWidget*>(QString::fromLatin1(n)), nullptr) << n;
+    const char* names[] = {
+        "tabRGB",   "tabHSV",    "tabLAB",    "pnRGB_RGB", "pnRGB_R", "pnRGB_G",  "pnRGB_B",
+        "pnHSV_H",  "pnHSV_H1",  "pnHSV_S",   "pnHSV_V",   "pnLab_L", "pnLab_A",  "pnLab_A1",
+        "pnLab_B",  "pnLab_B1",  "imRGB_RGB", "imRGB_R",   "imRGB_G", "imRGB_B",  "imHSV_H",
+        "imHSV_S",  "imHSV_V",   "imLAB_L",   "imLAB_A",   "imLAB_B", "imHSV_H1", "imLAB_A1",
+        "imLAB_B1", "lblLAB_A1", "lblLAB_B1"};
+    for (const char* n : names)
+        EXPECT_NE(p.findChild<QWidget*>(QString::fromLatin1(n)), nullptr) << n;
     EXPECT_EQ(p.tabRGB->Caption(), "RGB");
     EXPECT_EQ(p.tabHSV->Caption(), "HSV");
     EXPECT_EQ(p.tabLAB->Caption(), "Lab");
@@ -168,8 +177,7 @@ TEST(PanelGeometry, NamesOfTheComponents)
 
 // ---------------------------------------------------------------- relayout and redraw
 
-TEST(PanelRelayout, OneRedrawPerRelayoutAfterThePicturesAreResized)
-{
+TEST(PanelRelayout, OneRedrawPerRelayoutAfterThePicturesAreResized) {
     TRig rig(243, 459, true, true, true);
     THistPanel& p = *rig.Panel;
     struct {
@@ -178,12 +186,9 @@ TEST(PanelRelayout, OneRedrawPerRelayoutAfterThePicturesAreResized)
         int Redraws;
         int P;
     } steps[] = {
-        {"taller", {243, 2000}, 1, 140},
-        {"wider", {300, 2000}, 1, 174},
-        {"lower than 150", {300, 149}, 0, 174},
-        {"narrower than 20", {19, 600}, 0, 174},
-        {"exactly 150 x 20", {20, 150}, 1, 6},
-        {"back to the design size", {243, 459}, 1, 37},
+        {"taller", {243, 2000}, 1, 140},        {"wider", {300, 2000}, 1, 174},
+        {"lower than 150", {300, 149}, 0, 174}, {"narrower than 20", {19, 600}, 0, 174},
+        {"exactly 150 x 20", {20, 150}, 1, 6},  {"back to the design size", {243, 459}, 1, 37},
     };
     for (const auto& s : steps) {
         rig.Renders = 0;
@@ -195,8 +200,7 @@ TEST(PanelRelayout, OneRedrawPerRelayoutAfterThePicturesAreResized)
     EXPECT_FALSE(rig.PictureMismatchAtRender);
 }
 
-TEST(PanelRelayout, TooSmallKeepsHeightsAndPictures)
-{
+TEST(PanelRelayout, TooSmallKeepsHeightsAndPictures) {
     TRig rig(243, 459, true, true, true);
     THistPanel& p = *rig.Panel;
     const QSize picture = p.imHSV_S->Picture().size();
@@ -209,16 +213,15 @@ TEST(PanelRelayout, TooSmallKeepsHeightsAndPictures)
     EXPECT_EQ(p.imHSV_S->Picture().size(), picture);
 }
 
-TEST(PanelRelayout, EveryPanelAtLeastSixAtTheSmallestSize)
-{
+TEST(PanelRelayout, EveryPanelAtLeastSixAtTheSmallestSize) {
     TRig rig(20, 150, true, true, true);
-    for (TChannel c : AllChannels) EXPECT_GE(rig.Panel->Panel(c)->height(), 6) << ChannelName(c);
+    for (TChannel c : AllChannels)
+        EXPECT_GE(rig.Panel->Panel(c)->height(), 6) << ChannelName(c);
 }
 
 // ---------------------------------------------------------------- showing and hiding models
 
-TEST(PanelModels, RGBOffAndOnReturnsAboveHSV)
-{
+TEST(PanelModels, RGBOffAndOnReturnsAboveHSV) {
     TRig rig(243, 459, true, true, true);
     rig.acRGB.trigger();
     EXPECT_TRUE(rig.Panel->tabRGB->isHidden());
@@ -231,8 +234,7 @@ TEST(PanelModels, RGBOffAndOnReturnsAboveHSV)
     EXPECT_EQ(rig.Top(THistTab::LAB), 312);
 }
 
-TEST(PanelModels, HSVOffAndOnReturnsBetweenRGBAndLab)
-{
+TEST(PanelModels, HSVOffAndOnReturnsBetweenRGBAndLab) {
     TRig rig(243, 459, true, true, true);
     rig.acHSV.trigger();
     EXPECT_EQ(rig.Top(THistTab::LAB), rig.Panel->tabRGB->height());
@@ -241,8 +243,7 @@ TEST(PanelModels, HSVOffAndOnReturnsBetweenRGBAndLab)
     EXPECT_LT(rig.Top(THistTab::HSV), rig.Top(THistTab::LAB));
 }
 
-TEST(PanelModels, LastModelCannotBeSwitchedOff)
-{
+TEST(PanelModels, LastModelCannotBeSwitchedOff) {
     TRig rig(243, 459, false, false, true);
     THistPanel& p = *rig.Panel;
     struct {
@@ -271,8 +272,7 @@ TEST(PanelModels, LastModelCannotBeSwitchedOff)
     }
 }
 
-TEST(PanelModels, ContainerHidesWithAllModelsOff)
-{
+TEST(PanelModels, ContainerHidesWithAllModelsOff) {
     TRig rig(243, 459, true, true, true);
     THistPanel& p = *rig.Panel;
     QSignalSpy spy(&p, &THistPanel::ContainerVisibilityChanged);
@@ -296,8 +296,7 @@ TEST(PanelModels, ContainerHidesWithAllModelsOff)
 
 // ---------------------------------------------------------------- the image control as a target
 
-TEST(HistImage, LinesLeaveTheirEndPointAndStayInThePicture)
-{
+TEST(HistImage, LinesLeaveTheirEndPointAndStayInThePicture) {
     QWidget parent;
     THistImage im(QColor(240, 240, 240), &parent);
     im.resize(12, 11); // a 11 × 10 picture
@@ -323,7 +322,8 @@ TEST(HistImage, LinesLeaveTheirEndPointAndStayInThePicture)
         int others = 0;
         for (int y = 0; y < im.Picture().height(); ++y)
             for (int x = 0; x < im.Picture().width(); ++x) {
-                if (im.Picture().pixel(x, y) != ink) continue;
+                if (im.Picture().pixel(x, y) != ink)
+                    continue;
                 if (x == c.X) {
                     rows.push_back(y);
                 } else {
@@ -338,15 +338,17 @@ TEST(HistImage, LinesLeaveTheirEndPointAndStayInThePicture)
 // ---------------------------------------------------------------- drawing into the panel
 
 // A gradient picture: red across, green down, blue along the diagonal.
-test::TTestRaster Gradient()
-{
+test::TTestRaster Gradient() {
     test::TTestRaster r(160, 120);
     for (int y = 0; y < r.Height; ++y)
-        for (int x = 0; x < r.Width; ++x) r.Set(x, y, x * 255 / 159, y * 255 / 119, (x + y) * 255 / 278);
+        for (int x = 0; x < r.Width; ++x)
+            r.Set(x, y, x * 255 / 159, y * 255 / 119, (x + y) * 255 / 278);
     return r;
 }
 
-QRgb Rgb(TRgb c) { return qRgb(c.r, c.g, c.b); }
+QRgb Rgb(TRgb c) {
+    return qRgb(c.r, c.g, c.b);
+}
 
 // Counts of each colour in the grabbed area of one image control.
 struct TImageColours {
@@ -354,17 +356,19 @@ struct TImageColours {
     bool TopRowClear = true, LastColumnClear = true, BottomRowHasBar = false;
 };
 
-TImageColours ColoursOf(const QImage& grab, const QRect& r, QRgb bar, QRgb background)
-{
+TImageColours ColoursOf(const QImage& grab, const QRect& r, QRgb bar, QRgb background) {
     TImageColours c;
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) {
             const QRgb px = grab.pixel(x, y) | 0xff000000u;
             if (px == bar) {
                 ++c.Bar;
-                if (y == r.top()) c.TopRowClear = false;
-                if (x == r.right()) c.LastColumnClear = false;
-                if (y == r.bottom() - 1) c.BottomRowHasBar = true;
+                if (y == r.top())
+                    c.TopRowClear = false;
+                if (x == r.right())
+                    c.LastColumnClear = false;
+                if (y == r.bottom() - 1)
+                    c.BottomRowHasBar = true;
             } else if (px == background) {
                 ++c.Background;
             } else {
@@ -378,8 +382,7 @@ struct TDrawRig : TRig {
     THist Hist;
     test::TTestRaster Picture = Gradient();
 
-    TDrawRig(int W, int H) : TRig(W, H, true, true, true)
-    {
+    TDrawRig(int W, int H) : TRig(W, H, true, true, true) {
         Hist.Calc(Origin, Picture.View());
         Hist.Calc4Show(Origin, Origin4Show);
         Panel->SetRenderCallback([this] { Hist.Show(Origin4Show, *Panel); });
@@ -387,8 +390,7 @@ struct TDrawRig : TRig {
     }
 };
 
-TEST(PanelDrawing, ShowDrawsEachChannelInItsColour)
-{
+TEST(PanelDrawing, ShowDrawsEachChannelInItsColour) {
     TDrawRig rig(243, 459);
     THistPanel& p = *rig.Panel;
     const QImage grab = p.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -407,12 +409,12 @@ TEST(PanelDrawing, ShowDrawsEachChannelInItsColour)
         EXPECT_TRUE(colours.LastColumnClear) << ChannelName(c);
         const QRect r = rig.InPanel(im);
         for (int x = r.left(); x <= r.right(); ++x)
-            EXPECT_EQ(grab.pixel(x, r.bottom()) | 0xff000000u, face) << ChannelName(c) << " column " << x;
+            EXPECT_EQ(grab.pixel(x, r.bottom()) | 0xff000000u, face)
+                << ChannelName(c) << " column " << x;
     }
 }
 
-TEST(PanelDrawing, HiddenModelIsClearedAndDrawnWhenShownAgain)
-{
+TEST(PanelDrawing, HiddenModelIsClearedAndDrawnWhenShownAgain) {
     TDrawRig rig(243, 459);
     THistPanel& p = *rig.Panel;
     const QRgb face = p.imRGB_R->Background().rgb();
@@ -420,20 +422,24 @@ TEST(PanelDrawing, HiddenModelIsClearedAndDrawnWhenShownAgain)
         const QImage& pic = p.Image(c)->Picture();
         for (int y = 0; y < pic.height(); ++y)
             for (int x = 0; x < pic.width(); ++x)
-                if ((pic.pixel(x, y) | 0xff000000u) != face) return true;
+                if ((pic.pixel(x, y) | 0xff000000u) != face)
+                    return true;
         return false;
     };
     rig.acHSV.trigger();
-    for (TChannel c : HSVChannels) EXPECT_FALSE(drawn(c)) << ChannelName(c);
-    for (TChannel c : RGBChannels) EXPECT_TRUE(drawn(c)) << ChannelName(c);
-    for (TChannel c : LabChannels) EXPECT_TRUE(drawn(c)) << ChannelName(c);
+    for (TChannel c : HSVChannels)
+        EXPECT_FALSE(drawn(c)) << ChannelName(c);
+    for (TChannel c : RGBChannels)
+        EXPECT_TRUE(drawn(c)) << ChannelName(c);
+    for (TChannel c : LabChannels)
+        EXPECT_TRUE(drawn(c)) << ChannelName(c);
     rig.acHSV.trigger();
-    for (TChannel c : HSVChannels) EXPECT_TRUE(drawn(c)) << ChannelName(c);
+    for (TChannel c : HSVChannels)
+        EXPECT_TRUE(drawn(c)) << ChannelName(c);
 }
 
 // The strips show their pictures stretched over the whole strip, three rows high.
-TEST(PanelDrawing, StripsShowTheirColours)
-{
+TEST(PanelDrawing, StripsShowTheirColours) {
     TRig rig(243, 459, true, true, true);
     THistPanel& p = *rig.Panel;
     const QImage grab = p.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -445,16 +451,17 @@ TEST(PanelDrawing, StripsShowTheirColours)
         const QRect r = rig.InPanel(s.Strip);
         ASSERT_EQ(r.height(), 3);
         for (int y = r.top(); y <= r.bottom(); ++y) {
-            EXPECT_EQ(grab.pixel(r.left(), y) | 0xff000000u, s.Picture.pixel(0, 0)) << s.Strip->objectName().toStdString();
-            EXPECT_EQ(grab.pixel(r.right(), y) | 0xff000000u, s.Picture.pixel(s.Picture.width() - 1, 0))
+            EXPECT_EQ(grab.pixel(r.left(), y) | 0xff000000u, s.Picture.pixel(0, 0))
+                << s.Strip->objectName().toStdString();
+            EXPECT_EQ(grab.pixel(r.right(), y) | 0xff000000u,
+                      s.Picture.pixel(s.Picture.width() - 1, 0))
                 << s.Strip->objectName().toStdString();
         }
     }
 }
 
 // The "^" marks the middle of the a* and b* axes in the window colour, over the strip.
-TEST(PanelDrawing, CaretMarksTheMiddleOfTheLabStrips)
-{
+TEST(PanelDrawing, CaretMarksTheMiddleOfTheLabStrips) {
     TRig rig(243, 459, true, true, true);
     THistPanel& p = *rig.Panel;
     const QImage grab = p.grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -24,7 +24,7 @@ namespace {
 
 // Records every call as one short line, so a test reads like the sequence it expects.
 class TRecordingView : public TOpenerView {
-public:
+  public:
     QStringList Log;
     QImage Shown;
     bool WelcomeVisible = true;
@@ -66,7 +66,7 @@ QImage Solid(int w, int h, QRgb colour) {
 }
 
 class Opener : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
         ASSERT_TRUE(Solid(20, 10, qRgb(200, 0, 0)).save(Path("a.bmp")));
@@ -131,7 +131,8 @@ TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
     for (const QString& name : QStringList{"liar.jpg", "broken.bmp", "missing.jpg"}) {
         View.Log.clear();
         Op.LoadImageFile(Path(name));
-        EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "beep", "cursor", "ctrl 1 0"})) << name.toStdString();
+        EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "beep", "cursor", "ctrl 1 0"}))
+            << name.toStdString();
         EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
         EXPECT_EQ(Raw(), before);
         EXPECT_EQ(View.Shown.size(), QSize(20, 10));
@@ -166,7 +167,8 @@ TEST_F(Opener, PasteCountsThePictureButNeitherCachesNorRemembersIt) {
 TEST_F(Opener, FailedPasteBeepsAndNavigationFollowsWhatIsCurrent) {
     // Nothing shown yet: the welcome panel goes, the image commands come, navigation does not.
     Op.PasteImage(QImage());
-    EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "hide welcome", "beep", "cursor", "ctrl 1 1"}));
+    EXPECT_EQ(View.Log,
+              QStringList({"wait", "ctrl 0 1", "hide welcome", "beep", "cursor", "ctrl 1 1"}));
     EXPECT_FALSE(View.WelcomeVisible);
     EXPECT_TRUE(View.ImageCommands);
     EXPECT_TRUE(View.Shown.isNull());
@@ -206,4 +208,3 @@ TEST_F(Opener, SteppingThroughTheFolder) {
     Op.ShowNeighbor(TNeighbor::nPrev);
     EXPECT_EQ(View.Log, QStringList({"beep"}));
 }
-

@@ -7,10 +7,10 @@
 #include "shell/image_view.h"
 #include "shell/main_window.h"
 #include "shell/ribbon_app_menu.h"
+#include "shell/ribbon_bar.h"
 #include "shell/ribbon_button.h"
 #include "shell/ribbon_page.h"
 #include "shell/ribbon_quick_access.h"
-#include "shell/ribbon_bar.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
 
@@ -54,7 +54,7 @@ QImage Gradient(int w, int h) {
 }
 
 class MainWindow : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
         ASSERT_TRUE(Gradient(64, 48).save(Path("a.bmp")));
@@ -127,7 +127,8 @@ TEST_F(MainWindow, FirstStartShowsTheWelcomePanelWithImageCommandsOff) {
     EXPECT_LE(std::abs(welcome.center().y() - area.center().y()), 1);
     // Before any image every histogram is blank.
     const THistImage* r = Window->HistPanel()->Image(TChannel::R);
-    EXPECT_EQ(r->Picture().pixelColor(r->Picture().width() / 2, r->Picture().height() - 1), r->Background());
+    EXPECT_EQ(r->Picture().pixelColor(r->Picture().width() / 2, r->Picture().height() - 1),
+              r->Background());
 }
 
 TEST_F(MainWindow, CommandLineImageOpensAtStartUp) {
@@ -158,7 +159,8 @@ TEST_F(MainWindow, HistogramsInTheWindowEqualTheEnginesDrawingPixelForPixel) {
         const THistImage* shown = panel->Image(c);
         const QColor bg = shown->Background();
         TRasterTarget expected(shown->width(), shown->height(),
-                               TRgb{static_cast<std::uint8_t>(bg.red()), static_cast<std::uint8_t>(bg.green()),
+                               TRgb{static_cast<std::uint8_t>(bg.red()),
+                                    static_cast<std::uint8_t>(bg.green()),
                                     static_cast<std::uint8_t>(bg.blue())});
         expected.Clear();
         DrawChannel(expected, Core.Hist->Data[Origin4Show][c], BarColour(c));
@@ -179,7 +181,8 @@ TEST_F(MainWindow, HistogramsInTheWindowEqualTheEnginesDrawingPixelForPixel) {
     Window->resize(1200, 500);
     QApplication::processEvents();
     EXPECT_NE(panel->PanelHeight(), before);
-    EXPECT_EQ(panel->Image(TChannel::L)->Picture().height(), panel->Image(TChannel::L)->height() - 1);
+    EXPECT_EQ(panel->Image(TChannel::L)->Picture().height(),
+              panel->Image(TChannel::L)->height() - 1);
 }
 
 TEST_F(MainWindow, RevisitFromTheCacheFollowsTitleAndSizeOnly) {
@@ -187,7 +190,7 @@ TEST_F(MainWindow, RevisitFromTheCacheFollowsTitleAndSizeOnly) {
     Window->LoadImageFile(Path("a.bmp"));
     Window->LoadImageFile(Path("b.jpg"));
     ASSERT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
-    Window->PasteImage(); // a failed paste: navigation stays as it was, a beep
+    Window->PasteImage();                  // a failed paste: navigation stays as it was, a beep
     Cmd("acPrevImage")->setEnabled(false); // mark the state a cache hit must not touch
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
     Window->LoadImageFile(Path("a.bmp"));
@@ -310,8 +313,9 @@ TEST_F(MainWindow, ContextMenuItemsNeedAnImageAndTheHistograms) {
     QStringList captions;
     for (QAction* a : Window->ContextMenu()->actions())
         captions << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(captions, QStringList({"Copy Histogram", "-", "Get Link to Histogram", "Share Histogram via Facebook",
-                                     "Share Histogram via Google+", "Share Histogram via Twitter"}));
+    EXPECT_EQ(captions, QStringList({"Copy Histogram", "-", "Get Link to Histogram",
+                                     "Share Histogram via Facebook", "Share Histogram via Google+",
+                                     "Share Histogram via Twitter"}));
 }
 
 TEST_F(MainWindow, SmoothingSwitchRedrawsFromTheRawCounts) {
@@ -353,7 +357,6 @@ TEST_F(MainWindow, CloseReleasesTheLongLivedObjects) {
     EXPECT_EQ(Core.Files, nullptr);
 }
 
-
 TEST_F(MainWindow, CommandTableCaptionsHintsShortcutsAndHandlers) {
     Start();
     struct {
@@ -366,8 +369,10 @@ TEST_F(MainWindow, CommandTableCaptionsHintsShortcutsAndHandlers) {
         {"acOpenImageFile", "Open Image", "Open Image File", QKeySequence("Ctrl+O"), "Image"},
         {"acSaveHist", "Save Histogram", "", QKeySequence("Ctrl+S"), "Image"},
         {"acSocNetHTML", "Get Link", "Get Link (HTML code) for Website and Blogs", {}, "Image"},
-        {"acCopyHist", "Copy Histogram", "Copy Histogram to Clipboard", QKeySequence("Ctrl+C"), "Image"},
-        {"acPasteImageQAT", "Paste Image", "Paste Image from Clipboard", QKeySequence("Ctrl+V"), "Image"},
+        {"acCopyHist", "Copy Histogram", "Copy Histogram to Clipboard", QKeySequence("Ctrl+C"),
+         "Image"},
+        {"acPasteImageQAT", "Paste Image", "Paste Image from Clipboard", QKeySequence("Ctrl+V"),
+         "Image"},
         {"acPrevImageQAT", "Prev Image", "Previous Image File", {}, "Image"},
         {"acSmoothingOn", "Smoothing On/Off", "Switsh Historgam Smoothing On/Off", {}, "Historgam"},
         {"acLab", "LAB", "Turn Lab histogram on/off", {}, "Historgam"},
@@ -411,9 +416,10 @@ TEST_F(MainWindow, CommandsArePlacedOnEverySurface) {
     TRibbonGroup* hist = rb->Page(0)->Groups().value(1);
     TRibbonGroup* help = rb->Page(1)->Groups().value(0);
     EXPECT_EQ(image->Caption(), "Image");
-    EXPECT_EQ(captions(image), QStringList({"&Open Image", "&Save Histogram", "&Get Link", "S&hare via Facebook",
-                                            "Shar&e via Google+", "Sh&are via Twitter", "&Copy Histogram",
-                                            "&Paste Image", "P&revious Image", "&Next Image"}));
+    EXPECT_EQ(captions(image),
+              QStringList({"&Open Image", "&Save Histogram", "&Get Link", "S&hare via Facebook",
+                           "Shar&e via Google+", "Sh&are via Twitter", "&Copy Histogram",
+                           "&Paste Image", "P&revious Image", "&Next Image"}));
     EXPECT_EQ(image->Layout(), "BB|BBBB|BB|BB");
     EXPECT_EQ(hist->Caption(), "Histogram");
     EXPECT_EQ(captions(hist), QStringList({"&RGB", "&HSV", "&Lab ", "&Smoothing On/Off"}));
@@ -423,8 +429,8 @@ TEST_F(MainWindow, CommandsArePlacedOnEverySurface) {
 
     TRibbonQuickAccess* qat = rb->QuickAccess();
     ASSERT_EQ(qat->ItemCount(), 6);
-    const char* twins[] = {"acOpenImageFileQAT", "acSaveHistQAT", "acCopyHistQAT",
-                           "acPasteImageQAT", "acPrevImageQAT", "acNextImageQAT"};
+    const char* twins[] = {"acOpenImageFileQAT", "acSaveHistQAT",  "acCopyHistQAT",
+                           "acPasteImageQAT",    "acPrevImageQAT", "acNextImageQAT"};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(qat->ItemAction(i), Cmd(twins[i]));
 

@@ -16,7 +16,9 @@
 #include <ostream>
 
 // Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 using namespace tonalyx;
 
@@ -53,7 +55,9 @@ struct TNameCase {
     const char* WithPostFix; // AddPostFix(Path, "_histogram")
 };
 
-void PrintTo(const TNameCase& c, std::ostream* os) { *os << c.Path; }
+void PrintTo(const TNameCase& c, std::ostream* os) {
+    *os << c.Path;
+}
 
 class NameHelpersTest : public testing::TestWithParam<TNameCase> {};
 
@@ -66,23 +70,25 @@ TEST_P(NameHelpersTest, SplitAtTheLastDotOfTheFileName) {
 }
 
 const TNameCase NameCases[] = {
-        TNameCase{"/pics/holiday.final.jpg", "holiday.final", "JPG", "/pics/holiday.final_histogram.jpg"},
-        TNameCase{"/pics/holiday.jpg", "holiday", "JPG", "/pics/holiday_histogram.jpg"},
-        TNameCase{"/pics/IMG_0012.JPG", "IMG_0012", "JPG", "/pics/IMG_0012_histogram.JPG"},
-        TNameCase{"/pics/readme", "readme", "", "/pics/readme_histogram"},
-        TNameCase{"/pics.v2/readme", "readme", "", "/pics.v2/readme_histogram"},
-        TNameCase{"/pics/picture.png", "picture", "PNG", "/pics/picture_histogram.png"},
-        TNameCase{"scan.tiff", "scan", "TIFF", "scan_histogram.tiff"},
-        TNameCase{"/pics/a.", "a", "", "/pics/a_histogram."},
-        TNameCase{"/pics/.hidden", "", "HIDDEN", "/pics/_histogram.hidden"},
-        TNameCase{"/pics/archive.2015", "archive", "2015", "/pics/archive_histogram.2015"},
-        // only ASCII letters are raised
-        TNameCase{"/фото/ёлка.jpé", "ёлка", "JPé", "/фото/ёлка_histogram.jpé"},
-        TNameCase{"/pics/été.Bmp", "été", "BMP", "/pics/été_histogram.Bmp"},
-        TNameCase{"", "", "", "_histogram"},
+    TNameCase{"/pics/holiday.final.jpg", "holiday.final", "JPG",
+              "/pics/holiday.final_histogram.jpg"},
+    TNameCase{"/pics/holiday.jpg", "holiday", "JPG", "/pics/holiday_histogram.jpg"},
+    TNameCase{"/pics/IMG_0012.JPG", "IMG_0012", "JPG", "/pics/IMG_0012_histogram.JPG"},
+    TNameCase{"/pics/readme", "readme", "", "/pics/readme_histogram"},
+    TNameCase{"/pics.v2/readme", "readme", "", "/pics.v2/readme_histogram"},
+    TNameCase{"/pics/picture.png", "picture", "PNG", "/pics/picture_histogram.png"},
+    TNameCase{"scan.tiff", "scan", "TIFF", "scan_histogram.tiff"},
+    TNameCase{"/pics/a.", "a", "", "/pics/a_histogram."},
+    TNameCase{"/pics/.hidden", "", "HIDDEN", "/pics/_histogram.hidden"},
+    TNameCase{"/pics/archive.2015", "archive", "2015", "/pics/archive_histogram.2015"},
+    // only ASCII letters are raised
+    TNameCase{"/фото/ёлка.jpé", "ёлка", "JPé", "/фото/ёлка_histogram.jpé"},
+    TNameCase{"/pics/été.Bmp", "été", "BMP", "/pics/été_histogram.Bmp"},
+    TNameCase{"", "", "", "_histogram"},
 #ifdef Q_OS_WIN
-        TNameCase{"C:\\pics\\holiday.final.jpg", "holiday.final", "JPG", "C:\\pics\\holiday.final_histogram.jpg"},
-        TNameCase{"C:\\pics.v2\\readme", "readme", "", "C:\\pics.v2\\readme_histogram"},
+    TNameCase{"C:\\pics\\holiday.final.jpg", "holiday.final", "JPG",
+              "C:\\pics\\holiday.final_histogram.jpg"},
+    TNameCase{"C:\\pics.v2\\readme", "readme", "", "C:\\pics.v2\\readme_histogram"},
 #endif
 };
 
@@ -180,7 +186,8 @@ TEST_P(AppMessageBoxTest, CaptionedDisplayNameAndReturnsThePressedButton) {
         hadParent = box->parentWidget() != nullptr;
         box->button(c.Press)->click();
     });
-    const QMessageBox::StandardButton pressed = AppMessageBox("Format TIFF not supported.", c.Icon, c.Buttons);
+    const QMessageBox::StandardButton pressed =
+        AppMessageBox("Format TIFF not supported.", c.Icon, c.Buttons);
     EXPECT_EQ(pressed, c.Press);
     EXPECT_EQ(title, DisplayName());
     EXPECT_EQ(text, "Format TIFF not supported.");
@@ -192,7 +199,8 @@ TEST_P(AppMessageBoxTest, CaptionedDisplayNameAndReturnsThePressedButton) {
 INSTANTIATE_TEST_SUITE_P(
     Styles, AppMessageBoxTest,
     testing::Values(TBoxCase{QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok},
-                    TBoxCase{QMessageBox::Information, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok},
+                    TBoxCase{QMessageBox::Information, QMessageBox::Ok | QMessageBox::Cancel,
+                             QMessageBox::Ok},
                     TBoxCase{QMessageBox::Information, QMessageBox::Ok | QMessageBox::Cancel,
                              QMessageBox::Cancel}));
 

@@ -31,11 +31,15 @@
 #include <set>
 
 // Readable failure messages for Qt types.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& l, std::ostream* os) {
     *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']';
 }
-inline void PrintTo(const QColor& c, std::ostream* os) { *os << c.name().toStdString(); }
+inline void PrintTo(const QColor& c, std::ostream* os) {
+    *os << c.name().toStdString();
+}
 inline void PrintTo(QChar c, std::ostream* os) {
     *os << '\'' << QString(c).toStdString() << '\'' << " (" << static_cast<int>(c.unicode()) << ')';
 }
@@ -161,7 +165,8 @@ QMenu* OpenPopupMenu() {
 QColor PixelAt(QWidget& w, const QPoint& pos) {
     const QImage image = w.grab().toImage();
     const qreal dpr = image.devicePixelRatio();
-    return image.pixelColor(QPoint(static_cast<int>(pos.x() * dpr), static_cast<int>(pos.y() * dpr)));
+    return image.pixelColor(
+        QPoint(static_cast<int>(pos.x() * dpr), static_cast<int>(pos.y() * dpr)));
 }
 
 // A point of the tab row right of the tabs, where only the row's background shows.
@@ -210,7 +215,8 @@ TEST(RibbonCaptions, LongCaptionsSplitIntoTwoBalancedLinesKeepingMarks) {
               QStringList{QStringLiteral("&Open Image")});
     EXPECT_EQ(RibbonCaptionLines(QStringLiteral("&Histogramming"), fm, 10),
               QStringList{QStringLiteral("&Histogramming")});
-    EXPECT_EQ(RibbonCaptionLines(QStringLiteral("&Lab "), fm, 10), QStringList{QStringLiteral("&Lab ")});
+    EXPECT_EQ(RibbonCaptionLines(QStringLiteral("&Lab "), fm, 10),
+              QStringList{QStringLiteral("&Lab ")});
 }
 
 TEST(RibbonCaptions, TitleIsDocumentDashCaptionOrCaptionAlone) {
@@ -796,9 +802,11 @@ TEST(RibbonIcons, ADesktopThemeIconIsPreferred) {
     QIcon::setThemeName(QStringLiteral("ribbontest"));
 
     const QImage themed = RibbonIcon(QStringLiteral("ribbon-test-icon"), QStringLiteral("X"))
-                              .pixmap(32, 32).toImage();
+                              .pixmap(32, 32)
+                              .toImage();
     const QImage generated = RibbonIcon(QStringLiteral("ribbon-missing-icon"), QStringLiteral("X"))
-                                 .pixmap(32, 32).toImage();
+                                 .pixmap(32, 32)
+                                 .toImage();
     QIcon::setThemeName(oldTheme);
     QIcon::setThemeSearchPaths(oldPaths);
 

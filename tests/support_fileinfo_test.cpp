@@ -12,7 +12,9 @@
 #include <vector>
 
 // Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 using namespace tonalyx;
 
@@ -20,7 +22,7 @@ namespace {
 
 // A scratch file, and TFileInfo objects whose version record and shell are stand-ins.
 class FileInfoTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(Tmp.isValid());
         File = Tmp.path() + "/photo.jpg";
@@ -72,12 +74,13 @@ TEST_P(VersionTextTest, ProductVersionWords) {
     EXPECT_EQ(fi.VersionStringShort(), c.Short);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Words, VersionTextTest,
-    testing::Values(TVersionCase{0x00010002, 0x00030004, "1.2.3.4", "1.2.3"},
-                    TVersionCase{0, 0, "0.0.0.0", "0.0.0"},
-                    TVersionCase{0xFFFFFFFF, 0xFFFFFFFF, "65535.65535.65535.65535", "65535.65535.65535"},
-                    TVersionCase{0x00000001, 0x00010000, "0.1.1.0", "0.1.1"}));
+INSTANTIATE_TEST_SUITE_P(Words, VersionTextTest,
+                         testing::Values(TVersionCase{0x00010002, 0x00030004, "1.2.3.4", "1.2.3"},
+                                         TVersionCase{0, 0, "0.0.0.0", "0.0.0"},
+                                         TVersionCase{0xFFFFFFFF, 0xFFFFFFFF,
+                                                      "65535.65535.65535.65535",
+                                                      "65535.65535.65535"},
+                                         TVersionCase{0x00000001, 0x00010000, "0.1.1.0", "0.1.1"}));
 
 TEST_F(FileInfoTest, FileWithoutVersionRecordGivesEmptyTextsAndNoFlags) {
     TFileInfo fi(File, NoBlock(), NoShell());
@@ -159,20 +162,19 @@ TEST_P(FlagTest, SetInBothFlagsAndMask) {
     EXPECT_EQ(fi.isSpecialBuild(), c.Special);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bits, FlagTest,
-    testing::Values(TFlagCase{0x3F, 0x3F, true, true, true, true},
-                    TFlagCase{0x01, 0x3F, true, false, false, false},
-                    TFlagCase{0x02, 0x02, false, true, false, false},
-                    TFlagCase{0x08, 0xFF, false, false, true, false},
-                    TFlagCase{0x20, 0x20, false, false, false, true},
-                    // in the flags but not in the mask
-                    TFlagCase{0x2B, 0x00, false, false, false, false},
-                    TFlagCase{0x01, 0x3E, false, false, false, false},
-                    // in the mask but not in the flags
-                    TFlagCase{0x00, 0x3F, false, false, false, false},
-                    // the other bits name no flag
-                    TFlagCase{0x14, 0x14, false, false, false, false}));
+INSTANTIATE_TEST_SUITE_P(Bits, FlagTest,
+                         testing::Values(TFlagCase{0x3F, 0x3F, true, true, true, true},
+                                         TFlagCase{0x01, 0x3F, true, false, false, false},
+                                         TFlagCase{0x02, 0x02, false, true, false, false},
+                                         TFlagCase{0x08, 0xFF, false, false, true, false},
+                                         TFlagCase{0x20, 0x20, false, false, false, true},
+                                         // in the flags but not in the mask
+                                         TFlagCase{0x2B, 0x00, false, false, false, false},
+                                         TFlagCase{0x01, 0x3E, false, false, false, false},
+                                         // in the mask but not in the flags
+                                         TFlagCase{0x00, 0x3F, false, false, false, false},
+                                         // the other bits name no flag
+                                         TFlagCase{0x14, 0x14, false, false, false, false}));
 
 // ---------------------------------------------------------------- OS and file type
 
@@ -192,10 +194,11 @@ TEST_P(OSTextTest, ByOSWord) {
 
 INSTANTIATE_TEST_SUITE_P(
     Words, OSTextTest,
-    testing::Values(TOSCase{0x00010001, "MS-DOS or 16 bit Windows"}, TOSCase{0x00010004, "32 bit Windows"},
-                    TOSCase{0x00020002, "16 bit OS/2"}, TOSCase{0x00030003, "32 bit OS/2"},
-                    TOSCase{0x00040004, "Win32 or Windows NT"}, TOSCase{0x00000000, "Unknown OS"},
-                    TOSCase{0x00040000, "Unknown OS"}, TOSCase{0x00000004, "Unknown OS"}));
+    testing::Values(TOSCase{0x00010001, "MS-DOS or 16 bit Windows"},
+                    TOSCase{0x00010004, "32 bit Windows"}, TOSCase{0x00020002, "16 bit OS/2"},
+                    TOSCase{0x00030003, "32 bit OS/2"}, TOSCase{0x00040004, "Win32 or Windows NT"},
+                    TOSCase{0x00000000, "Unknown OS"}, TOSCase{0x00040000, "Unknown OS"},
+                    TOSCase{0x00000004, "Unknown OS"}));
 
 struct TTypeCase {
     std::uint32_t Type, Subtype;
@@ -216,13 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
     Words, FileTypeTextTest,
     testing::Values(
         TTypeCase{1, 0, "Application"}, TTypeCase{1, 3, "Application"},
-        TTypeCase{2, 0, "Dynamic Link Library (DLL)"},
-        TTypeCase{3, 1, "Device Driver - Printer"}, TTypeCase{3, 2, "Device Driver - Keyboard"},
-        TTypeCase{3, 3, "Device Driver - Language"}, TTypeCase{3, 4, "Device Driver - Display"},
-        TTypeCase{3, 5, "Device Driver - Mouse"}, TTypeCase{3, 6, "Device Driver - Network"},
-        TTypeCase{3, 7, "Device Driver - System"}, TTypeCase{3, 8, "Device Driver - Installable"},
-        TTypeCase{3, 9, "Device Driver - Sound"}, TTypeCase{3, 10, "Device Driver - Unknown"},
-        TTypeCase{3, 0, "Device Driver - Unknown"},
+        TTypeCase{2, 0, "Dynamic Link Library (DLL)"}, TTypeCase{3, 1, "Device Driver - Printer"},
+        TTypeCase{3, 2, "Device Driver - Keyboard"}, TTypeCase{3, 3, "Device Driver - Language"},
+        TTypeCase{3, 4, "Device Driver - Display"}, TTypeCase{3, 5, "Device Driver - Mouse"},
+        TTypeCase{3, 6, "Device Driver - Network"}, TTypeCase{3, 7, "Device Driver - System"},
+        TTypeCase{3, 8, "Device Driver - Installable"}, TTypeCase{3, 9, "Device Driver - Sound"},
+        TTypeCase{3, 10, "Device Driver - Unknown"}, TTypeCase{3, 0, "Device Driver - Unknown"},
         TTypeCase{4, 1, "Font File - Raster"}, TTypeCase{4, 2, "Font File - Vector"},
         TTypeCase{4, 3, "Font File - TrueType"}, TTypeCase{4, 4, "Font File - Unknown"},
         TTypeCase{5, 0, "Virtual Device"}, TTypeCase{6, 0, "Unknown File Type"},
@@ -375,8 +377,7 @@ INSTANTIATE_TEST_SUITE_P(
     Codes, ExecuteTest,
     testing::Values(
         TShellCase{0, "Недостаточно памяти или ресурсов."},
-        TShellCase{2, "Указанный файл не найден."},
-        TShellCase{3, "Указанный путь не найден."},
+        TShellCase{2, "Указанный файл не найден."}, TShellCase{3, "Указанный путь не найден."},
         TShellCase{5, "Доступ к файлу запрещён."},
         TShellCase{8, "Недостаточно памяти для завершения операции."},
         TShellCase{11, "Ошибка файла .EXE (не -Win32 .EXE или ошибка в .EXE)."},
@@ -387,21 +388,23 @@ INSTANTIATE_TEST_SUITE_P(
         TShellCase{30, "Транзакция DDE не может быть завершена, потому что другая транзакция DDE "
                        "находится в процессе выполнения."},
         TShellCase{31, "Не найдено приложение связанной с данным расширением файла."},
-        TShellCase{32, "Указанная dynamic-link library не найдена."},
-        TShellCase{1, nullptr}, TShellCase{4, nullptr}, TShellCase{6, nullptr}, TShellCase{7, nullptr},
-        TShellCase{9, nullptr}, TShellCase{10, nullptr}, TShellCase{12, nullptr}, TShellCase{25, nullptr},
-        TShellCase{33, nullptr}, TShellCase{42, nullptr}, TShellCase{100000, nullptr}));
+        TShellCase{32, "Указанная dynamic-link library не найдена."}, TShellCase{1, nullptr},
+        TShellCase{4, nullptr}, TShellCase{6, nullptr}, TShellCase{7, nullptr},
+        TShellCase{9, nullptr}, TShellCase{10, nullptr}, TShellCase{12, nullptr},
+        TShellCase{25, nullptr}, TShellCase{33, nullptr}, TShellCase{42, nullptr},
+        TShellCase{100000, nullptr}));
 
 // The desktop opener, with a stand-in for the desktop's own URL handling.
 class DesktopOpenTest : public FileInfoTest {
-protected:
+  protected:
     TFileInfo Make(bool desktopAnswer) {
-        return TFileInfo(File, NoBlock(), [this, desktopAnswer](const QString& f, const QString& d) {
-            return DesktopShellOpen(f, d, [this, desktopAnswer](const QUrl& url) {
-                Asked.push_back(url);
-                return desktopAnswer;
-            });
-        });
+        return TFileInfo(File, NoBlock(),
+                         [this, desktopAnswer](const QString& f, const QString& d) {
+                             return DesktopShellOpen(f, d, [this, desktopAnswer](const QUrl& url) {
+                                 Asked.push_back(url);
+                                 return desktopAnswer;
+                             });
+                         });
     }
     std::vector<QUrl> Asked;
 };
@@ -438,8 +441,8 @@ TEST_F(DesktopOpenTest, VanishedFileOrFolderIsReportedWithoutAskingTheDesktop) {
         TFileInfoError);
     EXPECT_TRUE(Asked.empty());
 
-    const int missingFolder = DesktopShellOpen(Tmp.path() + "/gone/photo.jpg", Tmp.path() + "/gone/",
-                                               [](const QUrl&) { return true; });
+    const int missingFolder = DesktopShellOpen(
+        Tmp.path() + "/gone/photo.jpg", Tmp.path() + "/gone/", [](const QUrl&) { return true; });
     EXPECT_EQ(missingFolder, 3);
     EXPECT_EQ(DesktopShellOpen(Tmp.path() + "/photo2.jpg", Tmp.path() + u'/',
                                [](const QUrl&) { return true; }),
