@@ -51,19 +51,19 @@ std::span<const TCommandSpec> CommandTable() {
 }
 
 TCommands::TCommands(QObject* parent) : QObject(parent) {
-    for (const TCommandSpec& spec : Commands) {
-        auto* a = new QAction(QString::fromUtf8(spec.Caption), parent);
-        a->setObjectName(QString::fromLatin1(spec.Name));
-        const QString hint = QString::fromUtf8(spec.Hint);
+    for (const TCommandSpec& entry : Commands) {
+        auto* a = new QAction(QString::fromUtf8(entry.Caption), parent);
+        a->setObjectName(QString::fromLatin1(entry.Name));
+        const QString hint = QString::fromUtf8(entry.Hint);
         a->setToolTip(hint.section('|', 0, 0));
         a->setStatusTip(hint.contains('|') ? hint.section('|', 1) : hint);
-        if (spec.Shortcut != 0)
-            a->setShortcut(QKeySequence(spec.Shortcut));
-        a->setCheckable(spec.Checkable);
-        a->setChecked(spec.Checkable); // every self-toggling command starts checked
-        a->setProperty("category", QString::fromLatin1(spec.Category));
-        a->setProperty(HandlerProperty, QString::fromLatin1(spec.Handler));
-        a->setIcon(RibbonIcon(QString::fromLatin1(spec.IconName), QString::fromUtf8(spec.Glyph)));
+        if (entry.Shortcut != 0)
+            a->setShortcut(QKeySequence(entry.Shortcut));
+        a->setCheckable(entry.Checkable);
+        a->setChecked(entry.Checkable); // every self-toggling command starts checked
+        a->setProperty("category", QString::fromLatin1(entry.Category));
+        a->setProperty(HandlerProperty, QString::fromLatin1(entry.Handler));
+        a->setIcon(RibbonIcon(QString::fromLatin1(entry.IconName), QString::fromUtf8(entry.Glyph)));
         FByName.insert(a->objectName(), a);
         FOrdered << a;
     }
