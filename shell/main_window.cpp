@@ -332,6 +332,8 @@ void TfrmMain::acSmoothingOnExecute() {
 }
 
 void TfrmMain::SetSmoothing(int levelIndex) {
+    if (!FCore.Hist)
+        return; // closed: the engine is released
     THist& hist = *FCore.Hist;
     const std::uint8_t repCnt = SmoothLevels[static_cast<std::size_t>(levelIndex)].RepCnt;
     if (repCnt == hist.SmoothRepeatCnt)
