@@ -170,6 +170,14 @@ TEST(Convergence, ThresholdOnTheWeightedShareChange) {
     EXPECT_FALSE(HSVConverged(cur, snap));
 }
 
+TEST(Calc, HueJustBelowRedIsCountedOutsideTheShownRange) {
+    const TTestRaster t(3, 2, 255, 0, 1);
+    auto hist = std::make_unique<THist>();
+    hist->Calc(Origin, t.View());
+    EXPECT_EQ(hist->Data[Origin].H.Hist[1439], 6u);
+    EXPECT_EQ(hist->Data[Origin].H.Others.IndHigh, 1436);
+}
+
 TEST(Convergence, EmptyTotalsNeverConverge) {
     TModelCounts snap, cur;
     EXPECT_FALSE(HSVConverged(cur, snap));
