@@ -18,6 +18,10 @@ TPrefault::TPrefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t s
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) / page * page;
     if (end <= begin)
         return;
+#if defined(MADV_HUGEPAGE)
+    // Only a hint: without transparent huge pages the buffer keeps its small ones.
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
     // Kernels without MADV_POPULATE_WRITE refuse it; the writer then faults as usual.
     FThread = std::thread([begin, end] {
         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);

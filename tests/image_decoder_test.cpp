@@ -2,6 +2,7 @@
 // directly, reference files, Qt's own BMP reader), hand-made files for the corner cases,
 // and damaged or hostile input that must end in a clean failure or a picture.
 #include "image/decoder.h"
+#include "image/prefault.h"
 
 #include <gtest/gtest.h>
 
@@ -777,6 +778,33 @@ TEST(DecodeFile, UnicodeNames) {
     const TDecodeResult b = DecodeBmpFile(bmpPath);
     ASSERT_TRUE(b.Ok()) << b.Error.toStdString();
     EXPECT_TRUE(FromDecoded(b.Image) == DecodeBmpOk(bmp));
+}
+
+// --- Pages made ready for a decoded picture ---------------------------------------------------
+
+// Making the pages of a fresh buffer resident never changes what is written into it, also
+// while the writing goes on.
+TEST(Prefault, WritesDuringAndBeforeAreKept) {
+    const std::size_t size = TPrefault::MinimumSize * 3 + 12345;
+    const auto pattern = [](std::size_t i) { return std::uint8_t(i * 131 + (i >> 12)); };
+    std::unique_ptr<std::uint8_t[]> fresh(new std::uint8_t[size]); // untouched pages
+    fresh[0] = pattern(0);
+    {
+        TPrefault prefault(fresh.get(), size);
+        for (std::size_t i = 1; i < size; ++i)
+            fresh[i] = pattern(i);
+        prefault.Join();
+        prefault.Join(); // a second join does nothing
+    }
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        wrong += fresh[i] != pattern(i);
+    EXPECT_EQ(wrong, 0u);
+
+    // Too small to be worth a thread: nothing happens.
+    std::vector<std::uint8_t> small(1000, 7);
+    TPrefault(small.data(), small.size()).Join();
+    EXPECT_EQ(std::count(small.begin(), small.end(), 7), 1000);
 }
 
 // --- BMP: hand-made files ------------------------------------------------------------------------
