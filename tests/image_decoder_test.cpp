@@ -780,6 +780,57 @@ TEST(DecodeFile, UnicodeNames) {
     EXPECT_TRUE(FromDecoded(b.Image) == DecodeBmpOk(bmp));
 }
 
+// --- JPEG read from a file in large pieces ------------------------------------------------------
+
+// A file read through the decoder's own buffer decodes exactly as the same bytes in memory:
+// whole, with markers skipped across the buffer's end, cut short anywhere, or empty.
+TEST(JpegFromFile, SameAsFromMemoryWholeCutAndSkipped) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const TRgb picture = TestPicture(720, 530);
+    const TBytes plain = EncodeJpeg(picture.Width, picture.Height, picture.Pixels, {});
+    // Two application segments libjpeg skips, of the largest size a segment can have: the
+    // second begins in the first 64 KB and ends in the second. They are full of end-of-image
+    // markers, so that landing anywhere inside them ends the picture before it began.
+    TBytes padded(plain.begin(), plain.begin() + 2);
+    for (int i = 0; i < 2; ++i) {
+        padded.insert(padded.end(), {0xFF, 0xEF, 0xFF, 0xFF});
+        for (int k = 0; k < (0xFFFF - 2) / 2; ++k)
+            padded.insert(padded.end(), {0xFF, 0xD9});
+        padded.push_back(0);
+    }
+    padded.insert(padded.end(), plain.begin() + 2, plain.end());
+    ASSERT_GT(padded.size(), 3u * 65536);
+
+    const QString path = dir.filePath("picture.jpg");
+    const auto same = [&](const TBytes& bytes) {
+        WriteBytes(path, bytes);
+        const TDecodeResult fromFile = DecodeJpegFile(path);
+        const TDecodeResult fromMemory = DecodeJpegMemory(bytes.data(), bytes.size());
+        ExpectConsistent(fromFile);
+        EXPECT_EQ(fromFile.Ok(), fromMemory.Ok());
+        EXPECT_EQ(fromFile.Error, fromMemory.Error);
+        if (fromFile.Ok() && fromMemory.Ok()) {
+            EXPECT_TRUE(FromDecoded(fromFile.Image) == FromDecoded(fromMemory.Image));
+        }
+        return fromFile.Ok();
+    };
+    EXPECT_TRUE(same(plain));
+    EXPECT_TRUE(same(padded));
+    const std::size_t body = padded.size() - plain.size(); // where the picture's own bytes start
+    for (std::size_t cut : {std::size_t(70000), body + 300, body + 20000, padded.size() / 2,
+                            padded.size() - 65536, padded.size() - 2}) {
+        SCOPED_TRACE(cut);
+        same(TBytes(padded.begin(), padded.begin() + std::ptrdiff_t(cut)));
+    }
+    EXPECT_TRUE(same(TBytes(padded.begin(), padded.end() - 2))); // only the end marker missing
+
+    WriteBytes(path, {});
+    const TDecodeResult empty = DecodeJpegFile(path);
+    EXPECT_FALSE(empty.Ok());
+    EXPECT_FALSE(empty.Error.isEmpty());
+}
+
 // --- Pages made ready for a decoded picture ---------------------------------------------------
 
 // Making the pages of a fresh buffer resident never changes what is written into it, also
