@@ -3,6 +3,7 @@
 #include "colour.h"
 
 #include <algorithm>
+#include <bit>
 #include <future>
 #include <thread>
 #include <vector>
@@ -62,6 +63,24 @@ bool Converged(const TModelCounts& cur, const TModelCounts& snap, const TModelTr
     return true;
 }
 
+void Count(TModelCounts& counts, const TModelBins& bins) {
+    ++counts.First[bins.a];
+    ++counts.Second[bins.b];
+    ++counts.Third[bins.c];
+}
+
+void AddCounts(TModelCounts& to, const TModelCounts& from) {
+    for (int i = 0; i < HistBinCount; ++i) {
+        to.First[i] += from.First[i];
+        to.Second[i] += from.Second[i];
+        to.Third[i] += from.Third[i];
+    }
+}
+
+bool CountedInFull(TSampledModel m, int width, int height) {
+    return static_cast<std::int64_t>(width) * height < FullCountLimit(m);
+}
+
 template <typename Convert>
 void SamplePassWith(TModelCounts& counts, const TRasterView& im, int step, int kind,
                     Convert convert) {
@@ -72,15 +91,74 @@ void SamplePassWith(TModelCounts& counts, const TRasterView& im, int step, int k
         const std::uint8_t* row = im.Row(y);
         for (int x = firstCol; x < im.Width; x += step) {
             const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
-            const TModelBins bins = convert(px[2], px[1], px[0]);
-            ++counts.First[bins.a];
-            ++counts.Second[bins.b];
-            ++counts.Third[bins.c];
+            Count(counts, convert(px[2], px[1], px[0]));
         }
     }
 }
 
 } // namespace
+
+TCoarseSamples::TCoarseSamples(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return;
+    FWidth = width;
+    FHeight = height;
+    FCoarse = CoarseLevel(width, height);
+    FFinest = std::min(FinestLevel, FCoarse);
+    for (TSampledModel m : {TSampledModel::HSV, TSampledModel::Lab})
+        if (!CountedInFull(m, width, height))
+            FLevels[static_cast<int>(m)].resize(static_cast<std::size_t>(FCoarse - FFinest + 1));
+    if (FLevels[0].empty() && FLevels[1].empty())
+        *this = TCoarseSamples();
+}
+
+void TCoarseSamples::AddRows(const TRasterView& im, int firstRow, int rowCount) {
+    if (FCoarse == 0)
+        return;
+    if (im.Width != FWidth || im.Height != FHeight) {
+        *this = TCoarseSamples();
+        return;
+    }
+    FRowsAdded += rowCount;
+    TModelCounts* const hsv = FLevels[0].empty() ? nullptr : FLevels[0].data();
+    TModelCounts* const lab = FLevels[1].empty() ? nullptr : FLevels[1].data();
+    const int spacing = 1 << (FFinest - 1); // of the finest level's grid, which holds the others
+    const int end = firstRow + rowCount;
+    for (int y = (firstRow + spacing - 1) / spacing * spacing; y < end; y += spacing) {
+        const std::uint8_t* row = im.Row(y);
+        for (int x = 0; x < FWidth; x += spacing) {
+            // One more than the times 2 divides both coordinates, at most the coarse level.
+            const int twos = std::countr_zero(static_cast<unsigned>(y | x)); // 32 for 0 and 0
+            const auto level = static_cast<std::size_t>(FCoarse - std::min(twos + 1, FCoarse));
+            const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
+            if (hsv)
+                Count(hsv[level], HSVBins(px[2], px[1], px[0]));
+            if (lab)
+                Count(lab[level], LabBins(px[2], px[1], px[0]));
+        }
+    }
+}
+
+void TCoarseSamples::Add(const TCoarseSamples& o) {
+    if (FCoarse == 0)
+        return;
+    if (o.FWidth != FWidth || o.FHeight != FHeight) {
+        *this = TCoarseSamples();
+        return;
+    }
+    FRowsAdded += o.FRowsAdded;
+    for (int m = 0; m < 2; ++m)
+        for (std::size_t i = 0; i < FLevels[m].size(); ++i)
+            AddCounts(FLevels[m][i], o.FLevels[m][i]);
+}
+
+const TModelCounts* TCoarseSamples::Level(TSampledModel m, int k, int width, int height) const {
+    const auto& levels = FLevels[static_cast<int>(m)];
+    if (levels.empty() || width != FWidth || height != FHeight || FRowsAdded != FHeight ||
+        k < FFinest || k > FCoarse)
+        return nullptr;
+    return &levels[static_cast<std::size_t>(FCoarse - k)];
+}
 
 TPrimaryCounts::TPrimaryCounts() : FGreenBlue(256 * 256, 0) {}
 
@@ -106,6 +184,7 @@ void TPrimaryCounts::AddRows(const TRasterView& im, int firstRow, int rowCount) 
     }
     for (int i = 0; i < 256; ++i)
         FRed[i] += red[0][i] + red[1][i];
+    FSamples.AddRows(im, firstRow, rowCount);
 }
 
 void TPrimaryCounts::Add(const TPrimaryCounts& o) {
@@ -113,6 +192,7 @@ void TPrimaryCounts::Add(const TPrimaryCounts& o) {
         FRed[i] += o.FRed[i];
     for (std::size_t i = 0; i < FGreenBlue.size(); ++i)
         FGreenBlue[i] += o.FGreenBlue[i];
+    FSamples.Add(o.FSamples);
 }
 
 TPrimaryCounts::THistogram TPrimaryCounts::G() const {
@@ -178,22 +258,35 @@ bool LabConverged(const TModelCounts& current, const TModelCounts& snapshot) {
 }
 
 TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView& im) {
+    return AccumModel(counts, m, im, TCoarseSamples());
+}
+
+TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView& im,
+                        const TCoarseSamples& coarse) {
     TSampleStats stats;
     if (im.Width <= 0 || im.Height <= 0)
         return stats;
-    if (static_cast<std::int64_t>(im.Width) * im.Height < FullCountLimit(m)) {
+    if (CountedInFull(m, im.Width, im.Height)) {
         SamplePass(counts, m, im, 1, 0);
         stats.Full = true;
         return stats;
     }
     const int n = CoarseLevel(im.Width, im.Height);
     stats.CoarseLevel = n;
-    for (int kind = 0; kind < 4; ++kind)
-        SamplePass(counts, m, im, 1 << n, kind);
+    // The coarse level takes all four passes of its step, the finer ones the three that
+    // fill in between the pixels already counted.
+    const auto addLevel = [&](int k) {
+        if (const TModelCounts* counted = coarse.Level(m, k, im.Width, im.Height)) {
+            AddCounts(counts, *counted);
+            return;
+        }
+        for (int kind = k == n ? 0 : 1; kind < 4; ++kind)
+            SamplePass(counts, m, im, 1 << k, kind);
+    };
+    addLevel(n);
     TModelCounts snapshot = counts;
     for (int k = n - 1; k >= 1; --k) {
-        for (int kind = 1; kind < 4; ++kind)
-            SamplePass(counts, m, im, 1 << k, kind);
+        addLevel(k);
         ++stats.Comparisons;
         const bool converged = m == TSampledModel::HSV ? HSVConverged(counts, snapshot)
                                                        : LabConverged(counts, snapshot);
@@ -230,13 +323,14 @@ void THist::CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryC
     // The two sampled models touch different channels, so they may run side by side.
     TModelCounts hsv, lab;
     if (UseThreads(im)) {
-        auto labDone =
-            std::async(std::launch::async, [&] { AccumModel(lab, TSampledModel::Lab, im); });
-        AccumModel(hsv, TSampledModel::HSV, im);
+        auto labDone = std::async(std::launch::async, [&] {
+            AccumModel(lab, TSampledModel::Lab, im, primaries.Samples());
+        });
+        AccumModel(hsv, TSampledModel::HSV, im, primaries.Samples());
         labDone.get();
     } else {
-        AccumModel(hsv, TSampledModel::HSV, im);
-        AccumModel(lab, TSampledModel::Lab, im);
+        AccumModel(hsv, TSampledModel::HSV, im, primaries.Samples());
+        AccumModel(lab, TSampledModel::Lab, im, primaries.Samples());
     }
     set.H.Hist = hsv.First;
     set.S.Hist = hsv.Second;

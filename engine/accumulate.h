@@ -14,6 +14,51 @@
 
 namespace tonalyx {
 
+enum class TSampledModel { HSV, Lab };
+
+// The three channels of one sampled model.
+struct TModelCounts {
+    THistValues First{}, Second{}, Third{}; // H, S, V or L, A, B_
+};
+
+// The coarse levels of the two sampled models' grids, counted row by row while a raster
+// arrives (from a decoder), so that the counting after its last row need not read those
+// pixels again.
+//
+// The passes of level k (see AccumModel) add the pixels whose coordinates are both
+// multiples of 2^(k-1) but not both multiples of 2^k; those of the coarse level n add every
+// pixel whose coordinates are both multiples of 2^(n-1). Each pixel thus belongs to a single
+// level, and the levels from n down to k sum to AccumModel's counts at level k, whatever
+// order the rows came in.
+class TCoarseSamples {
+  public:
+    TCoarseSamples() = default; // counts nothing
+    // The levels from the coarse one down to FinestLevel (or the coarse one alone, when
+    // it is finer) of a width x height raster, for each model that such a raster samples
+    // rather than counts in full.
+    TCoarseSamples(int width, int height);
+
+    // Each row of the raster must be added once, in any order. A raster of another size
+    // leaves nothing counted.
+    void AddRows(const TRasterView& im, int firstRow, int rowCount);
+    // Sums the levels of two parts of the same raster; of anything else, keeps nothing.
+    void Add(const TCoarseSamples& other);
+
+    // The counts of model m at level k, when that level was counted and every row of a
+    // width x height raster has been added; null otherwise.
+    const TModelCounts* Level(TSampledModel m, int k, int width, int height) const;
+
+    // Finer levels (a grid spacing below 16 pixels) are left to AccumModel: their pixels
+    // would cost more than the ones it usually needs.
+    static constexpr int FinestLevel = 5;
+
+  private:
+    int FWidth = 0, FHeight = 0;
+    int FCoarse = 0, FFinest = 0; // the levels counted, when FCoarse > 0
+    std::int64_t FRowsAdded = 0;
+    std::vector<TModelCounts> FLevels[2]; // [model][FCoarse - k]; empty: counted in full
+};
+
 // Full counts of the three primaries. Rows may be added in any order and in parts,
 // e.g. while a decoder is still producing later rows.
 class TPrimaryCounts {
@@ -21,6 +66,11 @@ class TPrimaryCounts {
     TPrimaryCounts();
     void AddRows(const TRasterView& im, int firstRow, int rowCount);
     void Add(const TPrimaryCounts& other);
+
+    // From now on AddRows also counts the coarse sample levels of a width x height raster,
+    // for CalcCounted to take; every row must then be added once.
+    void AlsoSample(int width, int height) { FSamples = TCoarseSamples(width, height); }
+    const TCoarseSamples& Samples() const { return FSamples; }
 
     using THistogram = std::array<std::uint32_t, 256>;
     THistogram R() const { return FRed; }
@@ -32,16 +82,10 @@ class TPrimaryCounts {
     // limits the speed. 256 KiB, folded into the two histograms on request.
     std::vector<std::uint32_t> FGreenBlue; // [green * 256 + blue]
     THistogram FRed{};
+    TCoarseSamples FSamples;
 };
 // Counts every pixel, splitting the rows over the available cores.
 TPrimaryCounts CountPrimaries(const TRasterView& im);
-
-enum class TSampledModel { HSV, Lab };
-
-// The three channels of one sampled model.
-struct TModelCounts {
-    THistValues First{}, Second{}, Third{}; // H, S, V or L, A, B_
-};
 
 // Below this many pixels a model is counted in full.
 std::int64_t FullCountLimit(TSampledModel m);
@@ -62,6 +106,10 @@ struct TSampleStats {
     int Comparisons = 0;    // convergence tests made
 };
 TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView& im);
+// The same, adding the levels `coarse` holds for this raster as they are instead of
+// reading their pixels again. The counts and statistics are the same.
+TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView& im,
+                        const TCoarseSamples& coarse);
 
 // Sets bins 0..3000 of every channel to 0; the parameters stay.
 void ClearBins(TAllChanel& set);

@@ -10,7 +10,8 @@ namespace tonalyx {
 
 namespace {
 
-// Counts the primaries of finished rows on its own thread while the decoder goes on.
+// Counts the primaries and the coarse sample levels of finished rows on its own thread
+// while the decoder goes on.
 // The decoder thread calls Add; Finish waits for the counting thread and returns the counts.
 class TRowCounter {
   public:
@@ -52,6 +53,8 @@ class TRowCounter {
                 const TRasterView view = View;
                 const int from = CountedEnd, to = ReadyEnd;
                 lock.unlock();
+                if (from == 0)
+                    Counts.AlsoSample(view.Width, view.Height);
                 Counts.AddRows(view, from, to - from);
                 lock.lock();
                 CountedEnd = to;

@@ -8,7 +8,9 @@ namespace tonalyx {
 
 struct TLoadedImage {
     TDecodeResult Decoded;
-    TPrimaryCounts Primaries; // full red, green and blue counts of Decoded.Image when it is Ok()
+    // Full red, green and blue counts of Decoded.Image when it is Ok(); for a JPEG also the
+    // coarse sample levels of HSV and L*a*b*, counted while the rows arrived.
+    TPrimaryCounts Primaries;
 };
 
 // Decodes path as JPEG or BMP by its extension alone (the content is never sniffed);

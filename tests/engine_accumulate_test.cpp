@@ -260,3 +260,153 @@ TEST(Calc, CreateSetsOnlyTheOriginParameters) {
         EXPECT_EQ(hist->Data[Etalon][r.c].Others, TOthers{});
     }
 }
+
+namespace {
+
+// The pixels AccumModel's passes add at level k of a raster whose coarse level is n.
+TModelCounts LevelByPasses(const TTestRaster& t, TSampledModel m, int n, int k) {
+    TModelCounts c;
+    for (int kind = k == n ? 0 : 1; kind < 4; ++kind)
+        SamplePass(c, m, t.View(), 1 << k, kind);
+    return c;
+}
+
+// Adds the rows in uneven pieces, last piece first.
+void AddBackwards(TCoarseSamples& s, const TTestRaster& t, int piece) {
+    for (int end = t.Height; end > 0; end -= piece)
+        s.AddRows(t.View(), std::max(0, end - piece), std::min(piece, end));
+}
+
+} // namespace
+
+TEST(CoarseSamples, EachLevelHoldsThePixelsOfItsPasses) {
+    const TTestRaster t = TTestRaster::Noise(1283, 1031, 21);
+    const int n = CoarseLevel(t.Width, t.Height);
+    ASSERT_EQ(n, 7);
+    TCoarseSamples s(t.Width, t.Height);
+    AddBackwards(s, t, 37);
+    for (TSampledModel m : {TSampledModel::HSV, TSampledModel::Lab}) {
+        for (int k = TCoarseSamples::FinestLevel; k <= n; ++k) {
+            const TModelCounts* level = s.Level(m, k, t.Width, t.Height);
+            ASSERT_NE(level, nullptr) << k;
+            EXPECT_TRUE(Same(*level, LevelByPasses(t, m, n, k))) << k;
+        }
+        EXPECT_EQ(s.Level(m, TCoarseSamples::FinestLevel - 1, t.Width, t.Height), nullptr);
+        EXPECT_EQ(s.Level(m, n + 1, t.Width, t.Height), nullptr);
+    }
+}
+
+TEST(CoarseSamples, BelowTheFinestLevelTheCoarseLevelIsAllThereIs) {
+    // Coarse level 1: its four passes take every pixel.
+    const TTestRaster strip = TTestRaster::Noise(10, 20000, 5);
+    TCoarseSamples s(strip.Width, strip.Height);
+    AddBackwards(s, strip, 999);
+    const TModelCounts* level = s.Level(TSampledModel::HSV, 1, strip.Width, strip.Height);
+    ASSERT_NE(level, nullptr);
+    EXPECT_TRUE(Same(*level, Reference(strip, TSampledModel::HSV, [](int, int) { return true; })));
+    EXPECT_EQ(s.Level(TSampledModel::HSV, 2, strip.Width, strip.Height), nullptr);
+
+    // Coarse level 4 on a 300 x 150 raster: that level alone, its grid finer than the
+    // finest counted otherwise. HSV is counted in full there, so only L*a*b*.
+    const TTestRaster t = TTestRaster::Noise(300, 150, 6);
+    ASSERT_EQ(CoarseLevel(t.Width, t.Height), 4);
+    TCoarseSamples small(t.Width, t.Height);
+    small.AddRows(t.View(), 0, t.Height);
+    EXPECT_EQ(small.Level(TSampledModel::HSV, 4, t.Width, t.Height), nullptr);
+    const TModelCounts* lab = small.Level(TSampledModel::Lab, 4, t.Width, t.Height);
+    ASSERT_NE(lab, nullptr);
+    EXPECT_TRUE(Same(*lab, LevelByPasses(t, TSampledModel::Lab, 4, 4)));
+    EXPECT_EQ(small.Level(TSampledModel::Lab, 3, t.Width, t.Height), nullptr);
+}
+
+TEST(CoarseSamples, NothingUntilEveryRowIsInAndNothingForAnotherSize) {
+    const TTestRaster t = TTestRaster::Noise(700, 500, 8);
+    TCoarseSamples s(t.Width, t.Height);
+    s.AddRows(t.View(), 0, 499);
+    EXPECT_EQ(s.Level(TSampledModel::Lab, 6, t.Width, t.Height), nullptr);
+    s.AddRows(t.View(), 499, 1);
+    EXPECT_NE(s.Level(TSampledModel::Lab, 6, t.Width, t.Height), nullptr);
+    EXPECT_EQ(s.Level(TSampledModel::Lab, 6, t.Width, t.Height + 1), nullptr);
+
+    const TTestRaster other = TTestRaster::Noise(700, 501, 8);
+    TCoarseSamples wrong(t.Width, t.Height);
+    wrong.AddRows(other.View(), 0, other.Height);
+    EXPECT_EQ(wrong.Level(TSampledModel::Lab, 6, other.Width, other.Height), nullptr);
+    EXPECT_EQ(wrong.Level(TSampledModel::Lab, 6, t.Width, t.Height), nullptr);
+
+    const TCoarseSamples none;
+    EXPECT_EQ(none.Level(TSampledModel::HSV, 6, t.Width, t.Height), nullptr);
+    EXPECT_EQ(TCoarseSamples(0, 5).Level(TSampledModel::HSV, 1, 0, 5), nullptr);
+}
+
+TEST(CoarseSamples, PartsAddUp) {
+    const TTestRaster t = TTestRaster::Noise(700, 500, 9);
+    TCoarseSamples whole(t.Width, t.Height), top(t.Width, t.Height), bottom(t.Width, t.Height);
+    whole.AddRows(t.View(), 0, t.Height);
+    top.AddRows(t.View(), 0, 250);
+    bottom.AddRows(t.View(), 250, 250);
+    top.Add(bottom);
+    for (int k = 5; k <= 6; ++k)
+        for (TSampledModel m : {TSampledModel::HSV, TSampledModel::Lab}) {
+            const TModelCounts* sum = top.Level(m, k, t.Width, t.Height);
+            ASSERT_NE(sum, nullptr);
+            EXPECT_TRUE(Same(*sum, *whole.Level(m, k, t.Width, t.Height)));
+        }
+    // Parts of different rasters do not mix.
+    TCoarseSamples other(t.Width, t.Height + 16);
+    whole.Add(other);
+    EXPECT_EQ(whole.Level(TSampledModel::HSV, 6, t.Width, t.Height), nullptr);
+}
+
+TEST(CoarseSamples, AccumModelGivesTheSameCountsAndStatistics) {
+    struct TCase {
+        const char* Name;
+        TTestRaster Raster;
+    };
+    TTestRaster smooth(900, 700);
+    for (int y = 0; y < smooth.Height; ++y)
+        for (int x = 0; x < smooth.Width; ++x)
+            smooth.Set(x, y, x * 255 / 899, y * 255 / 699, (x + 2 * y) % 256);
+    const TCase cases[] = {
+        {"noise", TTestRaster::Noise(1283, 1031, 7)}, // never converges: every level
+        {"uniform", TTestRaster(700, 500, 40, 90, 200)},
+        {"smooth", smooth},
+        {"strip", TTestRaster::Noise(10, 20000, 5)},
+        {"labOnly", TTestRaster::Noise(300, 300, 3)},
+    };
+    for (const TCase& c : cases) {
+        const TTestRaster& t = c.Raster;
+        TCoarseSamples s(t.Width, t.Height);
+        AddBackwards(s, t, 64);
+        for (TSampledModel m : {TSampledModel::HSV, TSampledModel::Lab}) {
+            TModelCounts plain, taken;
+            const TSampleStats a = AccumModel(plain, m, t.View());
+            const TSampleStats b = AccumModel(taken, m, t.View(), s);
+            EXPECT_TRUE(Same(plain, taken)) << c.Name;
+            EXPECT_EQ(a.Full, b.Full) << c.Name;
+            EXPECT_EQ(a.CoarseLevel, b.CoarseLevel) << c.Name;
+            EXPECT_EQ(a.ConvergedLevel, b.ConvergedLevel) << c.Name;
+            EXPECT_EQ(a.Comparisons, b.Comparisons) << c.Name;
+        }
+    }
+}
+
+TEST(CoarseSamples, CountedWhileRowsArriveTheHistogramsAreTheSame) {
+    const TTestRaster t = TTestRaster::Noise(1283, 1031, 13);
+    TPrimaryCounts arriving;
+    arriving.AlsoSample(t.Width, t.Height);
+    for (int y = 0; y < t.Height; y += 16)
+        arriving.AddRows(t.View(), y, std::min(16, t.Height - y));
+    ASSERT_NE(arriving.Samples().Level(TSampledModel::Lab, 7, t.Width, t.Height), nullptr);
+    auto a = std::make_unique<THist>(), b = std::make_unique<THist>();
+    a->Calc(Origin, t.View());
+    b->CalcCounted(Origin, t.View(), arriving);
+    EXPECT_EQ(a->Data[Origin], b->Data[Origin]);
+
+    // Without the samples, or with samples of a raster of another size, the same again.
+    TPrimaryCounts plain;
+    plain.AddRows(t.View(), 0, t.Height);
+    EXPECT_EQ(plain.Samples().Level(TSampledModel::Lab, 7, t.Width, t.Height), nullptr);
+    b->CalcCounted(Origin, t.View(), plain);
+    EXPECT_EQ(a->Data[Origin], b->Data[Origin]);
+}

@@ -1,7 +1,9 @@
 // The JPEG and BMP decoders: exact pixels against independent references (libjpeg driven
 // directly, reference files, Qt's own BMP reader), hand-made files for the corner cases,
 // and damaged or hostile input that must end in a clean failure or a picture.
+#include "engine/accumulate.h"
 #include "image/decoder.h"
+#include "image/image_loader.h"
 #include "image/prefault.h"
 
 #include <gtest/gtest.h>
@@ -831,7 +833,40 @@ TEST(JpegFromFile, SameAsFromMemoryWholeCutAndSkipped) {
     EXPECT_FALSE(empty.Error.isEmpty());
 }
 
-// --- Pages made ready for a decoded picture ---------------------------------------------------
+// --- JPEG counted while it decodes, and the pages made ready on the way -------------------------
+
+// What the row counter gathers while the rows arrive is what a recount of the finished
+// picture gives, down to the sampled models, for both decoding paths.
+TEST(DecodeAndCount, CountsWhileDecodingEqualARecount) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (auto [width, height] : {std::pair{720, 530}, std::pair{150, 100}})
+        for (bool progressive : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << width << "x" << height << " progressive " << progressive);
+            const TRgb picture = TestPicture(width, height);
+            const QString path = dir.filePath(QStringLiteral("%1.jpg").arg(height + progressive));
+            WriteBytes(path, EncodeJpeg(width, height, picture.Pixels, {progressive}));
+            const TLoadedImage loaded = DecodeAndCount(path);
+            ASSERT_TRUE(loaded.Decoded.Ok()) << loaded.Decoded.Error.toStdString();
+            const TRasterView view = RasterOf(loaded.Decoded.Image);
+            const TPrimaryCounts recount = CountPrimaries(view);
+            EXPECT_EQ(loaded.Primaries.R(), recount.R());
+            EXPECT_EQ(loaded.Primaries.G(), recount.G());
+            EXPECT_EQ(loaded.Primaries.B(), recount.B());
+            // L*a*b* is sampled in both; HSV only in the larger, at coarse level 6.
+            const int n = CoarseLevel(width, height);
+            EXPECT_NE(loaded.Primaries.Samples().Level(TSampledModel::Lab, n, width, height),
+                      nullptr);
+            EXPECT_EQ(loaded.Primaries.Samples().Level(TSampledModel::HSV, n, width, height) !=
+                          nullptr,
+                      n == 6);
+            auto counted = std::make_unique<THist>(), recounted = std::make_unique<THist>();
+            counted->CalcCounted(Origin, view, loaded.Primaries);
+            recounted->Calc(Origin, view);
+            EXPECT_EQ(counted->Data[Origin], recounted->Data[Origin]);
+        }
+}
 
 // Making the pages of a fresh buffer resident never changes what is written into it, also
 // while the writing goes on.
