@@ -1,85 +1,98 @@
 #include "image/image_loader.h"
 
+#include "image/prefault.h"
 #include "image/ufiles.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <algorithm>
+#include <optional>
 
 namespace tonalyx {
 
-namespace {
-
-// Counts the primaries and the coarse sample levels of finished rows on its own thread
-// while the decoder goes on.
-// The decoder thread calls Add; Finish waits for the counting thread and returns the counts.
-class TRowCounter {
-  public:
-    TRowCounter() : Worker([this] { Run(); }) {}
-    ~TRowCounter() {
-        if (Worker.joinable())
-            Finish();
-    }
-
-    void Add(const QImage& image, int firstRow, int count) {
-        {
-            std::lock_guard lock(Mutex);
-            View = RasterOf(image);
-            if (firstRow != ReadyEnd) // rows arrive in order; anything else restarts the count
-                Reset = true;
-            ReadyEnd = firstRow + count;
-        }
-        Wake.notify_one();
-    }
-
-    TPrimaryCounts Finish() {
-        {
-            std::lock_guard lock(Mutex);
-            Done = true;
-        }
-        Wake.notify_one();
-        Worker.join();
-        return Counts;
-    }
-
-    bool Complete(int height) const { return !Reset && CountedEnd == height; }
-
-  private:
-    void Run() {
-        std::unique_lock lock(Mutex);
-        for (;;) {
-            Wake.wait(lock, [this] { return Done || ReadyEnd > CountedEnd; });
-            if (ReadyEnd > CountedEnd && !Reset) {
-                const TRasterView view = View;
-                const int from = CountedEnd, to = ReadyEnd;
-                lock.unlock();
-                if (from == 0)
-                    Counts.AlsoSample(view.Width, view.Height);
-                Counts.AddRows(view, from, to - from);
-                lock.lock();
-                CountedEnd = to;
-                continue;
-            }
-            if (Done)
-                return;
-            if (Reset)
-                ReadyEnd = CountedEnd; // nothing more to count; the caller recounts
-        }
-    }
-
-    std::mutex Mutex;
-    std::condition_variable Wake;
-    TRasterView View;
-    int ReadyEnd = 0, CountedEnd = 0;
-    bool Done = false, Reset = false;
-    TPrimaryCounts Counts;
-    std::thread Worker;
-};
-
-} // namespace
-
 TRasterView RasterOf(const QImage& image) {
     return {image.width(), image.height(), image.constBits(), image.bytesPerLine()};
+}
+
+TRowCounter::TRowCounter() : Worker([this] { Run(); }) {}
+
+TRowCounter::~TRowCounter() {
+    if (Worker.joinable())
+        Finish();
+}
+
+void TRowCounter::Add(const QImage& image, int firstRow, int count) {
+    {
+        std::lock_guard lock(Mutex);
+        View = RasterOf(image);
+        if (firstRow != ReadyEnd) // rows arrive in order; anything else restarts the count
+            Reset = true;
+        ReadyEnd = firstRow + count;
+        if (!WorthWaking())
+            return;
+    }
+    Wake.notify_one();
+}
+
+TPrimaryCounts TRowCounter::Finish() {
+    std::optional<TPrimaryCounts> here;
+    int rowsHere = 0;
+    {
+        std::unique_lock lock(Mutex);
+        Done = true;
+        if (!Reset && ReadyEnd - ClaimedEnd > ChunkRows) {
+            here.emplace();
+            here->AlsoSample(View.Width, View.Height);
+            while (const int rows = CountChunk(*here, lock))
+                rowsHere += rows;
+        }
+    }
+    Wake.notify_one();
+    Worker.join();
+    if (rowsHere == CountedRows && here) // the background thread never got to count
+        return *here;
+    if (here)
+        Counts.Add(*here);
+    return Counts;
+}
+
+bool TRowCounter::Complete(int height) const {
+    return !Reset && CountedRows == height;
+}
+
+void TRowCounter::Run() {
+    MakeBackgroundThread();
+    std::unique_lock lock(Mutex);
+    bool sampling = false;
+    for (;;) {
+        Wake.wait(lock, [this] { return Done || WorthWaking(); });
+        if (!sampling && ReadyEnd > 0) {
+            // The first rows give the picture's size; nothing is counted yet.
+            sampling = true;
+            const TRasterView view = View;
+            lock.unlock();
+            Counts.AlsoSample(view.Width, view.Height);
+            lock.lock();
+        }
+        if (!CountChunk(Counts, lock) && Done)
+            return;
+    }
+}
+
+int TRowCounter::CountChunk(TPrimaryCounts& into, std::unique_lock<std::mutex>& lock) {
+    if (Reset || ClaimedEnd >= ReadyEnd)
+        return 0;
+    const TRasterView view = View;
+    const int from = ClaimedEnd, to = std::min(ReadyEnd, from + ChunkRows);
+    ClaimedEnd = to;
+    lock.unlock();
+    into.AddRows(view, from, to - from);
+    lock.lock();
+    CountedRows += to - from;
+    return to - from;
+}
+
+bool TRowCounter::WorthWaking() const {
+    const int pending = ReadyEnd - ClaimedEnd;
+    return !Reset && pending > 0 && (pending >= ChunkRows || ReadyEnd > View.Height - ChunkRows);
 }
 
 TLoadedImage DecodeAndCount(const QString& path) {

@@ -4,6 +4,10 @@
 #include "engine/accumulate.h"
 #include "image/decoder.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace tonalyx {
 
 struct TLoadedImage {
@@ -20,5 +24,45 @@ TLoadedImage DecodeAndCount(const QString& path);
 
 // The engine's view of a decoded picture (Format_BGR888).
 TRasterView RasterOf(const QImage& image);
+
+// Counts the primaries and the coarse sample levels of a picture's rows on a background
+// thread while a decoder produces them (see TRowsReady).
+class TRowCounter {
+  public:
+    TRowCounter();
+    ~TRowCounter();
+    TRowCounter(const TRowCounter&) = delete;
+    TRowCounter& operator=(const TRowCounter&) = delete;
+
+    // On the decoder's thread: rows [firstRow, firstRow + count) of image are final.
+    void Add(const QImage& image, int firstRow, int count);
+    // Once the decoder is done: counts on the calling thread what the background thread has
+    // fallen behind by (it yields to every other thread, so on a busy machine it can), waits
+    // for it and returns the counts.
+    TPrimaryCounts Finish();
+    // Whether the counts hold every row of a picture of this height once: false when the
+    // rows came out of order, which leaves the rest uncounted.
+    bool Complete(int height) const;
+
+  private:
+    void Run();
+    int CountChunk(TPrimaryCounts& into, std::unique_lock<std::mutex>& lock);
+    bool WorthWaking() const;
+
+    // Rows taken at a time. Each wake-up costs the decoder thread a system call, so the
+    // background thread is woken for this many rows, and for every batch of the last ones,
+    // so that little is left to count once the decoding ends.
+    static constexpr int ChunkRows = 128;
+
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    TRasterView View;
+    int ReadyEnd = 0;    // rows decoded
+    int ClaimedEnd = 0;  // rows taken by either thread
+    int CountedRows = 0; // rows counted
+    bool Done = false, Reset = false;
+    TPrimaryCounts Counts; // the background thread's
+    std::thread Worker;    // last: starts once everything above is ready
+};
 
 } // namespace tonalyx

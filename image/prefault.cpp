@@ -4,6 +4,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -24,8 +25,16 @@ TPrefault::TPrefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t s
 #endif
     // Kernels without MADV_POPULATE_WRITE refuse it; the writer then faults as usual.
     FThread = std::thread([begin, end] {
+        MakeBackgroundThread();
         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
     });
+#endif
+}
+
+void MakeBackgroundThread() {
+#if defined(__linux__)
+    // Linux gives each thread a nice value of its own; raising it needs no privilege.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
 #endif
 }
 

@@ -836,7 +836,8 @@ TEST(JpegFromFile, SameAsFromMemoryWholeCutAndSkipped) {
 // --- JPEG counted while it decodes, and the pages made ready on the way -------------------------
 
 // What the row counter gathers while the rows arrive is what a recount of the finished
-// picture gives, down to the sampled models, for both decoding paths.
+// picture gives, down to the sampled models, for both decoding paths. The taller picture
+// wakes the counter for many rows at a time, the shorter one for every batch.
 TEST(DecodeAndCount, CountsWhileDecodingEqualARecount) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -866,6 +867,65 @@ TEST(DecodeAndCount, CountsWhileDecodingEqualARecount) {
             recounted->Calc(Origin, view);
             EXPECT_EQ(counted->Data[Origin], recounted->Data[Origin]);
         }
+}
+
+// A picture's rows, all of its noise.
+QImage NoisePicture(int width, int height, unsigned seed) {
+    QImage image(width, height, QImage::Format_BGR888);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = image.scanLine(y);
+        for (int x = 0; x < 3 * width; ++x)
+            row[x] = std::uint8_t(rng());
+    }
+    return image;
+}
+
+// Rows handed over far faster than any decoder could: the background thread falls behind
+// and Finish counts the rest on the calling thread. Whoever counted what, the counts are
+// those of the whole picture.
+TEST(RowCounter, RowsFasterThanTheBackgroundThreadCounts) {
+    const QImage image = NoisePicture(701, 1500, 3);
+    const TRasterView view = RasterOf(image);
+    for (int batch : {16, 1, 500}) {
+        SCOPED_TRACE(batch);
+        TRowCounter counter;
+        for (int y = 0; y < image.height(); y += batch)
+            counter.Add(image, y, std::min(batch, image.height() - y));
+        const TPrimaryCounts counts = counter.Finish();
+        EXPECT_TRUE(counter.Complete(image.height()));
+        const TPrimaryCounts recount = CountPrimaries(view);
+        EXPECT_EQ(counts.R(), recount.R());
+        EXPECT_EQ(counts.G(), recount.G());
+        EXPECT_EQ(counts.B(), recount.B());
+        auto counted = std::make_unique<THist>(), recounted = std::make_unique<THist>();
+        ASSERT_NE(counts.Samples().Level(TSampledModel::Lab, 7, view.Width, view.Height), nullptr);
+        counted->CalcCounted(Origin, view, counts);
+        recounted->Calc(Origin, view);
+        EXPECT_EQ(counted->Data[Origin], recounted->Data[Origin]);
+    }
+}
+
+TEST(RowCounter, RowsOutOfOrderOrMissingAreNotComplete) {
+    const QImage image = NoisePicture(300, 400, 4);
+    {
+        TRowCounter counter;
+        counter.Add(image, 0, 16);
+        counter.Add(image, 32, 16); // 16..31 skipped
+        counter.Add(image, 48, 352);
+        counter.Finish();
+        EXPECT_FALSE(counter.Complete(image.height()));
+    }
+    {
+        TRowCounter counter;
+        counter.Add(image, 0, 200);
+        counter.Finish();
+        EXPECT_FALSE(counter.Complete(image.height()));
+        EXPECT_TRUE(counter.Complete(200));
+    }
+    {
+        TRowCounter counter; // never given a row; its destructor finishes it
+    }
 }
 
 // Making the pages of a fresh buffer resident never changes what is written into it, also
