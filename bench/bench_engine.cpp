@@ -165,6 +165,12 @@ int main(int argc, char* argv[]) {
                  }),
         decodeMs);
     Row("Calc", MedianMs(runs, [&] { hist->Calc(Origin, view); }), decodeMs);
+    // What is left once the rows were counted while decoding: the finer sample levels, if
+    // the coarse ones did not settle the shape, and the folding of the counts.
+    const TLoadedImage loaded = DecodeAndCount(path);
+    const TRasterView loadedView = RasterOf(loaded.Decoded.Image);
+    Row("CalcCounted after decode + count",
+        MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded.Primaries); }), decodeMs);
     for (int level : {0, 2, 3}) {
         hist->SmoothRepeatCnt = SmoothLevels[level].RepCnt;
         const std::string name = std::string("Calc4Show, smoothing ") + SmoothLevels[level].Lbl;
