@@ -1,10 +1,12 @@
 #include "shell/commands.h"
 
-#include "shell/ribbon_icon.h"
+#include "ribbon_icon.h"
 
 #include <iterator>
 
 namespace tonalyx {
+
+using ribbon::RibbonIcon;
 
 namespace {
 

@@ -1,12 +1,14 @@
 #include "shell/main_ribbon.h"
 
+#include "ribbon_app_menu.h"
+#include "ribbon_bar.h"
+#include "ribbon_page.h"
+#include "ribbon_quick_access.h"
 #include "shell/commands.h"
-#include "shell/ribbon_app_menu.h"
-#include "shell/ribbon_bar.h"
-#include "shell/ribbon_page.h"
-#include "shell/ribbon_quick_access.h"
 
 namespace tonalyx {
+
+using namespace ribbon;
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "image/image_loader.h"
+#include "ribbon_bar.h"
 #include "shell/app_core.h"
 #include "shell/appmessagebox.h"
 #include "shell/commands.h"
@@ -8,7 +9,6 @@
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
 #include "shell/names.h"
-#include "shell/ribbon_bar.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
 #include "support/ufileinfo.h"

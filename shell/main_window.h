@@ -16,13 +16,17 @@ class QMenu;
 class QSplitter;
 class QTimer;
 
+namespace ribbon {
+class TRibbonBar;
+}
+
 namespace tonalyx {
 
+using ribbon::TRibbonBar;
 struct TAppCore;
 class TCommands;
 class THistPanel;
 class TImageView;
-class TRibbonBar;
 class TStatusBar;
 class TWelcomePanel;
 

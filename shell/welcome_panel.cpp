@@ -1,6 +1,6 @@
 #include "shell/welcome_panel.h"
 
-#include "shell/ribbon_icon.h"
+#include "ribbon_icon.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -16,6 +16,8 @@
 #include <functional>
 
 namespace tonalyx {
+
+using ribbon::RibbonIcon;
 
 namespace {
 

@@ -1,16 +1,16 @@
 // The main window as a user meets it: start-up, opening, pasting, dropping, stepping,
 // keys, the context menu, smoothing, and histograms drawn exactly as the engine draws them.
 #include "engine/render.h"
+#include "ribbon_app_menu.h"
+#include "ribbon_bar.h"
+#include "ribbon_button.h"
+#include "ribbon_page.h"
+#include "ribbon_quick_access.h"
 #include "shell/app_core.h"
 #include "shell/commands.h"
 #include "shell/hist_panel.h"
 #include "shell/image_view.h"
 #include "shell/main_window.h"
-#include "shell/ribbon_app_menu.h"
-#include "shell/ribbon_bar.h"
-#include "shell/ribbon_button.h"
-#include "shell/ribbon_page.h"
-#include "shell/ribbon_quick_access.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
 
@@ -34,6 +34,7 @@
 #include <memory>
 
 using namespace tonalyx;
+using namespace ribbon;
 
 TONALYX_QT_TEST_ENVIRONMENT(QApplication);
 

@@ -1,11 +1,11 @@
-#include "shell/ribbon_bar.h"
+#include "ribbon_bar.h"
 
-#include "shell/ribbon_app_menu.h"
-#include "shell/ribbon_button.h"
-#include "shell/ribbon_page.h"
-#include "shell/ribbon_quick_access.h"
-#include "shell/ribbon_tabs.h"
-#include "shell/ribbon_text.h"
+#include "ribbon_app_menu.h"
+#include "ribbon_button.h"
+#include "ribbon_page.h"
+#include "ribbon_quick_access.h"
+#include "ribbon_tabs.h"
+#include "ribbon_text.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -14,7 +14,7 @@
 #include <QShortcut>
 #include <QStackedWidget>
 
-namespace tonalyx {
+namespace ribbon {
 
 TRibbonBar::TRibbonBar(QWidget* parent) : QWidget(parent), FStyle(new TRibbonStyle(this)) {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -256,4 +256,4 @@ void TRibbonBar::contextMenuEvent(QContextMenuEvent* e) {
     FQuickAccess->PopupMenu(e->globalPos());
 }
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -1,15 +1,15 @@
 // The ribbon command bar: captions and their marks, buttons bound to actions, the
 // application menu with its recent list, the quick access toolbar, folding, themes,
 // the title and the icons.
-#include "shell/ribbon_app_menu.h"
-#include "shell/ribbon_bar.h"
-#include "shell/ribbon_button.h"
-#include "shell/ribbon_icon.h"
-#include "shell/ribbon_page.h"
-#include "shell/ribbon_quick_access.h"
-#include "shell/ribbon_tabs.h"
-#include "shell/ribbon_text.h"
-#include "shell/ribbon_theme.h"
+#include "ribbon_app_menu.h"
+#include "ribbon_bar.h"
+#include "ribbon_button.h"
+#include "ribbon_icon.h"
+#include "ribbon_page.h"
+#include "ribbon_quick_access.h"
+#include "ribbon_tabs.h"
+#include "ribbon_text.h"
+#include "ribbon_theme.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,7 +44,7 @@ inline void PrintTo(QChar c, std::ostream* os) {
     *os << '\'' << QString(c).toStdString() << '\'' << " (" << static_cast<int>(c.unicode()) << ')';
 }
 
-using namespace tonalyx;
+using namespace ribbon;
 
 namespace {
 
@@ -128,7 +128,7 @@ struct TRibbonWindow {
         menu->AddFooterButton(Options);
 
         Bar->SetHelpAction(Help);
-        Bar->SetAppMenuCaption(QStringLiteral("Tonalyx"));
+        Bar->SetAppMenuCaption(QStringLiteral("File"));
         Window.addActions(Bar->Actions());
         Window.resize(900, 300);
     }
@@ -220,19 +220,19 @@ TEST(RibbonCaptions, LongCaptionsSplitIntoTwoBalancedLinesKeepingMarks) {
 }
 
 TEST(RibbonCaptions, TitleIsDocumentDashCaptionOrCaptionAlone) {
-    EXPECT_EQ(RibbonTitleText(QStringLiteral("holiday"), QStringLiteral("Varnel Tonalyx")),
-              "holiday - Varnel Tonalyx");
-    EXPECT_EQ(RibbonTitleText(QString(), QStringLiteral("Varnel Tonalyx")), "Varnel Tonalyx");
+    EXPECT_EQ(RibbonTitleText(QStringLiteral("holiday"), QStringLiteral("Picture Desk")),
+              "holiday - Picture Desk");
+    EXPECT_EQ(RibbonTitleText(QString(), QStringLiteral("Picture Desk")), "Picture Desk");
 
     TRibbonBar bar;
-    bar.SetCaption(QStringLiteral("Varnel Tonalyx"));
-    EXPECT_EQ(bar.TitleText(), "Varnel Tonalyx");
+    bar.SetCaption(QStringLiteral("Picture Desk"));
+    EXPECT_EQ(bar.TitleText(), "Picture Desk");
     bar.SetDocumentName(QStringLiteral("holiday.final"));
-    EXPECT_EQ(bar.TitleText(), "holiday.final - Varnel Tonalyx");
-    bar.SetCaption(QStringLiteral("Tonalyx"));
-    EXPECT_EQ(bar.TitleText(), "holiday.final - Tonalyx");
+    EXPECT_EQ(bar.TitleText(), "holiday.final - Picture Desk");
+    bar.SetCaption(QStringLiteral("Desk"));
+    EXPECT_EQ(bar.TitleText(), "holiday.final - Desk");
     bar.SetDocumentName(QString());
-    EXPECT_EQ(bar.TitleText(), "Tonalyx");
+    EXPECT_EQ(bar.TitleText(), "Desk");
 }
 
 TEST(RibbonCaptions, ToolTipIsTheHintWithTheShortcutUnlessHidden) {

@@ -1,13 +1,13 @@
-#include "shell/ribbon_tabs.h"
+#include "ribbon_tabs.h"
 
-#include "shell/ribbon_text.h"
-#include "shell/ribbon_theme.h"
+#include "ribbon_text.h"
+#include "ribbon_theme.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
-namespace tonalyx {
+namespace ribbon {
 
 namespace {
 
@@ -131,4 +131,4 @@ void TRibbonTabBar::leaveEvent(QEvent* e) {
     QWidget::leaveEvent(e);
 }
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -1,8 +1,8 @@
-#include "shell/ribbon_button.h"
+#include "ribbon_button.h"
 
-#include "shell/ribbon_paint.h"
-#include "shell/ribbon_text.h"
-#include "shell/ribbon_theme.h"
+#include "ribbon_paint.h"
+#include "ribbon_text.h"
+#include "ribbon_theme.h"
 
 #include <QAction>
 #include <QEvent>
@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-namespace tonalyx {
+namespace ribbon {
 
 namespace {
 
@@ -252,4 +252,4 @@ void TRibbonChevronButton::paintEvent(QPaintEvent*) {
     PaintRibbonChevron(p, rect(), !folded, onButtonFace ? colours.ButtonText : colours.TabText);
 }
 
-} // namespace tonalyx
+} // namespace ribbon

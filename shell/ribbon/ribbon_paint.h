@@ -7,7 +7,7 @@
 class QAbstractButton;
 class QPainter;
 
-namespace tonalyx {
+namespace ribbon {
 
 struct TRibbonThemeColours;
 
@@ -27,4 +27,4 @@ void PaintRibbonVLine(QPainter& p, qreal x, qreal top, qreal bottom, const QColo
 // A small chevron centred in rect, pointing up or down.
 void PaintRibbonChevron(QPainter& p, const QRectF& rect, bool up, const QColor& colour);
 
-} // namespace tonalyx
+} // namespace ribbon

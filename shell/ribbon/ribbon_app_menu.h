@@ -14,7 +14,7 @@ class QScrollArea;
 class QVBoxLayout;
 class QHBoxLayout;
 
-namespace tonalyx {
+namespace ribbon {
 
 class TRibbonMenuItem;
 class TRibbonStyle;
@@ -123,4 +123,4 @@ class TRibbonAppButton : public QAbstractButton {
     bool FOpen = false;
 };
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -5,7 +5,7 @@
 #include <QIcon>
 #include <QString>
 
-namespace tonalyx {
+namespace ribbon {
 
 // The desktop theme's icon themeName when the theme has it; otherwise a generated icon: a
 // rounded square in colour (when valid, else a colour chosen by the glyph) with
@@ -17,4 +17,4 @@ QIcon RibbonIcon(const QString& themeName, const QString& fallbackGlyph,
 // Only the generated icon of RibbonIcon, whatever the desktop theme has.
 QIcon RibbonGlyphIcon(const QString& glyph, const QColor& colour = QColor());
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-namespace tonalyx {
+namespace ribbon {
 
 // Stored as one byte in the window state; the values are fixed.
 enum TRibbonTheme : std::uint8_t { rtLuna = 0, rtObsidan = 1, rtSilver = 2 };
@@ -94,4 +94,4 @@ class TRibbonStyle : public QObject {
     TRibbonTheme FTheme = rtLuna;
 };
 
-} // namespace tonalyx
+} // namespace ribbon

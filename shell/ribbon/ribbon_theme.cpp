@@ -1,8 +1,8 @@
-#include "shell/ribbon_theme.h"
+#include "ribbon_theme.h"
 
 #include <array>
 
-namespace tonalyx {
+namespace ribbon {
 
 namespace {
 
@@ -168,4 +168,4 @@ bool TRibbonStyle::SetTheme(TRibbonTheme theme) {
     return true;
 }
 
-} // namespace tonalyx
+} // namespace ribbon

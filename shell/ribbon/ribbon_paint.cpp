@@ -1,6 +1,6 @@
-#include "shell/ribbon_paint.h"
+#include "ribbon_paint.h"
 
-#include "shell/ribbon_theme.h"
+#include "ribbon_theme.h"
 
 #include <QAbstractButton>
 #include <QLinearGradient>
@@ -8,7 +8,7 @@
 #include <QPainterPath>
 #include <QPen>
 
-namespace tonalyx {
+namespace ribbon {
 
 TRibbonFace RibbonFaceOf(const QAbstractButton& button) {
     if (!button.isEnabled())
@@ -85,4 +85,4 @@ void PaintRibbonChevron(QPainter& p, const QRectF& rect, bool up, const QColor& 
     p.restore();
 }
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -11,7 +11,7 @@ class QAction;
 class QHBoxLayout;
 class QMenu;
 
-namespace tonalyx {
+namespace ribbon {
 
 class TRibbonQuickButton;
 class TRibbonStyle;
@@ -60,4 +60,4 @@ class TRibbonQuickAccess : public QWidget {
     QList<QAction*> FMenuActions;
 };
 
-} // namespace tonalyx
+} // namespace ribbon

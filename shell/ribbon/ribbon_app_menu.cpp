@@ -1,9 +1,9 @@
-#include "shell/ribbon_app_menu.h"
+#include "ribbon_app_menu.h"
 
-#include "shell/ribbon_button.h"
-#include "shell/ribbon_paint.h"
-#include "shell/ribbon_text.h"
-#include "shell/ribbon_theme.h"
+#include "ribbon_button.h"
+#include "ribbon_paint.h"
+#include "ribbon_text.h"
+#include "ribbon_theme.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-namespace tonalyx {
+namespace ribbon {
 
 namespace {
 
@@ -386,4 +386,4 @@ void TRibbonAppButton::paintEvent(QPaintEvent*) {
     p.drawText(rect().adjusted(0, 1, 0, 0), Qt::AlignCenter, FCaption);
 }
 
-} // namespace tonalyx
+} // namespace ribbon

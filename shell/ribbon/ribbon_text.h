@@ -12,7 +12,7 @@
 class QAction;
 class QFontMetrics;
 
-namespace tonalyx {
+namespace ribbon {
 
 // The caption as shown: marks removed, "&&" turned into "&".
 QString RibbonPlainText(const QString& caption);
@@ -33,4 +33,4 @@ QString RibbonToolTip(const QAction& action, bool showShortcut);
 // The ribbon's title: "document - caption", or the caption alone without a document.
 QString RibbonTitleText(const QString& documentName, const QString& caption);
 
-} // namespace tonalyx
+} // namespace ribbon

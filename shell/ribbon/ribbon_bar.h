@@ -14,7 +14,7 @@
 // of its own, and its button can keep the twin's shortcut out of the tool tip.
 #pragma once
 
-#include "shell/ribbon_theme.h"
+#include "ribbon_theme.h"
 
 #include <QList>
 #include <QString>
@@ -26,7 +26,7 @@ class QHBoxLayout;
 class QShortcut;
 class QStackedWidget;
 
-namespace tonalyx {
+namespace ribbon {
 
 class TRibbonAppButton;
 class TRibbonAppMenu;
@@ -109,7 +109,7 @@ class TRibbonBar : public QWidget {
     // A recent item of the application menu was clicked: its caption and its position
     // (top is 0).
     void recentItemClicked(const QString& caption, int index);
-    void themeChanged(tonalyx::TRibbonTheme theme);
+    void themeChanged(ribbon::TRibbonTheme theme);
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -134,4 +134,4 @@ class TRibbonBar : public QWidget {
     bool FMinimized = false;
 };
 
-} // namespace tonalyx
+} // namespace ribbon

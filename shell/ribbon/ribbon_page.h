@@ -8,7 +8,7 @@
 class QAction;
 class QHBoxLayout;
 
-namespace tonalyx {
+namespace ribbon {
 
 class TRibbonButton;
 class TRibbonStyle;
@@ -79,4 +79,4 @@ class TRibbonPage : public QWidget {
     QList<TRibbonGroup*> FGroups;
 };
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -1,8 +1,8 @@
-#include "shell/ribbon_page.h"
+#include "ribbon_page.h"
 
-#include "shell/ribbon_button.h"
-#include "shell/ribbon_paint.h"
-#include "shell/ribbon_theme.h"
+#include "ribbon_button.h"
+#include "ribbon_paint.h"
+#include "ribbon_theme.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-namespace tonalyx {
+namespace ribbon {
 
 namespace {
 
@@ -109,4 +109,4 @@ void TRibbonPage::paintEvent(QPaintEvent*) {
     p.drawLine(0, height() - 1, width() - 1, height() - 1);
 }
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -11,7 +11,7 @@
 
 class QAction;
 
-namespace tonalyx {
+namespace ribbon {
 
 class TRibbonStyle;
 struct TRibbonThemeColours;
@@ -125,4 +125,4 @@ class TRibbonChevronButton : public TRibbonActionButton {
     void paintEvent(QPaintEvent* e) override;
 };
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -1,8 +1,8 @@
-#include "shell/ribbon_quick_access.h"
+#include "ribbon_quick_access.h"
 
-#include "shell/ribbon_button.h"
-#include "shell/ribbon_paint.h"
-#include "shell/ribbon_theme.h"
+#include "ribbon_button.h"
+#include "ribbon_paint.h"
+#include "ribbon_theme.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -11,7 +11,7 @@
 #include <QMenu>
 #include <QPainter>
 
-namespace tonalyx {
+namespace ribbon {
 
 namespace {
 
@@ -129,4 +129,4 @@ void TRibbonQuickAccess::contextMenuEvent(QContextMenuEvent* e) {
     PopupMenu(e->globalPos());
 }
 
-} // namespace tonalyx
+} // namespace ribbon

@@ -1,4 +1,4 @@
-#include "shell/ribbon_text.h"
+#include "ribbon_text.h"
 
 #include <QAction>
 #include <QFontMetrics>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace tonalyx {
+namespace ribbon {
 
 QString RibbonPlainText(const QString& caption) {
     QString plain;
@@ -74,4 +74,4 @@ QString RibbonTitleText(const QString& documentName, const QString& caption) {
     return documentName + QStringLiteral(" - ") + caption;
 }
 
-} // namespace tonalyx
+} // namespace ribbon

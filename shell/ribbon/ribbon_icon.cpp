@@ -1,6 +1,6 @@
-#include "shell/ribbon_icon.h"
+#include "ribbon_icon.h"
 
-#include "shell/ribbon_theme.h"
+#include "ribbon_theme.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <array>
 
-namespace tonalyx {
+namespace ribbon {
 
 namespace {
 
@@ -78,4 +78,4 @@ QIcon RibbonIcon(const QString& themeName, const QString& fallbackGlyph, const Q
     return RibbonGlyphIcon(glyph, colour.isValid() ? colour : RibbonIconFill(glyph + themeName));
 }
 
-} // namespace tonalyx
+} // namespace ribbon

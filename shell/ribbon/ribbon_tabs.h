@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
-namespace tonalyx {
+namespace ribbon {
 
 class TRibbonStyle;
 
@@ -56,4 +56,4 @@ class TRibbonTabBar : public QWidget {
     bool FPageShown = true;
 };
 
-} // namespace tonalyx
+} // namespace ribbon
