@@ -141,9 +141,6 @@ void THistTabControl::paintEvent(QPaintEvent*) {
 THistPanel::THistPanel(QWidget* parent) : QWidget(parent) {
     setObjectName("pnHistContainer");
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ContainerColour());
-    setPalette(pal);
 
     const QColor face = palette().color(QPalette::Button);
     auto tab = [&](const char* name, const char* caption) {

@@ -43,8 +43,14 @@ class TImagePanel final : public QWidget {
 
 const QString OpenFilter = QStringLiteral("JPEG & BMP Image (*.jpg *.jpeg *.jfif *.jpe *.bmp)");
 
-// The light blue-grey of the image panel in the default theme.
-const QColor ImagePanelColour(215, 228, 242);
+// The panels round the picture and the histograms show the ribbon theme's workspace
+// colour, so the window reads as one surface in every theme.
+void PaintWorkspace(QWidget& panel, const QColor& colour) {
+    panel.setAutoFillBackground(true);
+    QPalette pal = panel.palette();
+    pal.setColor(QPalette::Window, colour);
+    panel.setPalette(pal);
+}
 
 constexpr int SplitterMinimum = 100; // pixels each side of the splitter keep at least
 
@@ -96,10 +102,6 @@ void TfrmMain::CreateWidgets() {
     pnImage = imagePanel;
     pnImage->setObjectName(QStringLiteral("pnImage"));
     pnImage->setMinimumWidth(SplitterMinimum);
-    pnImage->setAutoFillBackground(true);
-    QPalette pal = pnImage->palette();
-    pal.setColor(QPalette::Window, ImagePanelColour);
-    pnImage->setPalette(pal);
 
     ed4Focus = new QWidget(pnImage); // holds the keyboard focus; zero width
     ed4Focus->setObjectName(QStringLiteral("ed4Focus"));
@@ -155,6 +157,12 @@ void TfrmMain::CreateWidgets() {
     }
     connect(pmMain, &QMenu::aboutToShow, this, &TfrmMain::pmMainPopup);
 
+    const auto paintWorkspace = [this] {
+        PaintWorkspace(*pnImage, rbMain->Colours().Workspace);
+        PaintWorkspace(*pnHistContainer, rbMain->Colours().Workspace);
+    };
+    paintWorkspace();
+    connect(rbMain, &TRibbonBar::themeChanged, this, paintWorkspace);
     connect(rbMain, &TRibbonBar::recentItemClicked, this,
             [this](const QString& caption, int) { rbMainRecentItemClick(caption); });
 }

@@ -690,7 +690,8 @@ TEST(RibbonThemes, NamesAndValuesAreFixed) {
     EXPECT_TRUE(RibbonThemeName(static_cast<TRibbonTheme>(3)).isEmpty());
     EXPECT_FALSE(IsRibbonTheme(-1));
     EXPECT_FALSE(IsRibbonTheme(3));
-    // The workspace colours are the image panel's colours of Obsidian and Silver.
+    // The workspace colours are the image panel's colours of the three themes.
+    EXPECT_EQ(RibbonThemeColours(rtLuna).Workspace, QColor(215, 228, 242));
     EXPECT_EQ(RibbonThemeColours(rtObsidan).Workspace, QColor(214, 222, 225));
     EXPECT_EQ(RibbonThemeColours(rtSilver).Workspace, QColor(235, 241, 241));
 }

@@ -486,3 +486,17 @@ TEST_F(MainWindow, RecentItemOpensTheFirstExistingFileOfThatName) {
     EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
     EXPECT_EQ(Beeps, 0);
 }
+
+TEST_F(MainWindow, ThePanelsTakeTheWorkspaceColourOfTheRibbonTheme) {
+    Start();
+    const auto windowColour = [](const QWidget* w) { return w->palette().color(QPalette::Window); };
+    EXPECT_EQ(windowColour(Window->ImagePanel()), QColor(215, 228, 242)); // the default look
+    for (const TRibbonTheme theme : {rtObsidan, rtSilver, rtLuna}) {
+        Window->Ribbon()->SetTheme(theme);
+        const QColor workspace = RibbonThemeColours(theme).Workspace;
+        EXPECT_EQ(windowColour(Window->ImagePanel()), workspace)
+            << RibbonThemeName(theme).toStdString();
+        EXPECT_EQ(windowColour(Window->HistPanel()), workspace)
+            << RibbonThemeName(theme).toStdString();
+    }
+}

@@ -61,7 +61,8 @@ struct TRibbonThemeColours {
     QColor MenuText;
     QColor MenuFooter; // strip of the bottom buttons
 
-    // Background of the window's content under the ribbon; the window may use it.
+    // Background of the window's content under the ribbon (the panels round the document);
+    // the ribbon itself never paints it.
     QColor Workspace;
 };
 
