@@ -23,6 +23,11 @@ constexpr int LargePad = 4;
 constexpr int LargeGap = 3;
 constexpr int LargeWrapWidth = 60;
 constexpr int LargeMinWidth = 44;
+// Small buttons and icons alone: padding left of the icon, between icon and caption and
+// right of the caption.
+constexpr int SmallPad = 3;
+constexpr int SmallGap = 4;
+constexpr int SmallRightPad = 6;
 
 QIcon::Mode IconMode(const QAbstractButton& b) {
     return b.isEnabled() ? QIcon::Normal : QIcon::Disabled;
@@ -66,7 +71,20 @@ const TRibbonThemeColours& TRibbonActionButton::Colours() const {
     return FStyle->Colours();
 }
 
+bool TRibbonActionButton::IsWantedAndVisible() const {
+    return FWanted && FAction && FAction->isVisible();
+}
+
+void TRibbonActionButton::SetFoldedAway(bool folded) {
+    if (folded == FFoldedAway)
+        return;
+    FFoldedAway = folded;
+    SyncFromAction();
+}
+
 void TRibbonActionButton::Activate() {
+    if (QWidget* popup = window(); popup != this && popup->windowType() == Qt::Popup)
+        popup->close();
     if (FAction)
         FAction->trigger();
 }
@@ -104,7 +122,7 @@ void TRibbonActionButton::SyncFromAction() {
     setStatusTip(FAction->statusTip());
     // Without a parent, showing would make the button a window of its own.
     if (parentWidget())
-        setVisible(FWanted && FAction->isVisible());
+        setVisible(IsWantedAndVisible() && !FFoldedAway);
     updateGeometry();
     update();
 }
@@ -119,29 +137,77 @@ TRibbonButton::TRibbonButton(QAction* action, const QString& caption, const TRib
 }
 
 QStringList TRibbonButton::CaptionLines() const {
-    return RibbonCaptionLines(Caption(), fontMetrics(), LargeWrapWidth);
+    switch (FSize) {
+    case TRibbonButtonSize::Large:
+        return RibbonCaptionLines(Caption(), fontMetrics(), LargeWrapWidth);
+    case TRibbonButtonSize::Small:
+        return {Caption().trimmed()};
+    case TRibbonButtonSize::IconOnly:
+        break;
+    }
+    return {};
 }
 
-QSize TRibbonButton::sizeHint() const {
+void TRibbonButton::SetButtonSize(TRibbonButtonSize size) {
+    if (size == FSize)
+        return;
+    FSize = size;
+    updateGeometry();
+    update();
+}
+
+int TRibbonButton::LargeHeight(const QFontMetrics& metrics) {
+    return LargePad + IconSide + LargeGap + 2 * metrics.height() + LargePad;
+}
+
+QSize TRibbonButton::SizeHintFor(TRibbonButtonSize size) const {
     const QFontMetrics fm = fontMetrics();
-    int textWidth = 0;
-    for (const QString& line : CaptionLines())
-        textWidth = std::max(textWidth, fm.horizontalAdvance(RibbonPlainText(line)));
-    const int width =
-        std::max({LargeMinWidth, IconSide + 2 * LargePad, textWidth + 2 * LargePad + 4});
-    // Room for two caption lines on every large button keeps the icons of a group aligned.
-    const int height = LargePad + IconSide + LargeGap + 2 * fm.height() + LargePad;
-    return {width, height};
+    const int smallHeight = LargeHeight(fm) / 3;
+    switch (size) {
+    case TRibbonButtonSize::Large: {
+        int textWidth = 0;
+        for (const QString& line : RibbonCaptionLines(Caption(), fm, LargeWrapWidth))
+            textWidth = std::max(textWidth, fm.horizontalAdvance(RibbonPlainText(line)));
+        return {std::max({LargeMinWidth, IconSide + 2 * LargePad, textWidth + 2 * LargePad + 4}),
+                LargeHeight(fm)};
+    }
+    case TRibbonButtonSize::Small:
+        return {SmallPad + SmallIconSide + SmallGap +
+                    fm.horizontalAdvance(RibbonPlainText(Caption().trimmed())) + SmallRightPad,
+                smallHeight};
+    case TRibbonButtonSize::IconOnly:
+        return {SmallIconSide + 2 * SmallPad, smallHeight};
+    }
+    return {};
 }
 
 void TRibbonButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const TRibbonThemeColours& colours = Colours();
     TRibbonFace face = RibbonFaceOf(*this);
     if (face == TRibbonFace::Plain && hasFocus())
         face = TRibbonFace::Hover;
-    PaintRibbonFace(p, rect(), face, colours);
+    PaintRibbonFace(p, rect(), face, Colours());
+    if (FSize == TRibbonButtonSize::Large)
+        PaintLarge(p);
+    else
+        PaintSmall(p);
+}
 
+void TRibbonButton::PaintSmall(QPainter& p) {
+    const QRect iconRect(SmallPad, (height() - SmallIconSide) / 2, SmallIconSide, SmallIconSide);
+    if (const QAction* action = Action())
+        action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
+    if (FSize != TRibbonButtonSize::Small)
+        return;
+    const TRibbonThemeColours& colours = Colours();
+    p.setPen(isEnabled() ? colours.ButtonText : colours.ButtonDisabledText);
+    const int left = iconRect.right() + 1 + SmallGap;
+    p.drawText(QRect(left, 0, width() - left, height()),
+               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, Caption().trimmed());
+}
+
+void TRibbonButton::PaintLarge(QPainter& p) {
+    const TRibbonThemeColours& colours = Colours();
     const QRect iconRect((width() - IconSide) / 2, LargePad, IconSide, IconSide);
     if (const QAction* action = Action())
         action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
@@ -193,13 +259,6 @@ QSize TRibbonMenuItem::sizeHint() const {
     const int textWidth = fm.horizontalAdvance(RibbonPlainText(Caption()));
     return {pad + FIconSide + 8 + textWidth + 2 * pad + (FFramed ? 0 : 24),
             std::max(FIconSide, fm.height()) + 2 * pad};
-}
-
-void TRibbonMenuItem::Activate() {
-    // Close the popup first: the command may open a dialog of its own.
-    if (QWidget* popup = window(); popup != this && popup->windowType() == Qt::Popup)
-        popup->hide();
-    TRibbonActionButton::Activate();
 }
 
 void TRibbonMenuItem::paintEvent(QPaintEvent*) {

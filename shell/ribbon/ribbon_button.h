@@ -9,7 +9,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 class QAction;
+class QFontMetrics;
+class QPainter;
 
 namespace ribbon {
 
@@ -31,14 +35,20 @@ class TRibbonActionButton : public QAbstractButton {
     void SetShortcutInTip(bool show);
     bool ShortcutInTip() const { return FShortcutInTip; }
 
-    // Whether the owner wants the button shown. It is shown when this is set and the action
-    // is visible.
+    // Whether the owner wants the button shown. It is shown when this is set, the action is
+    // visible and the button is not folded away.
     void SetWanted(bool wanted);
     bool IsWanted() const { return FWanted; }
+    // Whether the button would show if its container did not fold it away.
+    bool IsWantedAndVisible() const;
+    // Hides the button while its container shows it elsewhere (a group folded into a
+    // drop-down), whatever the other states say.
+    void SetFoldedAway(bool folded);
 
   protected:
     const TRibbonThemeColours& Colours() const;
-    // What a click does; by default, trigger the action.
+    // What a click does; by default, close the popup the button sits in (the command may
+    // open a dialog of its own) and trigger the action.
     virtual void Activate();
 
     bool event(QEvent* e) override;
@@ -54,28 +64,51 @@ class TRibbonActionButton : public QAbstractButton {
     const TRibbonStyle* FStyle;
     bool FShortcutInTip = true;
     bool FWanted = true;
+    bool FFoldedAway = false;
 };
 
-// A large button of a ribbon group: a 32-pixel icon over its caption, which takes one or
-// two lines. The marked character of the caption is underlined and Alt with it clicks the
-// button while its page is shown (see TRibbonActionButton::event for a character that
-// several buttons mark).
+// The three looks of a group's button, widest first: icon over a caption of one or two
+// lines, icon left of a one-line caption, and the small icon alone.
+enum class TRibbonButtonSize : std::uint8_t { Large, Small, IconOnly };
+
+// A button of a ribbon group. Large, a 32-pixel icon over its caption, which takes one or
+// two lines; small, a 16-pixel icon left of the caption on one line; or the 16-pixel icon
+// alone, the caption then only in the tool tip. The marked character of the caption is
+// underlined and Alt with it clicks the button while it is shown (see
+// TRibbonActionButton::event for a character that several buttons mark).
 class TRibbonButton : public TRibbonActionButton {
     Q_OBJECT
   public:
     static constexpr int IconSide = 32;
+    static constexpr int SmallIconSide = 16;
 
     TRibbonButton(QAction* action, const QString& caption, const TRibbonStyle* style,
                   QWidget* parent);
 
-    // The caption as laid out on the button, marks included.
+    // The caption as laid out on the button, marks included: one or two lines when large,
+    // one line when small, none when the icon shows alone.
     QStringList CaptionLines() const;
 
-    QSize sizeHint() const override;
+    TRibbonButtonSize ButtonSize() const { return FSize; }
+    void SetButtonSize(TRibbonButtonSize size);
+    // The size the button wants in each look. Large buttons are all as tall as each other
+    // (room for two caption lines keeps the icons of a row aligned); small ones and icons
+    // alone are a third of that, so three stack beside a large one.
+    QSize SizeHintFor(TRibbonButtonSize size) const;
+    // The height of a large button in this font.
+    static int LargeHeight(const QFontMetrics& metrics);
+
+    QSize sizeHint() const override { return SizeHintFor(FSize); }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
   protected:
     void paintEvent(QPaintEvent* e) override;
+
+  private:
+    void PaintLarge(QPainter& p);
+    void PaintSmall(QPainter& p);
+
+    TRibbonButtonSize FSize = TRibbonButtonSize::Large;
 };
 
 // A small icon-only button of the quick access toolbar; its tool tip tells what it does.
@@ -104,7 +137,6 @@ class TRibbonMenuItem : public TRibbonActionButton {
     QSize sizeHint() const override;
 
   protected:
-    void Activate() override;
     void paintEvent(QPaintEvent* e) override;
 
   private:
