@@ -24,6 +24,8 @@
 #include <QSplitter>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace tonalyx {
 
 namespace {
@@ -70,6 +72,9 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     CreateTimers();
     BindCommands();
     setAcceptDrops(true);
+    // The window's layout minds only the central widget's minimum width; the ribbon at its
+    // narrowest must not be cut off either.
+    setMinimumWidth(std::max(minimumSizeHint().width(), rbMain->minimumSizeHint().width()));
     resize(1021, 621 + rbMain->sizeHint().height() + sbMain->sizeHint().height());
     // The window sees every key before the focused control, and never consumes it.
     qApp->installEventFilter(this);

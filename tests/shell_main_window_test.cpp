@@ -500,3 +500,8 @@ TEST_F(MainWindow, ThePanelsTakeTheWorkspaceColourOfTheRibbonTheme) {
             << RibbonThemeName(theme).toStdString();
     }
 }
+
+TEST_F(MainWindow, NeverNarrowerThanTheRibbonAtItsNarrowest) {
+    Start();
+    EXPECT_GE(Window->minimumSize().width(), Window->Ribbon()->minimumSizeHint().width());
+}
