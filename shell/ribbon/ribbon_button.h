@@ -73,7 +73,7 @@ enum class TRibbonButtonSize : std::uint8_t { Large, Small, IconOnly };
 
 // A button of a ribbon group. Large, a 32-pixel icon over its caption, which takes one or
 // two lines; small, a 16-pixel icon left of the caption on one line; or the 16-pixel icon
-// alone, the caption then only in the tool tip. The marked character of the caption is
+// alone, the tool tip then telling what it does. The marked character of the caption is
 // underlined and Alt with it clicks the button while it is shown (see
 // TRibbonActionButton::event for a character that several buttons mark).
 class TRibbonButton : public TRibbonActionButton {
