@@ -29,20 +29,26 @@ struct TFitRow {
 
 } // namespace
 
-TEST(RibbonFit, TheLeastShrunkGroupThatGainsMostGivesWayFirst) {
+TEST(RibbonFit, TheRightmostOfTheLeastShrunkGroupsGivesWayFirst) {
     const TFitRow rows[] = {
         {"no groups", {}, 100, 2, {}},
         {"room to spare", {Wide, Narrow}, 1000, 2, {L, L}},
         {"exactly enough, spacing counted", {Wide, Narrow}, 802, 2, {L, L}},
-        {"one pixel short: the group that gains most", {Wide, Narrow}, 801, 2, {S, L}},
-        {"then the one that has not given way yet", {Wide, Narrow}, 501, 2, {S, S}},
-        {"icons alone, most gain first", {Wide, Narrow}, 421, 2, {I, S}},
+        {"one pixel short: the rightmost gives way", {Wide, Narrow}, 801, 2, {L, S}},
+        {"then the one that has not given way yet", {Wide, Narrow}, 600, 2, {S, S}},
+        {"a second round starts at the right again", {Wide, Narrow}, 421, 2, {S, I}},
         {"icons alone everywhere", {Wide, Narrow}, 222, 2, {I, I}},
-        {"the one that gains most collapses first", {Wide, Narrow}, 221, 2, {C, I}},
+        {"the rightmost collapses first", {Wide, Narrow}, 221, 2, {I, C}},
         {"everything collapsed", {Wide, Narrow}, 122, 2, {C, C}},
         {"no room at all: still the narrowest", {Wide, Narrow}, 10, 2, {C, C}},
-        {"equal gains: the rightmost first", {Narrow, Narrow, Narrow}, 520, 0, {L, L, S}},
+        {"equal groups: the rightmost first", {Narrow, Narrow, Narrow}, 520, 0, {L, L, S}},
         {"a mode no narrower is passed over", {{100, 100, 40, 50}}, 60, 0, {I}},
+        {"passing over counts as giving way further",
+         {{300, 300, 100, 50}, Narrow},
+         220,
+         0,
+         {I, S}},
+        {"so the other group goes next", {{300, 300, 100, 50}, Narrow}, 190, 0, {I, I}},
         {"a group with nothing narrower keeps large", {{80, 80, 80, 80}, Narrow}, 100, 0, {L, C}},
     };
     for (const TFitRow& row : rows) {

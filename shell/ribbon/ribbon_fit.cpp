@@ -35,27 +35,21 @@ std::vector<TRibbonGroupMode> FitRibbonGroups(const std::vector<TRibbonGroupWidt
     std::vector<TRibbonGroupMode> modes(groups.size(), TRibbonGroupMode::Large);
     int total = RibbonGroupsWidth(groups, modes, spacing);
     while (total > available) {
-        // The step to take: of the groups that have given way least, the one whose next
-        // step gains most; on a tie the rightmost, as the scan starts there.
+        // The step to take: the rightmost of the groups that have given way least (the scan
+        // starts at the right and takes a later group only when it is strictly less shrunk).
         std::size_t best = groups.size();
         TRibbonGroupMode bestNext{};
-        int bestGain = 0;
         for (std::size_t i = groups.size(); i-- > 0;) {
             const TRibbonGroupMode next = NextNarrower(groups[i], modes[i]);
-            if (next == modes[i])
-                continue;
-            const int gain = WidthIn(groups[i], modes[i]) - WidthIn(groups[i], next);
-            if (best == groups.size() || modes[i] < modes[best] ||
-                (modes[i] == modes[best] && gain > bestGain)) {
+            if (next != modes[i] && (best == groups.size() || modes[i] < modes[best])) {
                 best = i;
                 bestNext = next;
-                bestGain = gain;
             }
         }
         if (best == groups.size())
             break; // nothing can give way any more
+        total -= WidthIn(groups[best], modes[best]) - WidthIn(groups[best], bestNext);
         modes[best] = bestNext;
-        total -= bestGain;
     }
     return modes;
 }

@@ -23,9 +23,10 @@ int RibbonGroupsWidth(const std::vector<TRibbonGroupWidths>& groups,
                       const std::vector<TRibbonGroupMode>& modes, int spacing);
 
 // The mode of each group, left to right, for a row of available pixels. Every group starts
-// large. While the row is too wide, one group gives way by one step: of the groups that
-// have given way least, the one that gains most, the rightmost on a tie. A step that would
-// not make a group narrower is passed over. When even the narrowest modes do not fit,
+// large. While the row is too wide, one group gives way by one step: the rightmost of the
+// groups that have given way least, so every group shrinks once before any shrinks twice.
+// A step that would not make a group narrower is passed over (and the group counts as
+// having given way the further). When even the narrowest modes do not fit,
 // every group gets its narrowest. The steps follow from the widths alone and stop at the
 // first row that fits, so more room never gives a narrower result.
 std::vector<TRibbonGroupMode> FitRibbonGroups(const std::vector<TRibbonGroupWidths>& groups,
