@@ -148,12 +148,22 @@ TEST(RibbonNarrow, AHiddenCommandLeavesNoGapAndComesBack) {
     TRibbonGroup* image = w.Group(0, 0);
     const int width = image->width();
     const int histogramLeft = w.Group(0, 1)->x();
-    w.Action("Get Link")->setVisible(false);
-    EXPECT_LT(image->width(), width);
-    EXPECT_LT(w.Group(0, 1)->x(), histogramLeft);
-    ExpectNothingOverlapsOrIsCut(w, *w.Bar->Page(0));
-    w.Action("Get Link")->setVisible(true);
-    EXPECT_EQ(image->width(), width);
+    // Hidden by its action, or by the owner's wish.
+    for (const bool byAction : {true, false}) {
+        SCOPED_TRACE(byAction ? "action hidden" : "button not wanted");
+        const auto hide = [&](bool hidden) {
+            if (byAction)
+                w.Action("Get Link")->setVisible(!hidden);
+            else
+                image->Buttons().at(2)->SetWanted(!hidden);
+        };
+        hide(true);
+        EXPECT_LT(image->width(), width);
+        EXPECT_LT(w.Group(0, 1)->x(), histogramLeft);
+        ExpectNothingOverlapsOrIsCut(w, *w.Bar->Page(0));
+        hide(false);
+        EXPECT_EQ(image->width(), width);
+    }
 }
 
 TEST(RibbonNarrow, ShownButtonsKeepTheirKeysAndACollapsedGroupPopsUpItsCommands) {
@@ -193,10 +203,14 @@ TEST(RibbonNarrow, ShownButtonsKeepTheirKeysAndACollapsedGroupPopsUpItsCommands)
     EXPECT_EQ(opened.count(), clicks + 1);
     EXPECT_TRUE(!drop->Popup() || !drop->Popup()->isVisible()) << "the popup stays open";
 
-    // In the popup, Alt with a marked character reaches its buttons too.
+    // In the popup, Alt with a marked character reaches its buttons too; a command hidden
+    // on the page is hidden there and takes no room.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    w.Action("Get Link")->setVisible(false);
     QTest::mouseClick(drop, Qt::LeftButton);
     ASSERT_TRUE(drop->Popup());
+    EXPECT_FALSE(drop->Popup()->Group()->Buttons().at(2)->isVisible());
+    EXPECT_EQ(drop->Popup()->Group()->width(), image->WidthIn(TRibbonGroupMode::Large));
     QTest::keyClick(drop->Popup(), Qt::Key_S, Qt::AltModifier);
     EXPECT_EQ(saved.count(), 1);
 }

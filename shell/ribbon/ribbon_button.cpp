@@ -125,6 +125,7 @@ void TRibbonActionButton::SyncFromAction() {
         setVisible(IsWantedAndVisible() && !FFoldedAway);
     updateGeometry();
     update();
+    emit synced();
 }
 
 // ---------------------------------------------------------------- TRibbonButton

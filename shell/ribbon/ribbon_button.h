@@ -45,6 +45,11 @@ class TRibbonActionButton : public QAbstractButton {
     // drop-down), whatever the other states say.
     void SetFoldedAway(bool folded);
 
+  signals:
+    // The button has followed a change of its action or of the owner's wish; whether it
+    // shows may have changed with it.
+    void synced();
+
   protected:
     const TRibbonThemeColours& Colours() const;
     // What a click does; by default, close the popup the button sits in (the command may

@@ -89,9 +89,7 @@ TRibbonButton* TRibbonGroup::AddButton(QAction* action, const QString& caption) 
     FItems.append({button, nullptr});
     FButtons.append(button);
     FLayout += u'B';
-    // The button follows the action first (it connected before), so its visibility is
-    // current when the group measures again.
-    connect(action, &QAction::changed, this, &TRibbonGroup::ContentChanged);
+    connect(button, &TRibbonActionButton::synced, this, &TRibbonGroup::ContentChanged);
     ContentChanged();
     return button;
 }
