@@ -106,9 +106,9 @@ TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
     Hist->SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt; // smoothing switched off meanwhile
     View.Log.clear();
-    Op.LoadImageFile(Path("A.BMP")); // another case of the same path hits the same entry
+    Op.LoadImageFile(Path("a.bmp"));
     EXPECT_EQ(View.Log, QStringList({"image", "draw", "title", "size 20x10"}));
-    EXPECT_EQ(Files.sCurrFile, Path("A.BMP"));
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
     EXPECT_EQ(Raw(), firstCounts);
     EXPECT_EQ(View.Recent.size(), 2); // not remembered again
     // The display copy is rebuilt with the current smoothing from the cached raw counts.
@@ -117,6 +117,17 @@ TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
     expected->Calc(Origin, RasterOf(View.Shown));
     expected->Calc4Show(Origin, Origin4Show);
     EXPECT_EQ(Hist->Data[Origin4Show], expected->Data[Origin4Show]);
+}
+
+TEST_F(Opener, NamesThatDifferOnlyInCaseAreDifferentPictures) {
+    ASSERT_TRUE(Solid(4, 4, qRgb(250, 0, 0)).save(Path("x.bmp")));
+    ASSERT_TRUE(Solid(4, 4, qRgb(0, 0, 250)).save(Path("X.bmp")));
+    Op.LoadImageFile(Path("x.bmp"));
+    Op.ShowNeighbor(TNeighbor::nPrev); // X.bmp sorts just before x.bmp
+    EXPECT_EQ(Files.sCurrFile, Path("X.bmp"));
+    EXPECT_EQ(View.Shown.pixel(0, 0), qRgb(0, 0, 250));
+    Op.LoadImageFile(Path("x.bmp")); // back, from the cache
+    EXPECT_EQ(View.Shown.pixel(0, 0), qRgb(250, 0, 0));
 }
 
 TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
