@@ -81,9 +81,9 @@ void TfrmMain::CreateWidgets() {
     // Shortcuts work for actions of the window. The paste twin of the quick access
     // toolbar shares Ctrl+V with acPasteImage; keeping it to its own button avoids an
     // ambiguous key.
-    (*FCommands)[QStringLiteral("acPasteImageQAT")]->setShortcutContext(Qt::WidgetShortcut);
+    (*FCommands)[TCommandId::acPasteImageQAT]->setShortcutContext(Qt::WidgetShortcut);
     for (QAction* a : FCommands->All())
-        if (a->objectName() != QStringLiteral("acPasteImageQAT"))
+        if (a != (*FCommands)[TCommandId::acPasteImageQAT])
             addAction(a);
 
     splMain = new QSplitter(Qt::Horizontal, this);
@@ -107,8 +107,8 @@ void TfrmMain::CreateWidgets() {
     ed4Focus->setGeometry(0, 0, 0, 0);
 
     imMain = new TImageView(pnImage);
-    pnWelcome = new TWelcomePanel((*FCommands)[QStringLiteral("acOpenImageFile")],
-                                  (*FCommands)[QStringLiteral("acPasteImageWelcome")], pnImage);
+    pnWelcome = new TWelcomePanel((*FCommands)[TCommandId::acOpenImageFile],
+                                  (*FCommands)[TCommandId::acPasteImageWelcome], pnImage);
     imagePanel->OnResize = [this](QSize size) { // pnImageResize
         imMain->setGeometry(QRect(QPoint(0, 0), size));
         pnWelcome->CentreIn(size);
@@ -116,9 +116,9 @@ void TfrmMain::CreateWidgets() {
 
     pnHistContainer = new THistPanel(splMain);
     pnHistContainer->setMinimumWidth(SplitterMinimum);
-    pnHistContainer->SetModelActions((*FCommands)[QStringLiteral("acRGB")],
-                                     (*FCommands)[QStringLiteral("acHSV")],
-                                     (*FCommands)[QStringLiteral("acLab")]);
+    pnHistContainer->SetModelActions((*FCommands)[TCommandId::acRGB],
+                                     (*FCommands)[TCommandId::acHSV],
+                                     (*FCommands)[TCommandId::acLab]);
     pnHistContainer->SetRenderCallback([this] { RedrawHistograms(); });
     splMain->addWidget(pnImage);
     splMain->addWidget(pnHistContainer);
@@ -132,27 +132,7 @@ void TfrmMain::CreateWidgets() {
 
     pmMain = new QMenu(this);
     pmMain->setObjectName(QStringLiteral("pmMain"));
-    struct TMenuItem {
-        const char* Name;
-        const char* Caption;
-        const char* Command;
-    };
-    const TMenuItem items[] = {{"miCopyHistogram", "Copy Histogram", "acCopyHist"},
-                               {"", "", ""},
-                               {"miGetLink", "Get Link to Histogram", "acSocNetHTML"},
-                               {"miShareviaFacebook", "Share Histogram via Facebook", "acSocNetFB"},
-                               {"miShareviaGoogle", "Share Histogram via Google+", "acSocNetGP"},
-                               {"miShareviaTwitter", "Share Histogram via Twitter", "acSocNetTW"}};
-    for (const TMenuItem& item : items) {
-        if (*item.Name == '\0') {
-            pmMain->addSeparator();
-            continue;
-        }
-        QAction* command = (*FCommands)[QString::fromLatin1(item.Command)];
-        QAction* mi = pmMain->addAction(command->icon(), QString::fromUtf8(item.Caption));
-        mi->setObjectName(QString::fromLatin1(item.Name));
-        connect(mi, &QAction::triggered, command, &QAction::trigger);
-    }
+    BuildContextMenu(*pmMain, *FCommands);
     connect(pmMain, &QMenu::aboutToShow, this, &TfrmMain::pmMainPopup);
 
     connect(rbMain, &TRibbonBar::recentItemClicked, this,
@@ -179,19 +159,16 @@ void TfrmMain::CreateTimers() {
 }
 
 void TfrmMain::BindCommands() {
+    using H = THandlerId;
     TCommands& c = *FCommands;
-    c.Bind(QStringLiteral("acOpenImageFileExecute"),
-           [this](QAction*) { acOpenImageFileExecute(); });
-    c.Bind(QStringLiteral("acPasteImageExecute"), [this](QAction*) { PasteImage(); });
-    c.Bind(QStringLiteral("acPasteImageWelcomeExecute"),
-           [this](QAction*) { acPasteImageWelcomeExecute(); });
-    c.Bind(QStringLiteral("acPrevImageExecute"),
-           [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
-    c.Bind(QStringLiteral("acNextImageExecute"),
-           [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
-    c.Bind(QStringLiteral("acSmoothingOnExecute"), [this](QAction*) { acSmoothingOnExecute(); });
-    c.Bind(QStringLiteral("acExitExecute"), [this](QAction*) { close(); });
-    c.Bind(QStringLiteral("FileExit2Execute"), [this](QAction*) { close(); });
+    c.Bind(H::acOpenImageFileExecute, [this](QAction*) { acOpenImageFileExecute(); });
+    c.Bind(H::acPasteImageExecute, [this](QAction*) { PasteImage(); });
+    c.Bind(H::acPasteImageWelcomeExecute, [this](QAction*) { acPasteImageWelcomeExecute(); });
+    c.Bind(H::acPrevImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
+    c.Bind(H::acNextImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
+    c.Bind(H::acSmoothingOnExecute, [this](QAction*) { acSmoothingOnExecute(); });
+    c.Bind(H::acExitExecute, [this](QAction*) { close(); });
+    c.Bind(H::FileExit2Execute, [this](QAction*) { close(); });
     // Saving, copying, sharing, help, about, options and the maker's page arrive with
     // their features; their commands are placed already.
 }
@@ -205,8 +182,8 @@ void TfrmMain::showEvent(QShowEvent* e) {
     FStarted = true;
     // The persisted state is restored here once it is kept; until then the design values hold.
     pnHistContainer->HistSetVisibleAndHeightCorr(nullptr);
-    SetSmoothing((*FCommands)[QStringLiteral("acSmoothingOn")]->isChecked() ? SmoothLevelMedium
-                                                                            : SmoothLevelOff);
+    SetSmoothing((*FCommands)[TCommandId::acSmoothingOn]->isChecked() ? SmoothLevelMedium
+                                                                      : SmoothLevelOff);
     StartUp();
 }
 
@@ -220,7 +197,7 @@ void TfrmMain::StartUp() {
         // an executable that cannot be looked up has no version to show
     }
     pnWelcome->SetVersionText(QStringLiteral("ver ") + version);
-    pnWelcome->SetTargetAction((*FCommands)[QStringLiteral("acGoToCompanyPage")]);
+    pnWelcome->SetTargetAction((*FCommands)[TCommandId::acGoToCompanyPage]);
     SetImgCtrl(false, true);
     sbMain->PlaceLEDs();
     sbMain->SetLEDState(TLEDState::lsGreen);
@@ -282,7 +259,7 @@ void TfrmMain::acOpenImageFileExecute() {
 }
 
 void TfrmMain::acPasteImageWelcomeExecute() {
-    if ((*FCommands)[QStringLiteral("acPasteImage")]->isEnabled())
+    if ((*FCommands)[TCommandId::acPasteImage]->isEnabled())
         PasteImage();
     else
         Beep();
@@ -292,8 +269,8 @@ void TfrmMain::tmMainTimer() {
     // An empty clipboard may answer with no data at all.
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     const bool available = mime && mime->hasImage();
-    (*FCommands)[QStringLiteral("acPasteImage")]->setEnabled(available);
-    (*FCommands)[QStringLiteral("acPasteImageQAT")]->setEnabled(available);
+    (*FCommands)[TCommandId::acPasteImage]->setEnabled(available);
+    (*FCommands)[TCommandId::acPasteImageQAT]->setEnabled(available);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* e) {
@@ -316,19 +293,20 @@ void TfrmMain::dropEvent(QDropEvent* e) {
 void TfrmMain::SetImgCtrl(bool NewState, bool NavigationIsOff) {
     TCommands& c = *FCommands;
     const bool navigation = NewState && !NavigationIsOff;
-    c[QStringLiteral("acPrevImage")]->setEnabled(navigation);
-    c[QStringLiteral("acNextImage")]->setEnabled(navigation);
-    c[QStringLiteral("acPrevImageQAT")]->setEnabled(c[QStringLiteral("acPrevImage")]->isEnabled());
-    c[QStringLiteral("acNextImageQAT")]->setEnabled(c[QStringLiteral("acNextImage")]->isEnabled());
-    for (const char* name :
-         {"acSaveHist", "acSaveHistQAT", "acSocNetHTML", "acSocNetFB", "acSocNetGP", "acSocNetTW",
-          "acCopyHist", "acCopyHistQAT", "acRGB", "acHSV", "acLab", "acSmoothingOn"})
-        c[QString::fromLatin1(name)]->setEnabled(NewState);
+    c[TCommandId::acPrevImage]->setEnabled(navigation);
+    c[TCommandId::acNextImage]->setEnabled(navigation);
+    c[TCommandId::acPrevImageQAT]->setEnabled(c[TCommandId::acPrevImage]->isEnabled());
+    c[TCommandId::acNextImageQAT]->setEnabled(c[TCommandId::acNextImage]->isEnabled());
+    using C = TCommandId;
+    for (TCommandId id : {C::acSaveHist, C::acSaveHistQAT, C::acSocNetHTML, C::acSocNetFB,
+                          C::acSocNetGP, C::acSocNetTW, C::acCopyHist, C::acCopyHistQAT, C::acRGB,
+                          C::acHSV, C::acLab, C::acSmoothingOn})
+        c[id]->setEnabled(NewState);
 }
 
 void TfrmMain::acSmoothingOnExecute() {
-    SetSmoothing((*FCommands)[QStringLiteral("acSmoothingOn")]->isChecked() ? SmoothLevelMedium
-                                                                            : SmoothLevelOff);
+    SetSmoothing((*FCommands)[TCommandId::acSmoothingOn]->isChecked() ? SmoothLevelMedium
+                                                                      : SmoothLevelOff);
 }
 
 void TfrmMain::SetSmoothing(int levelIndex) {
@@ -345,7 +323,7 @@ void TfrmMain::SetSmoothing(int levelIndex) {
 
 void TfrmMain::pmMainPopup() {
     const bool enabled =
-        (*FCommands)[QStringLiteral("acSaveHist")]->isEnabled() && pnHistContainer->isVisible();
+        (*FCommands)[TCommandId::acSaveHist]->isEnabled() && pnHistContainer->isVisible();
     for (QAction* a : pmMain->actions())
         if (!a->isSeparator())
             a->setEnabled(enabled);
