@@ -4,6 +4,7 @@
 #include "shell/app_core.h"
 #include "shell/appmessagebox.h"
 #include "shell/commands.h"
+#include "shell/first_paint.h"
 #include "shell/hist_panel.h"
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QTimer>
 
 namespace tonalyx {
@@ -40,8 +42,6 @@ class TImagePanel final : public QWidget {
             OnResize(size());
     }
 };
-
-const QString OpenFilter = QStringLiteral("JPEG & BMP Image (*.jpg *.jpeg *.jfif *.jpe *.bmp)");
 
 // The light blue-grey of the image panel in the default theme.
 const QColor ImagePanelColour(215, 228, 242);
@@ -203,7 +203,11 @@ void TfrmMain::StartUp() {
     sbMain->SetLEDState(TLEDState::lsGreen);
     ed4Focus->setFocus();
     pnHistContainer->HistHeightCorrect();
-    OpenCommandLineImage();
+    // The window shows first; a large picture named on the command line decodes after.
+    RunAfterFirstPaint(imMain, [this] {
+        OpenCommandLineImage();
+        FStartUpDone = true;
+    });
 }
 
 void TfrmMain::OpenCommandLineImage() {
@@ -250,8 +254,10 @@ void TfrmMain::ShowNeighbor(TNeighbor neighbor) {
 }
 
 void TfrmMain::acOpenImageFileExecute() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(), OpenFilter);
+    // The label shows without its bracketed patterns.
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(),
+                                                      OpenImageFilter(), nullptr,
+                                                      QFileDialog::HideNameFilterDetails);
     if (path.isEmpty())
         return;
     imMain->repaint(); // the area under the closed dialog is redrawn before decoding starts
@@ -262,7 +268,7 @@ void TfrmMain::acPasteImageWelcomeExecute() {
     if ((*FCommands)[TCommandId::acPasteImage]->isEnabled())
         PasteImage();
     else
-        Beep();
+        Fail(QStringLiteral("The clipboard holds no picture"));
 }
 
 void TfrmMain::tmMainTimer() {
@@ -282,10 +288,12 @@ void TfrmMain::dropEvent(QDropEvent* e) {
     const QList<QUrl> urls = e->mimeData()->urls();
     e->acceptProposedAction();
     const QString path = urls.isEmpty() ? QString() : urls.first().toLocalFile(); // the first only
-    if (TFiles::IsAcceptedImageName(path))
-        LoadImageFile(path);
-    else
-        Beep();
+    if (path.isEmpty())
+        Fail(QStringLiteral("Only image files can be dropped here"));
+    else if (!TFiles::IsAcceptedImageName(path))
+        Fail(CannotOpenText(path, QStringLiteral("not a JPEG or BMP file")));
+    else // after the drop has returned, so the file manager is not held while it decodes
+        QTimer::singleShot(0, this, [this, path] { LoadImageFile(path); });
 }
 
 // ---- commands
@@ -362,7 +370,7 @@ void TfrmMain::FormKeyDown(int key) {
         return;
     }
     if (!FCore.Files || FCore.Files->sCurrFile.isEmpty()) {
-        Beep();
+        Fail(QStringLiteral("No image is open"));
         return;
     }
     ShowNeighbor(step < 0 ? TNeighbor::nPrev : TNeighbor::nNext);
@@ -421,6 +429,20 @@ void TfrmMain::HideWelcome() {
 
 void TfrmMain::Beep() {
     Beeper();
+}
+
+void TfrmMain::Fail(const QString& reason) {
+    Beep();
+    sbMain->ShowFailure(reason);
+}
+
+bool TfrmMain::event(QEvent* e) {
+    // Command hints go to the message panel; Qt's own status tips would hide the image size.
+    if (e->type() == QEvent::StatusTip) {
+        sbMain->ShowHint(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
 }
 
 } // namespace tonalyx

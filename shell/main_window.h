@@ -56,6 +56,9 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     QWidget* ImagePanel() const { return pnImage; }
     QStringList RecentItemsFull() const { return RibbonRecentItemsFull; }
 
+    // True once start-up has handled the command-line image, which follows the first paint.
+    bool StartUpDone() const { return FStartUpDone; }
+
     // The context menu's enabling rule, as run each time it opens.
     void pmMainPopup();
 
@@ -66,6 +69,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void dropEvent(QDropEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    bool event(QEvent* e) override;
 
   private:
     // TOpenerView
@@ -76,7 +80,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void ShowImageSize(QSize size) override;
     void HideWelcome() override;
     void RememberRecentImage(const QString& path) override;
-    void Beep() override;
+    void Fail(const QString& reason) override;
+    void Beep();
 
     void CreateWidgets();
     void CreateTimers();
@@ -95,6 +100,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     std::unique_ptr<TImageOpener> FOpener;
     TCommands* FCommands = nullptr;
     bool FStarted = false;
+    bool FStartUpDone = false;
 
     TRibbonBar* rbMain = nullptr;
     QSplitter* splMain = nullptr;

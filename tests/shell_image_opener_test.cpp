@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -53,7 +55,11 @@ class TRecordingView : public TOpenerView {
         Recent << path;
         Log << "recent";
     }
-    void Beep() override { Log << "beep"; }
+    void Fail(const QString& reason) override {
+        Log << "beep";
+        Reasons << reason;
+    }
+    QStringList Reasons;
 
     bool ImageCommands = false;
     bool Navigation = false;
@@ -155,6 +161,48 @@ TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
         EXPECT_EQ(View.Log, QStringList({"beep"}));
     }
     EXPECT_EQ(View.Recent, QStringList({Path("a.bmp")}));
+}
+
+// Each failure says why, since the desktop's bell is often muted.
+TEST_F(Opener, FailuresSayWhy) {
+    ASSERT_TRUE(QDir(Dir.path()).mkdir("other")); // out of the folder stepped through
+    QFile::copy(Path("c.bmp"), Path("other/liar.jpg"));
+    const struct {
+        std::function<void(TImageOpener&)> Do;
+        const char* Reason; // the start of it
+    } rows[] = {
+        {[](TImageOpener& op) { op.ShowNeighbor(TNeighbor::nPrev); }, "No image is open"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.png")); },
+         "Cannot open notes.png: not a JPEG or BMP file"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("other/liar.jpg")); },
+         "Cannot open liar.jpg: not a JPEG file"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("missing.bmp")); },
+         "Cannot open missing.bmp: "},
+        {[this](TImageOpener& op) {
+             op.LoadImageFile(Path("c.bmp"));
+             op.ShowNeighbor(TNeighbor::nNext);
+         },
+         "No next image in this folder"},
+        {[this](TImageOpener& op) {
+             op.LoadImageFile(Path("a.bmp"));
+             op.ShowNeighbor(TNeighbor::nPrev);
+         },
+         "No previous image in this folder"},
+        {[](TImageOpener& op) { op.PasteImage(QImage()); },
+         "The clipboard holds no picture that can be read"},
+        {[](TImageOpener& op) {
+             op.PasteImage(Solid(2, 2, qRgb(1, 2, 3)));
+             op.ShowNeighbor(TNeighbor::nNext);
+         },
+         "A pasted picture has no folder to step through"},
+    };
+    for (const auto& row : rows) {
+        View.Reasons.clear();
+        row.Do(Op);
+        ASSERT_EQ(View.Reasons.size(), 1) << row.Reason;
+        EXPECT_TRUE(View.Reasons.first().startsWith(QString::fromUtf8(row.Reason)))
+            << View.Reasons.first().toStdString() << " / " << row.Reason;
+    }
 }
 
 TEST_F(Opener, AFailedFirstLoadStillMakesTheImageCommandsAvailable) {

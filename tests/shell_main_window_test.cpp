@@ -23,10 +23,12 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -78,6 +80,7 @@ class MainWindow : public testing::Test {
         Window->resize(1021, 780);
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
     }
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
     QAction* Cmd(TCommandId id) const { return Window->Commands()[id]; }
@@ -264,14 +267,51 @@ TEST_F(MainWindow, UnreadableClipboardPictureIsOfferedButBeeps) {
     EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
 }
 
+TEST_F(MainWindow, TheWindowShowsBeforeTheCommandLineImageDecodes) {
+    Window = std::make_unique<TfrmMain>(Core, QStringList{Path("a.bmp")});
+    Window->show();
+    EXPECT_FALSE(Window->StartUpDone());
+    EXPECT_TRUE(Window->StatusBar()->ImageSizeText().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
+}
+
+TEST_F(MainWindow, FailuresAndHintsShowBesideTheImageSize) {
+    Start({Path("c.bmp")});
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(Window->StatusBar()->MessageText(), "No next image in this folder");
+    // A hint under the pointer waits until the failure has been read.
+    QStatusTipEvent hover(QStringLiteral("Open Image File"));
+    QApplication::sendEvent(Window->Ribbon(), &hover);
+    EXPECT_EQ(Window->StatusBar()->MessageText(), "No next image in this folder");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Window->StatusBar()->MessageText() != "No next image in this folder"; },
+        TStatusBar::FailureShowMs + 2000));
+    EXPECT_EQ(Window->StatusBar()->MessageText(), "Open Image File");
+    QStatusTipEvent leave{QString()};
+    QApplication::sendEvent(Window->Ribbon(), &leave);
+    EXPECT_TRUE(Window->StatusBar()->MessageText().isEmpty());
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "8 x 8");
+    for (QWidget* panel : Window->StatusBar()->findChildren<QLabel*>())
+        if (!panel->objectName().startsWith("imLED"))
+            EXPECT_TRUE(panel->isVisible());
+}
+
 TEST_F(MainWindow, DropOpensTheFirstFileOnly) {
     Start();
     Drop({Path("b.jpg"), Path("a.bmp"), Path("c.bmp")});
+    // The file opens after the drop has returned, so the file manager is not held.
+    EXPECT_EQ(Window->windowTitle(), "Tonalyx");
+    QCoreApplication::processEvents();
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
     EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b"}));
     Drop({Path("notes.txt"), Path("a.bmp")});
+    QCoreApplication::processEvents();
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
+    EXPECT_EQ(Window->StatusBar()->MessageText(), "Cannot open notes.txt: not a JPEG or BMP file");
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "30 x 20");
 }
 
 TEST_F(MainWindow, ArrowAndPageKeysStepThroughTheFolderWithAnyModifier) {
