@@ -1,6 +1,8 @@
 #include "shell/main_window.h"
 
 #include "image/image_loader.h"
+#include "share/hist_export.h"
+#include "share/save_copy.h"
 #include "shell/app_core.h"
 #include "shell/appmessagebox.h"
 #include "shell/commands.h"
@@ -10,6 +12,7 @@
 #include "shell/main_ribbon.h"
 #include "shell/names.h"
 #include "shell/ribbon_bar.h"
+#include "shell/save_dialogs.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
 #include "support/ufileinfo.h"
@@ -61,6 +64,15 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
                                              static_cast<TOpenerView&>(*this));
     FCommands = new TCommands(this);
     CreateWidgets();
+    FExport = std::make_unique<THistExport>(*pnHistContainer);
+    FSaveCopy = std::make_unique<THistSaveCopy>(
+        *FExport, std::make_unique<TSaveDialogsQt>(this),
+        [this] { return pnHistContainer->isVisible(); },
+        [](const QImage& picture) { // a picture only: no PNG and no text format of ours
+            auto* mime = new QMimeData;
+            mime->setImageData(picture);
+            QGuiApplication::clipboard()->setMimeData(mime);
+        });
     CreateTimers();
     BindCommands();
     setAcceptDrops(true);
@@ -167,9 +179,11 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acPrevImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
     c.Bind(H::acNextImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
     c.Bind(H::acSmoothingOnExecute, [this](QAction*) { acSmoothingOnExecute(); });
+    c.Bind(H::acSaveHistExecute, [this](QAction*) { acSaveHistExecute(); });
+    c.Bind(H::acCopyHistExecute, [this](QAction*) { FSaveCopy->Copy(); });
     c.Bind(H::acExitExecute, [this](QAction*) { close(); });
     c.Bind(H::FileExit2Execute, [this](QAction*) { close(); });
-    // Saving, copying, sharing, help, about, options and the maker's page arrive with
+    // Sharing, help, about, options and the maker's page arrive with
     // their features; their commands are placed already.
 }
 
@@ -262,6 +276,16 @@ void TfrmMain::acOpenImageFileExecute() {
         return;
     imMain->repaint(); // the area under the closed dialog is redrawn before decoding starts
     LoadImageFile(path);
+}
+
+void TfrmMain::acSaveHistExecute() {
+    const QString current = FCore.Files ? FCore.Files->sCurrFile : QString();
+    FSaveCopy->Save(AddPostFix(FileBaseName(current), QStringLiteral("_histogram")),
+                    FolderPart(current));
+}
+
+void TfrmMain::SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs) {
+    FSaveCopy->SetDialogs(std::move(dialogs));
 }
 
 void TfrmMain::acPasteImageWelcomeExecute() {

@@ -20,6 +20,9 @@ namespace tonalyx {
 
 struct TAppCore;
 class TCommands;
+class THistExport;
+class THistSaveCopy;
+class TSaveDialogs;
 class THistPanel;
 class TImageView;
 class TRibbonBar;
@@ -46,6 +49,9 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void SetSmoothing(int levelIndex);
 
     TCommands& Commands() const { return *FCommands; }
+    const THistExport& Export() const { return *FExport; }
+    // Replaces the save dialog, the overwrite question and the error box (tests).
+    void SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs);
     TRibbonBar* Ribbon() const { return rbMain; }
     THistPanel* HistPanel() const { return pnHistContainer; }
     TWelcomePanel* Welcome() const { return pnWelcome; }
@@ -94,10 +100,13 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
     void acSmoothingOnExecute();
+    void acSaveHistExecute();
 
     TAppCore& FCore;
     QStringList FArguments;
     std::unique_ptr<TImageOpener> FOpener;
+    std::unique_ptr<THistExport> FExport;
+    std::unique_ptr<THistSaveCopy> FSaveCopy;
     TCommands* FCommands = nullptr;
     bool FStarted = false;
     bool FStartUpDone = false;
