@@ -138,8 +138,11 @@ class THistPanel final : public QWidget, public THistSurfaces {
     TStripImage *imHSV_H1, *imLAB_A1, *imLAB_B1;
     QLabel *lblLAB_A1, *lblLAB_B1;
 
-    // The design sizes. The container's colour is the window's to set (see QPalette::Window).
+    // The container's colour, part of every saved histogram picture and so not the
+    // window theme's, and the design sizes.
+    static QColor ContainerColour() { return QColor(215, 228, 242); }
     static constexpr int DesignWidth = 243;
+    static constexpr int DesignHeight = 459; // in a main window of its design size
     static constexpr int DesignPanelHeight = 41;
     static constexpr int StripPanelHeight = 5;
 

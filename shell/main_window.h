@@ -25,6 +25,9 @@ namespace tonalyx {
 using ribbon::TRibbonBar;
 struct TAppCore;
 class TCommands;
+class THistExport;
+class THistSaveCopy;
+class TSaveDialogs;
 class THistPanel;
 class TImageView;
 class TStatusBar;
@@ -50,6 +53,9 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void SetSmoothing(int levelIndex);
 
     TCommands& Commands() const { return *FCommands; }
+    const THistExport& Export() const { return *FExport; }
+    // Replaces the save dialog, the overwrite question and the error box (tests).
+    void SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs);
     TRibbonBar* Ribbon() const { return rbMain; }
     THistPanel* HistPanel() const { return pnHistContainer; }
     TWelcomePanel* Welcome() const { return pnWelcome; }
@@ -59,6 +65,9 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     QSplitter* Splitter() const { return splMain; }
     QWidget* ImagePanel() const { return pnImage; }
     QStringList RecentItemsFull() const { return RibbonRecentItemsFull; }
+
+    // True once start-up has handled the command-line image, which follows the first paint.
+    bool StartUpDone() const { return FStartUpDone; }
 
     // The context menu's enabling rule, as run each time it opens.
     void pmMainPopup();
@@ -70,6 +79,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void dropEvent(QDropEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    bool event(QEvent* e) override;
 
   private:
     // TOpenerView
@@ -80,7 +90,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void ShowImageSize(QSize size) override;
     void HideWelcome() override;
     void RememberRecentImage(const QString& path) override;
-    void Beep() override;
+    void Fail(const QString& reason) override;
+    void Beep();
 
     void CreateWidgets();
     void CreateTimers();
@@ -93,12 +104,16 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
     void acSmoothingOnExecute();
+    void acSaveHistExecute();
 
     TAppCore& FCore;
     QStringList FArguments;
     std::unique_ptr<TImageOpener> FOpener;
+    std::unique_ptr<THistExport> FExport;
+    std::unique_ptr<THistSaveCopy> FSaveCopy;
     TCommands* FCommands = nullptr;
     bool FStarted = false;
+    bool FStartUpDone = false;
 
     TRibbonBar* rbMain = nullptr;
     QSplitter* splMain = nullptr;
