@@ -11,6 +11,6 @@ int main(int argc, char* argv[]) {
     QStringList args = QApplication::arguments();
     args.removeFirst();
     tonalyx::TfrmMain window(core, args);
-    window.showMaximized();
+    window.show(); // maximised or not as the remembered state says
     return QApplication::exec();
 }

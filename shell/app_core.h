@@ -5,7 +5,10 @@
 #include "engine/histogram.h"
 #include "image/ucache.h"
 #include "image/ufiles.h"
+#include "shell/settings_location.h"
+#include "shell/ustate.h"
 
+#include <functional>
 #include <memory>
 
 namespace tonalyx {
@@ -14,12 +17,16 @@ struct TAppCore {
     std::unique_ptr<THist> Hist = std::make_unique<THist>();
     std::unique_ptr<TFiles> Files = std::make_unique<TFiles>();
     std::unique_ptr<TCache> Cache = std::make_unique<TCache>();
+    std::unique_ptr<TState> State = std::make_unique<TState>();
+    // The per-user settings, opened for each read or write.
+    std::function<std::unique_ptr<QSettings>()> OpenSettings = OpenUserSettings;
 
-    // At close: the engine, the folder navigation, the cache.
+    // At close: the engine, the folder navigation, the cache, the window state.
     void Release() {
         Hist.reset();
         Files.reset();
         Cache.reset();
+        State.reset();
     }
 };
 

@@ -12,6 +12,7 @@
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
 #include "shell/names.h"
+#include "shell/options_dialog.h"
 #include "shell/save_dialogs.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
@@ -25,6 +26,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -81,6 +84,8 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
             mime->setImageData(picture);
             QGuiApplication::clipboard()->setMimeData(mime);
         });
+    FOptions = new TfrmOptions(
+        this, [this] { return Theme(); }, [this](int theme) { SetTheme(theme); });
     CreateTimers();
     BindCommands();
     setAcceptDrops(true);
@@ -194,8 +199,9 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acSaveHistExecute, [this](QAction*) { acSaveHistExecute(); });
     c.Bind(H::acCopyHistExecute, [this](QAction*) { FSaveCopy->Copy(); });
     c.Bind(H::acExitExecute, [this](QAction*) { close(); });
+    c.Bind(H::acOptionsAppOptionsExecute, [this](QAction*) { FOptions->exec(); });
     c.Bind(H::FileExit2Execute, [this](QAction*) { close(); });
-    // Sharing, help, about, options and the maker's page arrive with
+    // Sharing, help, about and the maker's page arrive with
     // their features; their commands are placed already.
 }
 
@@ -206,8 +212,12 @@ void TfrmMain::showEvent(QShowEvent* e) {
     if (FStarted)
         return;
     FStarted = true;
-    // The persisted state is restored here once it is kept; until then the design values hold.
-    pnHistContainer->HistSetVisibleAndHeightCorr(nullptr);
+    if (FCore.State) { // RestoreState
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        FCore.State->Load(*FCore.OpenSettings(), screen ? screen->size() : QSize(1024, 768),
+                          width());
+        RestoreState(*FCore.State, StatefulParts());
+    }
     SetSmoothing((*FCommands)[TCommandId::acSmoothingOn]->isChecked() ? SmoothLevelMedium
                                                                       : SmoothLevelOff);
     StartUp();
@@ -231,6 +241,8 @@ void TfrmMain::StartUp() {
     pnHistContainer->HistHeightCorrect();
     // The window shows first; a large picture named on the command line decodes after.
     RunAfterFirstPaint(imMain, [this] {
+        if (FCore.State)
+            FixFrame(*FCore.State, StatefulParts());
         OpenCommandLineImage();
         FStartUpDone = true;
     });
@@ -250,7 +262,12 @@ void TfrmMain::OpenCommandLineImage() {
 void TfrmMain::closeEvent(QCloseEvent* e) {
     for (QTimer* t : findChildren<QTimer*>(Qt::FindDirectChildrenOnly))
         t->stop();
-    // The theme, the window state and the recent list are saved here once they are kept.
+    if (FStarted && FCore.State) { // never shown: nothing of this run to remember
+        CollectState(*FCore.State, StatefulParts());
+        const std::unique_ptr<QSettings> settings = FCore.OpenSettings();
+        FCore.State->Save(*settings);
+        FRecent.Save(*settings);
+    }
     FOpener.reset();
     FCore.Release();
     qApp->removeEventFilter(this);
@@ -415,17 +432,54 @@ void TfrmMain::FormKeyDown(int key) {
 // ---- recent images
 
 void TfrmMain::RememberRecentImage(const QString& path) {
-    rbMain->AddRecentItem(FileBaseName(path));
-    RibbonRecentItemsFull << path.left(255);
+    FRecent.Remember(path);
+    ShowRecentCaptions();
+}
+
+void TfrmMain::LoadRecentItems() {
+    FRecent.Load(*FCore.OpenSettings());
+    ShowRecentCaptions();
+}
+
+void TfrmMain::ShowRecentCaptions() {
+    rbMain->ClearRecentItems();
+    const QStringList& captions = FRecent.Captions();
+    for (auto it = captions.crbegin(); it != captions.crend(); ++it) // the newest ends on top
+        rbMain->AddRecentItem(*it);
 }
 
 void TfrmMain::rbMainRecentItemClick(const QString& fileName) {
-    for (const QString& path : std::as_const(RibbonRecentItemsFull)) {
-        if (FileBaseName(path) == fileName && QFileInfo::exists(path)) {
-            LoadImageFile(path);
-            return;
-        }
-    }
+    const QString path =
+        FRecent.PathForClick(fileName, [](const QString& p) { return QFileInfo::exists(p); });
+    if (!path.isEmpty())
+        LoadImageFile(path);
+}
+
+// ---- state and theme
+
+TStatefulWindow TfrmMain::StatefulParts() {
+    using C = TCommandId;
+    const TCommands& c = *FCommands;
+    return {this,
+            rbMain,
+            splMain,
+            pnHistContainer,
+            {c[C::acRGB], c[C::acHSV], c[C::acLab]},
+            c[C::acSmoothingOn],
+            [this](int theme) { SetTheme(theme); },
+            [this] { return Theme(); },
+            [this] { LoadRecentItems(); }};
+}
+
+void TfrmMain::SetTheme(int theme) {
+    if (theme < 0 || theme > 2)
+        return;
+    rbMain->SetTheme(static_cast<ribbon::TRibbonTheme>(theme)); // keeps the tab it was on
+    update();
+}
+
+int TfrmMain::Theme() const {
+    return static_cast<int>(rbMain->Theme());
 }
 
 // ---- what the opener asks of the window

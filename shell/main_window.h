@@ -4,6 +4,8 @@
 #pragma once
 
 #include "shell/image_opener.h"
+#include "shell/recent_images.h"
+#include "shell/window_state.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -32,6 +34,7 @@ class THistPanel;
 class TImageView;
 class TStatusBar;
 class TWelcomePanel;
+class TfrmOptions;
 
 class TfrmMain final : public QMainWindow, private TOpenerView {
     Q_OBJECT
@@ -64,7 +67,11 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     QMenu* ContextMenu() const { return pmMain; }
     QSplitter* Splitter() const { return splMain; }
     QWidget* ImagePanel() const { return pnImage; }
-    QStringList RecentItemsFull() const { return RibbonRecentItemsFull; }
+    const QStringList& RecentItemsFull() const { return FRecent.FullPaths(); }
+    // The ribbon theme and the image panel's colour; a value outside 0..2 changes nothing.
+    void SetTheme(int theme);
+    int Theme() const;
+    TfrmOptions* Options() const { return FOptions; }
 
     // True once start-up has handled the command-line image, which follows the first paint.
     bool StartUpDone() const { return FStartUpDone; }
@@ -97,6 +104,9 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void CreateTimers();
     void BindCommands();
     void StartUp();
+    TStatefulWindow StatefulParts();
+    void LoadRecentItems();
+    void ShowRecentCaptions();
     void OpenCommandLineImage();
     void FormKeyDown(int key);
     void rbMainRecentItemClick(const QString& fileName);
@@ -132,7 +142,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     QTimer* tmUploadImageExpWatch = nullptr;
     QTimer* tmCheckWEBServer = nullptr;
 
-    QStringList RibbonRecentItemsFull; // full paths behind the recent captions, oldest first
+    TRecentImages FRecent; // the captions of the application menu and the paths behind them
+    TfrmOptions* FOptions = nullptr;
 };
 
 } // namespace tonalyx

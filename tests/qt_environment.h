@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -34,6 +35,18 @@ template <typename App = QApplication> class TQtEnvironment : public testing::En
         // Before the application object: the settings paths are fixed at first use.
         static QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        // A desktop-sized screen (the off-screen platform's own is 800 × 600), with window
+        // frames, so that window sizes and their corrections behave as on a desktop.
+        if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+            const QString screens = config.filePath(QStringLiteral("screens.json"));
+            QFile f(screens);
+            if (f.open(QIODevice::WriteOnly))
+                f.write(R"({"windowFrameMargins": true, "screens": [{"name": "screen0",
+                    "x": 0, "y": 0, "width": 1920, "height": 1080,
+                    "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            f.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.toLocal8Bit());
+        }
         testing::UnitTest::GetInstance()->listeners().Append(new TSettingsPerTest);
         static int argc = 1;
         static char name[] = "tonalyx-tests";

@@ -8,6 +8,7 @@
 #include "shell/main_window.h"
 
 #include "qt_environment.h"
+#include "stored_window_state.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +81,7 @@ class Render : public testing::Test {
 TEST_F(Render, WritesTheBytesTheWindowSavesForTheSamePanel) {
     TAppCore core;
     TfrmMain window(core, {});
-    window.resize(1021, 780);
+    test::StoreNormalWindow({1021, 780});
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     window.LoadImageFile(Path("photo.jpg"));

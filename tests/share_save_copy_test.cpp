@@ -8,6 +8,7 @@
 #include "shell/main_window.h"
 
 #include "qt_environment.h"
+#include "stored_window_state.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ class SaveCopy : public testing::Test {
         ASSERT_TRUE(img.save(Path("IMG_0012.JPG"), "JPG"));
         ASSERT_TRUE(img.save(Path("a.b.jpg"), "JPG"));
         Window = std::make_unique<TfrmMain>(Core, QStringList{});
-        Window->resize(1021, 780);
+        test::StoreNormalWindow({1021, 780});
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
         ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));

@@ -16,6 +16,7 @@
 #include "shell/welcome_panel.h"
 
 #include "qt_environment.h"
+#include "stored_window_state.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +79,7 @@ class MainWindow : public testing::Test {
         Window = std::make_unique<TfrmMain>(Core, args);
         Window->Beeper = [this] { ++Beeps; };
         Window->WarningMessage = [this](const QString& text) { Warnings << text; };
-        Window->resize(1021, 780);
+        test::StoreNormalWindow({1021, 780});
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
         ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
