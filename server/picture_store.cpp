@@ -3,7 +3,6 @@
 #include "server/safe_files.h"
 #include "share/picture_name.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -11,25 +10,13 @@ namespace tonalyx {
 
 namespace {
 
-struct TDirClose {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 // Bytes taken by the well-formed pictures in folder; other files do not count.
 std::uint64_t StoredBytes(int folder) {
-    const int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0)
-        return 0;
-    std::unique_ptr<DIR, TDirClose> listing(::fdopendir(copy));
-    if (!listing) {
-        ::close(copy);
-        return 0;
-    }
     std::uint64_t total = 0;
-    while (const dirent* entry = ::readdir(listing.get())) {
+    for (const std::string& name : NamesInFolderAt(folder)) {
         struct stat info {};
-        if (IsWellFormedPictureName(entry->d_name) &&
-            ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (IsWellFormedPictureName(name) &&
+            ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(info.st_mode))
             total += static_cast<std::uint64_t>(info.st_size);
     }

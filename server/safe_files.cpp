@@ -156,21 +156,28 @@ TNewFileOutcome WriteNewFileAt(int dir, std::string_view name, std::string_view 
     return outcome;
 }
 
-void RemoveTemporaryFilesAt(int dir) {
+std::vector<std::string> NamesInFolderAt(int dir) {
+    std::vector<std::string> names;
     const int copy = ::fcntl(dir, F_DUPFD_CLOEXEC, 0);
     if (copy < 0)
-        return;
+        return names;
     std::unique_ptr<DIR, TDirClose> listing(::fdopendir(copy));
     if (!listing) {
         ::close(copy);
-        return;
+        return names;
     }
-    std::vector<std::string> leftovers;
+    // The copy shares its reading position with dir, which an earlier listing has moved.
+    ::rewinddir(listing.get());
     while (const dirent* entry = ::readdir(listing.get()))
-        if (std::string_view(entry->d_name).starts_with(TemporaryPrefix))
-            leftovers.emplace_back(entry->d_name);
-    for (const std::string& name : leftovers)
-        ::unlinkat(dir, name.c_str(), 0);
+        if (IsPlainName(entry->d_name))
+            names.emplace_back(entry->d_name);
+    return names;
+}
+
+void RemoveTemporaryFilesAt(int dir) {
+    for (const std::string& name : NamesInFolderAt(dir))
+        if (name.starts_with(TemporaryPrefix))
+            ::unlinkat(dir, name.c_str(), 0);
 }
 
 } // namespace tonalyx

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tonalyx {
 
@@ -38,6 +39,9 @@ TNewFileOutcome WriteNewFileAt(int dir, std::string_view name, std::string_view 
 
 // Temporary files start with this; a crash may leave some, removed at the next start.
 inline constexpr std::string_view TemporaryPrefix = ".incoming-";
+
+// The names in the folder dir, without "." and "..".
+std::vector<std::string> NamesInFolderAt(int dir);
 
 // Removes what a crashed WriteNewFileAt may have left in dir.
 void RemoveTemporaryFilesAt(int dir);

@@ -60,15 +60,18 @@ const TSiteFile& FeedFile() {
     return Files[0];
 }
 
-TStatus WriteDefaultSiteFiles(int root, std::string_view shortVersion) {
+std::vector<std::string> WriteDefaultSiteFiles(int root, std::string_view shortVersion) {
+    std::vector<std::string> problems;
     for (const TSiteFile& file : Files) {
         const std::size_t slash = file.Path.rfind('/');
         TUniqueFd folder;
         int at = root;
         if (slash != std::string_view::npos) {
             auto opened = OpenFolderAt(root, file.Path.substr(0, slash), true);
-            if (!opened.Ok())
-                return TStatus::Failure(opened.Reason());
+            if (!opened.Ok()) {
+                problems.push_back(opened.Reason());
+                continue;
+            }
             folder = std::move(opened.Value());
             at = folder.Get();
         }
@@ -77,9 +80,9 @@ TStatus WriteDefaultSiteFiles(int root, std::string_view shortVersion) {
         const TNewFileOutcome outcome =
             WriteNewFileAt(at, name, DefaultContent(file, shortVersion));
         if (outcome.Kind == TNewFile::Failed)
-            return TStatus::Failure(outcome.Reason);
+            problems.push_back(outcome.Reason);
     }
-    return TStatus::Success();
+    return problems;
 }
 
 std::string WithPublicUrl(std::string_view page, std::string_view publicUrl) {

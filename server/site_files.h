@@ -2,11 +2,10 @@
 // desktop program links to. Defaults are written on first start and never overwritten.
 #pragma once
 
-#include "server/result.h"
-
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tonalyx {
 
@@ -24,8 +23,9 @@ const TSiteFile& FeedFile();
 // replaced when the page is served. The feed is served as it is.
 inline constexpr std::string_view PublicUrlPlaceholder = "@PUBLIC_URL@";
 
-// Writes the default of every site file that is missing below the data folder root.
-TStatus WriteDefaultSiteFiles(int root, std::string_view shortVersion);
+// Writes the default of every site file that is missing below the data folder root. Returns
+// why some could not be written; those are not served until the maker puts them there.
+std::vector<std::string> WriteDefaultSiteFiles(int root, std::string_view shortVersion);
 
 // A page's text with every placeholder replaced by publicUrl.
 std::string WithPublicUrl(std::string_view page, std::string_view publicUrl);

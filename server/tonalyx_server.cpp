@@ -10,6 +10,7 @@
 #include <httplib.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -81,8 +82,8 @@ TStatus TTonalyxServer::Prepare(std::string_view shortVersion) {
     if (!FRoot.Valid())
         return TStatus::Failure("cannot open the data folder " + FOptions.Root + ": " +
                                 std::strerror(errno));
-    if (TStatus written = WriteDefaultSiteFiles(FRoot.Get(), shortVersion); !written.Ok())
-        return TStatus::Failure("cannot write the default pages: " + written.Reason());
+    for (const std::string& problem : WriteDefaultSiteFiles(FRoot.Get(), shortVersion))
+        WriteLogLine(FLog, "warning: a default page cannot be written: " + problem);
     auto feed = OpenRegularFileAt(FRoot.Get(), FeedFile().Path);
     auto content = feed.Ok() ? ReadWhole(feed.Value().Get(), SiteFileMaxBytes)
                              : TResult<std::string>::Failure(feed.Reason());
@@ -111,6 +112,12 @@ TStatus TTonalyxServer::Bind() {
     FHttp->set_write_timeout(10);
     FHttp->set_keep_alive_timeout(5);
     FHttp->set_keep_alive_max_count(100);
+    // The library's default also sets SO_REUSEPORT, with which a second server would share
+    // the port silently instead of failing to start.
+    FHttp->set_socket_options([](int socket) {
+        const int on = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    });
     if (FOptions.Port == 0) {
         FPort = FHttp->bind_to_any_port(FOptions.Host);
         if (FPort <= 0)
