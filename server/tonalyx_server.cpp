@@ -40,6 +40,8 @@ std::string StatusText(int status) {
         return "Not Found";
     case 413:
         return "Payload Too Large";
+    case 411:
+        return "Length Required";
     case 414:
         return "URI Too Long";
     case 431:
@@ -107,6 +109,7 @@ TStatus TTonalyxServer::Bind() {
         FOptions.MaxUploadBytes > std::numeric_limits<std::size_t>::max() - FormOverheadBytes
             ? std::numeric_limits<std::size_t>::max()
             : FOptions.MaxUploadBytes + FormOverheadBytes;
+    FPayloadLimit = payload;
     FHttp->set_payload_max_length(static_cast<std::size_t>(payload));
     FHttp->set_read_timeout(10);
     FHttp->set_write_timeout(10);
@@ -134,11 +137,21 @@ TStatus TTonalyxServer::Bind() {
 
 void TTonalyxServer::AddRoutes() {
     FHttp->set_default_headers({{"X-Content-Type-Options", "nosniff"}});
-    FHttp->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+    // Both run before the library reads a body, which it would otherwise take whole into
+    // memory when it comes in chunks, whatever its payload limit.
+    FHttp->set_expect_100_continue_handler(
+        [this](const httplib::Request& req, httplib::Response& res) {
+            res.status = RefusedBody(req);
+            return res.status == 0 ? 100 : res.status;
+        });
+    FHttp->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         TRequestNote::Take();
-        if (req.headers.size() <= MaxHeaderCount)
+        res.status = req.headers.size() > MaxHeaderCount ? 431 : RefusedBody(req);
+        if (res.status == 0) {
+            res.status = -1;
             return httplib::Server::HandlerResponse::Unhandled;
-        res.status = 431;
+        }
+        res.set_header("Connection", "close");
         return httplib::Server::HandlerResponse::Handled;
     });
     FHttp->Get(R"(/check\.php)", [](const httplib::Request&, httplib::Response& res) {
@@ -167,6 +180,14 @@ void TTonalyxServer::AddRoutes() {
     FHttp->set_logger([this](const httplib::Request& req, const httplib::Response& res) {
         LogRequest(req, res);
     });
+}
+
+int TTonalyxServer::RefusedBody(const httplib::Request& req) const {
+    if (req.has_header("Transfer-Encoding"))
+        return 411;
+    if (!req.has_header("Content-Length"))
+        return req.method == "POST" || req.method == "PUT" || req.method == "PATCH" ? 411 : 0;
+    return req.get_header_value<std::uint64_t>("Content-Length") > FPayloadLimit ? 413 : 0;
 }
 
 void TTonalyxServer::ServeSiteFile(std::string_view path, std::string_view contentType,

@@ -7,6 +7,7 @@
 #include "server/unique_fd.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,9 @@ class TTonalyxServer {
     TStatus Prepare(std::string_view shortVersion);
     TStatus Bind();
     void AddRoutes();
+    // The status that refuses the request's body before it is read (a body in chunks, of
+    // unknown length or over the payload limit), or 0 when the body may be read.
+    int RefusedBody(const httplib::Request& req) const;
     void ServeSiteFile(std::string_view path, std::string_view contentType,
                        httplib::Response& res) const;
     void ServePicture(const std::string& name, httplib::Response& res) const;
@@ -57,6 +61,7 @@ class TTonalyxServer {
     std::FILE* const FLog;
     TUniqueFd FRoot; // the data folder, open for the server's life
     int FPort = 0;
+    std::uint64_t FPayloadLimit = 0; // bytes of a request body, the form's framing included
     std::string FPublicUrl;
     std::unique_ptr<TPictureStore> FStore;
     std::unique_ptr<TUploadDesk> FUploads;

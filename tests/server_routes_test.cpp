@@ -129,15 +129,30 @@ TEST(ServerUploads, RefusedUploadsStoreNothing) {
     EXPECT_EQ(server.Upload(PictureName(8), Png(1, 1, 4096)), "0");
 }
 
-TEST(ServerUploads, BodyOverThePayloadLimitLeavesTheServerRunning) {
+TEST(ServerUploads, BodiesOverTheLimitOrInChunksAreRefusedUnread) {
     TTempFolder temp;
     TServerOptions options;
     options.MaxUploadBytes = 4096;
     TRunningServer server(temp.Path(), options);
     ASSERT_TRUE(server.Started());
-    // Far over the limit with the framing allowance: the library refuses it before the
-    // handler sees it; either the answer is not "0" or the connection is dropped.
+    // Far over the limit with the framing allowance: refused before the body is read;
+    // either the answer is not "0" or the connection is dropped.
     EXPECT_NE(server.Upload(PictureName(1), Png(1, 1, 1 << 20)), "0");
+    // A body in chunks has no length to check beforehand; the library would hold it whole.
+    httplib::Client client = server.Client();
+    const std::string chunk(64 * 1024, 'x');
+    int chunksSent = 0;
+    const auto chunked = client.Post(
+        "/upload.php",
+        [&](std::size_t, httplib::DataSink& sink) {
+            if (++chunksSent > 32)
+                sink.done();
+            else
+                sink.write(chunk.data(), chunk.size());
+            return true;
+        },
+        "multipart/form-data; boundary=x");
+    EXPECT_TRUE(!chunked || (chunked->status == 411 && chunked->body == "1"));
     const auto check = server.Client().Get("/check.php");
     ASSERT_TRUE(check);
     EXPECT_EQ(check->body, "0");
