@@ -141,16 +141,18 @@ void TTonalyxServer::AddRoutes() {
     // memory when it comes in chunks, whatever its payload limit.
     FHttp->set_expect_100_continue_handler(
         [this](const httplib::Request& req, httplib::Response& res) {
-            res.status = RefusedBody(req);
-            return res.status == 0 ? 100 : res.status;
+            const int refused = RefusedBody(req);
+            if (refused == 0)
+                return 100;
+            res.status = refused;
+            return refused;
         });
     FHttp->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         TRequestNote::Take();
-        res.status = req.headers.size() > MaxHeaderCount ? 431 : RefusedBody(req);
-        if (res.status == 0) {
-            res.status = -1;
+        const int refused = req.headers.size() > MaxHeaderCount ? 431 : RefusedBody(req);
+        if (refused == 0)
             return httplib::Server::HandlerResponse::Unhandled;
-        }
+        res.status = refused;
         res.set_header("Connection", "close");
         return httplib::Server::HandlerResponse::Handled;
     });

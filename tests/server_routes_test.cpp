@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -127,6 +130,53 @@ TEST(ServerUploads, RefusedUploadsStoreNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 1);
     // At the limit it is taken.
     EXPECT_EQ(server.Upload(PictureName(8), Png(1, 1, 4096)), "0");
+}
+
+// Sends an upload as clients do for large bodies: the headers with "Expect: 100-continue",
+// the body only after the server's interim answer. Returns everything the server sent.
+std::string UploadAfterContinue(int port, const std::string& name, const std::string& png) {
+    const std::string boundary = "tonalyxboundary";
+    const std::string body = "--" + boundary +
+                             "\r\nContent-Disposition: form-data; name=\"fname\"\r\n\r\n" + name +
+                             "\r\n--" + boundary +
+                             "\r\nContent-Disposition: form-data; name=\"file\"; "
+                             "filename=\"t.png\"\r\nContent-Type: image/png\r\n\r\n" +
+                             png + "\r\n--" + boundary + "--\r\n";
+    const std::string head = "POST /upload.php HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: "
+                             "close\r\nExpect: 100-continue\r\nContent-Type: multipart/form-data; "
+                             "boundary=" +
+                             boundary + "\r\nContent-Length: " + std::to_string(body.size()) +
+                             "\r\n\r\n";
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const timeval limit{5, 0}; // no answer within 5 s fails the test rather than hanging it
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string received;
+    char buffer[4096];
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::send(fd, head.data(), head.size(), MSG_NOSIGNAL) == ssize_t(head.size())) {
+        ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0 && std::string_view(buffer, std::size_t(got)).starts_with("HTTP/1.1 100")) {
+            ::send(fd, body.data(), body.size(), MSG_NOSIGNAL);
+            while ((got = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+                received.append(buffer, std::size_t(got));
+        }
+    }
+    ::close(fd);
+    return received;
+}
+
+TEST(ServerUploads, UploadAfterContinueIsTaken) {
+    TTempFolder temp;
+    TRunningServer server(temp.Path());
+    ASSERT_TRUE(server.Started());
+    const std::string reply = UploadAfterContinue(server.Port(), PictureName(1), Png());
+    EXPECT_TRUE(reply.starts_with("HTTP/1.1 200")) << reply;
+    EXPECT_TRUE(reply.ends_with("\r\n\r\n0")) << reply;
+    EXPECT_EQ(ReadFile(temp.Path() / "0001" / PictureName(1)), Png());
 }
 
 TEST(ServerUploads, BodiesOverTheLimitOrInChunksAreRefusedUnread) {
@@ -312,13 +362,14 @@ TEST(ServerLifecycle, FeedWarningsAndBoundsAndStops) {
     TServerOptions options;
     options.Port = 0;
     options.Root = (temp.Path() / "second").string();
-    auto second = TTonalyxServer::Create(options, "9.8.7", std::tmpfile());
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> log(std::tmpfile(), &std::fclose);
+    auto second = TTonalyxServer::Create(options, "9.8.7", log.get());
     ASSERT_TRUE(second.Ok()) << second.Reason();
     second.Value()->Stop();
     EXPECT_TRUE(second.Value()->Run());
     // A port in use is refused with a reason.
     options.Port = server.Port();
-    auto clash = TTonalyxServer::Create(options, "9.8.7", std::tmpfile());
+    auto clash = TTonalyxServer::Create(options, "9.8.7", log.get());
     EXPECT_FALSE(clash.Ok());
     EXPECT_NE(clash.Reason().find(std::to_string(server.Port())), std::string::npos);
 }
