@@ -231,13 +231,16 @@ void TTonalyxServer::ServePicture(const std::string& name, httplib::Response& re
 }
 
 void TTonalyxServer::Upload(const httplib::Request& req, httplib::Response& res) {
-    const bool form = req.is_multipart_form_data();
     // "fname" is a plain form value but the library files every multipart part as a file.
-    const bool hasName = form && req.has_file("fname"), hasFile = form && req.has_file("file");
-    const std::string name = hasName ? req.get_file_value("fname").content : std::string();
-    const std::string png = hasFile ? req.get_file_value("file").content : std::string();
-    const TUploadReply reply = FUploads->Take(req.remote_addr, std::chrono::steady_clock::now(),
-                                              hasName ? &name : nullptr, hasFile ? &png : nullptr);
+    // The parts are looked at where they are: the picture may be megabytes.
+    const auto part = [&req](const char* name) -> const std::string* {
+        const auto found = req.files.find(name);
+        return found == req.files.end() ? nullptr : &found->second.content;
+    };
+    const bool form = req.is_multipart_form_data();
+    const TUploadReply reply =
+        FUploads->Take(req.remote_addr, std::chrono::steady_clock::now(),
+                       form ? part("fname") : nullptr, form ? part("file") : nullptr);
     TRequestNote::Set(reply.Note);
     res.set_content(reply.Stored ? "0" : "1", "text/plain");
 }
