@@ -165,7 +165,7 @@ void TTonalyxServer::AddRoutes() {
         ServePicture(req.matches[1].str(), res);
     });
     for (const TSiteFile& file : SiteFiles()) {
-        // The routes are regular expressions; these paths hold no special characters.
+        // Routes are regular expressions; none of these paths holds a character that means more.
         FHttp->Get(std::string(file.Route),
                    [this, &file](const httplib::Request&, httplib::Response& res) {
                        ServeSiteFile(file.Path, file.ContentType, res);

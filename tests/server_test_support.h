@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -100,6 +101,8 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view conten
 class TRunningServer {
   public:
     explicit TRunningServer(const std::filesystem::path& root, TServerOptions options = {}) {
+        // As in the program: a peer that hangs up mid-answer must not end the process.
+        std::signal(SIGPIPE, SIG_IGN);
         options.Host = "127.0.0.1";
         options.Port = 0;
         options.Root = root.string();
