@@ -1,0 +1,24 @@
+// The news and version feed the desktop program reads from "/Tonalyx-Info/". The maker edits
+// the file by hand; the server serves it byte for byte and only warns about what would make
+// the program ignore it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonalyx {
+
+// The program reads the first 2000 bytes of the feed and drops a longer document.
+inline constexpr std::size_t FeedMaxBytes = 2000;
+
+// A feed that announces shortVersion (major.minor.release) as the latest version, with the
+// social addresses left to the program's defaults and no news.
+std::string DefaultFeed(std::string_view shortVersion);
+
+// Why the program would not take the feed: over FeedMaxBytes, not well-formed XML.
+// Empty when it would. The document is parsed without network access and without
+// substituting entities.
+std::vector<std::string> FeedProblems(std::string_view feed);
+
+} // namespace tonalyx
