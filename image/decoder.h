@@ -13,6 +13,14 @@ namespace tonalyx {
 // Rasters above this many pixels are refused before any pixel memory is allocated.
 inline constexpr std::int64_t MaxDecodePixels = 400'000'000;
 
+// Multi-scan JPEG files are refused when they have more scans than this, or when their scans
+// together cover the picture more than MaxJpegScanPasses times. Each scan costs a pass over
+// the blocks it covers, so a small file that repeats one scan a few thousand times would
+// keep the decoder busy for minutes; photographs have a dozen scans or so, covering the
+// picture a few times over.
+inline constexpr int MaxJpegScans = 1000;
+inline constexpr int MaxJpegScanPasses = 100;
+
 // The decoded picture (bytes blue, green, red), or the reason it failed.
 struct TDecodeResult {
     TRaster Image;
@@ -32,7 +40,8 @@ using TRowsReady = std::function<void(const TRaster& image, int firstRow, int co
 // libjpeg with the fast integer inverse DCT, inter-block smoothing on, and buffered-image
 // decoding of progressive files (only the final output is reported). Grey files give grey
 // levels; CMYK and YCCK files are converted to RGB; 12-bit files are refused. A file cut
-// short decodes as far as its data goes (libjpeg fills the rest).
+// short decodes as far as its data goes (libjpeg fills the rest). Progressive files with
+// an impossible sequence of scans, or too many scans (see MaxJpegScans), are refused.
 TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady = {});
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
                                const TRowsReady& rowsReady = {});

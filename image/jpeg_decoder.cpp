@@ -40,10 +40,16 @@ struct TJpegError {
 }
 
 // Warnings (corrupt data, premature end of file) only count; decoding goes on and whatever
-// could be decoded is shown. Trace messages are dropped. Nothing is ever printed.
+// could be decoded is shown. The one exception is a progressive scan that repeats or
+// contradicts an earlier one: no writer makes such files, while a file made of such scans
+// can keep the decoder busy for minutes, so it ends the decoding. Trace messages are
+// dropped. Nothing is ever printed.
 void EmitMessage(j_common_ptr cinfo, int msgLevel) {
-    if (msgLevel < 0)
-        ++cinfo->err->num_warnings;
+    if (msgLevel >= 0)
+        return;
+    if (cinfo->err->msg_code == JWRN_BOGUS_PROGRESSION)
+        ErrorExit(cinfo);
+    ++cinfo->err->num_warnings;
 }
 
 void OutputMessage(j_common_ptr) {}
@@ -120,6 +126,7 @@ struct TJpegSession {
     TJpegError Error{};
     bool Created = false;
     bool AllRowsRead = false;
+    double ScanPasses = 0; // the scans so far, in passes over every block of the picture
     TRaster Image;
     std::uint8_t* Bits = nullptr; // Image's pixels
     std::ptrdiff_t Stride = 0;
@@ -182,6 +189,29 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
     }
 }
 
+// Adds the scan whose header libjpeg has just read to the scans so far; false with
+// s.Failure set when there are too many (see MaxJpegScans).
+bool CountScan(TJpegSession& s) {
+    j_decompress_ptr cinfo = &s.Info;
+    if (cinfo->input_scan_number > MaxJpegScans) {
+        s.Failure = "The JPEG file has more than " + std::to_string(MaxJpegScans) + " scans";
+        return false;
+    }
+    double all = 0, scan = 0;
+    for (int c = 0; c < cinfo->num_components; ++c)
+        all += double(cinfo->comp_info[c].width_in_blocks) * cinfo->comp_info[c].height_in_blocks;
+    for (int c = 0; c < cinfo->comps_in_scan; ++c)
+        scan += double(cinfo->cur_comp_info[c]->width_in_blocks) *
+                cinfo->cur_comp_info[c]->height_in_blocks;
+    s.ScanPasses += all > 0 ? scan / all : 0;
+    if (s.ScanPasses > MaxJpegScanPasses) {
+        s.Failure = "The JPEG file's scans cover the picture more than " +
+                    std::to_string(MaxJpegScanPasses) + " times";
+        return false;
+    }
+    return true;
+}
+
 // All libjpeg calls after the source is set. Returns false with s.Failure set for a refusal.
 // No local here may have a destructor: error_exit longjmps across this frame.
 bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
@@ -240,6 +270,8 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
                                                cinfo->output_width * 4, BatchRows);
 
     jpeg_start_decompress(cinfo);
+    if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
+        return false;
     if (!cinfo->buffered_image) {
         ReadPass(s, cmykRows, true, rowsReady);
     } else {
@@ -252,6 +284,8 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
             int status;
             do {
                 status = jpeg_consume_input(cinfo);
+                if (status == JPEG_REACHED_SOS && !CountScan(s))
+                    return false;
             } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
             const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
             jpeg_start_output(cinfo, cinfo->input_scan_number);
