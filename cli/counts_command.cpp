@@ -30,10 +30,42 @@ const char* const HelpText =
     "An image that cannot be read is reported on standard error and the others are still\n"
     "processed; the exit status is then 1.\n";
 
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when it is not one (a stray
+// byte, an overlong form, a surrogate or a code point past U+10FFFF).
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned lead = at(i);
+    const std::size_t n = lead < 0x80   ? 1
+                          : lead < 0xC2 ? 0
+                          : lead < 0xE0 ? 2
+                          : lead < 0xF0 ? 3
+                          : lead < 0xF5 ? 4
+                                        : 0;
+    if (n == 0 || i + n > text.size())
+        return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+    const unsigned second = n > 1 ? at(i + 1) : 0x80;
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return n;
+}
+
+// The name as a JSON string. File names are bytes; any that are not UTF-8 become U+FFFD,
+// so that the line stays valid JSON.
 void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
         const auto u = static_cast<unsigned char>(c);
+        const std::size_t n = Utf8Length(text, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
@@ -42,8 +74,9 @@ void AppendJsonString(std::string& out, const std::string& text) {
             std::snprintf(buf, sizeof buf, "\\u%04x", u);
             out += buf;
         } else {
-            out += c;
+            out.append(text, i, n);
         }
+        i += n;
     }
     out += '"';
 }

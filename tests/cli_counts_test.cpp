@@ -142,13 +142,29 @@ TEST_F(CliCounts, UnreadableImagesAreReportedAndTheOthersStillCounted) {
         EXPECT_GT(e.section(": ", -1).size(), 3) << "no reason given: " << e.toStdString();
 }
 
-TEST(CliJson, FileNamesAreEscaped) {
+TEST(CliJson, FileNamesAreEscapedAndStayUtf8) {
     auto hist = std::make_unique<THist>();
-    const std::string line =
-        CountsJson("a\"b\\c\nd é.jpg", 1, 2, TCountSet::Origin, 0, hist->Data[Origin]);
-    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-    EXPECT_EQ(o["file"].toString(), QStringLiteral("a\"b\\c\nd é.jpg"));
-    EXPECT_EQ(o["smoothing"].toString(), "off");
+    const struct {
+        std::string Name;
+        QString Read; // as a JSON reader gives it back
+    } rows[] = {
+        {"a\"b\\c\nd é.jpg", QStringLiteral("a\"b\\c\nd é.jpg")},
+        {"日本 \xF0\x9F\x93\xB7.jpg", QStringLiteral("日本 📷.jpg")},
+        {"latin1 \xE9t\xE9.jpg", QStringLiteral("latin1 \uFFFDt\uFFFD.jpg")},
+        {"cut \xE6\x97.jpg", QStringLiteral("cut \uFFFD\uFFFD.jpg")},
+        {"overlong \xC0\xAF surrogate \xED\xA0\x80",
+         QStringLiteral("overlong \uFFFD\uFFFD "
+                        "surrogate \uFFFD\uFFFD\uFFFD")},
+    };
+    for (const auto& r : rows) {
+        const std::string line = CountsJson(r.Name, 1, 2, TCountSet::Origin, 0, hist->Data[Origin]);
+        QJsonParseError error;
+        const QJsonObject o =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << r.Name;
+        EXPECT_EQ(o["file"].toString(), r.Read) << r.Name;
+        EXPECT_EQ(o["smoothing"].toString(), "off");
+    }
 }
 
 TEST(CliArguments, Parsing) {
