@@ -1,11 +1,10 @@
 // Tonalyx: the histograms of an image.
 #include "shell/app_core.h"
+#include "shell/application.h"
 #include "shell/main_window.h"
 
-#include <QApplication>
-
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    tonalyx::TApplication app(argc, argv); // shows what nothing else caught
     QApplication::setApplicationName(QStringLiteral("Tonalyx"));
     QApplication::setApplicationVersion(QStringLiteral(TONALYX_VERSION));
     tonalyx::TAppCore core; // before any window

@@ -50,8 +50,7 @@ std::int64_t TCache::EntryBytes(const QImage& im) {
 }
 
 void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
-    const QString key = IndexKey(fn);
-    if (FIndex.contains(key))
+    if (FIndex.contains(fn))
         return;
     const std::int64_t bytes = EntryBytes(im);
     if (bytes > FMaxBytes)
@@ -62,7 +61,7 @@ void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
         return; // out of memory for the copy: leave the entry out
     while (!FNames.empty() && FUsedBytes + bytes > FMaxBytes) {
         FUsedBytes -= FNames.front().Bytes;
-        FIndex.remove(IndexKey(FNames.front().Key));
+        FIndex.remove(FNames.front().Key);
         FNames.pop_front();
     }
     TItem& item = FNames.emplace_back();
@@ -70,12 +69,12 @@ void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
     item.Data.Btm = std::move(copy);
     item.Data.Hst = hs;
     item.Bytes = bytes;
-    FIndex.insert(key, std::prev(FNames.end()));
+    FIndex.insert(fn, std::prev(FNames.end()));
     FUsedBytes += bytes;
 }
 
 bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs) {
-    const auto found = FIndex.constFind(IndexKey(fn));
+    const auto found = FIndex.constFind(fn);
     if (found == FIndex.cend())
         return false;
     const TItems::iterator item = found.value();
@@ -87,7 +86,7 @@ bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs) {
 }
 
 bool TCache::Contains(const QString& fn) const {
-    return FIndex.contains(IndexKey(fn));
+    return FIndex.contains(fn);
 }
 
 } // namespace tonalyx

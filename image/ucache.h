@@ -28,8 +28,8 @@ std::int64_t DefaultCacheBound();
 
 // Entries are kept until their bytes would exceed the bound; then the least recently
 // used ones (pushed or popped longest ago) are dropped. A dropped key simply misses
-// and is decoded afresh by the caller. Keys are paths compared case-insensitively,
-// with no other normalisation.
+// and is decoded afresh by the caller. Keys are the exact paths, with no normalisation:
+// a.jpg and A.jpg are two files where the file system tells case apart.
 class TCache {
   public:
     explicit TCache(std::int64_t maxBytes = DefaultCacheBound());
@@ -60,10 +60,8 @@ class TCache {
     };
     using TItems = std::list<TItem>;
 
-    static QString IndexKey(const QString& fn) { return fn.toCaseFolded(); }
-
     TItems FNames;                           // least recently used first
-    QHash<QString, TItems::iterator> FIndex; // by case-folded key
+    QHash<QString, TItems::iterator> FIndex; // by exact path
     std::int64_t FMaxBytes;
     std::int64_t FUsedBytes = 0;
 };

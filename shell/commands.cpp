@@ -2,52 +2,68 @@
 
 #include "shell/ribbon_icon.h"
 
-#include <iterator>
-
 namespace tonalyx {
 
 namespace {
 
+using C = TCommandId;
+using H = THandlerId;
+
 constexpr int Ctrl = Qt::CTRL;
+
+// The identifier and, as text, its name: the only place a command's name is written.
+#define ID(name) C::name, #name
 
 // clang-format off
 constexpr TCommandSpec Commands[] = {
-    {"acOpenImageFile", "Image", "Open Image", "Open Image File", Ctrl | Qt::Key_O, false, "acOpenImageFileExecute", "document-open", "O"},
-    {"acOpenImageFileQAT", "Image", "Open Image", "Open Image File", 0, false, "acOpenImageFileExecute", "document-open", "O"},
-    {"acSaveHist", "Image", "Save Histogram", "", Ctrl | Qt::Key_S, false, "acSaveHistExecute", "document-save", "⇩"},
-    {"acSaveHistQAT", "Image", "Save Histogram", "", 0, false, "acSaveHistExecute", "document-save", "⇩"},
-    {"acSocNetHTML", "Image", "Get Link", "Get Link (HTML code) for Website and Blogs", 0, false, "acSocNetHTMLExecute", "insert-link", "∞"},
-    {"acSocNetFB", "Image", "Share via Facebook", "Share via Facebook", 0, false, "acSocNetExecute", "emblem-shared", "f"},
-    {"acSocNetGP", "Image", "Share via Google+", "Share via Google+", 0, false, "acSocNetExecute", "emblem-shared", "g+"},
-    {"acSocNetTW", "Image", "Share via Twitter", "Share via Twitter", 0, false, "acSocNetExecute", "emblem-shared", "t"},
-    {"acCopyHist", "Image", "Copy Histogram", "Copy Histogram to Clipboard", Ctrl | Qt::Key_C, false, "acCopyHistExecute", "edit-copy", "C"},
-    {"acCopyHistQAT", "Image", "Copy Histogram", "Copy Histogram to Clipboard", 0, false, "acCopyHistExecute", "edit-copy", "C"},
-    {"acPasteImage", "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, "acPasteImageExecute", "edit-paste", "P"},
-    {"acPasteImageQAT", "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, "acPasteImageExecute", "edit-paste", "P"},
-    {"acPasteImageWelcome", "Image", "Paste Image from Clipboard", "", 0, false, "acPasteImageWelcomeExecute", "edit-paste", "P"},
-    {"acPrevImage", "Image", "Previous Image", "Previous Image File", 0, false, "acPrevImageExecute", "go-previous", "◀"},
-    {"acPrevImageQAT", "Image", "Prev Image", "Previous Image File", 0, false, "acPrevImageExecute", "go-previous", "◀"},
-    {"acNextImage", "Image", "Next Image", "Next Image File", 0, false, "acNextImageExecute", "go-next", "▶"},
-    {"acNextImageQAT", "Image", "Next Image", "Next Image File", 0, false, "acNextImageExecute", "go-next", "▶"},
-    {"acRGB", "Historgam", "RGB", "Turn RGB histogram on/off", 0, true, "HistSetVisibleAndHeightCorr", "color-management", "RGB"},
-    {"acHSV", "Historgam", "HSV", "Turn HSV histogram on/off", 0, true, "HistSetVisibleAndHeightCorr", "color-management", "HSV"},
-    {"acLab", "Historgam", "LAB", "Turn Lab histogram on/off", 0, true, "HistSetVisibleAndHeightCorr", "color-management", "Lab"},
-    {"acSmoothingOn", "Historgam", "Smoothing On/Off", "Switsh Historgam Smoothing On/Off", 0, true, "acSmoothingOnExecute", "view-refresh", "∿"},
-    {"acHelpTopic", "Help", "Help Topic F1", "Help Topic", Qt::Key_F1, false, "acHelpTopicExecute", "help-contents", "?"},
-    {"acAbout", "Help", "About", "About", 0, false, "acAboutExecute", "help-about", "i"},
-    {"acOptionsAppOptions", "Image", "Options", "", 0, false, "acOptionsAppOptionsExecute", "preferences-system", "⚙"},
-    {"acExit", "Image", "Exit", "", 0, false, "acExitExecute", "application-exit", "✕"},
-    {"FileExit2", "", "E&xit", "Exit|Quits the application", 0, false, "FileExit2Execute", "application-exit", "✕"},
-    {"acGoToCompanyPage", "Welcome", "Varnel Solutions Products && News", "", 0, false, "acGoToCompanyPageExecute", "go-home", "V"},
+    {ID(acOpenImageFile), "Image", "Open Image", "Open Image File", Ctrl | Qt::Key_O, false, H::acOpenImageFileExecute, "document-open", "O"},
+    {ID(acOpenImageFileQAT), "Image", "Open Image", "Open Image File", 0, false, H::acOpenImageFileExecute, "document-open", "O"},
+    {ID(acSaveHist), "Image", "Save Histogram", "", Ctrl | Qt::Key_S, false, H::acSaveHistExecute, "document-save", "⇩"},
+    {ID(acSaveHistQAT), "Image", "Save Histogram", "", 0, false, H::acSaveHistExecute, "document-save", "⇩"},
+    {ID(acSocNetHTML), "Image", "Get Link", "Get Link (HTML code) for Website and Blogs", 0, false, H::acSocNetHTMLExecute, "insert-link", "∞"},
+    {ID(acSocNetFB), "Image", "Share via Facebook", "Share via Facebook", 0, false, H::acSocNetExecute, "emblem-shared", "f"},
+    {ID(acSocNetGP), "Image", "Share via Google+", "Share via Google+", 0, false, H::acSocNetExecute, "emblem-shared", "g+"},
+    {ID(acSocNetTW), "Image", "Share via Twitter", "Share via Twitter", 0, false, H::acSocNetExecute, "emblem-shared", "t"},
+    {ID(acCopyHist), "Image", "Copy Histogram", "Copy Histogram to Clipboard", Ctrl | Qt::Key_C, false, H::acCopyHistExecute, "edit-copy", "C"},
+    {ID(acCopyHistQAT), "Image", "Copy Histogram", "Copy Histogram to Clipboard", 0, false, H::acCopyHistExecute, "edit-copy", "C"},
+    {ID(acPasteImage), "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, H::acPasteImageExecute, "edit-paste", "P"},
+    {ID(acPasteImageQAT), "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, H::acPasteImageExecute, "edit-paste", "P"},
+    {ID(acPasteImageWelcome), "Image", "Paste Image from Clipboard", "", 0, false, H::acPasteImageWelcomeExecute, "edit-paste", "P"},
+    {ID(acPrevImage), "Image", "Previous Image", "Previous Image File", 0, false, H::acPrevImageExecute, "go-previous", "◀"},
+    {ID(acPrevImageQAT), "Image", "Prev Image", "Previous Image File", 0, false, H::acPrevImageExecute, "go-previous", "◀"},
+    {ID(acNextImage), "Image", "Next Image", "Next Image File", 0, false, H::acNextImageExecute, "go-next", "▶"},
+    {ID(acNextImageQAT), "Image", "Next Image", "Next Image File", 0, false, H::acNextImageExecute, "go-next", "▶"},
+    {ID(acRGB), "Historgam", "RGB", "Turn RGB histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "RGB"},
+    {ID(acHSV), "Historgam", "HSV", "Turn HSV histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "HSV"},
+    {ID(acLab), "Historgam", "LAB", "Turn Lab histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "Lab"},
+    {ID(acSmoothingOn), "Historgam", "Smoothing On/Off", "Switsh Historgam Smoothing On/Off", 0, true, H::acSmoothingOnExecute, "view-refresh", "∿"},
+    {ID(acHelpTopic), "Help", "Help Topic F1", "Help Topic", Qt::Key_F1, false, H::acHelpTopicExecute, "help-contents", "?"},
+    {ID(acAbout), "Help", "About", "About", 0, false, H::acAboutExecute, "help-about", "i"},
+    {ID(acOptionsAppOptions), "Image", "Options", "", 0, false, H::acOptionsAppOptionsExecute, "preferences-system", "⚙"},
+    {ID(acExit), "Image", "Exit", "", 0, false, H::acExitExecute, "application-exit", "✕"},
+    {ID(FileExit2), "", "E&xit", "Exit|Quits the application", 0, false, H::FileExit2Execute, "application-exit", "✕"},
+    {ID(acGoToCompanyPage), "Welcome", "Varnel Solutions Products && News", "", 0, false, H::acGoToCompanyPageExecute, "go-home", "V"},
 };
 // clang-format on
+#undef ID
 
-const char* const HandlerProperty = "tonalyxHandler";
+constexpr bool InIdentifierOrder() {
+    int i = 0;
+    for (const TCommandSpec& entry : Commands)
+        if (static_cast<int>(entry.Id) != i++)
+            return false;
+    return i == CommandCount;
+}
+static_assert(InIdentifierOrder(), "the command table follows TCommandId");
 
 } // namespace
 
 std::span<const TCommandSpec> CommandTable() {
     return Commands;
+}
+
+const TCommandSpec& CommandSpec(TCommandId id) {
+    return Commands[static_cast<std::size_t>(id)];
 }
 
 TCommands::TCommands(QObject* parent) : QObject(parent) {
@@ -62,25 +78,18 @@ TCommands::TCommands(QObject* parent) : QObject(parent) {
         a->setCheckable(entry.Checkable);
         a->setChecked(entry.Checkable); // every self-toggling command starts checked
         a->setProperty("category", QString::fromLatin1(entry.Category));
-        a->setProperty(HandlerProperty, QString::fromLatin1(entry.Handler));
         a->setIcon(RibbonIcon(QString::fromLatin1(entry.IconName), QString::fromUtf8(entry.Glyph)));
-        FByName.insert(a->objectName(), a);
-        FOrdered << a;
+        FActions[static_cast<std::size_t>(entry.Id)] = a;
     }
 }
 
-QAction* TCommands::Get(const QString& name) const {
-    return FByName.value(name, nullptr);
-}
-
-QString TCommands::HandlerOf(const QAction* action) {
-    return action ? action->property(HandlerProperty).toString() : QString();
-}
-
-void TCommands::Bind(const QString& handler, const std::function<void(QAction*)>& run) {
-    for (QAction* a : std::as_const(FOrdered))
-        if (HandlerOf(a) == handler)
-            connect(a, &QAction::triggered, this, [a, run] { run(a); });
+void TCommands::Bind(THandlerId handler, const std::function<void(QAction*)>& run) {
+    for (const TCommandSpec& entry : Commands) {
+        if (entry.Handler != handler)
+            continue;
+        QAction* a = (*this)[entry.Id];
+        connect(a, &QAction::triggered, this, [a, run] { run(a); });
+    }
 }
 
 } // namespace tonalyx

@@ -1,51 +1,104 @@
 // The command table: every user operation of the main window as a QAction with its
 // caption, hint, shortcut, category, check state and handler. The ribbon, the quick
-// access toolbar, the menus and the welcome panel all place these same actions.
+// access toolbar, the menus and the welcome panel all place these same actions, and
+// every place outside the table names a command by its identifier.
 #pragma once
 
 #include <QAction>
-#include <QHash>
 #include <QObject>
 
+#include <array>
 #include <functional>
 #include <span>
 
 namespace tonalyx {
 
+// The commands, in the order of the table; each enumerator is the command's object name.
+// Twins for a second surface carry a suffix (QAT, Welcome) and share their handler.
+enum class TCommandId {
+    acOpenImageFile,
+    acOpenImageFileQAT,
+    acSaveHist,
+    acSaveHistQAT,
+    acSocNetHTML,
+    acSocNetFB,
+    acSocNetGP,
+    acSocNetTW,
+    acCopyHist,
+    acCopyHistQAT,
+    acPasteImage,
+    acPasteImageQAT,
+    acPasteImageWelcome,
+    acPrevImage,
+    acPrevImageQAT,
+    acNextImage,
+    acNextImageQAT,
+    acRGB,
+    acHSV,
+    acLab,
+    acSmoothingOn,
+    acHelpTopic,
+    acAbout,
+    acOptionsAppOptions,
+    acExit,
+    FileExit2,
+    acGoToCompanyPage,
+};
+inline constexpr int CommandCount = static_cast<int>(TCommandId::acGoToCompanyPage) + 1;
+
+// The execute handlers; a handler runs for every command that names it.
+enum class THandlerId {
+    acOpenImageFileExecute,
+    acSaveHistExecute,
+    acSocNetHTMLExecute,
+    acSocNetExecute,
+    acCopyHistExecute,
+    acPasteImageExecute,
+    acPasteImageWelcomeExecute,
+    acPrevImageExecute,
+    acNextImageExecute,
+    HistSetVisibleAndHeightCorr,
+    acSmoothingOnExecute,
+    acHelpTopicExecute,
+    acAboutExecute,
+    acOptionsAppOptionsExecute,
+    acExitExecute,
+    FileExit2Execute,
+    acGoToCompanyPageExecute,
+};
+
 struct TCommandSpec {
-    const char* Name;     // object name, e.g. "acOpenImageFile"
+    TCommandId Id;
+    const char* Name;     // the object name, the enumerator's own name
     const char* Category; // "Image", "Historgam", "Help", "Welcome" or "" for none
     const char* Caption;
-    const char* Hint;     // "short|long" where the two differ; "" for none
-    int Shortcut;         // a Qt key combination, 0 for none
-    bool Checkable;       // toggles itself before its handler runs
-    const char* Handler;  // twin commands share a handler
+    const char* Hint; // "short|long" where the two differ; "" for none
+    int Shortcut;     // a Qt key combination, 0 for none
+    bool Checkable;   // toggles itself before its handler runs; starts checked
+    THandlerId Handler;
     const char* IconName; // the desktop icon theme's name for its picture
     const char* Glyph;    // drawn on a generated icon when the desktop theme has none
 };
 
-// Every command, in the order of the command table.
+// Every command, in the order of TCommandId.
 std::span<const TCommandSpec> CommandTable();
+const TCommandSpec& CommandSpec(TCommandId id);
 
-// The actions of the command table, owned by one parent (the main window).
+// The actions of the command table, parented to one owner (the main window).
 class TCommands : public QObject {
     Q_OBJECT
   public:
     explicit TCommands(QObject* parent);
 
-    QAction* Get(const QString& name) const; // nullptr for an unknown name
-    QAction* operator[](const QString& name) const { return Get(name); }
-    QList<QAction*> All() const { return FOrdered; }
-    // The handler name an action was created with.
-    static QString HandlerOf(const QAction* action);
+    QAction* operator[](TCommandId id) const { return FActions[static_cast<std::size_t>(id)]; }
+    std::span<QAction* const> All() const { return FActions; }
 
-    // Connects every action whose handler is `handler` to `run`, which receives the
+    // Connects every command whose handler is `handler` to `run`, which receives the
     // invoking action (so twins can tell themselves apart when they need to).
-    void Bind(const QString& handler, const std::function<void(QAction*)>& run);
+    void Bind(THandlerId handler, const std::function<void(QAction*)>& run);
 
   private:
-    QHash<QString, QAction*> FByName;
-    QList<QAction*> FOrdered;
+    std::array<QAction*, CommandCount> FActions{};
 };
 
 } // namespace tonalyx

@@ -141,9 +141,24 @@ void THistTabControl::paintEvent(QPaintEvent*) {
 THistPanel::THistPanel(QWidget* parent) : QWidget(parent) {
     setObjectName("pnHistContainer");
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ContainerColour());
+    // Colours and font of our own, not the desktop's: the exported picture must come out
+    // byte for byte the same on every desktop and in the batch renderer without one.
+    QPalette pal;
+    const QColor buttonFace(240, 240, 240), shadow(160, 160, 160), white(255, 255, 255);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Window, ContainerColour());
+        pal.setColor(group, QPalette::Button, buttonFace);
+        pal.setColor(group, QPalette::Dark, shadow);
+        pal.setColor(group, QPalette::Light, white);
+        pal.setColor(group, QPalette::Base, white);
+        pal.setColor(group, QPalette::ButtonText, Qt::black);
+        pal.setColor(group, QPalette::WindowText, Qt::black);
+    }
     setPalette(pal);
+    QFont panelFont(QStringLiteral("DejaVu Sans"));
+    panelFont.setPixelSize(11);
+    panelFont.setHintingPreference(QFont::PreferNoHinting);
+    setFont(panelFont);
 
     const QColor face = palette().color(QPalette::Button);
     auto tab = [&](const char* name, const char* caption) {

@@ -141,6 +141,7 @@ class THistPanel final : public QWidget, public THistSurfaces {
     // The container's colour and the design sizes.
     static QColor ContainerColour() { return QColor(215, 228, 242); }
     static constexpr int DesignWidth = 243;
+    static constexpr int DesignHeight = 459; // in a main window of its design size
     static constexpr int DesignPanelHeight = 41;
     static constexpr int StripPanelHeight = 5;
 

@@ -29,6 +29,14 @@ class TBusy {
 
 } // namespace
 
+QString CannotOpenText(const QString& path, const QString& reason) {
+    QString why = reason;
+    // A sentence becomes a clause; an acronym at the start ("JPEG ...") stays as it is.
+    if (why.size() > 1 && why[0].isUpper() && !why[1].isUpper())
+        why[0] = why[0].toLower();
+    return QStringLiteral("Cannot open %1: %2").arg(FileNamePart(path), why);
+}
+
 TImageOpener::TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view)
     : FHist(hist), FFiles(files), FCache(cache), FView(view) {}
 
@@ -57,7 +65,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
         return;
     }
     if (!TFiles::IsAcceptedImageName(path)) {
-        FView.Beep();
+        FView.Fail(CannotOpenText(path, QStringLiteral("not a JPEG or BMP file")));
         return;
     }
 
@@ -65,7 +73,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
     FView.SetImgCtrl(false, true);
     TLoadedImage loaded = DecodeAndCount(PathOf(path));
     if (!loaded.Decoded.Ok()) {
-        FView.Beep();
+        FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Decoded.Error)));
         busy.Done();
         FView.SetImgCtrl(true, false);
         return;
@@ -91,7 +99,7 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
     const QImage image =
         clipboardImage.isNull() ? QImage() : clipboardImage.convertToFormat(QImage::Format_BGR888);
     if (image.isNull()) {
-        FView.Beep();
+        FView.Fail(QStringLiteral("The clipboard holds no picture that can be read"));
         busy.Done();
         // Navigation stays off unless a file (or an earlier paste) is current.
         FView.SetImgCtrl(true, FFiles.sCurrFile.isEmpty());
@@ -111,8 +119,14 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
 void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
     if (FFiles.GetNeighbor(neighbor))
         LoadImageFile(FFiles.sCurrFile);
+    else if (FFiles.sCurrFile.isEmpty())
+        FView.Fail(QStringLiteral("No image is open"));
+    else if (FFiles.sCurrFile == PastedImageName())
+        FView.Fail(QStringLiteral("A pasted picture has no folder to step through"));
     else
-        FView.Beep();
+        FView.Fail(neighbor == TNeighbor::nNext
+                       ? QStringLiteral("No next image in this folder")
+                       : QStringLiteral("No previous image in this folder"));
 }
 
 } // namespace tonalyx

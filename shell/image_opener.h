@@ -14,6 +14,9 @@ namespace tonalyx {
 
 class TCache;
 
+// "Cannot open NAME: reason" for a failure to open the file at path.
+QString CannotOpenText(const QString& path, const QString& reason);
+
 // What opening an image asks of the main window.
 class TOpenerView {
   public:
@@ -26,7 +29,8 @@ class TOpenerView {
     virtual void ShowImageSize(QSize size) = 0;
     virtual void HideWelcome() = 0;
     virtual void RememberRecentImage(const QString& path) = 0;
-    virtual void Beep() = 0;
+    // Beeps and says why for a few seconds (the desktop's bell is often muted).
+    virtual void Fail(const QString& reason) = 0;
 };
 
 class TImageOpener {

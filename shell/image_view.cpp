@@ -22,12 +22,15 @@ TImageView::TImageView(QWidget* parent) : QWidget(parent) {
 
 void TImageView::SetImage(const QImage& image) {
     FImage = image;
+    // On a high-density screen the preview keeps as many device pixels as a normal one.
+    const int previewSide =
+        static_cast<int>(std::ceil(PreviewLongSide * std::max(1.0, devicePixelRatioF())));
     const int longSide = std::max(image.width(), image.height());
-    FPreview = longSide > PreviewLongSide
-                   ? image.scaled(
-                         image.size().scaled(PreviewLongSide, PreviewLongSide, Qt::KeepAspectRatio),
-                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                   : image;
+    FPreview =
+        longSide > previewSide
+            ? image.scaled(image.size().scaled(previewSide, previewSide, Qt::KeepAspectRatio),
+                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            : image;
     FScaled = QPixmap();
     update();
 }
@@ -46,9 +49,15 @@ void TImageView::paintEvent(QPaintEvent*) {
     const QRect target = PictureRect();
     if (target.isEmpty())
         return;
-    if (FScaled.size() != target.size())
+    // Scaled to device pixels, so the photo is sharp at a device pixel ratio above 1.
+    const qreal ratio = devicePixelRatioF();
+    const QSize device(static_cast<int>(std::lround(target.width() * ratio)),
+                       static_cast<int>(std::lround(target.height() * ratio)));
+    if (FScaled.size() != device || FScaled.devicePixelRatio() != ratio) {
         FScaled = QPixmap::fromImage(
-            FPreview.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+            FPreview.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        FScaled.setDevicePixelRatio(ratio);
+    }
     QPainter(this).drawPixmap(target.topLeft(), FScaled);
 }
 

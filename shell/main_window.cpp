@@ -1,14 +1,18 @@
 #include "shell/main_window.h"
 
 #include "image/image_loader.h"
+#include "share/hist_export.h"
+#include "share/save_copy.h"
 #include "shell/app_core.h"
 #include "shell/appmessagebox.h"
 #include "shell/commands.h"
+#include "shell/first_paint.h"
 #include "shell/hist_panel.h"
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
 #include "shell/names.h"
 #include "shell/ribbon_bar.h"
+#include "shell/save_dialogs.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
 #include "support/ufileinfo.h"
@@ -22,6 +26,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QTimer>
 
 namespace tonalyx {
@@ -41,8 +46,6 @@ class TImagePanel final : public QWidget {
     }
 };
 
-const QString OpenFilter = QStringLiteral("JPEG & BMP Image (*.jpg *.jpeg *.jfif *.jpe *.bmp)");
-
 // The light blue-grey of the image panel in the default theme.
 const QColor ImagePanelColour(215, 228, 242);
 
@@ -61,6 +64,15 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
                                              static_cast<TOpenerView&>(*this));
     FCommands = new TCommands(this);
     CreateWidgets();
+    FExport = std::make_unique<THistExport>(*pnHistContainer);
+    FSaveCopy = std::make_unique<THistSaveCopy>(
+        *FExport, std::make_unique<TSaveDialogsQt>(this),
+        [this] { return pnHistContainer->isVisible(); },
+        [](const QImage& picture) { // a picture only: no PNG and no text format of ours
+            auto* mime = new QMimeData;
+            mime->setImageData(picture);
+            QGuiApplication::clipboard()->setMimeData(mime);
+        });
     CreateTimers();
     BindCommands();
     setAcceptDrops(true);
@@ -81,9 +93,9 @@ void TfrmMain::CreateWidgets() {
     // Shortcuts work for actions of the window. The paste twin of the quick access
     // toolbar shares Ctrl+V with acPasteImage; keeping it to its own button avoids an
     // ambiguous key.
-    (*FCommands)[QStringLiteral("acPasteImageQAT")]->setShortcutContext(Qt::WidgetShortcut);
+    (*FCommands)[TCommandId::acPasteImageQAT]->setShortcutContext(Qt::WidgetShortcut);
     for (QAction* a : FCommands->All())
-        if (a->objectName() != QStringLiteral("acPasteImageQAT"))
+        if (a != (*FCommands)[TCommandId::acPasteImageQAT])
             addAction(a);
 
     splMain = new QSplitter(Qt::Horizontal, this);
@@ -107,8 +119,8 @@ void TfrmMain::CreateWidgets() {
     ed4Focus->setGeometry(0, 0, 0, 0);
 
     imMain = new TImageView(pnImage);
-    pnWelcome = new TWelcomePanel((*FCommands)[QStringLiteral("acOpenImageFile")],
-                                  (*FCommands)[QStringLiteral("acPasteImageWelcome")], pnImage);
+    pnWelcome = new TWelcomePanel((*FCommands)[TCommandId::acOpenImageFile],
+                                  (*FCommands)[TCommandId::acPasteImageWelcome], pnImage);
     imagePanel->OnResize = [this](QSize size) { // pnImageResize
         imMain->setGeometry(QRect(QPoint(0, 0), size));
         pnWelcome->CentreIn(size);
@@ -116,9 +128,9 @@ void TfrmMain::CreateWidgets() {
 
     pnHistContainer = new THistPanel(splMain);
     pnHistContainer->setMinimumWidth(SplitterMinimum);
-    pnHistContainer->SetModelActions((*FCommands)[QStringLiteral("acRGB")],
-                                     (*FCommands)[QStringLiteral("acHSV")],
-                                     (*FCommands)[QStringLiteral("acLab")]);
+    pnHistContainer->SetModelActions((*FCommands)[TCommandId::acRGB],
+                                     (*FCommands)[TCommandId::acHSV],
+                                     (*FCommands)[TCommandId::acLab]);
     pnHistContainer->SetRenderCallback([this] { RedrawHistograms(); });
     splMain->addWidget(pnImage);
     splMain->addWidget(pnHistContainer);
@@ -132,27 +144,7 @@ void TfrmMain::CreateWidgets() {
 
     pmMain = new QMenu(this);
     pmMain->setObjectName(QStringLiteral("pmMain"));
-    struct TMenuItem {
-        const char* Name;
-        const char* Caption;
-        const char* Command;
-    };
-    const TMenuItem items[] = {{"miCopyHistogram", "Copy Histogram", "acCopyHist"},
-                               {"", "", ""},
-                               {"miGetLink", "Get Link to Histogram", "acSocNetHTML"},
-                               {"miShareviaFacebook", "Share Histogram via Facebook", "acSocNetFB"},
-                               {"miShareviaGoogle", "Share Histogram via Google+", "acSocNetGP"},
-                               {"miShareviaTwitter", "Share Histogram via Twitter", "acSocNetTW"}};
-    for (const TMenuItem& item : items) {
-        if (*item.Name == '\0') {
-            pmMain->addSeparator();
-            continue;
-        }
-        QAction* command = (*FCommands)[QString::fromLatin1(item.Command)];
-        QAction* mi = pmMain->addAction(command->icon(), QString::fromUtf8(item.Caption));
-        mi->setObjectName(QString::fromLatin1(item.Name));
-        connect(mi, &QAction::triggered, command, &QAction::trigger);
-    }
+    BuildContextMenu(*pmMain, *FCommands);
     connect(pmMain, &QMenu::aboutToShow, this, &TfrmMain::pmMainPopup);
 
     connect(rbMain, &TRibbonBar::recentItemClicked, this,
@@ -179,20 +171,19 @@ void TfrmMain::CreateTimers() {
 }
 
 void TfrmMain::BindCommands() {
+    using H = THandlerId;
     TCommands& c = *FCommands;
-    c.Bind(QStringLiteral("acOpenImageFileExecute"),
-           [this](QAction*) { acOpenImageFileExecute(); });
-    c.Bind(QStringLiteral("acPasteImageExecute"), [this](QAction*) { PasteImage(); });
-    c.Bind(QStringLiteral("acPasteImageWelcomeExecute"),
-           [this](QAction*) { acPasteImageWelcomeExecute(); });
-    c.Bind(QStringLiteral("acPrevImageExecute"),
-           [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
-    c.Bind(QStringLiteral("acNextImageExecute"),
-           [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
-    c.Bind(QStringLiteral("acSmoothingOnExecute"), [this](QAction*) { acSmoothingOnExecute(); });
-    c.Bind(QStringLiteral("acExitExecute"), [this](QAction*) { close(); });
-    c.Bind(QStringLiteral("FileExit2Execute"), [this](QAction*) { close(); });
-    // Saving, copying, sharing, help, about, options and the maker's page arrive with
+    c.Bind(H::acOpenImageFileExecute, [this](QAction*) { acOpenImageFileExecute(); });
+    c.Bind(H::acPasteImageExecute, [this](QAction*) { PasteImage(); });
+    c.Bind(H::acPasteImageWelcomeExecute, [this](QAction*) { acPasteImageWelcomeExecute(); });
+    c.Bind(H::acPrevImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
+    c.Bind(H::acNextImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
+    c.Bind(H::acSmoothingOnExecute, [this](QAction*) { acSmoothingOnExecute(); });
+    c.Bind(H::acSaveHistExecute, [this](QAction*) { acSaveHistExecute(); });
+    c.Bind(H::acCopyHistExecute, [this](QAction*) { FSaveCopy->Copy(); });
+    c.Bind(H::acExitExecute, [this](QAction*) { close(); });
+    c.Bind(H::FileExit2Execute, [this](QAction*) { close(); });
+    // Sharing, help, about, options and the maker's page arrive with
     // their features; their commands are placed already.
 }
 
@@ -205,8 +196,8 @@ void TfrmMain::showEvent(QShowEvent* e) {
     FStarted = true;
     // The persisted state is restored here once it is kept; until then the design values hold.
     pnHistContainer->HistSetVisibleAndHeightCorr(nullptr);
-    SetSmoothing((*FCommands)[QStringLiteral("acSmoothingOn")]->isChecked() ? SmoothLevelMedium
-                                                                            : SmoothLevelOff);
+    SetSmoothing((*FCommands)[TCommandId::acSmoothingOn]->isChecked() ? SmoothLevelMedium
+                                                                      : SmoothLevelOff);
     StartUp();
 }
 
@@ -220,13 +211,17 @@ void TfrmMain::StartUp() {
         // an executable that cannot be looked up has no version to show
     }
     pnWelcome->SetVersionText(QStringLiteral("ver ") + version);
-    pnWelcome->SetTargetAction((*FCommands)[QStringLiteral("acGoToCompanyPage")]);
+    pnWelcome->SetTargetAction((*FCommands)[TCommandId::acGoToCompanyPage]);
     SetImgCtrl(false, true);
     sbMain->PlaceLEDs();
     sbMain->SetLEDState(TLEDState::lsGreen);
     ed4Focus->setFocus();
     pnHistContainer->HistHeightCorrect();
-    OpenCommandLineImage();
+    // The window shows first; a large picture named on the command line decodes after.
+    RunAfterFirstPaint(imMain, [this] {
+        OpenCommandLineImage();
+        FStartUpDone = true;
+    });
 }
 
 void TfrmMain::OpenCommandLineImage() {
@@ -273,27 +268,39 @@ void TfrmMain::ShowNeighbor(TNeighbor neighbor) {
 }
 
 void TfrmMain::acOpenImageFileExecute() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(), OpenFilter);
+    // The label shows without its bracketed patterns.
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(),
+                                                      OpenImageFilter(), nullptr,
+                                                      QFileDialog::HideNameFilterDetails);
     if (path.isEmpty())
         return;
     imMain->repaint(); // the area under the closed dialog is redrawn before decoding starts
     LoadImageFile(path);
 }
 
+void TfrmMain::acSaveHistExecute() {
+    const QString current = FCore.Files ? FCore.Files->sCurrFile : QString();
+    FSaveCopy->Save(AddPostFix(FileBaseName(current), QStringLiteral("_histogram")),
+                    FolderPart(current));
+}
+
+void TfrmMain::SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs) {
+    FSaveCopy->SetDialogs(std::move(dialogs));
+}
+
 void TfrmMain::acPasteImageWelcomeExecute() {
-    if ((*FCommands)[QStringLiteral("acPasteImage")]->isEnabled())
+    if ((*FCommands)[TCommandId::acPasteImage]->isEnabled())
         PasteImage();
     else
-        Beep();
+        Fail(QStringLiteral("The clipboard holds no picture"));
 }
 
 void TfrmMain::tmMainTimer() {
     // An empty clipboard may answer with no data at all.
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     const bool available = mime && mime->hasImage();
-    (*FCommands)[QStringLiteral("acPasteImage")]->setEnabled(available);
-    (*FCommands)[QStringLiteral("acPasteImageQAT")]->setEnabled(available);
+    (*FCommands)[TCommandId::acPasteImage]->setEnabled(available);
+    (*FCommands)[TCommandId::acPasteImageQAT]->setEnabled(available);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* e) {
@@ -305,10 +312,12 @@ void TfrmMain::dropEvent(QDropEvent* e) {
     const QList<QUrl> urls = e->mimeData()->urls();
     e->acceptProposedAction();
     const QString path = urls.isEmpty() ? QString() : urls.first().toLocalFile(); // the first only
-    if (TFiles::IsAcceptedImageName(path))
-        LoadImageFile(path);
-    else
-        Beep();
+    if (path.isEmpty())
+        Fail(QStringLiteral("Only image files can be dropped here"));
+    else if (!TFiles::IsAcceptedImageName(path))
+        Fail(CannotOpenText(path, QStringLiteral("not a JPEG or BMP file")));
+    else // after the drop has returned, so the file manager is not held while it decodes
+        QTimer::singleShot(0, this, [this, path] { LoadImageFile(path); });
 }
 
 // ---- commands
@@ -316,19 +325,20 @@ void TfrmMain::dropEvent(QDropEvent* e) {
 void TfrmMain::SetImgCtrl(bool NewState, bool NavigationIsOff) {
     TCommands& c = *FCommands;
     const bool navigation = NewState && !NavigationIsOff;
-    c[QStringLiteral("acPrevImage")]->setEnabled(navigation);
-    c[QStringLiteral("acNextImage")]->setEnabled(navigation);
-    c[QStringLiteral("acPrevImageQAT")]->setEnabled(c[QStringLiteral("acPrevImage")]->isEnabled());
-    c[QStringLiteral("acNextImageQAT")]->setEnabled(c[QStringLiteral("acNextImage")]->isEnabled());
-    for (const char* name :
-         {"acSaveHist", "acSaveHistQAT", "acSocNetHTML", "acSocNetFB", "acSocNetGP", "acSocNetTW",
-          "acCopyHist", "acCopyHistQAT", "acRGB", "acHSV", "acLab", "acSmoothingOn"})
-        c[QString::fromLatin1(name)]->setEnabled(NewState);
+    c[TCommandId::acPrevImage]->setEnabled(navigation);
+    c[TCommandId::acNextImage]->setEnabled(navigation);
+    c[TCommandId::acPrevImageQAT]->setEnabled(c[TCommandId::acPrevImage]->isEnabled());
+    c[TCommandId::acNextImageQAT]->setEnabled(c[TCommandId::acNextImage]->isEnabled());
+    using C = TCommandId;
+    for (TCommandId id : {C::acSaveHist, C::acSaveHistQAT, C::acSocNetHTML, C::acSocNetFB,
+                          C::acSocNetGP, C::acSocNetTW, C::acCopyHist, C::acCopyHistQAT, C::acRGB,
+                          C::acHSV, C::acLab, C::acSmoothingOn})
+        c[id]->setEnabled(NewState);
 }
 
 void TfrmMain::acSmoothingOnExecute() {
-    SetSmoothing((*FCommands)[QStringLiteral("acSmoothingOn")]->isChecked() ? SmoothLevelMedium
-                                                                            : SmoothLevelOff);
+    SetSmoothing((*FCommands)[TCommandId::acSmoothingOn]->isChecked() ? SmoothLevelMedium
+                                                                      : SmoothLevelOff);
 }
 
 void TfrmMain::SetSmoothing(int levelIndex) {
@@ -345,7 +355,7 @@ void TfrmMain::SetSmoothing(int levelIndex) {
 
 void TfrmMain::pmMainPopup() {
     const bool enabled =
-        (*FCommands)[QStringLiteral("acSaveHist")]->isEnabled() && pnHistContainer->isVisible();
+        (*FCommands)[TCommandId::acSaveHist]->isEnabled() && pnHistContainer->isVisible();
     for (QAction* a : pmMain->actions())
         if (!a->isSeparator())
             a->setEnabled(enabled);
@@ -384,7 +394,7 @@ void TfrmMain::FormKeyDown(int key) {
         return;
     }
     if (!FCore.Files || FCore.Files->sCurrFile.isEmpty()) {
-        Beep();
+        Fail(QStringLiteral("No image is open"));
         return;
     }
     ShowNeighbor(step < 0 ? TNeighbor::nPrev : TNeighbor::nNext);
@@ -443,6 +453,20 @@ void TfrmMain::HideWelcome() {
 
 void TfrmMain::Beep() {
     Beeper();
+}
+
+void TfrmMain::Fail(const QString& reason) {
+    Beep();
+    sbMain->ShowFailure(reason);
+}
+
+bool TfrmMain::event(QEvent* e) {
+    // Command hints go to the message panel; Qt's own status tips would hide the image size.
+    if (e->type() == QEvent::StatusTip) {
+        sbMain->ShowHint(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
 }
 
 } // namespace tonalyx

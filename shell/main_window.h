@@ -20,6 +20,9 @@ namespace tonalyx {
 
 struct TAppCore;
 class TCommands;
+class THistExport;
+class THistSaveCopy;
+class TSaveDialogs;
 class THistPanel;
 class TImageView;
 class TRibbonBar;
@@ -46,6 +49,9 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void SetSmoothing(int levelIndex);
 
     TCommands& Commands() const { return *FCommands; }
+    const THistExport& Export() const { return *FExport; }
+    // Replaces the save dialog, the overwrite question and the error box (tests).
+    void SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs);
     TRibbonBar* Ribbon() const { return rbMain; }
     THistPanel* HistPanel() const { return pnHistContainer; }
     TWelcomePanel* Welcome() const { return pnWelcome; }
@@ -55,6 +61,9 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     QSplitter* Splitter() const { return splMain; }
     QWidget* ImagePanel() const { return pnImage; }
     QStringList RecentItemsFull() const { return RibbonRecentItemsFull; }
+
+    // True once start-up has handled the command-line image, which follows the first paint.
+    bool StartUpDone() const { return FStartUpDone; }
 
     // The context menu's enabling rule, as run each time it opens.
     void pmMainPopup();
@@ -66,6 +75,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void dropEvent(QDropEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    bool event(QEvent* e) override;
 
   private:
     // TOpenerView
@@ -76,7 +86,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void ShowImageSize(QSize size) override;
     void HideWelcome() override;
     void RememberRecentImage(const QString& path) override;
-    void Beep() override;
+    void Fail(const QString& reason) override;
+    void Beep();
 
     void CreateWidgets();
     void CreateTimers();
@@ -89,12 +100,16 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
     void acSmoothingOnExecute();
+    void acSaveHistExecute();
 
     TAppCore& FCore;
     QStringList FArguments;
     std::unique_ptr<TImageOpener> FOpener;
+    std::unique_ptr<THistExport> FExport;
+    std::unique_ptr<THistSaveCopy> FSaveCopy;
     TCommands* FCommands = nullptr;
     bool FStarted = false;
+    bool FStartUpDone = false;
 
     TRibbonBar* rbMain = nullptr;
     QSplitter* splMain = nullptr;

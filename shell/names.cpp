@@ -3,6 +3,8 @@
 #include "image/ufiles.h"
 #include "support/scrambled.h"
 
+#include <QStringList>
+
 #include <cstddef>
 
 namespace tonalyx {
@@ -60,6 +62,17 @@ TAppTitle AppTitleText(const QString& sCurrFile, const QString& prevDocumentName
 
 QString ImageSizeText(QSize size) {
     return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+}
+
+QString OpenImageFilter() {
+    QStringList patterns;
+    for (const TAcceptedExt& accepted : AcceptedExts) {
+        QString pattern = QStringLiteral("*.");
+        for (const char* c = accepted.Ext + 1; *c; ++c) // [jJ][pP][gG]
+            pattern += QStringLiteral("[%1%2]").arg(QChar(*c), QChar(*c).toUpper());
+        patterns << pattern;
+    }
+    return QStringLiteral("JPEG & BMP Image (%1)").arg(patterns.join(u' '));
 }
 
 } // namespace tonalyx

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QTimer>
 
 #include <cmath>
 
@@ -43,6 +44,18 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
         FPanels[i]->setAlignment((i == 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         addWidget(FPanels[i]);
     }
+    FMessage = new QLabel(this);
+    FMessage->setObjectName(QStringLiteral("lblStatusMessage"));
+    FMessage->setMinimumWidth(0);
+    FMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long text is cut
+    addWidget(FMessage, 1);
+    FFailureTimer = new QTimer(this);
+    FFailureTimer->setSingleShot(true);
+    FFailureTimer->setInterval(FailureShowMs);
+    connect(FFailureTimer, &QTimer::timeout, this, [this] {
+        FFailure.clear();
+        UpdateMessage();
+    });
     imLEDGreen = LightLabel(QStringLiteral("imLEDGreen"), QColor(40, 180, 60), this);
     imLEDRed = LightLabel(QStringLiteral("imLEDRed"), QColor(210, 40, 40), this);
 }
@@ -54,6 +67,26 @@ void TStatusBar::SetImageSizeText(const QString& text) {
 
 QString TStatusBar::ImageSizeText() const {
     return FPanels[1]->text();
+}
+
+void TStatusBar::ShowFailure(const QString& text) {
+    FFailure = text;
+    FFailureTimer->start();
+    UpdateMessage();
+}
+
+void TStatusBar::ShowHint(const QString& text) {
+    FHint = text;
+    UpdateMessage();
+}
+
+QString TStatusBar::MessageText() const {
+    return FMessage->text();
+}
+
+void TStatusBar::UpdateMessage() {
+    FMessage->setText(FFailure.isEmpty() ? FHint : FFailure);
+    FMessage->setToolTip(FMessage->text());
 }
 
 void TStatusBar::SetLEDState(TLEDState state) {

@@ -1,9 +1,12 @@
-// sbMain: the connection light over panel 0, the image size in panel 1, panel 2 empty.
+// sbMain: the connection light over panel 0, the image size in panel 1, panel 2 empty,
+// and a message panel after them: why the last action failed, or the hint of the command
+// under the pointer. Messages never hide the image size.
 #pragma once
 
 #include <QStatusBar>
 
 class QLabel;
+class QTimer;
 
 namespace tonalyx {
 
@@ -16,6 +19,12 @@ class TStatusBar final : public QStatusBar {
 
     void SetImageSizeText(const QString& text); // panel 1, repainted at once
     QString ImageSizeText() const;
+    // Shows why something failed for FailureShowMs; a hint does not replace it meanwhile.
+    void ShowFailure(const QString& text);
+    // The hint of the command under the pointer; empty when the pointer leaves it.
+    void ShowHint(const QString& text);
+    QString MessageText() const;
+    static constexpr int FailureShowMs = 5000;
     void SetLEDState(TLEDState state);
     TLEDState LEDState() const { return FState; }
     // Puts both lights over panel 0: vertically centred (half to even) plus 1, 3 px from the left.
@@ -28,7 +37,12 @@ class TStatusBar final : public QStatusBar {
     void resizeEvent(QResizeEvent* e) override;
 
   private:
+    void UpdateMessage();
+
     QLabel* FPanels[3];
+    QLabel* FMessage;
+    QTimer* FFailureTimer;
+    QString FFailure, FHint;
     TLEDState FState = TLEDState::lsOff;
 };
 

@@ -1,16 +1,40 @@
 // A Qt application object for the tests of one executable, made when the tests run
-// (not when the test runner only lists them, where no display may exist).
+// (not when the test runner only lists them, where no display may exist). Every test gets
+// a settings folder of its own, so no test reads or writes the user's settings, and no
+// test sees what another one stored.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
 
 namespace tonalyx::test {
+
+// Points QSettings' user scope at a fresh folder before each test.
+class TSettingsPerTest : public testing::EmptyTestEventListener {
+  public:
+    void OnTestStart(const testing::TestInfo&) override {
+        FDir = std::make_unique<QTemporaryDir>();
+        for (QSettings::Format f : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(f, QSettings::UserScope, FDir->path());
+    }
+    void OnTestEnd(const testing::TestInfo&) override { FDir.reset(); }
+
+  private:
+    std::unique_ptr<QTemporaryDir> FDir;
+};
 
 template <typename App = QApplication> class TQtEnvironment : public testing::Environment {
   public:
     void SetUp() override {
+        // Before the application object: the settings paths are fixed at first use.
+        static QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        testing::UnitTest::GetInstance()->listeners().Append(new TSettingsPerTest);
         static int argc = 1;
         static char name[] = "tonalyx-tests";
         static char* argv[] = {name, nullptr};

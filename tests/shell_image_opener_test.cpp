@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -53,7 +55,11 @@ class TRecordingView : public TOpenerView {
         Recent << path;
         Log << "recent";
     }
-    void Beep() override { Log << "beep"; }
+    void Fail(const QString& reason) override {
+        Log << "beep";
+        Reasons << reason;
+    }
+    QStringList Reasons;
 
     bool ImageCommands = false;
     bool Navigation = false;
@@ -106,9 +112,9 @@ TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
     Hist->SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt; // smoothing switched off meanwhile
     View.Log.clear();
-    Op.LoadImageFile(Path("A.BMP")); // another case of the same path hits the same entry
+    Op.LoadImageFile(Path("a.bmp"));
     EXPECT_EQ(View.Log, QStringList({"image", "draw", "title", "size 20x10"}));
-    EXPECT_EQ(Files.sCurrFile, Path("A.BMP"));
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
     EXPECT_EQ(Raw(), firstCounts);
     EXPECT_EQ(View.Recent.size(), 2); // not remembered again
     // The display copy is rebuilt with the current smoothing from the cached raw counts.
@@ -117,6 +123,17 @@ TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
     expected->Calc(Origin, RasterOf(View.Shown));
     expected->Calc4Show(Origin, Origin4Show);
     EXPECT_EQ(Hist->Data[Origin4Show], expected->Data[Origin4Show]);
+}
+
+TEST_F(Opener, NamesThatDifferOnlyInCaseAreDifferentPictures) {
+    ASSERT_TRUE(Solid(4, 4, qRgb(250, 0, 0)).save(Path("x.bmp")));
+    ASSERT_TRUE(Solid(4, 4, qRgb(0, 0, 250)).save(Path("X.bmp")));
+    Op.LoadImageFile(Path("x.bmp"));
+    Op.ShowNeighbor(TNeighbor::nPrev); // X.bmp sorts just before x.bmp
+    EXPECT_EQ(Files.sCurrFile, Path("X.bmp"));
+    EXPECT_EQ(View.Shown.pixel(0, 0), qRgb(0, 0, 250));
+    Op.LoadImageFile(Path("x.bmp")); // back, from the cache
+    EXPECT_EQ(View.Shown.pixel(0, 0), qRgb(250, 0, 0));
 }
 
 TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
@@ -144,6 +161,48 @@ TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
         EXPECT_EQ(View.Log, QStringList({"beep"}));
     }
     EXPECT_EQ(View.Recent, QStringList({Path("a.bmp")}));
+}
+
+// Each failure says why, since the desktop's bell is often muted.
+TEST_F(Opener, FailuresSayWhy) {
+    ASSERT_TRUE(QDir(Dir.path()).mkdir("other")); // out of the folder stepped through
+    QFile::copy(Path("c.bmp"), Path("other/liar.jpg"));
+    const struct {
+        std::function<void(TImageOpener&)> Do;
+        const char* Reason; // the start of it
+    } rows[] = {
+        {[](TImageOpener& op) { op.ShowNeighbor(TNeighbor::nPrev); }, "No image is open"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.png")); },
+         "Cannot open notes.png: not a JPEG or BMP file"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("other/liar.jpg")); },
+         "Cannot open liar.jpg: not a JPEG file"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("missing.bmp")); },
+         "Cannot open missing.bmp: "},
+        {[this](TImageOpener& op) {
+             op.LoadImageFile(Path("c.bmp"));
+             op.ShowNeighbor(TNeighbor::nNext);
+         },
+         "No next image in this folder"},
+        {[this](TImageOpener& op) {
+             op.LoadImageFile(Path("a.bmp"));
+             op.ShowNeighbor(TNeighbor::nPrev);
+         },
+         "No previous image in this folder"},
+        {[](TImageOpener& op) { op.PasteImage(QImage()); },
+         "The clipboard holds no picture that can be read"},
+        {[](TImageOpener& op) {
+             op.PasteImage(Solid(2, 2, qRgb(1, 2, 3)));
+             op.ShowNeighbor(TNeighbor::nNext);
+         },
+         "A pasted picture has no folder to step through"},
+    };
+    for (const auto& row : rows) {
+        View.Reasons.clear();
+        row.Do(Op);
+        ASSERT_EQ(View.Reasons.size(), 1) << row.Reason;
+        EXPECT_TRUE(View.Reasons.first().startsWith(QString::fromUtf8(row.Reason)))
+            << View.Reasons.first().toStdString() << " / " << row.Reason;
+    }
 }
 
 TEST_F(Opener, AFailedFirstLoadStillMakesTheImageCommandsAvailable) {

@@ -5,6 +5,7 @@
 #include "shell/commands.h"
 #include "shell/hist_panel.h"
 #include "shell/image_view.h"
+#include "shell/main_ribbon.h"
 #include "shell/main_window.h"
 #include "shell/ribbon_app_menu.h"
 #include "shell/ribbon_bar.h"
@@ -22,9 +23,12 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -34,6 +38,7 @@
 #include <memory>
 
 using namespace tonalyx;
+using C = TCommandId;
 
 TONALYX_QT_TEST_ENVIRONMENT(QApplication);
 
@@ -75,9 +80,10 @@ class MainWindow : public testing::Test {
         Window->resize(1021, 780);
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
     }
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
-    QAction* Cmd(const char* name) const { return Window->Commands()[QString::fromLatin1(name)]; }
+    QAction* Cmd(TCommandId id) const { return Window->Commands()[id]; }
     void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : Window.get();
         QTest::keyClick(target, static_cast<Qt::Key>(key), mods);
@@ -111,12 +117,12 @@ TEST_F(MainWindow, FirstStartShowsTheWelcomePanelWithImageCommandsOff) {
     EXPECT_TRUE(Window->Welcome()->isVisible());
     EXPECT_EQ(Window->windowTitle(), "Tonalyx");
     EXPECT_EQ(Window->Ribbon()->Caption(), "Varnel Tonalyx");
-    for (const char* name : {"acSaveHist", "acCopyHist", "acRGB", "acHSV", "acLab", "acSmoothingOn",
-                             "acPrevImage", "acNextImageQAT", "acSocNetTW"})
-        EXPECT_FALSE(Cmd(name)->isEnabled()) << name;
-    EXPECT_TRUE(Cmd("acOpenImageFile")->isEnabled());
-    for (const char* name : {"acRGB", "acHSV", "acLab", "acSmoothingOn"})
-        EXPECT_TRUE(Cmd(name)->isChecked()) << name;
+    for (TCommandId id : {C::acSaveHist, C::acCopyHist, C::acRGB, C::acHSV, C::acLab,
+                          C::acSmoothingOn, C::acPrevImage, C::acNextImageQAT, C::acSocNetTW})
+        EXPECT_FALSE(Cmd(id)->isEnabled()) << CommandSpec(id).Name;
+    EXPECT_TRUE(Cmd(C::acOpenImageFile)->isEnabled());
+    for (TCommandId id : {C::acRGB, C::acHSV, C::acLab, C::acSmoothingOn})
+        EXPECT_TRUE(Cmd(id)->isChecked()) << CommandSpec(id).Name;
     EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 3);
     EXPECT_EQ(Window->StatusBar()->LEDState(), TLEDState::lsGreen);
     EXPECT_TRUE(Window->StatusBar()->ImageSizeText().isEmpty());
@@ -137,7 +143,7 @@ TEST_F(MainWindow, CommandLineImageOpensAtStartUp) {
     EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
     EXPECT_EQ(Window->Ribbon()->DocumentName(), "a");
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
-    EXPECT_TRUE(Cmd("acNextImage")->isEnabled());
+    EXPECT_TRUE(Cmd(C::acNextImage)->isEnabled());
     EXPECT_TRUE(Warnings.isEmpty());
 }
 
@@ -190,14 +196,14 @@ TEST_F(MainWindow, RevisitFromTheCacheFollowsTitleAndSizeOnly) {
     Window->LoadImageFile(Path("a.bmp"));
     Window->LoadImageFile(Path("b.jpg"));
     ASSERT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
-    Window->PasteImage();                  // a failed paste: navigation stays as it was, a beep
-    Cmd("acPrevImage")->setEnabled(false); // mark the state a cache hit must not touch
+    Window->PasteImage();                   // a failed paste: navigation stays as it was, a beep
+    Cmd(C::acPrevImage)->setEnabled(false); // mark the state a cache hit must not touch
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
     Window->LoadImageFile(Path("a.bmp"));
     EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
     EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
-    EXPECT_FALSE(Cmd("acPrevImage")->isEnabled());
+    EXPECT_FALSE(Cmd(C::acPrevImage)->isEnabled());
     EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
     EXPECT_EQ(Window->RecentItemsFull(), QStringList({Path("a.bmp"), Path("b.jpg")}));
 }
@@ -209,34 +215,34 @@ TEST_F(MainWindow, FailedLoadKeepsThePreviousImage) {
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
     EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
-    EXPECT_TRUE(Cmd("acSaveHist")->isEnabled());
+    EXPECT_TRUE(Cmd(C::acSaveHist)->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(MainWindow, PasteFollowsTheClipboardPoll) {
     Start();
     PollClipboard();
-    EXPECT_FALSE(Cmd("acPasteImage")->isEnabled());
-    EXPECT_FALSE(Cmd("acPasteImageQAT")->isEnabled());
-    Cmd("acPasteImageWelcome")->trigger(); // nothing to paste: the welcome button beeps
+    EXPECT_FALSE(Cmd(C::acPasteImage)->isEnabled());
+    EXPECT_FALSE(Cmd(C::acPasteImageQAT)->isEnabled());
+    Cmd(C::acPasteImageWelcome)->trigger(); // nothing to paste: the welcome button beeps
     EXPECT_EQ(Beeps, 1);
     EXPECT_TRUE(Window->Welcome()->isVisible());
 
     QGuiApplication::clipboard()->setImage(Solid(7, 5, qRgb(9, 9, 9)));
     PollClipboard();
-    EXPECT_TRUE(Cmd("acPasteImage")->isEnabled());
-    EXPECT_TRUE(Cmd("acPasteImageQAT")->isEnabled());
-    Cmd("acPasteImageQAT")->trigger();
+    EXPECT_TRUE(Cmd(C::acPasteImage)->isEnabled());
+    EXPECT_TRUE(Cmd(C::acPasteImageQAT)->isEnabled());
+    Cmd(C::acPasteImageQAT)->trigger();
     EXPECT_FALSE(Window->Welcome()->isVisible());
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "7 x 5");
     EXPECT_EQ(Window->windowTitle(), Window->Ribbon()->DocumentName() + " - Tonalyx");
-    EXPECT_TRUE(Cmd("acSaveHist")->isEnabled());
-    EXPECT_FALSE(Cmd("acNextImage")->isEnabled());
+    EXPECT_TRUE(Cmd(C::acSaveHist)->isEnabled());
+    EXPECT_FALSE(Cmd(C::acNextImage)->isEnabled());
     EXPECT_TRUE(Window->Ribbon()->RecentItems().isEmpty());
 
     QGuiApplication::clipboard()->clear();
     PollClipboard();
-    EXPECT_FALSE(Cmd("acPasteImage")->isEnabled());
+    EXPECT_FALSE(Cmd(C::acPasteImage)->isEnabled());
 }
 
 TEST_F(MainWindow, CtrlVPastesThroughEitherCommand) {
@@ -255,20 +261,57 @@ TEST_F(MainWindow, UnreadableClipboardPictureIsOfferedButBeeps) {
     mime->setData(QStringLiteral("application/x-qt-image"), QByteArray("not a picture"));
     QGuiApplication::clipboard()->setMimeData(mime);
     PollClipboard();
-    EXPECT_TRUE(Cmd("acPasteImage")->isEnabled());
-    Cmd("acPasteImage")->trigger();
+    EXPECT_TRUE(Cmd(C::acPasteImage)->isEnabled());
+    Cmd(C::acPasteImage)->trigger();
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
+}
+
+TEST_F(MainWindow, TheWindowShowsBeforeTheCommandLineImageDecodes) {
+    Window = std::make_unique<TfrmMain>(Core, QStringList{Path("a.bmp")});
+    Window->show();
+    EXPECT_FALSE(Window->StartUpDone());
+    EXPECT_TRUE(Window->StatusBar()->ImageSizeText().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
+}
+
+TEST_F(MainWindow, FailuresAndHintsShowBesideTheImageSize) {
+    Start({Path("c.bmp")});
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(Window->StatusBar()->MessageText(), "No next image in this folder");
+    // A hint under the pointer waits until the failure has been read.
+    QStatusTipEvent hover(QStringLiteral("Open Image File"));
+    QApplication::sendEvent(Window->Ribbon(), &hover);
+    EXPECT_EQ(Window->StatusBar()->MessageText(), "No next image in this folder");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Window->StatusBar()->MessageText() != "No next image in this folder"; },
+        TStatusBar::FailureShowMs + 2000));
+    EXPECT_EQ(Window->StatusBar()->MessageText(), "Open Image File");
+    QStatusTipEvent leave{QString()};
+    QApplication::sendEvent(Window->Ribbon(), &leave);
+    EXPECT_TRUE(Window->StatusBar()->MessageText().isEmpty());
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "8 x 8");
+    for (QWidget* panel : Window->StatusBar()->findChildren<QLabel*>())
+        if (!panel->objectName().startsWith("imLED"))
+            EXPECT_TRUE(panel->isVisible());
 }
 
 TEST_F(MainWindow, DropOpensTheFirstFileOnly) {
     Start();
     Drop({Path("b.jpg"), Path("a.bmp"), Path("c.bmp")});
+    // The file opens after the drop has returned, so the file manager is not held.
+    EXPECT_EQ(Window->windowTitle(), "Tonalyx");
+    QCoreApplication::processEvents();
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
     EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b"}));
     Drop({Path("notes.txt"), Path("a.bmp")});
+    QCoreApplication::processEvents();
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
+    EXPECT_EQ(Window->StatusBar()->MessageText(), "Cannot open notes.txt: not a JPEG or BMP file");
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "30 x 20");
 }
 
 TEST_F(MainWindow, ArrowAndPageKeysStepThroughTheFolderWithAnyModifier) {
@@ -305,8 +348,8 @@ TEST_F(MainWindow, ContextMenuItemsNeedAnImageAndTheHistograms) {
     EXPECT_EQ(enabledItems(), 0);
     Window->LoadImageFile(Path("a.bmp"));
     EXPECT_EQ(enabledItems(), 5);
-    for (const char* name : {"acRGB", "acHSV", "acLab"}) // the last one stays on by itself
-        Cmd(name)->trigger();
+    for (TCommandId id : {C::acRGB, C::acHSV, C::acLab}) // the last one stays on by itself
+        Cmd(id)->trigger();
     ASSERT_TRUE(Window->HistPanel()->isVisible());
     Window->HistPanel()->hide();
     EXPECT_EQ(enabledItems(), 0);
@@ -324,12 +367,12 @@ TEST_F(MainWindow, SmoothingSwitchRedrawsFromTheRawCounts) {
     // A count that only the raw record holds shows whether the image was counted again.
     Core.Hist->Data[Origin].R.Hist[7] += 1000;
     const TAllChanel raw = Core.Hist->Data[Origin];
-    Cmd("acSmoothingOn")->trigger();
-    EXPECT_FALSE(Cmd("acSmoothingOn")->isChecked());
+    Cmd(C::acSmoothingOn)->trigger();
+    EXPECT_FALSE(Cmd(C::acSmoothingOn)->isChecked());
     EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 0);
     EXPECT_EQ(Core.Hist->Data[Origin], raw);
     EXPECT_NE(Core.Hist->Data[Origin4Show], medium);
-    Cmd("acSmoothingOn")->trigger();
+    Cmd(C::acSmoothingOn)->trigger();
     EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 3);
     EXPECT_EQ(Core.Hist->Data[Origin], raw);
 }
@@ -342,15 +385,15 @@ TEST_F(MainWindow, ModelCommandsAndTheSplitter) {
     EXPECT_TRUE(spl->opaqueResize());
     EXPECT_GE(Window->ImagePanel()->minimumWidth(), 100);
     EXPECT_GE(Window->HistPanel()->minimumWidth(), 100);
-    Cmd("acHSV")->trigger();
+    Cmd(C::acHSV)->trigger();
     EXPECT_FALSE(Window->HistPanel()->GroupVisible(TColorModel::HSV));
-    Cmd("acHSV")->trigger();
+    Cmd(C::acHSV)->trigger();
     EXPECT_TRUE(Window->HistPanel()->GroupVisible(TColorModel::HSV));
 }
 
 TEST_F(MainWindow, CloseReleasesTheLongLivedObjects) {
     Start({Path("a.bmp")});
-    Cmd("acExit")->trigger();
+    Cmd(C::acExit)->trigger();
     EXPECT_FALSE(Window->isVisible());
     EXPECT_EQ(Core.Hist, nullptr);
     EXPECT_EQ(Core.Cache, nullptr);
@@ -359,92 +402,138 @@ TEST_F(MainWindow, CloseReleasesTheLongLivedObjects) {
 
 TEST_F(MainWindow, CommandTableCaptionsHintsShortcutsAndHandlers) {
     Start();
+    // Rows the user sees as written, odd spellings included.
     struct {
-        const char* name;
+        TCommandId id;
         const char* caption;
         const char* tip;
         QKeySequence shortcut;
         const char* category;
     } rows[] = {
-        {"acOpenImageFile", "Open Image", "Open Image File", QKeySequence("Ctrl+O"), "Image"},
-        {"acSaveHist", "Save Histogram", "", QKeySequence("Ctrl+S"), "Image"},
-        {"acSocNetHTML", "Get Link", "Get Link (HTML code) for Website and Blogs", {}, "Image"},
-        {"acCopyHist", "Copy Histogram", "Copy Histogram to Clipboard", QKeySequence("Ctrl+C"),
+        {C::acOpenImageFile, "Open Image", "Open Image File", QKeySequence("Ctrl+O"), "Image"},
+        {C::acSaveHist, "Save Histogram", "", QKeySequence("Ctrl+S"), "Image"},
+        {C::acSocNetHTML, "Get Link", "Get Link (HTML code) for Website and Blogs", {}, "Image"},
+        {C::acCopyHist, "Copy Histogram", "Copy Histogram to Clipboard", QKeySequence("Ctrl+C"),
          "Image"},
-        {"acPasteImageQAT", "Paste Image", "Paste Image from Clipboard", QKeySequence("Ctrl+V"),
+        {C::acPasteImageQAT, "Paste Image", "Paste Image from Clipboard", QKeySequence("Ctrl+V"),
          "Image"},
-        {"acPrevImageQAT", "Prev Image", "Previous Image File", {}, "Image"},
-        {"acSmoothingOn", "Smoothing On/Off", "Switsh Historgam Smoothing On/Off", {}, "Historgam"},
-        {"acLab", "LAB", "Turn Lab histogram on/off", {}, "Historgam"},
-        {"acHelpTopic", "Help Topic F1", "Help Topic", QKeySequence("F1"), "Help"},
-        {"FileExit2", "E&xit", "Exit", {}, ""},
-        {"acGoToCompanyPage", "Varnel Solutions Products && News", "", {}, "Welcome"},
+        {C::acPrevImageQAT, "Prev Image", "Previous Image File", {}, "Image"},
+        {C::acSmoothingOn,
+         "Smoothing On/Off",
+         "Switsh Historgam Smoothing On/Off",
+         {},
+         "Historgam"},
+        {C::acLab, "LAB", "Turn Lab histogram on/off", {}, "Historgam"},
+        {C::acHelpTopic, "Help Topic F1", "Help Topic", QKeySequence("F1"), "Help"},
+        {C::FileExit2, "E&xit", "Exit", {}, ""},
+        {C::acGoToCompanyPage, "Varnel Solutions Products && News", "", {}, "Welcome"},
     };
     for (const auto& r : rows) {
-        QAction* a = Cmd(r.name);
-        ASSERT_NE(a, nullptr) << r.name;
-        EXPECT_EQ(a->text(), r.caption) << r.name;
+        QAction* a = Cmd(r.id);
+        const char* name = CommandSpec(r.id).Name;
+        EXPECT_EQ(a->text(), r.caption) << name;
         if (*r.tip) { // without a hint Qt shows the caption as the tool tip
-            EXPECT_EQ(a->toolTip(), r.tip) << r.name;
+            EXPECT_EQ(a->toolTip(), r.tip) << name;
         }
-        EXPECT_EQ(a->shortcut(), r.shortcut) << r.name;
-        EXPECT_EQ(a->property("category").toString(), r.category) << r.name;
-        EXPECT_FALSE(a->icon().isNull()) << r.name;
+        EXPECT_EQ(a->shortcut(), r.shortcut) << name;
+        EXPECT_EQ(a->property("category").toString(), r.category) << name;
     }
-    EXPECT_EQ(Cmd("FileExit2")->statusTip(), "Quits the application");
-    EXPECT_EQ(Window->Commands().All().size(), 27);
-    // Twins share their handler; the self-toggling commands start checked.
-    EXPECT_EQ(TCommands::HandlerOf(Cmd("acSocNetFB")), TCommands::HandlerOf(Cmd("acSocNetTW")));
-    EXPECT_EQ(TCommands::HandlerOf(Cmd("acOpenImageFileQAT")), "acOpenImageFileExecute");
-    EXPECT_EQ(TCommands::HandlerOf(Cmd("acHSV")), "HistSetVisibleAndHeightCorr");
-    EXPECT_FALSE(Cmd("acOpenImageFile")->isCheckable());
+    EXPECT_EQ(Cmd(C::FileExit2)->statusTip(), "Quits the application");
+    // Every action carries its identifier's name, an icon, and starts checked if it toggles.
+    for (const TCommandSpec& spec : CommandTable()) {
+        QAction* a = Cmd(spec.Id);
+        EXPECT_EQ(a->objectName(), spec.Name);
+        EXPECT_FALSE(a->icon().isNull()) << spec.Name;
+        EXPECT_EQ(a->isChecked(), a->isCheckable()) << spec.Name;
+    }
+    EXPECT_EQ(Window->Commands().All().size(), std::size_t(CommandCount));
+    EXPECT_EQ(CommandSpec(C::acSocNetFB).Handler, CommandSpec(C::acSocNetTW).Handler);
+    EXPECT_EQ(CommandSpec(C::acOpenImageFileQAT).Handler, THandlerId::acOpenImageFileExecute);
 }
 
+// Walks every surface the window built and compares it with the placement tables it was
+// built from: each item runs its table's command and shows its table's caption.
 TEST_F(MainWindow, CommandsArePlacedOnEverySurface) {
     Start();
-    const auto captions = [](TRibbonGroup* g) {
-        QStringList c;
-        for (TRibbonButton* b : g->Buttons())
-            c << b->Caption();
-        return c;
+    const TMainPlacements& placed = MainPlacements();
+    const auto expected = [this](std::span<const TPlacement> items) {
+        QList<QAction*> actions;
+        QStringList captions;
+        QString layout;
+        for (const TPlacement& p : items) {
+            layout += p.IsSeparator() ? '|' : 'B';
+            if (p.IsSeparator())
+                continue;
+            actions << Cmd(p.Command);
+            captions << QString::fromUtf8(p.Caption);
+        }
+        return std::tuple(actions, captions, layout);
     };
     TRibbonBar* rb = Window->Ribbon();
-    ASSERT_EQ(rb->PageCount(), 2);
-    EXPECT_EQ(rb->Page(0)->Caption(), "Main");
-    EXPECT_EQ(rb->Page(1)->Caption(), "Help");
-    TRibbonGroup* image = rb->Page(0)->Groups().value(0);
-    TRibbonGroup* hist = rb->Page(0)->Groups().value(1);
-    TRibbonGroup* help = rb->Page(1)->Groups().value(0);
-    EXPECT_EQ(image->Caption(), "Image");
-    EXPECT_EQ(captions(image),
-              QStringList({"&Open Image", "&Save Histogram", "&Get Link", "S&hare via Facebook",
-                           "Shar&e via Google+", "Sh&are via Twitter", "&Copy Histogram",
-                           "&Paste Image", "P&revious Image", "&Next Image"}));
-    EXPECT_EQ(image->Layout(), "BB|BBBB|BB|BB");
-    EXPECT_EQ(hist->Caption(), "Histogram");
-    EXPECT_EQ(captions(hist), QStringList({"&RGB", "&HSV", "&Lab ", "&Smoothing On/Off"}));
-    EXPECT_EQ(hist->Layout(), "BBB|B");
-    EXPECT_EQ(captions(help), QStringList({"&Help Topic F1", "&About"}));
-    EXPECT_EQ(rb->HelpAction(), Cmd("acHelpTopic"));
+    std::size_t group = 0;
+    for (int page = 0; page < rb->PageCount(); ++page) {
+        for (TRibbonGroup* g : rb->Page(page)->Groups()) {
+            ASSERT_LT(group, placed.Groups.size());
+            const TGroupPlacement& want = placed.Groups[group++];
+            EXPECT_EQ(rb->Page(page)->objectName(), want.PageObjectName);
+            EXPECT_EQ(rb->Page(page)->Caption(), want.PageCaption);
+            EXPECT_EQ(g->objectName(), want.ObjectName);
+            EXPECT_EQ(g->Caption(), want.Caption);
+            QList<QAction*> actions;
+            QStringList captions;
+            for (TRibbonButton* b : g->Buttons()) {
+                actions << b->Action();
+                captions << b->Caption();
+            }
+            const auto [wantActions, wantCaptions, wantLayout] = expected(want.Items);
+            EXPECT_EQ(actions, wantActions) << want.ObjectName;
+            EXPECT_EQ(captions, wantCaptions) << want.ObjectName;
+            EXPECT_EQ(g->Layout(), wantLayout) << want.ObjectName;
+        }
+    }
+    EXPECT_EQ(group, placed.Groups.size());
+    EXPECT_EQ(rb->HelpAction(), Cmd(placed.RibbonHelp));
 
-    TRibbonQuickAccess* qat = rb->QuickAccess();
-    ASSERT_EQ(qat->ItemCount(), 6);
-    const char* twins[] = {"acOpenImageFileQAT", "acSaveHistQAT",  "acCopyHistQAT",
-                           "acPasteImageQAT",    "acPrevImageQAT", "acNextImageQAT"};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(qat->ItemAction(i), Cmd(twins[i]));
-
-    QStringList menu;
-    for (TRibbonMenuItem* item : rb->AppMenu()->Items())
-        menu << item->Caption();
-    EXPECT_EQ(menu, QStringList({"&Open Image", "&Paste Image", "&About", "&Exit"}));
-    QStringList footer;
-    for (TRibbonMenuItem* item : rb->AppMenu()->FooterButtons())
-        footer << item->Action()->objectName();
-    EXPECT_EQ(footer, QStringList({"FileExit2", "acOptionsAppOptions"}));
+    const auto menuOf = [](const QList<TRibbonMenuItem*>& items) {
+        QList<QAction*> actions;
+        QStringList captions;
+        for (TRibbonMenuItem* item : items) {
+            actions << item->Action();
+            captions << item->Caption();
+        }
+        return std::pair(actions, captions);
+    };
+    const auto [menuActions, menuCaptions, menuLayout] = expected(placed.AppMenu);
+    EXPECT_EQ(menuOf(rb->AppMenu()->Items()), std::pair(menuActions, menuCaptions));
+    const auto [footActions, footCaptions, footLayout] = expected(placed.AppMenuFooter);
+    EXPECT_EQ(menuOf(rb->AppMenu()->FooterButtons()), std::pair(footActions, footCaptions));
     EXPECT_EQ(rb->AppMenuKeyTip(), u'F');
 
-    EXPECT_EQ(Window->Welcome()->TargetButton()->defaultAction(), Cmd("acGoToCompanyPage"));
+    TRibbonQuickAccess* qat = rb->QuickAccess();
+    const auto [qatActions, qatCaptions, qatLayout] = expected(placed.QuickAccess);
+    ASSERT_EQ(qat->ItemCount(), qatActions.size());
+    for (int i = 0; i < qat->ItemCount(); ++i)
+        EXPECT_EQ(qat->ItemAction(i), qatActions[i]);
+
+    // The context menu's items carry their own names and run their commands.
+    QList<QAction*> menuItems = Window->ContextMenu()->actions();
+    ASSERT_EQ(menuItems.size(), qsizetype(placed.ContextMenu.size()));
+    for (std::size_t i = 0; i < placed.ContextMenu.size(); ++i) {
+        const TPlacement& want = placed.ContextMenu[i];
+        QAction* item = menuItems[qsizetype(i)];
+        EXPECT_EQ(item->isSeparator(), want.IsSeparator());
+        if (want.IsSeparator())
+            continue;
+        EXPECT_EQ(item->objectName(), want.ObjectName);
+        EXPECT_EQ(item->text(), want.Caption);
+    }
+    QSignalSpy copied(Cmd(C::acCopyHist), &QAction::triggered);
+    Cmd(C::acCopyHist)->setEnabled(true);
+    menuItems.first()->setEnabled(true);
+    menuItems.first()->trigger();
+    EXPECT_EQ(copied.count(), 1);
+
+    EXPECT_EQ(Window->Welcome()->TargetButton()->defaultAction(), Cmd(C::acGoToCompanyPage));
 }
 
 TEST_F(MainWindow, TimersOfTheWindow) {

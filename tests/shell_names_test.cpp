@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include <ostream>
 
 // Readable failure messages for Qt strings.
@@ -142,6 +144,26 @@ TEST(ImageSize, WidthByHeight) {
 }
 
 // ---------------------------------------------------------------- message box
+
+// The open dialog matches its patterns case-sensitively on Linux.
+TEST(OpenImageFilter, MatchesAcceptedExtensionsInAnyCase) {
+    const QString filter = OpenImageFilter();
+    ASSERT_TRUE(filter.startsWith("JPEG & BMP Image ("));
+    const QStringList patterns = filter.section('(', 1).chopped(1).split(' ', Qt::SkipEmptyParts);
+    const auto matches = [&](const QString& name) {
+        for (const QString& p : patterns)
+            if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(p))
+                    .match(name)
+                    .hasMatch())
+                return true;
+        return false;
+    };
+    for (const char* name :
+         {"IMG_0001.JPG", "a.jpg", "b.Jpeg", "c.JFIF", "d.jpe", "e.BMP", "f.bMp"})
+        EXPECT_TRUE(matches(name)) << name;
+    for (const char* name : {"x.png", "y.jpgx", "z.jp", "README", "bmp"})
+        EXPECT_FALSE(matches(name)) << name;
+}
 
 TEST(AppMessageBox, EmptyTextShowsNothing) {
     bool shown = false;
