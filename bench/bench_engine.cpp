@@ -7,6 +7,7 @@
 #include "engine/accumulate.h"
 #include "engine/render.h"
 #include "image/image_loader.h"
+#include "image/qt_raster.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -133,12 +134,12 @@ int main(int argc, char* argv[]) {
     }
 
     TDecodeResult decoded;
-    const double decodeMs = MedianMs(runs, [&] { decoded = DecodeJpegFile(path); });
+    const double decodeMs = MedianMs(runs, [&] { decoded = DecodeJpegFile(PathOf(path)); });
     if (!decoded.Ok()) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(decoded.Error));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path), decoded.Error.c_str());
         return 1;
     }
-    const TRasterView view = RasterOf(decoded.Image);
+    const TRasterView view = decoded.Image.View();
     auto hist = std::make_unique<THist>();
     std::printf("\n%s: %d x %d, median of %d runs\n\n", qPrintable(QFileInfo(path).fileName()),
                 view.Width, view.Height, runs);
@@ -146,7 +147,7 @@ int main(int argc, char* argv[]) {
     std::printf("|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(12, '-').c_str(),
                 std::string(10, '-').c_str());
     Row("decode (JPEG)", decodeMs, decodeMs);
-    Row("decode + primaries while decoding", MedianMs(runs, [&] { DecodeAndCount(path); }),
+    Row("decode + primaries while decoding", MedianMs(runs, [&] { DecodeAndCount(PathOf(path)); }),
         decodeMs);
     Row("primaries (R, G, B)", MedianMs(runs, [&] { CountPrimaries(view); }), decodeMs);
     TSampleStats hsvStats, labStats;
@@ -167,8 +168,8 @@ int main(int argc, char* argv[]) {
     Row("Calc", MedianMs(runs, [&] { hist->Calc(Origin, view); }), decodeMs);
     // What is left once the rows were counted while decoding: the finer sample levels, if
     // the coarse ones did not settle the shape, and the folding of the counts.
-    const TLoadedImage loaded = DecodeAndCount(path);
-    const TRasterView loadedView = RasterOf(loaded.Decoded.Image);
+    const TLoadedImage loaded = DecodeAndCount(PathOf(path));
+    const TRasterView loadedView = loaded.Decoded.Image.View();
     Row("CalcCounted after decode + count",
         MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded.Primaries); }), decodeMs);
     for (int level : {0, 2, 3}) {

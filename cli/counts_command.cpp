@@ -2,7 +2,11 @@
 
 #include "image/image_loader.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 namespace tonalyx {
 
@@ -21,14 +25,47 @@ const char* const HelpText =
     "                       instead of the raw counts\n"
     "  --smoothing LEVEL    smoothing level of the display copy (default medium)\n"
     "  -h, --help           show this help\n"
+    "  --version            print the version\n"
     "\n"
     "An image that cannot be read is reported on standard error and the others are still\n"
     "processed; the exit status is then 1.\n";
 
-void AppendJsonString(std::string& out, const QString& text) {
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when it is not one (a stray
+// byte, an overlong form, a surrogate or a code point past U+10FFFF).
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned lead = at(i);
+    const std::size_t n = lead < 0x80   ? 1
+                          : lead < 0xC2 ? 0
+                          : lead < 0xE0 ? 2
+                          : lead < 0xF0 ? 3
+                          : lead < 0xF5 ? 4
+                                        : 0;
+    if (n == 0 || i + n > text.size())
+        return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+    const unsigned second = n > 1 ? at(i + 1) : 0x80;
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return n;
+}
+
+// The name as a JSON string. File names are bytes; any that are not UTF-8 become U+FFFD,
+// so that the line stays valid JSON.
+void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
-    for (const char c : text.toStdString()) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
         const auto u = static_cast<unsigned char>(c);
+        const std::size_t n = Utf8Length(text, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
@@ -37,16 +74,17 @@ void AppendJsonString(std::string& out, const QString& text) {
             std::snprintf(buf, sizeof buf, "\\u%04x", u);
             out += buf;
         } else {
-            out += c;
+            out.append(text, i, n);
         }
+        i += n;
     }
     out += '"';
 }
 
 } // namespace
 
-std::string CountsJson(const QString& file, int width, int height, TCountSet set, int smoothLevel,
-                       const TAllChanel& channels) {
+std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
+                       int smoothLevel, const TAllChanel& channels) {
     std::string out;
     out.reserve(40000);
     out += "{\"file\":";
@@ -81,22 +119,21 @@ int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
     auto hist = std::make_unique<THist>(); // 360 KB of counters: not for the stack
     hist->SmoothRepeatCnt = SmoothLevels[options.SmoothLevel].RepCnt;
     int status = 0;
-    for (const QString& file : options.Images) {
-        const TLoadedImage loaded = DecodeAndCount(file);
+    for (const std::string& file : options.Images) {
+        const TLoadedImage loaded = DecodeAndCount(std::filesystem::path(file));
         if (!loaded.Decoded.Ok()) {
-            std::fprintf(err, "tonalyx-cli: %s: %s\n", file.toLocal8Bit().constData(),
-                         loaded.Decoded.Error.toLocal8Bit().constData());
+            std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), loaded.Decoded.Error.c_str());
             status = 1;
             continue;
         }
-        const QImage& image = loaded.Decoded.Image;
-        hist->CalcCounted(Origin, RasterOf(image), loaded.Primaries);
+        const TRaster& image = loaded.Decoded.Image;
+        hist->CalcCounted(Origin, image.View(), loaded.Primaries);
         TImageType shown = Origin;
         if (options.Set == TCountSet::Display) {
             hist->Calc4Show(Origin, Origin4Show);
             shown = Origin4Show;
         }
-        const std::string line = CountsJson(file, image.width(), image.height(), options.Set,
+        const std::string line = CountsJson(file, image.Width(), image.Height(), options.Set,
                                             options.SmoothLevel, hist->Data[shown]);
         std::fwrite(line.data(), 1, line.size(), out);
         std::fputc('\n', out);
@@ -105,53 +142,59 @@ int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
     return status;
 }
 
-bool ParseCountsArguments(const QStringList& args, TCountsOptions& options, int& exitStatus,
-                          std::FILE* out, std::FILE* err) {
-    const auto usageError = [&](const QString& why) {
-        std::fprintf(err, "tonalyx-cli: %s\n\n%s", why.toLocal8Bit().constData(), HelpText);
+bool ParseCountsArguments(const std::vector<std::string>& args, TCountsOptions& options,
+                          int& exitStatus, std::FILE* out, std::FILE* err) {
+    const auto usageError = [&](const std::string& why) {
+        std::fprintf(err, "tonalyx-cli: %s\n\n%s", why.c_str(), HelpText);
         exitStatus = 2;
         return false;
     };
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    const auto given = [&args](const char* option) {
+        return std::find(args.begin(), args.end(), option) != args.end();
+    };
+    if (given("--help") || given("-h")) {
         std::fputs(HelpText, out);
         exitStatus = 0;
         return false;
     }
-    if (args.isEmpty() || args.first() != QStringLiteral("counts"))
-        return usageError(args.isEmpty()
-                              ? QStringLiteral("no command given")
-                              : QStringLiteral("unknown command '%1'").arg(args.first()));
+    if (given("--version")) {
+        std::fputs("tonalyx-cli " TONALYX_VERSION "\n", out);
+        exitStatus = 0;
+        return false;
+    }
+    if (args.empty() || args.front() != "counts")
+        return usageError(args.empty() ? "no command given"
+                                       : "unknown command '" + args.front() + "'");
     bool optionsEnded = false;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (!optionsEnded && a == QStringLiteral("--")) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsEnded && a == "--") {
             optionsEnded = true;
-        } else if (!optionsEnded && a == QStringLiteral("--display")) {
+        } else if (!optionsEnded && a == "--display") {
             options.Set = TCountSet::Display;
-        } else if (!optionsEnded && (a == QStringLiteral("--smoothing") ||
-                                     a.startsWith(QStringLiteral("--smoothing=")))) {
-            QString level;
-            if (a.contains('='))
-                level = a.section('=', 1);
+        } else if (!optionsEnded && (a == "--smoothing" || a.starts_with("--smoothing="))) {
+            std::string level;
+            if (a.find('=') != std::string::npos)
+                level = a.substr(a.find('=') + 1);
             else if (i + 1 < args.size())
                 level = args[++i];
             else
-                return usageError(QStringLiteral("--smoothing needs a level"));
+                return usageError("--smoothing needs a level");
             int found = -1;
             for (int k = 0; k < 4; ++k)
-                if (level == QLatin1String(SmoothingNames[k]))
+                if (level == SmoothingNames[k])
                     found = k;
             if (found < 0)
-                return usageError(QStringLiteral("unknown smoothing level '%1'").arg(level));
+                return usageError("unknown smoothing level '" + level + "'");
             options.SmoothLevel = found;
-        } else if (!optionsEnded && a.startsWith(QStringLiteral("--"))) {
-            return usageError(QStringLiteral("unknown option '%1'").arg(a));
+        } else if (!optionsEnded && a.starts_with("--")) {
+            return usageError("unknown option '" + a + "'");
         } else {
-            options.Images << a;
+            options.Images.push_back(a);
         }
     }
-    if (options.Images.isEmpty())
-        return usageError(QStringLiteral("no image given"));
+    if (options.Images.empty())
+        return usageError("no image given");
     return true;
 }
 

@@ -3,11 +3,9 @@
 
 #include "engine/histogram.h"
 
-#include <QString>
-#include <QStringList>
-
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tonalyx {
 
@@ -16,22 +14,23 @@ enum class TCountSet { Origin, Display };
 struct TCountsOptions {
     TCountSet Set = TCountSet::Origin;
     int SmoothLevel = SmoothLevelMedium; // index into SmoothLevels
-    QStringList Images;
+    std::vector<std::string> Images;     // as given: UTF-8 paths
 };
 
 // One image's line (without the newline). The format is fixed: other tools read it.
 // {"file":…,"width":W,"height":H,"set":"origin"|"display","smoothing":"off"|…,
 //  "channels":{"RGB":[bins IndLow..IndHigh],…,"B_":[…]}}
-std::string CountsJson(const QString& file, int width, int height, TCountSet set, int smoothLevel,
-                       const TAllChanel& channels);
+std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
+                       int smoothLevel, const TAllChanel& channels);
 
 // Runs the command; returns the process exit status: 0 when every image was counted,
 // 1 when any failed (after trying all of them).
 int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err);
 
-// Parses the arguments after the program name. On a usage error or --help returns false
-// and sets exitStatus (0 for --help, 2 for an error) after printing to out or err.
-bool ParseCountsArguments(const QStringList& args, TCountsOptions& options, int& exitStatus,
-                          std::FILE* out, std::FILE* err);
+// Parses the arguments after the program name. On a usage error, --help or --version
+// returns false and sets exitStatus (0 for --help and --version, 2 for an error) after
+// printing to out or err.
+bool ParseCountsArguments(const std::vector<std::string>& args, TCountsOptions& options,
+                          int& exitStatus, std::FILE* out, std::FILE* err);
 
 } // namespace tonalyx

@@ -1,12 +1,12 @@
 // tonalyx-cli: histogram counts for scripts and batch work.
 #include "cli/counts_command.h"
 
-#include <QCoreApplication>
+#include <string>
+#include <vector>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
+    // Arguments are taken as the bytes given: UTF-8 file names pass through unchanged.
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     tonalyx::TCountsOptions options;
     int status = 0;
     if (!tonalyx::ParseCountsArguments(args, options, status, stdout, stderr))

@@ -1,4 +1,4 @@
-// Windows and OS/2 BMP decoding into Format_BGR888.
+// Windows and OS/2 BMP decoding into a TRaster.
 //
 // Our own reader rather than Qt's: Qt's reader scales 16-bit and odd bit-field samples by
 // shifting (white 5-bit samples come out as 248, not 255), and its allocation limit is a
@@ -13,9 +13,8 @@
 // Leniency: palette indices beyond the palette and pixels an RLE stream leaves out (delta
 // and early end codes, or a stream that just stops) are black. Uncompressed pixel data
 // that ends early is refused, since the missing part would count as fake black pixels.
-#include "decoder.h"
-
-#include <QFile>
+#include "image/decoder.h"
+#include "image/input_file.h"
 
 #include <algorithm>
 #include <array>
@@ -23,6 +22,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tonalyx {
@@ -59,21 +59,19 @@ class TMemoryInput final : public TInput {
     std::size_t Length;
 };
 
-// Reads go through QFile; rows are read in file order, so the file is read front to back.
+// Rows are read in file order, so the file is read front to back.
 class TFileInput final : public TInput {
   public:
-    explicit TFileInput(QFile& file) : File(file), Length(file.size()) {}
-    std::int64_t Size() const override { return Length; }
+    explicit TFileInput(TInputFile& file) : File(file) {}
+    std::int64_t Size() const override { return File.Size(); }
     std::size_t ReadAt(std::int64_t pos, void* dst, std::size_t n) override {
-        if (n == 0 || pos < 0 || pos >= Length || (File.pos() != pos && !File.seek(pos)))
+        if (n == 0 || pos < 0 || pos >= File.Size())
             return 0;
-        const qint64 got = File.read(static_cast<char*>(dst), static_cast<qint64>(n));
-        return got > 0 ? static_cast<std::size_t>(got) : 0;
+        return File.ReadAt(pos, dst, n);
     }
 
   private:
-    QFile& File;
-    std::int64_t Length;
+    TInputFile& File;
 };
 
 // Byte-at-a-time reading of a compressed stream, in 64 KB chunks.
@@ -125,10 +123,10 @@ struct THeader {
 };
 
 // A failure reason, or nothing.
-using TError = std::optional<QString>;
+using TError = std::optional<std::string>;
 
 TError Fail(const char* reason) {
-    return QString::fromUtf8(reason);
+    return std::string(reason);
 }
 
 TError ParseHeader(TInput& in, THeader& h) {
@@ -172,7 +170,8 @@ TError ParseHeader(TInput& in, THeader& h) {
     h.TopDown = height < 0;
     height = height < 0 ? -height : height;
     if (width * height > MaxDecodePixels)
-        return QStringLiteral("The picture is too large (%1 × %2 pixels)").arg(width).arg(height);
+        return "The picture is too large (" + std::to_string(width) + " × " +
+               std::to_string(height) + " pixels)";
     h.Width = static_cast<int>(width);
     h.Height = static_cast<int>(height);
 
@@ -225,7 +224,7 @@ TError ParseHeader(TInput& in, THeader& h) {
     const bool bitsOk =
         bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     if (!bitsOk)
-        return QStringLiteral("Unsupported BMP depth (%1 bits per pixel)").arg(bits);
+        return "Unsupported BMP depth (" + std::to_string(bits) + " bits per pixel)";
     if ((h.Coding == TCoding::Rle8 && bits != 8) || (h.Coding == TCoding::Rle4 && bits != 4) ||
         (h.Coding == TCoding::Rle24 && bits != 24) ||
         (h.Coding == TCoding::BitFields && bits != 16 && bits != 32))
@@ -358,9 +357,9 @@ class TRowConverter {
 };
 
 // Where stored row r (0 = first in the file) goes in the picture.
-struct TRaster {
+struct TRowPlace {
     std::uint8_t* Bits;
-    qsizetype Stride;
+    std::ptrdiff_t Stride;
     int Width;
     int Height;
     bool TopDown;
@@ -369,7 +368,7 @@ struct TRaster {
     }
 };
 
-TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const TRaster& out) {
+TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out) {
     const std::int64_t stride = (std::int64_t{h.Width} * h.Bits + 31) / 32 * 4;
     // Only the pixels of the last row must be present, not its padding.
     const std::int64_t lastRow = (std::int64_t{h.Width} * h.Bits + 7) / 8;
@@ -396,7 +395,7 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const 
 
 // RLE4, RLE8 and OS/2 RLE24. Pixels outside the picture are dropped; the stream's length
 // bounds the work, whatever it claims.
-void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRaster& out) {
+void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out) {
     TByteStream s(in, h.PixelOffset);
     std::int64_t x = 0;
     std::int64_t r = 0;
@@ -490,15 +489,15 @@ TDecodeResult Decode(TInput& in) {
         return result;
     }
     const TPalette palette = h.Bits <= 8 ? ReadPalette(in, h) : TPalette{};
-    QImage image(h.Width, h.Height, QImage::Format_BGR888);
-    if (image.isNull()) {
-        result.Error =
-            QStringLiteral("Not enough memory for a %1 × %2 picture").arg(h.Width).arg(h.Height);
+    TRaster image = TRaster::Allocate(h.Width, h.Height);
+    if (image.IsNull()) {
+        result.Error = "Not enough memory for a " + std::to_string(h.Width) + " × " +
+                       std::to_string(h.Height) + " picture";
         return result;
     }
-    const TRaster raster{image.bits(), image.bytesPerLine(), h.Width, h.Height, h.TopDown};
+    const TRowPlace raster{image.Bits(), image.Stride(), h.Width, h.Height, h.TopDown};
     if (h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24) {
-        std::memset(raster.Bits, 0, static_cast<std::size_t>(image.sizeInBytes()));
+        std::memset(raster.Bits, 0, image.SizeInBytes());
         DecodeRle(in, h, palette, raster);
     } else if (TError e = DecodePlain(in, h, palette, raster)) {
         result.Error = *e;
@@ -510,11 +509,11 @@ TDecodeResult Decode(TInput& in) {
 
 } // namespace
 
-TDecodeResult DecodeBmpFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+TDecodeResult DecodeBmpFile(const std::filesystem::path& path) {
+    TInputFile file(path);
+    if (!file.IsOpen()) {
         TDecodeResult result;
-        result.Error = QStringLiteral("Cannot open the file: %1").arg(file.errorString());
+        result.Error = file.Error();
         return result;
     }
     TFileInput input(file);

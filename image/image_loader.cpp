@@ -1,17 +1,14 @@
 #include "image/image_loader.h"
 
+#include "image/image_format.h"
 #include "image/prefault.h"
-#include "image/ufiles.h"
 
 #include <algorithm>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace tonalyx {
-
-TRasterView RasterOf(const QImage& image) {
-    return {image.width(), image.height(), image.constBits(), image.bytesPerLine()};
-}
 
 TRowCounter::TRowCounter() : Worker([this] { Run(); }) {}
 
@@ -20,10 +17,10 @@ TRowCounter::~TRowCounter() {
         Finish();
 }
 
-void TRowCounter::Add(const QImage& image, int firstRow, int count) {
+void TRowCounter::Add(const TRaster& image, int firstRow, int count) {
     {
         std::lock_guard lock(Mutex);
-        View = RasterOf(image);
+        View = image.View();
         if (firstRow != ReadyEnd) // rows arrive in order; anything else restarts the count
             Reset = true;
         ReadyEnd = firstRow + count;
@@ -96,28 +93,31 @@ bool TRowCounter::WorthWaking() const {
     return !Reset && pending > 0 && (pending >= ChunkRows || ReadyEnd > View.Height - ChunkRows);
 }
 
-TLoadedImage DecodeAndCount(const QString& path) {
+TLoadedImage DecodeAndCount(const std::filesystem::path& path) {
     TLoadedImage loaded;
-    if (TFiles::FileFormat(path, TFType::JPG)) {
+    const std::u8string utf8 = path.u8string();
+    const std::string name(utf8.begin(), utf8.end());
+    const std::optional<TFType> type = ImageTypeOf(name);
+    if (type == TFType::JPG) {
         TRowCounter counter;
         loaded.Decoded =
-            DecodeJpegFile(path, [&counter](const QImage& image, int first, int count) {
+            DecodeJpegFile(path, [&counter](const TRaster& image, int first, int count) {
                 counter.Add(image, first, count);
             });
         loaded.Primaries = counter.Finish();
-        if (loaded.Decoded.Ok() && !counter.Complete(loaded.Decoded.Image.height()))
-            loaded.Primaries = CountPrimaries(RasterOf(loaded.Decoded.Image));
+        if (loaded.Decoded.Ok() && !counter.Complete(loaded.Decoded.Image.Height()))
+            loaded.Primaries = CountPrimaries(loaded.Decoded.Image.View());
         return loaded;
     }
-    if (TFiles::FileFormat(path, TFType::BMP)) {
+    if (type == TFType::BMP) {
         loaded.Decoded = DecodeBmpFile(path);
         if (loaded.Decoded.Ok())
-            loaded.Primaries = CountPrimaries(RasterOf(loaded.Decoded.Image));
+            loaded.Primaries = CountPrimaries(loaded.Decoded.Image.View());
         return loaded;
     }
-    const QString ext = FileExtension(path);
-    loaded.Decoded.Error = ext.isEmpty() ? QStringLiteral("no image extension")
-                                         : QStringLiteral("format %1 not supported").arg(ext);
+    const std::string_view ext = ImageExtension(name);
+    loaded.Decoded.Error =
+        ext.empty() ? "no image extension" : "format " + std::string(ext) + " not supported";
     return loaded;
 }
 

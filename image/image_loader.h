@@ -5,6 +5,7 @@
 #include "image/decoder.h"
 
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -17,13 +18,10 @@ struct TLoadedImage {
     TPrimaryCounts Primaries;
 };
 
-// Decodes path as JPEG or BMP by its extension alone (the content is never sniffed);
-// an unaccepted extension fails with a reason. JPEG rows are counted while later
+// Decodes path (UTF-8) as JPEG or BMP by its extension alone (the content is never
+// sniffed); an unaccepted extension fails with a reason. JPEG rows are counted while later
 // rows are still being decoded, on a second thread.
-TLoadedImage DecodeAndCount(const QString& path);
-
-// The engine's view of a decoded picture (Format_BGR888).
-TRasterView RasterOf(const QImage& image);
+TLoadedImage DecodeAndCount(const std::filesystem::path& path);
 
 // Counts the primaries and the coarse sample levels of a picture's rows on a background
 // thread while a decoder produces them (see TRowsReady).
@@ -35,7 +33,7 @@ class TRowCounter {
     TRowCounter& operator=(const TRowCounter&) = delete;
 
     // On the decoder's thread: rows [firstRow, firstRow + count) of image are final.
-    void Add(const QImage& image, int firstRow, int count);
+    void Add(const TRaster& image, int firstRow, int count);
     // Once the decoder is done: counts on the calling thread what the background thread has
     // fallen behind by (it yields to every other thread, so on a busy machine it can), waits
     // for it and returns the counts.

@@ -1,22 +1,19 @@
-// JPEG decoding with libjpeg(-turbo), straight into the rows of a Format_BGR888 QImage.
+// JPEG decoding with libjpeg(-turbo), straight into the rows of a TRaster.
 //
 // libjpeg reports fatal errors through error_exit, which must not return. Ours longjmps back
 // to DecodeJpeg. To keep that well defined in C++, everything that changes after setjmp
 // lives in a heap-allocated TJpegSession, and the frames a longjmp can skip (DecodeBody and
 // what it calls) hold no object with a destructor while libjpeg runs.
-#include "decoder.h"
-#include "prefault.h"
-
-#include <QFile>
+#include "image/decoder.h"
+#include "image/input_file.h"
+#include "image/prefault.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <csetjmp>
-#include <cstdio>
-#include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 
 #include <jpeglib.h>
 
@@ -43,10 +40,16 @@ struct TJpegError {
 }
 
 // Warnings (corrupt data, premature end of file) only count; decoding goes on and whatever
-// could be decoded is shown. Trace messages are dropped. Nothing is ever printed.
+// could be decoded is shown. The one exception is a progressive scan that repeats or
+// contradicts an earlier one: no writer makes such files, while a file made of such scans
+// can keep the decoder busy for minutes, so it ends the decoding. Trace messages are
+// dropped. Nothing is ever printed.
 void EmitMessage(j_common_ptr cinfo, int msgLevel) {
-    if (msgLevel < 0)
-        ++cinfo->err->num_warnings;
+    if (msgLevel >= 0)
+        return;
+    if (cinfo->err->msg_code == JWRN_BOGUS_PROGRESSION)
+        ErrorExit(cinfo);
+    ++cinfo->err->num_warnings;
 }
 
 void OutputMessage(j_common_ptr) {}
@@ -58,7 +61,7 @@ void OutputMessage(j_common_ptr) {}
 // early ends with a warning and a made-up end-of-image marker.
 struct TFileSource {
     jpeg_source_mgr Pub; // first member: libjpeg hands us a pointer to it
-    std::FILE* File;
+    TInputFile* File;
     bool StartOfFile;
     JOCTET Buffer[64 * 1024];
 
@@ -66,7 +69,7 @@ struct TFileSource {
 
     static boolean Fill(j_decompress_ptr cinfo) {
         TFileSource* src = Self(cinfo);
-        std::size_t got = std::fread(src->Buffer, 1, sizeof src->Buffer, src->File);
+        std::size_t got = src->File->Read(src->Buffer, sizeof src->Buffer);
         if (got == 0) {
             if (src->StartOfFile)
                 ERREXIT(cinfo, JERR_INPUT_EMPTY);
@@ -101,7 +104,7 @@ struct TFileSource {
     }
 
     // Installs a source on the open file, in libjpeg's memory: freed with the decompressor.
-    static void Install(j_decompress_ptr cinfo, std::FILE* file) {
+    static void Install(j_decompress_ptr cinfo, TInputFile* file) {
         auto* src = static_cast<TFileSource*>((*cinfo->mem->alloc_large)(
             reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(TFileSource)));
         src->Pub.init_source = Init;
@@ -117,21 +120,17 @@ struct TFileSource {
     }
 };
 
-struct TFileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
-
 // Everything DecodeBody changes. Heap-allocated so its contents stay valid across longjmp.
 struct TJpegSession {
     jpeg_decompress_struct Info{};
     TJpegError Error{};
     bool Created = false;
     bool AllRowsRead = false;
-    QImage Image;
-    std::uint8_t* Bits = nullptr; // Image's pixels, taken once so no row access can detach
-    qsizetype Stride = 0;
-    QString Failure; // set by DecodeBody for refusals that are not libjpeg errors
+    double ScanPasses = 0; // the scans so far, in passes over every block of the picture
+    TRaster Image;
+    std::uint8_t* Bits = nullptr; // Image's pixels
+    std::ptrdiff_t Stride = 0;
+    std::string Failure; // set by DecodeBody for refusals that are not libjpeg errors
     std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
 
     ~TJpegSession() {
@@ -190,6 +189,29 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
     }
 }
 
+// Adds the scan whose header libjpeg has just read to the scans so far; false with
+// s.Failure set when there are too many (see MaxJpegScans).
+bool CountScan(TJpegSession& s) {
+    j_decompress_ptr cinfo = &s.Info;
+    if (cinfo->input_scan_number > MaxJpegScans) {
+        s.Failure = "The JPEG file has more than " + std::to_string(MaxJpegScans) + " scans";
+        return false;
+    }
+    double all = 0, scan = 0;
+    for (int c = 0; c < cinfo->num_components; ++c)
+        all += double(cinfo->comp_info[c].width_in_blocks) * cinfo->comp_info[c].height_in_blocks;
+    for (int c = 0; c < cinfo->comps_in_scan; ++c)
+        scan += double(cinfo->cur_comp_info[c]->width_in_blocks) *
+                cinfo->cur_comp_info[c]->height_in_blocks;
+    s.ScanPasses += all > 0 ? scan / all : 0;
+    if (s.ScanPasses > MaxJpegScanPasses) {
+        s.Failure = "The JPEG file's scans cover the picture more than " +
+                    std::to_string(MaxJpegScanPasses) + " times";
+        return false;
+    }
+    return true;
+}
+
 // All libjpeg calls after the source is set. Returns false with s.Failure set for a refusal.
 // No local here may have a destructor: error_exit longjmps across this frame.
 bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
@@ -199,15 +221,13 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     // libjpeg-turbo built for 8-bit samples already refuses other precisions while reading
     // the header; this keeps the refusal explicit should that ever change.
     if (cinfo->data_precision != 8) {
-        s.Failure =
-            QStringLiteral("%1-bit JPEG files are not supported").arg(cinfo->data_precision);
+        s.Failure = std::to_string(cinfo->data_precision) + "-bit JPEG files are not supported";
         return false;
     }
     const std::int64_t pixels = static_cast<std::int64_t>(cinfo->image_width) * cinfo->image_height;
     if (pixels > MaxDecodePixels) {
-        s.Failure = QStringLiteral("The picture is too large (%1 × %2 pixels)")
-                        .arg(cinfo->image_width)
-                        .arg(cinfo->image_height);
+        s.Failure = "The picture is too large (" + std::to_string(cinfo->image_width) + " × " +
+                    std::to_string(cinfo->image_height) + " pixels)";
         return false;
     }
 
@@ -222,8 +242,8 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
         cinfo->out_color_space = JCS_CMYK;
         break;
     default:
-        s.Failure = QStringLiteral("Unsupported JPEG colour space (%1 components)")
-                        .arg(cinfo->num_components);
+        s.Failure = "Unsupported JPEG colour space (" + std::to_string(cinfo->num_components) +
+                    " components)";
         return false;
     }
     // The fast integer IDCT and inter-block smoothing, as the histograms are defined with.
@@ -233,18 +253,16 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
 
     jpeg_calc_output_dimensions(cinfo); // no scaling: the output size is the picture size
     // Rows of the picture are written in place; a null image means the allocation failed.
-    s.Image = QImage(static_cast<int>(cinfo->output_width), static_cast<int>(cinfo->output_height),
-                     QImage::Format_BGR888);
-    if (s.Image.isNull()) {
-        s.Failure = QStringLiteral("Not enough memory for a %1 × %2 picture")
-                        .arg(cinfo->output_width)
-                        .arg(cinfo->output_height);
+    s.Image = TRaster::Allocate(static_cast<int>(cinfo->output_width),
+                                static_cast<int>(cinfo->output_height));
+    if (s.Image.IsNull()) {
+        s.Failure = "Not enough memory for a " + std::to_string(cinfo->output_width) + " × " +
+                    std::to_string(cinfo->output_height) + " picture";
         return false;
     }
-    s.Bits = s.Image.bits();
-    s.Stride = s.Image.bytesPerLine();
-    s.Prefault =
-        std::make_unique<TPrefault>(s.Bits, static_cast<std::size_t>(s.Image.sizeInBytes()));
+    s.Bits = s.Image.Bits();
+    s.Stride = s.Image.Stride();
+    s.Prefault = std::make_unique<TPrefault>(s.Bits, s.Image.SizeInBytes());
     // CMYK rows go through a small buffer owned by libjpeg's pool, freed with the decompressor.
     JSAMPARRAY cmykRows = nullptr;
     if (cinfo->out_color_space == JCS_CMYK)
@@ -252,6 +270,8 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
                                                cinfo->output_width * 4, BatchRows);
 
     jpeg_start_decompress(cinfo);
+    if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
+        return false;
     if (!cinfo->buffered_image) {
         ReadPass(s, cmykRows, true, rowsReady);
     } else {
@@ -264,6 +284,8 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
             int status;
             do {
                 status = jpeg_consume_input(cinfo);
+                if (status == JPEG_REACHED_SOS && !CountScan(s))
+                    return false;
             } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
             const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
             jpeg_start_output(cinfo, cinfo->input_scan_number);
@@ -295,9 +317,9 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
             result.Image = std::move(s->Image);
             return result;
         }
-        result.Error = QString::fromLocal8Bit(s->Error.Message);
-        if (result.Error.isEmpty())
-            result.Error = QStringLiteral("Invalid JPEG file");
+        result.Error = s->Error.Message;
+        if (result.Error.empty())
+            result.Error = "Invalid JPEG file";
         return result;
     }
     jpeg_create_decompress(&s->Info);
@@ -312,26 +334,17 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
     return result;
 }
 
-TFilePtr OpenForReading(const QString& path) {
-#ifdef _WIN32
-    return TFilePtr(_wfopen(reinterpret_cast<const wchar_t*>(path.utf16()), L"rb"));
-#else
-    return TFilePtr(std::fopen(QFile::encodeName(path).constData(), "rbe"));
-#endif
-}
-
 } // namespace
 
-TDecodeResult DecodeJpegFile(const QString& path, const TRowsReady& rowsReady) {
+TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady) {
     // Streamed in 64 KB reads: the whole file is never held in memory.
-    TFilePtr file = OpenForReading(path);
-    if (!file) {
+    TInputFile file(path);
+    if (!file.IsOpen()) {
         TDecodeResult result;
-        result.Error = QStringLiteral("Cannot open the file: %1")
-                           .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        result.Error = file.Error();
         return result;
     }
-    std::FILE* f = file.get();
+    TInputFile* f = &file;
     return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady);
 }
 
@@ -339,7 +352,7 @@ TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
                                const TRowsReady& rowsReady) {
     if (size == 0 || data == nullptr) {
         TDecodeResult result;
-        result.Error = QStringLiteral("Empty JPEG data");
+        result.Error = "Empty JPEG data";
         return result;
     }
     // jpeg_mem_src takes an unsigned long size; a larger buffer is cut, which only reads as

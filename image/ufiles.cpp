@@ -56,13 +56,7 @@ TFiles::TFiles(const QLocale& locale) : FCollator(locale) {
 }
 
 bool TFiles::FileFormat(const QString& fn, TFType ft) {
-    const QString ext = FileExtension(fn).toLower();
-    if (ext.isEmpty())
-        return false;
-    for (const TAcceptedExt& a : AcceptedExts)
-        if (a.Type == ft && ext == QLatin1StringView(a.Ext))
-            return true;
-    return false;
+    return ImageTypeOf(fn.toStdString()) == ft;
 }
 
 bool TFiles::IsAcceptedImageName(const QString& fn) {

@@ -2,32 +2,18 @@
 // the previous / next image file of the current image's folder.
 #pragma once
 
+#include "image/image_format.h"
+
 #include <QCollator>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <optional>
 
 namespace tonalyx {
 
-enum class TFType { JPG, BMP };
 enum class TNeighbor { nPrev, nNext };
-
-struct TAcceptedExt {
-    TFType Type;
-    const char* Ext; // lower case, dot included
-};
-
-// Image files are recognised by their extension alone, in this order.
-inline constexpr std::array<TAcceptedExt, 5> AcceptedExts = {{
-    {TFType::JPG, ".jpg"},
-    {TFType::JPG, ".jpeg"},
-    {TFType::JPG, ".jfif"},
-    {TFType::JPG, ".jpe"},
-    {TFType::BMP, ".bmp"},
-}};
 
 // The name sCurrFile carries after a clipboard paste. It has no accepted extension,
 // so no file that was opened or stepped to can ever carry the same name.

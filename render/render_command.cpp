@@ -2,6 +2,7 @@
 
 #include "engine/histogram.h"
 #include "image/image_loader.h"
+#include "image/qt_raster.h"
 #include "image/ufiles.h"
 #include "share/hist_export.h"
 #include "share/save_copy.h"
@@ -62,15 +63,15 @@ struct TCounted {
 
 // Worker thread: decodes and counts; touches no widget.
 void CountInto(TCounted& result, const QString& path, bool smoothing) {
-    TLoadedImage loaded = DecodeAndCount(path);
+    TLoadedImage loaded = DecodeAndCount(PathOf(path));
     if (!loaded.Decoded.Ok()) {
-        result.Error = loaded.Decoded.Error;
+        result.Error = QString::fromStdString(loaded.Decoded.Error);
         return;
     }
     result.Hist = std::make_unique<THist>();
     result.Hist->SmoothRepeatCnt =
         SmoothLevels[smoothing ? SmoothLevelMedium : SmoothLevelOff].RepCnt;
-    result.Hist->CalcCounted(Origin, RasterOf(loaded.Decoded.Image), loaded.Primaries);
+    result.Hist->CalcCounted(Origin, loaded.Decoded.Image.View(), loaded.Primaries);
     result.Hist->Calc4Show(Origin, Origin4Show);
 }
 

@@ -2,7 +2,10 @@
 
 #include "engine/accumulate.h"
 #include "image/image_loader.h"
+#include "image/qt_raster.h"
 #include "image/ucache.h"
+
+#include <utility>
 
 namespace tonalyx {
 
@@ -68,14 +71,14 @@ void TImageOpener::LoadImageFile(const QString& path) {
 
     TBusy busy(FView);
     FView.SetImgCtrl(false, true);
-    TLoadedImage loaded = DecodeAndCount(path);
+    TLoadedImage loaded = DecodeAndCount(PathOf(path));
     if (!loaded.Decoded.Ok()) {
-        FView.Fail(CannotOpenText(path, loaded.Decoded.Error));
+        FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Decoded.Error)));
         busy.Done();
         FView.SetImgCtrl(true, false);
         return;
     }
-    FCurrent = loaded.Decoded.Image;
+    FCurrent = ToQImage(std::move(loaded.Decoded.Image));
     FView.ShowImage(FCurrent);
     FFiles.sCurrFile = path;
     CountAndShow(&loaded.Primaries);

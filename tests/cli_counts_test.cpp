@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 using namespace tonalyx;
 
@@ -58,16 +60,19 @@ class CliCounts : public testing::Test {
         ASSERT_TRUE(Dir.isValid());
         Bmp = Dir.filePath(QStringLiteral("gradient \"quoted\".bmp"));
         ASSERT_TRUE(Gradient(40, 30).save(Bmp, "BMP"));
+        BmpName = Bmp.toStdString();
     }
+    std::string In(const QString& name) const { return Dir.filePath(name).toStdString(); }
     QTemporaryDir Dir;
     QString Bmp;
+    std::string BmpName; // as the command line gives it
 };
 
 } // namespace
 
 TEST_F(CliCounts, OneJsonLinePerImageWithEveryChannelsUsedBins) {
     TCountsOptions options;
-    options.Images = {Bmp, Bmp};
+    options.Images = {BmpName, BmpName};
     const TCapture c = RunCli(options);
     EXPECT_EQ(c.Status, 0);
     EXPECT_TRUE(c.Err.isEmpty());
@@ -99,7 +104,7 @@ TEST_F(CliCounts, OneJsonLinePerImageWithEveryChannelsUsedBins) {
 
 TEST_F(CliCounts, DisplaySetFollowsTheSmoothingLevel) {
     TCountsOptions options;
-    options.Images = {Bmp};
+    options.Images = {BmpName};
     options.Set = TCountSet::Display;
     options.SmoothLevel = 0;
     const TCapture off = RunCli(options);
@@ -111,20 +116,20 @@ TEST_F(CliCounts, DisplaySetFollowsTheSmoothingLevel) {
     EXPECT_NE(off.Out.section("\"channels\"", 1), high.Out.section("\"channels\"", 1));
 
     // The same numbers as the engine's display copy at that level.
-    const TLoadedImage loaded = DecodeAndCount(Bmp);
+    const TLoadedImage loaded = DecodeAndCount(BmpName);
     auto hist = std::make_unique<THist>();
-    hist->Calc(Origin, RasterOf(loaded.Decoded.Image));
+    hist->Calc(Origin, loaded.Decoded.Image.View());
     hist->SmoothRepeatCnt = SmoothLevels[3].RepCnt;
     hist->Calc4Show(Origin, Origin4Show);
     EXPECT_EQ(high.Out.trimmed().toStdString(),
-              CountsJson(Bmp, 40, 30, TCountSet::Display, 3, hist->Data[Origin4Show]));
+              CountsJson(BmpName, 40, 30, TCountSet::Display, 3, hist->Data[Origin4Show]));
 }
 
 TEST_F(CliCounts, UnreadableImagesAreReportedAndTheOthersStillCounted) {
     const QString liar = Dir.filePath("bitmap.jpg"); // a BMP behind a JPEG name
     QFile::copy(Bmp, liar);
     TCountsOptions options;
-    options.Images = {Dir.filePath("missing.jpg"), Bmp, liar, Dir.filePath("notes.txt")};
+    options.Images = {In("missing.jpg"), BmpName, liar.toStdString(), In("notes.txt")};
     const TCapture c = RunCli(options);
     EXPECT_EQ(c.Status, 1);
     EXPECT_EQ(c.Out.count('\n'), 1);
@@ -137,18 +142,34 @@ TEST_F(CliCounts, UnreadableImagesAreReportedAndTheOthersStillCounted) {
         EXPECT_GT(e.section(": ", -1).size(), 3) << "no reason given: " << e.toStdString();
 }
 
-TEST(CliJson, FileNamesAreEscaped) {
+TEST(CliJson, FileNamesAreEscapedAndStayUtf8) {
     auto hist = std::make_unique<THist>();
-    const std::string line = CountsJson(QStringLiteral("a\"b\\c\nd é.jpg"), 1, 2, TCountSet::Origin,
-                                        0, hist->Data[Origin]);
-    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-    EXPECT_EQ(o["file"].toString(), QStringLiteral("a\"b\\c\nd é.jpg"));
-    EXPECT_EQ(o["smoothing"].toString(), "off");
+    const struct {
+        std::string Name;
+        QString Read; // as a JSON reader gives it back
+    } rows[] = {
+        {"a\"b\\c\nd é.jpg", QStringLiteral("a\"b\\c\nd é.jpg")},
+        {"日本 \xF0\x9F\x93\xB7.jpg", QStringLiteral("日本 📷.jpg")},
+        {"latin1 \xE9t\xE9.jpg", QStringLiteral("latin1 \uFFFDt\uFFFD.jpg")},
+        {"cut \xE6\x97.jpg", QStringLiteral("cut \uFFFD\uFFFD.jpg")},
+        {"overlong \xC0\xAF surrogate \xED\xA0\x80",
+         QStringLiteral("overlong \uFFFD\uFFFD "
+                        "surrogate \uFFFD\uFFFD\uFFFD")},
+    };
+    for (const auto& r : rows) {
+        const std::string line = CountsJson(r.Name, 1, 2, TCountSet::Origin, 0, hist->Data[Origin]);
+        QJsonParseError error;
+        const QJsonObject o =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << r.Name;
+        EXPECT_EQ(o["file"].toString(), r.Read) << r.Name;
+        EXPECT_EQ(o["smoothing"].toString(), "off");
+    }
 }
 
 TEST(CliArguments, Parsing) {
     struct {
-        QStringList args;
+        std::vector<std::string> args;
         bool ok;
         int status;
     } rows[] = {
@@ -157,6 +178,7 @@ TEST(CliArguments, Parsing) {
         {{"counts", "--smoothing=low", "a.jpg"}, true, 0},
         {{"counts", "--", "--display"}, true, 0}, // a file named --display
         {{"--help"}, false, 0},
+        {{"--version"}, false, 0},
         {{"counts", "-h"}, false, 0},
         {{}, false, 2},
         {{"count", "a.jpg"}, false, 2},
@@ -169,11 +191,11 @@ TEST(CliArguments, Parsing) {
         TCountsOptions options;
         int status = -1;
         std::FILE* sink = std::tmpfile();
-        EXPECT_EQ(ParseCountsArguments(r.args, options, status, sink, sink), r.ok)
-            << r.args.join(' ').toStdString();
+        const std::string line = r.args.empty() ? "" : r.args.front() + " …";
+        EXPECT_EQ(ParseCountsArguments(r.args, options, status, sink, sink), r.ok) << line;
         std::fclose(sink);
         if (!r.ok) {
-            EXPECT_EQ(status, r.status) << r.args.join(' ').toStdString();
+            EXPECT_EQ(status, r.status) << line;
         }
     }
     TCountsOptions options;
@@ -185,5 +207,5 @@ TEST(CliArguments, Parsing) {
     std::fclose(sink);
     EXPECT_EQ(options.Set, TCountSet::Display);
     EXPECT_EQ(options.SmoothLevel, 3);
-    EXPECT_EQ(options.Images, QStringList({"a.jpg", "--x"}));
+    EXPECT_EQ(options.Images, (std::vector<std::string>{"a.jpg", "--x"}));
 }

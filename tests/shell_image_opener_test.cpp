@@ -1,7 +1,7 @@
 // Opening, revisiting, pasting and stepping, observed through a recording window.
 #include "shell/image_opener.h"
 
-#include "image/image_loader.h"
+#include "image/qt_raster.h"
 #include "image/ucache.h"
 
 #include "qt_environment.h"

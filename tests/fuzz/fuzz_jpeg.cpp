@@ -52,15 +52,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0 || !SmallEnough(data, size))
         return 0;
     int next = 0;
-    const tonalyx::TDecodeResult r =
-        tonalyx::DecodeJpegMemory(data, size, [&next](const QImage& image, int first, int count) {
+    const tonalyx::TDecodeResult r = tonalyx::DecodeJpegMemory(
+        data, size, [&next](const tonalyx::TRaster& image, int first, int count) {
             // Rows arrive once each, in order, inside the picture.
-            if (first != next || count <= 0 || first + count > image.height())
+            if (first != next || count <= 0 || first + count > image.Height())
                 __builtin_trap();
             next = first + count;
         });
-    if (r.Ok() != r.Error.isEmpty() ||
-        (r.Ok() && (r.Image.format() != QImage::Format_BGR888 || next != r.Image.height())))
+    if (r.Ok() != r.Error.empty() ||
+        (r.Ok() &&
+         (r.Image.Stride() < 3 * std::ptrdiff_t{r.Image.Width()} || next != r.Image.Height())))
         __builtin_trap();
     return 0;
 }
