@@ -96,12 +96,14 @@ THttpReply Perform(CURL* h, TSink& sink, const char* errorBuffer) {
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply.Status);
     reply.Body = std::move(sink.Body);
     reply.Overflow = sink.Overflow;
-    if (sink.Overflow)
+    // A status says more than a cut-off error page, and the cut-off more than the
+    // write error libcurl reports for it.
+    if (reply.Status != 0 && (reply.Status < 200 || reply.Status > 299))
+        reply.Error = QStringLiteral("The server answered with status %1").arg(reply.Status);
+    else if (sink.Overflow)
         reply.Error = QStringLiteral("The reply was longer than %1 bytes").arg(sink.Cap);
     else if (code != CURLE_OK)
         reply.Error = Reason(code, errorBuffer);
-    else if (reply.Status < 200 || reply.Status > 299)
-        reply.Error = QStringLiteral("The server answered with status %1").arg(reply.Status);
     else
         reply.Ok = true;
     return reply;
