@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -46,6 +47,26 @@ class TFaultServer {
     }
 
     httplib::Server& Http() { return FServer; }
+    // A fixed answer on path.
+    void Serve(const std::string& path, int status, const std::string& body,
+               const char* type = "text/xml") {
+        FServer.Get(path, [=](const auto&, auto& res) {
+            res.status = status;
+            res.set_content(body, type);
+        });
+    }
+    // body sent in pieces of at most piece bytes, as a slow network delivers them.
+    void ServeInPieces(const std::string& path, const std::string& body, std::size_t piece) {
+        FServer.Get(path, [=](const auto&, auto& res) {
+            res.set_chunked_content_provider("text/xml", [=](std::size_t at, auto& sink) {
+                if (at < body.size())
+                    sink.write(body.data() + at, std::min(piece, body.size() - at));
+                else
+                    sink.done();
+                return true;
+            });
+        });
+    }
     void Start() {
         FPort = FServer.bind_to_any_port("127.0.0.1");
         ASSERT_GT(FPort, 0);

@@ -7,7 +7,6 @@
 #include "share/news_feed.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -15,7 +14,6 @@
 
 #include <cmath>
 #include <functional>
-#include <map>
 #include <mutex>
 
 using namespace tonalyx;
@@ -49,75 +47,57 @@ std::string FeedOfSize(std::size_t size) {
     return doc;
 }
 
-// Serves each document on a path of its own, with a status; "/pieces" sends the full feed
-// padded to 2000 bytes in packets of 300.
 class FeedTest : public testing::Test {
   protected:
-    void Serve(const std::string& path, std::string body, int status = 200,
-               const char* type = "text/xml") {
-        Server.Http().Get(path, [body, status, type](const auto&, auto& res) {
-            res.status = status;
-            res.set_content(body, type);
-        });
-    }
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
         Secret = Dir.filePath(QStringLiteral("secret.txt")).toStdString();
         QFile f(QString::fromStdString(Secret));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("SECRET-4711");
-        f.close();
-        Server.Http().Get("/pieces", [](const auto&, auto& res) {
-            res.set_chunked_content_provider("text/xml", [](std::size_t at, auto& sink) {
-                static const std::string doc = FeedOfSize(2000);
-                if (at < doc.size())
-                    sink.write(doc.data() + at, std::min<std::size_t>(300, doc.size() - at));
-                else
-                    sink.done();
-                return true;
-            });
-        });
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("SECRET-4711") == 11);
     }
     TFeedResult Read(const std::string& path) {
         return ReadAppInform(THttpClient(5000ms), QString::fromStdString(Server.Url(path)));
     }
 
     QTemporaryDir Dir;
-    std::string Secret;
+    std::string Secret; // a local file no feed may bring in
     TFaultServer Server;
 };
 
 TEST_F(FeedTest, HostileAndBrokenDocumentsAreRefused) {
-    const std::string bomb = R"(<?xml version="1.0"?>
-<!DOCTYPE Info [
- <!ENTITY a "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa">
- <!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">
- <!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;">
- <!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;">
- <!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;">
- <!ENTITY f "&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;">
- <!ENTITY g "&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;">
-]>
-<Info><LastNews><Date>2016-03-01</Date><Text>&g;</Text></LastNews></Info>)";
-    const std::string external =
-        "<?xml version=\"1.0\"?>\n<!DOCTYPE Info [<!ENTITY x SYSTEM \"file://" + Secret +
-        "\">]>\n<Info><Tonalyx><LastVersion>&x;</LastVersion>" +
-        "</Tonalyx><LastNews><Text>&x;</Text></LastNews></Info>";
-    const std::string externalDtd = "<?xml version=\"1.0\"?>\n<!DOCTYPE Info SYSTEM \"file://" +
-                                    Secret + "\">\n<Info><Tonalyx><LastVersion>1</LastVersion>" +
-                                    "</Tonalyx></Info>";
-    Serve("/bomb/", bomb);
-    Serve("/external/", external);
-    Serve("/external-dtd/", externalDtd);
-    Serve("/long/", FeedOfSize(2001));
-    Serve("/malformed/", "<Info><Tonalyx><LastVersion>1.0.4</Tonalyx></Info>");
-    Serve("/not-xml/", "0");
-    Serve("/empty/", "");
-    Serve("/missing/", "<html><body><h1>404 Not Found</h1></body></html>", 404, "text/html");
-    Serve("/error/", FullFeed, 500);
+    // Seven levels of sixteen references each: 2^28 bytes once expanded.
+    std::string bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE Info [<!ENTITY a \"aaaaaaaaaaaaaaaa\">";
+    for (char level = 'b'; level <= 'h'; ++level) {
+        bomb += std::string("<!ENTITY ") + level + " \"";
+        for (int k = 0; k < 16; ++k)
+            bomb += std::string("&") + char(level - 1) + ';';
+        bomb += "\">";
+    }
+    bomb += "]><Info><LastNews><Date>2016-03-01</Date><Text>&h;</Text></LastNews></Info>";
+    const std::string external = "<!DOCTYPE Info [<!ENTITY x SYSTEM \"file://" + Secret +
+                                 "\">]><Info><Tonalyx><LastVersion>&x;</LastVersion></Tonalyx>" +
+                                 "<LastNews><Text>&x;</Text></LastNews></Info>";
+    const std::string externalDtd =
+        "<!DOCTYPE Info SYSTEM \"file://" + Secret +
+        "\"><Info><Tonalyx><LastVersion>1</LastVersion></Tonalyx></Info>";
+    const std::tuple<const char*, int, std::string> documents[] = {
+        {"/bomb/", 200, bomb},
+        {"/external/", 200, external},
+        {"/external-dtd/", 200, externalDtd},
+        {"/long/", 200, FeedOfSize(2001)},
+        {"/malformed/", 200, "<Info><Tonalyx><LastVersion>1.0.4</Tonalyx></Info>"},
+        {"/not-xml/", 200, "0"},
+        {"/empty/", 200, ""},
+        {"/missing/", 404, "<html><body><h1>404 Not Found</h1></body></html>"},
+        {"/error/", 500, FullFeed},
+    };
+    for (const auto& [path, status, body] : documents)
+        Server.Serve(path, status, body);
+    Server.ServeInPieces("/long-in-pieces/", FeedOfSize(2001), 300);
     Server.Start();
-    for (const char* path : {"/bomb/", "/external/", "/external-dtd/", "/long/", "/malformed/",
-                             "/not-xml/", "/empty/", "/missing/", "/error/", "/nowhere/"}) {
+    for (const char* path :
+         {"/bomb/", "/external/", "/external-dtd/", "/long/", "/malformed/", "/not-xml/", "/empty/",
+          "/long-in-pieces/", "/missing/", "/error/", "/nowhere/"}) {
         SCOPED_TRACE(path);
         const TFeedResult r = Read(path);
         EXPECT_FALSE(r.Ok);
@@ -155,7 +135,6 @@ TEST_F(FeedTest, AcceptedDocumentsFillTheRecord) {
     const TAcceptCase cases[] = {
         {"/full/", FullFeed, [&](const TAppInform& i) { EXPECT_EQ(i, full); }},
         {"/exact/", FeedOfSize(2000), [&](const TAppInform& i) { EXPECT_EQ(i, full); }},
-        {"/pieces", "", [&](const TAppInform& i) { EXPECT_EQ(i, full); }},
         {"/one-digit/", "<Info><LastNews><Date>2016-3-1</Date><Text>t</Text></LastNews></Info>",
          [](const TAppInform& i) { EXPECT_EQ(i.LastNews.NewsDate, QDate(2015, 1, 1)); }},
         {"/no-news/",
@@ -190,9 +169,11 @@ TEST_F(FeedTest, AcceptedDocumentsFillTheRecord) {
          }},
     };
     for (const TAcceptCase& c : cases)
-        if (!c.Body.empty())
-            Serve(c.Path, c.Body);
+        Server.Serve(c.Path, 200, c.Body);
+    Server.ServeInPieces("/pieces/", FeedOfSize(2000), 300);
     Server.Start();
+    const TFeedResult pieces = Read("/pieces/");
+    EXPECT_TRUE(pieces.Ok && pieces.Inform == full) << pieces.Error.toStdString();
     for (const TAcceptCase& c : cases) {
         SCOPED_TRACE(c.Path);
         const TFeedResult r = Read(c.Path);
@@ -258,14 +239,12 @@ TEST(NewsDisplay, ShownOnceByEqualityOfDates) {
               TNewsAction::Skip);
 }
 
-TEST(NewsSchedule, IntervalsAndAnnouncedVersions) {
-    EXPECT_EQ(CheckNewsFirstInterval, 1000);
-    EXPECT_EQ(NextCheckNewsInterval(true), 3600000);
-    EXPECT_EQ(NextCheckNewsInterval(false), 100000);
-    EXPECT_FALSE(OtherVersionAnnounced(QString(), QStringLiteral("1.0.3")));
-    EXPECT_FALSE(OtherVersionAnnounced(QStringLiteral("1.0.3"), QStringLiteral("1.0.3")));
-    EXPECT_TRUE(OtherVersionAnnounced(QStringLiteral("1.0.4"), QStringLiteral("1.0.3")));
-    EXPECT_TRUE(OtherVersionAnnounced(QStringLiteral("1.0.2"), QStringLiteral("1.0.3")));
+TEST(NewsDisplay, AnyOtherAnnouncedVersionIsOffered) {
+    const QString running = QStringLiteral("1.0.3");
+    EXPECT_FALSE(OtherVersionAnnounced(QString(), running));
+    EXPECT_FALSE(OtherVersionAnnounced(QStringLiteral("1.0.3"), running));
+    EXPECT_TRUE(OtherVersionAnnounced(QStringLiteral("1.0.4"), running));
+    EXPECT_TRUE(OtherVersionAnnounced(QStringLiteral("1.0.2"), running));
 }
 
 // A feed whose answer the test switches between reads.
