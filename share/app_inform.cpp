@@ -152,7 +152,8 @@ QString FeedUrl(const QString& serverRoot) {
 
 TFeedResult ReadAppInform(const THttpClient& client, const QString& feedUrl) {
     try {
-        // One byte beyond the document's limit tells a feed that is too long.
+        // The reply is cut at the document's limit: the first byte beyond it fails the read,
+        // however many packets the feed came in.
         const THttpReply reply = client.Get(feedUrl.toStdString(), MaxFeedBytes);
         if (reply.Overflow)
             return Refused(QStringLiteral("The feed is longer than %1 bytes").arg(MaxFeedBytes));

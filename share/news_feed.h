@@ -51,7 +51,8 @@ class TNewsFeed : public QObject {
                        QObject* parent = nullptr);
 
     // Main thread: a tick of tmCheckNews. Clears Ready of the record and starts a read,
-    // unless one runs (then the tick does nothing and false comes back).
+    // unless one runs (then the tick does nothing and false comes back). A window keeping
+    // a copy of the record clears its Ready as well when this returns true.
     bool Start();
     bool IsReading() const { return FReader.IsRunning(); }
     // Main thread. The record as the last read left it.

@@ -1,5 +1,6 @@
 // The web and e-mail links of the program: one table of eight link kinds and OpenLink, the
-// one way to hand a web page, a mail link or a share page to the desktop. Main thread.
+// one way to hand a web page, a mail link or a share page to the desktop. OpenLink and
+// SetLinkOpener run on the main thread; the other functions on any.
 #pragma once
 
 #include <QString>
