@@ -106,6 +106,9 @@ TEST_F(FeedTest, HostileAndBrokenDocumentsAreRefused) {
         EXPECT_FALSE(r.Error.isEmpty());
         EXPECT_FALSE(r.Error.contains(QStringLiteral("SECRET"))) << r.Error.toStdString();
     }
+    const TRawPort down(false);
+    const TFeedResult r = ReadAppInform(THttpClient(), QString::fromStdString(down.Url("/")));
+    EXPECT_TRUE(!r.Ok && !r.Error.isEmpty());
 }
 
 struct TAcceptCase {
