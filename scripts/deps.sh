@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libjpeg-dev libpng-dev zlib1g-dev libcurl4-openssl-dev libxml2-dev
-    libcpp-httplib-dev libgtest-dev
+    libgtest-dev
     "$@"
 )
 
