@@ -12,10 +12,12 @@
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
 #include "shell/names.h"
+#include "shell/news_presenter.h"
 #include "shell/options_dialog.h"
 #include "shell/save_dialogs.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
+#include "support/links.h"
 #include "support/ufileinfo.h"
 
 #include <QApplication>
@@ -164,6 +166,8 @@ void TfrmMain::CreateWidgets() {
     const auto paintWorkspace = [this] { PaintWorkspace(*pnImage, rbMain->Colours().Workspace); };
     paintWorkspace();
     connect(rbMain, &TRibbonBar::themeChanged, this, paintWorkspace);
+    connect(pnWelcome, &TWelcomePanel::ProductPageClicked, this, [] { OpenLink(LinkProductPage); });
+    connect(pnWelcome, &TWelcomePanel::CompanyPageClicked, this, [] { OpenLink(LinkCompanyHome); });
     connect(rbMain, &TRibbonBar::recentItemClicked, this,
             [this](const QString& caption, int) { rbMainRecentItemClick(caption); });
 }
@@ -179,9 +183,20 @@ void TfrmMain::CreateTimers() {
         return t;
     };
     tmMain = timer("tmMain", 100, true, [this] { tmMainTimer(); });
-    // The news feed, the request queue and the web server check arrive with their features.
-    tmCheckNews = timer("tmCheckNews", 1000, true, [] {});
-    tmShowNews = timer("tmShowNews", 100, false, [] {});
+    // The request queue and the web server check arrive with their features.
+    tmCheckNews =
+        timer("tmCheckNews", CheckNewsFirstInterval, true, [this] { FNews->tmCheckNewsTimer(); });
+    tmShowNews = timer("tmShowNews", ShowNewsInterval, false, [this] { FNews->tmShowNewsTimer(); });
+    FNews = new TNewsPresenter(
+        tmCheckNews, tmShowNews,
+        [this] {
+            return FCore.State ? DateFromDayValue(FCore.State->LastShowNewsDate()) : QDate();
+        },
+        [this](QDate shown) {
+            if (FCore.State)
+                FCore.State->SetLastShowNewsDate(DayValueFromDate(shown));
+        },
+        this);
     tmRequestQueueIndication = timer("tmRequestQueueIndication", 100, false, [] {});
     tmUploadImageExpWatch = timer("tmUploadImageExpWatch", 100, false, [] {});
     tmCheckWEBServer = timer("tmCheckWEBServer", 100000, true, [] {});
@@ -201,7 +216,8 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acExitExecute, [this](QAction*) { close(); });
     c.Bind(H::acOptionsAppOptionsExecute, [this](QAction*) { FOptions->exec(); });
     c.Bind(H::FileExit2Execute, [this](QAction*) { close(); });
-    // Sharing, help, about and the maker's page arrive with
+    c.Bind(H::acGoToCompanyPageExecute, [](QAction*) { OpenLink(LinkCompanyHome); });
+    // Sharing, help and about arrive with
     // their features; their commands are placed already.
 }
 

@@ -35,6 +35,7 @@ class TImageView;
 class TStatusBar;
 class TWelcomePanel;
 class TfrmOptions;
+class TNewsPresenter;
 
 class TfrmMain final : public QMainWindow, private TOpenerView {
     Q_OBJECT
@@ -72,6 +73,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void SetTheme(int theme);
     int Theme() const;
     TfrmOptions* Options() const { return FOptions; }
+    TNewsPresenter* News() const { return FNews; }
 
     // True once start-up has handled the command-line image, which follows the first paint.
     bool StartUpDone() const { return FStartUpDone; }
@@ -144,6 +146,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
 
     TRecentImages FRecent; // the captions of the application menu and the paths behind them
     TfrmOptions* FOptions = nullptr;
+    TNewsPresenter* FNews = nullptr; // the feed's record (AppInform) and the news display
 };
 
 } // namespace tonalyx

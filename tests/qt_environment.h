@@ -33,6 +33,8 @@ template <typename App = QApplication> class TQtEnvironment : public testing::En
   public:
     void SetUp() override {
         // Before the application object: the settings paths are fixed at first use.
+        // The program's server is a closed loopback port unless a test starts one of its own.
+        qputenv("TONALYX_SERVER_URL", "http://127.0.0.1:9/");
         static QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         // A desktop-sized screen (the off-screen platform's own is 800 × 600), with window
