@@ -81,9 +81,8 @@ template <typename Job> void TShareService::StartWorker(TRequestId id, TRequestK
     }).detach();
 }
 
-QString TShareService::StartUpload(QByteArray png) {
+TStartedUpload TShareService::StartUpload(int network, QByteArray png) {
     const QString name = MakeUploadFileName();
-    FLastName = name;
     SetLED(TLEDState::lsGreen);
     TUploadRequest request{(FOptions.ServerRoot + QStringLiteral("upload.php")).toStdString(), name,
                            FOptions.UploadFileName, std::move(png)};
@@ -92,7 +91,8 @@ QString TShareService::StartUpload(QByteArray png) {
                 [request = std::move(request)](const THttpClient& client) {
                     return UploadImage(client, request);
                 });
-    return MakeImageURL(name, FOptions.ServerRoot);
+    const QString address = MakeImageURL(name, FOptions.ServerRoot);
+    return {name, address, FillURLTemplate(UrlGroupShare, network, address)};
 }
 
 void TShareService::StartWEBServerCheck() {

@@ -38,6 +38,14 @@ bool CheckWEBServer(const THttpClient& client, const std::string& checkUrl);
 // transfer), and tests wait for it to reach 0 before they end.
 int RunningShareWorkers();
 
+struct TStartedUpload {
+    QString Name;    // the picture's name on the server
+    QString Address; // its public address
+    // Get Link: the <img src="..."/> text for the clipboard; a network: its share page
+    // for the address, to open with OpenLink(LinkLiteral, Target).
+    QString Target;
+};
+
 struct TShareOptions {
     QString ServerRoot;                   // ends in "/"; ServerRootUrl() in the program
     TTickClock Clock = SteadyTickClock(); // the queue's tick clock
@@ -61,9 +69,11 @@ class TShareService : public QObject {
     explicit TShareService(TShareOptions options, QObject* parent = nullptr);
     ~TShareService() override;
 
-    // Sets green, queues an upload of png under a new name and starts its worker. Returns
-    // the picture's public address at once; the upload may still fail later.
-    QString StartUpload(QByteArray png);
+    // Sets green, queues an upload of png (HistToPngStream's bytes, taken on the main
+    // thread right after the command) under a new name and starts its worker. network:
+    // SocNetLink for Get Link, else the share page's network (SocNetIndex of the command).
+    // Everything the command needs comes back at once; the upload may still fail later.
+    TStartedUpload StartUpload(int network, QByteArray png);
     // Sets green, queues a check and starts its worker.
     void StartWEBServerCheck();
 
@@ -73,8 +83,6 @@ class TShareService : public QObject {
 
     TLEDState LEDState() const { return FLED; }
     std::size_t QueuedRequests() const { return FQueue.Size(); }
-    // The name of the last StartUpload, for the window's own use (tests, logging none).
-    const QString& LastPictureName() const { return FLastName; }
 
   signals:
     void LedStateChanged(tonalyx::TLEDState state);
@@ -97,7 +105,6 @@ class TShareService : public QObject {
     TRequestQueue FQueue;
     TFailureReporter FReporter;
     TLEDState FLED = TLEDState::lsOff;
-    QString FLastName;
 };
 
 } // namespace tonalyx

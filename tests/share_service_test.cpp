@@ -73,8 +73,13 @@ TEST(ShareService, ReplyDecidesLightAndMessage) {
                 {"error status", 500, "0", false}};
     for (const Row& row : rows) {
         TFaultServer server;
+        std::mutex formLock; // written on the server's thread
+        httplib::MultipartFormData file, fname;
         for (const char* path : {"/upload.php", "/check.php"}) {
-            server.Http().Post(path, [&](const auto&, auto& res) {
+            server.Http().Post(path, [&](const httplib::Request& req, auto& res) {
+                std::lock_guard lock(formLock);
+                file = req.get_file_value("file");
+                fname = req.get_file_value("fname");
                 res.status = row.Status;
                 res.set_content(row.Body, "text/plain");
             });
@@ -82,8 +87,16 @@ TEST(ShareService, ReplyDecidesLightAndMessage) {
         }
         server.Start();
         TRig rig(server.Url("/"));
-        rig.Service->StartUpload(QByteArray("png"));
+        const TStartedUpload started = rig.Service->StartUpload(SocNetLink, QByteArray("png"));
+        EXPECT_EQ(started.Target, "<img src=\"" + started.Address + "\"/>");
         rig.Drain();
+        // A bare file name: a path would tell the server where the user's files are.
+        std::unique_lock lock(formLock);
+        EXPECT_EQ(file.filename, "tonalyx");
+        EXPECT_EQ(file.content_type, "image/png");
+        EXPECT_EQ(file.content, "png");
+        EXPECT_EQ(fname.content, started.Name.toStdString());
+        lock.unlock();
         EXPECT_EQ(rig.Failed->count(), row.Good ? 0 : 1) << row.What;
         EXPECT_EQ(rig.Service->LEDState(), row.Good ? TLEDState::lsGreen : TLEDState::lsRed)
             << row.What;
@@ -102,7 +115,7 @@ TEST(ShareService, SilentServerExpiresOnceAtTheDeadline) {
         TRawPort silent(true);
         TRig rig(silent.Url("/"));
         if (upload)
-            rig.Service->StartUpload(QByteArray("png"));
+            rig.Service->StartUpload(SocNetLink, QByteArray("png"));
         else
             rig.Service->StartWEBServerCheck();
         *rig.Now = 1001; // rounded to 1 s: the blinking green
@@ -130,16 +143,17 @@ TEST(ShareService, ConcurrentUploadsAreStoredWithTheirOwnNamesAndBytes) {
     TTempFolder folder;
     TRunningServer server(folder.Path());
     ASSERT_TRUE(server.Started());
-    TRig rig("http://127.0.0.1:" + std::to_string(server.Port()) + "/");
+    const QString root =
+        QString::fromStdString("http://127.0.0.1:" + std::to_string(server.Port()) + "/");
+    TRig rig(root.toStdString());
     std::map<QString, std::string> sent;
     for (unsigned i = 0; i < 4; ++i) {
         const std::string png = Png(1 + i, 2, 1000 * i);
-        const QString address = rig.Service->StartUpload(QByteArray::fromStdString(png));
-        const QString name = rig.Service->LastPictureName();
-        EXPECT_EQ(address,
-                  MakeImageURL(name, QString::fromStdString("http://127.0.0.1:" +
-                                                            std::to_string(server.Port()) + "/")));
-        sent[name] = png;
+        const TStartedUpload started =
+            rig.Service->StartUpload(int(i), QByteArray::fromStdString(png));
+        EXPECT_EQ(started.Address, MakeImageURL(started.Name, root));
+        EXPECT_EQ(started.Target, FillURLTemplate(0, int(i), started.Address));
+        sent[started.Name] = png;
     }
     ASSERT_EQ(sent.size(), 4u);
     rig.Drain();
@@ -151,7 +165,7 @@ TEST(ShareService, ConcurrentUploadsAreStoredWithTheirOwnNamesAndBytes) {
 TEST(ShareService, DestroyedWithRequestsRunning) {
     TRawPort silent(true);
     TRig rig(silent.Url("/"));
-    rig.Service->StartUpload(QByteArray("png"));
+    rig.Service->StartUpload(SocNetLink, QByteArray("png"));
     rig.Service->StartWEBServerCheck();
     const auto before = std::chrono::steady_clock::now();
     rig.Service.reset(); // returns at once; the workers' results are dropped
