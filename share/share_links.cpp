@@ -4,6 +4,7 @@
 
 #include <QRandomGenerator>
 
+#include <array>
 #include <mutex>
 
 namespace tonalyx {
@@ -27,8 +28,14 @@ namespace {
 // Seeded once from the system's random source; the lock lets workers and the main thread
 // draw from it alike.
 std::mutex GeneratorLock;
+// 256 bits of seed, so that two running programs are as unlikely to draw the same names
+// as two draws of one.
 QRandomGenerator& Generator() {
-    static QRandomGenerator generator(QRandomGenerator::global()->generate());
+    static QRandomGenerator generator = [] {
+        std::array<quint32, 8> seed{};
+        QRandomGenerator::global()->fillRange(seed.data(), seed.size());
+        return QRandomGenerator(seed.data(), static_cast<qsizetype>(seed.size()));
+    }();
     return generator;
 }
 
