@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <system_error>
 #include <thread>
 
 namespace tonalyx {
@@ -58,27 +59,35 @@ void TShareService::SetLED(TLEDState state) {
 }
 
 template <typename Job> void TShareService::StartWorker(TRequestId id, TRequestKind kind, Job job) {
-    // A plain detached thread: it touches nothing of Qt's but the hand-off below, so one
-    // still running when the program ends neither holds up the exit nor finds the
+    // A plain detached thread: it touches no Qt object but through the hand-off below, so
+    // one still running when the program ends neither holds up the exit nor finds the
     // application object gone.
     ++RunningWorkers;
-    std::thread([job = std::move(job), id, kind, link = FLink, timeout = FOptions.HttpTimeout] {
-        bool ok = false;
-        try {
-            ok = job(THttpClient(timeout));
-        } catch (...) {
-            ok = false;
-        }
-        // Under the link's lock this object cannot be in its destructor; the queued call is
-        // dropped by Qt if the object goes before the main thread runs it.
-        std::lock_guard lock(link->Lock);
-        if (link->Receiver)
-            QMetaObject::invokeMethod(
-                link->Receiver,
-                [r = link->Receiver, id, kind, ok] { r->RequestDone(id, kind, ok); },
-                Qt::QueuedConnection);
+    try {
+        std::thread([job = std::move(job), id, kind, link = FLink, timeout = FOptions.HttpTimeout] {
+            bool ok = false;
+            try {
+                ok = job(THttpClient(timeout));
+            } catch (...) {
+                ok = false;
+            }
+            // Under the link's lock this object cannot be in its destructor; the queued call is
+            // dropped by Qt if the object goes before the main thread runs it.
+            std::lock_guard lock(link->Lock);
+            if (link->Receiver)
+                QMetaObject::invokeMethod(
+                    link->Receiver,
+                    [r = link->Receiver, id, kind, ok] { r->RequestDone(id, kind, ok); },
+                    Qt::QueuedConnection);
+            --RunningWorkers;
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the request fails as it would on the network, once, later
+        // on this thread like any other result.
         --RunningWorkers;
-    }).detach();
+        QMetaObject::invokeMethod(
+            this, [this, id, kind] { RequestDone(id, kind, false); }, Qt::QueuedConnection);
+    }
 }
 
 TStartedUpload TShareService::StartUpload(int network, QByteArray png) {
