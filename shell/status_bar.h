@@ -3,14 +3,14 @@
 // under the pointer. Messages never hide the image size.
 #pragma once
 
+#include "share/led_state.h"
+
 #include <QStatusBar>
 
 class QLabel;
 class QTimer;
 
 namespace tonalyx {
-
-enum class TLEDState { lsOff, lsGreen, lsRed };
 
 class TStatusBar final : public QStatusBar {
     Q_OBJECT
