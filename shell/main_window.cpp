@@ -15,6 +15,7 @@
 #include "shell/news_presenter.h"
 #include "shell/options_dialog.h"
 #include "shell/save_dialogs.h"
+#include "shell/share_commands.h"
 #include "shell/status_bar.h"
 #include "shell/welcome_panel.h"
 #include "support/links.h"
@@ -197,9 +198,18 @@ void TfrmMain::CreateTimers() {
                 FCore.State->SetLastShowNewsDate(DayValueFromDate(shown));
         },
         this);
+    // The share service connects its handlers to these three.
     tmRequestQueueIndication = timer("tmRequestQueueIndication", 100, false, [] {});
     tmUploadImageExpWatch = timer("tmUploadImageExpWatch", 100, false, [] {});
     tmCheckWEBServer = timer("tmCheckWEBServer", 100000, true, [] {});
+    FShare = new TShareCommands(
+        {FExport.get(), sbMain, tmRequestQueueIndication, tmUploadImageExpWatch, tmCheckWEBServer,
+         [this] { return pnHistContainer->isVisible(); }, [this] { return FNews->AppInform(); }},
+        this);
+    connect(pnWelcome, &TWelcomePanel::TellClicked, FShare,
+            [this](int i) { FShare->tbSocNetTellClick(i + 1); });
+    connect(pnWelcome, &TWelcomePanel::FollowClicked, FShare,
+            [this](int i) { FShare->tbSocNetFollowClick(i + 1); });
 }
 
 void TfrmMain::BindCommands() {
@@ -216,8 +226,10 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acExitExecute, [this](QAction*) { close(); });
     c.Bind(H::acOptionsAppOptionsExecute, [this](QAction*) { FOptions->exec(); });
     c.Bind(H::FileExit2Execute, [this](QAction*) { close(); });
+    c.Bind(H::acSocNetHTMLExecute, [this](QAction*) { FShare->acSocNetHTMLExecute(); });
+    c.Bind(H::acSocNetExecute, [this](QAction* a) { FShare->acSocNetExecute(a); });
     c.Bind(H::acGoToCompanyPageExecute, [](QAction*) { OpenLink(LinkCompanyHome); });
-    // Sharing, help and about arrive with
+    // Help and about arrive with
     // their features; their commands are placed already.
 }
 
@@ -253,6 +265,7 @@ void TfrmMain::StartUp() {
     SetImgCtrl(false, true);
     sbMain->PlaceLEDs();
     sbMain->SetLEDState(TLEDState::lsGreen);
+    FShare->StartWEBServerCheck();
     ed4Focus->setFocus();
     pnHistContainer->HistHeightCorrect();
     // The window shows first; a large picture named on the command line decodes after.

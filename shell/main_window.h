@@ -36,6 +36,7 @@ class TStatusBar;
 class TWelcomePanel;
 class TfrmOptions;
 class TNewsPresenter;
+class TShareCommands;
 
 class TfrmMain final : public QMainWindow, private TOpenerView {
     Q_OBJECT
@@ -74,6 +75,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     int Theme() const;
     TfrmOptions* Options() const { return FOptions; }
     TNewsPresenter* News() const { return FNews; }
+    TShareCommands* Share() const { return FShare; }
 
     // True once start-up has handled the command-line image, which follows the first paint.
     bool StartUpDone() const { return FStartUpDone; }
@@ -146,7 +148,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
 
     TRecentImages FRecent; // the captions of the application menu and the paths behind them
     TfrmOptions* FOptions = nullptr;
-    TNewsPresenter* FNews = nullptr; // the feed's record (AppInform) and the news display
+    TNewsPresenter* FNews = nullptr;  // the feed's record (AppInform) and the news display
+    TShareCommands* FShare = nullptr; // uploads, share pages, the server check, the light
 };
 
 } // namespace tonalyx

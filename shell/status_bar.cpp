@@ -11,7 +11,7 @@ namespace tonalyx {
 namespace {
 
 QPixmap Light(QColor colour) {
-    QPixmap pm(14, 14);
+    QPixmap pm(13, 13);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -20,15 +20,16 @@ QPixmap Light(QColor colour) {
     g.setColorAt(1, colour);
     p.setBrush(g);
     p.setPen(colour.darker(160));
-    p.drawEllipse(QRectF(1, 1, 12, 12));
+    p.drawEllipse(QRectF(1, 1, 11, 11));
     return pm;
 }
 
-QLabel* LightLabel(const QString& name, QColor colour, QWidget* parent) {
+QLabel* LightLabel(const QString& name, QColor colour, const QString& hint, QWidget* parent) {
     auto* l = new QLabel(parent);
     l->setObjectName(name);
     l->setPixmap(Light(colour));
-    l->setFixedSize(14, 14);
+    l->setToolTip(hint);
+    l->setFixedSize(13, 13);
     l->hide();
     return l;
 }
@@ -56,8 +57,10 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
         FFailure.clear();
         UpdateMessage();
     });
-    imLEDGreen = LightLabel(QStringLiteral("imLEDGreen"), QColor(40, 180, 60), this);
-    imLEDRed = LightLabel(QStringLiteral("imLEDRed"), QColor(210, 40, 40), this);
+    imLEDGreen = LightLabel(QStringLiteral("imLEDGreen"), QColor(40, 180, 60),
+                            QStringLiteral("Internrt connection OK"), this);
+    imLEDRed = LightLabel(QStringLiteral("imLEDRed"), QColor(210, 40, 40),
+                          QStringLiteral("Internrt connection error"), this);
 }
 
 void TStatusBar::SetImageSizeText(const QString& text) {

@@ -126,7 +126,9 @@ TEST_F(MainWindow, FirstStartShowsTheWelcomePanelWithImageCommandsOff) {
     for (TCommandId id : {C::acRGB, C::acHSV, C::acLab, C::acSmoothingOn})
         EXPECT_TRUE(Cmd(id)->isChecked()) << CommandSpec(id).Name;
     EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 3);
-    EXPECT_EQ(Window->StatusBar()->LEDState(), TLEDState::lsGreen);
+    // Green at start-up, then red once the first check finds no server (its port is closed).
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return Window->StatusBar()->LEDState() == TLEDState::lsRed; }, 10000));
     EXPECT_TRUE(Window->StatusBar()->ImageSizeText().isEmpty());
     // The welcome panel sits in the middle of the image panel.
     const QRect area = Window->ImagePanel()->rect();
@@ -539,7 +541,7 @@ TEST_F(MainWindow, CommandsArePlacedOnEverySurface) {
 }
 
 TEST_F(MainWindow, TimersOfTheWindow) {
-    Start();
+    Window = std::make_unique<TfrmMain>(Core, QStringList{}); // as created, before the first show
     struct {
         const char* name;
         int interval;
