@@ -17,7 +17,7 @@ constexpr int Ctrl = Qt::CTRL;
 #define ID(name) C::name, #name
 
 // clang-format off
-constexpr TCommandSpec Commands[] = {
+constexpr TCommandEntry Commands[] = {
     {ID(acOpenImageFile), "Image", "Open Image", "Open Image File", Ctrl | Qt::Key_O, false, H::acOpenImageFileExecute, "document-open", "O"},
     {ID(acOpenImageFileQAT), "Image", "Open Image", "Open Image File", 0, false, H::acOpenImageFileExecute, "document-open", "O"},
     {ID(acSaveHist), "Image", "Save Histogram", "", Ctrl | Qt::Key_S, false, H::acSaveHistExecute, "document-save", "⇩"},
@@ -51,7 +51,7 @@ constexpr TCommandSpec Commands[] = {
 
 constexpr bool InIdentifierOrder() {
     int i = 0;
-    for (const TCommandSpec& entry : Commands)
+    for (const TCommandEntry& entry : Commands)
         if (static_cast<int>(entry.Id) != i++)
             return false;
     return i == CommandCount;
@@ -60,16 +60,16 @@ static_assert(InIdentifierOrder(), "the command table follows TCommandId");
 
 } // namespace
 
-std::span<const TCommandSpec> CommandTable() {
+std::span<const TCommandEntry> CommandTable() {
     return Commands;
 }
 
-const TCommandSpec& CommandSpec(TCommandId id) {
+const TCommandEntry& CommandEntry(TCommandId id) {
     return Commands[static_cast<std::size_t>(id)];
 }
 
 TCommands::TCommands(QObject* parent) : QObject(parent) {
-    for (const TCommandSpec& entry : Commands) {
+    for (const TCommandEntry& entry : Commands) {
         auto* a = new QAction(QString::fromUtf8(entry.Caption), parent);
         a->setObjectName(QString::fromLatin1(entry.Name));
         const QString hint = QString::fromUtf8(entry.Hint);
@@ -86,7 +86,7 @@ TCommands::TCommands(QObject* parent) : QObject(parent) {
 }
 
 void TCommands::Bind(THandlerId handler, const std::function<void(QAction*)>& run) {
-    for (const TCommandSpec& entry : Commands) {
+    for (const TCommandEntry& entry : Commands) {
         if (entry.Handler != handler)
             continue;
         QAction* a = (*this)[entry.Id];

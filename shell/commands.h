@@ -67,7 +67,7 @@ enum class THandlerId {
     acGoToCompanyPageExecute,
 };
 
-struct TCommandSpec {
+struct TCommandEntry {
     TCommandId Id;
     const char* Name;     // the object name, the enumerator's own name
     const char* Category; // "Image", "Historgam", "Help", "Welcome" or "" for none
@@ -81,8 +81,8 @@ struct TCommandSpec {
 };
 
 // Every command, in the order of TCommandId.
-std::span<const TCommandSpec> CommandTable();
-const TCommandSpec& CommandSpec(TCommandId id);
+std::span<const TCommandEntry> CommandTable();
+const TCommandEntry& CommandEntry(TCommandId id);
 
 // The actions of the command table, parented to one owner (the main window).
 class TCommands : public QObject {

@@ -321,7 +321,7 @@ inline void Put32(TBytes& b, std::uint32_t v) {
     Put16(b, v >> 16);
 }
 
-struct TBmpSpec {
+struct TBmpLayout {
     std::int32_t Width = 0;
     std::int32_t Height = 0; // negative: top-down
     int Bits = 24;
@@ -332,7 +332,7 @@ struct TBmpSpec {
     bool Os2Core = false;               // 12-byte header with 16-bit sizes, 3-byte palette
 };
 
-inline TBytes MakeBmp(const TBmpSpec& s) {
+inline TBytes MakeBmp(const TBmpLayout& s) {
     const std::uint32_t infoSize = s.Os2Core ? 12 : 40;
     const std::uint32_t entry = s.Os2Core ? 3 : 4;
     const std::uint32_t offset =

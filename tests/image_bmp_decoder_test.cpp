@@ -72,7 +72,7 @@ TEST(BmpHandMade, MissingPaletteIsBlack) {
 TEST(BmpHandMade, Os2CoreHeader) {
     std::vector<std::uint32_t> palette{0x102030, 0xA0B0C0, 0xFFFFFF};
     auto index = [](int x, int y) { return (x + y) % 3; };
-    TBmpSpec layout{5, 2, 8, 0, palette, {}, StoredRows(5, 2, 8, false, index)};
+    TBmpLayout layout{5, 2, 8, 0, palette, {}, StoredRows(5, 2, 8, false, index)};
     layout.Os2Core = true;
     const TRgb p = DecodeBmpOk(MakeBmp(layout));
     for (int y = 0; y < 2; ++y)

@@ -63,7 +63,7 @@ TPicture Noise(int w, int h) {
 
 } // namespace
 
-TEST(PngExport, ChunksRowFiltersAndCompressionAsSpecified) {
+TEST(PngExport, ChunksRowFiltersAndCompression) {
     // (libpng writes a one-pixel-wide row unfiltered: Sub would change nothing in it.)
     for (const TPicture& picture : {Noise(400, 300), Noise(2, 1), Noise(243, 456)}) {
         const TPngResult png = EncodePng(picture.Rows());

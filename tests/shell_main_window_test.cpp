@@ -121,10 +121,10 @@ TEST_F(MainWindow, FirstStartShowsTheWelcomePanelWithImageCommandsOff) {
     EXPECT_EQ(Window->Ribbon()->Caption(), "Varnel Tonalyx");
     for (TCommandId id : {C::acSaveHist, C::acCopyHist, C::acRGB, C::acHSV, C::acLab,
                           C::acSmoothingOn, C::acPrevImage, C::acNextImageQAT, C::acSocNetTW})
-        EXPECT_FALSE(Cmd(id)->isEnabled()) << CommandSpec(id).Name;
+        EXPECT_FALSE(Cmd(id)->isEnabled()) << CommandEntry(id).Name;
     EXPECT_TRUE(Cmd(C::acOpenImageFile)->isEnabled());
     for (TCommandId id : {C::acRGB, C::acHSV, C::acLab, C::acSmoothingOn})
-        EXPECT_TRUE(Cmd(id)->isChecked()) << CommandSpec(id).Name;
+        EXPECT_TRUE(Cmd(id)->isChecked()) << CommandEntry(id).Name;
     EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 3);
     // Green at start-up, then red once the first check finds no server (its port is closed).
     EXPECT_TRUE(QTest::qWaitFor(
@@ -434,7 +434,7 @@ TEST_F(MainWindow, CommandTableCaptionsHintsShortcutsAndHandlers) {
     };
     for (const auto& r : rows) {
         QAction* a = Cmd(r.id);
-        const char* name = CommandSpec(r.id).Name;
+        const char* name = CommandEntry(r.id).Name;
         EXPECT_EQ(a->text(), r.caption) << name;
         if (*r.tip) { // without a hint Qt shows the caption as the tool tip
             EXPECT_EQ(a->toolTip(), r.tip) << name;
@@ -444,15 +444,15 @@ TEST_F(MainWindow, CommandTableCaptionsHintsShortcutsAndHandlers) {
     }
     EXPECT_EQ(Cmd(C::FileExit2)->statusTip(), "Quits the application");
     // Every action carries its identifier's name, an icon, and starts checked if it toggles.
-    for (const TCommandSpec& spec : CommandTable()) {
-        QAction* a = Cmd(spec.Id);
-        EXPECT_EQ(a->objectName(), spec.Name);
-        EXPECT_FALSE(a->icon().isNull()) << spec.Name;
-        EXPECT_EQ(a->isChecked(), a->isCheckable()) << spec.Name;
+    for (const TCommandEntry& entry : CommandTable()) {
+        QAction* a = Cmd(entry.Id);
+        EXPECT_EQ(a->objectName(), entry.Name);
+        EXPECT_FALSE(a->icon().isNull()) << entry.Name;
+        EXPECT_EQ(a->isChecked(), a->isCheckable()) << entry.Name;
     }
     EXPECT_EQ(Window->Commands().All().size(), std::size_t(CommandCount));
-    EXPECT_EQ(CommandSpec(C::acSocNetFB).Handler, CommandSpec(C::acSocNetTW).Handler);
-    EXPECT_EQ(CommandSpec(C::acOpenImageFileQAT).Handler, THandlerId::acOpenImageFileExecute);
+    EXPECT_EQ(CommandEntry(C::acSocNetFB).Handler, CommandEntry(C::acSocNetTW).Handler);
+    EXPECT_EQ(CommandEntry(C::acOpenImageFileQAT).Handler, THandlerId::acOpenImageFileExecute);
 }
 
 // Walks every surface the window built and compares it with the placement tables it was
