@@ -7,13 +7,11 @@
 
 #include <QAction>
 #include <QBoxLayout>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 #include <QScrollArea>
 
 #include <algorithm>
@@ -251,13 +249,7 @@ void TRibbonAppMenu::ClickRecent(int index) {
 void TRibbonAppMenu::Popup(const QPoint& globalPos, QWidget* opener) {
     FOpener = opener;
     adjustSize();
-    QPoint pos = globalPos;
-    if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
-        const QRect room = screen->availableGeometry();
-        pos.setX(std::max(room.left(), std::min(pos.x(), room.right() - width() + 1)));
-        pos.setY(std::max(room.top(), std::min(pos.y(), room.bottom() - height() + 1)));
-    }
-    move(pos);
+    move(PlaceOnScreen(globalPos, size()));
     show();
 }
 

@@ -7,11 +7,9 @@
 #include "ribbon_theme.h"
 
 #include <QAction>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QScreen>
 
 #include <algorithm>
 
@@ -92,13 +90,7 @@ TRibbonGroupPopup::TRibbonGroupPopup(const TRibbonGroup& group, const TRibbonSty
 }
 
 void TRibbonGroupPopup::Popup(const QPoint& globalPos) {
-    QPoint pos = globalPos;
-    if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
-        const QRect room = screen->availableGeometry();
-        pos.setX(std::max(room.left(), std::min(pos.x(), room.right() - width() + 1)));
-        pos.setY(std::max(room.top(), std::min(pos.y(), room.bottom() - height() + 1)));
-    }
-    move(pos);
+    move(PlaceOnScreen(globalPos, size()));
     show();
 }
 

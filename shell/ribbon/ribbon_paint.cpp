@@ -3,10 +3,14 @@
 #include "ribbon_theme.h"
 
 #include <QAbstractButton>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace ribbon {
 
@@ -83,6 +87,16 @@ void PaintRibbonChevron(QPainter& p, const QRectF& rect, bool up, const QColor& 
     p.setBrush(Qt::NoBrush);
     p.drawPath(path);
     p.restore();
+}
+
+QPoint PlaceOnScreen(const QPoint& globalPos, const QSize& size) {
+    QPoint pos = globalPos;
+    if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
+        const QRect room = screen->availableGeometry();
+        pos.setX(std::max(room.left(), std::min(pos.x(), room.right() - size.width() + 1)));
+        pos.setY(std::max(room.top(), std::min(pos.y(), room.bottom() - size.height() + 1)));
+    }
+    return pos;
 }
 
 } // namespace ribbon

@@ -1,8 +1,11 @@
-// Drawing shared by the ribbon's widgets: button faces, separator lines and chevrons.
+// Drawing shared by the ribbon's widgets: button faces, separator lines, chevrons, and
+// where popups go.
 #pragma once
 
 #include <QColor>
+#include <QPoint>
 #include <QRectF>
+#include <QSize>
 
 class QAbstractButton;
 class QPainter;
@@ -23,6 +26,9 @@ void PaintRibbonFace(QPainter& p, const QRectF& rect, TRibbonFace face,
 
 // A one-pixel vertical line from top to bottom that fades out at both ends.
 void PaintRibbonVLine(QPainter& p, qreal x, qreal top, qreal bottom, const QColor& colour);
+
+// Where a popup of size opened at globalPos goes so that it stays on the screen it opens on.
+QPoint PlaceOnScreen(const QPoint& globalPos, const QSize& size);
 
 // A small chevron centred in rect, pointing up or down.
 void PaintRibbonChevron(QPainter& p, const QRectF& rect, bool up, const QColor& colour);
