@@ -178,6 +178,14 @@ TEST_F(WindowState, PickingAThemeAppliesItAtOnceAndClosingKeepsIt) {
     Cmd(C::acOptionsAppOptions)->trigger();
     EXPECT_TRUE(silverWhileOpen);
     EXPECT_EQ(Window->Theme(), 2);
+    // Shown again in the same run: the theme in use, not the one the run started with.
+    bool silverPreselected = false;
+    QTimer::singleShot(0, options, [&] {
+        silverPreselected = options->ThemeItem(2)->isChecked();
+        options->CloseButton()->click();
+    });
+    Cmd(C::acOptionsAppOptions)->trigger();
+    EXPECT_TRUE(silverPreselected);
     Window->SetTheme(7); // out of range: nothing changes
     EXPECT_EQ(Window->Theme(), 2);
     Stop();
