@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
+# A viewer for the help file, and xdg-mime, which tells whether the desktop has one.
+scripts/deps.sh xchm xdg-utils
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONALYX_TESTS=OFF -DTONALYX_BENCH=OFF >/dev/null
 cmake --build build
 

@@ -8,6 +8,7 @@
 #include "shell/appmessagebox.h"
 #include "shell/commands.h"
 #include "shell/first_paint.h"
+#include "shell/help_about.h"
 #include "shell/hist_panel.h"
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
@@ -90,6 +91,7 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     FOptions = new TfrmOptions(
         this, [this] { return Theme(); }, [this](int theme) { SetTheme(theme); });
     CreateTimers();
+    FHelpAbout = new THelpAbout({this, FCommands, pnWelcome, FShare, FNews}, this); // TAB
     BindCommands();
     setAcceptDrops(true);
     // The window's layout minds only the central widget's minimum width; the ribbon at its
@@ -229,8 +231,7 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acSocNetHTMLExecute, [this](QAction*) { FShare->acSocNetHTMLExecute(); });
     c.Bind(H::acSocNetExecute, [this](QAction* a) { FShare->acSocNetExecute(a); });
     c.Bind(H::acGoToCompanyPageExecute, [](QAction*) { OpenLink(LinkCompanyHome); });
-    // Help and about arrive with
-    // their features; their commands are placed already.
+    // THelpAbout binds the help and about commands.
 }
 
 // ---- start-up and close

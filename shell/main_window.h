@@ -37,6 +37,7 @@ class TWelcomePanel;
 class TfrmOptions;
 class TNewsPresenter;
 class TShareCommands;
+class THelpAbout;
 
 class TfrmMain final : public QMainWindow, private TOpenerView {
     Q_OBJECT
@@ -76,6 +77,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     TfrmOptions* Options() const { return FOptions; }
     TNewsPresenter* News() const { return FNews; }
     TShareCommands* Share() const { return FShare; }
+    THelpAbout* HelpAbout() const { return FHelpAbout; }
 
     // True once start-up has handled the command-line image, which follows the first paint.
     bool StartUpDone() const { return FStartUpDone; }
@@ -150,6 +152,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     TfrmOptions* FOptions = nullptr;
     TNewsPresenter* FNews = nullptr;  // the feed's record (AppInform) and the news display
     TShareCommands* FShare = nullptr; // uploads, share pages, the server check, the light
+    THelpAbout* FHelpAbout = nullptr; // the help command and the about box
 };
 
 } // namespace tonalyx
