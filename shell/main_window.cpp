@@ -9,6 +9,7 @@
 #include "shell/commands.h"
 #include "shell/first_paint.h"
 #include "shell/hist_panel.h"
+#include "shell/hist_readout.h"
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
 #include "shell/names.h"
@@ -156,6 +157,8 @@ void TfrmMain::CreateWidgets() {
 
     sbMain = new TStatusBar(this);
     setStatusBar(sbMain);
+    FReadout = new THistReadout(
+        *pnHistContainer, *sbMain, [this] { return FCore.Hist.get(); }, this);
 
     pmMain = new QMenu(this);
     pmMain->setObjectName(QStringLiteral("pmMain"));
@@ -540,6 +543,7 @@ void TfrmMain::SetAppTitle() {
 
 void TfrmMain::ShowImageSize(QSize size) {
     sbMain->SetImageSizeText(ImageSizeText(size));
+    FReadout->ImageCounted(); // every load, cache hit and paste ends here
 }
 
 void TfrmMain::HideWelcome() {

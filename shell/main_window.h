@@ -31,6 +31,7 @@ class THistExport;
 class THistSaveCopy;
 class TSaveDialogs;
 class THistPanel;
+class THistReadout;
 class TImageView;
 class TStatusBar;
 class TWelcomePanel;
@@ -150,6 +151,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     TfrmOptions* FOptions = nullptr;
     TNewsPresenter* FNews = nullptr;  // the feed's record (AppInform) and the news display
     TShareCommands* FShare = nullptr; // uploads, share pages, the server check, the light
+    THistReadout* FReadout = nullptr; // the figures under the pointer and the clipping line
 };
 
 } // namespace tonalyx

@@ -50,6 +50,15 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
     FMessage->setMinimumWidth(0);
     FMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long text is cut
     addWidget(FMessage, 1);
+    FReadout = new QLabel(this);
+    FReadout->setObjectName(QStringLiteral("lblReadout"));
+    // Wide enough for a hue range, so that the bar does not jump while the pointer moves.
+    FReadout->setMinimumWidth(FReadout->fontMetrics().horizontalAdvance(
+        QStringLiteral("H 359.25\u2013359.75\u00B0: 4294967295 px, 100.0 % at or below")));
+    addPermanentWidget(FReadout);
+    FClipping = new QLabel(this);
+    FClipping->setObjectName(QStringLiteral("lblClipping"));
+    addPermanentWidget(FClipping);
     FFailureTimer = new QTimer(this);
     FFailureTimer->setSingleShot(true);
     FFailureTimer->setInterval(FailureShowMs);
@@ -85,6 +94,23 @@ void TStatusBar::ShowHint(const QString& text) {
 
 QString TStatusBar::MessageText() const {
     return FMessage->text();
+}
+
+void TStatusBar::SetReadout(const QString& text, const QString& toolTip) {
+    FReadout->setText(text);
+    FReadout->setToolTip(toolTip);
+}
+
+QString TStatusBar::ReadoutText() const {
+    return FReadout->text();
+}
+
+void TStatusBar::SetClippingText(const QString& text) {
+    FClipping->setText(text);
+}
+
+QString TStatusBar::ClippingText() const {
+    return FClipping->text();
 }
 
 void TStatusBar::UpdateMessage() {
