@@ -92,11 +92,10 @@ std::string StatsTable(const std::string& file, int width, int height, const TAl
         const auto share = [](const std::optional<double>& v) {
             return v ? std::optional<double>(*v * 100) : std::nullopt;
         };
-        std::snprintf(
-            line, sizeof line, "%-8s %10llu %10s %10s %10s %8s %8s\n", ChannelName(c),
-            static_cast<unsigned long long>(s.Pixels), Fixed(s.Mean, axis.Decimals + 2).c_str(),
-            Fixed(s.Median, axis.Decimals).c_str(), Fixed(s.Sd, axis.Decimals + 2).c_str(),
-            Fixed(share(s.Low), 2).c_str(), Fixed(share(s.High), 2).c_str());
+        std::snprintf(line, sizeof line, "%-8s %10llu %10s %10s %10s %8s %8s\n", ChannelName(c),
+                      static_cast<unsigned long long>(s.Pixels), Fixed(s.Mean, 2).c_str(),
+                      Fixed(s.Median, axis.Decimals).c_str(), Fixed(s.Sd, 2).c_str(),
+                      Fixed(share(s.Low), 2).c_str(), Fixed(share(s.High), 2).c_str());
         out += line;
     }
     return out;
