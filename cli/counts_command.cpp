@@ -16,6 +16,7 @@ const char* const SmoothingNames[] = {"off", "low", "medium", "high"};
 
 const char* const HelpText =
     "Usage: tonalyx-cli counts [--display] [--smoothing off|low|medium|high] IMAGE...\n"
+    "       tonalyx-cli stats [--json] IMAGE...   (see tonalyx-cli stats --help)\n"
     "\n"
     "Decodes each JPEG or BMP image (chosen by its extension) and prints one JSON object\n"
     "per image on its own line with the bins of the ten histogram channels:\n"
@@ -53,8 +54,8 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
     return n;
 }
 
-// The name as a JSON string. File names are bytes; any that are not UTF-8 become U+FFFD,
-// so that the line stays valid JSON.
+} // namespace
+
 void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
     for (std::size_t i = 0; i < text.size();) {
@@ -80,8 +81,6 @@ void AppendJsonString(std::string& out, const std::string& text) {
     }
     out += '"';
 }
-
-} // namespace
 
 std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
                        int smoothLevel, const TAllChanel& channels) {

@@ -23,6 +23,10 @@ struct TCountsOptions {
 std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
                        int smoothLevel, const TAllChanel& channels);
 
+// Appends the name as a JSON string. File names are bytes; any that are not UTF-8 become
+// U+FFFD, so that the line stays valid JSON.
+void AppendJsonString(std::string& out, const std::string& text);
+
 // Runs the command; returns the process exit status: 0 when every image was counted,
 // 1 when any failed (after trying all of them).
 int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err);

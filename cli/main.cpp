@@ -1,5 +1,6 @@
-// tonalyx-cli: histogram counts for scripts and batch work.
+// tonalyx-cli: histogram counts and their statistics for scripts and batch work.
 #include "cli/counts_command.h"
+#include "cli/stats_command.h"
 
 #include <string>
 #include <vector>
@@ -7,8 +8,14 @@
 int main(int argc, char* argv[]) {
     // Arguments are taken as the bytes given: UTF-8 file names pass through unchanged.
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    tonalyx::TCountsOptions options;
     int status = 0;
+    if (!args.empty() && args.front() == "stats") {
+        tonalyx::TStatsOptions options;
+        if (!tonalyx::ParseStatsArguments(args, options, status, stdout, stderr))
+            return status;
+        return tonalyx::RunStats(options, stdout, stderr);
+    }
+    tonalyx::TCountsOptions options;
     if (!tonalyx::ParseCountsArguments(args, options, status, stdout, stderr))
         return status;
     return tonalyx::RunCounts(options, stdout, stderr);

@@ -4,6 +4,7 @@
 #include "rounding.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace tonalyx {
@@ -49,10 +50,34 @@ Extended BinValueAt(const TChanData& ch, int x, int wc) {
     const int n = hi - lo;
     if (n <= 0)
         return Bin(ch, lo);
-    const Extended xscale = static_cast<Extended>(wc - 2) / n; // columns per bin
-    const Extended t = x / xscale;                             // bin position from lo
+    const Extended t = ColumnPosition(x, wc, n);
     const int i = static_cast<int>(t);
     return Bin(ch, lo + i) * (i + 1 - t) + (t - i) * Bin(ch, lo + i + 1);
+}
+
+Extended ColumnPosition(int x, int wc, int n) {
+    if (x == wc - 2)
+        return n;
+    if (x == 0 || n <= 0)
+        return 0;
+    const Extended xscale = static_cast<Extended>(wc - 2) / n; // columns per bin
+    return x / xscale;
+}
+
+TBinRange ColumnBins(const TOthers& range, int x, int wc) {
+    const int lo = range.IndLow, hi = range.IndHigh, n = hi - lo;
+    if (x < 0 || x > wc - 2)
+        return {};
+    // Halfway between this column's position and its neighbours' on the bin axis; the
+    // first and last columns reach to the ends of the axis.
+    const Extended t = ColumnPosition(x, wc, n);
+    const Extended from = x == 0 ? 0 : (ColumnPosition(x - 1, wc, n) + t) / 2;
+    const Extended to = x == wc - 2 ? n + 1 : (t + ColumnPosition(x + 1, wc, n)) / 2;
+    int first = static_cast<int>(std::ceil(from));
+    int last = static_cast<int>(std::ceil(to)) - 1;
+    if (first > last) // no bin between the halfway points: the nearest one
+        first = last = std::clamp(static_cast<int>(RoundHalfEven(t)), 0, n);
+    return {lo + first, lo + std::min(last, n)};
 }
 
 void DrawBar(THistTarget& t, int x, int h) {

@@ -42,8 +42,22 @@ TRgb BarColour(TChannel c);
 
 // Largest count of the used range, at least 1.
 std::uint32_t ChannelMax(const TChanData& ch);
+// Where column x of a control Wc pixels wide stands on a bin axis of n + 1 bins, counted
+// from IndLow: 0 in the first column, n in the last (Wc − 2), x / xscale in between.
+Extended ColumnPosition(int x, int wc, int n);
 // The value shown in column x of a control Wc pixels wide.
 Extended BinValueAt(const TChanData& ch, int x, int wc);
+
+// The bins First..Last (absolute indices) that column x stands for: those whose own column
+// position lies nearer to x than to either neighbouring column. A narrow surface gives a
+// column several bins; a wide one gives a bin several columns, and a column between two
+// bins stands for the nearer one. Empty (First > Last) outside the columns 0..Wc − 2.
+struct TBinRange {
+    int First = 0, Last = -1;
+    bool Empty() const { return First > Last; }
+    friend bool operator==(const TBinRange&, const TBinRange&) = default;
+};
+TBinRange ColumnBins(const TOthers& range, int x, int wc);
 void DrawBar(THistTarget& t, int x, int h);
 void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour);
 

@@ -10,6 +10,7 @@
 #include "shell/first_paint.h"
 #include "shell/help_about.h"
 #include "shell/hist_panel.h"
+#include "shell/hist_readout.h"
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
 #include "shell/names.h"
@@ -158,6 +159,8 @@ void TfrmMain::CreateWidgets() {
 
     sbMain = new TStatusBar(this);
     setStatusBar(sbMain);
+    FReadout = new THistReadout(
+        *pnHistContainer, *sbMain, [this] { return FCore.Hist.get(); }, this);
 
     pmMain = new QMenu(this);
     pmMain->setObjectName(QStringLiteral("pmMain"));
@@ -541,6 +544,7 @@ void TfrmMain::SetAppTitle() {
 
 void TfrmMain::ShowImageSize(QSize size) {
     sbMain->SetImageSizeText(ImageSizeText(size));
+    FReadout->ImageCounted(); // every load, cache hit and paste ends here
 }
 
 void TfrmMain::HideWelcome() {

@@ -31,6 +31,7 @@ class THistExport;
 class THistSaveCopy;
 class TSaveDialogs;
 class THistPanel;
+class THistReadout;
 class TImageView;
 class TStatusBar;
 class TWelcomePanel;
@@ -153,6 +154,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     TNewsPresenter* FNews = nullptr;  // the feed's record (AppInform) and the news display
     TShareCommands* FShare = nullptr; // uploads, share pages, the server check, the light
     THelpAbout* FHelpAbout = nullptr; // the help command and the about box
+    THistReadout* FReadout = nullptr; // the figures under the pointer and the clipping line
 };
 
 } // namespace tonalyx

@@ -34,6 +34,25 @@ QLabel* LightLabel(const QString& name, QColor colour, const QString& hint, QWid
     return l;
 }
 
+// A label that gives way, down to nothing, in a narrow window, and never widens it. Given
+// its widest text, it asks for that width whenever it shows any: the readout changes with
+// every pointer move and must not shift the panels beside it meanwhile; empty, it asks
+// for none.
+class TYieldingLabel final : public QLabel {
+  public:
+    TYieldingLabel(QString widest, QWidget* parent) : QLabel(parent), FWidest(std::move(widest)) {}
+    QSize sizeHint() const override {
+        // Measured at each call: the font the label ends up with is known only once shown.
+        const QString& sample = FWidest.isEmpty() ? text() : FWidest;
+        const int w = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(sample) + 6;
+        return {w, QLabel::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+  private:
+    QString FWidest;
+};
+
 } // namespace
 
 TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
@@ -50,6 +69,14 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
     FMessage->setMinimumWidth(0);
     FMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long text is cut
     addWidget(FMessage, 1);
+    // Wide enough for a hue range of a large picture.
+    FReadout = new TYieldingLabel(
+        QStringLiteral("H 359.25\u2013359.75\u00B0: 99999999 px, 100.0 % at or below"), this);
+    FReadout->setObjectName(QStringLiteral("lblReadout"));
+    addPermanentWidget(FReadout);
+    FClipping = new TYieldingLabel(QString(), this);
+    FClipping->setObjectName(QStringLiteral("lblClipping"));
+    addPermanentWidget(FClipping);
     FFailureTimer = new QTimer(this);
     FFailureTimer->setSingleShot(true);
     FFailureTimer->setInterval(FailureShowMs);
@@ -85,6 +112,23 @@ void TStatusBar::ShowHint(const QString& text) {
 
 QString TStatusBar::MessageText() const {
     return FMessage->text();
+}
+
+void TStatusBar::SetReadout(const QString& text, const QString& toolTip) {
+    FReadout->setText(text);
+    FReadout->setToolTip(toolTip);
+}
+
+QString TStatusBar::ReadoutText() const {
+    return FReadout->text();
+}
+
+void TStatusBar::SetClippingText(const QString& text) {
+    FClipping->setText(text);
+}
+
+QString TStatusBar::ClippingText() const {
+    return FClipping->text();
 }
 
 void TStatusBar::UpdateMessage() {

@@ -1,6 +1,7 @@
 // sbMain: the connection light over panel 0, the image size in panel 1, panel 2 empty,
 // and a message panel after them: why the last action failed, or the hint of the command
-// under the pointer. Messages never hide the image size.
+// under the pointer. Messages never hide the image size. At the right end the readout of
+// the histogram under the pointer and the clipping line of the current image.
 #pragma once
 
 #include "share/led_state.h"
@@ -24,6 +25,11 @@ class TStatusBar final : public QStatusBar {
     // The hint of the command under the pointer; empty when the pointer leaves it.
     void ShowHint(const QString& text);
     QString MessageText() const;
+    // The readout panel (empty when the pointer is over no histogram) and its tooltip.
+    void SetReadout(const QString& text, const QString& toolTip);
+    QString ReadoutText() const;
+    void SetClippingText(const QString& text);
+    QString ClippingText() const;
     static constexpr int FailureShowMs = 5000;
     void SetLEDState(TLEDState state);
     TLEDState LEDState() const { return FState; }
@@ -41,6 +47,7 @@ class TStatusBar final : public QStatusBar {
 
     QLabel* FPanels[3];
     QLabel* FMessage;
+    QLabel *FReadout, *FClipping;
     QTimer* FFailureTimer;
     QString FFailure, FHint;
     TLEDState FState = TLEDState::lsOff;

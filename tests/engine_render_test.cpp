@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <vector>
 
@@ -441,4 +442,62 @@ TEST(Show, DrawsTheDisplayCopyOfACountedImage) {
         EXPECT_EQ(BarHeight(s.Raster(c), bin), 48) << ChannelName(c);
     for (TChannel c : AllChannels)
         EXPECT_FALSE(AllBackground(s.Raster(c))) << ChannelName(c);
+}
+
+// The readout's column-to-bins mapping, checked against the drawing at every column: the
+// bins of a column are a contiguous run, the runs of the columns cover the axis in order,
+// and every bin of a run is drawn nearer to that column than to its neighbours (on a
+// surface wider than the axis: is the bin nearest to what the column draws). A ramp
+// channel (count = bin) makes BinValueAt return the bin position the drawing shows.
+TEST(ColumnBins, EveryColumnStandsForTheBinsDrawnNearestToIt) {
+    for (TChannel c : {TChannel::R, TChannel::H, TChannel::S, TChannel::A}) {
+        TChanData ramp = Channel(c);
+        for (int i = 0; i < HistBinCount; ++i)
+            At(ramp, i) = static_cast<std::uint32_t>(i);
+        const TOthers& r = ramp.Others;
+        for (int wc : {3, 50, 234, 257, 258, 700, 1500, 3100}) {
+            SCOPED_TRACE(testing::Message() << ChannelName(c) << " Wc " << wc);
+            const auto drawnAt = [&](int x) {
+                return static_cast<double>(BinValueAt(ramp, x, wc));
+            };
+            TBinRange previous;
+            for (int x = 0; x <= wc - 2; ++x) {
+                const TBinRange b = ColumnBins(r, x, wc);
+                ASSERT_FALSE(b.Empty()) << "column " << x;
+                const bool follows = x == 0 ? b.First == r.IndLow
+                                            : b.First == previous.Last + 1 ||
+                                                  (b.First == previous.Last && b.Last == b.First);
+                EXPECT_TRUE(follows) << "column " << x;
+                const double here = drawnAt(x);
+                if (wc - 2 >= r.IndHigh - r.IndLow) {
+                    // Wider than the axis: one bin a column, the one nearest to what it draws.
+                    EXPECT_EQ(b.First, b.Last) << "column " << x;
+                    EXPECT_LE(std::abs(here - b.First), 0.5 + 1e-9) << "column " << x;
+                } else {
+                    for (int j = b.First; j <= b.Last; ++j) {
+                        const double left = x > 0 ? drawnAt(x - 1) : -1e9;
+                        const double right = x < wc - 2 ? drawnAt(x + 1) : 1e9;
+                        EXPECT_LE(std::abs(here - j),
+                                  std::min(std::abs(left - j), std::abs(right - j)) + 1e-9)
+                            << "column " << x << " bin " << j;
+                    }
+                }
+                previous = b;
+            }
+            EXPECT_EQ(previous.Last, r.IndHigh);
+        }
+    }
+}
+
+TEST(ColumnBins, EndsAndDegenerateWidths) {
+    const TOthers r = Channel(TChannel::R).Others;
+    EXPECT_EQ(ColumnBins(r, 77, 257), (TBinRange{77, 77})); // xscale 1: column x is bin x
+    EXPECT_EQ(ColumnBins(r, 0, 2), (TBinRange{0, 255}));    // one column for the whole axis
+    EXPECT_TRUE(ColumnBins(r, 0, 1).Empty());
+    EXPECT_TRUE(ColumnBins(r, -1, 100).Empty());
+    EXPECT_TRUE(ColumnBins(r, 99, 100).Empty()); // the control's last pixel is not drawn
+    // 255 bins into 52 columns: about five bins a column, the last column ends at 255.
+    const TBinRange last = ColumnBins(r, 51, 53);
+    EXPECT_EQ(last.Last, 255);
+    EXPECT_GE(last.Last - last.First, 1);
 }
