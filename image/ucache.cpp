@@ -59,6 +59,16 @@ void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
     QImage copy = im.copy();
     if (copy.isNull() != im.isNull())
         return; // out of memory for the copy: leave the entry out
+    Insert(fn, std::move(copy), hs, bytes);
+}
+
+void TCache::PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs) {
+    const std::int64_t bytes = EntryBytes(im);
+    if (!FIndex.contains(fn) && bytes <= FMaxBytes)
+        Insert(fn, im, hs, bytes);
+}
+
+void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, std::int64_t bytes) {
     while (!FNames.empty() && FUsedBytes + bytes > FMaxBytes) {
         FUsedBytes -= FNames.front().Bytes;
         FIndex.remove(FNames.front().Key);
@@ -66,7 +76,7 @@ void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
     }
     TItem& item = FNames.emplace_back();
     item.Key = fn;
-    item.Data.Btm = std::move(copy);
+    item.Data.Btm = std::move(im);
     item.Data.Hst = hs;
     item.Bytes = bytes;
     FIndex.insert(fn, std::prev(FNames.end()));

@@ -39,6 +39,10 @@ class TCache {
     // Stores a copy of im and hs under fn. A key already held keeps its first entry.
     // An entry larger than the whole bound is not stored.
     void Push(const QString& fn, const QImage& im, const TAllChanel& hs);
+    // The same for an image that owns its pixels and that nobody writes through (as the
+    // decoders' images wrapped by ToQImage): they are shared, not copied, saving a copy of
+    // tens of megabytes per photograph. A write to either image detaches it.
+    void PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs);
     // On a hit fills im and hs from the entry, marks it as just used, and returns true;
     // on a miss returns false and leaves both untouched.
     bool Pop(const QString& fn, QImage& im, TAllChanel& hs);
@@ -53,6 +57,8 @@ class TCache {
     static std::int64_t EntryBytes(const QImage& im);
 
   private:
+    void Insert(const QString& fn, QImage im, const TAllChanel& hs, std::int64_t bytes);
+
     struct TItem {
         QString Key;
         TCacheData Data;

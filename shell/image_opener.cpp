@@ -4,6 +4,7 @@
 #include "image/image_loader.h"
 #include "image/qt_raster.h"
 #include "image/ucache.h"
+#include "shell/neighbour_preparer.h"
 
 #include <utility>
 
@@ -37,8 +38,41 @@ QString CannotOpenText(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot open %1: %2").arg(FileNamePart(path), why);
 }
 
-TImageOpener::TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view)
-    : FHist(hist), FFiles(files), FCache(cache), FView(view) {}
+TImageOpener::TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view,
+                           std::unique_ptr<TNeighbourPreparer> preparer)
+    : FHist(hist), FFiles(files), FCache(cache), FView(view), FPreparer(std::move(preparer)) {}
+
+TImageOpener::~TImageOpener() = default;
+
+void TImageOpener::PrepareNeighbours() {
+    if (!FPreparer)
+        return;
+    QStringList wanted;
+    for (const QString& path : FFiles.NeighborPaths())
+        if (!FCache.Contains(path))
+            wanted << path;
+    FPreparer->Want(wanted, FView.PreviewSide());
+}
+
+void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
+    FCurrent = std::move(prepared.Image);
+    FView.ShowPreparedImage(FCurrent, prepared.Preview);
+    FFiles.sCurrFile = path;
+    FHist.Adopt(Origin, prepared.Counts);
+    FHist.Calc4Show(Origin, Origin4Show);
+    FView.RedrawHistograms();
+    Decoded(path);
+}
+
+void TImageOpener::Decoded(const QString& path) {
+    FCache.PushOwned(path, FCurrent, FHist.Data[Origin]); // FCurrent owns its pixels
+    FView.SetImgCtrl(true, false);
+    FView.SetAppTitle();
+    FView.ShowImageSize(FCurrent.size());
+    FView.HideWelcome();
+    FView.RememberRecentImage(path);
+    PrepareNeighbours();
+}
 
 void TImageOpener::CountAndShow(const TPrimaryCounts* primaries) {
     const TRasterView raster = RasterOf(FCurrent);
@@ -62,10 +96,18 @@ void TImageOpener::LoadImageFile(const QString& path) {
         FFiles.sCurrFile = path;
         FView.SetAppTitle();
         FView.ShowImageSize(FCurrent.size());
+        PrepareNeighbours();
         return;
     }
     if (!TFiles::IsAcceptedImageName(path)) {
         FView.Fail(CannotOpenText(path, QStringLiteral("not a JPEG or BMP file")));
+        return;
+    }
+    // A prepared neighbour is shown as its decode would be; a step onto one still being
+    // prepared waits for it, which ends sooner than a decode started now.
+    if (const std::shared_ptr<TPreparedImage> prepared =
+            FPreparer ? FPreparer->Take(path) : nullptr) {
+        ShowPrepared(path, *prepared);
         return;
     }
 
@@ -76,19 +118,15 @@ void TImageOpener::LoadImageFile(const QString& path) {
         FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Decoded.Error)));
         busy.Done();
         FView.SetImgCtrl(true, false);
+        PrepareNeighbours(); // around the file that failed, where the next step starts
         return;
     }
     FCurrent = ToQImage(std::move(loaded.Decoded.Image));
     FView.ShowImage(FCurrent);
     FFiles.sCurrFile = path;
     CountAndShow(&loaded.Primaries);
-    FCache.Push(path, FCurrent, FHist.Data[Origin]);
     busy.Done();
-    FView.SetImgCtrl(true, false);
-    FView.SetAppTitle();
-    FView.ShowImageSize(FCurrent.size());
-    FView.HideWelcome();
-    FView.RememberRecentImage(path);
+    Decoded(path);
 }
 
 void TImageOpener::PasteImage(const QImage& clipboardImage) {
@@ -114,6 +152,7 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
     FFiles.sCurrFile = PastedImageName();
     FView.SetAppTitle();
     FView.ShowImageSize(FCurrent.size());
+    PrepareNeighbours(); // a pasted picture has none: whatever was held is dropped
 }
 
 void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
