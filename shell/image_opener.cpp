@@ -4,6 +4,7 @@
 #include "image/image_loader.h"
 #include "image/qt_raster.h"
 #include "image/ucache.h"
+#include "shell/image_view.h"
 #include "shell/neighbour_preparer.h"
 
 #include <utility>
@@ -54,9 +55,17 @@ void TImageOpener::PrepareNeighbours() {
     FPreparer->Want(wanted, FView.PreviewSide());
 }
 
+void TImageOpener::ShowCurrent(QImage preview) {
+    const int side = FView.PreviewSide();
+    if (preview.isNull() || preview.size() != TImageView::ReducedSize(FCurrent.size(), side))
+        preview = TImageView::Reduced(FCurrent, side); // made for another screen, or not at all
+    FPreview = std::move(preview);
+    FView.ShowPreparedImage(FCurrent, FPreview);
+}
+
 void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
     FCurrent = std::move(prepared.Image);
-    FView.ShowPreparedImage(FCurrent, prepared.Preview);
+    ShowCurrent(prepared.Preview);
     FFiles.sCurrFile = path;
     FHist.Adopt(Origin, prepared.Counts);
     FHist.Calc4Show(Origin, Origin4Show);
@@ -65,7 +74,7 @@ void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
 }
 
 void TImageOpener::Decoded(const QString& path) {
-    FCache.PushOwned(path, FCurrent, FHist.Data[Origin]); // FCurrent owns its pixels
+    FCache.PushOwned(path, FCurrent, FHist.Data[Origin], FPreview); // FCurrent owns its pixels
     FView.SetImgCtrl(true, false);
     FView.SetAppTitle();
     FView.ShowImageSize(FCurrent.size());
@@ -87,10 +96,10 @@ void TImageOpener::CountAndShow(const TPrimaryCounts* primaries) {
 void TImageOpener::LoadImageFile(const QString& path) {
     // A revisit costs no decoding and no counting, only the display steps; it leaves the
     // command states, the welcome panel and the recent list as they are.
-    QImage cached;
-    if (FCache.Pop(path, cached, FHist.Data[Origin])) {
+    QImage cached, preview;
+    if (FCache.Pop(path, cached, FHist.Data[Origin], &preview)) {
         FCurrent = cached;
-        FView.ShowImage(FCurrent);
+        ShowCurrent(preview);
         FHist.Calc4Show(Origin, Origin4Show);
         FView.RedrawHistograms();
         FFiles.sCurrFile = path;
@@ -122,7 +131,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
         return;
     }
     FCurrent = ToQImage(std::move(loaded.Decoded.Image));
-    FView.ShowImage(FCurrent);
+    ShowCurrent({});
     FFiles.sCurrFile = path;
     CountAndShow(&loaded.Primaries);
     busy.Done();

@@ -68,6 +68,8 @@ class TImageOpener {
     // The rest of a decode once the picture is counted: cache, commands, title, recent list.
     void Decoded(const QString& path);
     void ShowPrepared(const QString& path, TPreparedImage& prepared);
+    // Shows FCurrent with its reduced copy, made here unless preview fits this view.
+    void ShowCurrent(QImage preview);
     // Prepares the current image's neighbours that the cache does not hold; drops the rest.
     void PrepareNeighbours();
 
@@ -77,6 +79,7 @@ class TImageOpener {
     TOpenerView& FView;
     std::unique_ptr<TNeighbourPreparer> FPreparer;
     QImage FCurrent; // 24-bit, bytes blue, green, red: what the engine counted
+    QImage FPreview; // the reduced copy of FCurrent shown (a file's; kept in the cache)
 };
 
 } // namespace tonalyx

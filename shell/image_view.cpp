@@ -36,11 +36,17 @@ int TImageView::PreviewSide() const {
     return static_cast<int>(std::ceil(PreviewLongSide * std::max(1.0, devicePixelRatioF())));
 }
 
-QImage TImageView::Reduced(const QImage& image, int previewSide) {
+QSize TImageView::ReducedSize(QSize image, int previewSide) {
     if (previewSide <= 0 || std::max(image.width(), image.height()) <= previewSide)
         return image;
-    return image.scaled(image.size().scaled(previewSide, previewSide, Qt::KeepAspectRatio),
-                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image.scaled(previewSide, previewSide, Qt::KeepAspectRatio);
+}
+
+QImage TImageView::Reduced(const QImage& image, int previewSide) {
+    const QSize size = ReducedSize(image.size(), previewSide);
+    if (size == image.size())
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QRect TImageView::PictureRect() const {

@@ -20,6 +20,7 @@ class TImageView final : public QWidget {
     // image reduced smoothly to a long side of previewSide, or image itself when it is no
     // larger (or previewSide is not positive). Runs on any thread.
     static QImage Reduced(const QImage& image, int previewSide);
+    static QSize ReducedSize(QSize image, int previewSide);
     const QImage& Image() const { return FImage; }
     // Where the picture lands in the widget for its current size.
     QRect PictureRect() const;
