@@ -68,7 +68,6 @@ std::vector<TNeighbourPreparer::TSlot>::iterator TNeighbourPreparer::Find(const 
 }
 
 void TNeighbourPreparer::Want(const QStringList& paths, int previewSide) {
-    std::vector<TSlot> dropped; // freed after the lock: tens of megabytes each
     bool waiting = false;
     {
         std::lock_guard lock(FMutex);
@@ -87,14 +86,31 @@ void TNeighbourPreparer::Want(const QStringList& paths, int previewSide) {
             }
             waiting = waiting || kept.back().Stage == TStage::Waiting;
         }
-        for (const TSlot& s : FSlots)
+        for (TSlot& s : FSlots) {
             if (s.Id == FRunningId)
                 FCancel = true;
-        dropped.swap(FSlots);
+            if (s.Result) // tens of megabytes: the worker frees them, not this thread
+                FDropped.push_back(std::move(s.Result));
+        }
         FSlots = std::move(kept);
+        // New work starts once the events queued so far, the repaint of the picture just
+        // shown among them, have run: the worker would otherwise take a core from it.
+        FGo = false;
     }
-    if (waiting)
-        FWake.notify_one();
+    if (!waiting) {
+        FWake.notify_one(); // for the dropped ones
+        return;
+    }
+    QMetaObject::invokeMethod(
+        &FContext,
+        [this] {
+            {
+                std::lock_guard lock(FMutex);
+                FGo = true;
+            }
+            FWake.notify_one();
+        },
+        Qt::QueuedConnection);
 }
 
 std::shared_ptr<TPreparedImage> TNeighbourPreparer::Take(const QString& path) {
@@ -146,9 +162,18 @@ void TNeighbourPreparer::Run() {
             return std::find_if(FSlots.begin(), FSlots.end(),
                                 [](const TSlot& s) { return s.Stage == TStage::Waiting; });
         };
-        FWake.wait(lock, [&] { return FStop || waiting() != FSlots.end(); });
+        FWake.wait(
+            lock, [&] { return FStop || !FDropped.empty() || (FGo && waiting() != FSlots.end()); });
         if (FStop)
             return;
+        if (!FDropped.empty()) {
+            std::vector<std::shared_ptr<TPreparedImage>> dropped;
+            dropped.swap(FDropped);
+            lock.unlock();
+            dropped.clear();
+            lock.lock();
+            continue;
+        }
         TSlot& slot = *waiting();
         slot.Stage = TStage::Running;
         const QString path = slot.Path;

@@ -64,7 +64,8 @@ class TNeighbourPreparer {
     TNeighbourPreparer& operator=(const TNeighbourPreparer&) = delete;
 
     // Holds exactly these paths (the first MaxHeld), in this order of preparation; a path
-    // held already keeps its preparation, the others are dropped.
+    // held already keeps its preparation, the others are dropped. New preparations start
+    // once this thread's event loop has run the events queued before.
     void Want(const QStringList& paths, int previewSide);
     // Takes the prepared image of path out. Waits when its preparation is under way; null
     // when path is not held, has not started, could not be read, or its file has changed.
@@ -98,7 +99,9 @@ class TNeighbourPreparer {
     std::vector<TSlot> FSlots;
     std::uint64_t FNextId = 1;
     std::uint64_t FRunningId = 0; // the slot the worker prepares, even when dropped since
+    std::vector<std::shared_ptr<TPreparedImage>> FDropped; // for the worker to free
     int FPreviewSide = 0;
+    bool FGo = false; // waiting slots may start: set by a queued call after each Want
     bool FStop = false;
     std::atomic<bool> FCancel{false}; // the running preparation is no longer wanted
 

@@ -70,9 +70,18 @@ class TGatedPrepare {
         Open = true;
         Changed.notify_all();
     }
+    // Preparations start from the event loop, so it runs while waiting.
     void WaitStarted(const QString& path) {
-        std::unique_lock lock(Mutex);
-        Changed.wait(lock, [&] { return Started.contains(path); });
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                std::lock_guard lock(Mutex);
+                return Started.contains(path);
+            },
+            Patience));
+    }
+    int AliveNow() {
+        std::lock_guard lock(Mutex);
+        return Alive;
     }
     int MaxAliveSoFar() {
         std::lock_guard lock(Mutex);
@@ -115,7 +124,8 @@ TEST_F(PreparerTest, HoldsTwoHandsEachOverOnceAndDropsWhatIsLeftBehind) {
     EXPECT_EQ(Gate->MaxAliveSoFar(), 2);
     Preparer->Want({}, 0);
     EXPECT_TRUE(Preparer->Held().isEmpty());
-    EXPECT_EQ(Gate->Alive, 0);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Gate->AliveNow() == 0; }, Patience)); // freed by the worker
 }
 
 TEST_F(PreparerTest, ATakeDuringPreparationWaitsForIt) {
@@ -172,8 +182,7 @@ TEST_F(PreparerTest, ADroppedPreparationIsCancelledAndNeverCountsTowardsTheBound
     EXPECT_LE(Gate->MaxAliveSoFar(), TNeighbourPreparer::MaxHeld);
     // A file that cannot be read is left to the direct open.
     Preparer->Want({"/f/unreadable.jpg"}, 0);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return Gate->Started.contains("/f/unreadable.jpg"); }, Patience));
+    Gate->WaitStarted("/f/unreadable.jpg");
     EXPECT_EQ(Preparer->Take("/f/unreadable.jpg"), nullptr);
 }
 
