@@ -308,6 +308,11 @@ void THist::Calc(TImageType itype, const TRasterView& im) {
     CalcCounted(itype, im, CountPrimaries(im));
 }
 
+void THist::Adopt(TImageType itype, const TAllChanel& counts) {
+    Data[itype] = counts;
+    Calculated = true;
+}
+
 void THist::CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryCounts& primaries) {
     TAllChanel& set = Data[itype];
     ClearBins(set);

@@ -87,6 +87,8 @@ class THist {
     // The same, with the primaries already counted over every pixel of the raster
     // (by a caller that counted rows while they were being decoded).
     void CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryCounts& primaries);
+    // Takes the counts another THist made of a raster, as if Calc had made them here.
+    void Adopt(TImageType itype, const TAllChanel& counts);
     // Copies Data[itypeO] to Data[itype4S], smooths it and limits its peaks. No-op before Calc.
     void Calc4Show(TImageType itypeO, TImageType itype4S);
     // Clears the ten targets, then (after a Calc) draws the channels of the visible groups.

@@ -44,8 +44,11 @@ std::int64_t DefaultCacheBound() {
 
 TCache::TCache(std::int64_t maxBytes) : FMaxBytes(std::max<std::int64_t>(maxBytes, 0)) {}
 
-std::int64_t TCache::EntryBytes(const QImage& im) {
+std::int64_t TCache::EntryBytes(const QImage& im, const QImage& preview) {
+    // A preview that is the picture itself (a small one) shares its pixels.
+    const bool own = !preview.isNull() && preview.constBits() != im.constBits();
     return static_cast<std::int64_t>(im.sizeInBytes()) +
+           (own ? static_cast<std::int64_t>(preview.sizeInBytes()) : 0) +
            static_cast<std::int64_t>(sizeof(TAllChanel));
 }
 
@@ -59,6 +62,18 @@ void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
     QImage copy = im.copy();
     if (copy.isNull() != im.isNull())
         return; // out of memory for the copy: leave the entry out
+    Insert(fn, std::move(copy), hs, {}, bytes);
+}
+
+void TCache::PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs,
+                       const QImage& preview) {
+    const std::int64_t bytes = EntryBytes(im, preview);
+    if (!FIndex.contains(fn) && bytes <= FMaxBytes)
+        Insert(fn, im, hs, preview, bytes);
+}
+
+void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
+                    std::int64_t bytes) {
     while (!FNames.empty() && FUsedBytes + bytes > FMaxBytes) {
         FUsedBytes -= FNames.front().Bytes;
         FIndex.remove(FNames.front().Key);
@@ -66,14 +81,15 @@ void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
     }
     TItem& item = FNames.emplace_back();
     item.Key = fn;
-    item.Data.Btm = std::move(copy);
+    item.Data.Btm = std::move(im);
     item.Data.Hst = hs;
+    item.Data.Preview = std::move(preview);
     item.Bytes = bytes;
     FIndex.insert(fn, std::prev(FNames.end()));
     FUsedBytes += bytes;
 }
 
-bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs) {
+bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview) {
     const auto found = FIndex.constFind(fn);
     if (found == FIndex.cend())
         return false;
@@ -82,6 +98,8 @@ bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs) {
     // The cache owns its pixels, so sharing them is safe: a write to im detaches it.
     im = item->Data.Btm;
     hs = item->Data.Hst;
+    if (preview)
+        *preview = item->Data.Preview;
     return true;
 }
 

@@ -17,6 +17,7 @@ namespace tonalyx {
 struct TCacheData {
     QImage Btm;     // an independent copy of the bitmap as the engine left it
     TAllChanel Hst; // the image's raw (Origin) histogram record
+    QImage Preview; // the reduced copy the window showed of Btm; null when none was made
 };
 
 // Installed memory in bytes; 0 when the system does not say.
@@ -39,9 +40,15 @@ class TCache {
     // Stores a copy of im and hs under fn. A key already held keeps its first entry.
     // An entry larger than the whole bound is not stored.
     void Push(const QString& fn, const QImage& im, const TAllChanel& hs);
+    // The same for an image that owns its pixels and that nobody writes through (as the
+    // decoders' images wrapped by ToQImage): they are shared, not copied, saving a copy of
+    // tens of megabytes per photograph. A write to either image detaches it.
+    // The reduced copy shown for it is kept beside it, so a revisit need not make it again.
+    void PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs,
+                   const QImage& preview = {});
     // On a hit fills im and hs from the entry, marks it as just used, and returns true;
     // on a miss returns false and leaves both untouched.
-    bool Pop(const QString& fn, QImage& im, TAllChanel& hs);
+    bool Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview = nullptr);
 
     // Held without touching recency.
     bool Contains(const QString& fn) const;
@@ -50,9 +57,12 @@ class TCache {
     std::int64_t MaxBytes() const { return FMaxBytes; }
 
     // What one entry of this image costs against the bound.
-    static std::int64_t EntryBytes(const QImage& im);
+    static std::int64_t EntryBytes(const QImage& im, const QImage& preview = {});
 
   private:
+    void Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
+                std::int64_t bytes);
+
     struct TItem {
         QString Key;
         TCacheData Data;

@@ -70,8 +70,7 @@ bool TFiles::NameLess(const QString& a, const QString& b) const {
     return QString::compare(a, b, Qt::CaseSensitive) < 0;
 }
 
-qsizetype TFiles::IndexOf(const QString& name) const {
-    const QStringList& list = *FileList;
+qsizetype TFiles::IndexOf(const QStringList& list, const QString& name) const {
     // The names the collation holds equal to `name` form one run of the sorted list.
     const auto lo = std::lower_bound(
         list.cbegin(), list.cend(), name,
@@ -91,53 +90,65 @@ bool TFiles::SameFolder() const {
 }
 
 void TFiles::ReadFolder() {
-    if (FileList)
-        FileList->clear();
-    else
-        FileList.emplace();
     sPath = FolderPart(sCurrFile);
+    FileList = ListFolder(sPath);
+}
 
+QStringList TFiles::ListFolder(const QString& folder) const {
     // Every entry counts, whatever its kind or attributes: hidden and system files, and
     // subfolders whose names look like images. A folder that cannot be read lists nothing.
-    const QDir dir(sPath.isEmpty() ? QStringLiteral(".") : sPath);
+    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
     const QStringList entries = dir.entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QStringList list;
     for (const QString& name : entries)
         if (IsAcceptedImageName(name))
-            FileList->append(name);
+            list.append(name);
 
-    std::sort(FileList->begin(), FileList->end(),
+    std::sort(list.begin(), list.end(),
               [this](const QString& a, const QString& b) { return NameLess(a, b); });
-    FileList->erase(std::unique(FileList->begin(), FileList->end()), FileList->end());
+    list.erase(std::unique(list.begin(), list.end()), list.end());
+    return list;
+}
+
+qsizetype TFiles::NeighborIndex(const QStringList& list, TNeighbor Neighbor) const {
+    if (list.size() < 2)
+        return -1;
+    const qsizetype i = IndexOf(list, FileNamePart(sCurrFile));
+    if (i < 0)
+        return -1;
+    if (Neighbor == TNeighbor::nPrev)
+        return i == 0 ? -1 : i - 1;
+    return i == list.size() - 1 ? -1 : i + 1;
 }
 
 bool TFiles::GetNeighbor(TNeighbor Neighbor) {
     if (sCurrFile.isEmpty() || sCurrFile == PastedImageName())
         return false;
-    const QString name = FileNamePart(sCurrFile);
 
     // The folder is read on the first step and again only after the current image has
     // come from another folder; files added or removed in between go unnoticed.
     if (!FileList || !SameFolder())
         ReadFolder();
 
-    const QStringList& list = *FileList;
-    if (list.size() < 2)
-        return false;
-    qsizetype i = IndexOf(name);
+    const qsizetype i = NeighborIndex(*FileList, Neighbor);
     if (i < 0)
         return false;
-    if (Neighbor == TNeighbor::nPrev) {
-        if (i == 0)
-            return false;
-        --i;
-    } else {
-        if (i == list.size() - 1)
-            return false;
-        ++i;
-    }
-    sCurrFile = sPath + list[i];
+    sCurrFile = sPath + (*FileList)[i];
     return true;
+}
+
+QStringList TFiles::NeighborPaths() const {
+    if (sCurrFile.isEmpty() || sCurrFile == PastedImageName())
+        return {};
+    const bool listed = FileList && SameFolder();
+    const QString folder = listed ? sPath : FolderPart(sCurrFile);
+    const QStringList list = listed ? *FileList : ListFolder(folder);
+    QStringList paths;
+    for (TNeighbor n : {TNeighbor::nNext, TNeighbor::nPrev})
+        if (const qsizetype i = NeighborIndex(list, n); i >= 0)
+            paths << folder + list[i];
+    return paths;
 }
 
 } // namespace tonalyx

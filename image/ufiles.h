@@ -48,16 +48,24 @@ class TFiles {
     // two files, the current name not listed, or the first / last one reached); the
     // caller beeps then.
     bool GetNeighbor(TNeighbor Neighbor);
+    // The paths GetNeighbor would move to now, next first, changing nothing. Before the
+    // first step in this folder the folder is listed afresh and the listing thrown away, so
+    // that the step itself still sees the folder as it is then.
+    QStringList NeighborPaths() const;
 
   private:
     bool SameFolder() const;
     void ReadFolder();
+    // The accepted names of folder, sorted; a folder that cannot be read lists nothing.
+    QStringList ListFolder(const QString& folder) const;
+    // The neighbour's position in list of the current name, or -1 when there is none.
+    qsizetype NeighborIndex(const QStringList& list, TNeighbor Neighbor) const;
     // Collation first, then the exact text, so names that differ only in case (possible on
     // case-sensitive file systems) are both kept, in a fixed order.
     bool NameLess(const QString& a, const QString& b) const;
     // Position of name in FileList: the exact name if listed, else the first name the
     // collation holds equal to it; -1 when neither exists.
-    qsizetype IndexOf(const QString& name) const;
+    qsizetype IndexOf(const QStringList& list, const QString& name) const;
 
     QString sPath;                       // folder of the last scan, with its trailing separator
     std::optional<QStringList> FileList; // accepted names of sPath; absent until the first scan

@@ -4,6 +4,8 @@
 #include "image/image_loader.h"
 #include "image/qt_raster.h"
 #include "image/ucache.h"
+#include "shell/image_view.h"
+#include "shell/neighbour_preparer.h"
 
 #include <utility>
 
@@ -37,8 +39,49 @@ QString CannotOpenText(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot open %1: %2").arg(FileNamePart(path), why);
 }
 
-TImageOpener::TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view)
-    : FHist(hist), FFiles(files), FCache(cache), FView(view) {}
+TImageOpener::TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view,
+                           std::unique_ptr<TNeighbourPreparer> preparer)
+    : FHist(hist), FFiles(files), FCache(cache), FView(view), FPreparer(std::move(preparer)) {}
+
+TImageOpener::~TImageOpener() = default;
+
+void TImageOpener::PrepareNeighbours() {
+    if (!FPreparer)
+        return;
+    QStringList wanted;
+    for (const QString& path : FFiles.NeighborPaths())
+        if (!FCache.Contains(path))
+            wanted << path;
+    FPreparer->Want(wanted, FView.PreviewSide());
+}
+
+void TImageOpener::ShowCurrent(QImage preview) {
+    const int side = FView.PreviewSide();
+    if (preview.isNull() || preview.size() != TImageView::ReducedSize(FCurrent.size(), side))
+        preview = TImageView::Reduced(FCurrent, side); // made for another screen, or not at all
+    FPreview = std::move(preview);
+    FView.ShowPreparedImage(FCurrent, FPreview);
+}
+
+void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
+    FCurrent = std::move(prepared.Image);
+    ShowCurrent(prepared.Preview);
+    FFiles.sCurrFile = path;
+    FHist.Adopt(Origin, prepared.Counts);
+    FHist.Calc4Show(Origin, Origin4Show);
+    FView.RedrawHistograms();
+    Decoded(path);
+}
+
+void TImageOpener::Decoded(const QString& path) {
+    FCache.PushOwned(path, FCurrent, FHist.Data[Origin], FPreview); // FCurrent owns its pixels
+    FView.SetImgCtrl(true, false);
+    FView.SetAppTitle();
+    FView.ShowImageSize(FCurrent.size());
+    FView.HideWelcome();
+    FView.RememberRecentImage(path);
+    PrepareNeighbours();
+}
 
 void TImageOpener::CountAndShow(const TPrimaryCounts* primaries) {
     const TRasterView raster = RasterOf(FCurrent);
@@ -53,19 +96,27 @@ void TImageOpener::CountAndShow(const TPrimaryCounts* primaries) {
 void TImageOpener::LoadImageFile(const QString& path) {
     // A revisit costs no decoding and no counting, only the display steps; it leaves the
     // command states, the welcome panel and the recent list as they are.
-    QImage cached;
-    if (FCache.Pop(path, cached, FHist.Data[Origin])) {
+    QImage cached, preview;
+    if (FCache.Pop(path, cached, FHist.Data[Origin], &preview)) {
         FCurrent = cached;
-        FView.ShowImage(FCurrent);
+        ShowCurrent(preview);
         FHist.Calc4Show(Origin, Origin4Show);
         FView.RedrawHistograms();
         FFiles.sCurrFile = path;
         FView.SetAppTitle();
         FView.ShowImageSize(FCurrent.size());
+        PrepareNeighbours();
         return;
     }
     if (!TFiles::IsAcceptedImageName(path)) {
         FView.Fail(CannotOpenText(path, QStringLiteral("not a JPEG or BMP file")));
+        return;
+    }
+    // A prepared neighbour is shown as its decode would be; a step onto one still being
+    // prepared waits for it, which ends sooner than a decode started now.
+    if (const std::shared_ptr<TPreparedImage> prepared =
+            FPreparer ? FPreparer->Take(path) : nullptr) {
+        ShowPrepared(path, *prepared);
         return;
     }
 
@@ -76,19 +127,15 @@ void TImageOpener::LoadImageFile(const QString& path) {
         FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Decoded.Error)));
         busy.Done();
         FView.SetImgCtrl(true, false);
+        PrepareNeighbours(); // around the file that failed, where the next step starts
         return;
     }
     FCurrent = ToQImage(std::move(loaded.Decoded.Image));
-    FView.ShowImage(FCurrent);
+    ShowCurrent({});
     FFiles.sCurrFile = path;
     CountAndShow(&loaded.Primaries);
-    FCache.Push(path, FCurrent, FHist.Data[Origin]);
     busy.Done();
-    FView.SetImgCtrl(true, false);
-    FView.SetAppTitle();
-    FView.ShowImageSize(FCurrent.size());
-    FView.HideWelcome();
-    FView.RememberRecentImage(path);
+    Decoded(path);
 }
 
 void TImageOpener::PasteImage(const QImage& clipboardImage) {
@@ -114,6 +161,7 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
     FFiles.sCurrFile = PastedImageName();
     FView.SetAppTitle();
     FView.ShowImageSize(FCurrent.size());
+    PrepareNeighbours(); // a pasted picture has none: whatever was held is dropped
 }
 
 void TImageOpener::ShowNeighbor(TNeighbor neighbor) {

@@ -6,9 +6,12 @@
 
 #include "engine/histogram.h"
 #include "image/ufiles.h"
+#include "shell/neighbour_preparer.h"
 
 #include <QImage>
 #include <QString>
+
+#include <memory>
 
 namespace tonalyx {
 
@@ -24,7 +27,14 @@ class TOpenerView {
     virtual void SetWaitCursor(bool on) = 0;
     virtual void SetImgCtrl(bool NewState, bool NavigationIsOff) = 0;
     virtual void ShowImage(const QImage& image) = 0; // imMain's picture
-    virtual void RedrawHistograms() = 0;             // THist::Show of the display copy
+    // The same with the reduced copy that imMain shows already made for PreviewSide().
+    virtual void ShowPreparedImage(const QImage& image, const QImage& preview) {
+        (void)preview;
+        ShowImage(image);
+    }
+    // The long side imMain reduces large pictures to; 0 when it shows them as they are.
+    virtual int PreviewSide() const { return 0; }
+    virtual void RedrawHistograms() = 0; // THist::Show of the display copy
     virtual void SetAppTitle() = 0;
     virtual void ShowImageSize(QSize size) = 0;
     virtual void HideWelcome() = 0;
@@ -35,7 +45,11 @@ class TOpenerView {
 
 class TImageOpener {
   public:
-    TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view);
+    // With a preparer, the previous and next image of the folder are prepared while the
+    // current one is shown (it is released with the opener).
+    TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view,
+                 std::unique_ptr<TNeighbourPreparer> preparer = nullptr);
+    ~TImageOpener();
 
     // Makes the image file at path the current image. A revisited path comes from the
     // cache without reading the file; failures beep and keep the previous image.
@@ -46,16 +60,26 @@ class TImageOpener {
     void ShowNeighbor(TNeighbor neighbor);
 
     const QImage& CurrentImage() const { return FCurrent; }
+    TNeighbourPreparer* Preparer() const { return FPreparer.get(); }
 
   private:
     // Counts the current image and redraws; the primaries may already be counted.
     void CountAndShow(const TPrimaryCounts* primaries);
+    // The rest of a decode once the picture is counted: cache, commands, title, recent list.
+    void Decoded(const QString& path);
+    void ShowPrepared(const QString& path, TPreparedImage& prepared);
+    // Shows FCurrent with its reduced copy, made here unless preview fits this view.
+    void ShowCurrent(QImage preview);
+    // Prepares the current image's neighbours that the cache does not hold; drops the rest.
+    void PrepareNeighbours();
 
     THist& FHist;
     TFiles& FFiles;
     TCache& FCache;
     TOpenerView& FView;
+    std::unique_ptr<TNeighbourPreparer> FPreparer;
     QImage FCurrent; // 24-bit, bytes blue, green, red: what the engine counted
+    QImage FPreview; // the reduced copy of FCurrent shown (a file's; kept in the cache)
 };
 
 } // namespace tonalyx

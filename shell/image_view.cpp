@@ -21,18 +21,32 @@ TImageView::TImageView(QWidget* parent) : QWidget(parent) {
 }
 
 void TImageView::SetImage(const QImage& image) {
+    SetImage(image, Reduced(image, PreviewSide()));
+}
+
+void TImageView::SetImage(const QImage& image, const QImage& preview) {
     FImage = image;
-    // On a high-density screen the preview keeps as many device pixels as a normal one.
-    const int previewSide =
-        static_cast<int>(std::ceil(PreviewLongSide * std::max(1.0, devicePixelRatioF())));
-    const int longSide = std::max(image.width(), image.height());
-    FPreview =
-        longSide > previewSide
-            ? image.scaled(image.size().scaled(previewSide, previewSide, Qt::KeepAspectRatio),
-                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            : image;
+    FPreview = preview;
     FScaled = QPixmap();
     update();
+}
+
+int TImageView::PreviewSide() const {
+    // On a high-density screen the preview keeps as many device pixels as a normal one.
+    return static_cast<int>(std::ceil(PreviewLongSide * std::max(1.0, devicePixelRatioF())));
+}
+
+QSize TImageView::ReducedSize(QSize image, int previewSide) {
+    if (previewSide <= 0 || std::max(image.width(), image.height()) <= previewSide)
+        return image;
+    return image.scaled(previewSide, previewSide, Qt::KeepAspectRatio);
+}
+
+QImage TImageView::Reduced(const QImage& image, int previewSide) {
+    const QSize size = ReducedSize(image.size(), previewSide);
+    if (size == image.size())
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QRect TImageView::PictureRect() const {

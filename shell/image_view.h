@@ -13,6 +13,14 @@ class TImageView final : public QWidget {
     explicit TImageView(QWidget* parent);
 
     void SetImage(const QImage& image);
+    // The same with its reduced copy already made (by Reduced, for PreviewSide()).
+    void SetImage(const QImage& image, const QImage& preview);
+    // The long side of the reduced copy of large pictures on this view's screen.
+    int PreviewSide() const;
+    // image reduced smoothly to a long side of previewSide, or image itself when it is no
+    // larger (or previewSide is not positive). Runs on any thread.
+    static QImage Reduced(const QImage& image, int previewSide);
+    static QSize ReducedSize(QSize image, int previewSide);
     const QImage& Image() const { return FImage; }
     // Where the picture lands in the widget for its current size.
     QRect PictureRect() const;

@@ -14,6 +14,7 @@
 #include "shell/image_view.h"
 #include "shell/main_ribbon.h"
 #include "shell/names.h"
+#include "shell/neighbour_preparer.h"
 #include "shell/news_presenter.h"
 #include "shell/options_dialog.h"
 #include "shell/save_dialogs.h"
@@ -77,7 +78,8 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
         AppMessageBox(text, QMessageBox::Warning, QMessageBox::Ok);
     };
     FOpener = std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache,
-                                             static_cast<TOpenerView&>(*this));
+                                             static_cast<TOpenerView&>(*this),
+                                             std::make_unique<TNeighbourPreparer>());
     FCommands = new TCommands(this);
     CreateWidgets();
     FExport = std::make_unique<THistExport>(*pnHistContainer);
@@ -526,6 +528,14 @@ void TfrmMain::SetWaitCursor(bool on) {
 
 void TfrmMain::ShowImage(const QImage& image) {
     imMain->SetImage(image);
+}
+
+void TfrmMain::ShowPreparedImage(const QImage& image, const QImage& preview) {
+    imMain->SetImage(image, preview);
+}
+
+int TfrmMain::PreviewSide() const {
+    return imMain->PreviewSide();
 }
 
 void TfrmMain::RedrawHistograms() {

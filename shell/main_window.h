@@ -79,6 +79,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     TNewsPresenter* News() const { return FNews; }
     TShareCommands* Share() const { return FShare; }
     THelpAbout* HelpAbout() const { return FHelpAbout; }
+    // The preparation of the current image's neighbours (benchmark and tests).
+    TNeighbourPreparer* Preparer() const { return FOpener ? FOpener->Preparer() : nullptr; }
 
     // True once start-up has handled the command-line image, which follows the first paint.
     bool StartUpDone() const { return FStartUpDone; }
@@ -99,6 +101,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     // TOpenerView
     void SetWaitCursor(bool on) override;
     void ShowImage(const QImage& image) override;
+    void ShowPreparedImage(const QImage& image, const QImage& preview) override;
+    int PreviewSide() const override;
     void RedrawHistograms() override;
     void SetAppTitle() override;
     void ShowImageSize(QSize size) override;

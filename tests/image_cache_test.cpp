@@ -136,6 +136,24 @@ TEST(Cache, PopRestoresTheRawRecordOverAnyOtherContent) {
     EXPECT_EQ(im, MakeImage(4, 4, 5));
 }
 
+// An owned image is shared with the cache, not copied; writing to it later leaves the
+// cached picture as it was pushed.
+TEST(Cache, OwnedImageIsSharedUntilWrittenTo) {
+    TCache cache(64 << 20);
+    const auto raw = MakeHist(5);
+    QImage im = MakeImage(4, 4, 5);
+    cache.PushOwned("/pics/a.jpg", im, *raw);
+    cache.PushOwned("/pics/a.jpg", MakeImage(4, 4, 6), *raw); // the first entry stays
+    QImage out;
+    auto target = MakeHist(99);
+    ASSERT_TRUE(cache.Pop("/pics/a.jpg", out, *target));
+    EXPECT_EQ(out.constBits(), im.constBits());
+    EXPECT_EQ(cache.UsedBytes(), TCache::EntryBytes(im));
+    im.fill(Qt::black);
+    ASSERT_TRUE(cache.Pop("/pics/a.jpg", out, *target));
+    EXPECT_EQ(out, MakeImage(4, 4, 5));
+}
+
 TEST(Cache, MissChangesNothing) {
     TCache cache(64 << 20);
     cache.Push("/pics/a.jpg", MakeImage(4, 4, 1), *MakeHist(1));

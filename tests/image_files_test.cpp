@@ -251,6 +251,27 @@ TEST_F(FolderTest, FolderIsReadOnlyOnChangeOfFolder) {
     EXPECT_EQ(f.sCurrFile, Dir() + "c.jpg");
 }
 
+// NeighborPaths says where a step would go without moving or keeping a listing: before
+// the first step the step still reads the folder as it is then.
+TEST_F(FolderTest, NeighbourPathsChangeNothing) {
+    Files({"a.jpg", "b.jpg", "c.jpg"});
+    TFiles& f = Nav;
+    EXPECT_TRUE(f.NeighborPaths().isEmpty()); // no image yet
+    f.sCurrFile = Dir() + "b.jpg";
+    EXPECT_EQ(f.NeighborPaths(), QStringList({Dir() + "c.jpg", Dir() + "a.jpg"}));
+    Files({"b2.jpg"});
+    EXPECT_EQ(f.NeighborPaths(), QStringList({Dir() + "b2.jpg", Dir() + "a.jpg"}));
+    ASSERT_TRUE(f.GetNeighbor(TNeighbor::nNext)); // reads the folder now
+    EXPECT_EQ(f.sCurrFile, Dir() + "b2.jpg");
+    Files({"b3.jpg"}); // after the first step: unnoticed, by both
+    EXPECT_EQ(f.NeighborPaths(), QStringList({Dir() + "c.jpg", Dir() + "b.jpg"}));
+    EXPECT_EQ(f.sCurrFile, Dir() + "b2.jpg");
+    f.sCurrFile = Dir() + "c.jpg";
+    EXPECT_EQ(f.NeighborPaths(), QStringList({Dir() + "b2.jpg"})); // the last one
+    f.sCurrFile = PastedImageName();
+    EXPECT_TRUE(f.NeighborPaths().isEmpty());
+}
+
 TEST_F(FolderTest, RemovedFileIsStillSteppedToUntilTheFolderIsReadAgain) {
     Files({"a.jpg", "b.jpg", "c.jpg"});
     TFiles& f = Nav;
