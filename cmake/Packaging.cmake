@@ -54,7 +54,7 @@ file(WRITE ${PROJECT_BINARY_DIR}/copyright
     "Copyright: 2026 Varnel Solutions\n"
     "License: MIT\n"
     " ${_tonalyx_license}\n")
-install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tonalyx)
 
 # The Debian package. Its dependencies are read from the programs by dpkg-shlibdeps; the
 # window also needs the toolkit's platform plugins, which no program links. There are no

@@ -74,7 +74,7 @@ check "a maintainer with an address" grep -qE '^[^<]+ <[^@>]+@[^>]+>$' <<<"$(fie
 depends=$(field Depends)
 echo "        Depends: $depends"
 for lib in libc6 libstdc++6 libqt6widgets6 libjpeg62-turbo libpng16-16 libcurl4 libxml2 qt6-qpa-plugins; do
-    check "Depends names $lib" grep -qE "(^|, )$lib( |,|$)" <<<"$depends"
+    check "Depends names $lib" grep -qE "(^|, )${lib//+/\\+}( |,|$)" <<<"$depends"
 done
 control_files=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -v '^$' | sort | tr '\n' ' ')
 check "no maintainer scripts (control: $control_files)" test "$control_files" = "control md5sums "
