@@ -10,7 +10,7 @@ build=${1:-build}
 
 app_id=example.varnel.Tonalyx
 icon_sizes=(16 22 24 32 48 64 128 256)
-# Every file the package must hold, below /.
+# Every file the package must hold, below /. A file the package gains is added here.
 expected_files=(
     usr/bin/tonalyx
     usr/bin/tonalyx-cli
