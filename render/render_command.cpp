@@ -41,7 +41,8 @@ const char* const HelpText =
     "  --smoothing on|off      smoothing of the curves (default on)\n"
     "  --output DIR            the folder written to (default the current folder)\n"
     "  --force                 replace files that exist (by default they are left alone)\n"
-    "  --help                  this text\n"
+    "  --help, -h              this text\n"
+    "  --version               the version of the program\n"
     "\n"
     "Prints the path of each file written. Images that cannot be read are reported on\n"
     "standard error; the others are still written, and the exit status is 1. Usage errors\n"
@@ -140,8 +141,12 @@ bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int&
                 return std::nullopt;
             return args[++i];
         };
-        if (a == QLatin1String("--help")) {
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             std::fputs(HelpText, out);
+            exitStatus = 0;
+            return false;
+        } else if (a == QLatin1String("--version")) {
+            std::fputs("tonalyx-render " TONALYX_VERSION "\n", out);
             exitStatus = 0;
             return false;
         } else if (a == QLatin1String("--force")) {

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: in the plain build and
-# under AddressSanitizer and UndefinedBehaviorSanitizer; then runs each decoder fuzzer
-# for a bounded time. Ends with one summary line.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; builds the Debian package from the
+# plain build and checks it; then runs each decoder fuzzer for a bounded time. Ends with one
+# summary line.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh clang-14 libclang-rt-14-dev || exit 1
+scripts/deps.sh clang-14 libclang-rt-14-dev \
+    dpkg-dev desktop-file-utils appstream groff-base || exit 1
 
 export QT_QPA_PLATFORM=offscreen
 # Rebuilds are much shorter through ccache where it is installed; nothing needs it.
@@ -46,6 +48,14 @@ run_suite() { # name, build dir, cmake options...
 
 mkdir -p build-tests
 run_suite "plain build" build-tests/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== package"
+if [ -f build-tests/plain/build.ninja ] && scripts/check-package.sh build-tests/plain; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1)); status=1
+fi
+
 run_suite "sanitizer build" build-tests/asan -DCMAKE_BUILD_TYPE=Debug -DTONALYX_SANITIZE=ON
 
 if [ -x tests/fuzz/run-fuzzers.sh ]; then

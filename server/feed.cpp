@@ -37,27 +37,6 @@ std::string ParseProblem(std::string_view feed) {
 
 } // namespace
 
-std::string DefaultFeed(std::string_view shortVersion) {
-    std::string feed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                       "<TonalyxInfo>\n"
-                       "  <Tonalyx>\n"
-                       "    <LastVersion>";
-    feed += shortVersion;
-    feed += "</LastVersion>\n"
-            "    <URL>\n"
-            "      <FOLLOW><FB></FB><GP></GP><TW></TW></FOLLOW>\n"
-            "      <TELL><FB></FB><GP></GP><TW></TW></TELL>\n"
-            "    </URL>\n"
-            "  </Tonalyx>\n"
-            "  <LastNews>\n"
-            "    <Date></Date>\n"
-            "    <Text></Text>\n"
-            "    <Link></Link>\n"
-            "  </LastNews>\n"
-            "</TonalyxInfo>\n";
-    return feed;
-}
-
 std::vector<std::string> FeedProblems(std::string_view feed) {
     std::vector<std::string> problems;
     if (feed.size() > FeedMaxBytes)

@@ -12,10 +12,6 @@ namespace tonalyx {
 // The program reads the first 2000 bytes of the feed and drops a longer document.
 inline constexpr std::size_t FeedMaxBytes = 2000;
 
-// A feed that announces shortVersion (major.minor.release) as the latest version, with the
-// social addresses left to the program's defaults and no news.
-std::string DefaultFeed(std::string_view shortVersion);
-
 // Why the program would not take the feed: over FeedMaxBytes, not well-formed XML.
 // Empty when it would. The document is parsed without network access and without
 // substituting entities.

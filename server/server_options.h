@@ -12,6 +12,7 @@ struct TServerOptions {
     std::string Host = "127.0.0.1";
     int Port = 8735;       // 0 picks a free port
     std::string Root;      // the data folder
+    std::string Defaults;  // the installed default pages and feed; empty: found beside the program
     std::string PublicUrl; // ends in "/"; empty: http://HOST:PORT/ with the bound port
     std::uint64_t MaxUploadBytes = 8u << 20;
     unsigned UploadsPerMinute = 30;      // per client address

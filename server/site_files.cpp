@@ -1,9 +1,11 @@
 #include "server/site_files.h"
 
-#include "server/feed.h"
 #include "server/safe_files.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 
 namespace tonalyx {
 
@@ -19,35 +21,20 @@ constexpr std::array<TSiteFile, 5> Files{{
     {"/Download/", "Download/index.html", Html},
 }};
 
-std::string Page(std::string_view title, std::string_view body) {
-    std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                       "<title>";
-    page += title;
-    page += "</title>\n</head>\n<body>\n<h1>";
-    page += title;
-    page += "</h1>\n";
-    page += body;
-    page += "<p><a href=\"@PUBLIC_URL@\">Varnel Solutions</a> · "
-            "<a href=\"@PUBLIC_URL@Tonalyx/\">Tonalyx</a> · "
-            "<a href=\"@PUBLIC_URL@Lumivar/\">Lumivar</a> · "
-            "<a href=\"@PUBLIC_URL@Download/\">Download</a></p>\n</body>\n</html>\n";
-    return page;
-}
+// The default files are installed data of the program, below 1 MiB each.
+constexpr std::size_t DefaultFileMaxBytes = 1 << 20;
 
-std::string DefaultContent(const TSiteFile& file, std::string_view shortVersion) {
-    const std::string_view path = file.Path;
-    if (path == FeedFile().Path)
-        return DefaultFeed(shortVersion);
-    if (path == "Tonalyx/index.html")
-        return Page("Tonalyx",
-                    "<p>Tonalyx shows the histograms of a photograph: RGB, HSV and CIE L*a*b*, "
-                    "side by side with the picture.</p>\n");
-    if (path == "Lumivar/index.html")
-        return Page("Lumivar", "<p>Lumivar, from the makers of Tonalyx.</p>\n");
-    if (path == "Download/index.html")
-        return Page("Download",
-                    "<p>The latest version of Tonalyx is " + std::string(shortVersion) + ".</p>\n");
-    return Page("Varnel Solutions", "<p>Products and news from Varnel Solutions.</p>\n");
+std::string Replaced(std::string_view text, std::string_view placeholder, std::string_view value) {
+    std::string out;
+    out.reserve(text.size());
+    while (true) {
+        const std::size_t at = text.find(placeholder);
+        out += text.substr(0, at);
+        if (at == std::string_view::npos)
+            return out;
+        out += value;
+        text.remove_prefix(at + placeholder.size());
+    }
 }
 
 } // namespace
@@ -60,9 +47,28 @@ const TSiteFile& FeedFile() {
     return Files[0];
 }
 
-std::vector<std::string> WriteDefaultSiteFiles(int root, std::string_view shortVersion) {
+std::vector<std::string> WriteDefaultSiteFiles(int root, const std::string& defaults,
+                                               std::string_view shortVersion) {
     std::vector<std::string> problems;
+    TUniqueFd defaultsFolder(::open(defaults.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const std::string unopened = defaults.empty()         ? "no folder of defaults found"
+                                 : defaultsFolder.Valid() ? ""
+                                                          : defaults + ": " + std::strerror(errno);
     for (const TSiteFile& file : Files) {
+        auto existing = OpenRegularFileAt(root, file.Path);
+        if (existing.Ok())
+            continue;
+        if (!defaultsFolder.Valid()) {
+            problems.push_back("no default of " + std::string(file.Path) + " (" + unopened + ")");
+            continue;
+        }
+        auto source = OpenRegularFileAt(defaultsFolder.Get(), file.Path);
+        auto content = source.Ok() ? ReadWhole(source.Value().Get(), DefaultFileMaxBytes)
+                                   : TResult<std::string>::Failure(source.Reason());
+        if (!content.Ok()) {
+            problems.push_back(defaults + "/" + std::string(file.Path) + ": " + content.Reason());
+            continue;
+        }
         const std::size_t slash = file.Path.rfind('/');
         TUniqueFd folder;
         int at = root;
@@ -78,7 +84,7 @@ std::vector<std::string> WriteDefaultSiteFiles(int root, std::string_view shortV
         const std::string_view name =
             slash == std::string_view::npos ? file.Path : file.Path.substr(slash + 1);
         const TNewFileOutcome outcome =
-            WriteNewFileAt(at, name, DefaultContent(file, shortVersion));
+            WriteNewFileAt(at, name, Replaced(content.Value(), VersionPlaceholder, shortVersion));
         if (outcome.Kind == TNewFile::Failed)
             problems.push_back(outcome.Reason);
     }
@@ -86,16 +92,7 @@ std::vector<std::string> WriteDefaultSiteFiles(int root, std::string_view shortV
 }
 
 std::string WithPublicUrl(std::string_view page, std::string_view publicUrl) {
-    std::string out;
-    out.reserve(page.size());
-    while (true) {
-        const std::size_t at = page.find(PublicUrlPlaceholder);
-        out += page.substr(0, at);
-        if (at == std::string_view::npos)
-            return out;
-        out += publicUrl;
-        page.remove_prefix(at + PublicUrlPlaceholder.size());
-    }
+    return Replaced(page, PublicUrlPlaceholder, publicUrl);
 }
 
 } // namespace tonalyx

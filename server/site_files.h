@@ -1,5 +1,5 @@
 // The files of the data folder that the maker edits: the feed and the web pages the
-// desktop program links to. Defaults are written on first start and never overwritten.
+// desktop program links to. Defaults are copied on first start and never overwritten.
 #pragma once
 
 #include <span>
@@ -23,9 +23,16 @@ const TSiteFile& FeedFile();
 // replaced when the page is served. The feed is served as it is.
 inline constexpr std::string_view PublicUrlPlaceholder = "@PUBLIC_URL@";
 
-// Writes the default of every site file that is missing below the data folder root. Returns
-// why some could not be written; those are not served until the maker puts them there.
-std::vector<std::string> WriteDefaultSiteFiles(int root, std::string_view shortVersion);
+// The default files may write this where the server's version (major.minor.release) belongs;
+// it is replaced when they are copied into the data folder.
+inline constexpr std::string_view VersionPlaceholder = "@VERSION@";
+
+// Copies the default of every site file that is missing below the data folder root from the
+// folder defaults (installed with the program, laid out as the data folder is), with the
+// version placeholder replaced by shortVersion. Returns why some could not be written; those
+// are not served until the maker puts them there.
+std::vector<std::string> WriteDefaultSiteFiles(int root, const std::string& defaults,
+                                               std::string_view shortVersion);
 
 // A page's text with every placeholder replaced by publicUrl.
 std::string WithPublicUrl(std::string_view page, std::string_view publicUrl);

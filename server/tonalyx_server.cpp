@@ -6,6 +6,7 @@
 #include "server/safe_files.h"
 #include "server/site_files.h"
 #include "server/upload_desk.h"
+#include "support/data_folders.h"
 
 #include <httplib.h>
 
@@ -84,7 +85,10 @@ TStatus TTonalyxServer::Prepare(std::string_view shortVersion) {
     if (!FRoot.Valid())
         return TStatus::Failure("cannot open the data folder " + FOptions.Root + ": " +
                                 std::strerror(errno));
-    for (const std::string& problem : WriteDefaultSiteFiles(FRoot.Get(), shortVersion))
+    const std::string defaults = !FOptions.Defaults.empty()
+                                     ? FOptions.Defaults
+                                     : FindDataFolder(RunningExecutable(), "server").string();
+    for (const std::string& problem : WriteDefaultSiteFiles(FRoot.Get(), defaults, shortVersion))
         WriteLogLine(FLog, "warning: a default page cannot be written: " + problem);
     auto feed = OpenRegularFileAt(FRoot.Get(), FeedFile().Path);
     auto content = feed.Ok() ? ReadWhole(feed.Value().Get(), SiteFileMaxBytes)

@@ -375,3 +375,53 @@ TEST(ServerLifecycle, FeedWarningsAndBoundsAndStops) {
 }
 
 } // namespace
+
+namespace {
+
+std::string LogText(std::FILE* log) {
+    std::rewind(log);
+    std::string text;
+    char buffer[512];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, log))
+        text.append(buffer, n);
+    return text;
+}
+
+TEST(ServerDefaults, CopiedFromTheFolderGivenWithTheVersion) {
+    TTempFolder temp;
+    WriteFile(temp.Path() / "defaults/Tonalyx-Info/feed.xml", "<v>@VERSION@</v>");
+    WriteFile(temp.Path() / "defaults/index.html", "<p>@VERSION@ @PUBLIC_URL@</p>");
+    TServerOptions options;
+    options.Port = 0;
+    options.Root = (temp.Path() / "data").string();
+    options.Defaults = (temp.Path() / "defaults").string();
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> log(std::tmpfile(), &std::fclose);
+    auto server = TTonalyxServer::Create(options, "4.5.6", log.get());
+    ASSERT_TRUE(server.Ok()) << server.Reason();
+    EXPECT_EQ(ReadFile(temp.Path() / "data/Tonalyx-Info/feed.xml"), "<v>4.5.6</v>");
+    // The public address is put in when the page is served, not when it is copied.
+    EXPECT_EQ(ReadFile(temp.Path() / "data/index.html"), "<p>4.5.6 @PUBLIC_URL@</p>");
+    // The three pages the folder lacks are named in a warning; the server runs without them.
+    const std::string warnings = LogText(log.get());
+    EXPECT_NE(warnings.find("Download/index.html"), std::string::npos) << warnings;
+    EXPECT_EQ(warnings.find("feed.xml"), std::string::npos) << warnings;
+    EXPECT_FALSE(std::filesystem::exists(temp.Path() / "data/Download/index.html"));
+}
+
+TEST(ServerDefaults, MissingFolderIsAWarningAndEditedFilesStay) {
+    TTempFolder temp;
+    WriteFile(temp.Path() / "data/index.html", "edited");
+    TServerOptions options;
+    options.Port = 0;
+    options.Root = (temp.Path() / "data").string();
+    options.Defaults = (temp.Path() / "nowhere").string();
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> log(std::tmpfile(), &std::fclose);
+    auto server = TTonalyxServer::Create(options, "4.5.6", log.get());
+    ASSERT_TRUE(server.Ok()) << server.Reason();
+    EXPECT_EQ(ReadFile(temp.Path() / "data/index.html"), "edited");
+    const std::string warnings = LogText(log.get());
+    EXPECT_NE(warnings.find("nowhere"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("Tonalyx/index.html"), std::string::npos) << warnings;
+}
+
+} // namespace

@@ -4,10 +4,13 @@
 #include "server/png_check.h"
 #include "server/request_log.h"
 #include "server/server_options.h"
+#include "server/site_files.h"
 #include "server/upload_limits.h"
 #include "server_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 
 using namespace tonalyx;
 using namespace tonalyx::test;
@@ -166,6 +169,14 @@ TEST(ServerLimits, QuotaReservesAndReleases) {
     EXPECT_TRUE(quota.Reserve(20));
     EXPECT_FALSE(quota.Reserve(~std::uint64_t(0))); // no wrap-around
     EXPECT_EQ(quota.Used(), 100u);
+}
+
+// The installed default feed with the version filled in, as a new data folder gets it.
+std::string DefaultFeed(std::string_view shortVersion) {
+    TTempFolder temp;
+    const TUniqueFd root(::open(temp.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_TRUE(WriteDefaultSiteFiles(root.Get(), TONALYX_SITE_DEFAULTS, shortVersion).empty());
+    return ReadFile(temp.Path() / "Tonalyx-Info/feed.xml");
 }
 
 TEST(ServerFeed, ProblemsTheProgramWouldHave) {

@@ -1,0 +1,49 @@
+#include "support/data_folders.h"
+
+#include <system_error>
+
+namespace tonalyx {
+
+namespace fs = std::filesystem;
+
+fs::path RunningExecutable() {
+    std::error_code error;
+    fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : self;
+}
+
+std::vector<fs::path> DataFolderCandidates(const fs::path& executable, std::string_view sub) {
+    std::vector<fs::path> folders;
+    if (!executable.empty())
+        folders.push_back(
+            (executable.parent_path() / ".." / "share" / "tonalyx" / sub).lexically_normal());
+    const fs::path configured = fs::path(TONALYX_DATADIR) / "tonalyx" / sub;
+    if (folders.empty() || configured.lexically_normal() != folders.front())
+        folders.push_back(configured.lexically_normal());
+    return folders;
+}
+
+fs::path FindDataFolder(const fs::path& executable, std::string_view sub) {
+    for (const fs::path& folder : DataFolderCandidates(executable, sub)) {
+        std::error_code error;
+        if (fs::is_directory(folder, error))
+            return folder;
+    }
+    return {};
+}
+
+fs::path FindHelpFile(const fs::path& executable) {
+    std::vector<fs::path> places;
+    if (!executable.empty())
+        places.push_back(executable.parent_path() / HelpFileName);
+    for (const fs::path& folder : DataFolderCandidates(executable, ""))
+        places.push_back(folder / HelpFileName);
+    for (const fs::path& place : places) {
+        std::error_code error;
+        if (fs::is_regular_file(place, error))
+            return place;
+    }
+    return {};
+}
+
+} // namespace tonalyx
