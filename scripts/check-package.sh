@@ -30,6 +30,8 @@ expected_files=(
     usr/share/tonalyx/server/Download/index.html
     usr/lib/systemd/system/tonalyx-server.service
     usr/share/doc/tonalyx/copyright
+    "usr/share/tonalyx/Tonalyx Help.chm"
+    usr/share/tonalyx/help/index.html
 )
 for size in "${icon_sizes[@]}"; do
     expected_files+=("usr/share/icons/hicolor/${size}x$size/apps/$app_id.png")

@@ -32,18 +32,5 @@ fs::path FindDataFolder(const fs::path& executable, std::string_view sub) {
     return {};
 }
 
-fs::path FindHelpFile(const fs::path& executable) {
-    std::vector<fs::path> places;
-    if (!executable.empty())
-        places.push_back(executable.parent_path() / HelpFileName);
-    for (const fs::path& folder : DataFolderCandidates(executable, ""))
-        places.push_back(folder / HelpFileName);
-    for (const fs::path& place : places) {
-        std::error_code error;
-        if (fs::is_regular_file(place, error))
-            return place;
-    }
-    return {};
-}
 
 } // namespace tonalyx

@@ -1,4 +1,4 @@
-// Where the program's read-only data lies: the help file and the server's default pages and
+// Where the program's read-only data lies: the help pages and the server's default pages and
 // feed. The installed tree is found relative to the running executable first, so that a
 // tree copied or unpacked elsewhere finds its own data, then in the data folder the build
 // was configured to install into. Needs no Qt; any thread.
@@ -21,12 +21,5 @@ std::vector<std::filesystem::path> DataFolderCandidates(const std::filesystem::p
 
 // The first of DataFolderCandidates that is a folder; empty when none is.
 std::filesystem::path FindDataFolder(const std::filesystem::path& executable, std::string_view sub);
-
-// The help file: beside the executable (the build tree, a plain copy of the program), else
-// in the first data folder that holds it. Empty when it is nowhere.
-std::filesystem::path FindHelpFile(const std::filesystem::path& executable);
-
-// The name of the help file, as the window opens it.
-inline constexpr std::string_view HelpFileName = "Tonalyx Help.chm";
 
 } // namespace tonalyx

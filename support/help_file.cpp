@@ -1,5 +1,7 @@
 #include "support/help_file.h"
 
+#include "support/data_folders.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -51,23 +53,17 @@ QString DefaultApplication(const QString& mimeType) {
 
 } // namespace
 
-QStringList HelpFolders(const QString& exeDir, const QString& relativeDataDir,
-                        const QString& fullDataDir) {
-    const QString program = QStringLiteral("tonalyx");
-    QStringList folders{QDir::cleanPath(exeDir)};
-    if (!relativeDataDir.isEmpty())
-        folders << QDir::cleanPath(exeDir + QStringLiteral("/../") + relativeDataDir + u'/' +
-                                   program);
-    if (!fullDataDir.isEmpty())
-        folders << QDir::cleanPath(fullDataDir + u'/' + program);
+QStringList HelpFolders(const QString& executable) {
+    QStringList folders{QFileInfo(executable).absolutePath()};
+    for (const std::filesystem::path& folder :
+         DataFolderCandidates(std::filesystem::path(executable.toStdString()), ""))
+        folders << QDir::cleanPath(QString::fromStdString(folder.string()));
     folders.removeDuplicates();
     return folders;
 }
 
 QStringList ProgramHelpFolders() {
-    return HelpFolders(QCoreApplication::applicationDirPath(),
-                       QStringLiteral(TONALYX_INSTALL_DATADIR),
-                       QStringLiteral(TONALYX_INSTALL_FULL_DATADIR));
+    return HelpFolders(QCoreApplication::applicationFilePath());
 }
 
 QString HelpTarget(const QStringList& folders, bool chmViewer) {

@@ -14,12 +14,10 @@ inline constexpr QLatin1StringView HelpFileName{"Tonalyx Help.chm"};
 // The HTML pages lie in this folder beside the help file; index.html is the contents.
 inline constexpr QLatin1StringView HelpPagesFolder{"help"};
 
-// The folders searched, in order: the executable's own folder, the data folder of a
-// relocated installation (exeDir/../relativeDataDir) and the installed one (fullDataDir).
-// The two data folders are given without the program's "tonalyx" below them.
-QStringList HelpFolders(const QString& exeDir, const QString& relativeDataDir,
-                        const QString& fullDataDir);
-// The same for the running executable and the build's installation folders.
+// The folders searched, in order: the executable's own folder, then its data folders
+// (DataFolderCandidates: a relocated installation, then the installed one).
+QStringList HelpFolders(const QString& executable);
+// The same for the running executable.
 QStringList ProgramHelpFolders();
 
 // What F1 opens: the first help file found when chmViewer, else the first HTML contents

@@ -48,18 +48,6 @@ TEST_F(DataFolders, FoundOnlyWhenItIsAFolder) {
     EXPECT_EQ(FindDataFolder(program, "server"), Root / "share/tonalyx/server");
 }
 
-TEST_F(DataFolders, HelpFileBesideTheProgramThenInTheDataFolder) {
-    const fs::path program = Root / "bin/tonalyx";
-    const fs::path installed = Root / "share/tonalyx" / HelpFileName;
-    const fs::path beside = Root / "bin" / HelpFileName;
-    if (!fs::exists(fs::path(TONALYX_DATADIR) / "tonalyx" / HelpFileName))
-        EXPECT_EQ(FindHelpFile(program), fs::path());
-    Touch(installed);
-    EXPECT_EQ(FindHelpFile(program), installed);
-    Touch(beside);
-    EXPECT_EQ(FindHelpFile(program), beside);
-}
-
 TEST(DataFoldersOfTheProcess, RunningExecutableIsThisTest) {
     EXPECT_EQ(RunningExecutable().filename(), "test_support_data_folders");
 }
