@@ -81,7 +81,8 @@ done
 control_files=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -v '^$' | sort | tr '\n' ' ')
 check "no maintainer scripts (control: $control_files)" test "$control_files" = "control md5sums "
 
-listing=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||')
+# Names are read from the archive itself, since they may hold blanks ("Tonalyx Help.chm").
+listing=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./||')
 missing=()
 for file in "${expected_files[@]}"; do
     grep -qxF "$file" <<<"$listing" || missing+=("$file")
