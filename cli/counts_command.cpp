@@ -114,29 +114,37 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
     return out;
 }
 
-int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
-    auto hist = std::make_unique<THist>(); // 360 KB of counters: not for the stack
-    hist->SmoothRepeatCnt = SmoothLevels[options.SmoothLevel].RepCnt;
+int ForEachCountedImage(const std::vector<std::string>& images, THist& hist, std::FILE* err,
+                        const std::function<void(const std::string&, const TRaster&)>& shown) {
     int status = 0;
-    for (const std::string& file : options.Images) {
+    for (const std::string& file : images) {
         const TLoadedImage loaded = DecodeAndCount(std::filesystem::path(file));
         if (!loaded.Decoded.Ok()) {
             std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), loaded.Decoded.Error.c_str());
             status = 1;
             continue;
         }
-        const TRaster& image = loaded.Decoded.Image;
-        hist->CalcCounted(Origin, image.View(), loaded.Primaries);
-        TImageType shown = Origin;
-        if (options.Set == TCountSet::Display) {
-            hist->Calc4Show(Origin, Origin4Show);
-            shown = Origin4Show;
-        }
-        const std::string line = CountsJson(file, image.Width(), image.Height(), options.Set,
-                                            options.SmoothLevel, hist->Data[shown]);
-        std::fwrite(line.data(), 1, line.size(), out);
-        std::fputc('\n', out);
+        hist.CalcCounted(Origin, loaded.Decoded.Image.View(), loaded.Primaries);
+        shown(file, loaded.Decoded.Image);
     }
+    return status;
+}
+
+int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
+    auto hist = std::make_unique<THist>(); // 360 KB of counters: not for the stack
+    hist->SmoothRepeatCnt = SmoothLevels[options.SmoothLevel].RepCnt;
+    const int status = ForEachCountedImage(
+        options.Images, *hist, err, [&](const std::string& file, const TRaster& image) {
+            TImageType shown = Origin;
+            if (options.Set == TCountSet::Display) {
+                hist->Calc4Show(Origin, Origin4Show);
+                shown = Origin4Show;
+            }
+            const std::string line = CountsJson(file, image.Width(), image.Height(), options.Set,
+                                                options.SmoothLevel, hist->Data[shown]);
+            std::fwrite(line.data(), 1, line.size(), out);
+            std::fputc('\n', out);
+        });
     std::fflush(out);
     return status;
 }

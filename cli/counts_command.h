@@ -4,6 +4,7 @@
 #include "engine/histogram.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
 // Appends the name as a JSON string. File names are bytes; any that are not UTF-8 become
 // U+FFFD, so that the line stays valid JSON.
 void AppendJsonString(std::string& out, const std::string& text);
+
+// Decodes and counts each image into hist (its Origin counts) and calls shown with the
+// file and the decoded image; an image that fails gets the line "tonalyx-cli: FILE: reason"
+// on err. Returns 0 when every image was counted, 1 when any failed (after trying all).
+class TRaster;
+int ForEachCountedImage(const std::vector<std::string>& images, THist& hist, std::FILE* err,
+                        const std::function<void(const std::string& file, const TRaster&)>& shown);
 
 // Runs the command; returns the process exit status: 0 when every image was counted,
 // 1 when any failed (after trying all of them).

@@ -103,27 +103,19 @@ std::string StatsTable(const std::string& file, int width, int height, const TAl
 
 int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err) {
     auto hist = std::make_unique<THist>(); // 360 KB of counters: not for the stack
-    int status = 0;
     bool first = true;
-    for (const std::string& file : options.Images) {
-        const TLoadedImage loaded = DecodeAndCount(std::filesystem::path(file));
-        if (!loaded.Decoded.Ok()) {
-            std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), loaded.Decoded.Error.c_str());
-            status = 1;
-            continue;
-        }
-        const TRaster& image = loaded.Decoded.Image;
-        hist->CalcCounted(Origin, image.View(), loaded.Primaries);
-        std::string text;
-        if (options.Json) {
-            text = StatsJson(file, image.Width(), image.Height(), hist->Data[Origin]) + "\n";
-        } else {
-            text = (first ? "" : "\n") +
-                   StatsTable(file, image.Width(), image.Height(), hist->Data[Origin]);
-        }
-        first = false;
-        std::fwrite(text.data(), 1, text.size(), out);
-    }
+    const int status = ForEachCountedImage(
+        options.Images, *hist, err, [&](const std::string& file, const TRaster& image) {
+            std::string text;
+            if (options.Json) {
+                text = StatsJson(file, image.Width(), image.Height(), hist->Data[Origin]) + "\n";
+            } else {
+                text = (first ? "" : "\n") +
+                       StatsTable(file, image.Width(), image.Height(), hist->Data[Origin]);
+            }
+            first = false;
+            std::fwrite(text.data(), 1, text.size(), out);
+        });
     std::fflush(out);
     return status;
 }
