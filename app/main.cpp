@@ -1,10 +1,10 @@
 // Tonalyx: the histograms of an image.
-#include "share/app_inform.h"
-#include "share/http_client.h"
-#include "share/share_service.h"
-#include "shell/app_core.h"
-#include "shell/application.h"
-#include "shell/main_window.h"
+#include "app_inform.h"
+#include "http_client.h"
+#include "share_service.h"
+#include "app_core.h"
+#include "application.h"
+#include "main_window.h"
 
 #include <QIcon>
 

@@ -4,10 +4,10 @@
 //
 // Without an image a 24-megapixel photo-like picture is generated and encoded as JPEG.
 // Every row is also given as a ratio to the decode time of the same run.
-#include "engine/accumulate.h"
-#include "engine/render.h"
-#include "image/image_loader.h"
-#include "image/qt_raster.h"
+#include "accumulate.h"
+#include "render.h"
+#include "image_loader.h"
+#include "qt_raster.h"
 
 #include "photo_like.h"
 

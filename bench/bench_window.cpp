@@ -7,15 +7,16 @@
 //   bench_window [--runs N]
 //
 // The settings go to a temporary folder, never to the user's own.
-#include "image/decoder.h"
-#include "image/qt_raster.h"
-#include "share/app_inform.h"
-#include "share/http_client.h"
-#include "shell/app_core.h"
-#include "shell/commands.h"
-#include "shell/image_view.h"
-#include "shell/main_window.h"
-#include "shell/neighbour_preparer.h"
+#include "decoder.h"
+#include "qt_raster.h"
+#include "app_inform.h"
+#include "http_client.h"
+#include "app_core.h"
+#include "commands.h"
+#include "image_view.h"
+#include "reduced_copy.h"
+#include "main_window.h"
+#include "neighbour_preparer.h"
 
 #include "photo_like.h"
 
@@ -111,7 +112,7 @@ int main(int argc, char* argv[]) {
         TDecodeResult decoded;
         decode.push_back(Ms([&] { decoded = DecodeJpegFile(PathOf(first)); }));
         const QImage image = ToQImage(std::move(decoded.Image));
-        reduce.push_back(Ms([&] { TImageView::Reduced(image, 2560); }));
+        reduce.push_back(Ms([&] { ReducedCopy(image, 2560); }));
     }
     const double decodeMs = Median(decode);
 

@@ -1,6 +1,6 @@
 // tonalyx-cli: histogram counts and their statistics for scripts and batch work.
-#include "cli/counts_command.h"
-#include "cli/stats_command.h"
+#include "counts_command.h"
+#include "stats_command.h"
 
 #include <string>
 #include <vector>

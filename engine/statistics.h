@@ -4,7 +4,7 @@
 // All of them come from the raw counts, in double precision.
 #pragma once
 
-#include "engine/histogram.h"
+#include "histogram.h"
 
 #include <cstdint>
 #include <optional>

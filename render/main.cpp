@@ -1,5 +1,5 @@
 // tonalyx-render: histogram panels of many images as PNG files, without a window.
-#include "render/render_command.h"
+#include "render_command.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 // tonalyx-server: the web server the Tonalyx program uploads to and reads its feed from.
-#include "server/server_options.h"
-#include "server/tonalyx_server.h"
+#include "server_options.h"
+#include "tonalyx_server.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes through the BMP decoder.
-#include "image/decoder.h"
+#include "decoder.h"
 
 #include <cstddef>
 #include <cstdint>

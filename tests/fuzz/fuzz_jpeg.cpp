@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes through the JPEG decoder, row callback included.
-#include "image/decoder.h"
+#include "decoder.h"
 
 #include <csetjmp>
 #include <cstddef>

@@ -1,0 +1,208 @@
+#include "counts_command.h"
+
+#include "image_loader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace tonalyx {
+
+namespace {
+
+const char* const SmoothingNames[] = {"off", "low", "medium", "high"};
+
+const char* const HelpText =
+    "Usage: tonalyx-cli counts [--display] [--smoothing off|low|medium|high] IMAGE...\n"
+    "       tonalyx-cli stats [--json] IMAGE...   (see tonalyx-cli stats --help)\n"
+    "\n"
+    "Decodes each JPEG or BMP image (chosen by its extension) and prints one JSON object\n"
+    "per image on its own line with the bins of the ten histogram channels:\n"
+    "RGB, R, G, B (256 bins each), H (1437), S, V, L (601 each), A and B_ (511 each).\n"
+    "\n"
+    "  --display            print the display copy (smoothed, tall isolated peaks cut)\n"
+    "                       instead of the raw counts\n"
+    "  --smoothing LEVEL    smoothing level of the display copy (default medium)\n"
+    "  -h, --help           show this help\n"
+    "  --version            print the version\n"
+    "\n"
+    "An image that cannot be read is reported on standard error and the others are still\n"
+    "processed; the exit status is then 1.\n";
+
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when it is not one (a stray
+// byte, an overlong form, a surrogate or a code point past U+10FFFF).
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned lead = at(i);
+    const std::size_t n = lead < 0x80   ? 1
+                          : lead < 0xC2 ? 0
+                          : lead < 0xE0 ? 2
+                          : lead < 0xF0 ? 3
+                          : lead < 0xF5 ? 4
+                                        : 0;
+    if (n == 0 || i + n > text.size())
+        return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+    const unsigned second = n > 1 ? at(i + 1) : 0x80;
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return n;
+}
+
+} // namespace
+
+void AppendJsonString(std::string& out, const std::string& text) {
+    out += '"';
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const auto u = static_cast<unsigned char>(c);
+        const std::size_t n = Utf8Length(text, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", u);
+            out += buf;
+        } else {
+            out.append(text, i, n);
+        }
+        i += n;
+    }
+    out += '"';
+}
+
+std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
+                       int smoothLevel, const TAllChanel& channels) {
+    std::string out;
+    out.reserve(40000);
+    out += "{\"file\":";
+    AppendJsonString(out, file);
+    out += ",\"width\":" + std::to_string(width);
+    out += ",\"height\":" + std::to_string(height);
+    out += set == TCountSet::Origin ? ",\"set\":\"origin\"" : ",\"set\":\"display\"";
+    out += ",\"smoothing\":\"";
+    out += SmoothingNames[smoothLevel];
+    out += "\",\"channels\":{";
+    bool firstChannel = true;
+    for (TChannel c : AllChannels) {
+        if (!firstChannel)
+            out += ',';
+        firstChannel = false;
+        out += '"';
+        out += ChannelName(c);
+        out += "\":[";
+        const TChanData& ch = channels[c];
+        for (int i = ch.Others.IndLow; i <= ch.Others.IndHigh; ++i) {
+            if (i != ch.Others.IndLow)
+                out += ',';
+            out += std::to_string(ch.Hist[i]);
+        }
+        out += ']';
+    }
+    out += "}}";
+    return out;
+}
+
+int ForEachCountedImage(const std::vector<std::string>& images, THist& hist, std::FILE* err,
+                        const std::function<void(const std::string&, const TRaster&)>& shown) {
+    int status = 0;
+    for (const std::string& file : images) {
+        const TLoadedImage loaded = DecodeAndCount(std::filesystem::path(file));
+        if (!loaded.Decoded.Ok()) {
+            std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), loaded.Decoded.Error.c_str());
+            status = 1;
+            continue;
+        }
+        hist.CalcCounted(Origin, loaded.Decoded.Image.View(), loaded.Primaries);
+        shown(file, loaded.Decoded.Image);
+    }
+    return status;
+}
+
+int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
+    auto hist = std::make_unique<THist>(); // 360 KB of counters: not for the stack
+    hist->SmoothRepeatCnt = SmoothLevels[options.SmoothLevel].RepCnt;
+    const int status = ForEachCountedImage(
+        options.Images, *hist, err, [&](const std::string& file, const TRaster& image) {
+            TImageType shown = Origin;
+            if (options.Set == TCountSet::Display) {
+                hist->Calc4Show(Origin, Origin4Show);
+                shown = Origin4Show;
+            }
+            const std::string line = CountsJson(file, image.Width(), image.Height(), options.Set,
+                                                options.SmoothLevel, hist->Data[shown]);
+            std::fwrite(line.data(), 1, line.size(), out);
+            std::fputc('\n', out);
+        });
+    std::fflush(out);
+    return status;
+}
+
+bool ParseCountsArguments(const std::vector<std::string>& args, TCountsOptions& options,
+                          int& exitStatus, std::FILE* out, std::FILE* err) {
+    const auto usageError = [&](const std::string& why) {
+        std::fprintf(err, "tonalyx-cli: %s\n\n%s", why.c_str(), HelpText);
+        exitStatus = 2;
+        return false;
+    };
+    const auto given = [&args](const char* option) {
+        return std::find(args.begin(), args.end(), option) != args.end();
+    };
+    if (given("--help") || given("-h")) {
+        std::fputs(HelpText, out);
+        exitStatus = 0;
+        return false;
+    }
+    if (given("--version")) {
+        std::fputs("tonalyx-cli " TONALYX_VERSION "\n", out);
+        exitStatus = 0;
+        return false;
+    }
+    if (args.empty() || args.front() != "counts")
+        return usageError(args.empty() ? "no command given"
+                                       : "unknown command '" + args.front() + "'");
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && a == "--display") {
+            options.Set = TCountSet::Display;
+        } else if (!optionsEnded && (a == "--smoothing" || a.starts_with("--smoothing="))) {
+            std::string level;
+            if (a.find('=') != std::string::npos)
+                level = a.substr(a.find('=') + 1);
+            else if (i + 1 < args.size())
+                level = args[++i];
+            else
+                return usageError("--smoothing needs a level");
+            int found = -1;
+            for (int k = 0; k < 4; ++k)
+                if (level == SmoothingNames[k])
+                    found = k;
+            if (found < 0)
+                return usageError("unknown smoothing level '" + level + "'");
+            options.SmoothLevel = found;
+        } else if (!optionsEnded && a.starts_with("--")) {
+            return usageError("unknown option '" + a + "'");
+        } else {
+            options.Images.push_back(a);
+        }
+    }
+    if (options.Images.empty())
+        return usageError("no image given");
+    return true;
+}
+
+} // namespace tonalyx

@@ -1,0 +1,48 @@
+// The "counts" command of tonalyx-cli: one JSON line of histogram bins per image.
+#pragma once
+
+#include "histogram.h"
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tonalyx {
+
+enum class TCountSet { Origin, Display };
+
+struct TCountsOptions {
+    TCountSet Set = TCountSet::Origin;
+    int SmoothLevel = SmoothLevelMedium; // index into SmoothLevels
+    std::vector<std::string> Images;     // as given: UTF-8 paths
+};
+
+// One image's line (without the newline). The format is fixed: other tools read it.
+// {"file":…,"width":W,"height":H,"set":"origin"|"display","smoothing":"off"|…,
+//  "channels":{"RGB":[bins IndLow..IndHigh],…,"B_":[…]}}
+std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
+                       int smoothLevel, const TAllChanel& channels);
+
+// Appends the name as a JSON string. File names are bytes; any that are not UTF-8 become
+// U+FFFD, so that the line stays valid JSON.
+void AppendJsonString(std::string& out, const std::string& text);
+
+// Decodes and counts each image into hist (its Origin counts) and calls shown with the
+// file and the decoded image; an image that fails gets the line "tonalyx-cli: FILE: reason"
+// on err. Returns 0 when every image was counted, 1 when any failed (after trying all).
+class TRaster;
+int ForEachCountedImage(const std::vector<std::string>& images, THist& hist, std::FILE* err,
+                        const std::function<void(const std::string& file, const TRaster&)>& shown);
+
+// Runs the command; returns the process exit status: 0 when every image was counted,
+// 1 when any failed (after trying all of them).
+int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err);
+
+// Parses the arguments after the program name. On a usage error, --help or --version
+// returns false and sets exitStatus (0 for --help and --version, 2 for an error) after
+// printing to out or err.
+bool ParseCountsArguments(const std::vector<std::string>& args, TCountsOptions& options,
+                          int& exitStatus, std::FILE* out, std::FILE* err);
+
+} // namespace tonalyx

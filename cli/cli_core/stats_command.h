@@ -1,0 +1,34 @@
+// The "stats" command of tonalyx-cli: per image and channel the counted pixels, mean,
+// median, standard deviation and the clipping shares, from the raw counts.
+#pragma once
+
+#include "histogram.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tonalyx {
+
+struct TStatsOptions {
+    bool Json = false;
+    std::vector<std::string> Images; // as given: UTF-8 paths
+};
+
+// One image's line (without the newline):
+// {"file":…,"width":W,"height":H,"channels":{"R":{"pixels":N,"mean":…,"median":…,"sd":…,
+//  "low":…,"high":…},…}} with the channel names of counts; a figure that does not exist
+// (the hue's median, anything of an empty channel) is null.
+std::string StatsJson(const std::string& file, int width, int height, const TAllChanel& channels);
+// The same figures as a table for reading.
+std::string StatsTable(const std::string& file, int width, int height, const TAllChanel& channels);
+
+// Returns the exit status: 0 when every image was read, 1 when any failed (after all).
+int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err);
+
+// Parses the arguments after the program name, the first being "stats". On a usage error
+// or --help returns false with exitStatus 2 or 0, after printing to err or out.
+bool ParseStatsArguments(const std::vector<std::string>& args, TStatsOptions& options,
+                         int& exitStatus, std::FILE* out, std::FILE* err);
+
+} // namespace tonalyx

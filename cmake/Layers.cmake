@@ -1,0 +1,55 @@
+# The libraries' layering, checked when the build is configured: a library sees only the
+# headers of the libraries it links (each exports its own folder alone), so what is left to
+# check is that the links form no cycle and that no source reaches another folder's headers
+# by a relative path.
+
+# Fails the configuration when the links among the given libraries form a cycle.
+function(tonalyx_check_no_cycles)
+    set(_libraries ${ARGN})
+    foreach(lib IN LISTS _libraries)
+        get_target_property(_links ${lib} LINK_LIBRARIES)
+        set(_edges_${lib})
+        foreach(dep IN LISTS _links)
+            if(dep IN_LIST _libraries)
+                list(APPEND _edges_${lib} ${dep})
+            endif()
+        endforeach()
+    endforeach()
+    # Depth-first search; a library met again on the current path closes a cycle.
+    foreach(start IN LISTS _libraries)
+        set(_stack ${start})
+        set(_path_${start} ${start})
+        while(_stack)
+            list(POP_BACK _stack lib)
+            foreach(dep IN LISTS _edges_${lib})
+                if(dep IN_LIST _path_${lib})
+                    list(JOIN _path_${lib} " -> " _cycle)
+                    message(FATAL_ERROR "The libraries link in a cycle: ${_cycle} -> ${dep}")
+                endif()
+                set(_path_${dep} ${_path_${lib}} ${dep})
+                list(APPEND _stack ${dep})
+            endforeach()
+        endwhile()
+    endforeach()
+endfunction()
+
+# Fails the configuration when a source of the given targets includes a header by a path
+# that leaves its folder ("../…"), which would step around the include folders.
+function(tonalyx_check_includes)
+    foreach(target IN LISTS ARGN)
+        get_target_property(_dir ${target} SOURCE_DIR)
+        get_target_property(_sources ${target} SOURCES)
+        foreach(source IN LISTS _sources)
+            if(NOT IS_ABSOLUTE ${source})
+                set(source ${_dir}/${source})
+            endif()
+            if(NOT EXISTS ${source})
+                continue()
+            endif()
+            file(STRINGS ${source} _lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*\\.\\./")
+            if(_lines)
+                message(FATAL_ERROR "${source} includes a header outside its library: ${_lines}")
+            endif()
+        endforeach()
+    endforeach()
+endfunction()

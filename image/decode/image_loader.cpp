@@ -1,0 +1,124 @@
+#include "image_loader.h"
+
+#include "image_format.h"
+#include "prefault.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace tonalyx {
+
+TRowCounter::TRowCounter() : Worker([this] { Run(); }) {}
+
+TRowCounter::~TRowCounter() {
+    if (Worker.joinable())
+        Finish();
+}
+
+void TRowCounter::Add(const TRaster& image, int firstRow, int count) {
+    {
+        std::lock_guard lock(Mutex);
+        View = image.View();
+        if (firstRow != ReadyEnd) // rows arrive in order; anything else restarts the count
+            Reset = true;
+        ReadyEnd = firstRow + count;
+        if (!WorthWaking())
+            return;
+    }
+    Wake.notify_one();
+}
+
+TPrimaryCounts TRowCounter::Finish() {
+    std::optional<TPrimaryCounts> here;
+    int rowsHere = 0;
+    {
+        std::unique_lock lock(Mutex);
+        Done = true;
+        if (!Reset && ReadyEnd - ClaimedEnd > ChunkRows) {
+            here.emplace();
+            here->AlsoSample(View.Width, View.Height);
+            while (const int rows = CountChunk(*here, lock))
+                rowsHere += rows;
+        }
+    }
+    Wake.notify_one();
+    Worker.join();
+    if (rowsHere == CountedRows && here) // the background thread never got to count
+        return std::move(*here);
+    if (here)
+        Counts.Add(*here);
+    return std::move(Counts); // 600 KB of counters: moved, not copied
+}
+
+bool TRowCounter::Complete(int height) const {
+    return !Reset && CountedRows == height;
+}
+
+void TRowCounter::Run() {
+    MakeBackgroundThread();
+    std::unique_lock lock(Mutex);
+    bool sampling = false;
+    for (;;) {
+        Wake.wait(lock, [this] { return Done || WorthWaking(); });
+        if (!sampling && ReadyEnd > 0) {
+            // The first rows give the picture's size; nothing is counted yet.
+            sampling = true;
+            const TRasterView view = View;
+            lock.unlock();
+            Counts.AlsoSample(view.Width, view.Height);
+            lock.lock();
+        }
+        if (!CountChunk(Counts, lock) && Done)
+            return;
+    }
+}
+
+int TRowCounter::CountChunk(TPrimaryCounts& into, std::unique_lock<std::mutex>& lock) {
+    if (Reset || ClaimedEnd >= ReadyEnd)
+        return 0;
+    const TRasterView view = View;
+    const int from = ClaimedEnd, to = std::min(ReadyEnd, from + ChunkRows);
+    ClaimedEnd = to;
+    lock.unlock();
+    into.AddRows(view, from, to - from);
+    lock.lock();
+    CountedRows += to - from;
+    return to - from;
+}
+
+bool TRowCounter::WorthWaking() const {
+    const int pending = ReadyEnd - ClaimedEnd;
+    return !Reset && pending > 0 && (pending >= ChunkRows || ReadyEnd > View.Height - ChunkRows);
+}
+
+TLoadedImage DecodeAndCount(const std::filesystem::path& path) {
+    TLoadedImage loaded;
+    const std::u8string utf8 = path.u8string();
+    const std::string name(utf8.begin(), utf8.end());
+    const std::optional<TFType> type = ImageTypeOf(name);
+    if (type == TFType::JPG) {
+        TRowCounter counter;
+        loaded.Decoded =
+            DecodeJpegFile(path, [&counter](const TRaster& image, int first, int count) {
+                counter.Add(image, first, count);
+            });
+        loaded.Primaries = counter.Finish();
+        if (loaded.Decoded.Ok() && !counter.Complete(loaded.Decoded.Image.Height()))
+            loaded.Primaries = CountPrimaries(loaded.Decoded.Image.View());
+        return loaded;
+    }
+    if (type == TFType::BMP) {
+        loaded.Decoded = DecodeBmpFile(path);
+        if (loaded.Decoded.Ok())
+            loaded.Primaries = CountPrimaries(loaded.Decoded.Image.View());
+        return loaded;
+    }
+    const std::string_view ext = ImageExtension(name);
+    loaded.Decoded.Error =
+        ext.empty() ? "no image extension" : "format " + std::string(ext) + " not supported";
+    return loaded;
+}
+
+} // namespace tonalyx

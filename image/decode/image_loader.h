@@ -1,0 +1,66 @@
+// Decoding an image file chosen by its extension, with its primaries counted on the way.
+#pragma once
+
+#include "accumulate.h"
+#include "decoder.h"
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace tonalyx {
+
+struct TLoadedImage {
+    TDecodeResult Decoded;
+    // Full red, green and blue counts of Decoded.Image when it is Ok(); for a JPEG also the
+    // coarse sample levels of HSV and L*a*b*, counted while the rows arrived.
+    TPrimaryCounts Primaries;
+};
+
+// Decodes path (UTF-8) as JPEG or BMP by its extension alone (the content is never
+// sniffed); an unaccepted extension fails with a reason. JPEG rows are counted while later
+// rows are still being decoded, on a second thread.
+TLoadedImage DecodeAndCount(const std::filesystem::path& path);
+
+// Counts the primaries and the coarse sample levels of a picture's rows on a background
+// thread while a decoder produces them (see TRowsReady).
+class TRowCounter {
+  public:
+    TRowCounter();
+    ~TRowCounter();
+    TRowCounter(const TRowCounter&) = delete;
+    TRowCounter& operator=(const TRowCounter&) = delete;
+
+    // On the decoder's thread: rows [firstRow, firstRow + count) of image are final.
+    void Add(const TRaster& image, int firstRow, int count);
+    // Once the decoder is done: counts on the calling thread what the background thread has
+    // fallen behind by (it yields to every other thread, so on a busy machine it can), waits
+    // for it and returns the counts.
+    TPrimaryCounts Finish();
+    // Whether the counts hold every row of a picture of this height once: false when the
+    // rows came out of order, which leaves the rest uncounted.
+    bool Complete(int height) const;
+
+  private:
+    void Run();
+    int CountChunk(TPrimaryCounts& into, std::unique_lock<std::mutex>& lock);
+    bool WorthWaking() const;
+
+    // Rows taken at a time. Each wake-up costs the decoder thread a system call, so the
+    // background thread is woken for this many rows, and for every batch of the last ones,
+    // so that little is left to count once the decoding ends.
+    static constexpr int ChunkRows = 128;
+
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    TRasterView View;
+    int ReadyEnd = 0;    // rows decoded
+    int ClaimedEnd = 0;  // rows taken by either thread
+    int CountedRows = 0; // rows counted
+    bool Done = false, Reset = false;
+    TPrimaryCounts Counts; // the background thread's
+    std::thread Worker;    // last: starts once everything above is ready
+};
+
+} // namespace tonalyx

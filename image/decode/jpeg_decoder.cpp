@@ -1,0 +1,366 @@
+// JPEG decoding with libjpeg(-turbo), straight into the rows of a TRaster.
+//
+// libjpeg reports fatal errors through error_exit, which must not return. Ours longjmps back
+// to DecodeJpeg. To keep that well defined in C++, everything that changes after setjmp
+// lives in a heap-allocated TJpegSession, and the frames a longjmp can skip (DecodeBody and
+// what it calls) hold no object with a destructor while libjpeg runs.
+#include "decoder.h"
+#include "input_file.h"
+#include "prefault.h"
+
+#include <algorithm>
+#include <array>
+#include <csetjmp>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include <jpeglib.h>
+
+#include <jerror.h> // after jpeglib.h, whose types it needs
+
+namespace tonalyx {
+namespace {
+
+// Rows handed to libjpeg per jpeg_read_scanlines round and reported per TRowsReady call.
+// Large enough that the callback and call overhead vanish, small enough that a caller
+// counting rows runs close behind the decoder.
+constexpr int BatchRows = 16;
+
+struct TJpegError {
+    jpeg_error_mgr Mgr; // first member: libjpeg hands us a pointer to it
+    std::jmp_buf Jump;
+    char Message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->Message);
+    std::longjmp(err->Jump, 1);
+}
+
+// Warnings (corrupt data, premature end of file) only count; decoding goes on and whatever
+// could be decoded is shown. The one exception is a progressive scan that repeats or
+// contradicts an earlier one: no writer makes such files, while a file made of such scans
+// can keep the decoder busy for minutes, so it ends the decoding. Trace messages are
+// dropped. Nothing is ever printed.
+void EmitMessage(j_common_ptr cinfo, int msgLevel) {
+    if (msgLevel >= 0)
+        return;
+    if (cinfo->err->msg_code == JWRN_BOGUS_PROGRESSION)
+        ErrorExit(cinfo);
+    ++cinfo->err->num_warnings;
+}
+
+void OutputMessage(j_common_ptr) {}
+
+// Reads a file for libjpeg through a 64 KB buffer. jpeg_stdio_src's 4 KB are too few:
+// libjpeg-turbo takes its fast Huffman path only while the buffer holds enough bytes for
+// a worst-case MCU (3 KB for 4:2:0 colour), so with 4 KB it mostly takes the slow one.
+// Otherwise it behaves as jpeg_stdio_src: an empty file is an error, and a file that ends
+// early ends with a warning and a made-up end-of-image marker.
+struct TFileSource {
+    jpeg_source_mgr Pub; // first member: libjpeg hands us a pointer to it
+    TInputFile* File;
+    bool StartOfFile;
+    JOCTET Buffer[64 * 1024];
+
+    static void Init(j_decompress_ptr cinfo) { Self(cinfo)->StartOfFile = true; }
+
+    static boolean Fill(j_decompress_ptr cinfo) {
+        TFileSource* src = Self(cinfo);
+        std::size_t got = src->File->Read(src->Buffer, sizeof src->Buffer);
+        if (got == 0) {
+            if (src->StartOfFile)
+                ERREXIT(cinfo, JERR_INPUT_EMPTY);
+            WARNMS(cinfo, JWRN_JPEG_EOF);
+            src->Buffer[0] = 0xFF;
+            src->Buffer[1] = JPEG_EOI;
+            got = 2;
+        }
+        src->Pub.next_input_byte = src->Buffer;
+        src->Pub.bytes_in_buffer = got;
+        src->StartOfFile = false;
+        return TRUE;
+    }
+
+    static void Skip(j_decompress_ptr cinfo, long count) {
+        if (count <= 0)
+            return;
+        auto left = static_cast<std::size_t>(count);
+        jpeg_source_mgr& pub = Self(cinfo)->Pub;
+        while (left > pub.bytes_in_buffer) {
+            left -= pub.bytes_in_buffer;
+            Fill(cinfo);
+        }
+        pub.next_input_byte += left;
+        pub.bytes_in_buffer -= left;
+    }
+
+    static void Term(j_decompress_ptr) {}
+
+    static TFileSource* Self(j_decompress_ptr cinfo) {
+        return reinterpret_cast<TFileSource*>(cinfo->src);
+    }
+
+    // Installs a source on the open file, in libjpeg's memory: freed with the decompressor.
+    static void Install(j_decompress_ptr cinfo, TInputFile* file) {
+        auto* src = static_cast<TFileSource*>((*cinfo->mem->alloc_large)(
+            reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(TFileSource)));
+        src->Pub.init_source = Init;
+        src->Pub.fill_input_buffer = Fill;
+        src->Pub.skip_input_data = Skip;
+        src->Pub.resync_to_restart = jpeg_resync_to_restart;
+        src->Pub.term_source = Term;
+        src->Pub.next_input_byte = nullptr;
+        src->Pub.bytes_in_buffer = 0; // the first read fills the buffer
+        src->File = file;
+        src->StartOfFile = true;
+        cinfo->src = &src->Pub;
+    }
+};
+
+// Everything DecodeBody changes. Heap-allocated so its contents stay valid across longjmp.
+struct TJpegSession {
+    jpeg_decompress_struct Info{};
+    TJpegError Error{};
+    bool Created = false;
+    bool AllRowsRead = false;
+    double ScanPasses = 0; // the scans so far, in passes over every block of the picture
+    TRaster Image;
+    std::uint8_t* Bits = nullptr; // Image's pixels
+    std::ptrdiff_t Stride = 0;
+    std::string Failure; // set by DecodeBody for refusals that are not libjpeg errors
+    std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
+
+    ~TJpegSession() {
+        Prefault.reset();
+        if (Created)
+            jpeg_destroy_decompress(&Info);
+    }
+};
+
+// Inks to light. Without an Adobe marker the samples are ink amounts (0 = no ink); files
+// with one store them inverted (255 = no ink), as most writers of CMYK JPEGs do.
+void CmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool inverted) {
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        // c, m, y, k are now the light each ink lets through; the product, rounded.
+        bgr[0] = static_cast<std::uint8_t>((y * k + 127) / 255);
+        bgr[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+        bgr[2] = static_cast<std::uint8_t>((c * k + 127) / 255);
+    }
+}
+
+// Reads every output row of the current pass into the image. Rows are reported only when
+// `report` is set (the final pass).
+void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
+              const TRowsReady& rowsReady) {
+    j_decompress_ptr cinfo = &s.Info;
+    const bool cmyk = cinfo->out_color_space == JCS_CMYK;
+    const bool inverted = cinfo->saw_Adobe_marker;
+    std::array<JSAMPROW, BatchRows> rows;
+    while (cinfo->output_scanline < cinfo->output_height) {
+        const int first = static_cast<int>(cinfo->output_scanline);
+        const int count = std::min<int>(BatchRows, static_cast<int>(cinfo->output_height) - first);
+        for (int i = 0; i < count; ++i)
+            rows[i] = cmyk ? cmykRows[i] : s.Bits + (first + i) * s.Stride;
+        int done = 0;
+        while (done < count) {
+            const JDIMENSION got = jpeg_read_scanlines(cinfo, rows.data() + done,
+                                                       static_cast<JDIMENSION>(count - done));
+            if (got == 0) // cannot happen with a non-suspending source; never spin
+                ERREXIT(cinfo, JERR_INPUT_EMPTY);
+            done += static_cast<int>(got);
+        }
+        if (cmyk) {
+            for (int i = 0; i < count; ++i)
+                CmykToBgr(cmykRows[i], s.Bits + (first + i) * s.Stride, cinfo->output_width,
+                          inverted);
+        }
+        if (report && rowsReady)
+            rowsReady(s.Image, first, count);
+    }
+}
+
+// Adds the scan whose header libjpeg has just read to the scans so far; false with
+// s.Failure set when there are too many (see MaxJpegScans).
+bool CountScan(TJpegSession& s) {
+    j_decompress_ptr cinfo = &s.Info;
+    if (cinfo->input_scan_number > MaxJpegScans) {
+        s.Failure = "The JPEG file has more than " + std::to_string(MaxJpegScans) + " scans";
+        return false;
+    }
+    double all = 0, scan = 0;
+    for (int c = 0; c < cinfo->num_components; ++c)
+        all += double(cinfo->comp_info[c].width_in_blocks) * cinfo->comp_info[c].height_in_blocks;
+    for (int c = 0; c < cinfo->comps_in_scan; ++c)
+        scan += double(cinfo->cur_comp_info[c]->width_in_blocks) *
+                cinfo->cur_comp_info[c]->height_in_blocks;
+    s.ScanPasses += all > 0 ? scan / all : 0;
+    if (s.ScanPasses > MaxJpegScanPasses) {
+        s.Failure = "The JPEG file's scans cover the picture more than " +
+                    std::to_string(MaxJpegScanPasses) + " times";
+        return false;
+    }
+    return true;
+}
+
+// All libjpeg calls after the source is set. Returns false with s.Failure set for a refusal.
+// No local here may have a destructor: error_exit longjmps across this frame.
+bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
+    j_decompress_ptr cinfo = &s.Info;
+    jpeg_read_header(cinfo, TRUE);
+
+    // libjpeg-turbo built for 8-bit samples already refuses other precisions while reading
+    // the header; this keeps the refusal explicit should that ever change.
+    if (cinfo->data_precision != 8) {
+        s.Failure = std::to_string(cinfo->data_precision) + "-bit JPEG files are not supported";
+        return false;
+    }
+    const std::int64_t pixels = static_cast<std::int64_t>(cinfo->image_width) * cinfo->image_height;
+    if (pixels > MaxDecodePixels) {
+        s.Failure = "The picture is too large (" + std::to_string(cinfo->image_width) + " × " +
+                    std::to_string(cinfo->image_height) + " pixels)";
+        return false;
+    }
+
+    switch (cinfo->jpeg_color_space) {
+    case JCS_GRAYSCALE: // grey levels, expanded to equal B, G, R by libjpeg-turbo
+    case JCS_YCbCr:
+    case JCS_RGB:
+        cinfo->out_color_space = JCS_EXT_BGR;
+        break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        cinfo->out_color_space = JCS_CMYK;
+        break;
+    default:
+        s.Failure = "Unsupported JPEG colour space (" + std::to_string(cinfo->num_components) +
+                    " components)";
+        return false;
+    }
+    // The fast integer IDCT and inter-block smoothing, as the histograms are defined with.
+    cinfo->dct_method = JDCT_IFAST;
+    cinfo->do_block_smoothing = TRUE;
+    cinfo->buffered_image = jpeg_has_multiple_scans(cinfo);
+
+    jpeg_calc_output_dimensions(cinfo); // no scaling: the output size is the picture size
+    // Rows of the picture are written in place; a null image means the allocation failed.
+    s.Image = TRaster::Allocate(static_cast<int>(cinfo->output_width),
+                                static_cast<int>(cinfo->output_height));
+    if (s.Image.IsNull()) {
+        s.Failure = "Not enough memory for a " + std::to_string(cinfo->output_width) + " × " +
+                    std::to_string(cinfo->output_height) + " picture";
+        return false;
+    }
+    s.Bits = s.Image.Bits();
+    s.Stride = s.Image.Stride();
+    s.Prefault = std::make_unique<TPrefault>(s.Bits, s.Image.SizeInBytes());
+    // CMYK rows go through a small buffer owned by libjpeg's pool, freed with the decompressor.
+    JSAMPARRAY cmykRows = nullptr;
+    if (cinfo->out_color_space == JCS_CMYK)
+        cmykRows = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                               cinfo->output_width * 4, BatchRows);
+
+    jpeg_start_decompress(cinfo);
+    if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
+        return false;
+    if (!cinfo->buffered_image) {
+        ReadPass(s, cmykRows, true, rowsReady);
+    } else {
+        // Progressive (multi-scan) file: only the picture of the last pass counts. Our sources
+        // never suspend (a missing tail reads as end of image), so after absorbing the input
+        // it is complete and the first output pass is the final one; the loop only guards
+        // that assumption. Skipping the earlier, never-seen passes gives the same final
+        // pixels at a fraction of the cost.
+        for (;;) {
+            int status;
+            do {
+                status = jpeg_consume_input(cinfo);
+                if (status == JPEG_REACHED_SOS && !CountScan(s))
+                    return false;
+            } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
+            const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
+            jpeg_start_output(cinfo, cinfo->input_scan_number);
+            ReadPass(s, cmykRows, final, rowsReady);
+            jpeg_finish_output(cinfo);
+            if (final)
+                break;
+        }
+    }
+    s.AllRowsRead = true;
+    jpeg_finish_decompress(cinfo);
+    return true;
+}
+
+// Opens the decompressor on the source that `setSource` installs and decodes it.
+template <typename SetSource>
+TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
+    TDecodeResult result;
+    auto s = std::make_unique<TJpegSession>();
+    s->Info.err = jpeg_std_error(&s->Error.Mgr);
+    s->Error.Mgr.error_exit = ErrorExit;
+    s->Error.Mgr.emit_message = EmitMessage;
+    s->Error.Mgr.output_message = OutputMessage;
+    if (setjmp(s->Error.Jump)) {
+        // A libjpeg error. Once every row is in, a complaint about what follows the picture
+        // (jpeg_finish_decompress reading trailing markers) does not spoil it.
+        s->Prefault.reset();
+        if (s->AllRowsRead) {
+            result.Image = std::move(s->Image);
+            return result;
+        }
+        result.Error = s->Error.Message;
+        if (result.Error.empty())
+            result.Error = "Invalid JPEG file";
+        return result;
+    }
+    jpeg_create_decompress(&s->Info);
+    s->Created = true;
+    setSource(&s->Info);
+    if (!DecodeBody(*s, rowsReady)) {
+        result.Error = s->Failure;
+        return result;
+    }
+    s->Prefault.reset();
+    result.Image = std::move(s->Image);
+    return result;
+}
+
+} // namespace
+
+TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady) {
+    // Streamed in 64 KB reads: the whole file is never held in memory.
+    TInputFile file(path);
+    if (!file.IsOpen()) {
+        TDecodeResult result;
+        result.Error = file.Error();
+        return result;
+    }
+    TInputFile* f = &file;
+    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady);
+}
+
+TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
+                               const TRowsReady& rowsReady) {
+    if (size == 0 || data == nullptr) {
+        TDecodeResult result;
+        result.Error = "Empty JPEG data";
+        return result;
+    }
+    // jpeg_mem_src takes an unsigned long size; a larger buffer is cut, which only reads as
+    // a truncated file.
+    const auto length = static_cast<unsigned long>(
+        std::min<std::size_t>(size, std::numeric_limits<unsigned long>::max()));
+    return DecodeJpeg([data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); },
+                      rowsReady);
+}
+
+} // namespace tonalyx

@@ -1,0 +1,41 @@
+#include "prefault.h"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace tonalyx {
+
+TPrefault::TPrefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    if (size < MinimumSize)
+        return;
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) / page * page;
+    if (end <= begin)
+        return;
+#if defined(MADV_HUGEPAGE)
+    // Only a hint: without transparent huge pages the buffer keeps its small ones.
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+    // Kernels without MADV_POPULATE_WRITE refuse it; the writer then faults as usual.
+    FThread = std::thread([begin, end] {
+        MakeBackgroundThread();
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    });
+#endif
+}
+
+void MakeBackgroundThread() {
+#if defined(__linux__)
+    // Linux gives each thread a nice value of its own; raising it needs no privilege.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+#endif
+}
+
+} // namespace tonalyx

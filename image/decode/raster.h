@@ -1,0 +1,52 @@
+// The decoders' picture: 24-bit rows of blue, green, red bytes in a buffer it owns.
+#pragma once
+
+#include "histogram.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tonalyx {
+
+class TRaster {
+  public:
+    TRaster() = default;
+    TRaster(TRaster&& other) noexcept { Swap(other); }
+    TRaster& operator=(TRaster&& other) noexcept {
+        TRaster gone(std::move(other));
+        Swap(gone);
+        return *this;
+    }
+    TRaster(const TRaster&) = delete;
+    TRaster& operator=(const TRaster&) = delete;
+    ~TRaster() { Free(FBits); }
+
+    // A picture of width × height pixels with uninitialised contents, each row padded to a
+    // multiple of 4 bytes; a null raster when the size is not positive or memory runs out.
+    // Buffers large enough to be worth it start on a huge-page boundary (see TPrefault).
+    static TRaster Allocate(int width, int height);
+
+    bool IsNull() const { return FBits == nullptr; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    std::ptrdiff_t Stride() const { return FStride; } // bytes from one row to the next
+    std::size_t SizeInBytes() const { return static_cast<std::size_t>(FStride) * FHeight; }
+    std::uint8_t* Bits() { return FBits; }
+    const std::uint8_t* Bits() const { return FBits; }
+    std::uint8_t* Row(int y) { return FBits + FStride * y; }
+    TRasterView View() const { return {FWidth, FHeight, FBits, FStride}; }
+
+    // Gives up the buffer, leaving a null raster; the caller frees it with Free.
+    std::uint8_t* Release();
+    static void Free(void* bits);
+
+  private:
+    void Swap(TRaster& other) noexcept;
+
+    std::uint8_t* FBits = nullptr;
+    int FWidth = 0;
+    int FHeight = 0;
+    std::ptrdiff_t FStride = 0;
+};
+
+} // namespace tonalyx

@@ -1,0 +1,111 @@
+// The images beside the current one in its folder, decoded and counted on a worker thread
+// while the user looks at the current one, so that a step to either costs no decoding.
+// The worker touches no widget and none of the program's long-lived objects: it counts
+// with a THist of its own and hands its results over under a lock.
+#pragma once
+
+#include "histogram.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tonalyx {
+
+// The file's size and modification time when it was read: a file changed or removed since
+// is opened afresh, so a step shows what a direct open would.
+struct TFileStamp {
+    std::uintmax_t Size = 0;
+    std::filesystem::file_time_type Modified{};
+    bool Valid = false;
+    friend bool operator==(const TFileStamp&, const TFileStamp&) = default;
+};
+TFileStamp StampOf(const QString& path); // any thread
+
+struct TPreparedImage {
+    QImage Image;      // 24-bit, owning its pixels, as a direct open leaves it
+    TAllChanel Counts; // the raw (Origin) record of Image
+    QImage Preview;    // the reduced copy the image view shows (Image itself when small)
+    TFileStamp Stamp;  // taken before the file was read
+};
+
+// Decodes and counts the file at path and reduces it to previewSide; null when it cannot
+// be read (the direct open then says why) or when cancelled turns true on the way.
+// Runs on the worker thread.
+using TPrepareFunction = std::function<std::shared_ptr<TPreparedImage>(
+    const QString& path, int previewSide, const std::atomic<bool>& cancelled)>;
+std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
+                                                 const std::atomic<bool>& cancelled);
+
+// At most MaxHeld paths are held, each waiting, being prepared or prepared; one worker
+// prepares them in the order wanted. So at most two decoded pictures exist here at any
+// time: a preparation dropped while it runs finishes before the next one starts. Every
+// public method runs on the thread that made the object (the main thread).
+class TNeighbourPreparer {
+  public:
+    static constexpr int MaxHeld = 2;
+
+    explicit TNeighbourPreparer(TPrepareFunction prepare = PrepareImageFile);
+    // Drops everything; waits only for a decode in progress to reach its end (cancelled
+    // preparations skip their counting and reduction).
+    ~TNeighbourPreparer();
+    TNeighbourPreparer(const TNeighbourPreparer&) = delete;
+    TNeighbourPreparer& operator=(const TNeighbourPreparer&) = delete;
+
+    // Holds exactly these paths (the first MaxHeld), in this order of preparation; a path
+    // held already keeps its preparation, the others are dropped. New preparations start
+    // once this thread's event loop has run the events queued before.
+    void Want(const QStringList& paths, int previewSide);
+    // Takes the prepared image of path out. Waits when its preparation is under way; null
+    // when path is not held, has not started, could not be read, or its file has changed.
+    std::shared_ptr<TPreparedImage> Take(const QString& path);
+
+    // Called on this object's thread after a preparation that is still held has ended.
+    void SetOnPrepared(std::function<void(const QString& path)> onPrepared);
+    // Paths held, and paths held and prepared (for tests and the benchmark).
+    QStringList Held() const;
+    bool IsPrepared(const QString& path) const;
+
+  private:
+    enum class TStage { Waiting, Running, Done };
+    struct TSlot {
+        QString Path;
+        std::uint64_t Id = 0;
+        TStage Stage = TStage::Waiting;
+        std::shared_ptr<TPreparedImage> Result; // once Done; null: cannot be read
+    };
+
+    void Run(); // the worker thread
+    std::vector<TSlot>::iterator Find(const QString& path);
+
+    const TPrepareFunction FPrepare;
+    std::function<void(const QString&)> FOnPrepared; // main thread only
+    QObject FContext;                                // queued calls to the main thread die with it
+
+    mutable std::mutex FMutex;      // guards everything below but the thread
+    std::condition_variable FWake;  // the worker: a slot is waiting, or stop
+    std::condition_variable FEnded; // the main thread: a preparation has ended
+    std::vector<TSlot> FSlots;
+    std::uint64_t FNextId = 1;
+    std::uint64_t FRunningId = 0; // the slot the worker prepares, even when dropped since
+    std::vector<std::shared_ptr<TPreparedImage>> FDropped; // for the worker to free
+    int FPreviewSide = 0;
+    bool FGo = false; // waiting slots may start: set by a queued call after each Want
+    bool FStop = false;
+    std::atomic<bool> FCancel{false}; // the running preparation is no longer wanted
+
+    std::thread FWorker; // last: starts once everything above exists
+};
+
+} // namespace tonalyx

@@ -1,0 +1,110 @@
+#include "ucache.h"
+
+#include <algorithm>
+#include <utility>
+
+#if defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace tonalyx {
+
+std::uint64_t PhysicalMemoryBytes() {
+#if defined(Q_OS_WIN)
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status))
+        return 0;
+    return status.ullTotalPhys;
+#else
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+#endif
+}
+
+std::int64_t CacheBoundFor(std::uint64_t physicalBytes) {
+    constexpr std::uint64_t MaxBound = std::uint64_t{4} << 30;
+    constexpr std::uint64_t UnknownMemoryBound = std::uint64_t{512} << 20;
+    if (physicalBytes == 0)
+        return static_cast<std::int64_t>(UnknownMemoryBound);
+    return static_cast<std::int64_t>(std::min(physicalBytes / 4, MaxBound));
+}
+
+std::int64_t DefaultCacheBound() {
+    return CacheBoundFor(PhysicalMemoryBytes());
+}
+
+TCache::TCache(std::int64_t maxBytes) : FMaxBytes(std::max<std::int64_t>(maxBytes, 0)) {}
+
+std::int64_t TCache::EntryBytes(const QImage& im, const QImage& preview) {
+    // A preview that is the picture itself (a small one) shares its pixels.
+    const bool own = !preview.isNull() && preview.constBits() != im.constBits();
+    return static_cast<std::int64_t>(im.sizeInBytes()) +
+           (own ? static_cast<std::int64_t>(preview.sizeInBytes()) : 0) +
+           static_cast<std::int64_t>(sizeof(TAllChanel));
+}
+
+void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
+    if (FIndex.contains(fn))
+        return;
+    const std::int64_t bytes = EntryBytes(im);
+    if (bytes > FMaxBytes)
+        return;
+    // A deep copy: the caller's image may share its pixels or wrap a buffer it reuses.
+    QImage copy = im.copy();
+    if (copy.isNull() != im.isNull())
+        return; // out of memory for the copy: leave the entry out
+    Insert(fn, std::move(copy), hs, {}, bytes);
+}
+
+void TCache::PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs,
+                       const QImage& preview) {
+    const std::int64_t bytes = EntryBytes(im, preview);
+    if (!FIndex.contains(fn) && bytes <= FMaxBytes)
+        Insert(fn, im, hs, preview, bytes);
+}
+
+void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
+                    std::int64_t bytes) {
+    while (!FNames.empty() && FUsedBytes + bytes > FMaxBytes) {
+        FUsedBytes -= FNames.front().Bytes;
+        FIndex.remove(FNames.front().Key);
+        FNames.pop_front();
+    }
+    TItem& item = FNames.emplace_back();
+    item.Key = fn;
+    item.Data.Btm = std::move(im);
+    item.Data.Hst = hs;
+    item.Data.Preview = std::move(preview);
+    item.Bytes = bytes;
+    FIndex.insert(fn, std::prev(FNames.end()));
+    FUsedBytes += bytes;
+}
+
+bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview) {
+    const auto found = FIndex.constFind(fn);
+    if (found == FIndex.cend())
+        return false;
+    const TItems::iterator item = found.value();
+    FNames.splice(FNames.end(), FNames, item); // now the most recently used
+    // The cache owns its pixels, so sharing them is safe: a write to im detaches it.
+    im = item->Data.Btm;
+    hs = item->Data.Hst;
+    if (preview)
+        *preview = item->Data.Preview;
+    return true;
+}
+
+bool TCache::Contains(const QString& fn) const {
+    return FIndex.contains(fn);
+}
+
+} // namespace tonalyx

@@ -1,0 +1,273 @@
+#include "render_command.h"
+
+#include "histogram.h"
+#include "image_loader.h"
+#include "qt_raster.h"
+#include "ufiles.h"
+#include "hist_export.h"
+#include "save_copy.h"
+#include "hist_panel.h"
+#include "names.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <deque>
+#include <future>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+namespace tonalyx {
+
+namespace {
+
+const char* const HelpText =
+    "Usage: tonalyx-render [OPTIONS] IMAGE...\n"
+    "\n"
+    "Writes the histogram panel of each JPEG or BMP image as a PNG file, the same picture\n"
+    "that Save Histogram writes in the window for a panel of that size. The file is named\n"
+    "as Save proposes it: photo.jpg gives photo_histogram.png.\n"
+    "\n"
+    "Options:\n"
+    "  --size WxH              the panel's size in pixels (default 243x459; at least 20x150)\n"
+    "  --models rgb,hsv,lab    the colour models shown, in any order (default all three)\n"
+    "  --smoothing on|off      smoothing of the curves (default on)\n"
+    "  --output DIR            the folder written to (default the current folder)\n"
+    "  --force                 replace files that exist (by default they are left alone)\n"
+    "  --help, -h              this text\n"
+    "  --version               the version of the program\n"
+    "\n"
+    "Prints the path of each file written. Images that cannot be read are reported on\n"
+    "standard error; the others are still written, and the exit status is 1. Usage errors\n"
+    "and an output folder that cannot be written give exit status 2.\n";
+
+constexpr int MinWidth = 20, MinHeight = 150; // below this the layout draws nothing
+
+bool Fail(std::FILE* err, int& exitStatus, const QString& why) {
+    std::fprintf(err, "tonalyx-render: %s\n\n%s", why.toLocal8Bit().constData(), HelpText);
+    exitStatus = 2;
+    return false;
+}
+
+// One image counted on a worker thread: only the histograms, the pixels are dropped.
+struct TCounted {
+    std::unique_ptr<THist> Hist;
+    QString Error;
+};
+
+// Worker thread: decodes and counts; touches no widget.
+void CountInto(TCounted& result, const QString& path, bool smoothing) {
+    TLoadedImage loaded = DecodeAndCount(PathOf(path));
+    if (!loaded.Decoded.Ok()) {
+        result.Error = QString::fromStdString(loaded.Decoded.Error);
+        return;
+    }
+    result.Hist = std::make_unique<THist>();
+    result.Hist->SmoothRepeatCnt =
+        SmoothLevels[smoothing ? SmoothLevelMedium : SmoothLevelOff].RepCnt;
+    result.Hist->CalcCounted(Origin, loaded.Decoded.Image.View(), loaded.Primaries);
+    result.Hist->Calc4Show(Origin, Origin4Show);
+}
+
+TCounted CountImage(const QString& path, bool smoothing) noexcept {
+    TCounted result;
+    try {
+        CountInto(result, path, smoothing);
+    } catch (const std::exception& e) { // memory or threads running out: this image fails
+        result.Hist.reset();
+        result.Error = QString::fromLocal8Bit(e.what());
+    }
+    return result;
+}
+
+// A histogram panel of the given size and models that is never shown; main thread only.
+class TOffscreenPanel {
+  public:
+    explicit TOffscreenPanel(const TRenderOptions& options) : FExport(FPanel) {
+        const bool on[3] = {options.Rgb, options.Hsv, options.Lab};
+        for (int i = 0; i < 3; ++i) {
+            FModels[i].setCheckable(true);
+            FModels[i].setChecked(on[i]);
+        }
+        FPanel.SetModelActions(&FModels[0], &FModels[1], &FModels[2]);
+        FPanel.resize(options.Size);
+        FPanel.HistSetVisibleAndHeightCorr(nullptr);
+        FPanel.HistHeightCorrect();
+    }
+
+    TPngResult Render(THist& hist) {
+        hist.Show(Origin4Show, FPanel);
+        return EncodePngImage(FExport.MakeHistBitmap());
+    }
+
+  private:
+    QAction FModels[3];
+    THistPanel FPanel;
+    THistExport FExport;
+};
+
+bool FolderIsWritable(const QString& folder) {
+    if (!QFileInfo(folder).isDir())
+        return false;
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".tonalyx-render-XXXXXX")));
+    return probe.open();
+}
+
+} // namespace
+
+QSize DefaultRenderSize() {
+    return {THistPanel::DesignWidth, THistPanel::DesignHeight};
+}
+
+QString RenderTargetName(const QString& imagePath) {
+    return WithPngExtension(AddPostFix(FileBaseName(imagePath), QStringLiteral("_histogram")));
+}
+
+bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int& exitStatus,
+                          std::FILE* out, std::FILE* err) {
+    options = TRenderOptions{};
+    options.Size = DefaultRenderSize();
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::fputs(HelpText, out);
+            exitStatus = 0;
+            return false;
+        } else if (a == QLatin1String("--version")) {
+            std::fputs("tonalyx-render " TONALYX_VERSION "\n", out);
+            exitStatus = 0;
+            return false;
+        } else if (a == QLatin1String("--force")) {
+            options.Force = true;
+        } else if (a == QLatin1String("--size")) {
+            const auto v = value();
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$")).match(v.value_or(""));
+            if (!m.hasMatch())
+                return Fail(err, exitStatus,
+                            QStringLiteral("--size takes WIDTHxHEIGHT, e.g. 243x459"));
+            options.Size = QSize(m.captured(1).toInt(), m.captured(2).toInt());
+            if (options.Size.width() < MinWidth || options.Size.height() < MinHeight)
+                return Fail(err, exitStatus,
+                            QStringLiteral("the panel must be at least %1 pixels wide and %2 high")
+                                .arg(MinWidth)
+                                .arg(MinHeight));
+        } else if (a == QLatin1String("--models")) {
+            const auto v = value();
+            options.Rgb = options.Hsv = options.Lab = false;
+            for (const QString& m : v.value_or("").split(u',', Qt::SkipEmptyParts)) {
+                const QString model = m.trimmed().toLower();
+                if (model == QLatin1String("rgb"))
+                    options.Rgb = true;
+                else if (model == QLatin1String("hsv"))
+                    options.Hsv = true;
+                else if (model == QLatin1String("lab"))
+                    options.Lab = true;
+                else
+                    return Fail(err, exitStatus, QStringLiteral("unknown model \"%1\"").arg(m));
+            }
+            if (!options.Rgb && !options.Hsv && !options.Lab)
+                return Fail(err, exitStatus,
+                            QStringLiteral("--models needs at least one of rgb, hsv, lab"));
+        } else if (a == QLatin1String("--smoothing")) {
+            const QString v = value().value_or("");
+            if (v != QLatin1String("on") && v != QLatin1String("off"))
+                return Fail(err, exitStatus, QStringLiteral("--smoothing takes on or off"));
+            options.Smoothing = v == QLatin1String("on");
+        } else if (a == QLatin1String("--output")) {
+            const auto v = value();
+            if (!v || v->isEmpty())
+                return Fail(err, exitStatus, QStringLiteral("--output takes a folder"));
+            options.OutputDir = *v;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return Fail(err, exitStatus, QStringLiteral("unknown option %1").arg(a));
+        } else {
+            options.Images << a;
+        }
+    }
+    if (options.Images.isEmpty())
+        return Fail(err, exitStatus, QStringLiteral("no image given"));
+    return true;
+}
+
+int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
+    if (!FolderIsWritable(options.OutputDir)) {
+        std::fprintf(err, "tonalyx-render: cannot write to the folder %s\n",
+                     options.OutputDir.toLocal8Bit().constData());
+        return 2;
+    }
+    const auto report = [err](const QString& file, const QString& why) {
+        std::fprintf(err, "tonalyx-render: %s: %s\n", file.toLocal8Bit().constData(),
+                     why.toLocal8Bit().constData());
+    };
+
+    // Decoding and counting run ahead on worker threads, a few images at a time so that
+    // no more pictures are in memory than there are cores; drawing stays on this thread.
+    const std::size_t ahead = std::max(1u, std::thread::hardware_concurrency());
+    std::deque<std::future<TCounted>> running;
+    qsizetype next = 0;
+    const auto startMore = [&] {
+        while (running.size() < ahead && next < options.Images.size()) {
+            const QString path = options.Images[next++];
+            try {
+                running.push_back(
+                    std::async(std::launch::async, CountImage, path, options.Smoothing));
+            } catch (const std::system_error&) { // no thread to be had: count it when due
+                running.push_back(
+                    std::async(std::launch::deferred, CountImage, path, options.Smoothing));
+            }
+        }
+    };
+
+    TOffscreenPanel panel(options);
+    const QDir folder(options.OutputDir);
+    QSet<QString> targets;
+    int status = 0;
+    startMore();
+    for (const QString& image : options.Images) {
+        TCounted counted = running.front().get();
+        running.pop_front();
+        startMore();
+        const QString target = folder.filePath(RenderTargetName(image));
+        if (!counted.Hist) {
+            report(image, counted.Error);
+            status = 1;
+            continue;
+        }
+        if (targets.contains(target)) {
+            report(image,
+                   QStringLiteral("%1 is written for an earlier image; skipped").arg(target));
+            status = 1;
+            continue;
+        }
+        targets.insert(target);
+        if (!options.Force && QFileInfo::exists(target)) {
+            report(image, QStringLiteral("%1 exists; --force replaces it").arg(target));
+            status = 1;
+            continue;
+        }
+        const TPngResult png = panel.Render(*counted.Hist);
+        QString error;
+        if (!png.Ok() || !WriteWholeFile(target, png.Bytes, &error)) {
+            report(image, png.Ok() ? error : QString::fromStdString(png.Error));
+            status = 1;
+            continue;
+        }
+        std::fprintf(out, "%s\n", target.toLocal8Bit().constData());
+    }
+    return status;
+}
+
+} // namespace tonalyx

@@ -1,0 +1,189 @@
+#include "app_inform.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cmath>
+#include <memory>
+#include <mutex>
+
+namespace tonalyx {
+
+namespace {
+
+struct TDocDeleter {
+    void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
+};
+struct TParserDeleter {
+    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+struct TXmlCharDeleter {
+    void operator()(xmlChar* s) const { xmlFree(s); }
+};
+using TDoc = std::unique_ptr<xmlDoc, TDocDeleter>;
+using TParser = std::unique_ptr<xmlParserCtxt, TParserDeleter>;
+using TXmlText = std::unique_ptr<xmlChar, TXmlCharDeleter>;
+
+const QDate DayZero(1899, 12, 30);
+
+// The parser's internal-subset callback, called as soon as "<!DOCTYPE name ..." has been
+// read and before any declaration inside it: stops the parse there, so no entity is ever
+// declared, expanded or fetched.
+void RefuseDocType(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(context);
+    ctxt->_private = ctxt; // marks the refusal for ParseAppInform
+    xmlStopParser(ctxt);
+}
+
+// The first child element of exactly that name; null when there is none (or no parent).
+xmlNode* Child(xmlNode* parent, const char* name) {
+    if (!parent)
+        return nullptr;
+    for (xmlNode* n = parent->children; n; n = n->next)
+        if (n->type == XML_ELEMENT_NODE &&
+            xmlStrcmp(n->name, reinterpret_cast<const xmlChar*>(name)) == 0)
+            return n;
+    return nullptr;
+}
+
+// The text content of an element; a missing element is empty.
+QString Text(xmlNode* element) {
+    if (!element)
+        return {};
+    const TXmlText content(xmlNodeGetContent(element));
+    return content ? QString::fromUtf8(reinterpret_cast<const char*>(content.get())) : QString();
+}
+
+TAppInfoURL Urls(xmlNode* group) {
+    return {Text(Child(group, "FB")), Text(Child(group, "GP")), Text(Child(group, "TW"))};
+}
+
+TFeedResult Refused(const QString& why) {
+    TFeedResult r;
+    r.Error = why;
+    return r;
+}
+
+bool AllDigits(const QString& s) {
+    if (s.isEmpty())
+        return false;
+    for (const QChar c : s)
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
+}
+
+} // namespace
+
+void InitFeedParser() {
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
+QDate DefaultNewsDate() {
+    return QDate(2015, 1, 1);
+}
+
+QDate ParseNewsDate(const QString& text) {
+    const QString year = text.mid(0, 4), month = text.mid(5, 2), day = text.mid(8, 2);
+    if (!AllDigits(year) || !AllDigits(month) || !AllDigits(day))
+        return DefaultNewsDate();
+    const QDate date(year.toInt(), month.toInt(), day.toInt());
+    return date.isValid() ? date : DefaultNewsDate();
+}
+
+double DayValueFromDate(QDate date) {
+    return date.isValid() ? double(DayZero.daysTo(date)) : 0.0;
+}
+
+QDate DateFromDayValue(double days) {
+    if (!std::isfinite(days) || days == 0.0 || std::fabs(days) > 3.0e6)
+        return {};
+    return DayZero.addDays(static_cast<qint64>(std::floor(days)));
+}
+
+TFeedResult ParseAppInform(std::string_view document) {
+    if (document.empty())
+        return Refused(QStringLiteral("The feed is empty"));
+    if (document.size() > MaxFeedBytes)
+        return Refused(QStringLiteral("The feed is longer than %1 bytes").arg(MaxFeedBytes));
+    const TParser ctxt(xmlNewParserCtxt());
+    if (!ctxt || !ctxt->sax)
+        return Refused(QStringLiteral("The XML parser could not be created"));
+    ctxt->sax->internalSubset = RefuseDocType;
+    ctxt->_private = nullptr;
+    // Without XML_PARSE_NOENT (which turns entity substitution on) and XML_PARSE_DTDLOAD;
+    // NONET keeps the parser off the network whatever the document names.
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    const TDoc doc(xmlCtxtReadMemory(ctxt.get(), document.data(), int(document.size()), "feed.xml",
+                                     nullptr, options));
+    if (ctxt->_private || ctxt->errNo == XML_ERR_USER_STOP ||
+        (doc && (doc->intSubset || doc->extSubset)))
+        return Refused(QStringLiteral("The feed declares a document type"));
+    if (!doc || !ctxt->wellFormed) {
+        const xmlError* e = xmlCtxtGetLastError(ctxt.get());
+        QString why = QStringLiteral("The feed is not well-formed XML");
+        if (e && e->message)
+            why += QStringLiteral(": ") + QString::fromUtf8(e->message).trimmed();
+        return Refused(why);
+    }
+    xmlNode* root = xmlDocGetRootElement(doc.get());
+    if (!root)
+        return Refused(QStringLiteral("The feed has no root element"));
+
+    TFeedResult r;
+    xmlNode* product = Child(root, "Tonalyx");
+    r.Inform.LastVersion = Text(Child(product, "LastVersion"));
+    xmlNode* url = Child(product, "URL");
+    r.Inform.URLFollow = Urls(Child(url, "FOLLOW"));
+    r.Inform.URLTell = Urls(Child(url, "TELL"));
+    xmlNode* news = Child(root, "LastNews");
+    r.Inform.LastNews.NewsDate = ParseNewsDate(Text(Child(news, "Date")));
+    r.Inform.LastNews.Text = Text(Child(news, "Text"));
+    r.Inform.LastNews.Link = Text(Child(news, "Link"));
+    r.Inform.Ready = true;
+    r.Ok = true;
+    return r;
+}
+
+QString FeedUrl(const QString& serverRoot) {
+    return serverRoot + QStringLiteral("Tonalyx-Info/");
+}
+
+TFeedResult ReadAppInform(const THttpClient& client, const QString& feedUrl) {
+    try {
+        // The reply is cut at the document's limit: the first byte beyond it fails the read,
+        // however many packets the feed came in.
+        const THttpReply reply = client.Get(feedUrl.toStdString(), MaxFeedBytes);
+        if (reply.Overflow)
+            return Refused(QStringLiteral("The feed is longer than %1 bytes").arg(MaxFeedBytes));
+        if (!reply.Ok)
+            return Refused(reply.Error);
+        return ParseAppInform(reply.Body);
+    } catch (const std::exception& e) {
+        return Refused(QString::fromUtf8(e.what()));
+    }
+}
+
+TAppInform ApplyFeedResult(const TAppInform& previous, const TFeedResult& result) {
+    TAppInform next = result.Ok ? result.Inform : previous;
+    next.Ready = result.Ok;
+    return next;
+}
+
+TNewsAction NewsAction(const TAppInform& inform, QDate lastShown) {
+    if (!inform.Ready)
+        return TNewsAction::Wait;
+    const TLastNews& news = inform.LastNews;
+    if (news.Text.isEmpty() || news.NewsDate == lastShown)
+        return TNewsAction::Skip;
+    if (!news.NewsDate.isValid() || news.NewsDate <= DayZero)
+        return TNewsAction::Skip;
+    return news.Link.isEmpty() ? TNewsAction::ShowText : TNewsAction::ShowWithLink;
+}
+
+bool OtherVersionAnnounced(const QString& announced, const QString& runningShortVersion) {
+    return !announced.isEmpty() && announced != runningShortVersion;
+}
+
+} // namespace tonalyx

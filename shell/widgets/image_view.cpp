@@ -1,0 +1,67 @@
+#include "image_view.h"
+
+#include "reduced_copy.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tonalyx {
+
+QRect FitCentred(QSize picture, QSize area) {
+    if (picture.isEmpty() || area.isEmpty())
+        return {};
+    const QSize fitted = picture.scaled(area, Qt::KeepAspectRatio);
+    return {(area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2,
+            fitted.width(), fitted.height()};
+}
+
+TImageView::TImageView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("imMain"));
+    setAttribute(Qt::WA_TransparentForMouseEvents); // drops and clicks go to the panel
+}
+
+void TImageView::SetImage(const QImage& image) {
+    SetImage(image, ReducedCopy(image, PreviewSide()));
+}
+
+void TImageView::SetImage(const QImage& image, const QImage& preview) {
+    FImage = image;
+    FPreview = preview;
+    FScaled = QPixmap();
+    update();
+}
+
+int TImageView::PreviewSide() const {
+    // On a high-density screen the preview keeps as many device pixels as a normal one.
+    return static_cast<int>(std::ceil(PreviewLongSide * std::max(1.0, devicePixelRatioF())));
+}
+
+QRect TImageView::PictureRect() const {
+    return FitCentred(FImage.size(), size());
+}
+
+void TImageView::resizeEvent(QResizeEvent*) {
+    FScaled = QPixmap();
+}
+
+void TImageView::paintEvent(QPaintEvent*) {
+    if (FPreview.isNull())
+        return;
+    const QRect target = PictureRect();
+    if (target.isEmpty())
+        return;
+    // Scaled to device pixels, so the photo is sharp at a device pixel ratio above 1.
+    const qreal ratio = devicePixelRatioF();
+    const QSize device(static_cast<int>(std::lround(target.width() * ratio)),
+                       static_cast<int>(std::lround(target.height() * ratio)));
+    if (FScaled.size() != device || FScaled.devicePixelRatio() != ratio) {
+        FScaled = QPixmap::fromImage(
+            FPreview.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        FScaled.setDevicePixelRatio(ratio);
+    }
+    QPainter(this).drawPixmap(target.topLeft(), FScaled);
+}
+
+} // namespace tonalyx

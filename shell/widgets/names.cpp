@@ -1,0 +1,78 @@
+#include "names.h"
+
+#include "ufiles.h"
+#include "scrambled.h"
+
+#include <QStringList>
+
+#include <cstddef>
+
+namespace tonalyx {
+
+namespace {
+
+constexpr TScrambled ScrambledMakerName(u"Varnel");
+
+} // namespace
+
+QString ProductName() {
+    return QStringLiteral("Tonalyx");
+}
+
+QString MakerName() {
+    static const QString name = ScrambledMakerName.Text();
+    return name;
+}
+
+QString DisplayName() {
+    return MakerName() + u' ' + ProductName();
+}
+
+QString FileBaseName(const QString& path) {
+    const QString name = FileNamePart(path);
+    return name.left(name.size() - FileExtension(path).size());
+}
+
+QString FileExtUpper(const QString& path) {
+    QString ext = FileExtension(path).mid(1);
+    for (QChar& c : ext)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - (u'a' - u'A'));
+    return ext;
+}
+
+QString AddPostFix(const QString& sFullName, const QString& sPostFix) {
+    const QString ext = FileExtension(sFullName);
+    return sFullName.left(sFullName.size() - ext.size()) + sPostFix + ext;
+}
+
+TAppTitle AppTitleText(const QString& sCurrFile, const QString& prevDocumentName) {
+    TAppTitle t;
+    t.Caption = DisplayName();
+    if (sCurrFile.isEmpty())
+        t.DocumentName = prevDocumentName;
+    else if (sCurrFile == PastedImageName())
+        t.DocumentName = sCurrFile;
+    else
+        t.DocumentName = FileBaseName(sCurrFile);
+    t.AppTitle = t.DocumentName.isEmpty() ? ProductName()
+                                          : t.DocumentName + QStringLiteral(" - ") + ProductName();
+    return t;
+}
+
+QString ImageSizeText(QSize size) {
+    return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+}
+
+QString OpenImageFilter() {
+    QStringList patterns;
+    for (const TAcceptedExt& accepted : AcceptedExts) {
+        QString pattern = QStringLiteral("*.");
+        for (const char* c = accepted.Ext + 1; *c; ++c) // [jJ][pP][gG]
+            pattern += QStringLiteral("[%1%2]").arg(QChar(*c), QChar(*c).toUpper());
+        patterns << pattern;
+    }
+    return QStringLiteral("JPEG & BMP Image (%1)").arg(patterns.join(u' '));
+}
+
+} // namespace tonalyx

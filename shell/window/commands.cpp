@@ -1,0 +1,97 @@
+#include "commands.h"
+
+#include "ribbon_icon.h"
+
+namespace tonalyx {
+
+using ribbon::RibbonIcon;
+
+namespace {
+
+using C = TCommandId;
+using H = THandlerId;
+
+constexpr int Ctrl = Qt::CTRL;
+
+// The identifier and, as text, its name: the only place a command's name is written.
+#define ID(name) C::name, #name
+
+// clang-format off
+constexpr TCommandEntry Commands[] = {
+    {ID(acOpenImageFile), "Image", "Open Image", "Open Image File", Ctrl | Qt::Key_O, false, H::acOpenImageFileExecute, "document-open", "O"},
+    {ID(acOpenImageFileQAT), "Image", "Open Image", "Open Image File", 0, false, H::acOpenImageFileExecute, "document-open", "O"},
+    {ID(acSaveHist), "Image", "Save Histogram", "", Ctrl | Qt::Key_S, false, H::acSaveHistExecute, "document-save", "⇩"},
+    {ID(acSaveHistQAT), "Image", "Save Histogram", "", 0, false, H::acSaveHistExecute, "document-save", "⇩"},
+    {ID(acSocNetHTML), "Image", "Get Link", "Get Link (HTML code) for Website and Blogs", 0, false, H::acSocNetHTMLExecute, "insert-link", "∞"},
+    {ID(acSocNetFB), "Image", "Share via Facebook", "Share via Facebook", 0, false, H::acSocNetExecute, "emblem-shared", "f"},
+    {ID(acSocNetGP), "Image", "Share via Google+", "Share via Google+", 0, false, H::acSocNetExecute, "emblem-shared", "g+"},
+    {ID(acSocNetTW), "Image", "Share via Twitter", "Share via Twitter", 0, false, H::acSocNetExecute, "emblem-shared", "t"},
+    {ID(acCopyHist), "Image", "Copy Histogram", "Copy Histogram to Clipboard", Ctrl | Qt::Key_C, false, H::acCopyHistExecute, "edit-copy", "C"},
+    {ID(acCopyHistQAT), "Image", "Copy Histogram", "Copy Histogram to Clipboard", 0, false, H::acCopyHistExecute, "edit-copy", "C"},
+    {ID(acPasteImage), "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, H::acPasteImageExecute, "edit-paste", "P"},
+    {ID(acPasteImageQAT), "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, H::acPasteImageExecute, "edit-paste", "P"},
+    {ID(acPasteImageWelcome), "Image", "Paste Image from Clipboard", "", 0, false, H::acPasteImageWelcomeExecute, "edit-paste", "P"},
+    {ID(acPrevImage), "Image", "Previous Image", "Previous Image File", 0, false, H::acPrevImageExecute, "go-previous", "◀"},
+    {ID(acPrevImageQAT), "Image", "Prev Image", "Previous Image File", 0, false, H::acPrevImageExecute, "go-previous", "◀"},
+    {ID(acNextImage), "Image", "Next Image", "Next Image File", 0, false, H::acNextImageExecute, "go-next", "▶"},
+    {ID(acNextImageQAT), "Image", "Next Image", "Next Image File", 0, false, H::acNextImageExecute, "go-next", "▶"},
+    {ID(acRGB), "Historgam", "RGB", "Turn RGB histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "RGB"},
+    {ID(acHSV), "Historgam", "HSV", "Turn HSV histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "HSV"},
+    {ID(acLab), "Historgam", "LAB", "Turn Lab histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "Lab"},
+    {ID(acSmoothingOn), "Historgam", "Smoothing On/Off", "Switsh Historgam Smoothing On/Off", 0, true, H::acSmoothingOnExecute, "view-refresh", "∿"},
+    {ID(acHelpTopic), "Help", "Help Topic F1", "Help Topic", Qt::Key_F1, false, H::acHelpTopicExecute, "help-contents", "?"},
+    {ID(acAbout), "Help", "About", "About", 0, false, H::acAboutExecute, "help-about", "i"},
+    {ID(acOptionsAppOptions), "Image", "Options", "", 0, false, H::acOptionsAppOptionsExecute, "preferences-system", "⚙"},
+    {ID(acExit), "Image", "Exit", "", 0, false, H::acExitExecute, "application-exit", "✕"},
+    {ID(FileExit2), "", "E&xit", "Exit|Quits the application", 0, false, H::FileExit2Execute, "application-exit", "✕"},
+    {ID(acGoToCompanyPage), "Welcome", "Varnel Solutions Products && News", "", 0, false, H::acGoToCompanyPageExecute, "go-home", "V"},
+};
+// clang-format on
+#undef ID
+
+constexpr bool InIdentifierOrder() {
+    int i = 0;
+    for (const TCommandEntry& entry : Commands)
+        if (static_cast<int>(entry.Id) != i++)
+            return false;
+    return i == CommandCount;
+}
+static_assert(InIdentifierOrder(), "the command table follows TCommandId");
+
+} // namespace
+
+std::span<const TCommandEntry> CommandTable() {
+    return Commands;
+}
+
+const TCommandEntry& CommandEntry(TCommandId id) {
+    return Commands[static_cast<std::size_t>(id)];
+}
+
+TCommands::TCommands(QObject* parent) : QObject(parent) {
+    for (const TCommandEntry& entry : Commands) {
+        auto* a = new QAction(QString::fromUtf8(entry.Caption), parent);
+        a->setObjectName(QString::fromLatin1(entry.Name));
+        const QString hint = QString::fromUtf8(entry.Hint);
+        a->setToolTip(hint.section('|', 0, 0));
+        a->setStatusTip(hint.contains('|') ? hint.section('|', 1) : hint);
+        if (entry.Shortcut != 0)
+            a->setShortcut(QKeySequence(entry.Shortcut));
+        a->setCheckable(entry.Checkable);
+        a->setChecked(entry.Checkable); // every self-toggling command starts checked
+        a->setProperty("category", QString::fromLatin1(entry.Category));
+        a->setIcon(RibbonIcon(QString::fromLatin1(entry.IconName), QString::fromUtf8(entry.Glyph)));
+        FActions[static_cast<std::size_t>(entry.Id)] = a;
+    }
+}
+
+void TCommands::Bind(THandlerId handler, const std::function<void(QAction*)>& run) {
+    for (const TCommandEntry& entry : Commands) {
+        if (entry.Handler != handler)
+            continue;
+        QAction* a = (*this)[entry.Id];
+        connect(a, &QAction::triggered, this, [a, run] { run(a); });
+    }
+}
+
+} // namespace tonalyx

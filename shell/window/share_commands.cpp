@@ -1,0 +1,84 @@
+#include "share_commands.h"
+
+#include "hist_export.h"
+#include "share_links.h"
+#include "share_service.h"
+#include "appmessagebox.h"
+#include "status_bar.h"
+#include "links.h"
+#include "server_address.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTimer>
+
+namespace tonalyx {
+
+TShareCommands::TShareCommands(TShareParts parts, QObject* parent)
+    : QObject(parent), FParts(std::move(parts)),
+      FService(new TShareService(TShareOptions{.ServerRoot = ServerRootUrl()}, this)) {
+    ShowFailure = [] {
+        AppMessageBox(QStringLiteral("Failed to share image. Please try again later."),
+                      QMessageBox::Warning, QMessageBox::Ok);
+    };
+    connect(FService, &TShareService::LedStateChanged, this,
+            [this](TLEDState state) { FParts.StatusBar->SetLEDState(state); });
+    connect(FService, &TShareService::UploadFailed, this, [this] { ShowFailure(); });
+    connect(FParts.Indication, &QTimer::timeout, this, [this] {
+        if (!FService->OnIndicationTick())
+            FParts.Indication->stop();
+    });
+    connect(FParts.ExpiryWatch, &QTimer::timeout, this, [this] {
+        if (!FService->OnExpiryTick()) {
+            FParts.Indication->stop();
+            FParts.ExpiryWatch->stop();
+        }
+    });
+    connect(FParts.ServerCheck, &QTimer::timeout, this, &TShareCommands::StartWEBServerCheck);
+}
+
+TShareCommands::~TShareCommands() = default;
+
+void TShareCommands::StartTimers() {
+    FParts.Indication->start();
+    FParts.ExpiryWatch->start();
+}
+
+QByteArray TShareCommands::Snapshot() const {
+    const std::unique_ptr<QBuffer> png = FParts.Export->HistToPngStream();
+    return png ? png->data() : QByteArray();
+}
+
+void TShareCommands::acSocNetHTMLExecute() {
+    if (!FParts.PanelVisible())
+        return;
+    const TStartedUpload started = FService->StartUpload(SocNetLink, Snapshot());
+    StartTimers();
+    QGuiApplication::clipboard()->setText(started.Target); // the tag at once
+}
+
+void TShareCommands::acSocNetExecute(const QAction* command) {
+    if (!FParts.PanelVisible())
+        return;
+    const TStartedUpload started =
+        FService->StartUpload(SocNetIndex(command->objectName()), Snapshot());
+    StartTimers();
+    OpenLink(LinkLiteral, started.Target); // the share page at once; the upload follows
+}
+
+void TShareCommands::tbSocNetTellClick(int network) {
+    const QString target = GetSocNetURL(UrlGroupFollow, network, FParts.Inform().URLTell);
+    OpenLink(LinkLiteral, FillURLTemplate(UrlGroupShare, network, target));
+}
+
+void TShareCommands::tbSocNetFollowClick(int network) {
+    OpenLink(LinkLiteral, GetSocNetURL(UrlGroupFollow, network, FParts.Inform().URLFollow));
+}
+
+void TShareCommands::StartWEBServerCheck() {
+    FService->StartWEBServerCheck();
+    StartTimers();
+}
+
+} // namespace tonalyx

@@ -1,0 +1,158 @@
+#include "status_bar.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QTimer>
+
+#include <cmath>
+
+namespace tonalyx {
+
+namespace {
+
+QPixmap Light(QColor colour) {
+    QPixmap pm(13, 13);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient g(QPointF(5, 5), 8);
+    g.setColorAt(0, colour.lighter(170));
+    g.setColorAt(1, colour);
+    p.setBrush(g);
+    p.setPen(colour.darker(160));
+    p.drawEllipse(QRectF(1, 1, 11, 11));
+    return pm;
+}
+
+QLabel* LightLabel(const QString& name, QColor colour, const QString& hint, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setPixmap(Light(colour));
+    l->setToolTip(hint);
+    l->setFixedSize(13, 13);
+    l->hide();
+    return l;
+}
+
+// A label that gives way, down to nothing, in a narrow window, and never widens it. Given
+// its widest text, it asks for that width whenever it shows any: the readout changes with
+// every pointer move and must not shift the panels beside it meanwhile; empty, it asks
+// for none.
+class TYieldingLabel final : public QLabel {
+  public:
+    TYieldingLabel(QString widest, QWidget* parent) : QLabel(parent), FWidest(std::move(widest)) {}
+    QSize sizeHint() const override {
+        // Measured at each call: the font the label ends up with is known only once shown.
+        const QString& sample = FWidest.isEmpty() ? text() : FWidest;
+        const int w = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(sample) + 6;
+        return {w, QLabel::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+  private:
+    QString FWidest;
+};
+
+} // namespace
+
+TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
+    setObjectName(QStringLiteral("sbMain"));
+    const int widths[3] = {23, 90, 50};
+    for (int i = 0; i < 3; ++i) {
+        FPanels[i] = new QLabel(this);
+        FPanels[i]->setFixedWidth(widths[i]);
+        FPanels[i]->setAlignment((i == 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        addWidget(FPanels[i]);
+    }
+    FMessage = new QLabel(this);
+    FMessage->setObjectName(QStringLiteral("lblStatusMessage"));
+    FMessage->setMinimumWidth(0);
+    FMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long text is cut
+    addWidget(FMessage, 1);
+    // Wide enough for a hue range of a large picture.
+    FReadout = new TYieldingLabel(
+        QStringLiteral("H 359.25\u2013359.75\u00B0: 99999999 px, 100.0 % at or below"), this);
+    FReadout->setObjectName(QStringLiteral("lblReadout"));
+    addPermanentWidget(FReadout);
+    FClipping = new TYieldingLabel(QString(), this);
+    FClipping->setObjectName(QStringLiteral("lblClipping"));
+    addPermanentWidget(FClipping);
+    FFailureTimer = new QTimer(this);
+    FFailureTimer->setSingleShot(true);
+    FFailureTimer->setInterval(FailureShowMs);
+    connect(FFailureTimer, &QTimer::timeout, this, [this] {
+        FFailure.clear();
+        UpdateMessage();
+    });
+    imLEDGreen = LightLabel(QStringLiteral("imLEDGreen"), QColor(40, 180, 60),
+                            QStringLiteral("Internrt connection OK"), this);
+    imLEDRed = LightLabel(QStringLiteral("imLEDRed"), QColor(210, 40, 40),
+                          QStringLiteral("Internrt connection error"), this);
+}
+
+void TStatusBar::SetImageSizeText(const QString& text) {
+    FPanels[1]->setText(text);
+    FPanels[1]->repaint();
+}
+
+QString TStatusBar::ImageSizeText() const {
+    return FPanels[1]->text();
+}
+
+void TStatusBar::ShowFailure(const QString& text) {
+    FFailure = text;
+    FFailureTimer->start();
+    UpdateMessage();
+}
+
+void TStatusBar::ShowHint(const QString& text) {
+    FHint = text;
+    UpdateMessage();
+}
+
+QString TStatusBar::MessageText() const {
+    return FMessage->text();
+}
+
+void TStatusBar::SetReadout(const QString& text, const QString& toolTip) {
+    FReadout->setText(text);
+    FReadout->setToolTip(toolTip);
+}
+
+QString TStatusBar::ReadoutText() const {
+    return FReadout->text();
+}
+
+void TStatusBar::SetClippingText(const QString& text) {
+    FClipping->setText(text);
+}
+
+QString TStatusBar::ClippingText() const {
+    return FClipping->text();
+}
+
+void TStatusBar::UpdateMessage() {
+    FMessage->setText(FFailure.isEmpty() ? FHint : FFailure);
+    FMessage->setToolTip(FMessage->text());
+}
+
+void TStatusBar::SetLEDState(TLEDState state) {
+    FState = state;
+    imLEDGreen->setVisible(state == TLEDState::lsGreen);
+    imLEDRed->setVisible(state == TLEDState::lsRed);
+}
+
+void TStatusBar::PlaceLEDs() {
+    const int top = static_cast<int>(std::lrint((height() - imLEDGreen->height()) / 2.0)) + 1;
+    imLEDGreen->move(3, top);
+    imLEDRed->move(3, top);
+    imLEDGreen->raise();
+    imLEDRed->raise();
+}
+
+void TStatusBar::resizeEvent(QResizeEvent* e) {
+    QStatusBar::resizeEvent(e);
+    PlaceLEDs();
+}
+
+} // namespace tonalyx

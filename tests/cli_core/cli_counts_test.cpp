@@ -1,0 +1,211 @@
+// tonalyx-cli counts: the fixed output format, failures per image, and the arguments.
+#include "counts_command.h"
+#include "accumulate.h"
+#include "image_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace tonalyx;
+
+namespace {
+
+// Runs RunCounts with captured standard output and error.
+struct TCapture {
+    int Status = 0;
+    QString Out, Err;
+};
+
+QString ReadAll(std::FILE* f) {
+    std::rewind(f);
+    QByteArray bytes;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.append(buf, static_cast<qsizetype>(n));
+    std::fclose(f);
+    return QString::fromUtf8(bytes);
+}
+
+TCapture RunCli(const TCountsOptions& options) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    TCapture c;
+    c.Status = RunCounts(options, out, err);
+    c.Out = ReadAll(out);
+    c.Err = ReadAll(err);
+    return c;
+}
+
+QImage Gradient(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x + y) % 256));
+    return img;
+}
+
+class CliCounts : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        Bmp = Dir.filePath(QStringLiteral("gradient \"quoted\".bmp"));
+        ASSERT_TRUE(Gradient(40, 30).save(Bmp, "BMP"));
+        BmpName = Bmp.toStdString();
+    }
+    std::string In(const QString& name) const { return Dir.filePath(name).toStdString(); }
+    QTemporaryDir Dir;
+    QString Bmp;
+    std::string BmpName; // as the command line gives it
+};
+
+} // namespace
+
+TEST_F(CliCounts, OneJsonLinePerImageWithEveryChannelsUsedBins) {
+    TCountsOptions options;
+    options.Images = {BmpName, BmpName};
+    const TCapture c = RunCli(options);
+    EXPECT_EQ(c.Status, 0);
+    EXPECT_TRUE(c.Err.isEmpty());
+    const QStringList lines = c.Out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(c.Out.endsWith('\n'));
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(lines[0].toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << lines[0].left(200).toStdString();
+    EXPECT_EQ(o["file"].toString(), Bmp);
+    EXPECT_EQ(o["width"].toInt(), 40);
+    EXPECT_EQ(o["height"].toInt(), 30);
+    EXPECT_EQ(o["set"].toString(), "origin");
+    EXPECT_EQ(o["smoothing"].toString(), "medium");
+    // Keys in the fixed order, each with its used range of bins.
+    EXPECT_TRUE(lines[0].startsWith(R"({"file":)"));
+    EXPECT_NE(lines[0].indexOf(R"("channels":{"RGB":[)"), -1);
+    const QJsonObject ch = o["channels"].toObject();
+    const std::pair<const char*, int> sizes[] = {{"RGB", 256}, {"R", 256}, {"G", 256}, {"B", 256},
+                                                 {"H", 1437},  {"S", 601}, {"V", 601}, {"L", 601},
+                                                 {"A", 511},   {"B_", 511}};
+    for (auto [name, n] : sizes)
+        EXPECT_EQ(ch[name].toArray().size(), n) << name;
+    qint64 red = 0;
+    for (const auto v : ch["R"].toArray())
+        red += v.toInteger();
+    EXPECT_EQ(red, 40 * 30);
+}
+
+TEST_F(CliCounts, DisplaySetFollowsTheSmoothingLevel) {
+    TCountsOptions options;
+    options.Images = {BmpName};
+    options.Set = TCountSet::Display;
+    options.SmoothLevel = 0;
+    const TCapture off = RunCli(options);
+    options.SmoothLevel = 3;
+    const TCapture high = RunCli(options);
+    const QJsonObject o = QJsonDocument::fromJson(off.Out.toUtf8()).object();
+    EXPECT_EQ(o["set"].toString(), "display");
+    EXPECT_EQ(o["smoothing"].toString(), "off");
+    EXPECT_NE(off.Out.section("\"channels\"", 1), high.Out.section("\"channels\"", 1));
+
+    // The same numbers as the engine's display copy at that level.
+    const TLoadedImage loaded = DecodeAndCount(BmpName);
+    auto hist = std::make_unique<THist>();
+    hist->Calc(Origin, loaded.Decoded.Image.View());
+    hist->SmoothRepeatCnt = SmoothLevels[3].RepCnt;
+    hist->Calc4Show(Origin, Origin4Show);
+    EXPECT_EQ(high.Out.trimmed().toStdString(),
+              CountsJson(BmpName, 40, 30, TCountSet::Display, 3, hist->Data[Origin4Show]));
+}
+
+TEST_F(CliCounts, UnreadableImagesAreReportedAndTheOthersStillCounted) {
+    const QString liar = Dir.filePath("bitmap.jpg"); // a BMP behind a JPEG name
+    QFile::copy(Bmp, liar);
+    TCountsOptions options;
+    options.Images = {In("missing.jpg"), BmpName, liar.toStdString(), In("notes.txt")};
+    const TCapture c = RunCli(options);
+    EXPECT_EQ(c.Status, 1);
+    EXPECT_EQ(c.Out.count('\n'), 1);
+    const QStringList errors = c.Err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(errors.size(), 3);
+    EXPECT_TRUE(errors[0].contains("missing.jpg: ")) << errors[0].toStdString();
+    EXPECT_TRUE(errors[1].contains("bitmap.jpg: "));
+    EXPECT_TRUE(errors[2].contains("notes.txt: "));
+    for (const QString& e : errors)
+        EXPECT_GT(e.section(": ", -1).size(), 3) << "no reason given: " << e.toStdString();
+}
+
+TEST(CliJson, FileNamesAreEscapedAndStayUtf8) {
+    auto hist = std::make_unique<THist>();
+    const struct {
+        std::string Name;
+        QString Read; // as a JSON reader gives it back
+    } rows[] = {
+        {"a\"b\\c\nd é.jpg", QStringLiteral("a\"b\\c\nd é.jpg")},
+        {"日本 \xF0\x9F\x93\xB7.jpg", QStringLiteral("日本 📷.jpg")},
+        {"latin1 \xE9t\xE9.jpg", QStringLiteral("latin1 \uFFFDt\uFFFD.jpg")},
+        {"cut \xE6\x97.jpg", QStringLiteral("cut \uFFFD\uFFFD.jpg")},
+        {"overlong \xC0\xAF surrogate \xED\xA0\x80",
+         QStringLiteral("overlong \uFFFD\uFFFD "
+                        "surrogate \uFFFD\uFFFD\uFFFD")},
+    };
+    for (const auto& r : rows) {
+        const std::string line = CountsJson(r.Name, 1, 2, TCountSet::Origin, 0, hist->Data[Origin]);
+        QJsonParseError error;
+        const QJsonObject o =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << r.Name;
+        EXPECT_EQ(o["file"].toString(), r.Read) << r.Name;
+        EXPECT_EQ(o["smoothing"].toString(), "off");
+    }
+}
+
+TEST(CliArguments, Parsing) {
+    struct {
+        std::vector<std::string> args;
+        bool ok;
+        int status;
+    } rows[] = {
+        {{"counts", "a.jpg"}, true, 0},
+        {{"counts", "--display", "--smoothing", "high", "a.jpg", "b.bmp"}, true, 0},
+        {{"counts", "--smoothing=low", "a.jpg"}, true, 0},
+        {{"counts", "--", "--display"}, true, 0}, // a file named --display
+        {{"--help"}, false, 0},
+        {{"--version"}, false, 0},
+        {{"counts", "-h"}, false, 0},
+        {{}, false, 2},
+        {{"count", "a.jpg"}, false, 2},
+        {{"counts"}, false, 2},
+        {{"counts", "--smoothing", "extreme", "a.jpg"}, false, 2},
+        {{"counts", "--smoothing"}, false, 2},
+        {{"counts", "--colour", "a.jpg"}, false, 2},
+    };
+    for (const auto& r : rows) {
+        TCountsOptions options;
+        int status = -1;
+        std::FILE* sink = std::tmpfile();
+        const std::string line = r.args.empty() ? "" : r.args.front() + " …";
+        EXPECT_EQ(ParseCountsArguments(r.args, options, status, sink, sink), r.ok) << line;
+        std::fclose(sink);
+        if (!r.ok) {
+            EXPECT_EQ(status, r.status) << line;
+        }
+    }
+    TCountsOptions options;
+    int status = 0;
+    std::FILE* sink = std::tmpfile();
+    ASSERT_TRUE(
+        ParseCountsArguments({"counts", "--display", "--smoothing", "high", "a.jpg", "--", "--x"},
+                             options, status, sink, sink));
+    std::fclose(sink);
+    EXPECT_EQ(options.Set, TCountSet::Display);
+    EXPECT_EQ(options.SmoothLevel, 3);
+    EXPECT_EQ(options.Images, (std::vector<std::string>{"a.jpg", "--x"}));
+}

@@ -1,0 +1,143 @@
+// Files that are not regular files, named like images: a FIFO, a device behind a symbolic
+// link, a folder. Each must fail at once with its reason, through the decoders, the loader
+// and the command-line tool. Every attempt runs in a child process that is killed after a
+// few seconds, so a decoder that blocks again fails this test instead of hanging the run.
+#include "decoder.h"
+#include "image_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tonalyx;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TChild {
+    int Status = -1;    // the child's exit status
+    std::string Output; // what it wrote to the descriptor it was given
+};
+
+// Runs body in a child process with a descriptor to write to, and collects what it wrote
+// and its exit status; nothing when it was still running after the time limit (it is
+// killed then).
+std::optional<TChild> InChild(const std::function<void(int fd)>& body) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return std::nullopt;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        body(pipeFds[1]);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    TChild child;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{pipeFds[0], POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0)
+            continue;
+        char buf[4096];
+        const ssize_t got = read(pipeFds[0], buf, sizeof buf);
+        if (got > 0)
+            child.Output.append(buf, static_cast<std::size_t>(got));
+        ended = got == 0;
+    }
+    close(pipeFds[0]);
+    if (!ended)
+        kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!ended)
+        return std::nullopt;
+    child.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return child;
+}
+
+void WriteAll(int fd, const std::string& text) {
+    const ssize_t ignored = write(fd, text.data(), text.size());
+    (void)ignored;
+}
+
+class SpecialFiles : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tonalyx-special-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        Dir = pattern;
+        ASSERT_EQ(mkfifo((Dir / "fifo.jpg").c_str(), 0600), 0);
+        ASSERT_EQ(mkfifo((Dir / "fifo.bmp").c_str(), 0600), 0);
+        fs::create_symlink("/dev/zero", Dir / "z.jpg");
+        fs::create_symlink("/dev/null", Dir / "n.bmp");
+        fs::create_directory(Dir / "x.jpg");
+        fs::create_directory(Dir / "x.bmp");
+    }
+    void TearDown() override { fs::remove_all(Dir); }
+    fs::path Dir;
+};
+
+struct TCase {
+    const char* Name;
+    const char* Reason;
+};
+constexpr TCase Cases[] = {
+    {"fifo.jpg", "not a regular file"}, {"fifo.bmp", "not a regular file"},
+    {"z.jpg", "not a regular file"},    {"n.bmp", "not a regular file"},
+    {"x.jpg", "is a folder"},           {"x.bmp", "is a folder"},
+};
+
+} // namespace
+
+TEST_F(SpecialFiles, DecodersRefuseThemAtOnce) {
+    for (const TCase& c : Cases) {
+        SCOPED_TRACE(c.Name);
+        const fs::path path = Dir / c.Name;
+        const bool jpeg = path.extension() == ".jpg";
+        const std::function<TDecodeResult()> decoders[] = {
+            [&] { return jpeg ? DecodeJpegFile(path) : DecodeBmpFile(path); },
+            [&] { return DecodeAndCount(path).Decoded; },
+        };
+        for (const auto& decode : decoders) {
+            const std::optional<TChild> child = InChild([&](int fd) {
+                const TDecodeResult r = decode();
+                WriteAll(fd, r.Ok() ? "decoded" : r.Error);
+            });
+            ASSERT_TRUE(child) << "still decoding after 5 s";
+            EXPECT_NE(child->Output.find(c.Reason), std::string::npos) << child->Output;
+        }
+    }
+}
+
+TEST_F(SpecialFiles, TheToolReportsThemAndExitsWithOne) {
+    for (const TCase& c : Cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string path = (Dir / c.Name).string();
+        const std::optional<TChild> child = InChild([&](int fd) {
+            dup2(fd, STDERR_FILENO);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            execl(TONALYX_CLI, TONALYX_CLI, "counts", path.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        });
+        ASSERT_TRUE(child) << "still running after 5 s";
+        EXPECT_EQ(child->Status, 1);
+        EXPECT_EQ(child->Output,
+                  "tonalyx-cli: " + path + ": Cannot open the file: " + c.Reason + "\n");
+    }
+}

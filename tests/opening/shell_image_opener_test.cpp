@@ -1,0 +1,269 @@
+// Opening, revisiting, pasting and stepping, observed through a recording window.
+#include "image_opener.h"
+
+#include "qt_raster.h"
+#include "ucache.h"
+
+#include "qt_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace tonalyx;
+
+TONALYX_QT_TEST_ENVIRONMENT(QGuiApplication);
+
+namespace {
+
+// Records every call as one short line, so a test reads like the sequence it expects.
+class TRecordingView : public TOpenerView {
+  public:
+    QStringList Log;
+    QImage Shown;
+    bool WelcomeVisible = true;
+    QStringList Recent;
+
+    void SetWaitCursor(bool on) override { Log << (on ? "wait" : "cursor"); }
+    void SetImgCtrl(bool s, bool navOff) override {
+        Log << QStringLiteral("ctrl %1 %2").arg(s).arg(navOff);
+        ImageCommands = s;
+        Navigation = s && !navOff;
+    }
+    void ShowImage(const QImage& image) override {
+        Shown = image;
+        Log << "image";
+    }
+    void RedrawHistograms() override { Log << "draw"; }
+    void SetAppTitle() override { Log << "title"; }
+    void ShowImageSize(QSize size) override {
+        Log << QStringLiteral("size %1x%2").arg(size.width()).arg(size.height());
+    }
+    void HideWelcome() override {
+        WelcomeVisible = false;
+        Log << "hide welcome";
+    }
+    void RememberRecentImage(const QString& path) override {
+        Recent << path;
+        Log << "recent";
+    }
+    void Fail(const QString& reason) override {
+        Log << "beep";
+        Reasons << reason;
+    }
+    QStringList Reasons;
+
+    bool ImageCommands = false;
+    bool Navigation = false;
+};
+
+QImage Solid(int w, int h, QRgb colour) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(colour);
+    return img;
+}
+
+class Opener : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        ASSERT_TRUE(Solid(20, 10, qRgb(200, 0, 0)).save(Path("a.bmp")));
+        ASSERT_TRUE(Solid(30, 15, qRgb(0, 0, 200)).save(Path("b.jpg"), "JPG"));
+        ASSERT_TRUE(Solid(8, 8, qRgb(0, 200, 0)).save(Path("c.bmp")));
+    }
+    QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
+    TAllChanel& Raw() { return Hist->Data[Origin]; }
+
+    QTemporaryDir Dir;
+    std::unique_ptr<THist> Hist = std::make_unique<THist>();
+    TFiles Files;
+    TCache Cache{64 << 20};
+    TRecordingView View;
+    TImageOpener Op{*Hist, Files, Cache, View};
+};
+
+} // namespace
+
+TEST_F(Opener, LoadingAFileRunsEveryStepInOrder) {
+    Op.LoadImageFile(Path("a.bmp"));
+    EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "image", "draw", "cursor", "ctrl 1 0",
+                                     "title", "size 20x10", "hide welcome", "recent"}));
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+    EXPECT_EQ(Raw().R.Hist[200], 200u);
+    EXPECT_EQ(View.Shown.format(), QImage::Format_BGR888);
+    EXPECT_TRUE(Cache.Contains(Path("a.bmp")));
+    EXPECT_TRUE(Hist->IsCalculated());
+}
+
+TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
+    Hist->SmoothRepeatCnt = SmoothLevels[SmoothLevelMedium].RepCnt;
+    Op.LoadImageFile(Path("a.bmp"));
+    const TAllChanel firstCounts = Raw();
+    const TAllChanel firstDisplay = Hist->Data[Origin4Show];
+    Op.LoadImageFile(Path("b.jpg"));
+    ASSERT_TRUE(QFile::remove(Path("a.bmp")));
+    Hist->SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt; // smoothing switched off meanwhile
+    View.Log.clear();
+    Op.LoadImageFile(Path("a.bmp"));
+    EXPECT_EQ(View.Log, QStringList({"image", "draw", "title", "size 20x10"}));
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+    EXPECT_EQ(Raw(), firstCounts);
+    EXPECT_EQ(View.Recent.size(), 2); // not remembered again
+    // The display copy is rebuilt with the current smoothing from the cached raw counts.
+    EXPECT_NE(Hist->Data[Origin4Show], firstDisplay);
+    auto expected = std::make_unique<THist>();
+    expected->Calc(Origin, RasterOf(View.Shown));
+    expected->Calc4Show(Origin, Origin4Show);
+    EXPECT_EQ(Hist->Data[Origin4Show], expected->Data[Origin4Show]);
+}
+
+TEST_F(Opener, NamesThatDifferOnlyInCaseAreDifferentPictures) {
+    ASSERT_TRUE(Solid(4, 4, qRgb(250, 0, 0)).save(Path("x.bmp")));
+    ASSERT_TRUE(Solid(4, 4, qRgb(0, 0, 250)).save(Path("X.bmp")));
+    Op.LoadImageFile(Path("x.bmp"));
+    Op.ShowNeighbor(TNeighbor::nPrev); // X.bmp sorts just before x.bmp
+    EXPECT_EQ(Files.sCurrFile, Path("X.bmp"));
+    EXPECT_EQ(View.Shown.pixel(0, 0), qRgb(0, 0, 250));
+    Op.LoadImageFile(Path("x.bmp")); // back, from the cache
+    EXPECT_EQ(View.Shown.pixel(0, 0), qRgb(250, 0, 0));
+}
+
+TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
+    Op.LoadImageFile(Path("a.bmp"));
+    const TAllChanel before = Raw();
+    QFile::copy(Path("c.bmp"), Path("liar.jpg")); // a BMP behind a JPEG name
+    QFile garbage(Path("broken.bmp"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("BM not really");
+    garbage.close();
+
+    for (const QString& name : QStringList{"liar.jpg", "broken.bmp", "missing.jpg"}) {
+        View.Log.clear();
+        Op.LoadImageFile(Path(name));
+        EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "beep", "cursor", "ctrl 1 0"}))
+            << name.toStdString();
+        EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+        EXPECT_EQ(Raw(), before);
+        EXPECT_EQ(View.Shown.size(), QSize(20, 10));
+    }
+    // Unaccepted extensions beep before anything else happens.
+    for (const QString& name : QStringList{"notes.png", "README", "archive.2015"}) {
+        View.Log.clear();
+        Op.LoadImageFile(Path(name));
+        EXPECT_EQ(View.Log, QStringList({"beep"}));
+    }
+    EXPECT_EQ(View.Recent, QStringList({Path("a.bmp")}));
+}
+
+// Each failure says why, since the desktop's bell is often muted.
+TEST_F(Opener, FailuresSayWhy) {
+    ASSERT_TRUE(QDir(Dir.path()).mkdir("other")); // out of the folder stepped through
+    QFile::copy(Path("c.bmp"), Path("other/liar.jpg"));
+    const struct {
+        std::function<void(TImageOpener&)> Do;
+        const char* Reason; // the start of it
+    } rows[] = {
+        {[](TImageOpener& op) { op.ShowNeighbor(TNeighbor::nPrev); }, "No image is open"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.png")); },
+         "Cannot open notes.png: not a JPEG or BMP file"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("other/liar.jpg")); },
+         "Cannot open liar.jpg: not a JPEG file"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("missing.bmp")); },
+         "Cannot open missing.bmp: "},
+        {[this](TImageOpener& op) {
+             op.LoadImageFile(Path("c.bmp"));
+             op.ShowNeighbor(TNeighbor::nNext);
+         },
+         "No next image in this folder"},
+        {[this](TImageOpener& op) {
+             op.LoadImageFile(Path("a.bmp"));
+             op.ShowNeighbor(TNeighbor::nPrev);
+         },
+         "No previous image in this folder"},
+        {[](TImageOpener& op) { op.PasteImage(QImage()); },
+         "The clipboard holds no picture that can be read"},
+        {[](TImageOpener& op) {
+             op.PasteImage(Solid(2, 2, qRgb(1, 2, 3)));
+             op.ShowNeighbor(TNeighbor::nNext);
+         },
+         "A pasted picture has no folder to step through"},
+    };
+    for (const auto& row : rows) {
+        View.Reasons.clear();
+        row.Do(Op);
+        ASSERT_EQ(View.Reasons.size(), 1) << row.Reason;
+        EXPECT_TRUE(View.Reasons.first().startsWith(QString::fromUtf8(row.Reason)))
+            << View.Reasons.first().toStdString() << " / " << row.Reason;
+    }
+}
+
+TEST_F(Opener, AFailedFirstLoadStillMakesTheImageCommandsAvailable) {
+    Op.LoadImageFile(Path("missing.bmp"));
+    EXPECT_TRUE(View.ImageCommands);
+    EXPECT_TRUE(View.WelcomeVisible);
+    EXPECT_TRUE(Files.sCurrFile.isEmpty());
+}
+
+TEST_F(Opener, PasteCountsThePictureButNeitherCachesNorRemembersIt) {
+    Op.PasteImage(Solid(5, 4, qRgb(10, 20, 30)));
+    EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "hide welcome", "image", "draw", "cursor",
+                                     "ctrl 1 1", "title", "size 5x4"}));
+    EXPECT_EQ(Files.sCurrFile, PastedImageName());
+    EXPECT_EQ(Raw().R.Hist[10], 20u);
+    EXPECT_EQ(Cache.Count(), 0);
+    EXPECT_TRUE(View.Recent.isEmpty());
+    EXPECT_FALSE(View.Navigation);
+}
+
+TEST_F(Opener, FailedPasteBeepsAndNavigationFollowsWhatIsCurrent) {
+    // Nothing shown yet: the welcome panel goes, the image commands come, navigation does not.
+    Op.PasteImage(QImage());
+    EXPECT_EQ(View.Log,
+              QStringList({"wait", "ctrl 0 1", "hide welcome", "beep", "cursor", "ctrl 1 1"}));
+    EXPECT_FALSE(View.WelcomeVisible);
+    EXPECT_TRUE(View.ImageCommands);
+    EXPECT_TRUE(View.Shown.isNull());
+
+    Op.LoadImageFile(Path("a.bmp"));
+    View.Log.clear();
+    Op.PasteImage(QImage());
+    EXPECT_EQ(View.Log.last(), "ctrl 1 0");
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+    EXPECT_EQ(View.Shown.size(), QSize(20, 10));
+}
+
+TEST_F(Opener, CacheHitAfterPasteLeavesNavigationOff) {
+    Op.LoadImageFile(Path("a.bmp"));
+    Op.PasteImage(Solid(5, 4, qRgb(1, 2, 3)));
+    Op.LoadImageFile(Path("a.bmp"));
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+    EXPECT_FALSE(View.Navigation);
+    EXPECT_EQ(View.Shown.size(), QSize(20, 10));
+}
+
+TEST_F(Opener, SteppingThroughTheFolder) {
+    Op.ShowNeighbor(TNeighbor::nNext); // nothing shown yet
+    EXPECT_EQ(View.Log, QStringList({"beep"}));
+    Op.LoadImageFile(Path("a.bmp"));
+    Op.ShowNeighbor(TNeighbor::nNext);
+    EXPECT_EQ(Files.sCurrFile, Path("b.jpg"));
+    Op.ShowNeighbor(TNeighbor::nNext);
+    EXPECT_EQ(Files.sCurrFile, Path("c.bmp"));
+    View.Log.clear();
+    Op.ShowNeighbor(TNeighbor::nNext);
+    EXPECT_EQ(View.Log, QStringList({"beep"}));
+    Op.ShowNeighbor(TNeighbor::nPrev);
+    Op.ShowNeighbor(TNeighbor::nPrev);
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+    View.Log.clear();
+    Op.ShowNeighbor(TNeighbor::nPrev);
+    EXPECT_EQ(View.Log, QStringList({"beep"}));
+}

@@ -1,0 +1,325 @@
+// Preparing the neighbours of the current image: the holding and dropping of preparations,
+// and stepping onto a prepared image against opening the same file directly.
+#include "image_opener.h"
+#include "image_view.h"
+#include "reduced_copy.h"
+#include "neighbour_preparer.h"
+
+#include "qt_raster.h"
+#include "ucache.h"
+
+#include "qt_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+using namespace tonalyx;
+
+TONALYX_QT_TEST_ENVIRONMENT(QGuiApplication);
+
+namespace {
+
+constexpr int Patience = 20000; // ms: generous, for a loaded machine
+
+// A preparation that reports when it starts and finishes only when let go; it counts the
+// pictures alive, so the memory bound can be checked.
+class TGatedPrepare {
+  public:
+    std::shared_ptr<TPreparedImage> operator()(const QString& path, int,
+                                               const std::atomic<bool>& cancelled) {
+        std::unique_lock lock(Mutex);
+        Started << path;
+        Changed.notify_all();
+        // Cancelling notifies nobody here, so the wait looks at it now and then.
+        while (!Changed.wait_for(lock, std::chrono::milliseconds(2),
+                                 [&] { return Open || Released.contains(path) || cancelled; })) {
+        }
+        SawCancel = SawCancel || cancelled;
+        if (path.endsWith("unreadable.jpg"))
+            return nullptr;
+        ++Alive;
+        MaxAlive = std::max(MaxAlive, Alive);
+        auto* prepared = new TPreparedImage;
+        prepared->Image = QImage(2, 2, QImage::Format_BGR888);
+        prepared->Image.fill(QColor(qRgb(path.size() % 256, 0, 0)));
+        return {prepared, [this](TPreparedImage* p) {
+                    delete p;
+                    std::lock_guard lock(Mutex);
+                    --Alive;
+                }};
+    }
+    void Release(const QString& path) {
+        std::lock_guard lock(Mutex);
+        Released << path;
+        Changed.notify_all();
+    }
+    void OpenAll() {
+        std::lock_guard lock(Mutex);
+        Open = true;
+        Changed.notify_all();
+    }
+    // Preparations start from the event loop, so it runs while waiting.
+    void WaitStarted(const QString& path) {
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                std::lock_guard lock(Mutex);
+                return Started.contains(path);
+            },
+            Patience));
+    }
+    int AliveNow() {
+        std::lock_guard lock(Mutex);
+        return Alive;
+    }
+    int MaxAliveSoFar() {
+        std::lock_guard lock(Mutex);
+        return MaxAlive;
+    }
+
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    QStringList Started, Released;
+    bool Open = false, SawCancel = false;
+    int Alive = 0, MaxAlive = 0;
+};
+
+struct PreparerTest : testing::Test {
+    std::shared_ptr<TGatedPrepare> Gate = std::make_shared<TGatedPrepare>();
+    std::unique_ptr<TNeighbourPreparer> Preparer = std::make_unique<TNeighbourPreparer>(
+        [g = Gate](const QString& p, int side, const std::atomic<bool>& c) {
+            return (*g)(p, side, c);
+        });
+};
+
+} // namespace
+
+TEST_F(PreparerTest, HoldsTwoHandsEachOverOnceAndDropsWhatIsLeftBehind) {
+    QStringList prepared;
+    Preparer->SetOnPrepared([&](const QString& path) { prepared << path; });
+    Preparer->Want({"/f/b.jpg", "/f/a.jpg", "/f/c.jpg"}, 0);
+    EXPECT_EQ(Preparer->Held(), QStringList({"/f/b.jpg", "/f/a.jpg"}));
+    Gate->OpenAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prepared.size() == 2; }, Patience));
+    EXPECT_EQ(prepared, QStringList({"/f/b.jpg", "/f/a.jpg"})); // in the order wanted
+    // Files that do not exist: the stamp check is what turns them away, tested below.
+    EXPECT_TRUE(Preparer->IsPrepared("/f/b.jpg"));
+    EXPECT_EQ(Preparer->Take("/f/x.jpg"), nullptr);
+    Preparer->Want({"/f/c.jpg", "/f/b.jpg"}, 0); // a stepped away from: dropped
+    EXPECT_EQ(Preparer->Held(), QStringList({"/f/c.jpg", "/f/b.jpg"}));
+    EXPECT_TRUE(Preparer->IsPrepared("/f/b.jpg")); // kept, not prepared again
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prepared.size() == 3; }, Patience));
+    EXPECT_EQ(Gate->Started, QStringList({"/f/b.jpg", "/f/a.jpg", "/f/c.jpg"}));
+    EXPECT_EQ(Gate->MaxAliveSoFar(), 2);
+    Preparer->Want({}, 0);
+    EXPECT_TRUE(Preparer->Held().isEmpty());
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Gate->AliveNow() == 0; }, Patience)); // freed by the worker
+}
+
+TEST_F(PreparerTest, ATakeDuringPreparationWaitsForIt) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("b.jpg");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("x");
+    file.close();
+    // The real stamp of the file, so that the stamp check passes.
+    Preparer = std::make_unique<TNeighbourPreparer>(
+        [g = Gate](const QString& p, int side, const std::atomic<bool>& c) {
+            auto prepared = (*g)(p, side, c);
+            if (prepared)
+                prepared->Stamp = StampOf(p);
+            return prepared;
+        });
+    Preparer->Want({path}, 0);
+    Gate->WaitStarted(path);
+    std::atomic<bool> taking = false;
+    std::thread release([&] {
+        while (!taking)
+            std::this_thread::yield();
+        Gate->Release(path);
+    });
+    taking = true;
+    const std::shared_ptr<TPreparedImage> prepared = Preparer->Take(path);
+    release.join();
+    ASSERT_NE(prepared, nullptr);
+    EXPECT_EQ(prepared->Image.pixel(0, 0), qRgb(path.size() % 256, 0, 0));
+    EXPECT_TRUE(Preparer->Held().isEmpty());
+    EXPECT_EQ(Preparer->Take(path), nullptr); // handed over once
+
+    // A file rewritten after it was read is not handed over.
+    Preparer->Want({path}, 0);
+    Gate->Release(path);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Preparer->IsPrepared(path); }, Patience));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("more");
+    file.close();
+    EXPECT_EQ(Preparer->Take(path), nullptr);
+}
+
+TEST_F(PreparerTest, ADroppedPreparationIsCancelledAndNeverCountsTowardsTheBound) {
+    Preparer->Want({"/f/a.jpg", "/f/b.jpg"}, 0);
+    Gate->WaitStarted("/f/a.jpg");
+    Preparer->Want({"/f/c.jpg", "/f/d.jpg"}, 0); // a, under way, and b are dropped
+    Gate->Release("/f/a.jpg");
+    Gate->WaitStarted("/f/c.jpg");
+    EXPECT_TRUE(Gate->SawCancel);
+    EXPECT_FALSE(Gate->Started.contains("/f/b.jpg"));
+    Gate->OpenAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Preparer->IsPrepared("/f/d.jpg"); }, Patience));
+    EXPECT_LE(Gate->MaxAliveSoFar(), TNeighbourPreparer::MaxHeld);
+    // A file that cannot be read is left to the direct open.
+    Preparer->Want({"/f/unreadable.jpg"}, 0);
+    Gate->WaitStarted("/f/unreadable.jpg");
+    EXPECT_EQ(Preparer->Take("/f/unreadable.jpg"), nullptr);
+}
+
+TEST_F(PreparerTest, DestroyedWhilePreparingItEndsWithoutReporting) {
+    bool reported = false;
+    Preparer->SetOnPrepared([&](const QString&) { reported = true; });
+    Preparer->Want({"/f/a.jpg"}, 0);
+    Gate->WaitStarted("/f/a.jpg");
+    Preparer.reset(); // the preparation sees the cancel and ends
+    EXPECT_TRUE(Gate->SawCancel);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(reported);
+    EXPECT_EQ(Gate->Alive, 0);
+}
+
+// ---- stepping through a folder with the real preparation
+
+namespace {
+
+class TView : public TOpenerView {
+  public:
+    QStringList Log, Recent, Reasons;
+    QImage Shown, Preview;
+    void SetWaitCursor(bool) override {}
+    void SetImgCtrl(bool s, bool navOff) override {
+        Log << QStringLiteral("ctrl %1 %2").arg(s).arg(navOff);
+    }
+    void ShowImage(const QImage& image) override {
+        Shown = image;
+        Preview = QImage();
+        Log << "image";
+    }
+    void ShowPreparedImage(const QImage& image, const QImage& preview) override {
+        Shown = image;
+        Preview = preview;
+        Log << "image";
+    }
+    int PreviewSide() const override { return 24; }
+    void RedrawHistograms() override { Log << "draw"; }
+    void SetAppTitle() override { Log << "title"; }
+    void ShowImageSize(QSize) override {}
+    void HideWelcome() override {}
+    void RememberRecentImage(const QString& path) override { Recent << path; }
+    void Fail(const QString& reason) override { Reasons << reason; }
+};
+
+// Gradients, so that every channel has counts in many bins.
+QImage Picture(int w, int h, int seed) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y,
+                         qRgb((x * 5 + seed * 40) % 256, (y * 7 + seed) % 256, (x + y) % 256));
+    return img;
+}
+
+struct Stepping : testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        for (int i = 0; i < 4; ++i)
+            ASSERT_TRUE(Picture(60, 40, i).save(Path(QStringLiteral("p%1.jpg").arg(i)), "JPG"));
+        Op.Preparer()->SetOnPrepared([this](const QString& path) { Prepared << path; });
+    }
+    QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
+    bool WaitPrepared(const QString& name) {
+        return QTest::qWaitFor([&] { return Op.Preparer()->IsPrepared(Path(name)); }, Patience);
+    }
+
+    QTemporaryDir Dir;
+    std::unique_ptr<THist> Hist = std::make_unique<THist>();
+    TFiles Files;
+    TCache Cache{64 << 20};
+    TView View;
+    TImageOpener Op{*Hist, Files, Cache, View, std::make_unique<TNeighbourPreparer>()};
+    QStringList Prepared;
+};
+
+} // namespace
+
+TEST_F(Stepping, APreparedStepShowsWhatADirectOpenShows) {
+    Op.LoadImageFile(Path("p1.jpg"));
+    EXPECT_EQ(Op.Preparer()->Held(), QStringList({Path("p2.jpg"), Path("p0.jpg")}));
+    ASSERT_TRUE(WaitPrepared("p2.jpg"));
+    View.Log.clear();
+    Op.ShowNeighbor(TNeighbor::nNext);
+
+    // The same file opened directly, by an opener of its own.
+    auto hist = std::make_unique<THist>();
+    TFiles files;
+    TCache cache{64 << 20};
+    TView direct;
+    TImageOpener plain(*hist, files, cache, direct);
+    plain.LoadImageFile(Path("p2.jpg"));
+
+    EXPECT_EQ(View.Log, QStringList({"image", "draw", "ctrl 1 0", "title"}));
+    EXPECT_EQ(View.Shown, direct.Shown);
+    EXPECT_EQ(View.Shown.format(), QImage::Format_BGR888);
+    EXPECT_EQ(Hist->Data[Origin], hist->Data[Origin]);
+    EXPECT_EQ(Hist->Data[Origin4Show], hist->Data[Origin4Show]);
+    EXPECT_EQ(View.Preview, ReducedCopy(direct.Shown, View.PreviewSide()));
+    EXPECT_EQ(View.Recent, QStringList({Path("p1.jpg"), Path("p2.jpg")}));
+    EXPECT_EQ(Files.sCurrFile, Path("p2.jpg"));
+    QImage cached;
+    TAllChanel counts;
+    ASSERT_TRUE(Cache.Pop(Path("p2.jpg"), cached, counts));
+    EXPECT_EQ(cached, direct.Shown);
+    EXPECT_EQ(counts, hist->Data[Origin]);
+    // p1 is cached, so only p3 is prepared now.
+    EXPECT_EQ(Op.Preparer()->Held(), QStringList({Path("p3.jpg")}));
+}
+
+TEST_F(Stepping, TheFolderChangingUnderThePreparation) {
+    Op.LoadImageFile(Path("p1.jpg"));
+    ASSERT_TRUE(WaitPrepared("p2.jpg"));
+    // Before the first step the folder is read at the step, as without preparation: a
+    // file added meanwhile is the next one.
+    ASSERT_TRUE(Picture(60, 40, 9).save(Path("p1b.jpg"), "JPG"));
+    Op.ShowNeighbor(TNeighbor::nNext);
+    EXPECT_EQ(Files.sCurrFile, Path("p1b.jpg"));
+    EXPECT_EQ(View.Recent.last(), Path("p1b.jpg"));
+    ASSERT_TRUE(WaitPrepared("p2.jpg"));
+    // A prepared file deleted before the step fails as a direct open of it does.
+    ASSERT_TRUE(QFile::remove(Path("p2.jpg")));
+    const QImage before = View.Shown;
+    Op.ShowNeighbor(TNeighbor::nNext);
+    ASSERT_EQ(View.Reasons.size(), 1);
+    EXPECT_TRUE(View.Reasons[0].startsWith("Cannot open p2.jpg")) << View.Reasons[0].toStdString();
+    EXPECT_EQ(View.Shown, before);
+    EXPECT_EQ(View.Recent, QStringList({Path("p1.jpg"), Path("p1b.jpg")}));
+    // The next step goes on from the file that failed.
+    EXPECT_EQ(Op.Preparer()->Held(), QStringList({Path("p3.jpg")}));
+}
+
+TEST_F(Stepping, APastedPictureHasNothingPrepared) {
+    Op.LoadImageFile(Path("p1.jpg"));
+    EXPECT_FALSE(Op.Preparer()->Held().isEmpty());
+    Op.PasteImage(Picture(10, 10, 1));
+    EXPECT_TRUE(Op.Preparer()->Held().isEmpty());
+}

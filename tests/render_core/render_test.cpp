@@ -1,0 +1,187 @@
+// tonalyx-render: the same PNG bytes as the window's Save for the same panel, its names,
+// and what it refuses.
+#include "render_command.h"
+#include "hist_export.h"
+#include "app_core.h"
+#include "commands.h"
+#include "hist_panel.h"
+#include "main_window.h"
+
+#include "qt_environment.h"
+#include "stored_window_state.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <memory>
+
+using namespace tonalyx;
+using C = TCommandId;
+
+TONALYX_QT_TEST_ENVIRONMENT(QApplication);
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Output of one run, through temporary files.
+struct TRun {
+    int Status = -1;
+    QString Out, Err;
+};
+
+TRun RunAndRead(const TRenderOptions& options) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    TRun r;
+    r.Status = RunRender(options, out, err);
+    for (auto [f, text] : {std::pair{out, &r.Out}, std::pair{err, &r.Err}}) {
+        std::rewind(f);
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            *text += QString::fromLocal8Bit(buf, qsizetype(n));
+        std::fclose(f);
+    }
+    return r;
+}
+
+class Render : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        ASSERT_TRUE(QDir(Dir.path()).mkpath("out"));
+        QImage img(80, 60, QImage::Format_RGB32);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x)
+                img.setPixel(x, y, qRgb(x * 3, 255 - y * 4, (x * y) % 256));
+        ASSERT_TRUE(img.save(Path("photo.jpg"), "JPG"));
+        ASSERT_TRUE(img.save(Path("a.b.bmp"), "BMP"));
+        Options.Images = {Path("photo.jpg")};
+        Options.OutputDir = Path("out");
+        Options.Size = DefaultRenderSize();
+    }
+    QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
+
+    QTemporaryDir Dir;
+    TRenderOptions Options;
+};
+
+} // namespace
+
+TEST_F(Render, WritesTheBytesTheWindowSavesForTheSamePanel) {
+    TAppCore core;
+    TfrmMain window(core, {});
+    test::StoreNormalWindow({1021, 780});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.LoadImageFile(Path("photo.jpg"));
+    // As the window shows it, then with HSV and smoothing off.
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) {
+            window.Commands()[C::acHSV]->trigger();
+            window.Commands()[C::acSmoothingOn]->trigger();
+            Options.Hsv = false;
+            Options.Smoothing = false;
+            Options.Force = true;
+        }
+        Options.Size = window.HistPanel()->size();
+        const TRun r = RunAndRead(Options);
+        ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+        const QString target = QDir(Path("out")).filePath("photo_histogram.png");
+        EXPECT_EQ(r.Out.trimmed(), target);
+        const std::unique_ptr<QBuffer> saved = window.Export().HistToPngStream();
+        ASSERT_NE(saved, nullptr);
+        EXPECT_EQ(ReadAll(target), saved->data()) << "pass " << pass;
+    }
+    window.close();
+}
+
+TEST_F(Render, NamesFollowSaveAndNothingIsOverwrittenUnlessForced) {
+    QDir(Dir.path()).mkdir("again");
+    QFile::copy(Path("photo.jpg"), Path("again/photo.jpg"));
+    QFile broken(Path("broken.jpg"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a JPEG");
+    broken.close();
+    Options.Images = {Path("a.b.bmp"), Path("broken.jpg"), Path("photo.jpg"),
+                      Path("again/photo.jpg")};
+    TRun r = RunAndRead(Options);
+    EXPECT_EQ(r.Status, 1);
+    const QDir out(Path("out"));
+    EXPECT_EQ(out.entryList(QDir::Files),
+              QStringList({"a_histogram.b.png", "photo_histogram.png"}));
+    EXPECT_TRUE(r.Err.contains("broken.jpg")) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains("again/photo.jpg")) << "the second of one name is skipped";
+    EXPECT_EQ(r.Out.split('\n', Qt::SkipEmptyParts).size(), 2);
+
+    // Again: both exist now and stay as they are.
+    QFile mark(out.filePath("photo_histogram.png"));
+    ASSERT_TRUE(mark.open(QIODevice::WriteOnly));
+    mark.write("mine");
+    mark.close();
+    Options.Images = {Path("photo.jpg")};
+    r = RunAndRead(Options);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(ReadAll(out.filePath("photo_histogram.png")), "mine");
+    Options.Force = true;
+    r = RunAndRead(Options);
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_TRUE(ReadAll(out.filePath("photo_histogram.png")).startsWith("\x89PNG"));
+}
+
+TEST_F(Render, AnUnwritableFolderWritesNothing) {
+    Options.OutputDir = Path("missing");
+    const TRun r = RunAndRead(Options);
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_TRUE(r.Out.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(Path("missing")));
+}
+
+TEST(RenderArguments, UsageErrorsAndDefaults) {
+    const struct {
+        QStringList Args;
+        bool Ok;
+        int Status;
+    } rows[] = {
+        {{"x.jpg"}, true, 0},
+        {{"--size", "20x150", "--models", "lab,RGB", "--smoothing", "off", "x.jpg"}, true, 0},
+        {{"--help"}, false, 0},
+        {{}, false, 2},
+        {{"--size", "19x459", "x.jpg"}, false, 2},
+        {{"--size", "243x149", "x.jpg"}, false, 2},
+        {{"--size", "big", "x.jpg"}, false, 2},
+        {{"--models", "", "x.jpg"}, false, 2},
+        {{"--models", "rgb,cmyk", "x.jpg"}, false, 2},
+        {{"--smoothing", "maybe", "x.jpg"}, false, 2},
+        {{"--output"}, false, 2},
+        {{"--colour", "x.jpg"}, false, 2},
+    };
+    for (const auto& row : rows) {
+        TRenderOptions options;
+        int status = -1;
+        std::FILE* sink = std::tmpfile();
+        EXPECT_EQ(ParseRenderArguments(row.Args, options, status, sink, sink), row.Ok)
+            << row.Args.join(' ').toStdString();
+        std::fclose(sink);
+        if (!row.Ok) {
+            EXPECT_EQ(status, row.Status) << row.Args.join(' ').toStdString();
+        }
+    }
+    TRenderOptions defaults;
+    int status = 0;
+    ASSERT_TRUE(ParseRenderArguments({"x.jpg"}, defaults, status, stdout, stderr));
+    EXPECT_EQ(defaults.Size, QSize(243, 459));
+    EXPECT_TRUE(defaults.Rgb && defaults.Hsv && defaults.Lab && defaults.Smoothing);
+    EXPECT_EQ(defaults.OutputDir, ".");
+    EXPECT_FALSE(defaults.Force);
+}

@@ -1,0 +1,164 @@
+// The readout in the window: the bins under the pointer with their raw count and share,
+// cleared on leaving, the clipping line after an image opens, the statistics tooltip, and
+// an export that stays the same pixel for pixel while the pointer moves over the panel.
+#include "hist_readout.h"
+
+#include "render.h"
+#include "statistics.h"
+#include "hist_export.h"
+#include "app_core.h"
+#include "hist_panel.h"
+#include "main_window.h"
+#include "status_bar.h"
+
+#include "qt_environment.h"
+#include "stored_window_state.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace tonalyx;
+
+TONALYX_QT_TEST_ENVIRONMENT(QApplication);
+
+namespace {
+
+class Readout : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        test::StoreNormalWindow({1021, 780});
+        Window = std::make_unique<TfrmMain>(Core, QStringList{});
+        Window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
+    }
+    void TearDown() override { Window->close(); }
+    // Saves the picture losslessly and opens it in the window.
+    void Open(const QImage& picture) {
+        const QString path = QDir(Dir.path()).filePath("picture.bmp");
+        ASSERT_TRUE(picture.save(path, "BMP"));
+        Window->LoadImageFile(path);
+    }
+    THistImage* Image(TChannel c) const { return Window->HistPanel()->Image(c); }
+    void MoveTo(TChannel c, int x) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(x + 0.5, 10),
+                         Image(c)->mapToGlobal(QPointF(x + 0.5, 10)), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(Image(c), &move);
+    }
+    void Leave(TChannel c) {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(Image(c), &leave);
+    }
+    QString Text() const { return Window->StatusBar()->ReadoutText(); }
+
+    QTemporaryDir Dir;
+    TAppCore Core;
+    std::unique_ptr<TfrmMain> Window;
+};
+
+} // namespace
+
+QImage Solid(int w, int h, QColor colour) {
+    QImage picture(w, h, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture;
+}
+
+TEST_F(Readout, OneColourShowsOneBinHoldingEveryPixelAtItsColumn) {
+    Open(Solid(64, 48, QColor(10, 20, 30)));
+    const TAllChanel& origin = Core.Hist->Data[Origin];
+    for (TChannel c : AllChannels) {
+        if (c == TChannel::RGB)
+            continue; // three bins: one per primary
+        int bin = -1;
+        for (int i = 0; i < HistBinCount; ++i)
+            if (origin[c].Hist[static_cast<std::size_t>(i)] != 0)
+                bin = i;
+        ASSERT_EQ(origin[c].Hist[static_cast<std::size_t>(bin)], 3072u) << ChannelName(c);
+        const int wc = Image(c)->width();
+        int shown = 0;
+        for (int x = 0; x <= wc - 2; ++x) {
+            MoveTo(c, x);
+            const TBinRange bins = ColumnBins(origin[c].Others, x, wc);
+            const QString expected = bins.First <= bin && bin <= bins.Last
+                                         ? QStringLiteral(": 3072 px, 100.0 % at or below")
+                                     : bins.Last < bin
+                                         ? QStringLiteral(": 0 px, 0.0 % at or below")
+                                         : QStringLiteral(": 0 px, 100.0 % at or below");
+            ASSERT_EQ(Text(), QString::fromUtf8(ChannelAxis(c).Label) + ' ' +
+                                  THistReadout::ValueText(c, bins.First, bins.Last) + expected)
+                << ChannelName(c) << " column " << x;
+            shown += Text().contains("3072 px");
+        }
+        EXPECT_GE(shown, 1) << ChannelName(c);
+        EXPECT_TRUE(Window->StatusBar()
+                        ->findChild<QWidget*>("lblReadout")
+                        ->toolTip()
+                        .contains("3072 pixels counted"));
+        Leave(c);
+        EXPECT_TRUE(Text().isEmpty());
+    }
+    // Known values in the channels' units: hue in quarter degrees, value in percent.
+    MoveTo(TChannel::R, Image(TChannel::R)->width() - 2);
+    EXPECT_TRUE(Text().startsWith("R 255: 0 px, 100.0 %")) << Text().toStdString();
+}
+
+TEST_F(Readout, ClippingLineAndStatisticsTooltips) {
+    // 100 pixels: 7 black, 3 white, 5 pure red, the rest mid grey.
+    QImage picture = Solid(10, 10, QColor(128, 128, 128));
+    for (int i = 0; i < 7; ++i)
+        picture.setPixel(i, 0, qRgb(0, 0, 0));
+    for (int i = 0; i < 3; ++i)
+        picture.setPixel(i, 1, qRgb(255, 255, 255));
+    for (int i = 0; i < 5; ++i)
+        picture.setPixel(i, 2, qRgb(255, 0, 0));
+    Open(picture);
+    EXPECT_EQ(Window->StatusBar()->ClippingText(),
+              "Clipped: R 7.0 % / 8.0 %, G 12.0 % / 3.0 %, B 12.0 % / 3.0 %");
+    EXPECT_EQ(Image(TChannel::R)->toolTip(), "R: 100 pixels counted\n"
+                                             "mean 129.20, median 128, sd 49.35\n"
+                                             "7.0 % at 0, 8.0 % at 255");
+    const QString hue = Image(TChannel::H)->toolTip();
+    EXPECT_TRUE(hue.contains("circular sd") && !hue.contains("median")) << hue.toStdString();
+    EXPECT_TRUE(Image(TChannel::V)->toolTip().endsWith("7.0 % at 0.0 %, 8.0 % at 100.0 %"))
+        << Image(TChannel::V)->toolTip().toStdString();
+}
+
+TEST_F(Readout, TheExportDoesNotChangeWhileThePointerMoves) {
+    Open(Solid(64, 48, QColor(200, 120, 40)));
+    const QImage before = Window->Export().MakeHistBitmap();
+    for (TChannel c : AllChannels) {
+        for (int x = 0; x < Image(c)->width(); x += 7)
+            MoveTo(c, x);
+        if (c == TChannel::L) {
+            ASSERT_EQ(Window->Export().MakeHistBitmap(), before) << "pointer over L*";
+        }
+        Leave(c);
+    }
+    EXPECT_EQ(Window->Export().MakeHistBitmap(), before);
+}
+
+TEST(ReadoutText, ValuesInTheChannelsUnits) {
+    const struct {
+        TChannel Channel;
+        int First, Last;
+        const char* Text;
+    } rows[] = {
+        {TChannel::RGB, 12, 14, "12–14"},  {TChannel::H, 49, 51, "12.25–12.75°"},
+        {TChannel::S, 301, 301, "50.2 %"}, {TChannel::A, 249, 256, "−3.5–0.0"},
+        {TChannel::B_, 510, 510, "127.0"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(THistReadout::ValueText(r.Channel, r.First, r.Last), QString::fromUtf8(r.Text))
+            << ChannelName(r.Channel) << " " << r.First;
+}

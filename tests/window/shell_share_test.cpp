@@ -1,0 +1,115 @@
+// Sharing from the window against the real server on a loopback port: Get Link's tag at
+// once and the picture it names equal to what Save writes, the share page opened at once,
+// the light green with the server and red without it, and a failed upload told once.
+#include "hist_export.h"
+#include "share_service.h"
+#include "app_core.h"
+#include "commands.h"
+#include "main_window.h"
+#include "share_commands.h"
+#include "status_bar.h"
+#include "links.h"
+
+#include "net_fault_server.h"
+#include "qt_environment.h"
+#include "server_test_support.h"
+#include "stored_window_state.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace tonalyx;
+using C = TCommandId;
+
+TONALYX_QT_TEST_ENVIRONMENT(QApplication);
+[[maybe_unused]] static testing::Environment* const NetEnvironment =
+    testing::AddGlobalTestEnvironment(new test::TNetEnvironment);
+
+namespace {
+
+class Share : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        QImage img(40, 30, QImage::Format_RGB32);
+        img.fill(qRgb(120, 60, 200));
+        ASSERT_TRUE(img.save(QDir(Dir.path()).filePath("p.bmp")));
+        Server = std::make_unique<test::TRunningServer>(Data.Path());
+        ASSERT_TRUE(Server->Started());
+        qputenv("TONALYX_SERVER_URL", QByteArray::fromStdString(Server->PublicUrl()));
+        SetLinkOpener([this](const QString& target) { Opened << target; });
+        test::StoreNormalWindow({1000, 700});
+        Window = std::make_unique<TfrmMain>(Core, QStringList{});
+        Window->Share()->ShowFailure = [this] { ++Failures; };
+        Window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+        Window->LoadImageFile(QDir(Dir.path()).filePath("p.bmp"));
+    }
+    void TearDown() override {
+        Window->close();
+        Window.reset();
+        // Workers never hold up the program, but a test waits before its server goes.
+        QTest::qWaitFor([] { return RunningShareWorkers() == 0; }, 10000);
+        SetLinkOpener({});
+        qputenv("TONALYX_SERVER_URL", "http://127.0.0.1:9/");
+    }
+    bool Idle() const { return Window->Share()->Service().QueuedRequests() == 0; }
+
+    QTemporaryDir Dir;
+    test::TTempFolder Data;
+    std::unique_ptr<test::TRunningServer> Server;
+    TAppCore Core;
+    std::unique_ptr<TfrmMain> Window;
+    QStringList Opened;
+    int Failures = 0;
+};
+
+} // namespace
+
+TEST_F(Share, GetLinkPutsTheTagAtOnceAndThePictureIsWhatSaveWrites) {
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Idle(); }, 10000)); // the start-up check
+    EXPECT_EQ(Window->StatusBar()->LEDState(), TLEDState::lsGreen);
+    Window->Commands()[C::acSocNetHTML]->trigger();
+    const QString tag = QGuiApplication::clipboard()->text();
+    const QRegularExpressionMatch m =
+        QRegularExpression(
+            R"re(^<img src="(http://127\.0\.0\.1:\d+/0001/(0001t\w{20}\.png))"/>$)re")
+            .match(tag);
+    ASSERT_TRUE(m.hasMatch()) << tag.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Idle(); }, 10000));
+    EXPECT_EQ(Failures, 0);
+    const auto got = Server->Client().Get(("/0001/" + m.captured(2)).toStdString());
+    ASSERT_TRUE(got);
+    ASSERT_EQ(got->status, 200);
+    const QByteArray saved = Window->Export().HistToPngStream()->data();
+    EXPECT_EQ(QByteArray::fromStdString(got->body), saved);
+}
+
+TEST_F(Share, ShareOpensTheNetworksPageAtOnce) {
+    Window->Commands()[C::acSocNetTW]->trigger();
+    ASSERT_EQ(Opened.size(), 1);
+    EXPECT_TRUE(Opened.first().contains("/0001/0001t")) << Opened.first().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Idle(); }, 10000));
+    EXPECT_EQ(Failures, 0);
+}
+
+TEST_F(Share, WithoutTheServerTheLightTurnsRedAndAnUploadFailsOnce) {
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Idle(); }, 10000));
+    Server->Stop();
+    Window->Share()->StartWEBServerCheck();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Window->StatusBar()->LEDState() == TLEDState::lsRed; }, 10000));
+    EXPECT_EQ(Failures, 0); // a check that fails quickly says nothing
+    Window->Commands()[C::acSocNetHTML]->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Failures > 0 && Idle(); }, 10000));
+    QTest::qWait(300);
+    EXPECT_EQ(Failures, 1);
+}
