@@ -1,7 +1,6 @@
 // Tonalyx: the histograms of an image.
 #include "app_inform.h"
 #include "http_client.h"
-#include "share_service.h"
 #include "app_core.h"
 #include "application.h"
 #include "main_window.h"
@@ -9,7 +8,6 @@
 #include <QIcon>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
 namespace {
@@ -52,13 +50,9 @@ int main(int argc, char* argv[]) {
     if (!args.isEmpty() && args.front() == QLatin1String("--"))
         args.removeFirst();
     tonalyx::TfrmMain window(core, args);
-    window.show();                           // maximised or not as the remembered state says
-    const int status = QApplication::exec(); // the state was saved as the window closed
-    // An upload or check still running must neither crash nor delay the end: the libraries'
-    // exit handlers would pull their state from under its transfer.
-    if (tonalyx::RunningShareWorkers() > 0) {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    return status;
+    window.show(); // maximised or not as the remembered state says
+    // The state was saved as the window closed. Its objects go at the end of this scope,
+    // before the application: each cancels the work it started off the main thread (a
+    // transfer still running ends at once) and joins its threads, so nothing outlives main.
+    return QApplication::exec();
 }

@@ -68,13 +68,13 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    TDecodeResult decoded;
+    TDecodeResult decoded = TDecodeResult::Failure("not decoded");
     const double decodeMs = MedianMs(runs, [&] { decoded = DecodeJpegFile(PathOf(path)); });
     if (!decoded.Ok()) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(path), decoded.Error.c_str());
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path), decoded.Reason().c_str());
         return 1;
     }
-    const TRasterView view = decoded.Image.View();
+    const TRasterView view = decoded->View();
     auto hist = std::make_unique<THist>();
     std::printf("\n%s: %d x %d, median of %d runs\n\n", qPrintable(QFileInfo(path).fileName()),
                 view.Width, view.Height, runs);
@@ -103,10 +103,10 @@ int main(int argc, char* argv[]) {
     Row("Calc", MedianMs(runs, [&] { hist->Calc(Origin, view); }), decodeMs);
     // What is left once the rows were counted while decoding: the finer sample levels, if
     // the coarse ones did not settle the shape, and the folding of the counts.
-    const TLoadedImage loaded = DecodeAndCount(PathOf(path));
-    const TRasterView loadedView = loaded.Decoded.Image.View();
+    const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
+    const TRasterView loadedView = loaded->Image.View();
     Row("CalcCounted after decode + count",
-        MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded.Primaries); }), decodeMs);
+        MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded->Primaries); }), decodeMs);
     for (int level : {0, 2, 3}) {
         hist->SmoothRepeatCnt = SmoothLevels[level].RepCnt;
         const std::string name = std::string("Calc4Show, smoothing ") + SmoothLevels[level].Lbl;

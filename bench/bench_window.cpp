@@ -109,9 +109,9 @@ int main(int argc, char* argv[]) {
 
     std::vector<double> decode, reduce;
     for (int i = 0; i < runs; ++i) {
-        TDecodeResult decoded;
+        TDecodeResult decoded = TDecodeResult::Failure("not decoded");
         decode.push_back(Ms([&] { decoded = DecodeJpegFile(PathOf(first)); }));
-        const QImage image = ToQImage(std::move(decoded.Image));
+        const QImage image = ToQImage(decoded.Ok() ? std::move(decoded).Value() : TRaster());
         reduce.push_back(Ms([&] { ReducedCopy(image, 2560); }));
     }
     const double decodeMs = Median(decode);

@@ -118,14 +118,14 @@ int ForEachCountedImage(const std::vector<std::string>& images, THist& hist, std
                         const std::function<void(const std::string&, const TRaster&)>& shown) {
     int status = 0;
     for (const std::string& file : images) {
-        const TLoadedImage loaded = DecodeAndCount(std::filesystem::path(file));
-        if (!loaded.Decoded.Ok()) {
-            std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), loaded.Decoded.Error.c_str());
+        const TOutcome<TLoadedImage> loaded = DecodeAndCount(std::filesystem::path(file));
+        if (!loaded.Ok()) {
+            std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), loaded.Reason().c_str());
             status = 1;
             continue;
         }
-        hist.CalcCounted(Origin, loaded.Decoded.Image.View(), loaded.Primaries);
-        shown(file, loaded.Decoded.Image);
+        hist.CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
+        shown(file, loaded->Image);
     }
     return status;
 }

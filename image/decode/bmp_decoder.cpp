@@ -482,40 +482,30 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
 }
 
 TDecodeResult Decode(TInput& in) {
-    TDecodeResult result;
     THeader h;
-    if (TError e = ParseHeader(in, h)) {
-        result.Error = *e;
-        return result;
-    }
+    if (TError e = ParseHeader(in, h))
+        return TDecodeResult::Failure(*e);
     const TPalette palette = h.Bits <= 8 ? ReadPalette(in, h) : TPalette{};
     TRaster image = TRaster::Allocate(h.Width, h.Height);
-    if (image.IsNull()) {
-        result.Error = "Not enough memory for a " + std::to_string(h.Width) + " × " +
-                       std::to_string(h.Height) + " picture";
-        return result;
-    }
+    if (image.IsNull())
+        return TDecodeResult::Failure("Not enough memory for a " + std::to_string(h.Width) +
+                                      " × " + std::to_string(h.Height) + " picture");
     const TRowPlace raster{image.Bits(), image.Stride(), h.Width, h.Height, h.TopDown};
     if (h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24) {
         std::memset(raster.Bits, 0, image.SizeInBytes());
         DecodeRle(in, h, palette, raster);
     } else if (TError e = DecodePlain(in, h, palette, raster)) {
-        result.Error = *e;
-        return result;
+        return TDecodeResult::Failure(*e);
     }
-    result.Image = std::move(image);
-    return result;
+    return image;
 }
 
 } // namespace
 
 TDecodeResult DecodeBmpFile(const std::filesystem::path& path) {
     TInputFile file(path);
-    if (!file.IsOpen()) {
-        TDecodeResult result;
-        result.Error = file.Error();
-        return result;
-    }
+    if (!file.IsOpen())
+        return TDecodeResult::Failure(file.Error());
     TFileInput input(file);
     return Decode(input);
 }

@@ -1,6 +1,7 @@
 // Decoding JPEG and Windows BMP files into the 24-bit raster the engine counts.
 #pragma once
 
+#include "outcome.h"
 #include "raster.h"
 
 #include <cstdint>
@@ -21,12 +22,10 @@ inline constexpr std::int64_t MaxDecodePixels = 400'000'000;
 inline constexpr int MaxJpegScans = 1000;
 inline constexpr int MaxJpegScanPasses = 100;
 
-// The decoded picture (bytes blue, green, red), or the reason it failed.
-struct TDecodeResult {
-    TRaster Image;
-    std::string Error; // empty on success; a short human reason (UTF-8) otherwise
-    bool Ok() const { return Error.empty() && !Image.IsNull(); }
-};
+// The decoded picture (bytes blue, green, red), never a null raster; or a short human
+// reason (UTF-8) it could not be decoded, with libjpeg's message code as the detail where
+// libjpeg gave up.
+using TDecodeResult = TOutcome<TRaster>;
 
 // Called on the decoding thread each time rows [firstRow, firstRow + count) of the
 // final picture are complete, in top-to-bottom order, so a caller can count rows while

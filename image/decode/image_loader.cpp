@@ -93,32 +93,36 @@ bool TRowCounter::WorthWaking() const {
     return !Reset && pending > 0 && (pending >= ChunkRows || ReadyEnd > View.Height - ChunkRows);
 }
 
-TLoadedImage DecodeAndCount(const std::filesystem::path& path) {
+TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path) {
     TLoadedImage loaded;
     const std::u8string utf8 = path.u8string();
     const std::string name(utf8.begin(), utf8.end());
     const std::optional<TFType> type = ImageTypeOf(name);
     if (type == TFType::JPG) {
         TRowCounter counter;
-        loaded.Decoded =
+        TDecodeResult decoded =
             DecodeJpegFile(path, [&counter](const TRaster& image, int first, int count) {
                 counter.Add(image, first, count);
             });
         loaded.Primaries = counter.Finish();
-        if (loaded.Decoded.Ok() && !counter.Complete(loaded.Decoded.Image.Height()))
-            loaded.Primaries = CountPrimaries(loaded.Decoded.Image.View());
+        if (!decoded.Ok())
+            return decoded.Error();
+        loaded.Image = std::move(decoded).Value();
+        if (!counter.Complete(loaded.Image.Height()))
+            loaded.Primaries = CountPrimaries(loaded.Image.View());
         return loaded;
     }
     if (type == TFType::BMP) {
-        loaded.Decoded = DecodeBmpFile(path);
-        if (loaded.Decoded.Ok())
-            loaded.Primaries = CountPrimaries(loaded.Decoded.Image.View());
+        TDecodeResult decoded = DecodeBmpFile(path);
+        if (!decoded.Ok())
+            return decoded.Error();
+        loaded.Image = std::move(decoded).Value();
+        loaded.Primaries = CountPrimaries(loaded.Image.View());
         return loaded;
     }
     const std::string_view ext = ImageExtension(name);
-    loaded.Decoded.Error =
-        ext.empty() ? "no image extension" : "format " + std::string(ext) + " not supported";
-    return loaded;
+    return TOutcome<TLoadedImage>::Failure(
+        ext.empty() ? "no image extension" : "format " + std::string(ext) + " not supported");
 }
 
 } // namespace tonalyx

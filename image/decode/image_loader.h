@@ -12,16 +12,16 @@
 namespace tonalyx {
 
 struct TLoadedImage {
-    TDecodeResult Decoded;
-    // Full red, green and blue counts of Decoded.Image when it is Ok(); for a JPEG also the
-    // coarse sample levels of HSV and L*a*b*, counted while the rows arrived.
+    TRaster Image;
+    // Full red, green and blue counts of Image; for a JPEG also the coarse sample levels of
+    // HSV and L*a*b*, counted while the rows arrived.
     TPrimaryCounts Primaries;
 };
 
 // Decodes path (UTF-8) as JPEG or BMP by its extension alone (the content is never
 // sniffed); an unaccepted extension fails with a reason. JPEG rows are counted while later
 // rows are still being decoded, on a second thread.
-TLoadedImage DecodeAndCount(const std::filesystem::path& path);
+TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path);
 
 // Counts the primaries and the coarse sample levels of a picture's rows on a background
 // thread while a decoder produces them (see TRowsReady).

@@ -303,7 +303,6 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
 // Opens the decompressor on the source that `setSource` installs and decodes it.
 template <typename SetSource>
 TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
-    TDecodeResult result;
     auto s = std::make_unique<TJpegSession>();
     s->Info.err = jpeg_std_error(&s->Error.Mgr);
     s->Error.Mgr.error_exit = ErrorExit;
@@ -313,25 +312,20 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
         // A libjpeg error. Once every row is in, a complaint about what follows the picture
         // (jpeg_finish_decompress reading trailing markers) does not spoil it.
         s->Prefault.reset();
-        if (s->AllRowsRead) {
-            result.Image = std::move(s->Image);
-            return result;
-        }
-        result.Error = s->Error.Message;
-        if (result.Error.empty())
-            result.Error = "Invalid JPEG file";
-        return result;
+        if (s->AllRowsRead && !s->Image.IsNull())
+            return std::move(s->Image);
+        return TDecodeResult::Failure(s->Error.Message[0] ? s->Error.Message : "Invalid JPEG file",
+                                      "libjpeg message " + std::to_string(s->Error.Mgr.msg_code));
     }
     jpeg_create_decompress(&s->Info);
     s->Created = true;
     setSource(&s->Info);
-    if (!DecodeBody(*s, rowsReady)) {
-        result.Error = s->Failure;
-        return result;
-    }
+    if (!DecodeBody(*s, rowsReady))
+        return TDecodeResult::Failure(s->Failure);
     s->Prefault.reset();
-    result.Image = std::move(s->Image);
-    return result;
+    if (s->Image.IsNull())
+        return TDecodeResult::Failure("Invalid JPEG file");
+    return std::move(s->Image);
 }
 
 } // namespace
@@ -339,22 +333,16 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
 TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady) {
     // Streamed in 64 KB reads: the whole file is never held in memory.
     TInputFile file(path);
-    if (!file.IsOpen()) {
-        TDecodeResult result;
-        result.Error = file.Error();
-        return result;
-    }
+    if (!file.IsOpen())
+        return TDecodeResult::Failure(file.Error());
     TInputFile* f = &file;
     return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady);
 }
 
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
                                const TRowsReady& rowsReady) {
-    if (size == 0 || data == nullptr) {
-        TDecodeResult result;
-        result.Error = "Empty JPEG data";
-        return result;
-    }
+    if (size == 0 || data == nullptr)
+        return TDecodeResult::Failure("Empty JPEG data");
     // jpeg_mem_src takes an unsigned long size; a larger buffer is cut, which only reads as
     // a truncated file.
     const auto length = static_cast<unsigned long>(

@@ -2,6 +2,7 @@
 
 #include "accumulate.h"
 #include "image_loader.h"
+#include "opening_log.h"
 #include "qt_raster.h"
 #include "ucache.h"
 #include "reduced_copy.h"
@@ -122,18 +123,20 @@ void TImageOpener::LoadImageFile(const QString& path) {
 
     TBusy busy(FView);
     FView.SetImgCtrl(false, true);
-    TLoadedImage loaded = DecodeAndCount(PathOf(path));
-    if (!loaded.Decoded.Ok()) {
-        FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Decoded.Error)));
+    TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
+    if (!loaded.Ok()) {
+        qCDebug(OpeningLog).noquote() << "cannot open" << path
+                                      << QString::fromStdString(DescribeFailure(loaded.Error()));
+        FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Reason())));
         busy.Done();
         FView.SetImgCtrl(true, false);
         PrepareNeighbours(); // around the file that failed, where the next step starts
         return;
     }
-    FCurrent = ToQImage(std::move(loaded.Decoded.Image));
+    FCurrent = ToQImage(std::move(loaded->Image));
     ShowCurrent({});
     FFiles.sCurrFile = path;
-    CountAndShow(&loaded.Primaries);
+    CountAndShow(&loaded->Primaries);
     busy.Done();
     Decoded(path);
 }

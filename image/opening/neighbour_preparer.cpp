@@ -1,7 +1,7 @@
 #include "neighbour_preparer.h"
 
 #include "image_loader.h"
-#include "prefault.h"
+#include "opening_log.h"
 #include "qt_raster.h"
 #include "reduced_copy.h"
 
@@ -24,38 +24,38 @@ TFileStamp StampOf(const QString& path) {
 }
 
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
-                                                 const std::atomic<bool>& cancelled) {
+                                                 std::stop_token cancel) {
     auto prepared = std::make_shared<TPreparedImage>();
     prepared->Stamp = StampOf(path);
     if (!prepared->Stamp.Valid)
         return nullptr;
-    TLoadedImage loaded = DecodeAndCount(PathOf(path));
-    if (!loaded.Decoded.Ok() || cancelled)
+    TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
+    if (!loaded.Ok()) { // the direct open meets it again and says so
+        qCDebug(OpeningLog).noquote() << "neighbour not prepared:" << path
+                                      << QString::fromStdString(DescribeFailure(loaded.Error()));
         return nullptr;
-    prepared->Image = ToQImage(std::move(loaded.Decoded.Image));
+    }
+    if (cancel.stop_requested())
+        return nullptr;
+    prepared->Image = ToQImage(std::move(loaded->Image));
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();
-    hist->CalcCounted(Origin, RasterOf(prepared->Image), loaded.Primaries);
+    hist->CalcCounted(Origin, RasterOf(prepared->Image), loaded->Primaries);
     prepared->Counts = hist->Data[Origin];
-    if (cancelled)
+    if (cancel.stop_requested())
         return nullptr;
     prepared->Preview = ReducedCopy(prepared->Image, previewSide);
     return prepared;
 }
 
-TNeighbourPreparer::TNeighbourPreparer(TPrepareFunction prepare)
-    : FPrepare(std::move(prepare)), FWorker([this] { Run(); }) {}
+TNeighbourPreparer::TNeighbourPreparer(TPrepareFunction prepare) : FPrepare(std::move(prepare)) {}
 
 TNeighbourPreparer::~TNeighbourPreparer() {
     std::vector<TSlot> dropped;
     {
         std::lock_guard lock(FMutex);
-        FStop = true;
-        FCancel = true;
-        dropped.swap(FSlots);
+        dropped.swap(FSlots); // a preparation under way finds its slot gone and frees its result
     }
-    FWake.notify_one();
-    FWorker.join();
 }
 
 void TNeighbourPreparer::SetOnPrepared(std::function<void(const QString&)> onPrepared) {
@@ -67,8 +67,14 @@ std::vector<TNeighbourPreparer::TSlot>::iterator TNeighbourPreparer::Find(const 
                         [&path](const TSlot& s) { return s.Path == path; });
 }
 
+std::vector<TNeighbourPreparer::TSlot>::iterator TNeighbourPreparer::FindId(std::uint64_t id) {
+    return std::find_if(FSlots.begin(), FSlots.end(), [id](const TSlot& s) { return s.Id == id; });
+}
+
 void TNeighbourPreparer::Want(const QStringList& paths, int previewSide) {
     bool waiting = false;
+    std::vector<TTaskId> cancelled;
+    std::vector<std::shared_ptr<TPreparedImage>> dropped;
     {
         std::lock_guard lock(FMutex);
         FPreviewSide = previewSide;
@@ -82,39 +88,113 @@ void TNeighbourPreparer::Want(const QStringList& paths, int previewSide) {
                 kept.push_back(std::move(*held));
                 FSlots.erase(held);
             } else {
-                kept.push_back({path, FNextId++, TStage::Waiting, nullptr});
+                kept.push_back({path, FNextId++, TStage::Waiting, 0, nullptr});
             }
             waiting = waiting || kept.back().Stage == TStage::Waiting;
         }
         for (TSlot& s : FSlots) {
-            if (s.Id == FRunningId)
-                FCancel = true;
-            if (s.Result) // tens of megabytes: the worker frees them, not this thread
-                FDropped.push_back(std::move(s.Result));
+            if (s.Task)
+                cancelled.push_back(s.Task);
+            if (s.Result)
+                dropped.push_back(std::move(s.Result));
         }
         FSlots = std::move(kept);
         // New work starts once the events queued so far, the repaint of the picture just
-        // shown among them, have run: the worker would otherwise take a core from it.
+        // shown among them, have run: the work would otherwise take a core from it.
         FGo = false;
     }
-    if (!waiting) {
-        FWake.notify_one(); // for the dropped ones
-        return;
+    for (const TTaskId task : cancelled) {
+        FTasks.Cancel(task);
+        if (task == FRunning)
+            FRunning = 0;
     }
+    if (!dropped.empty()) // tens of megabytes: freed on the worker, not on this thread
+        FTasks.Start([dropped = std::move(dropped)](std::stop_token) mutable { dropped.clear(); });
+    if (!waiting)
+        return;
     QMetaObject::invokeMethod(
         &FContext,
         [this] {
-            {
-                std::lock_guard lock(FMutex);
-                FGo = true;
-            }
-            FWake.notify_one();
+            FGo = true;
+            StartNext();
         },
         Qt::QueuedConnection);
 }
 
+void TNeighbourPreparer::StartNext() {
+    if (!FGo || FRunning != 0)
+        return;
+    std::uint64_t id = 0;
+    QString path;
+    int previewSide = 0;
+    {
+        std::lock_guard lock(FMutex);
+        const auto next = std::find_if(FSlots.begin(), FSlots.end(), [](const TSlot& s) {
+            return s.Stage == TStage::Waiting && s.Task == 0;
+        });
+        if (next == FSlots.end())
+            return;
+        id = next->Id;
+        path = next->Path;
+        previewSide = FPreviewSide;
+    }
+    FRunning = FTasks.Start(
+        [this, id, path, previewSide](std::stop_token cancel) {
+            return Prepare(id, path, previewSide, std::move(cancel));
+        },
+        [this, id](TOutcome<bool>) { Prepared(id); });
+    std::lock_guard lock(FMutex);
+    FindId(id)->Task = FRunning; // only this thread removes slots
+}
+
+bool TNeighbourPreparer::Prepare(std::uint64_t id, const QString& path, int previewSide,
+                                 std::stop_token cancel) {
+    {
+        std::lock_guard lock(FMutex);
+        const auto slot = FindId(id);
+        if (slot == FSlots.end() || slot->Stage != TStage::Waiting)
+            return false; // dropped or taken before it began
+        slot->Stage = TStage::Running;
+    }
+    std::shared_ptr<TPreparedImage> prepared;
+    try {
+        prepared = FPrepare(path, previewSide, cancel);
+    } catch (...) { // out of memory, say: the direct open meets it again and says so
+        qCDebug(OpeningLog).noquote()
+            << "neighbour not prepared:" << path
+            << QString::fromStdString(DescribeFailure(FailureOf(std::current_exception())));
+        prepared.reset();
+    }
+    std::unique_lock lock(FMutex);
+    const auto slot = FindId(id);
+    if (slot == FSlots.end()) { // dropped meanwhile: freed here, outside the lock
+        lock.unlock();
+        prepared.reset();
+        return false;
+    }
+    slot->Stage = TStage::Done;
+    slot->Result = std::move(prepared);
+    FEnded.notify_all();
+    return true;
+}
+
+void TNeighbourPreparer::Prepared(std::uint64_t id) {
+    FRunning = 0;
+    QString path;
+    {
+        std::lock_guard lock(FMutex);
+        const auto slot = FindId(id);
+        if (slot != FSlots.end() && slot->Stage == TStage::Done)
+            path = slot->Path;
+    }
+    if (!path.isEmpty() && FOnPrepared)
+        FOnPrepared(path);
+    StartNext();
+}
+
 std::shared_ptr<TPreparedImage> TNeighbourPreparer::Take(const QString& path) {
     std::shared_ptr<TPreparedImage> prepared;
+    TTaskId unstarted = 0;
     {
         std::unique_lock lock(FMutex);
         auto slot = Find(path);
@@ -122,14 +202,18 @@ std::shared_ptr<TPreparedImage> TNeighbourPreparer::Take(const QString& path) {
             return nullptr;
         const std::uint64_t id = slot->Id;
         // Only this thread removes slots, so the slot outlives the wait.
-        FEnded.wait(lock, [this, id] {
-            return std::find_if(FSlots.begin(), FSlots.end(), [id](const TSlot& s) {
-                       return s.Id == id;
-                   })->Stage != TStage::Running;
-        });
-        slot = Find(path);
+        FEnded.wait(lock, [this, id] { return FindId(id)->Stage != TStage::Running; });
+        slot = FindId(id);
+        if (slot->Stage == TStage::Waiting)
+            unstarted = slot->Task;
         prepared = std::move(slot->Result);
         FSlots.erase(slot);
+    }
+    if (unstarted) { // its preparation is not needed any more; the next one may start
+        FTasks.Cancel(unstarted);
+        if (unstarted == FRunning)
+            FRunning = 0;
+        StartNext();
     }
     // A file removed or rewritten since it was read is opened afresh, as it would be
     // without preparation.
@@ -151,68 +235,6 @@ bool TNeighbourPreparer::IsPrepared(const QString& path) const {
     return std::any_of(FSlots.begin(), FSlots.end(), [&path](const TSlot& s) {
         return s.Path == path && s.Stage == TStage::Done && s.Result;
     });
-}
-
-void TNeighbourPreparer::Run() {
-    // Below the main thread, so the window stays responsive while a neighbour is decoded.
-    MakeBackgroundThread();
-    std::unique_lock lock(FMutex);
-    for (;;) {
-        const auto waiting = [this] {
-            return std::find_if(FSlots.begin(), FSlots.end(),
-                                [](const TSlot& s) { return s.Stage == TStage::Waiting; });
-        };
-        FWake.wait(
-            lock, [&] { return FStop || !FDropped.empty() || (FGo && waiting() != FSlots.end()); });
-        if (FStop)
-            return;
-        if (!FDropped.empty()) {
-            std::vector<std::shared_ptr<TPreparedImage>> dropped;
-            dropped.swap(FDropped);
-            lock.unlock();
-            dropped.clear();
-            lock.lock();
-            continue;
-        }
-        TSlot& slot = *waiting();
-        slot.Stage = TStage::Running;
-        const QString path = slot.Path;
-        const std::uint64_t id = slot.Id;
-        const int previewSide = FPreviewSide;
-        FRunningId = id;
-        FCancel = false;
-        lock.unlock();
-
-        std::shared_ptr<TPreparedImage> prepared;
-        try {
-            prepared = FPrepare(path, previewSide, FCancel);
-        } catch (...) { // out of memory, say: the direct open meets it again and says so
-            prepared.reset();
-        }
-
-        lock.lock();
-        FRunningId = 0;
-        const auto held =
-            std::find_if(FSlots.begin(), FSlots.end(), [id](const TSlot& s) { return s.Id == id; });
-        if (held == FSlots.end()) { // dropped meanwhile: free it outside the lock
-            lock.unlock();
-            prepared.reset();
-            lock.lock();
-            continue;
-        }
-        held->Stage = TStage::Done;
-        held->Result = std::move(prepared);
-        FEnded.notify_all();
-        // Posted under the lock: the destructor takes it before it stops the worker, and
-        // the context, destroyed after the worker has ended, discards calls not yet run.
-        QMetaObject::invokeMethod(
-            &FContext,
-            [this, path] {
-                if (FOnPrepared)
-                    FOnPrepared(path);
-            },
-            Qt::QueuedConnection);
-    }
 }
 
 } // namespace tonalyx

@@ -1,9 +1,10 @@
 // The images beside the current one in its folder, decoded and counted on a worker thread
 // while the user looks at the current one, so that a step to either costs no decoding.
-// The worker touches no widget and none of the program's long-lived objects: it counts
+// The work touches no widget and none of the program's long-lived objects: it counts
 // with a THist of its own and hands its results over under a lock.
 #pragma once
 
+#include "background_tasks.h"
 #include "histogram.h"
 
 #include <QImage>
@@ -11,14 +12,13 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <stop_token>
 #include <vector>
 
 namespace tonalyx {
@@ -41,17 +41,19 @@ struct TPreparedImage {
 };
 
 // Decodes and counts the file at path and reduces it to previewSide; null when it cannot
-// be read (the direct open then says why) or when cancelled turns true on the way.
-// Runs on the worker thread.
+// be read (the direct open then says why) or when cancel is stopped on the way.
+// Runs on a worker thread.
 using TPrepareFunction = std::function<std::shared_ptr<TPreparedImage>(
-    const QString& path, int previewSide, const std::atomic<bool>& cancelled)>;
+    const QString& path, int previewSide, std::stop_token cancel)>;
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
-                                                 const std::atomic<bool>& cancelled);
+                                                 std::stop_token cancel);
 
-// At most MaxHeld paths are held, each waiting, being prepared or prepared; one worker
-// prepares them in the order wanted. So at most two decoded pictures exist here at any
-// time: a preparation dropped while it runs finishes before the next one starts. Every
-// public method runs on the thread that made the object (the main thread).
+// At most MaxHeld paths are held, each waiting, being prepared or prepared; one task at a
+// time prepares them, in the order wanted, on a low-priority worker. So at most two decoded
+// pictures exist here at any time: a preparation dropped while it runs finishes before the
+// next one starts. Every public method runs on the thread that made the object (the main
+// thread); the preparations hand their results over under a lock, so that Take can wait
+// for one under way.
 class TNeighbourPreparer {
   public:
     static constexpr int MaxHeld = 2;
@@ -83,29 +85,33 @@ class TNeighbourPreparer {
         QString Path;
         std::uint64_t Id = 0;
         TStage Stage = TStage::Waiting;
+        TTaskId Task = 0;                       // its preparation once started; main thread
         std::shared_ptr<TPreparedImage> Result; // once Done; null: cannot be read
     };
 
-    void Run(); // the worker thread
+    // Main thread: starts the first waiting slot's preparation unless one is under way.
+    void StartNext();
+    // Worker thread: prepares the slot unless it was dropped; true when the slot got its result.
+    bool Prepare(std::uint64_t id, const QString& path, int previewSide, std::stop_token cancel);
+    // Main thread: a preparation that was not cancelled has ended.
+    void Prepared(std::uint64_t id);
     std::vector<TSlot>::iterator Find(const QString& path);
+    std::vector<TSlot>::iterator FindId(std::uint64_t id);
 
     const TPrepareFunction FPrepare;
     std::function<void(const QString&)> FOnPrepared; // main thread only
-    QObject FContext;                                // queued calls to the main thread die with it
+    TTaskId FRunning = 0; // main thread: the task of a held slot, until it reports or is dropped
+    bool FGo = false;     // main thread: waiting slots may start (set by a queued call after Want)
+    QObject FContext;     // queued calls to the main thread die with it
 
-    mutable std::mutex FMutex;      // guards everything below but the thread
-    std::condition_variable FWake;  // the worker: a slot is waiting, or stop
+    mutable std::mutex FMutex;      // guards the slots' stages and results
     std::condition_variable FEnded; // the main thread: a preparation has ended
     std::vector<TSlot> FSlots;
     std::uint64_t FNextId = 1;
-    std::uint64_t FRunningId = 0; // the slot the worker prepares, even when dropped since
-    std::vector<std::shared_ptr<TPreparedImage>> FDropped; // for the worker to free
     int FPreviewSide = 0;
-    bool FGo = false; // waiting slots may start: set by a queued call after each Want
-    bool FStop = false;
-    std::atomic<bool> FCancel{false}; // the running preparation is no longer wanted
 
-    std::thread FWorker; // last: starts once everything above exists
+    // Last: destroyed first, so no preparation runs once the members above go.
+    TBackgroundTasks FTasks{{.MaxThreads = 1, .LowPriority = true}};
 };
 
 } // namespace tonalyx

@@ -64,15 +64,15 @@ struct TCounted {
 
 // Worker thread: decodes and counts; touches no widget.
 void CountInto(TCounted& result, const QString& path, bool smoothing) {
-    TLoadedImage loaded = DecodeAndCount(PathOf(path));
-    if (!loaded.Decoded.Ok()) {
-        result.Error = QString::fromStdString(loaded.Decoded.Error);
+    const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
+    if (!loaded.Ok()) {
+        result.Error = QString::fromStdString(loaded.Reason());
         return;
     }
     result.Hist = std::make_unique<THist>();
     result.Hist->SmoothRepeatCnt =
         SmoothLevels[smoothing ? SmoothLevelMedium : SmoothLevelOff].RepCnt;
-    result.Hist->CalcCounted(Origin, loaded.Decoded.Image.View(), loaded.Primaries);
+    result.Hist->CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
     result.Hist->Calc4Show(Origin, Origin4Show);
 }
 
@@ -259,9 +259,9 @@ int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
             continue;
         }
         const TPngResult png = panel.Render(*counted.Hist);
-        QString error;
-        if (!png.Ok() || !WriteWholeFile(target, png.Bytes, &error)) {
-            report(image, png.Ok() ? error : QString::fromStdString(png.Error));
+        const TOutcome<void> written = png.Ok() ? WriteWholeFile(target, *png) : png.Error();
+        if (!written.Ok()) {
+            report(image, QString::fromStdString(written.Reason()));
             status = 1;
             continue;
         }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace tonalyx {
 
@@ -58,10 +59,12 @@ TAppInfoURL Urls(xmlNode* group) {
     return {Text(Child(group, "FB")), Text(Child(group, "GP")), Text(Child(group, "TW"))};
 }
 
-TFeedResult Refused(const QString& why) {
-    TFeedResult r;
-    r.Error = why;
-    return r;
+TFeedResult Refused(std::string why, std::string detail = {}) {
+    return TFeedResult::Failure(std::move(why), std::move(detail));
+}
+
+std::string TooLong() {
+    return "The feed is longer than " + std::to_string(MaxFeedBytes) + " bytes";
 }
 
 bool AllDigits(const QString& s) {
@@ -104,12 +107,12 @@ QDate DateFromDayValue(double days) {
 
 TFeedResult ParseAppInform(std::string_view document) {
     if (document.empty())
-        return Refused(QStringLiteral("The feed is empty"));
+        return Refused("The feed is empty");
     if (document.size() > MaxFeedBytes)
-        return Refused(QStringLiteral("The feed is longer than %1 bytes").arg(MaxFeedBytes));
+        return Refused(TooLong());
     const TParser ctxt(xmlNewParserCtxt());
     if (!ctxt || !ctxt->sax)
-        return Refused(QStringLiteral("The XML parser could not be created"));
+        return Refused("The XML parser could not be created");
     ctxt->sax->internalSubset = RefuseDocType;
     ctxt->_private = nullptr;
     // Without XML_PARSE_NOENT (which turns entity substitution on) and XML_PARSE_DTDLOAD;
@@ -119,55 +122,55 @@ TFeedResult ParseAppInform(std::string_view document) {
                                      nullptr, options));
     if (ctxt->_private || ctxt->errNo == XML_ERR_USER_STOP ||
         (doc && (doc->intSubset || doc->extSubset)))
-        return Refused(QStringLiteral("The feed declares a document type"));
+        return Refused("The feed declares a document type");
     if (!doc || !ctxt->wellFormed) {
         const xmlError* e = xmlCtxtGetLastError(ctxt.get());
-        QString why = QStringLiteral("The feed is not well-formed XML");
+        std::string why = "The feed is not well-formed XML";
         if (e && e->message)
-            why += QStringLiteral(": ") + QString::fromUtf8(e->message).trimmed();
-        return Refused(why);
+            why += ": " + QString::fromUtf8(e->message).trimmed().toStdString();
+        return Refused(why, e ? "libxml2 error " + std::to_string(e->code) : std::string());
     }
     xmlNode* root = xmlDocGetRootElement(doc.get());
     if (!root)
-        return Refused(QStringLiteral("The feed has no root element"));
+        return Refused("The feed has no root element");
 
-    TFeedResult r;
+    TAppInform inform;
     xmlNode* product = Child(root, "Tonalyx");
-    r.Inform.LastVersion = Text(Child(product, "LastVersion"));
+    inform.LastVersion = Text(Child(product, "LastVersion"));
     xmlNode* url = Child(product, "URL");
-    r.Inform.URLFollow = Urls(Child(url, "FOLLOW"));
-    r.Inform.URLTell = Urls(Child(url, "TELL"));
+    inform.URLFollow = Urls(Child(url, "FOLLOW"));
+    inform.URLTell = Urls(Child(url, "TELL"));
     xmlNode* news = Child(root, "LastNews");
-    r.Inform.LastNews.NewsDate = ParseNewsDate(Text(Child(news, "Date")));
-    r.Inform.LastNews.Text = Text(Child(news, "Text"));
-    r.Inform.LastNews.Link = Text(Child(news, "Link"));
-    r.Inform.Ready = true;
-    r.Ok = true;
-    return r;
+    inform.LastNews.NewsDate = ParseNewsDate(Text(Child(news, "Date")));
+    inform.LastNews.Text = Text(Child(news, "Text"));
+    inform.LastNews.Link = Text(Child(news, "Link"));
+    inform.Ready = true;
+    return inform;
 }
 
 QString FeedUrl(const QString& serverRoot) {
     return serverRoot + QStringLiteral("Tonalyx-Info/");
 }
 
-TFeedResult ReadAppInform(const THttpClient& client, const QString& feedUrl) {
+TFeedResult ReadAppInform(const THttpClient& client, const QString& feedUrl,
+                          std::stop_token cancel) {
     try {
         // The reply is cut at the document's limit: the first byte beyond it fails the read,
         // however many packets the feed came in.
-        const THttpReply reply = client.Get(feedUrl.toStdString(), MaxFeedBytes);
+        const THttpReply reply = client.Get(feedUrl.toStdString(), MaxFeedBytes, std::move(cancel));
         if (reply.Overflow)
-            return Refused(QStringLiteral("The feed is longer than %1 bytes").arg(MaxFeedBytes));
-        if (!reply.Ok)
-            return Refused(reply.Error);
+            return Refused(TooLong(), reply.Outcome.Detail());
+        if (!reply.Ok())
+            return reply.Outcome.Error();
         return ParseAppInform(reply.Body);
-    } catch (const std::exception& e) {
-        return Refused(QString::fromUtf8(e.what()));
+    } catch (...) {
+        return FailureOf(std::current_exception());
     }
 }
 
 TAppInform ApplyFeedResult(const TAppInform& previous, const TFeedResult& result) {
-    TAppInform next = result.Ok ? result.Inform : previous;
-    next.Ready = result.Ok;
+    TAppInform next = result.Ok() ? *result : previous;
+    next.Ready = result.Ok();
     return next;
 }
 

@@ -38,12 +38,8 @@ struct TAppInform {
     friend bool operator==(const TAppInform&, const TAppInform&) = default;
 };
 
-// A read or parse: Inform is filled (and Ready) only when Ok; Error says why not.
-struct TFeedResult {
-    bool Ok = false;
-    TAppInform Inform;
-    QString Error;
-};
+// A read or parse: the filled record (Ready), or why there is none.
+using TFeedResult = TOutcome<TAppInform>;
 
 // The date a news item carries when its own cannot be read, and the shown date's default.
 QDate DefaultNewsDate();
@@ -66,8 +62,10 @@ TFeedResult ParseAppInform(std::string_view document);
 
 // The feed's address below the server root (which ends in "/").
 QString FeedUrl(const QString& serverRoot);
-// GET of the feed and ParseAppInform; worker thread. Never throws.
-TFeedResult ReadAppInform(const THttpClient& client, const QString& feedUrl);
+// GET of the feed and ParseAppInform; worker thread. Never throws; ends at once when cancel
+// is stopped.
+TFeedResult ReadAppInform(const THttpClient& client, const QString& feedUrl,
+                          std::stop_token cancel = {});
 
 // The record the window keeps after a read: the new one, Ready, on success; otherwise the
 // previous values with Ready cleared.

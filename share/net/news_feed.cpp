@@ -1,65 +1,36 @@
 #include "news_feed.h"
 
-#include <QThread>
-
-#include <memory>
+#include "net_log.h"
 
 namespace tonalyx {
 
-TInfoReadThread::TInfoReadThread(TReader reader, QObject* parent)
+TNewsFeed::TNewsFeed(const QString& feedUrl, std::chrono::milliseconds timeout, QObject* parent)
+    : TNewsFeed(
+          [feedUrl, timeout](std::stop_token cancel) {
+              return ReadAppInform(THttpClient(timeout), feedUrl, std::move(cancel));
+          },
+          parent) {}
+
+TNewsFeed::TNewsFeed(TReader reader, QObject* parent)
     : QObject(parent), FReader(std::move(reader)) {}
 
-TInfoReadThread::~TInfoReadThread() = default;
-
-bool TInfoReadThread::Start() {
-    if (FRunning)
+bool TNewsFeed::Start() {
+    if (FReading)
         return false;
-    FRunning = true;
-    // Written by the worker before it ends, read on the main thread after QThread::finished,
-    // which the thread's end orders after the write.
-    auto result = std::make_shared<TFeedResult>();
-    QThread* worker = QThread::create([reader = FReader, result] {
-        try {
-            *result = reader();
-        } catch (const std::exception& e) {
-            result->Ok = false;
-            result->Error = QString::fromUtf8(e.what());
-        } catch (...) {
-            result->Ok = false;
-            result->Error = QStringLiteral("The feed could not be read");
-        }
-    });
-    // The worker's QThread object lives on the main thread and deletes itself there once
-    // the thread has ended; with this object gone first, the connection below is cut and
-    // the result is dropped.
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    connect(
-        worker, &QThread::finished, this,
-        [this, result] {
-            FRunning = false;
-            emit Done(*result);
-        },
-        Qt::QueuedConnection);
-    worker->start();
+    FReading = true;
+    FInform.Ready = false;
+    FTasks.Start([reader = FReader](std::stop_token cancel) { return reader(std::move(cancel)); },
+                 [this](TFeedResult result) { ReadDone(result); });
     return true;
 }
 
-TNewsFeed::TNewsFeed(const QString& feedUrl, std::chrono::milliseconds timeout, QObject* parent)
-    : QObject(parent),
-      FReader([feedUrl, timeout] { return ReadAppInform(THttpClient(timeout), feedUrl); }) {
-    connect(&FReader, &TInfoReadThread::Done, this, &TNewsFeed::ReadDone);
-}
-
-bool TNewsFeed::Start() {
-    if (FReader.IsRunning())
-        return false;
-    FInform.Ready = false;
-    return FReader.Start();
-}
-
 void TNewsFeed::ReadDone(const TFeedResult& result) {
+    FReading = false;
+    if (!result.Ok()) // the next tick tries again; the user is not told
+        qCInfo(NetLog).noquote() << "the feed was not read:"
+                                 << QString::fromStdString(DescribeFailure(result.Error()));
     FInform = ApplyFeedResult(FInform, result);
-    emit Finished(FInform, result.Ok);
+    emit Finished(FInform, result.Ok());
 }
 
 } // namespace tonalyx

@@ -1,8 +1,7 @@
 // The queue of running internet requests (uploads and server checks) with the rules of
-// its two 100 ms timers: the blinking light and the deadline watch. The queue is the one
-// lock of the program; nothing is reported while it is held. Add and Finish run on the
-// main thread (the entry's worker reports there first); the timer passes on the main
-// thread; Size on any.
+// its two 100 ms timers: the blinking light and the deadline watch. Nothing is reported
+// while its lock is held. Add and Finish run on the main thread (a request's worker
+// reports there first); the timer passes on the main thread; Size on any.
 #pragma once
 
 #include "led_state.h"

@@ -1,25 +1,29 @@
 #include "share_service.h"
 
+#include "net_log.h"
 #include "share_links.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <atomic>
-#include <system_error>
-#include <thread>
-
 namespace tonalyx {
 
 namespace {
-std::atomic<int> RunningWorkers{0};
-} // namespace
 
-int RunningShareWorkers() {
-    return RunningWorkers.load();
+// A good answer is exactly "0"; anything else is the server's refusal.
+TOutcome<void> ZeroAnswer(const THttpReply& reply) {
+    if (!reply.Ok())
+        return reply.Outcome;
+    if (!IsZeroReply(reply))
+        return TOutcome<void>::Failure("The server did not accept the request",
+                                       "it answered \"" + reply.Body + "\" instead of \"0\"");
+    return TOutcome<void>::Success();
 }
 
-bool UploadImage(const THttpClient& client, const TUploadRequest& request) {
+} // namespace
+
+TOutcome<void> UploadImage(const THttpClient& client, const TUploadRequest& request,
+                           std::stop_token cancel) {
     const std::string name = request.PictureName.toStdString();
     const std::vector<THttpPart> parts{
         {"file",
@@ -27,17 +31,17 @@ bool UploadImage(const THttpClient& client, const TUploadRequest& request) {
          request.FileName.toStdString(), "image/png"},
         {"fname", name, {}, {}},
     };
-    return IsZeroReply(client.PostMultipart(request.Url, parts, ShortReplyCap));
+    return ZeroAnswer(client.PostMultipart(request.Url, parts, ShortReplyCap, std::move(cancel)));
 }
 
-bool CheckWEBServer(const THttpClient& client, const std::string& checkUrl) {
-    return IsZeroReply(client.Get(checkUrl, ShortReplyCap));
+TOutcome<void> CheckWEBServer(const THttpClient& client, const std::string& checkUrl,
+                              std::stop_token cancel) {
+    return ZeroAnswer(client.Get(checkUrl, ShortReplyCap, std::move(cancel)));
 }
 
 TShareService::TShareService(TShareOptions options, QObject* parent)
     : QObject(parent), FOptions(std::move(options)), FQueue(FOptions.Clock, FOptions.Deadline),
       FReporter([this] { emit UploadFailed(); }) {
-    FLink->Receiver = this;
     if (FOptions.UploadFileName.isEmpty())
         // The bare name only: the full path would tell the server the user's home folder.
         FOptions.UploadFileName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
@@ -45,11 +49,8 @@ TShareService::TShareService(TShareOptions options, QObject* parent)
         FOptions.UploadFileName = QStringLiteral("tonalyx");
 }
 
-// Running workers go on by themselves; from here on they hand nothing to this object.
-TShareService::~TShareService() {
-    std::lock_guard lock(FLink->Lock);
-    FLink->Receiver = nullptr;
-}
+// The transfers still running are cancelled and joined as FTasks goes.
+TShareService::~TShareService() = default;
 
 void TShareService::SetLED(TLEDState state) {
     if (state == FLED)
@@ -58,36 +59,13 @@ void TShareService::SetLED(TLEDState state) {
     emit LedStateChanged(state);
 }
 
-template <typename Job> void TShareService::StartWorker(TRequestId id, TRequestKind kind, Job job) {
-    // A plain detached thread: it touches no Qt object but through the hand-off below, so
-    // one still running when the program ends neither holds up the exit nor finds the
-    // application object gone.
-    ++RunningWorkers;
-    try {
-        std::thread([job = std::move(job), id, kind, link = FLink, timeout = FOptions.HttpTimeout] {
-            bool ok = false;
-            try {
-                ok = job(THttpClient(timeout));
-            } catch (...) {
-                ok = false;
-            }
-            // Under the link's lock this object cannot be in its destructor; the queued call is
-            // dropped by Qt if the object goes before the main thread runs it.
-            std::lock_guard lock(link->Lock);
-            if (link->Receiver)
-                QMetaObject::invokeMethod(
-                    link->Receiver,
-                    [r = link->Receiver, id, kind, ok] { r->RequestDone(id, kind, ok); },
-                    Qt::QueuedConnection);
-            --RunningWorkers;
-        }).detach();
-    } catch (const std::system_error&) {
-        // No thread to be had: the request fails as it would on the network, once, later
-        // on this thread like any other result.
-        --RunningWorkers;
-        QMetaObject::invokeMethod(
-            this, [this, id, kind] { RequestDone(id, kind, false); }, Qt::QueuedConnection);
-    }
+template <typename Job>
+void TShareService::StartTransfer(TRequestId id, TRequestKind kind, Job job) {
+    FTransfers[id] = FTasks.Start(
+        [job = std::move(job), timeout = FOptions.HttpTimeout](std::stop_token cancel) {
+            return job(THttpClient(timeout), std::move(cancel));
+        },
+        [this, id, kind](TOutcome<void> result) { RequestDone(id, kind, result); });
 }
 
 TStartedUpload TShareService::StartUpload(int network, QByteArray png) {
@@ -96,10 +74,10 @@ TStartedUpload TShareService::StartUpload(int network, QByteArray png) {
     TUploadRequest request{(FOptions.ServerRoot + QStringLiteral("upload.php")).toStdString(), name,
                            FOptions.UploadFileName, std::move(png)};
     const TRequestId id = FQueue.Add(TRequestKind::Upload);
-    StartWorker(id, TRequestKind::Upload,
-                [request = std::move(request)](const THttpClient& client) {
-                    return UploadImage(client, request);
-                });
+    StartTransfer(id, TRequestKind::Upload,
+                  [request = std::move(request)](const THttpClient& client, std::stop_token cancel) {
+                      return UploadImage(client, request, std::move(cancel));
+                  });
     const QString address = MakeImageURL(name, FOptions.ServerRoot);
     return {name, address, FillURLTemplate(UrlGroupShare, network, address)};
 }
@@ -108,19 +86,27 @@ void TShareService::StartWEBServerCheck() {
     SetLED(TLEDState::lsGreen);
     const std::string url = (FOptions.ServerRoot + QStringLiteral("check.php")).toStdString();
     const TRequestId id = FQueue.Add(TRequestKind::Check);
-    StartWorker(id, TRequestKind::Check,
-                [url](const THttpClient& client) { return CheckWEBServer(client, url); });
+    StartTransfer(id, TRequestKind::Check, [url](const THttpClient& client, std::stop_token cancel) {
+        return CheckWEBServer(client, url, std::move(cancel));
+    });
 }
 
-void TShareService::RequestDone(TRequestId id, TRequestKind kind, bool ok) {
+void TShareService::RequestDone(TRequestId id, TRequestKind kind, const TOutcome<void>& result) {
+    FTransfers.erase(id);
     // An entry the deadline watch abandoned changes nothing any more.
     if (!FQueue.Finish(id))
         return;
+    const char* what = kind == TRequestKind::Check ? "server check" : "upload";
+    if (result.Ok())
+        qCDebug(NetLog) << what << "done";
+    else // the light turns red; an upload's failure is also shown, in plain words of its own
+        qCInfo(NetLog).noquote() << what << "failed:"
+                                 << QString::fromStdString(DescribeFailure(result.Error()));
     if (kind == TRequestKind::Check) {
-        SetLED(ok ? TLEDState::lsGreen : TLEDState::lsRed);
+        SetLED(result.Ok() ? TLEDState::lsGreen : TLEDState::lsRed);
         return;
     }
-    if (ok)
+    if (result.Ok())
         return;
     SetLED(TLEDState::lsRed);
     FReporter.Report();
@@ -141,7 +127,15 @@ bool TShareService::OnExpiryTick() {
             SetLED(TLEDState::lsGreen);
         return false;
     }
-    for (std::size_t i = 0; i < pass.Expired.size(); ++i) {
+    for (const TExpiredRequest& expired : pass.Expired) {
+        // Its transfer is not waited for any more.
+        const auto transfer = FTransfers.find(expired.Id);
+        if (transfer != FTransfers.end()) {
+            FTasks.Cancel(transfer->second);
+            FTransfers.erase(transfer);
+        }
+        qCInfo(NetLog) << (expired.Kind == TRequestKind::Check ? "server check" : "upload")
+                       << "abandoned at its deadline";
         if (FLED == TLEDState::lsRed)
             continue;
         SetLED(TLEDState::lsRed);

@@ -1,9 +1,10 @@
 // Uploads of the histogram picture and the web server check, behind one main-thread
 // object the window calls: it makes the picture's name and address, runs each request on
-// a worker thread of its own, keeps the request queue and the connection light, and turns
+// a worker of its own, keeps the request queue and the connection light, and turns
 // failures and expired requests into one message each.
 #pragma once
 
+#include "background_tasks.h"
 #include "http_client.h"
 #include "led_state.h"
 #include "request_queue.h"
@@ -13,8 +14,8 @@
 #include <QString>
 
 #include <chrono>
-#include <memory>
-#include <mutex>
+#include <map>
+#include <stop_token>
 
 namespace tonalyx {
 
@@ -27,16 +28,16 @@ struct TUploadRequest {
     QByteArray Png;      // the complete PNG, from its first byte
 };
 
-// Worker thread: the multipart POST; true exactly when the server answered "0".
-bool UploadImage(const THttpClient& client, const TUploadRequest& request);
-// Worker thread: GET of <root>check.php; true exactly when the server answered "0".
-bool CheckWEBServer(const THttpClient& client, const std::string& checkUrl);
+// Worker thread: the multipart POST; a success exactly when the server answered "0".
+TOutcome<void> UploadImage(const THttpClient& client, const TUploadRequest& request,
+                           std::stop_token cancel = {});
+// Worker thread: GET of <root>check.php; a success exactly when the server answered "0".
+TOutcome<void> CheckWEBServer(const THttpClient& client, const std::string& checkUrl,
+                              std::stop_token cancel = {});
 
-// Workers (of every service) whose thread has not yet finished its work; any thread. The
-// program never waits for them; main() may end the process without running the libraries'
-// exit handlers while this is not 0 (they would pull the TLS state from under a running
-// transfer), and tests wait for it to reach 0 before they end.
-int RunningShareWorkers();
+// Requests that run at the same time; more wait their turn (an upload is a click each, so
+// this is seldom reached, and the deadline watch frees a place held by a silent server).
+inline constexpr int MaxParallelRequests = 8;
 
 struct TStartedUpload {
     QString Name;    // the picture's name on the server
@@ -54,8 +55,10 @@ struct TShareOptions {
     QString UploadFileName; // filename attribute; the executable's bare name when empty
 };
 
-// Main thread, all of it. Workers are detached threads that end by themselves; a worker
-// outliving this object has its result dropped, and the program never waits for one. The window:
+// Main thread, all of it; the transfers run on the service's own workers. A request
+// abandoned at its deadline, and every request still running when the service is
+// destroyed, is cancelled: its transfer ends at once and reports nothing, so neither the
+// deadline nor closing the program waits for the network. The window:
 //  - after StartUpload or StartWEBServerCheck starts tmRequestQueueIndication and
 //    tmUploadImageExpWatch (100 ms each);
 //  - on their ticks calls OnIndicationTick / OnExpiryTick and stops the timer(s) when
@@ -91,20 +94,17 @@ class TShareService : public QObject {
 
   private:
     void SetLED(TLEDState state);
-    void RequestDone(TRequestId id, TRequestKind kind, bool ok);
-    template <typename Job> void StartWorker(TRequestId id, TRequestKind kind, Job job);
+    void RequestDone(TRequestId id, TRequestKind kind, const TOutcome<void>& result);
+    // job: TOutcome<void>(const THttpClient&, std::stop_token), on a worker.
+    template <typename Job> void StartTransfer(TRequestId id, TRequestKind kind, Job job);
 
-    // What workers reach this object through; shared with every worker, which may outlive
-    // this object. Receiver is cleared (under Lock) by the destructor.
-    struct TLink {
-        std::mutex Lock;
-        TShareService* Receiver = nullptr;
-    };
-    std::shared_ptr<TLink> FLink = std::make_shared<TLink>();
     TShareOptions FOptions;
     TRequestQueue FQueue;
     TFailureReporter FReporter;
     TLEDState FLED = TLEDState::lsOff;
+    std::map<TRequestId, TTaskId> FTransfers; // the queued requests' transfers
+    // Last: destroyed first, cancelling and joining every transfer.
+    TBackgroundTasks FTasks{{.MaxThreads = MaxParallelRequests}};
 };
 
 } // namespace tonalyx

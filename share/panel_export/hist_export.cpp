@@ -31,13 +31,12 @@ std::unique_ptr<QBuffer> THistExport::HistToPngStream(QString* error) const {
     const TPngResult png = EncodePngImage(MakeHistBitmap());
     if (!png.Ok()) {
         if (error)
-            *error = QString::fromStdString(png.Error);
+            *error = QString::fromStdString(png.Reason());
         return nullptr;
     }
     auto stream = std::make_unique<QBuffer>();
     stream->open(QIODevice::ReadWrite);
-    stream->write(reinterpret_cast<const char*>(png.Bytes.data()),
-                  static_cast<qint64>(png.Bytes.size()));
+    stream->write(reinterpret_cast<const char*>(png->data()), static_cast<qint64>(png->size()));
     return stream;
 }
 

@@ -81,23 +81,18 @@ bool WriteRows(png_structp png, png_infop info, TPngSession& session, const TRgb
 } // namespace
 
 TPngResult EncodePng(const TRgbRows& rows) {
-    TPngResult result;
-    if (rows.Width <= 0 || rows.Height <= 0 || !rows.Data) {
-        result.Error = "The picture to encode is empty";
-        return result;
-    }
+    if (rows.Width <= 0 || rows.Height <= 0 || !rows.Data)
+        return TPngResult::Failure("The picture to encode is empty");
+    std::vector<std::uint8_t> bytes;
     TPngSession session;
-    session.Out = &result.Bytes;
+    session.Out = &bytes;
     TPngWriteGuard guard(session);
-    if (!guard.Png() || !guard.Info()) {
-        result.Error = "Not enough memory for the PNG encoder";
-        return result;
-    }
-    if (!WriteRows(guard.Png(), guard.Info(), session, rows)) {
-        result.Bytes.clear();
-        result.Error = session.Message[0] ? session.Message : "PNG encoding failed";
-    }
-    return result;
+    if (!guard.Png() || !guard.Info())
+        return TPngResult::Failure("Not enough memory for the PNG encoder");
+    if (!WriteRows(guard.Png(), guard.Info(), session, rows))
+        return TPngResult::Failure(session.Message[0] ? session.Message : "PNG encoding failed",
+                                   "libpng " PNG_LIBPNG_VER_STRING);
+    return bytes;
 }
 
 } // namespace tonalyx

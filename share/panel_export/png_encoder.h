@@ -4,6 +4,8 @@
 // upload stream both take these bytes, so they are identical.
 #pragma once
 
+#include "outcome.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,17 +21,14 @@ struct TRgbRows {
     std::ptrdiff_t Stride = 0; // bytes from one row to the next
 };
 
-struct TPngResult {
-    std::vector<std::uint8_t> Bytes; // the complete file; empty on failure
-    std::string Error;               // empty on success
-    bool Ok() const { return Error.empty(); }
-};
+// The complete file, or why it could not be made.
+using TPngResult = TOutcome<std::vector<std::uint8_t>>;
 
 inline constexpr int PngDeflateLevel = 7;
 inline constexpr std::size_t PngMaxIdatBytes = 65535;
 
-// Never throws and never ends the program: libpng's errors come back as Error. An empty
-// picture (0 × 0) is an error.
+// Never throws and never ends the program: libpng's errors come back as the failure's
+// reason. An empty picture (0 × 0) is an error.
 TPngResult EncodePng(const TRgbRows& rows);
 
 } // namespace tonalyx

@@ -1,6 +1,7 @@
 #include "save_copy.h"
 
 #include "hist_export.h"
+#include "panel_export_log.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -13,7 +14,7 @@ QString WithPngExtension(const QString& path) {
                : path + QStringLiteral(".png");
 }
 
-bool WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes, QString* error) {
+TOutcome<void> WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes) {
     QSaveFile file(path); // a temporary file renamed over the target once complete
     const qint64 size = static_cast<qint64>(bytes.size());
     // The explicit flush matters: commit() flushes on closing but does not look at the
@@ -21,11 +22,13 @@ bool WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes,
     if (file.open(QIODevice::WriteOnly) &&
         file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush() &&
         file.commit())
-        return true;
-    if (error)
-        *error = QStringLiteral("Cannot save %1: %2").arg(path, file.errorString());
+        return TOutcome<void>::Success();
+    const QString why = file.errorString();
+    const int code = file.error();
     file.cancelWriting();
-    return false;
+    return TOutcome<void>::Failure(
+        QStringLiteral("Cannot save %1: %2").arg(path, why).toStdString(),
+        QStringLiteral("QFileDevice error %1: %2").arg(code).arg(why).toStdString());
 }
 
 THistSaveCopy::THistSaveCopy(const THistExport& exporter, std::unique_ptr<TSaveDialogs> dialogs,
@@ -39,7 +42,9 @@ void THistSaveCopy::Save(const QString& proposedName, const QString& folder) {
         return;
     const TPngResult png = EncodePngImage(FExport.MakeHistBitmap());
     if (!png.Ok()) {
-        FDialogs->ShowError(QString::fromStdString(png.Error));
+        qCInfo(PanelExportLog).noquote() << "the panel could not be encoded:"
+                                         << QString::fromStdString(DescribeFailure(png.Error()));
+        FDialogs->ShowError(QString::fromStdString(png.Reason()));
         return;
     }
     const QString chosen = FDialogs->AskSavePath(proposedName, folder);
@@ -48,9 +53,11 @@ void THistSaveCopy::Save(const QString& proposedName, const QString& folder) {
     const QString path = WithPngExtension(chosen);
     if (QFileInfo::exists(path) && !FDialogs->ConfirmOverwrite(path))
         return;
-    QString error;
-    if (!WriteWholeFile(path, png.Bytes, &error))
-        FDialogs->ShowError(error);
+    const TOutcome<void> written = WriteWholeFile(path, *png);
+    if (!written.Ok()) {
+        qCInfo(PanelExportLog).noquote() << QString::fromStdString(DescribeFailure(written.Error()));
+        FDialogs->ShowError(QString::fromStdString(written.Reason()));
+    }
 }
 
 void THistSaveCopy::Copy() {

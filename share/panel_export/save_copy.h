@@ -2,6 +2,8 @@
 // Main thread only. The dialogs sit behind TSaveDialogs so that tests replace them.
 #pragma once
 
+#include "outcome.h"
+
 #include <QImage>
 #include <QString>
 
@@ -32,8 +34,9 @@ class TSaveDialogs {
 QString WithPngExtension(const QString& path);
 
 // Writes bytes to path as a whole or not at all: a failure leaves an existing file as it
-// was, and no partial file. False with the system's error text on failure.
-bool WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes, QString* error);
+// was, and no partial file. On failure the reason is "Cannot save PATH: " and the system's
+// error text.
+TOutcome<void> WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes);
 
 class THistSaveCopy {
   public:

@@ -1,6 +1,7 @@
 #include "recent_images.h"
 
 #include "names.h"
+#include "state_log.h"
 
 #include <QSettings>
 
@@ -16,6 +17,13 @@ QString ItemKey(int n) {
     return QStringLiteral("Item%1").arg(n);
 }
 
+TOutcome<void> Unreadable(const std::string& detail) {
+    qCInfo(StateLog).noquote() << "the recent images are not all readable:"
+                               << QString::fromStdString(detail);
+    return TOutcome<void>::Failure("The stored list of recent images cannot be read whole",
+                                   detail);
+}
+
 } // namespace
 
 void TRecentImages::AddCaption(const QString& caption) {
@@ -23,26 +31,31 @@ void TRecentImages::AddCaption(const QString& caption) {
     FCaptions.prepend(caption);
 }
 
-void TRecentImages::Load(const QSettings& settings) {
+TOutcome<void> TRecentImages::Load(const QSettings& settings) {
     if (!settings.childGroups().contains(Group))
-        return;
+        return TOutcome<void>::Success();
     bool ok = false;
     const int count = settings.value(Group + QStringLiteral("/Count")).toInt(&ok);
     if (!ok || count <= 0)
-        return;
+        return Unreadable("Count is " +
+                          settings.value(Group + QStringLiteral("/Count")).toString().toStdString());
     // From the last item to the first, so that Item0 ends on top.
     QStringList read;
+    TOutcome<void> outcome = TOutcome<void>::Success();
     for (int n = std::min(count, MaxStored) - 1; n >= 0; --n) {
         const QVariant item = settings.value(Group + u'/' + ItemKey(n));
-        if (item.typeId() != QMetaType::QString || item.toString().isEmpty())
+        if (item.typeId() != QMetaType::QString || item.toString().isEmpty()) {
+            outcome = Unreadable(ItemKey(n).toStdString() + " is not a path");
             break;
+        }
         read.prepend(item.toString());
         AddCaption(FileBaseName(item.toString()));
     }
     FFull = read + FFull;
+    return outcome;
 }
 
-void TRecentImages::Save(QSettings& settings) const {
+TOutcome<void> TRecentImages::Save(QSettings& settings) const {
     settings.remove(Group);
     QStringList paths;
     for (const QString& caption : FCaptions.mid(0, MaxStored)) {
@@ -57,7 +70,14 @@ void TRecentImages::Save(QSettings& settings) const {
             settings.setValue(ItemKey(i), paths[i]);
         settings.endGroup();
     }
-    settings.sync(); // failures are swallowed: the program still closes
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return TOutcome<void>::Success();
+    const std::string detail = settings.fileName().toStdString() + ": status " +
+                               std::to_string(int(settings.status()));
+    qCInfo(StateLog).noquote() << "the recent images were not stored:"
+                               << QString::fromStdString(detail);
+    return TOutcome<void>::Failure("The list of recent images could not be stored", detail);
 }
 
 void TRecentImages::Remember(const QString& path) {

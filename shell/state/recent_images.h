@@ -4,6 +4,8 @@
 // Main thread only; no widgets: the ribbon only shows Captions().
 #pragma once
 
+#include "outcome.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,11 +19,13 @@ class TRecentImages {
   public:
     static constexpr int MaxStored = 9;
 
-    // The stored list; a missing or unreadable part ends the reading, what was read stays.
-    // A stored Count is never trusted beyond MaxStored.
-    void Load(const QSettings& settings);
+    // The stored list; a missing or unreadable part ends the reading, what was read stays,
+    // and the failure says what was unreadable (it is logged, never shown). No stored list
+    // is no failure. A stored Count is never trusted beyond MaxStored.
+    TOutcome<void> Load(const QSettings& settings);
     // Writes the newest MaxStored captions' paths, or removes the group when there are none.
-    void Save(QSettings& settings) const;
+    // A failure is logged and otherwise swallowed: the program still closes.
+    TOutcome<void> Save(QSettings& settings) const;
 
     // After a file was decoded (not after a cache hit or a paste).
     void Remember(const QString& path);

@@ -1,5 +1,7 @@
 #include "ustate.h"
 
+#include "state_log.h"
+
 #include <QSettings>
 
 #include <bit>
@@ -86,21 +88,40 @@ void TState::SetDefaults(QSize screen, int currentWindowWidth) {
         SetQATItemVisible(i, true);
 }
 
-void TState::Load(const QSettings& settings, QSize screen, int currentWindowWidth) {
+TOutcome<void> TState::Load(const QSettings& settings, QSize screen, int currentWindowWidth) {
     const QVariant stored = settings.value(StateValue);
     // An INI file gives a plain string back as a string: only a byte array counts.
     if (stored.typeId() == QMetaType::QByteArray && stored.toByteArray().size() == Size) {
         std::memcpy(Data.data(), stored.toByteArray().constData(), Size);
         Correct(screen);
-    } else {
-        SetDefaults(screen, currentWindowWidth);
+        return TOutcome<void>::Success();
     }
+    SetDefaults(screen, currentWindowWidth);
+    if (!stored.isValid() && settings.status() == QSettings::NoError) { // a first run
+        qCDebug(StateLog) << "no window state stored; the defaults apply";
+        return TOutcome<void>::Failure("No window state is stored");
+    }
+    const std::string detail =
+        stored.isValid() ? std::string("State is ") + stored.metaType().name() + " of " +
+                               std::to_string(stored.toByteArray().size()) + " bytes"
+                         : "the settings file reads with status " +
+                               std::to_string(int(settings.status()));
+    qCInfo(StateLog).noquote() << "the stored window state cannot be read, the defaults apply:"
+                               << QString::fromStdString(detail);
+    return TOutcome<void>::Failure("The stored window state cannot be read", detail);
 }
 
-void TState::Save(QSettings& settings) {
+TOutcome<void> TState::Save(QSettings& settings) {
     Data[9] = 1; // Version
     settings.setValue(StateValue, Bytes());
-    settings.sync(); // a failure leaves nothing stored; the program still closes
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return TOutcome<void>::Success();
+    const std::string detail = settings.fileName().toStdString() + ": status " +
+                               std::to_string(int(settings.status()));
+    qCInfo(StateLog).noquote() << "the window state was not stored:"
+                               << QString::fromStdString(detail);
+    return TOutcome<void>::Failure("The window state could not be stored", detail);
 }
 
 } // namespace tonalyx

@@ -4,6 +4,8 @@
 // read safely and the padding and reserved bytes are carried unchanged.
 #pragma once
 
+#include "outcome.h"
+
 #include <QByteArray>
 #include <QSize>
 
@@ -26,10 +28,12 @@ class TState {
 
     // Reads "State" when it is a byte array of exactly 48 bytes and corrects it against
     // the screen's size; otherwise sets the defaults (currentWindowWidth gives the default
-    // panel width). Never fails visibly.
-    void Load(const QSettings& settings, QSize screen, int currentWindowWidth);
-    // Writes Data as "State" (Version set to 1); failures are swallowed.
-    void Save(QSettings& settings);
+    // panel width) and says why in a failure, which is logged (tonalyx.state) and never
+    // shown: the program starts with the defaults.
+    TOutcome<void> Load(const QSettings& settings, QSize screen, int currentWindowWidth);
+    // Writes Data as "State" (Version set to 1). A failure is logged and otherwise
+    // swallowed: the program still closes.
+    TOutcome<void> Save(QSettings& settings);
 
     // The corrections of a stored record, in their order.
     void Correct(QSize screen);

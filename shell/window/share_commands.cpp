@@ -5,6 +5,7 @@
 #include "share_service.h"
 #include "appmessagebox.h"
 #include "status_bar.h"
+#include "window_log.h"
 #include "links.h"
 #include "server_address.h"
 
@@ -46,7 +47,10 @@ void TShareCommands::StartTimers() {
 }
 
 QByteArray TShareCommands::Snapshot() const {
-    const std::unique_ptr<QBuffer> png = FParts.Export->HistToPngStream();
+    QString error;
+    const std::unique_ptr<QBuffer> png = FParts.Export->HistToPngStream(&error);
+    if (!png) // the upload sends nothing and the server refuses it: the user is told then
+        qCInfo(WindowLog) << "the panel could not be encoded for sharing:" << error;
     return png ? png->data() : QByteArray();
 }
 

@@ -1,5 +1,6 @@
 #include "help_file.h"
 
+#include "appinfo_log.h"
 #include "data_folders.h"
 
 #include <QCoreApplication>
@@ -14,7 +15,8 @@ namespace tonalyx {
 namespace {
 
 void DesktopOpenFile(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        qCInfo(AppInfoLog) << "the desktop could not open" << path;
 }
 
 THelpOpener& Opener() {
@@ -96,7 +98,9 @@ void SetChmViewerQuery(std::function<bool()> query) {
 
 void OpenHelp() {
     const QString target = HelpTarget(ProgramHelpFolders(), ViewerQuery()());
-    if (!target.isEmpty())
+    if (target.isEmpty())
+        qCInfo(AppInfoLog) << "no help file in" << ProgramHelpFolders();
+    else
         Opener()(target);
 }
 

@@ -1,5 +1,6 @@
 #include "links.h"
 
+#include "appinfo_log.h"
 #include "server_address.h"
 
 #include <QDesktopServices>
@@ -10,7 +11,8 @@ namespace tonalyx {
 namespace {
 
 void DesktopOpen(const QString& target) {
-    QDesktopServices::openUrl(QUrl::fromEncoded(target.toUtf8(), QUrl::TolerantMode));
+    if (!QDesktopServices::openUrl(QUrl::fromEncoded(target.toUtf8(), QUrl::TolerantMode)))
+        qCInfo(AppInfoLog) << "the desktop could not open" << target;
 }
 
 TLinkOpener& Opener() {
@@ -75,7 +77,9 @@ void SetLinkOpener(TLinkOpener opener) {
 
 void OpenLink(int kind, const QString& argument) {
     const QString target = LinkTarget(ProgramLinkTable(), kind, argument);
-    if (!target.isEmpty())
+    if (target.isEmpty()) // nothing to open, or nothing the program opens: not offered
+        qCDebug(AppInfoLog) << "link" << kind << "not opened:" << argument;
+    else
         Opener()(target);
 }
 

@@ -116,9 +116,10 @@ TEST_F(CliCounts, DisplaySetFollowsTheSmoothingLevel) {
     EXPECT_NE(off.Out.section("\"channels\"", 1), high.Out.section("\"channels\"", 1));
 
     // The same numbers as the engine's display copy at that level.
-    const TLoadedImage loaded = DecodeAndCount(BmpName);
+    const TOutcome<TLoadedImage> loaded = DecodeAndCount(BmpName);
+    ASSERT_TRUE(loaded.Ok()) << loaded.Reason();
     auto hist = std::make_unique<THist>();
-    hist->Calc(Origin, loaded.Decoded.Image.View());
+    hist->Calc(Origin, loaded->Image.View());
     hist->SmoothRepeatCnt = SmoothLevels[3].RepCnt;
     hist->Calc4Show(Origin, Origin4Show);
     EXPECT_EQ(high.Out.trimmed().toStdString(),

@@ -18,8 +18,8 @@ TEST_P(JpegFastIdctReference, MatchesExactly) {
     REQUIRE_FILE(jpeg);
     REQUIRE_FILE(ppm);
     const TDecodeResult r = DecodeJpegFile(jpeg);
-    ASSERT_TRUE(r.Ok()) << r.Error;
-    EXPECT_TRUE(FromDecoded(r.Image) == ReadPpm(ppm));
+    ASSERT_TRUE(r.Ok()) << r.Reason();
+    EXPECT_TRUE(FromDecoded(*r) == ReadPpm(ppm));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, JpegFastIdctReference,
@@ -36,8 +36,8 @@ TEST_P(JpegSuiteFile, AgreesWithLibjpeg) {
     TRgb expected;
     ASSERT_TRUE(ReferenceDecode(bytes, expected));
     const TDecodeResult fromFile = DecodeJpegFile(path);
-    ASSERT_TRUE(fromFile.Ok()) << fromFile.Error;
-    EXPECT_TRUE(FromDecoded(fromFile.Image) == expected);
+    ASSERT_TRUE(fromFile.Ok()) << fromFile.Reason();
+    EXPECT_TRUE(FromDecoded(*fromFile) == expected);
     EXPECT_TRUE(DecodeOk(bytes) == expected);
     TRgb lastScan;
     ASSERT_TRUE(ReferenceDecode(bytes, lastScan, TRefMode::ScanByScan));
@@ -83,8 +83,8 @@ TEST_P(JpegTwelveBit, FailsWithAReason) {
     REQUIRE_FILE(path);
     const TDecodeResult r = DecodeJpegFile(path);
     EXPECT_FALSE(r.Ok());
-    EXPECT_FALSE(r.Error.empty());
-    EXPECT_TRUE(r.Image.IsNull());
+    EXPECT_FALSE(r.Reason().empty());
+    EXPECT_THROW((void)r.Value(), std::bad_variant_access); // no picture handed out
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, JpegTwelveBit, testing::Values("testorig12.jpg", "monkey12.jpg"));
@@ -183,7 +183,7 @@ TEST_P(JpegCmyk, GivesTheInkColours) {
     const TBytes jpeg = EncodeJpeg(width, Patch, samples, o);
     const TDecodeResult r = DecodeJpegMemory(jpeg.data(), jpeg.size(), log.Callback());
     log.Check(r);
-    const TRgb decoded = FromDecoded(r.Image);
+    const TRgb decoded = FromDecoded(*r);
     for (size_t i = 0; i < std::size(patches); ++i) {
         const std::uint8_t* q = decoded.At(int(i) * Patch + Patch / 2, Patch / 2);
         const std::uint32_t want = patches[i].Rgb;
@@ -252,14 +252,14 @@ TEST(JpegDamaged, TruncatedAtManyLengths) {
             const TDecodeResult r = DecodeJpegMemory(cut.data(), cut.size(), log.Callback());
             ExpectConsistent(r);
             if (r.Ok()) {
-                EXPECT_EQ(std::pair(r.Image.Width(), r.Image.Height()),
+                EXPECT_EQ(std::pair(r->Width(), r->Height()),
                           std::pair(full.Width, full.Height));
                 log.Check(r);
             }
             // A progressive file cut short shows what its scans so far hold, as libjpeg would.
             TRgb partial;
             if (r.Ok() && ReferenceDecode(cut, partial, TRefMode::ScanByScan)) {
-                EXPECT_TRUE(FromDecoded(r.Image) == partial);
+                EXPECT_TRUE(FromDecoded(*r) == partial);
             }
         }
         const TBytes noEnd(whole.begin(), whole.end() - 2);
@@ -320,13 +320,13 @@ TEST(JpegDamaged, BmpNamedJpgFails) {
                               })}));
     const TDecodeResult r = DecodeJpegFile(path);
     EXPECT_FALSE(r.Ok());
-    EXPECT_FALSE(r.Error.empty());
+    EXPECT_FALSE(r.Reason().empty());
 }
 
 TEST(JpegDamaged, MissingFileFails) {
     const TDecodeResult r = DecodeJpegFile(QDir::temp().filePath("no such dir/none.jpg"));
     EXPECT_FALSE(r.Ok());
-    EXPECT_FALSE(r.Error.empty());
+    EXPECT_FALSE(r.Reason().empty());
 }
 
 // Sizes over the limit are refused from the header alone: a 60000 × 60000 picture would need
@@ -345,7 +345,7 @@ TEST(JpegLimits, HugeHeaderIsRefused) {
         TRowLog log;
         const TDecodeResult r = DecodeJpegMemory(big.data(), big.size(), log.Callback());
         EXPECT_FALSE(r.Ok());
-        EXPECT_FALSE(r.Error.empty());
+        EXPECT_FALSE(r.Reason().empty());
         EXPECT_TRUE(log.Calls.empty());
     }
 }
@@ -361,8 +361,8 @@ TEST(DecodeFile, UnicodeNames) {
     const QString jpegPath = dir.filePath(QStringLiteral("Ünïcödé картинка.jpg"));
     WriteBytes(jpegPath, jpeg);
     const TDecodeResult j = DecodeJpegFile(jpegPath);
-    ASSERT_TRUE(j.Ok()) << j.Error;
-    EXPECT_TRUE(FromDecoded(j.Image) == DecodeOk(jpeg));
+    ASSERT_TRUE(j.Ok()) << j.Reason();
+    EXPECT_TRUE(FromDecoded(*j) == DecodeOk(jpeg));
 
     const TBytes bmp =
         MakeBmp({30, 20, 24, 0, {}, {}, StoredRows(30, 20, 24, false, [](int x, int y) {
@@ -372,8 +372,8 @@ TEST(DecodeFile, UnicodeNames) {
     const QString bmpPath = dir.filePath(QStringLiteral("Ünïcödé картинка.bmp"));
     WriteBytes(bmpPath, bmp);
     const TDecodeResult b = DecodeBmpFile(bmpPath);
-    ASSERT_TRUE(b.Ok()) << b.Error;
-    EXPECT_TRUE(FromDecoded(b.Image) == DecodeBmpOk(bmp));
+    ASSERT_TRUE(b.Ok()) << b.Reason();
+    EXPECT_TRUE(FromDecoded(*b) == DecodeBmpOk(bmp));
 }
 
 // --- JPEG read from a file in large pieces ------------------------------------------------------
@@ -405,9 +405,9 @@ TEST(JpegFromFile, SameAsFromMemoryWholeCutAndSkipped) {
         const TDecodeResult fromMemory = DecodeJpegMemory(bytes.data(), bytes.size());
         ExpectConsistent(fromFile);
         EXPECT_EQ(fromFile.Ok(), fromMemory.Ok());
-        EXPECT_EQ(fromFile.Error, fromMemory.Error);
+        EXPECT_EQ(fromFile.Reason(), fromMemory.Reason());
         if (fromFile.Ok() && fromMemory.Ok()) {
-            EXPECT_TRUE(FromDecoded(fromFile.Image) == FromDecoded(fromMemory.Image));
+            EXPECT_TRUE(FromDecoded(*fromFile) == FromDecoded(*fromMemory));
         }
         return fromFile.Ok();
     };
@@ -424,7 +424,7 @@ TEST(JpegFromFile, SameAsFromMemoryWholeCutAndSkipped) {
     WriteBytes(path, {});
     const TDecodeResult empty = DecodeJpegFile(path);
     EXPECT_FALSE(empty.Ok());
-    EXPECT_FALSE(empty.Error.empty());
+    EXPECT_FALSE(empty.Reason().empty());
 }
 
 // --- JPEG counted while it decodes, and the pages made ready on the way -------------------------
@@ -442,22 +442,22 @@ TEST(DecodeAndCount, CountsWhileDecodingEqualARecount) {
             const TRgb picture = TestPicture(width, height);
             const QString path = dir.filePath(QStringLiteral("%1.jpg").arg(height + progressive));
             WriteBytes(path, EncodeJpeg(width, height, picture.Pixels, {progressive}));
-            const TLoadedImage loaded = DecodeAndCount(PathOf(path));
-            ASSERT_TRUE(loaded.Decoded.Ok()) << loaded.Decoded.Error;
-            const TRasterView view = loaded.Decoded.Image.View();
+            const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
+            ASSERT_TRUE(loaded.Ok()) << loaded.Reason();
+            const TRasterView view = loaded->Image.View();
             const TPrimaryCounts recount = CountPrimaries(view);
-            EXPECT_EQ(loaded.Primaries.R(), recount.R());
-            EXPECT_EQ(loaded.Primaries.G(), recount.G());
-            EXPECT_EQ(loaded.Primaries.B(), recount.B());
+            EXPECT_EQ(loaded->Primaries.R(), recount.R());
+            EXPECT_EQ(loaded->Primaries.G(), recount.G());
+            EXPECT_EQ(loaded->Primaries.B(), recount.B());
             // L*a*b* is sampled in both; HSV only in the larger, at coarse level 6.
             const int n = CoarseLevel(width, height);
-            EXPECT_NE(loaded.Primaries.Samples().Level(TSampledModel::Lab, n, width, height),
+            EXPECT_NE(loaded->Primaries.Samples().Level(TSampledModel::Lab, n, width, height),
                       nullptr);
-            EXPECT_EQ(loaded.Primaries.Samples().Level(TSampledModel::HSV, n, width, height) !=
+            EXPECT_EQ(loaded->Primaries.Samples().Level(TSampledModel::HSV, n, width, height) !=
                           nullptr,
                       n == 6);
             auto counted = std::make_unique<THist>(), recounted = std::make_unique<THist>();
-            counted->CalcCounted(Origin, view, loaded.Primaries);
+            counted->CalcCounted(Origin, view, loaded->Primaries);
             recounted->Calc(Origin, view);
             EXPECT_EQ(counted->Data[Origin], recounted->Data[Origin]);
         }

@@ -111,12 +111,17 @@ TEST_F(SpecialFiles, DecodersRefuseThemAtOnce) {
         const bool jpeg = path.extension() == ".jpg";
         const std::function<TDecodeResult()> decoders[] = {
             [&] { return jpeg ? DecodeJpegFile(path) : DecodeBmpFile(path); },
-            [&] { return DecodeAndCount(path).Decoded; },
+            [&]() -> TDecodeResult {
+                TOutcome<TLoadedImage> loaded = DecodeAndCount(path);
+                if (!loaded.Ok())
+                    return loaded.Error();
+                return std::move(loaded->Image);
+            },
         };
         for (const auto& decode : decoders) {
             const std::optional<TChild> child = InChild([&](int fd) {
                 const TDecodeResult r = decode();
-                WriteAll(fd, r.Ok() ? "decoded" : r.Error);
+                WriteAll(fd, r.Ok() ? "decoded" : r.Reason());
             });
             ASSERT_TRUE(child) << "still decoding after 5 s";
             EXPECT_NE(child->Output.find(c.Reason), std::string::npos) << child->Output;

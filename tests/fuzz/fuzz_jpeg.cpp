@@ -59,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 __builtin_trap();
             next = first + count;
         });
-    if (r.Ok() != r.Error.empty() ||
+    if (r.Ok() != r.Reason().empty() ||
         (r.Ok() &&
-         (r.Image.Stride() < 3 * std::ptrdiff_t{r.Image.Width()} || next != r.Image.Height())))
+         (r->Stride() < 3 * std::ptrdiff_t{r->Width()} || next != r->Height())))
         __builtin_trap();
     return 0;
 }

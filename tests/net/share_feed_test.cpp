@@ -100,15 +100,15 @@ TEST_F(FeedTest, HostileAndBrokenDocumentsAreRefused) {
           "/long-in-pieces/", "/missing/", "/error/", "/nowhere/"}) {
         SCOPED_TRACE(path);
         const TFeedResult r = Read(path);
-        EXPECT_FALSE(r.Ok);
-        EXPECT_FALSE(r.Inform.Ready);
-        EXPECT_EQ(r.Inform, TAppInform{}) << "a refused feed filled values";
-        EXPECT_FALSE(r.Error.isEmpty());
-        EXPECT_FALSE(r.Error.contains(QStringLiteral("SECRET"))) << r.Error.toStdString();
+        EXPECT_FALSE(r.Ok());
+        EXPECT_THROW((void)r.Value(), std::bad_variant_access) << "a refused feed filled values";
+        EXPECT_FALSE(r.Reason().empty());
+        EXPECT_EQ(r.Reason().find("SECRET"), std::string::npos) << r.Reason();
+        EXPECT_EQ(r.Detail().find("SECRET"), std::string::npos) << r.Detail();
     }
     const TRawPort down(false);
     const TFeedResult r = ReadAppInform(THttpClient(), QString::fromStdString(down.Url("/")));
-    EXPECT_TRUE(!r.Ok && !r.Error.isEmpty());
+    EXPECT_TRUE(!r.Ok() && !r.Reason().empty());
 }
 
 struct TAcceptCase {
@@ -176,13 +176,13 @@ TEST_F(FeedTest, AcceptedDocumentsFillTheRecord) {
     Server.ServeInPieces("/pieces/", FeedOfSize(2000), 300);
     Server.Start();
     const TFeedResult pieces = Read("/pieces/");
-    EXPECT_TRUE(pieces.Ok && pieces.Inform == full) << pieces.Error.toStdString();
+    EXPECT_TRUE(pieces.Ok() && *pieces == full) << pieces.Reason();
     for (const TAcceptCase& c : cases) {
         SCOPED_TRACE(c.Path);
         const TFeedResult r = Read(c.Path);
-        ASSERT_TRUE(r.Ok) << r.Error.toStdString();
-        EXPECT_TRUE(r.Inform.Ready);
-        c.Check(r.Inform);
+        ASSERT_TRUE(r.Ok()) << r.Reason();
+        EXPECT_TRUE(r->Ready);
+        c.Check(*r);
     }
 }
 
@@ -306,17 +306,33 @@ TEST_F(NewsFeedTest, OneReadAtATimeEachFinishedOnceOnTheMainThread) {
     EXPECT_EQ(threads, std::vector<QThread*>(2, QCoreApplication::instance()->thread()));
 }
 
-TEST(InfoReadThread, AReaderThatThrowsStillEndsOnce) {
-    TInfoReadThread reader([]() -> TFeedResult { throw std::runtime_error("broken"); });
-    QSignalSpy done(&reader, &TInfoReadThread::Done);
-    ASSERT_TRUE(reader.Start());
-    ASSERT_TRUE(done.wait(10000));
-    const TFeedResult r = done.takeFirst().at(0).value<TFeedResult>();
-    EXPECT_FALSE(r.Ok);
-    EXPECT_EQ(r.Error, QStringLiteral("broken"));
-    EXPECT_FALSE(reader.IsRunning());
-    EXPECT_TRUE(reader.Start()) << "the reader stayed busy";
-    ASSERT_TRUE(done.wait(10000));
+TEST(NewsFeed, AReaderThatThrowsStillEndsOnce) {
+    TNewsFeed feed([](std::stop_token) -> TFeedResult { throw std::runtime_error("broken"); });
+    QSignalSpy finished(&feed, &TNewsFeed::Finished);
+    ASSERT_TRUE(feed.Start());
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_FALSE(finished.takeFirst().at(1).toBool());
+    EXPECT_FALSE(feed.IsReading());
+    EXPECT_TRUE(feed.Start()) << "the reader stayed busy";
+    ASSERT_TRUE(finished.wait(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(finished.count(), 1) << "a read finished twice";
+}
+
+// Closing the window with a read under way: the feed goes at once, the server still silent.
+TEST(NewsFeed, DestroyedWhileReadingItEndsAtOnceAndReportsNothing) {
+    TRawPort silent(true);
+    auto feed = std::make_unique<TNewsFeed>(FeedUrl(QString::fromStdString(silent.Url("/"))),
+                                            std::chrono::milliseconds(60000));
+    bool finished = false;
+    QObject::connect(feed.get(), &TNewsFeed::Finished, [&] { finished = true; });
+    ASSERT_TRUE(feed->Start());
+    ASSERT_TRUE(silent.AcceptOne(10s)) << "the read never came";
+    const auto before = std::chrono::steady_clock::now();
+    feed.reset(); // cancels the transfer and joins its thread
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 10s) << "the close waited for the network";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(finished);
 }
 
 } // namespace

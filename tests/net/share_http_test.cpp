@@ -5,7 +5,11 @@
 
 #include <QFileInfo>
 
+#include <condition_variable>
 #include <mutex>
+#include <memory>
+#include <stop_token>
+#include <thread>
 
 using namespace tonalyx;
 using namespace tonalyx::test;
@@ -71,24 +75,26 @@ TEST_F(HttpClientTest, OnlyA2xxAnswerReadWholeCounts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Path);
         const THttpReply r = client.Get(Server.Url(c.Path), ShortReplyCap);
-        EXPECT_EQ(r.Ok, c.Ok);
+        EXPECT_EQ(r.Ok(), c.Ok);
         EXPECT_EQ(IsZeroReply(r), c.Zero);
         EXPECT_EQ(r.Overflow, c.Overflow);
         EXPECT_EQ(r.Status, c.Status);
-        EXPECT_EQ(r.Error.isEmpty(), c.Ok) << r.Error.toStdString();
+        EXPECT_EQ(r.Outcome.Reason().empty(), c.Ok) << r.Outcome.Reason();
+        // The detail names the request, for the log.
+        EXPECT_EQ(r.Outcome.Detail().find("GET http://127.0.0.1:") == 0, !c.Ok) << r.Outcome.Detail();
         EXPECT_EQ(r.Body, c.Body ? c.Body : r.Body);
     }
     // The cap counts over all the pieces of a body.
     const THttpReply whole = client.Get(Server.Url("/pieces"), 12);
-    EXPECT_TRUE(whole.Ok && whole.Body == "abcdabcdabcd") << whole.Error.toStdString();
+    EXPECT_TRUE(whole.Ok() && whole.Body == "abcdabcdabcd") << whole.Outcome.Reason();
     const THttpReply cut = client.Get(Server.Url("/pieces"), 11);
-    EXPECT_TRUE(!cut.Ok && cut.Overflow && cut.Body == "abcdabcdabc");
+    EXPECT_TRUE(!cut.Ok() && cut.Overflow && cut.Body == "abcdabcdabc");
 }
 
 TEST_F(HttpClientTest, SendsTheExecutableNameAndNoCookies) {
     const THttpClient client;
-    ASSERT_TRUE(client.Get(Server.Url("/agent"), ShortReplyCap).Ok);
-    ASSERT_TRUE(client.Get(Server.Url("/agent"), ShortReplyCap).Ok);
+    ASSERT_TRUE(client.Get(Server.Url("/agent"), ShortReplyCap).Ok());
+    ASSERT_TRUE(client.Get(Server.Url("/agent"), ShortReplyCap).Ok());
     std::lock_guard lock(Mutex);
     EXPECT_EQ(Agent, QFileInfo(QStringLiteral("/proc/self/exe"))
                          .canonicalFilePath()
@@ -107,7 +113,7 @@ TEST_F(HttpClientTest, MultipartPostArrivesWithItsPartsAndExactBytes) {
         Server.Url("/upload.php"),
         {{"file", png, "/opt/tonalyx/tonalyx", "image/png"}, {"fname", name, "", ""}},
         ShortReplyCap);
-    EXPECT_TRUE(IsZeroReply(r)) << r.Error.toStdString();
+    EXPECT_TRUE(IsZeroReply(r)) << r.Outcome.Reason();
     std::lock_guard lock(Mutex);
     ASSERT_EQ(Files.size(), 2u);
     const httplib::MultipartFormData& file = Files.find("file")->second;
@@ -125,7 +131,7 @@ TEST_F(HttpClientTest, LoopbackBypassesTheEnvironmentsProxy) {
     const THttpReply r = THttpClient().Get(Server.Url("/zero"), ShortReplyCap);
     unsetenv("http_proxy");
     unsetenv("no_proxy");
-    EXPECT_TRUE(IsZeroReply(r)) << r.Error.toStdString();
+    EXPECT_TRUE(IsZeroReply(r)) << r.Outcome.Reason();
 }
 
 TEST(HttpClient, NoServerSilenceAndOtherSchemesFailWithAReason) {
@@ -138,13 +144,60 @@ TEST(HttpClient, NoServerSilenceAndOtherSchemesFailWithAReason) {
         client.Get("file:///etc/hostname", ShortReplyCap),
     };
     for (const THttpReply& r : replies) {
-        EXPECT_FALSE(r.Ok);
+        EXPECT_FALSE(r.Ok());
         EXPECT_EQ(r.Status, 0);
         EXPECT_TRUE(r.Body.empty());
-        EXPECT_FALSE(r.Error.isEmpty());
+        EXPECT_FALSE(r.Outcome.Reason().empty());
     }
-    EXPECT_TRUE(replies[1].Error.contains(QStringLiteral("imeout")))
-        << replies[1].Error.toStdString();
+    EXPECT_NE(replies[1].Outcome.Reason().find("imeout"), std::string::npos)
+        << replies[1].Outcome.Reason();
+}
+
+// A server that takes the connection and never answers, the request's time-out far away:
+// cancelling from another thread ends the transfer at once, whether the cancel comes before
+// the transfer began to wait or while it waits for the answer.
+TEST(HttpClient, ACancelledTransferEndsAtOnce) {
+    const THttpClient client(60s);
+    for (const auto& [post, waiting] : {std::pair(false, false), std::pair(false, true),
+                                        std::pair(true, false), std::pair(true, true)}) {
+        SCOPED_TRACE(std::string(post ? "POST" : "GET") + (waiting ? ", waiting" : ""));
+        TRawPort silent(true);
+        std::stop_source cancel;
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool started = false;
+        std::unique_ptr<THttpReply> reply;
+        const std::vector<THttpPart> parts{{"fname", "x", "", ""}};
+        std::thread transfer([&] {
+            {
+                std::lock_guard lock(mutex);
+                started = true;
+            }
+            changed.notify_all();
+            THttpReply r = post ? client.PostMultipart(silent.Url("/upload.php"), parts,
+                                                       ShortReplyCap, cancel.get_token())
+                                : client.Get(silent.Url("/check.php"), ShortReplyCap,
+                                             cancel.get_token());
+            std::lock_guard lock(mutex);
+            reply = std::make_unique<THttpReply>(std::move(r));
+            changed.notify_all();
+        });
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return started; });
+        }
+        if (waiting) {
+            EXPECT_TRUE(silent.AcceptOne(10s)) << "the request never came";
+        }
+        cancel.request_stop();
+        std::unique_lock lock(mutex);
+        const bool ended = changed.wait_for(lock, 10s, [&] { return reply != nullptr; });
+        lock.unlock();
+        transfer.join(); // bounded by the client's 60 s at worst, when the check above failed
+        ASSERT_TRUE(ended) << "still waiting 10 s after the cancel";
+        EXPECT_FALSE(reply->Ok());
+        EXPECT_EQ(reply->Outcome.Reason(), "The transfer was cancelled");
+    }
 }
 
 } // namespace

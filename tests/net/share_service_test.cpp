@@ -23,17 +23,6 @@ TONALYX_QT_TEST_ENVIRONMENT(QCoreApplication);
 
 namespace {
 
-// Lets workers the tests left running (on purpose) end before the process does; each ends
-// within its transport timeout, most at once when its loopback socket closes.
-struct TWorkersEnd : testing::Environment {
-    void TearDown() override {
-        for (int i = 0; i < 1000 && RunningShareWorkers() > 0; ++i)
-            std::this_thread::sleep_for(10ms);
-    }
-};
-[[maybe_unused]] testing::Environment* const WorkersEnd =
-    testing::AddGlobalTestEnvironment(new TWorkersEnd);
-
 // A service over a server root whose tick clock the test moves.
 struct TRig {
     std::shared_ptr<std::atomic<long long>> Now = std::make_shared<std::atomic<long long>>(0);
@@ -162,14 +151,41 @@ TEST(ShareService, ConcurrentUploadsAreStoredWithTheirOwnNamesAndBytes) {
         EXPECT_EQ(ReadFile(folder.Path() / "0001" / name.toStdString()), png);
 }
 
+// Closing the program with transfers under way: the service goes at once, the server
+// still silent, and nothing of it reports afterwards.
 TEST(ShareService, DestroyedWithRequestsRunning) {
     TRawPort silent(true);
     TRig rig(silent.Url("/"));
     rig.Service->StartUpload(SocNetLink, QByteArray("png"));
     rig.Service->StartWEBServerCheck();
+    ASSERT_TRUE(silent.AcceptOne(10s) && silent.AcceptOne(10s)) << "the requests never came";
+    const qsizetype ledChanges = rig.Led->count();
     const auto before = std::chrono::steady_clock::now();
-    rig.Service.reset(); // returns at once; the workers' results are dropped
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
-    EXPECT_GT(RunningShareWorkers(), 0);
+    rig.Service.reset(); // cancels both transfers (10 s from their time-out) and joins them
+    const auto closing = std::chrono::steady_clock::now() - before;
+    RecordProperty("closing_us",
+                   int(std::chrono::duration_cast<std::chrono::microseconds>(closing).count()));
+    EXPECT_LT(closing, 5s) << "the close waited for the network";
+    EXPECT_TRUE(silent.AcceptedClosed(5s)) << "a transfer outlived the service";
     QCoreApplication::processEvents();
+    EXPECT_EQ(rig.Failed->count(), 0);
+    EXPECT_EQ(rig.Led->count(), ledChanges);
+}
+
+// A request abandoned at its deadline has its transfer cancelled: it reports nothing later,
+// and holds no worker of the service.
+TEST(ShareService, AnAbandonedRequestsTransferIsCancelled) {
+    TRawPort silent(true);
+    TRig rig(silent.Url("/"));
+    rig.Service->StartWEBServerCheck();
+    ASSERT_TRUE(silent.AcceptOne(10s)) << "the check never came";
+    *rig.Now = 40000;
+    EXPECT_TRUE(rig.Service->OnExpiryTick());
+    EXPECT_EQ(rig.Service->LEDState(), TLEDState::lsRed);
+    EXPECT_EQ(rig.Failed->count(), 1);
+    // Its time-out is 10 s away; the connection closes at once.
+    EXPECT_TRUE(silent.AcceptedClosed(5s)) << "the abandoned transfer went on";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.Failed->count(), 1) << "the abandoned check reported after its deadline";
+    EXPECT_EQ(rig.Service->QueuedRequests(), 0u);
 }

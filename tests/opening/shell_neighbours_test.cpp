@@ -38,16 +38,13 @@ constexpr int Patience = 20000; // ms: generous, for a loaded machine
 // pictures alive, so the memory bound can be checked.
 class TGatedPrepare {
   public:
-    std::shared_ptr<TPreparedImage> operator()(const QString& path, int,
-                                               const std::atomic<bool>& cancelled) {
+    std::shared_ptr<TPreparedImage> operator()(const QString& path, int, std::stop_token cancel) {
         std::unique_lock lock(Mutex);
         Started << path;
         Changed.notify_all();
-        // Cancelling notifies nobody here, so the wait looks at it now and then.
-        while (!Changed.wait_for(lock, std::chrono::milliseconds(2),
-                                 [&] { return Open || Released.contains(path) || cancelled; })) {
-        }
-        SawCancel = SawCancel || cancelled;
+        // A cancel wakes the wait.
+        Changed.wait(lock, cancel, [&] { return Open || Released.contains(path); });
+        SawCancel = SawCancel || cancel.stop_requested();
         if (path.endsWith("unreadable.jpg"))
             return nullptr;
         ++Alive;
@@ -90,7 +87,7 @@ class TGatedPrepare {
     }
 
     std::mutex Mutex;
-    std::condition_variable Changed;
+    std::condition_variable_any Changed;
     QStringList Started, Released;
     bool Open = false, SawCancel = false;
     int Alive = 0, MaxAlive = 0;
@@ -99,7 +96,7 @@ class TGatedPrepare {
 struct PreparerTest : testing::Test {
     std::shared_ptr<TGatedPrepare> Gate = std::make_shared<TGatedPrepare>();
     std::unique_ptr<TNeighbourPreparer> Preparer = std::make_unique<TNeighbourPreparer>(
-        [g = Gate](const QString& p, int side, const std::atomic<bool>& c) {
+        [g = Gate](const QString& p, int side, std::stop_token c) {
             return (*g)(p, side, c);
         });
 };
@@ -138,7 +135,7 @@ TEST_F(PreparerTest, ATakeDuringPreparationWaitsForIt) {
     file.close();
     // The real stamp of the file, so that the stamp check passes.
     Preparer = std::make_unique<TNeighbourPreparer>(
-        [g = Gate](const QString& p, int side, const std::atomic<bool>& c) {
+        [g = Gate](const QString& p, int side, std::stop_token c) {
             auto prepared = (*g)(p, side, c);
             if (prepared)
                 prepared->Stamp = StampOf(p);

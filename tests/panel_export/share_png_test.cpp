@@ -67,8 +67,8 @@ TEST(PngExport, ChunksRowFiltersAndCompression) {
     // (libpng writes a one-pixel-wide row unfiltered: Sub would change nothing in it.)
     for (const TPicture& picture : {Noise(400, 300), Noise(2, 1), Noise(243, 456)}) {
         const TPngResult png = EncodePng(picture.Rows());
-        ASSERT_TRUE(png.Ok()) << png.Error;
-        const std::vector<TChunk> chunks = Chunks(png.Bytes);
+        ASSERT_TRUE(png.Ok()) << png.Reason();
+        const std::vector<TChunk> chunks = Chunks(*png);
         ASSERT_GE(chunks.size(), 3u);
         // IHDR, one or more IDAT, IEND, and nothing else.
         EXPECT_EQ(chunks.front().Type, "IHDR");
@@ -114,7 +114,7 @@ TEST(PngExport, RowsFollowTheirStride) {
             padded.Pixels[y * 16 + i] = tight.Pixels[y * 9 + i] = std::uint8_t(y * 40 + i);
     TRgbRows rows = padded.Rows();
     rows.Stride = 16;
-    EXPECT_EQ(EncodePng(rows).Bytes, EncodePng(tight.Rows()).Bytes);
+    EXPECT_EQ(*EncodePng(rows), *EncodePng(tight.Rows()));
 }
 
 TEST(PngExport, AnEmptyPictureIsAnErrorNotACrash) {
@@ -122,10 +122,13 @@ TEST(PngExport, AnEmptyPictureIsAnErrorNotACrash) {
          {TRgbRows{}, TRgbRows{nullptr, 0, 0, 0}, TRgbRows{nullptr, 5, 5, 15}}) {
         const TPngResult png = EncodePng(rows);
         EXPECT_FALSE(png.Ok());
-        EXPECT_TRUE(png.Bytes.empty());
+        EXPECT_EQ(png.Reason(), "The picture to encode is empty");
+        EXPECT_THROW((void)png.Value(), std::bad_variant_access); // no bytes handed out
     }
     // A picture beyond what PNG allows comes back as libpng's error.
     const std::uint8_t pixel[3] = {1, 2, 3};
     const TPngResult huge = EncodePng(TRgbRows{pixel, 1, 0x7fffffff, 0});
     EXPECT_FALSE(huge.Ok());
+    EXPECT_FALSE(huge.Reason().empty());
+    EXPECT_NE(huge.Detail().find("libpng"), std::string::npos) << huge.Detail();
 }

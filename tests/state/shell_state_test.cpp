@@ -64,6 +64,11 @@ TEST_F(Settings, UnusableStoredValuesGiveTheDefaults) {
                                QVariant()};
     for (const QVariant& v : values) {
         Store(v);
+        TState loading;
+        const TOutcome<void> read = loading.Load(*Open(), Screen, 1500);
+        EXPECT_FALSE(read.Ok());
+        EXPECT_EQ(read.Reason(), v.isValid() ? "The stored window state cannot be read"
+                                             : "No window state is stored");
         const TState s = Loaded();
         EXPECT_EQ(s.WState(), 2);
         EXPECT_EQ(s.WSize(), QSize(960, 540));
@@ -158,8 +163,9 @@ TEST_F(Settings, TheRecordRoundTripsAtItsOffsetsAndCarriesWhatItDoesNotKnow) {
         s.Data[std::size_t(i)] = std::uint8_t(i * 7);
     s.SetWSize({0x01020304 & 0x7ff, 0x0506 & 0x3ff}); // within the screen
     Store(s.Bytes());
-    TState loaded = Loaded();
-    loaded.Save(*Open());
+    TState loaded;
+    EXPECT_TRUE(loaded.Load(*Open(), Screen, 1500).Ok());
+    EXPECT_TRUE(loaded.Save(*Open()).Ok());
     const QByteArray bytes = Open()->value("State").toByteArray();
     ASSERT_EQ(bytes.size(), 48);
     EXPECT_EQ(std::uint8_t(bytes[9]), 1); // Version
@@ -191,8 +197,10 @@ TEST_F(Settings, CorruptFilesStartWithTheDefaults) {
         f.close();
         EXPECT_EQ(Loaded().WSize(), QSize(960, 540));
         TRecentImages recent;
-        recent.Load(*Open());
+        const TOutcome<void> read = recent.Load(*Open());
         EXPECT_LE(recent.Captions().size(), 1);
+        // A list stored but not readable whole is a failure; none stored is none.
+        EXPECT_EQ(read.Ok(), !content.contains("Recent")) << content.toStdString();
     }
 }
 
@@ -243,6 +251,27 @@ TEST_F(Settings, AnUnreadableItemEndsTheReadingAndKeepsWhatWasRead) {
         s->setValue("Recent Images/Item0", "/p/a.jpg");
     }
     TRecentImages r;
-    r.Load(*Open());
+    const TOutcome<void> read = r.Load(*Open());
     EXPECT_EQ(r.Captions(), QStringList({"d", "e"}));
+    EXPECT_FALSE(read.Ok());
+    EXPECT_EQ(read.Detail(), "Item2 is not a path");
+    EXPECT_TRUE(TRecentImages().Load(QSettings(File() + ".none", QSettings::IniFormat)).Ok())
+        << "no stored list is no failure";
+}
+
+TEST_F(Settings, WhatCannotBeStoredIsAFailureNotACrash) {
+    // A settings file below a plain file can never be written.
+    QFile blocker(QDir(Dir.path()).filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QSettings settings(blocker.fileName() + "/settings.conf", QSettings::IniFormat);
+    TState s = Stored();
+    const TOutcome<void> state = s.Save(settings);
+    EXPECT_FALSE(state.Ok());
+    EXPECT_EQ(state.Reason(), "The window state could not be stored");
+    TRecentImages r;
+    r.Remember("/pics/a.jpg");
+    const TOutcome<void> recent = r.Save(settings);
+    EXPECT_FALSE(recent.Ok());
+    EXPECT_EQ(recent.Reason(), "The list of recent images could not be stored");
 }

@@ -266,8 +266,8 @@ inline TBytes Grey(const TRgb& p) {
 
 inline TRgb DecodeOk(const TBytes& jpeg) {
     const TDecodeResult r = DecodeJpegMemory(jpeg.data(), jpeg.size());
-    EXPECT_TRUE(r.Ok()) << r.Error;
-    return FromDecoded(r.Image);
+    EXPECT_TRUE(r.Ok()) << r.Reason();
+    return FromDecoded(*r);
 }
 
 // Every row reported must already hold its final pixels, and the reports must cover the
@@ -288,17 +288,17 @@ struct TRowLog {
     }
 
     void Check(const TDecodeResult& r) const {
-        ASSERT_TRUE(r.Ok()) << r.Error;
+        ASSERT_TRUE(r.Ok()) << r.Reason();
         int next = 0;
         for (const auto& [first, count] : Calls) {
             EXPECT_EQ(first, next);
             EXPECT_GT(count, 0);
             next = first + count;
         }
-        EXPECT_EQ(next, r.Image.Height());
-        EXPECT_EQ(Bits, r.Image.Bits()); // the rows live in the result image
-        ASSERT_EQ(Snapshot.size(), r.Image.SizeInBytes());
-        EXPECT_EQ(0, std::memcmp(Snapshot.data(), r.Image.Bits(), Snapshot.size()));
+        EXPECT_EQ(next, r->Height());
+        EXPECT_EQ(Bits, r->Bits()); // the rows live in the result image
+        ASSERT_EQ(Snapshot.size(), r->SizeInBytes());
+        EXPECT_EQ(0, std::memcmp(Snapshot.data(), r->Bits(), Snapshot.size()));
     }
 };
 
@@ -399,8 +399,8 @@ inline std::array<std::uint8_t, 3> ColourAt(int x, int y) {
 
 inline TRgb DecodeBmpOk(const TBytes& bmp) {
     const TDecodeResult r = DecodeBmpMemory(bmp.data(), bmp.size());
-    EXPECT_TRUE(r.Ok()) << r.Error;
-    return FromDecoded(r.Image);
+    EXPECT_TRUE(r.Ok()) << r.Reason();
+    return FromDecoded(*r);
 }
 
 inline void ExpectPixel(const TRgb& p, int x, int y, std::uint32_t rgb) {
@@ -411,11 +411,11 @@ inline void ExpectPixel(const TRgb& p, int x, int y, std::uint32_t rgb) {
 // A failed decode says why and hands out no picture; a successful one is a sane picture.
 inline void ExpectConsistent(const TDecodeResult& r) {
     if (r.Ok()) {
-        EXPECT_GE(r.Image.Stride(), 3 * std::ptrdiff_t{r.Image.Width()});
-        EXPECT_LE(std::int64_t(r.Image.Width()) * r.Image.Height(), MaxDecodePixels);
+        EXPECT_GE(r->Stride(), 3 * std::ptrdiff_t{r->Width()});
+        EXPECT_LE(std::int64_t(r->Width()) * r->Height(), MaxDecodePixels);
     } else {
-        EXPECT_FALSE(r.Error.empty());
-        EXPECT_TRUE(r.Image.IsNull());
+        EXPECT_FALSE(r.Reason().empty());
+        EXPECT_THROW((void)r.Value(), std::bad_variant_access); // no picture handed out
     }
 }
 

@@ -10,14 +10,17 @@
 #include <httplib.h>
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tonalyx::test {
 
@@ -105,8 +108,42 @@ class TRawPort {
         FPort = ntohs(a.sin_port);
     }
     ~TRawPort() {
+        for (const int fd : FAccepted)
+            close(fd);
         if (FSocket >= 0)
             close(FSocket);
+    }
+    // Takes the next connection off a listening port and holds it open, unanswered, until
+    // destruction; false when none came within bound. A client is then surely waiting for
+    // its answer.
+    bool AcceptOne(std::chrono::milliseconds bound) {
+        pollfd p{FSocket, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(bound.count())) != 1)
+            return false;
+        const int fd = accept(FSocket, nullptr, nullptr);
+        if (fd < 0)
+            return false;
+        FAccepted.push_back(fd);
+        return true;
+    }
+    // Whether the client closed every connection taken so far within bound: its transfer
+    // has ended. What it sent is read and dropped on the way.
+    bool AcceptedClosed(std::chrono::milliseconds bound) {
+        const auto end = std::chrono::steady_clock::now() + bound;
+        for (const int fd : FAccepted) {
+            char buffer[4096];
+            for (;;) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    end - std::chrono::steady_clock::now());
+                pollfd p{fd, POLLIN, 0};
+                if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) != 1)
+                    return false;
+                const ssize_t n = read(fd, buffer, sizeof buffer);
+                if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
+                    break; // closed (or reset) by the client
+            }
+        }
+        return true;
     }
     TRawPort(const TRawPort&) = delete;
     TRawPort& operator=(const TRawPort&) = delete;
@@ -117,6 +154,7 @@ class TRawPort {
   private:
     int FSocket = -1;
     int FPort = 0;
+    std::vector<int> FAccepted;
 };
 
 } // namespace tonalyx::test

@@ -55,9 +55,7 @@ class Share : public testing::Test {
     }
     void TearDown() override {
         Window->close();
-        Window.reset();
-        // Workers never hold up the program, but a test waits before its server goes.
-        QTest::qWaitFor([] { return RunningShareWorkers() == 0; }, 10000);
+        Window.reset(); // its transfers are cancelled and joined: none outlives the server
         SetLinkOpener({});
         qputenv("TONALYX_SERVER_URL", "http://127.0.0.1:9/");
     }
@@ -112,4 +110,30 @@ TEST_F(Share, WithoutTheServerTheLightTurnsRedAndAnUploadFailsOnce) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return Failures > 0 && Idle(); }, 10000));
     QTest::qWait(300);
     EXPECT_EQ(Failures, 1);
+}
+
+// Closing the program while its server takes connections and never answers: the window
+// goes at once, its start-up server check and its feed read cancelled and their
+// connections closed, though their time-out is 45 s away.
+TEST(ShareClosing, ClosingNeverWaitsForATransfer) {
+    test::TRawPort silent(true);
+    qputenv("TONALYX_SERVER_URL", QByteArray::fromStdString(silent.Url("/")));
+    test::StoreNormalWindow({1000, 700});
+    TAppCore core;
+    auto window = std::make_unique<TfrmMain>(core, QStringList{});
+    window->show();
+    // The check starts with the window, the feed's first read a second later.
+    for (int request = 0; request < 2; ++request)
+        ASSERT_TRUE(QTest::qWaitFor([&] { return silent.AcceptOne(std::chrono::milliseconds(0)); },
+                                    20000))
+            << "request " << request << " never came";
+    const auto before = std::chrono::steady_clock::now();
+    window->close();
+    window.reset();
+    const auto closing = std::chrono::steady_clock::now() - before;
+    qputenv("TONALYX_SERVER_URL", "http://127.0.0.1:9/");
+    RecordProperty("closing_us",
+                   int(std::chrono::duration_cast<std::chrono::microseconds>(closing).count()));
+    EXPECT_LT(closing, std::chrono::seconds(5)) << "closing waited for the network";
+    EXPECT_TRUE(silent.AcceptedClosed(std::chrono::seconds(5))) << "a transfer outlived the window";
 }

@@ -1,0 +1,5 @@
+#include "opening_log.h"
+
+namespace tonalyx {
+Q_LOGGING_CATEGORY(OpeningLog, "tonalyx.opening", QtWarningMsg)
+}

@@ -1,0 +1,5 @@
+#include "pictures_log.h"
+
+namespace tonalyx {
+Q_LOGGING_CATEGORY(PicturesLog, "tonalyx.pictures", QtWarningMsg)
+}

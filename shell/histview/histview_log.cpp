@@ -1,0 +1,5 @@
+#include "histview_log.h"
+
+namespace tonalyx {
+Q_LOGGING_CATEGORY(HistViewLog, "tonalyx.histview", QtWarningMsg)
+}

@@ -1,0 +1,5 @@
+#include "ribbon_log.h"
+
+namespace ribbon {
+Q_LOGGING_CATEGORY(RibbonLog, "tonalyx.ribbon", QtWarningMsg)
+}

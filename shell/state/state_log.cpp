@@ -1,0 +1,5 @@
+#include "state_log.h"
+
+namespace tonalyx {
+Q_LOGGING_CATEGORY(StateLog, "tonalyx.state", QtWarningMsg)
+}

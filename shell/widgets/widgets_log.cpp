@@ -1,0 +1,5 @@
+#include "widgets_log.h"
+
+namespace tonalyx {
+Q_LOGGING_CATEGORY(WidgetsLog, "tonalyx.widgets", QtWarningMsg)
+}

@@ -1,0 +1,5 @@
+#include "window_log.h"
+
+namespace tonalyx {
+Q_LOGGING_CATEGORY(WindowLog, "tonalyx.window", QtWarningMsg)
+}

@@ -1,0 +1,5 @@
+#include "about_log.h"
+
+namespace tonalyx {
+Q_LOGGING_CATEGORY(AboutLog, "tonalyx.about", QtWarningMsg)
+}

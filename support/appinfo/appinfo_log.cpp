@@ -1,0 +1,5 @@
+#include "appinfo_log.h"
+
+namespace tonalyx {
+Q_LOGGING_CATEGORY(AppInfoLog, "tonalyx.appinfo", QtWarningMsg)
+}
