@@ -1,5 +1,7 @@
 #include "server/server_options.h"
 
+#include "server/client_address.h"
+
 #include <charconv>
 #include <limits>
 #include <optional>
@@ -110,7 +112,7 @@ TOptionsParse ParseServerOptions(std::span<const std::string_view> args, const c
         }
         const bool known = name == "--listen" || name == "--root" || name == "--public-url" ||
                            name == "--max-upload-bytes" || name == "--uploads-per-minute" ||
-                           name == "--quota-bytes";
+                           name == "--quota-bytes" || name == "--trusted-proxy";
         if (!known)
             return Failure("unknown option: " + std::string(args[i]));
         if (!value) {
@@ -131,6 +133,11 @@ TOptionsParse ParseServerOptions(std::span<const std::string_view> args, const c
             options.PublicUrl = *value;
             if (!options.PublicUrl.ends_with('/'))
                 options.PublicUrl += '/';
+        } else if (name == "--trusted-proxy") {
+            const auto address = NormalAddress(*value);
+            if (!address)
+                return Failure("--trusted-proxy wants an IP address, not " + std::string(*value));
+            options.TrustedProxy = *address;
         } else if (name == "--uploads-per-minute") {
             const auto count = ParseCount(*value, std::numeric_limits<unsigned>::max());
             if (!count)
@@ -166,6 +173,9 @@ std::string ServerUsage() {
            "  --uploads-per-minute N    uploads one client address may send a minute\n"
            "                            (default 30)\n"
            "  --quota-bytes N           room for all stored pictures (default 1G)\n"
+           "  --trusted-proxy ADDRESS   the front web server's address: its requests count\n"
+           "                            for the client named in X-Real-IP (or last in\n"
+           "                            X-Forwarded-For)\n"
            "  --help                    show this help\n"
            "  --version                 show the version\n"
            "\n"
