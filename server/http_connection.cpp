@@ -147,6 +147,8 @@ void THttpConnection::ReadHeader() {
 void THttpConnection::OnHeader(beast::error_code error) {
     if (error == http::error::header_limit || error == http::error::buffer_overflow)
         return Refuse(431);
+    if (error == http::error::body_limit) // the announced length, seen with the header
+        return Refuse(413);
     // A request line or header that is no HTTP; a client that hung up is no error of its own.
     if (error && error.category() == http::make_error_code(http::error::bad_target).category() &&
         error != http::error::end_of_stream && error != http::error::partial_message)
