@@ -251,14 +251,14 @@ void THttpConnection::Answer() {
         return Send(FContext.Handler.Answer(FRequest), keepAlive);
     // The site's work on a body (decoding, writing to disk) is done off the I/O threads.
     net::post(FContext.Workers, [self = shared_from_this(), keepAlive] {
-        auto reply = std::make_shared<THttpReply>(self->FContext.Handler.Answer(self->FRequest));
+        auto reply = std::make_shared<THttpAnswer>(self->FContext.Handler.Answer(self->FRequest));
         net::post(self->FStream.get_executor(), [self, reply, keepAlive] {
             self->Send(std::move(*reply), keepAlive);
         });
     });
 }
 
-void THttpConnection::Send(THttpReply reply, bool keepAlive) {
+void THttpConnection::Send(THttpAnswer reply, bool keepAlive) {
     const unsigned version = FParser->get().version();
     const bool head = FParser->get().method() == http::verb::head;
     const auto status = static_cast<http::status>(reply.Status);
@@ -320,7 +320,7 @@ void THttpConnection::OnWritten(beast::error_code error, const TAnswered& note,
 void THttpConnection::Refuse(int status) {
     if (FRequest.Method.empty())
         FRequest.Method = "-";
-    THttpReply reply = FContext.Handler.Refusal(status, FRequest);
+    THttpAnswer reply = FContext.Handler.Refusal(status, FRequest);
     reply.Status = status;
     if (reply.Note.empty())
         reply.Note = "refused: " + std::string(StatusText(status));

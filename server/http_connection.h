@@ -68,7 +68,7 @@ class THttpConnection : public std::enable_shared_from_this<THttpConnection> {
         std::string Text;
     };
 
-    void Send(THttpReply reply, bool keepAlive);
+    void Send(THttpAnswer reply, bool keepAlive);
     template <class TResponse>
     void Write(std::shared_ptr<TResponse> response, TAnswered note, bool keepAlive);
     void OnWritten(boost::beast::error_code error, const TAnswered& note, bool keepAlive);

@@ -19,7 +19,7 @@ struct THttpRequest {
     std::string Body;        // read whole, within the server's bound
 };
 
-struct THttpReply {
+struct THttpAnswer {
     int Status = 200;
     std::string ContentType = "text/plain";
     std::string Body;
@@ -40,10 +40,10 @@ class THttpHandler {
     virtual ~THttpHandler() = default;
     // The answer to a request read whole. Requests with a body are answered on worker
     // threads, the others on the threads that move the bytes, so those must be quick.
-    virtual THttpReply Answer(const THttpRequest& request) = 0;
+    virtual THttpAnswer Answer(const THttpRequest& request) = 0;
     // The answer to a request refused with status before its body was read; request holds
     // what could be read of it.
-    virtual THttpReply Refusal(int status, const THttpRequest& request) = 0;
+    virtual THttpAnswer Refusal(int status, const THttpRequest& request) = 0;
     // Once per request, when its answer has gone out or its connection has ended.
     virtual void Log(const THttpRequest& request, int status, std::uint64_t bytes,
                      const std::string& note) = 0;

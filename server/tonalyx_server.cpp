@@ -53,8 +53,8 @@ std::string StatusText(int status) {
     }
 }
 
-THttpReply Text(int status, std::string body) {
-    THttpReply reply;
+THttpAnswer Text(int status, std::string body) {
+    THttpAnswer reply;
     reply.Status = status;
     reply.Body = std::move(body);
     return reply;
@@ -139,7 +139,7 @@ int TTonalyxServer::Port() const {
     return FHttp->Port();
 }
 
-THttpReply TTonalyxServer::Answer(const THttpRequest& request) {
+THttpAnswer TTonalyxServer::Answer(const THttpRequest& request) {
     const bool get = request.Method == "GET" || request.Method == "HEAD";
     if (request.Path == "/check.php" && get)
         return Text(200, "0");
@@ -154,7 +154,7 @@ THttpReply TTonalyxServer::Answer(const THttpRequest& request) {
     return Refusal(404, request);
 }
 
-THttpReply TTonalyxServer::Refusal(int status, const THttpRequest& request) {
+THttpAnswer TTonalyxServer::Refusal(int status, const THttpRequest& request) {
     // The program reads any answer of the upload script but "0" as a refusal.
     if (request.Path == "/upload.php")
         return Text(status, "1");
@@ -168,29 +168,29 @@ void TTonalyxServer::Log(const THttpRequest& request, int status, std::uint64_t 
                                       static_cast<std::size_t>(bytes), note));
 }
 
-THttpReply TTonalyxServer::SiteFile(std::string_view path, std::string_view contentType) const {
+THttpAnswer TTonalyxServer::SiteFile(std::string_view path, std::string_view contentType) const {
     auto file = OpenRegularFileAt(FRoot.Get(), path);
     auto content = file.Ok() ? ReadWhole(file.Value().Get(), SiteFileMaxBytes)
                              : TResult<std::string>::Failure(file.Reason());
     if (!content.Ok()) {
-        THttpReply missing = Text(404, "404 Not Found\n");
+        THttpAnswer missing = Text(404, "404 Not Found\n");
         missing.Note = "missing: " + content.Reason();
         return missing;
     }
     const bool feed = path == FeedFile().Path;
-    THttpReply reply;
+    THttpAnswer reply;
     reply.ContentType = contentType;
     reply.Headers = {{"Cache-Control", "no-cache"}};
     reply.Body = feed ? content.Value() : WithPublicUrl(content.Value(), FPublicUrl);
     return reply;
 }
 
-THttpReply TTonalyxServer::Picture(std::string_view name) const {
+THttpAnswer TTonalyxServer::Picture(std::string_view name) const {
     auto opened = FStore->OpenPicture(name);
     struct stat info {};
     if (!opened.Ok() || ::fstat(opened.Value().Get(), &info) != 0)
         return Text(404, "404 Not Found\n");
-    THttpReply reply;
+    THttpAnswer reply;
     reply.ContentType = "image/png";
     reply.Headers = {{"Cache-Control", "public, max-age=31536000, immutable"}};
     reply.File = std::move(opened.Value());
@@ -198,7 +198,7 @@ THttpReply TTonalyxServer::Picture(std::string_view name) const {
     return reply;
 }
 
-THttpReply TTonalyxServer::Upload(const THttpRequest& request) {
+THttpAnswer TTonalyxServer::Upload(const THttpRequest& request) {
     const std::optional<TFormParts> form = ReadFormData(request.ContentType, request.Body);
     const auto part = [&form](std::string_view name) -> std::optional<std::string_view> {
         if (!form)
@@ -208,7 +208,7 @@ THttpReply TTonalyxServer::Upload(const THttpRequest& request) {
     };
     const TUploadReply outcome = FUploads->Take(request.Client, std::chrono::steady_clock::now(),
                                                 part("fname"), part("file"));
-    THttpReply reply = Text(200, outcome.Stored ? "0" : "1");
+    THttpAnswer reply = Text(200, outcome.Stored ? "0" : "1");
     reply.Note = outcome.Note;
     return reply;
 }

@@ -42,14 +42,14 @@ class TTonalyxServer : private THttpHandler {
     TStatus Prepare(std::string_view shortVersion);
     TStatus Bind();
 
-    THttpReply Answer(const THttpRequest& request) override;
-    THttpReply Refusal(int status, const THttpRequest& request) override;
+    THttpAnswer Answer(const THttpRequest& request) override;
+    THttpAnswer Refusal(int status, const THttpRequest& request) override;
     void Log(const THttpRequest& request, int status, std::uint64_t bytes,
              const std::string& note) override;
 
-    THttpReply SiteFile(std::string_view path, std::string_view contentType) const;
-    THttpReply Picture(std::string_view name) const;
-    THttpReply Upload(const THttpRequest& request);
+    THttpAnswer SiteFile(std::string_view path, std::string_view contentType) const;
+    THttpAnswer Picture(std::string_view name) const;
+    THttpAnswer Upload(const THttpRequest& request);
 
     const TServerOptions FOptions;
     std::FILE* const FLog;
