@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <thread>
 
 using namespace tonalyx;
 using namespace tonalyx::test;
@@ -22,21 +21,6 @@ TServerOptions ShortDeadlines() {
     options.Limits.KeepAliveTime = 2s;
     options.Limits.BodyGraceTime = 1s;
     return options;
-}
-
-// Asks for the check from 127.0.0.2 count times, one after another, while an attack runs;
-// the longest wait for a whole answer, or 1 hour when one did not come.
-std::chrono::milliseconds LongestProbe(int port, int count) {
-    std::chrono::milliseconds longest{0};
-    for (int i = 0; i < count; ++i) {
-        const auto start = TTestClock::now();
-        const std::string answer = GetFrom(port, "127.0.0.2", "/check.php", 5s);
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-            TTestClock::now() - start);
-        longest = std::max(longest, answer.ends_with("\r\n\r\n0") ? took : 1h);
-        std::this_thread::sleep_for(200ms);
-    }
-    return longest;
 }
 
 TEST(ServerHostile, AFreshClientIsAnsweredWhileTwoHundredHoldOn) {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace tonalyx::test {
@@ -190,6 +191,21 @@ inline std::string GetFrom(int port, const char* from, const std::string& path,
                      limit))
         return {};
     return client.ReadAnswer(limit);
+}
+
+// Asks for the check from 127.0.0.2 count times, one after another, while an attack runs;
+// the longest wait for a whole answer, or an hour when one did not come.
+inline std::chrono::milliseconds LongestProbe(int port, int count) {
+    std::chrono::milliseconds longest{0};
+    for (int i = 0; i < count; ++i) {
+        const auto start = TTestClock::now();
+        const std::string answer = GetFrom(port, "127.0.0.2", "/check.php", std::chrono::seconds(5));
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(TTestClock::now() - start);
+        longest = std::max(longest, answer.ends_with("\r\n\r\n0") ? took : std::chrono::hours(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return longest;
 }
 
 // The resident memory of process pid ("self" for this one) in KiB, from /proc.
