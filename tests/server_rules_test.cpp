@@ -266,6 +266,7 @@ TEST(ServerOptions, CommandLine) {
         {{"--trusted-proxy=::1"}, TOptionsParse::Run, "127.0.0.1", 8735, "", 8u << 20, 1u << 30, 30,
          "::1"},
         {{"--trusted-proxy", "front.example"}, TOptionsParse::Error},
+        {{"--connections-per-client", "0"}, TOptionsParse::Error},
         {{"--version", "--bogus"}, TOptionsParse::Version},
         {{"--help"}, TOptionsParse::Help},
         {{"--bogus"}, TOptionsParse::Error},
@@ -296,6 +297,10 @@ TEST(ServerOptions, CommandLine) {
         EXPECT_EQ(parse.Options.TrustedProxy, row.Proxy) << args;
         EXPECT_EQ(parse.Options.Root, "/xdg/Tonalyx/server") << args;
     }
+    EXPECT_EQ(ParseServerOptions(std::vector<std::string_view>{"--connections-per-client=64"},
+                                 "/xdg", nullptr)
+                  .Options.Limits.ConnectionsPerClient,
+              64u);
     EXPECT_EQ(DefaultDataFolder(nullptr, "/home/u"), "/home/u/.local/share/Tonalyx/server");
     EXPECT_EQ(DefaultDataFolder("relative", "/home/u"), "/home/u/.local/share/Tonalyx/server");
     EXPECT_EQ(ParseServerOptions({}, nullptr, nullptr).Action, TOptionsParse::Error);
