@@ -15,10 +15,10 @@ struct TClientLimits {
     // A new connection's request headers, all of them, within this; then each next request's
     // within as long again from its first byte.
     std::chrono::milliseconds HeaderTime{5000};
-    // A request body arrives at least this fast on average, after a grace of BodyGraceTime.
+    // A request body arrives at least this fast on average, after a grace of BodyGraceTime,
+    // and an answer is taken at least as fast, after the same grace.
     std::uint64_t MinBytesPerSecond = 16 * 1024;
     std::chrono::milliseconds BodyGraceTime{5000};
-    // An answer is taken at least as fast, after the same grace.
     std::chrono::milliseconds KeepAliveTime{5000}; // between the requests of one connection
     unsigned RequestsPerConnection = 100;
     std::size_t HeaderBytes = 32 * 1024;    // the request line and all header lines
