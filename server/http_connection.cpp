@@ -226,8 +226,11 @@ void THttpConnection::ReadBodyPiece() {
     auto& body = FParser->get().body();
     body.data = FRequest.Body.data() + FBodyReceived;
     body.size = static_cast<std::size_t>(FBodyPiece);
-    // The body so far and this piece at no less than the minimum rate, from its start.
-    FStream.expires_at(FBodyStart + TimeFor(FBodyReceived + FBodyPiece, FContext.Limits));
+    // The body so far and this piece at no less than the minimum rate, from its start; and
+    // this piece so too from now, so that a fast start buys no long stall.
+    const TClock::time_point byAverage =
+        FBodyStart + TimeFor(FBodyReceived + FBodyPiece, FContext.Limits);
+    FStream.expires_at(std::min(byAverage, TClock::now() + TimeFor(FBodyPiece, FContext.Limits)));
     http::async_read(FStream, FBuffer, *FParser,
                      [self = shared_from_this()](beast::error_code error, std::size_t) {
                          self->OnBodyPiece(error, self->FParser->get().body().size);

@@ -35,9 +35,9 @@ int main(int argc, char* argv[]) {
     std::signal(SIGPIPE, SIG_IGN);
     // Nor a write over a file-size limit: it fails with EFBIG instead, and the upload with it.
     std::signal(SIGXFSZ, SIG_IGN);
-    // Request bodies of a megabyte or more get pages of their own, given back when freed; by
-    // default the threshold grows with them and their memory stays with the process.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    // Request bodies beyond 128 KiB get pages of their own, given back when freed; by default
+    // the threshold grows with them and their memory stays with the process.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     // SIGINT and SIGTERM are blocked in every thread (the library's workers inherit the mask)
     // and taken by one thread with sigwait, which may stop the server as a handler may not.
     sigset_t stopSignals;

@@ -35,6 +35,11 @@ TEST(ServerHostile, AFreshClientIsAnsweredWhileTwoHundredHoldOn) {
         {"silent", "", "", 1},
         {"header lines dripped", "GET /check.php HTTP/1.1\r\nHost: x\r\n", "X", 1},
         {"a body dripped", upload + "--b\r\n", "x", 1},
+        // A megabyte at once would buy a minute at the minimum rate; each piece is bounded too.
+        {"a body begun fast, then stalled",
+         "POST /upload.php HTTP/1.1\r\nHost: x\r\nContent-Length: 4000000\r\n\r\n" +
+             std::string(1 << 20, 'x'),
+         "", 1},
         {"idle after a request", check, "", 1},
         {"a request every second", check, check, 10},
     };
