@@ -111,6 +111,7 @@ void THttpConnection::WaitForRequest() {
     FParser->header_limit(static_cast<std::uint32_t>(FContext.Limits.HeaderBytes));
     FParser->body_limit(FContext.BodyBytes);
     FRequest = {};
+    FRequest.Client = FPeer; // until the header may name another
     FRequestBegun = FBuffer.size() > 0;
     if (FRequestBegun) { // the client sent it right behind the last one
         FStream.expires_after(FContext.Limits.HeaderTime);
@@ -145,6 +146,12 @@ void THttpConnection::ReadHeader() {
 }
 
 void THttpConnection::OnHeader(beast::error_code error) {
+    // The request line, for the log, even of a request refused in its header.
+    const auto& header = FParser->get();
+    if (!header.method_string().empty()) {
+        FRequest.Method = std::string(header.method_string());
+        FRequest.Path = DecodedPath(header.target());
+    }
     if (error == http::error::header_limit || error == http::error::buffer_overflow)
         return Refuse(431);
     if (error == http::error::body_limit) // the announced length, seen with the header
@@ -155,9 +162,6 @@ void THttpConnection::OnHeader(beast::error_code error) {
         return Refuse(400);
     if (error)
         return Abandon(error);
-    const auto& header = FParser->get();
-    FRequest.Method = std::string(header.method_string());
-    FRequest.Path = DecodedPath(header.target());
     // The front may have sent the header more than once; the last entry is still its own.
     std::string_view forwardedFor;
     for (const auto& field : header)

@@ -176,7 +176,11 @@ TEST(ServerProcess, MemoryComesBackAfterTheAttacks) {
                 block += "X-Flood: " + std::string(8000, 'a') + "\r\n";
             return block;
         }();
+#ifdef TONALYX_SANITIZED // a tenth of the attack: the instrumented server is many times slower
+        const std::string fake = Png().substr(0, 33) + std::string(300 << 10, 'x');
+#else
         const std::string fake = Png().substr(0, 33) + std::string(3 << 20, 'x');
+#endif
         const std::string big = UploadRequest(PictureName(3), fake);
         std::vector<std::unique_ptr<TCrowd>> crowds;
         crowds.push_back(std::make_unique<TCrowd>(server.Port(), "127.0.0.21", 16,
@@ -185,8 +189,11 @@ TEST(ServerProcess, MemoryComesBackAfterTheAttacks) {
         for (const char* from : {"127.0.0.23", "127.0.0.24", "127.0.0.25"})
             crowds.push_back(std::make_unique<TCrowd>(server.Port(), from, 16, big));
         // And whole bodies that are no picture, one after another.
-        for (int i = 0; i < 8; ++i)
-            EXPECT_EQ(Upload(server.Port(), PictureName(4), fake), "1");
+        for (int i = 0; i < 8; ++i) {
+            const std::string log = server.Log();
+            EXPECT_EQ(Upload(server.Port(), PictureName(4), fake), "1")
+                << server.Log().substr(log.size());
+        }
         peak = std::max(peak, ResidentKiB(server.Pid()));
         for (auto& crowd : crowds)
             EXPECT_TRUE(crowd->AllClosedWithin(30s));
