@@ -10,6 +10,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -23,6 +24,9 @@ using tcp = net::ip::tcp;
 namespace {
 // When accepting fails (no descriptors left), the next try waits this long instead of spinning.
 constexpr auto AcceptRetryTime = std::chrono::milliseconds(50);
+// After a stop has closed every connection, their last handlers (which write the log lines
+// of the answers just sent) get this long to run.
+constexpr auto StopTime = std::chrono::seconds(2);
 } // namespace
 
 // Members are destroyed in reverse order: the I/O context, and with it every connection,
@@ -51,7 +55,8 @@ struct THttpServer::TImpl {
     net::steady_timer AcceptRetry;
 
     std::mutex RunLock;
-    bool RunBegun = false, StopRequested = false;
+    std::condition_variable RunEnded;
+    bool RunBegun = false, RunOver = false, StopRequested = false;
     std::once_flag StopOnce;
 };
 
@@ -146,6 +151,9 @@ bool THttpServer::Run() {
     FImpl->RunIo();
     for (std::thread& thread : others)
         thread.join();
+    std::lock_guard lock(FImpl->RunLock);
+    FImpl->RunOver = true;
+    FImpl->RunEnded.notify_all();
     return true;
 }
 
@@ -165,7 +173,10 @@ void THttpServer::Stop() {
         impl->Table.CloseAll();
         // Uploads being answered end as they would; the rest of the requests are dropped.
         impl->Workers.join();
-        impl->Io.stop();
+        // With every connection closed the I/O threads run out of work and end by themselves.
+        std::unique_lock lock(impl->RunLock);
+        if (!impl->RunEnded.wait_for(lock, StopTime, [impl] { return impl->RunOver; }))
+            impl->Io.stop();
     });
 }
 
