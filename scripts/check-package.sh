@@ -28,6 +28,7 @@ expected_files=(
     usr/share/tonalyx/server/Lumivar/index.html
     usr/share/tonalyx/server/index.html
     usr/share/tonalyx/server/Download/index.html
+    usr/share/tonalyx/nginx/tonalyx.conf.template
     usr/lib/systemd/system/tonalyx-server.service
     usr/share/doc/tonalyx/copyright
     "usr/share/tonalyx/Tonalyx Help.chm"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when any is missing.
+# Installs the Debian packages the build and the tests need, when any is missing. A package
+# that ships a service (nginx) is installed without starting it.
 #   scripts/deps.sh [extra package...]
 set -euo pipefail
 
@@ -8,6 +9,8 @@ packages=(
     qt6-base-dev libjpeg-dev libpng-dev zlib1g-dev libcurl4-openssl-dev libxml2-dev
     libgtest-dev
     libcpp-httplib-dev curl
+    # Boost.Beast and Asio, the server's HTTP
+    libboost-dev
     # chmcmd, which compiles the help file; needed to build, never to run
     fp-utils
     "$@"
@@ -24,4 +27,25 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
+
+# For the length of the install, a policy that lets no package start its service (the
+# tests run nginx on a port of their own); the machine's own policy, if any, comes back.
+policy=/usr/sbin/policy-rc.d
+saved=""
+if [ -e "$policy" ]; then
+    saved=$(mktemp)
+    $sudo cp -p "$policy" "$saved"
+fi
+restore_policy() {
+    if [ -n "$saved" ]; then
+        $sudo cp -p "$saved" "$policy"
+        rm -f "$saved"
+    else
+        $sudo rm -f "$policy"
+    fi
+}
+trap restore_policy EXIT
+printf '#!/bin/sh\n# Tonalyx scripts/deps.sh: no service starts while it installs.\nexit 101\n' |
+    $sudo tee "$policy" >/dev/null
+$sudo chmod 755 "$policy"
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

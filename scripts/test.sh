@@ -2,12 +2,13 @@
 # Installs what is missing, then builds and runs every test twice: in the plain build and
 # under AddressSanitizer and UndefinedBehaviorSanitizer; builds the Debian package from the
 # plain build and checks it; then runs each decoder fuzzer for a bounded time. Ends with one
-# summary line.
+# summary line. The server's tests run Debian's nginx in front of it (installed here, never
+# started as the system's service); without it they fail.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh clang-14 libclang-rt-14-dev \
-    dpkg-dev desktop-file-utils appstream groff-base || exit 1
+    dpkg-dev desktop-file-utils appstream groff-base nginx-light || exit 1
 
 export QT_QPA_PLATFORM=offscreen
 # Rebuilds are much shorter through ccache where it is installed; nothing needs it.

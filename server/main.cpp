@@ -2,10 +2,12 @@
 #include "server_options.h"
 #include "tonalyx_server.h"
 
+#include <malloc.h>
+#include <pthread.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <pthread.h>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -31,6 +33,11 @@ int main(int argc, char* argv[]) {
 
     // A client that goes away mid-answer must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
+    // Nor a write over a file-size limit: it fails with EFBIG instead, and the upload with it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Request bodies beyond 128 KiB get pages of their own, given back when freed; by default
+    // the threshold grows with them and their memory stays with the process.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     // SIGINT and SIGTERM are blocked in every thread (the library's workers inherit the mask)
     // and taken by one thread with sigwait, which may stop the server as a handler may not.
     sigset_t stopSignals;

@@ -4,20 +4,6 @@
 
 namespace tonalyx {
 
-namespace {
-thread_local std::string CurrentNote;
-} // namespace
-
-void TRequestNote::Set(std::string note) {
-    CurrentNote = std::move(note);
-}
-
-std::string TRequestNote::Take() {
-    std::string note = std::move(CurrentNote);
-    CurrentNote.clear();
-    return note;
-}
-
 std::string LogSafe(std::string_view text) {
     std::string safe;
     safe.reserve(text.size());

@@ -8,15 +8,6 @@
 
 namespace tonalyx {
 
-// A handler leaves its remark here for the line of the request it is serving. The library
-// answers a connection's requests one after another on one thread, so the remark is kept
-// per thread and taken when the line is written.
-class TRequestNote {
-  public:
-    static void Set(std::string note);
-    static std::string Take();
-};
-
 // The request path as it goes into the log: control characters, non-ASCII bytes, blanks and
 // backslashes written as \xNN, so that no request can forge or break a line.
 std::string LogSafe(std::string_view text);

@@ -1,5 +1,7 @@
 #include "server_options.h"
 
+#include "client_address.h"
+
 #include <charconv>
 #include <limits>
 #include <optional>
@@ -110,7 +112,8 @@ TOptionsParse ParseServerOptions(std::span<const std::string_view> args, const c
         }
         const bool known = name == "--listen" || name == "--root" || name == "--public-url" ||
                            name == "--max-upload-bytes" || name == "--uploads-per-minute" ||
-                           name == "--quota-bytes";
+                           name == "--quota-bytes" || name == "--trusted-proxy" ||
+                           name == "--connections-per-client";
         if (!known)
             return Failure("unknown option: " + std::string(args[i]));
         if (!value) {
@@ -131,6 +134,17 @@ TOptionsParse ParseServerOptions(std::span<const std::string_view> args, const c
             options.PublicUrl = *value;
             if (!options.PublicUrl.ends_with('/'))
                 options.PublicUrl += '/';
+        } else if (name == "--trusted-proxy") {
+            const auto address = NormalAddress(*value);
+            if (!address)
+                return Failure("--trusted-proxy wants an IP address, not " + std::string(*value));
+            options.TrustedProxy = *address;
+        } else if (name == "--connections-per-client") {
+            const auto count = ParseCount(*value, 1u << 20);
+            if (!count || *count == 0)
+                return Failure("--connections-per-client wants a number above 0, not " +
+                               std::string(*value));
+            options.Limits.ConnectionsPerClient = static_cast<std::size_t>(*count);
         } else if (name == "--uploads-per-minute") {
             const auto count = ParseCount(*value, std::numeric_limits<unsigned>::max());
             if (!count)
@@ -166,6 +180,12 @@ std::string ServerUsage() {
            "  --uploads-per-minute N    uploads one client address may send a minute\n"
            "                            (default 30)\n"
            "  --quota-bytes N           room for all stored pictures (default 1G)\n"
+           "  --connections-per-client N\n"
+           "                            connections one client address may hold open at once\n"
+           "                            (default 16)\n"
+           "  --trusted-proxy ADDRESS   the front web server's address: its requests count\n"
+           "                            for the client named in X-Real-IP (or last in\n"
+           "                            X-Forwarded-For)\n"
            "  --help                    show this help\n"
            "  --version                 show the version\n"
            "\n"

@@ -1,12 +1,34 @@
 // The command line of tonalyx-server.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace tonalyx {
+
+// What one client may take of the server: the bounds that keep a slow, silent or flooding
+// client from holding what other clients need.
+struct TClientLimits {
+    // A new connection's request headers, all of them, within this; then each next request's
+    // within as long again from its first byte.
+    std::chrono::milliseconds HeaderTime{5000};
+    // A request body arrives at least this fast on average, after a grace of BodyGraceTime,
+    // and an answer is taken at least as fast, after the same grace.
+    std::uint64_t MinBytesPerSecond = 16 * 1024;
+    std::chrono::milliseconds BodyGraceTime{5000};
+    std::chrono::milliseconds KeepAliveTime{5000}; // between the requests of one connection
+    unsigned RequestsPerConnection = 100;
+    std::size_t HeaderBytes = 32 * 1024;    // the request line and all header lines
+    std::size_t HeaderLineBytes = 8 * 1024; // the request line or one header line
+    std::size_t HeaderCount = 64;
+    // Open connections from one address, and of all; a connection waiting for a request
+    // makes room for a new one when all are taken. The trusted proxy counts for no address.
+    std::size_t ConnectionsPerClient = 16;
+    std::size_t Connections = 512;
+};
 
 struct TServerOptions {
     std::string Host = "127.0.0.1";
@@ -17,6 +39,10 @@ struct TServerOptions {
     std::uint64_t MaxUploadBytes = 8u << 20;
     unsigned UploadsPerMinute = 30;      // per client address
     std::uint64_t QuotaBytes = 1u << 30; // all stored pictures together
+    // The front web server's address; its requests give the client's address in X-Real-IP
+    // or X-Forwarded-For. Empty: none, every client is the address it connects from.
+    std::string TrustedProxy;
+    TClientLimits Limits;
 };
 
 struct TOptionsParse {

@@ -23,6 +23,8 @@ class TUniqueFd {
 
     int Get() const { return FFd; }
     bool Valid() const { return FFd >= 0; }
+    // Hands the descriptor to a new owner.
+    int Release() { return std::exchange(FFd, -1); }
     void Reset(int fd = -1) {
         if (FFd >= 0)
             ::close(FFd);

@@ -6,8 +6,9 @@
 namespace tonalyx {
 
 TUploadReply TUploadDesk::Take(const std::string& clientAddress,
-                               TRateLimiter::TClock::time_point now, const std::string* name,
-                               const std::string* png) {
+                               TRateLimiter::TClock::time_point now,
+                               std::optional<std::string_view> name,
+                               std::optional<std::string_view> png) {
     if (!FRate.Allow(clientAddress, now))
         return {false, "refused: too many uploads from this address in the last minute"};
     if (!name || !png)
@@ -22,7 +23,7 @@ TUploadReply TUploadDesk::Take(const std::string& clientAddress,
     const TStoreOutcome outcome = FStore.Store(*name, *png);
     switch (outcome.Kind) {
     case TStored::Stored:
-        return {true, "stored " + FPublicUrl + std::string(PictureFolder) + "/" + *name};
+        return {true, "stored " + FPublicUrl + std::string(PictureFolder) + "/" + std::string(*name)};
     case TStored::Exists:
         return {false, "refused: a picture of that name exists"};
     case TStored::OverQuota:

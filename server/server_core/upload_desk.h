@@ -1,12 +1,14 @@
-// Decides about one upload: the client's rate, the form's parts, the picture name, the PNG
-// and its size, then the store. Called from the server's handler threads at once.
+// Decides about one upload: the client's rate, the form's parts, the picture name, the size,
+// the PNG decoded whole, then the store. Called from the server's handler threads at once.
 #pragma once
 
 #include "picture_store.h"
 #include "upload_limits.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tonalyx {
 
@@ -21,10 +23,10 @@ class TUploadDesk {
                 std::string publicUrl)
         : FStore(store), FMaxBytes(maxBytes), FRate(perMinute), FPublicUrl(std::move(publicUrl)) {}
 
-    // name and png are the form's "fname" and "file" parts, null when the form lacks them.
+    // name and png are the form's "fname" and "file" parts, nothing when the form lacks them.
     // Every attempt counts against the client's rate, the refused ones too.
     TUploadReply Take(const std::string& clientAddress, TRateLimiter::TClock::time_point now,
-                      const std::string* name, const std::string* png);
+                      std::optional<std::string_view> name, std::optional<std::string_view> png);
 
   private:
     TPictureStore& FStore;

@@ -39,6 +39,7 @@ TEST(ServerRoutes, EveryRouteAnswers) {
         std::string ContentType, Contains;
     } rows[] = {
         {"/check.php", 200, "text/plain", "0"},
+        {"/check%2ephp?from=tonalyx", 200, "text/plain", "0"},
         {"/0001/" + name, 200, "image/png", png},
         {"/Tonalyx-Info/", 200, "application/xml", "<LastVersion>9.8.7</LastVersion>"},
         {"/Tonalyx/", 200, "text/html", server.PublicUrl() + "Download/"},
@@ -60,7 +61,7 @@ TEST(ServerRoutes, EveryRouteAnswers) {
         EXPECT_EQ(reply->status, row.Status) << row.Path;
         EXPECT_TRUE(reply->get_header_value("Content-Type").starts_with(row.ContentType))
             << row.Path << ": " << reply->get_header_value("Content-Type");
-        if (row.Status == 200 && row.Path == "/check.php")
+        if (row.Status == 200 && row.Path.starts_with("/check"))
             EXPECT_EQ(reply->body, "0");
         else if (row.Path.starts_with("/0001/") && row.Status == 200)
             EXPECT_EQ(reply->body, png);
@@ -68,6 +69,15 @@ TEST(ServerRoutes, EveryRouteAnswers) {
             EXPECT_NE(reply->body.find(row.Contains), std::string::npos) << row.Path;
         EXPECT_EQ(reply->body.find("@PUBLIC_URL@"), std::string::npos) << row.Path;
     }
+    // HEAD answers the headers alone; only the upload script takes a POST.
+    const auto head = client.Head(("/0001/" + name).c_str());
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 200);
+    EXPECT_EQ(head->get_header_value("Content-Length"), std::to_string(png.size()));
+    EXPECT_TRUE(head->body.empty());
+    const auto post = client.Post("/check.php", "x", "text/plain");
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->status, 404);
     // The maker's own edits are served, and never replaced by the defaults at a restart.
     WriteFile(temp.Path() / "data/Tonalyx-Info/feed.xml", "<x>edited</x>");
     const auto feed = client.Get("/Tonalyx-Info/");
@@ -113,6 +123,8 @@ TEST(ServerUploads, RefusedUploadsStoreNothing) {
         {"other extension", "0001t00000000000000000006.gif", Png()},
         {"not a PNG", PictureName(3), "<html>not a picture</html>"},
         {"damaged PNG header", PictureName(4), damaged},
+        {"a PNG header, then no picture", PictureName(9), Png().substr(0, 33) + "<html></html>"},
+        {"a PNG cut short", PictureName(10), Png(30, 30).substr(0, 60)},
         {"empty file", PictureName(5), ""},
         {"one byte over the limit", PictureName(6), Png(1, 1, 4097)},
     };

@@ -1,6 +1,11 @@
-// The server's rules on their own: picture names, PNG headers, the command line, the rate
-// and the quota, the feed's problems and what goes into the log.
+// The server's rules on their own: picture names, PNG files, forms, client addresses, the
+// connection table, the command line, the rate and the quota, the feed's problems and what
+// goes into the log.
+#include "client_address.h"
+#include "connection_table.h"
 #include "feed.h"
+#include "form_data.h"
+#include "http_exchange.h"
 #include "png_check.h"
 #include "request_log.h"
 #include "server_options.h"
@@ -50,11 +55,16 @@ TEST(ServerPictureName, WellFormedNamesOnly) {
         EXPECT_TRUE(IsWellFormedPictureName(PictureName(n * 7919))) << PictureName(n * 7919);
 }
 
-TEST(ServerPng, HeaderChecks) {
+TEST(ServerPng, DecodedWhole) {
     std::string badCrc = Png();
     badCrc[20] ^= 1;
     std::string notIhdr = Png();
     notIhdr[12] = 'J';
+    const std::string padded = Png(2, 3, 200);
+    std::string badPadding = padded, badPixels = padded;
+    badPadding[50] ^= 1;                      // inside the ancillary chunk
+    badPixels[padded.size() - 12 - 6] ^= 0x5; // inside the pixel data
+    const std::string signatureAndHeader = Png().substr(0, 33);
     struct TRow {
         const char* What;
         std::string Bytes;
@@ -63,6 +73,9 @@ TEST(ServerPng, HeaderChecks) {
         {"RGBA", Png(), true},
         {"grey 16", Png(1, 1, 0, 16, 0), true},
         {"palette 4", Png(7, 7, 0, 4, 3), true},
+        {"interlaced", PngOf({9, 11, 0, 8, 2, true}), true},
+        {"padded", padded, true},
+        {"at the pixel bound", Png(8192, 4096, 0, 1, 0), true},
         {"empty", "", false},
         {"signature only", std::string("\x89PNG\r\n\x1a\n", 8), false},
         {"GIF", "GIF89a" + std::string(40, '\0'), false},
@@ -72,10 +85,145 @@ TEST(ServerPng, HeaderChecks) {
         {"colour type 5", Png(1, 1, 0, 8, 5), false},
         {"damaged CRC", badCrc, false},
         {"other first chunk", notIhdr, false},
+        {"a sound header, then HTML", signatureAndHeader + "<html>not a picture</html>", false},
+        {"a sound header, then nothing", signatureAndHeader, false},
+        {"rows missing", PngOf({4, 4, 0, 8, 6, false, 2}), false},
+        {"cut in the pixel data", padded.substr(0, padded.size() - 20), false},
+        {"no end chunk", padded.substr(0, padded.size() - 12), false},
+        {"data after the end", Png() + "trailing", false},
+        {"damaged ancillary chunk", badPadding, false},
+        {"damaged pixel data", badPixels, false},
+        {"too wide", Png(PngMaxSide + 1, 1, 0, 1, 0), false},
+        {"too many pixels", Png(8192, 4097, 0, 1, 0), false},
     };
     for (const TRow& row : rows)
         EXPECT_EQ(PngProblem(row.Bytes).empty(), row.Png)
             << row.What << ": " << PngProblem(row.Bytes);
+}
+
+TEST(ServerForm, PartsByName) {
+    const std::string_view type = "multipart/form-data; boundary=XyZ";
+    const std::string png("\x89PNG\r\n--Xy\r\n\0z", 15);
+    const std::string good = "--XyZ\r\nContent-Disposition: form-data; name=\"file\"; "
+                             "filename=\"/opt/a;b.png\"\r\nContent-Type: image/png\r\n\r\n" +
+                             png +
+                             "\r\n--XyZ\r\ncontent-disposition: form-data; name=fname\r\n\r\n"
+                             "0001t.png\r\n--XyZ--\r\n";
+    struct TRow {
+        const char* What;
+        std::string Type, Body;
+        bool Form;
+        std::string File = {}, Name = {};
+    } rows[] = {
+        {"the program's form", std::string(type), good, true, png, "0001t.png"},
+        {"quoted boundary", "Multipart/Form-Data; charset=x; boundary=\"XyZ\"", good, true, png,
+         "0001t.png"},
+        {"with a preamble", std::string(type), "hello\r\n" + good, true, png, "0001t.png"},
+        {"first of two names", std::string(type),
+         "--XyZ\r\nContent-Disposition: form-data; name=\"fname\"\r\n\r\nfirst\r\n" + good,
+         true, png, "first"},
+        {"no parts", std::string(type), "--XyZ--", true},
+        {"other type", "text/plain; boundary=XyZ", good, false},
+        {"no boundary", "multipart/form-data", good, false},
+        {"other boundary", "multipart/form-data; boundary=Abc", good, false},
+        {"never closed", std::string(type), good.substr(0, good.size() - 10), false},
+        {"part without a name", std::string(type), "--XyZ\r\nX: y\r\n\r\nz\r\n--XyZ--", false},
+        {"part without headers", std::string(type), "--XyZ\r\n\r\nz\r\n--XyZ--", false},
+        {"unclosed quote", std::string(type),
+         "--XyZ\r\nContent-Disposition: form-data; name=\"a\r\n\r\nz\r\n--XyZ--", false},
+        {"empty", std::string(type), "", false},
+    };
+    for (const TRow& row : rows) {
+        const auto parts = ReadFormData(row.Type, row.Body);
+        ASSERT_EQ(parts.has_value(), row.Form) << row.What;
+        if (!parts || row.File.empty())
+            continue;
+        EXPECT_EQ(parts->at("file"), row.File) << row.What;
+        EXPECT_EQ(parts->at("fname"), row.Name) << row.What;
+    }
+    std::string many;
+    for (int i = 0; i < 17; ++i)
+        many += "--XyZ\r\nContent-Disposition: form-data; name=\"p" + std::to_string(i) +
+                "\"\r\n\r\nv\r\n";
+    EXPECT_FALSE(ReadFormData(type, many + "--XyZ--"));
+}
+
+TEST(ServerClients, AddressesBehindTheTrustedFront) {
+    EXPECT_EQ(NormalAddress("127.0.0.2"), "127.0.0.2");
+    EXPECT_EQ(NormalAddress("::ffff:10.1.2.3"), "10.1.2.3");
+    EXPECT_EQ(NormalAddress("0:0:0:0:0:0:0:1"), "::1");
+    EXPECT_FALSE(NormalAddress("localhost"));
+    EXPECT_FALSE(NormalAddress("1.2.3.4, 5.6.7.8"));
+    EXPECT_FALSE(NormalAddress(""));
+    struct TRow {
+        const char* What;
+        std::string Peer, RealIp, ForwardedFor, Client;
+    } rows[] = {
+        {"the front's X-Real-IP", "127.0.0.1", "127.0.0.2", "", "127.0.0.2"},
+        {"the last X-Forwarded-For entry, not the forged first", "127.0.0.1", "",
+         "6.6.6.6, 127.0.0.3", "127.0.0.3"},
+        {"X-Real-IP first", "127.0.0.1", " 127.0.0.4 ", "127.0.0.5", "127.0.0.4"},
+        {"IPv6", "127.0.0.1", "2001:db8::1", "", "2001:db8::1"},
+        {"no address in them", "127.0.0.1", "unknown", "6.6.6.6, junk", "127.0.0.1"},
+        {"no headers", "127.0.0.1", "", "", "127.0.0.1"},
+        {"not from the front", "127.0.0.9", "127.0.0.2", "127.0.0.3", "127.0.0.9"},
+    };
+    for (const TRow& row : rows)
+        EXPECT_EQ(ClientAddress(row.Peer, "127.0.0.1", row.RealIp, row.ForwardedFor), row.Client)
+            << row.What;
+    EXPECT_EQ(ClientAddress("127.0.0.1", "", "127.0.0.2", ""), "127.0.0.1"); // no front
+}
+
+TEST(ServerClients, PathsDecoded) {
+    struct TRow {
+        std::string_view Target, Path;
+    } rows[] = {
+        {"/check.php", "/check.php"},          {"/check%2ephp?x=%41", "/check.php"},
+        {"/0001/%2E%2E%2fx", "/0001/../x"}, {"/a%zz%4", "/a%zz%4"},
+        {"/a%00b", std::string_view("/a\0b", 4)}, {"", ""},
+    };
+    for (const TRow& row : rows)
+        EXPECT_EQ(DecodedPath(row.Target), row.Path) << row.Target;
+}
+
+// Connections opened and marked in turn: each step names the address, whether it is the
+// front's, and what the table must answer.
+TEST(ServerClients, ConnectionTable) {
+    TConnectionTable table(2, 4);
+    std::vector<int> closed;
+    const auto open = [&](const std::string& address, bool exempt) {
+        const int number = int(table.Count());
+        return table.Admit(address, exempt, [&closed, number] { closed.push_back(number); });
+    };
+    const auto a1 = open("a", false), a2 = open("a", false);
+    EXPECT_NE(a1, 0u);
+    EXPECT_NE(a2, 0u);
+    EXPECT_EQ(open("a", false), 0u); // two per address
+    EXPECT_EQ(table.CountFrom("a"), 2u);
+    const auto front1 = open("f", true), front2 = open("f", true);
+    EXPECT_NE(front1, 0u); // the front counts for no address
+    EXPECT_NE(front2, 0u);
+    EXPECT_EQ(table.Count(), 4u);
+    // All taken: the one that has waited longest gives way, busy ones never.
+    table.SetWaiting(a1, false);
+    table.SetWaiting(front1, false);
+    table.SetWaiting(front2, false);
+    const auto b1 = open("b", false);
+    EXPECT_NE(b1, 0u);
+    EXPECT_EQ(closed, std::vector<int>{1}); // a2
+    EXPECT_EQ(table.CountFrom("a"), 1u);
+    table.SetWaiting(b1, false);
+    EXPECT_EQ(open("c", false), 0u); // all four busy
+    table.SetWaiting(a1, true);
+    EXPECT_NE(open("c", false), 0u);
+    EXPECT_EQ(closed.size(), 2u);
+    table.Remove(b1);
+    table.Remove(b1); // twice is harmless
+    EXPECT_EQ(table.Count(), 3u);
+    EXPECT_EQ(table.CountFrom("b"), 0u);
+    table.CloseAll();
+    EXPECT_EQ(closed.size(), 5u);
+    EXPECT_EQ(open("d", false), 0u); // closed for good
 }
 
 TEST(ServerOptions, CommandLine) {
@@ -87,6 +235,7 @@ TEST(ServerOptions, CommandLine) {
         std::string PublicUrl = {};
         std::uint64_t MaxUpload = 0, Quota = 0;
         unsigned PerMinute = 0;
+        std::string Proxy = {};
     } rows[] = {
         {{}, TOptionsParse::Run, "127.0.0.1", 8735, "", 8u << 20, 1u << 30, 30},
         {{"--listen", "0.0.0.0:80", "--max-upload-bytes=100K", "--quota-bytes", "2G"},
@@ -105,6 +254,19 @@ TEST(ServerOptions, CommandLine) {
          8u << 20,
          1u << 30,
          0},
+        {{"--trusted-proxy", "::ffff:127.0.0.1"},
+         TOptionsParse::Run,
+         "127.0.0.1",
+         8735,
+         "",
+         8u << 20,
+         1u << 30,
+         30,
+         "127.0.0.1"},
+        {{"--trusted-proxy=::1"}, TOptionsParse::Run, "127.0.0.1", 8735, "", 8u << 20, 1u << 30, 30,
+         "::1"},
+        {{"--trusted-proxy", "front.example"}, TOptionsParse::Error},
+        {{"--connections-per-client", "0"}, TOptionsParse::Error},
         {{"--version", "--bogus"}, TOptionsParse::Version},
         {{"--help"}, TOptionsParse::Help},
         {{"--bogus"}, TOptionsParse::Error},
@@ -132,8 +294,13 @@ TEST(ServerOptions, CommandLine) {
         EXPECT_EQ(parse.Options.MaxUploadBytes, row.MaxUpload) << args;
         EXPECT_EQ(parse.Options.QuotaBytes, row.Quota) << args;
         EXPECT_EQ(parse.Options.UploadsPerMinute, row.PerMinute) << args;
+        EXPECT_EQ(parse.Options.TrustedProxy, row.Proxy) << args;
         EXPECT_EQ(parse.Options.Root, "/xdg/Tonalyx/server") << args;
     }
+    EXPECT_EQ(ParseServerOptions(std::vector<std::string_view>{"--connections-per-client=64"},
+                                 "/xdg", nullptr)
+                  .Options.Limits.ConnectionsPerClient,
+              64u);
     EXPECT_EQ(DefaultDataFolder(nullptr, "/home/u"), "/home/u/.local/share/Tonalyx/server");
     EXPECT_EQ(DefaultDataFolder("relative", "/home/u"), "/home/u/.local/share/Tonalyx/server");
     EXPECT_EQ(ParseServerOptions({}, nullptr, nullptr).Action, TOptionsParse::Error);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -67,21 +68,72 @@ inline void PutChunk(std::string& out, std::string_view type, std::string_view d
                                           uInt(body.size()))));
 }
 
-// A PNG of width × height pixels, at least minBytes long (an ancillary chunk pads it).
-inline std::string Png(std::uint32_t width = 2, std::uint32_t height = 3, std::size_t minBytes = 0,
-                       char depth = 8, char colourType = 6) {
+// The picture a test PNG holds: all pixels zero, of any size, depth and colour type, whole
+// or with fewer rows of pixel data than the header promises.
+struct TPngShape {
+    std::uint32_t Width = 2, Height = 3;
+    std::size_t MinBytes = 0; // an ancillary chunk before the pixel data pads it to this
+    char Depth = 8, ColourType = 6;
+    bool Interlaced = false;
+    std::uint32_t RowsGiven = ~0u; // of a picture that is not interlaced
+};
+
+inline std::string PngOf(const TPngShape& shape) {
+    const unsigned channels = shape.ColourType == 2   ? 3
+                              : shape.ColourType == 4 ? 2
+                              : shape.ColourType == 6 ? 4
+                                                      : 1;
+    const auto rowBytes = [&](std::uint32_t width) {
+        return (std::size_t(width) * channels * unsigned(shape.Depth) + 7) / 8;
+    };
+    // Each row is its filter byte (none) and its pixels; an interlaced picture is the seven
+    // reduced pictures of its passes one after another.
+    std::string raw;
+    const auto addRows = [&](std::uint32_t width, std::uint32_t height) {
+        if (width != 0)
+            for (std::uint32_t y = 0; y < height; ++y)
+                raw += std::string(rowBytes(width) + 1, '\0');
+    };
+    if (shape.Interlaced) {
+        const unsigned passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                       {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+        for (const auto& p : passes) {
+            const std::uint32_t w = shape.Width > p[0] ? (shape.Width - p[0] + p[2] - 1) / p[2] : 0;
+            const std::uint32_t h = shape.Height > p[1] ? (shape.Height - p[1] + p[3] - 1) / p[3] : 0;
+            if (h != 0)
+                addRows(w, h);
+        }
+    } else {
+        addRows(shape.Width, std::min(shape.Height, shape.RowsGiven));
+    }
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    std::string packed(packedSize, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+              reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()), 6);
+    packed.resize(packedSize);
+
     std::string png("\x89PNG\r\n\x1a\n", 8), ihdr;
-    PutBigEndian(ihdr, width);
-    PutBigEndian(ihdr, height);
-    ihdr += depth;
-    ihdr += colourType;
-    ihdr += std::string(3, '\0');
+    PutBigEndian(ihdr, shape.Width);
+    PutBigEndian(ihdr, shape.Height);
+    ihdr += shape.Depth;
+    ihdr += shape.ColourType;
+    ihdr += std::string(2, '\0');
+    ihdr += char(shape.Interlaced ? 1 : 0);
     PutChunk(png, "IHDR", ihdr);
-    const std::size_t fixed = png.size() + 12 + 12;
-    if (minBytes > fixed)
-        PutChunk(png, "teXt", std::string(minBytes - fixed, 'x'));
+    if (shape.ColourType == 3)
+        PutChunk(png, "PLTE", std::string(3, '\0'));
+    const std::size_t fixed = png.size() + 12 + (12 + packed.size()) + 12;
+    if (shape.MinBytes > fixed)
+        PutChunk(png, "teXt", std::string(shape.MinBytes - fixed, 'x'));
+    PutChunk(png, "IDAT", packed);
     PutChunk(png, "IEND", "");
     return png;
+}
+
+// A PNG of width × height pixels, at least minBytes long.
+inline std::string Png(std::uint32_t width = 2, std::uint32_t height = 3, std::size_t minBytes = 0,
+                       char depth = 8, char colourType = 6) {
+    return PngOf({width, height, minBytes, depth, colourType});
 }
 
 inline std::string ReadFile(const std::filesystem::path& path) {
