@@ -8,6 +8,7 @@
 #include "appmessagebox.h"
 #include "commands.h"
 #include "first_paint.h"
+#include "focus_holder.h"
 #include "help_about.h"
 #include "hist_panel.h"
 #include "hist_readout.h"
@@ -133,7 +134,7 @@ void TfrmMain::CreateWidgets() {
     pnImage->setObjectName(QStringLiteral("pnImage"));
     pnImage->setMinimumWidth(SplitterMinimum);
 
-    ed4Focus = new QWidget(pnImage); // holds the keyboard focus; zero width
+    ed4Focus = new TFocusHolder(pnImage); // holds the keyboard focus; zero width
     ed4Focus->setObjectName(QStringLiteral("ed4Focus"));
     ed4Focus->setFocusPolicy(Qt::StrongFocus);
     ed4Focus->setGeometry(0, 0, 0, 0);
@@ -169,6 +170,7 @@ void TfrmMain::CreateWidgets() {
     pmMain->setObjectName(QStringLiteral("pmMain"));
     BuildContextMenu(*pmMain, *FCommands);
     connect(pmMain, &QMenu::aboutToShow, this, &TfrmMain::pmMainPopup);
+    rbMain->SetTabOrderAfter(ed4Focus); // first; then the window in reading order
 
     // The histogram panel keeps the colours of its own: what Save writes must not depend
     // on the theme.
