@@ -17,6 +17,7 @@
 #include "names.h"
 #include "neighbour_preparer.h"
 #include "news_presenter.h"
+#include "open_image_dialog.h"
 #include "options_dialog.h"
 #include "save_dialogs.h"
 #include "share_commands.h"
@@ -29,7 +30,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -335,10 +336,8 @@ void TfrmMain::ShowNeighbor(TNeighbor neighbor) {
 }
 
 void TfrmMain::acOpenImageFileExecute() {
-    // The label shows without its bracketed patterns.
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(),
-                                                      OpenImageFilter(), nullptr,
-                                                      QFileDialog::HideNameFilterDetails);
+    const QString path =
+        AskImageToOpen(this, FCore.Files ? FCore.Files->sCurrFile : QString(), FCore.OpenSettings);
     if (path.isEmpty())
         return;
     imMain->repaint(); // the area under the closed dialog is redrawn before decoding starts
