@@ -10,6 +10,8 @@ packages=(
     libcpp-httplib-dev curl
     # chmcmd, which compiles the help file; needed to build, never to run
     fp-utils
+    # an X server and xwininfo: the package check looks at the running window's class
+    xvfb x11-utils
     "$@"
 )
 
