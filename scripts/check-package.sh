@@ -98,6 +98,30 @@ check "the desktop entry validates" \
     desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
 check "the desktop entry opens JPEG and BMP files" grep -qx 'MimeType=image/jpeg;image/bmp;' \
     "$root/usr/share/applications/$app_id.desktop"
+# The desktop matches the running window to its launcher by the window's class, which the
+# toolkit takes from the program's name.
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$root/usr/share/applications/$app_id.desktop")
+program_name=$(sed -n 's/.*setApplicationName(QStringLiteral("\([^"]*\)")).*/\1/p' app/main.cpp)
+check "the desktop entry's StartupWMClass ($wm_class) is the program's name ($program_name)" \
+    test -n "$wm_class" -a "$wm_class" = "$program_name"
+if command -v xvfb-run >/dev/null && command -v xwininfo >/dev/null; then
+    # The class the unpacked program's window really has, on a private X server, with
+    # settings of its own and the maker's server on a closed loopback port.
+    running_class=$(HOME="$root/home" XDG_CONFIG_HOME="$root/config" \
+        TONALYX_SERVER_URL=http://127.0.0.1:9/ xvfb-run -a bash -c '
+        "$1" & pid=$!
+        for _ in $(seq 100); do
+            class=$(xwininfo -root -tree | sed -n "s/.*\"Tonalyx\": (\"[^\"]*\" \"\([^\"]*\)\").*/\1/p" | head -1)
+            [ -n "$class" ] && break
+            sleep 0.1
+        done
+        kill "$pid"; wait "$pid" 2>/dev/null
+        echo "$class"' _ "$root/usr/bin/tonalyx")
+    check "the running window's class ($running_class) is the desktop entry's StartupWMClass" \
+        test "$running_class" = "$wm_class"
+else
+    echo "skipped the running window's class (no xvfb-run or xwininfo)"
+fi
 check "the metainfo validates" \
     appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml"
 check "the metainfo names the release $version" \

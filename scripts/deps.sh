@@ -13,6 +13,8 @@ packages=(
     libboost-dev
     # chmcmd, which compiles the help file; needed to build, never to run
     fp-utils
+    # an X server and xwininfo: the package check looks at the running window's class
+    xvfb x11-utils
     "$@"
 )
 

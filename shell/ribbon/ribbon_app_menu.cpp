@@ -103,6 +103,8 @@ class TRecentEntry : public QAbstractButton {
         if (face == TRibbonFace::Plain && hasFocus())
             face = TRibbonFace::Hover;
         PaintRibbonFace(p, rect().adjusted(2, 0, -2, 0), face, colours);
+        if (hasFocus())
+            PaintRibbonFocusFrame(p, rect().adjusted(2, 0, -2, 0), colours.FocusFrame);
         const QFontMetrics fm = fontMetrics();
         const int numberWidth = fm.horizontalAdvance(QStringLiteral("00"));
         p.setPen(colours.MenuText);
@@ -332,7 +334,7 @@ TRibbonAppButton::TRibbonAppButton(const QString& caption, const TRibbonStyle* s
                                    QWidget* parent)
     : QAbstractButton(parent), FStyle(style) {
     setAttribute(Qt::WA_Hover);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus); // Space opens the menu
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     SetCaption(caption);
     connect(style, &TRibbonStyle::changed, this, qOverload<>(&QWidget::update));
@@ -357,6 +359,13 @@ QSize TRibbonAppButton::sizeHint() const {
     return {std::max(56, fm.horizontalAdvance(FCaption) + 28), fm.height() + 8};
 }
 
+void TRibbonAppButton::keyPressEvent(QKeyEvent* e) {
+    if (IsRibbonArrowKey(e->key()))
+        e->ignore(); // the window's, not a focus move
+    else
+        QAbstractButton::keyPressEvent(e);
+}
+
 void TRibbonAppButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -376,6 +385,8 @@ void TRibbonAppButton::paintEvent(QPaintEvent*) {
     p.setFont(bold);
     p.setPen(colours.AppButtonText);
     p.drawText(rect().adjusted(0, 1, 0, 0), Qt::AlignCenter, FCaption);
+    if (hasFocus()) // on the accent colour, in the caption's colour
+        PaintRibbonFocusFrame(p, box, colours.AppButtonText);
 }
 
 } // namespace ribbon

@@ -116,6 +116,7 @@ class TRibbonAppButton : public QAbstractButton {
 
   protected:
     void paintEvent(QPaintEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
     const TRibbonStyle* FStyle;

@@ -2,6 +2,8 @@
 
 #include "ribbon_app_menu.h"
 #include "ribbon_button.h"
+#include "ribbon_group_popup.h"
+#include "ribbon_key_tip_mode.h"
 #include "ribbon_page.h"
 #include "ribbon_quick_access.h"
 #include "ribbon_tabs.h"
@@ -71,6 +73,7 @@ TRibbonBar::TRibbonBar(QWidget* parent) : QWidget(parent), FStyle(new TRibbonSty
     });
     connect(FTabs, &TRibbonTabBar::tabDoubleClicked, this, [this] { SetMinimized(!FMinimized); });
     connect(FStyle, &TRibbonStyle::changed, this, qOverload<>(&QWidget::update));
+    FKeyTips = new TRibbonKeyTipMode(this);
 }
 
 // ---------------------------------------------------------------- pages and tabs
@@ -204,6 +207,31 @@ TRibbonTheme TRibbonBar::Theme() const {
 
 const TRibbonThemeColours& TRibbonBar::Colours() const {
     return FStyle->Colours();
+}
+
+// ---------------------------------------------------------------- keyboard
+
+QList<QWidget*> TRibbonBar::TabStops() const {
+    QList<QWidget*> stops;
+    for (int i = 0; i < FQuickAccess->ItemCount(); ++i)
+        stops << FQuickAccess->ItemButton(i);
+    stops << FAppButton << FTabs << FMinimizeButton;
+    if (FHelpButton)
+        stops << FHelpButton;
+    for (int i = 0; i < PageCount(); ++i)
+        for (TRibbonGroup* group : Page(i)->Groups()) {
+            stops << group->DropButton();
+            for (TRibbonButton* button : group->Buttons())
+                stops << button;
+        }
+    return stops;
+}
+
+void TRibbonBar::SetTabOrderAfter(QWidget* first) {
+    for (QWidget* stop : TabStops()) {
+        QWidget::setTabOrder(first, stop);
+        first = stop;
+    }
 }
 
 // ---------------------------------------------------------------- the rest

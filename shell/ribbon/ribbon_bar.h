@@ -31,6 +31,7 @@ namespace ribbon {
 class TRibbonAppButton;
 class TRibbonAppMenu;
 class TRibbonChevronButton;
+class TRibbonKeyTipMode;
 class TRibbonPage;
 class TRibbonQuickAccess;
 class TRibbonQuickButton;
@@ -57,7 +58,7 @@ class TRibbonBar : public QWidget {
     // The checkable command behind the fold toggle (Ctrl+F1), for menus of the window.
     QAction* MinimizeAction() const { return FMinimizeAction; }
 
-    // ---- application menu (key tip "F": Alt+F opens it)
+    // ---- application menu (key tip "F": Alt+F opens it, and so does F after Alt)
     TRibbonAppMenu* AppMenu() const { return FAppMenu; }
     TRibbonAppButton* AppButton() const { return FAppButton; }
     void SetAppMenuCaption(const QString& caption);
@@ -97,6 +98,18 @@ class TRibbonBar : public QWidget {
     // The tab row's tabs.
     TRibbonTabBar* TabBar() const { return FTabs; }
 
+    // ---- keyboard
+    // The key tips that Alt shows (see TRibbonKeyTipMode).
+    TRibbonKeyTipMode* KeyTips() const { return FKeyTips; }
+    // The bar's keyboard stops in the order they are read: the quick access items, the menu
+    // button, the tabs, the fold toggle, the help button, then each page's groups from the
+    // left (a folded group's drop-down, then its buttons). Hidden ones are skipped by Tab.
+    QList<QWidget*> TabStops() const;
+    // Puts those stops right after first in the window's tab order; what followed first
+    // follows the last of them. Called once the window's widgets exist: a widget made later
+    // joins the chain where the toolkit puts new ones.
+    void SetTabOrderAfter(QWidget* first);
+
     // Every action handed to the bar so far (pages, menu, toolbar, help), each once, for
     // the window's addActions().
     QList<QAction*> Actions() const;
@@ -128,6 +141,7 @@ class TRibbonBar : public QWidget {
     QStackedWidget* FPages;
     QAction* FMinimizeAction;
     QShortcut* FAppShortcut;
+    TRibbonKeyTipMode* FKeyTips = nullptr;
     QChar FKeyTip = u'F';
     QString FCaption;
     QString FDocumentName;

@@ -46,9 +46,9 @@ TRibbonActionButton::TRibbonActionButton(QAction* action, const QString& caption
     : QAbstractButton(parent), FAction(action), FCaption(caption), FStyle(style) {
     Q_ASSERT(action && style);
     setAttribute(Qt::WA_Hover);
-    // Commands are reached by mouse, mnemonic or shortcut; the keyboard focus stays where
-    // the window put it.
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the button, a click does not take the focus: it stays where the window
+    // put it, so the keys the window handles keep working after a click.
+    setFocusPolicy(Qt::TabFocus);
     setAccessibleName(RibbonPlainText(caption));
     connect(action, &QAction::changed, this, &TRibbonActionButton::SyncFromAction);
     connect(action, &QObject::destroyed, this, [this] { setEnabled(false); });
@@ -105,11 +105,25 @@ bool TRibbonActionButton::event(QEvent* e) {
 }
 
 void TRibbonActionButton::keyPressEvent(QKeyEvent* e) {
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && isEnabled()) {
-        click();
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (isEnabled())
+            click();
         return;
+    default:
+        // Arrows belong to the window (or to the menu the button sits in); a button would
+        // move the focus with them as well.
+        if (IsRibbonArrowKey(e->key()))
+            e->ignore();
+        else
+            QAbstractButton::keyPressEvent(e);
     }
-    QAbstractButton::keyPressEvent(e);
+}
+
+void TRibbonActionButton::PaintFocusFrame(QPainter& p, qreal radius) const {
+    if (hasFocus())
+        PaintRibbonFocusFrame(p, rect(), Colours().FocusFrame, radius);
 }
 
 void TRibbonActionButton::SyncFromAction() {
@@ -184,18 +198,22 @@ QSize TRibbonButton::SizeHintFor(TRibbonButtonSize size) const {
 
 void TRibbonButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    TRibbonFace face = RibbonFaceOf(*this);
-    if (face == TRibbonFace::Plain && hasFocus())
-        face = TRibbonFace::Hover;
-    PaintRibbonFace(p, rect(), face, Colours());
+    PaintRibbonFace(p, rect(), RibbonFaceOf(*this), Colours());
+    PaintFocusFrame(p);
     if (FSize == TRibbonButtonSize::Large)
         PaintLarge(p);
     else
         PaintSmall(p);
 }
 
+QRect TRibbonButton::IconRect() const {
+    if (FSize == TRibbonButtonSize::Large)
+        return {(width() - IconSide) / 2, LargePad, IconSide, IconSide};
+    return {SmallPad, (height() - SmallIconSide) / 2, SmallIconSide, SmallIconSide};
+}
+
 void TRibbonButton::PaintSmall(QPainter& p) {
-    const QRect iconRect(SmallPad, (height() - SmallIconSide) / 2, SmallIconSide, SmallIconSide);
+    const QRect iconRect = IconRect();
     if (const QAction* action = Action())
         action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
     if (FSize != TRibbonButtonSize::Small)
@@ -209,7 +227,7 @@ void TRibbonButton::PaintSmall(QPainter& p) {
 
 void TRibbonButton::PaintLarge(QPainter& p) {
     const TRibbonThemeColours& colours = Colours();
-    const QRect iconRect((width() - IconSide) / 2, LargePad, IconSide, IconSide);
+    const QRect iconRect = IconRect();
     if (const QAction* action = Action())
         action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
 
@@ -238,6 +256,7 @@ QSize TRibbonQuickButton::sizeHint() const {
 void TRibbonQuickButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     PaintRibbonFace(p, rect(), RibbonFaceOf(*this), Colours(), 2.5);
+    PaintFocusFrame(p, 2.5);
     const QRect iconRect((width() - IconSide) / 2, (height() - IconSide) / 2, IconSide, IconSide);
     if (const QAction* action = Action())
         action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
@@ -252,6 +271,11 @@ TRibbonMenuItem::TRibbonMenuItem(QAction* action, const QString& caption, int ic
     // Inside the popup the arrow keys walk the items.
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(framed ? QSizePolicy::Fixed : QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+QRect TRibbonMenuItem::IconRect() const {
+    const int pad = FFramed ? 5 : 6;
+    return {pad, (height() - FIconSide) / 2, FIconSide, FIconSide};
 }
 
 QSize TRibbonMenuItem::sizeHint() const {
@@ -276,9 +300,10 @@ void TRibbonMenuItem::paintEvent(QPaintEvent*) {
     } else {
         PaintRibbonFace(p, rect(), face, colours);
     }
+    PaintFocusFrame(p);
 
     const int pad = FFramed ? 5 : 6;
-    const QRect iconRect(pad, (height() - FIconSide) / 2, FIconSide, FIconSide);
+    const QRect iconRect = IconRect();
     if (const QAction* action = Action())
         action->icon().paint(&p, iconRect, Qt::AlignCenter, IconMode(*this), IconState(*this));
     p.setPen(isEnabled() ? colours.MenuText : colours.ButtonDisabledText);
@@ -307,6 +332,7 @@ void TRibbonChevronButton::paintEvent(QPaintEvent*) {
     else if (face == TRibbonFace::CheckedHover)
         face = TRibbonFace::Hover;
     PaintRibbonFace(p, rect(), face, colours, 2.5);
+    PaintFocusFrame(p, 2.5);
     const bool folded = isChecked();
     const bool onButtonFace = face != TRibbonFace::Plain;
     PaintRibbonChevron(p, rect(), !folded, onButtonFace ? colours.ButtonText : colours.TabText);

@@ -31,6 +31,11 @@ class TRibbonActionButton : public QAbstractButton {
     // The caption as given, marks included.
     QString Caption() const { return FCaption; }
 
+    // The key tip its owner chose for the button (see RibbonKeyTips); empty: one taken from
+    // the caption.
+    void SetKeyTip(const QString& tip) { FKeyTip = tip; }
+    QString KeyTip() const { return FKeyTip; }
+
     // Whether the tool tip names the action's shortcut (default: it does).
     void SetShortcutInTip(bool show);
     bool ShortcutInTip() const { return FShortcutInTip; }
@@ -55,6 +60,8 @@ class TRibbonActionButton : public QAbstractButton {
     // What a click does; by default, close the popup the button sits in (the command may
     // open a dialog of its own) and trigger the action.
     virtual void Activate();
+    // The frame that shows the keyboard focus, drawn over the face while the button has it.
+    void PaintFocusFrame(QPainter& p, qreal radius = 3.0) const;
 
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -66,6 +73,7 @@ class TRibbonActionButton : public QAbstractButton {
 
     QPointer<QAction> FAction;
     QString FCaption;
+    QString FKeyTip;
     const TRibbonStyle* FStyle;
     bool FShortcutInTip = true;
     bool FWanted = true;
@@ -95,6 +103,8 @@ class TRibbonButton : public TRibbonActionButton {
     QStringList CaptionLines() const;
 
     TRibbonButtonSize ButtonSize() const { return FSize; }
+    // Where the icon is drawn in the button's look now.
+    QRect IconRect() const;
     void SetButtonSize(TRibbonButtonSize size);
     // The size the button wants in each look. Large buttons are all as tall as each other
     // (room for two caption lines keeps the icons of a row aligned); small ones and icons
@@ -139,6 +149,8 @@ class TRibbonMenuItem : public TRibbonActionButton {
     TRibbonMenuItem(QAction* action, const QString& caption, int iconSide, bool framed,
                     const TRibbonStyle* style, QWidget* parent);
 
+    // Where the icon is drawn.
+    QRect IconRect() const;
     QSize sizeHint() const override;
 
   protected:

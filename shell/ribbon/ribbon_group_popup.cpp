@@ -31,7 +31,7 @@ constexpr int ArrowHeight = 8;
 TRibbonGroupButton::TRibbonGroupButton(TRibbonGroup* group, const TRibbonStyle* style)
     : QAbstractButton(group), FGroup(group), FStyle(style) {
     setAttribute(Qt::WA_Hover);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus); // Space opens the popup
     setToolTip(group->Caption());
     setAccessibleName(group->Caption());
     connect(this, &QAbstractButton::clicked, this, &TRibbonGroupButton::OpenPopup);
@@ -54,11 +54,20 @@ QSize TRibbonGroupButton::sizeHint() const {
             TRibbonButton::LargeHeight(fm)};
 }
 
+void TRibbonGroupButton::keyPressEvent(QKeyEvent* e) {
+    if (IsRibbonArrowKey(e->key()))
+        e->ignore(); // the window's, not a focus move
+    else
+        QAbstractButton::keyPressEvent(e);
+}
+
 void TRibbonGroupButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const TRibbonThemeColours& colours = FStyle->Colours();
     const bool open = FPopup && FPopup->isVisible();
     PaintRibbonFace(p, rect(), open ? TRibbonFace::Pressed : RibbonFaceOf(*this), colours);
+    if (hasFocus())
+        PaintRibbonFocusFrame(p, rect(), colours.FocusFrame);
 
     const QRect iconRect((width() - TRibbonButton::IconSide) / 2, Pad, TRibbonButton::IconSide,
                          TRibbonButton::IconSide);

@@ -28,6 +28,7 @@ class TRibbonGroupButton : public QAbstractButton {
 
   protected:
     void paintEvent(QPaintEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
     TRibbonGroup* FGroup;

@@ -103,6 +103,10 @@ class TRibbonPage : public QWidget {
 
     // The tab's caption.
     QString Caption() const { return FCaption; }
+    // The key tip its owner chose for the tab (see RibbonKeyTips); empty: one taken from the
+    // caption.
+    void SetKeyTip(const QString& tip) { FKeyTip = tip; }
+    QString KeyTip() const { return FKeyTip; }
 
     // Adds a group at the right of the others.
     TRibbonGroup* AddGroup(const QString& caption);
@@ -121,6 +125,7 @@ class TRibbonPage : public QWidget {
     void Arrange();
 
     QString FCaption;
+    QString FKeyTip;
     const TRibbonStyle* FStyle;
     QList<TRibbonGroup*> FGroups;
     bool FSized = false; // the page has had a width of its own; until then all is large

@@ -60,6 +60,19 @@ void PaintRibbonFace(QPainter& p, const QRectF& rect, TRibbonFace face,
     p.restore();
 }
 
+void PaintRibbonFocusFrame(QPainter& p, const QRectF& rect, const QColor& colour, qreal radius) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(rect.adjusted(1.75, 1.75, -1.75, -1.75), radius, radius);
+    p.restore();
+}
+
+bool IsRibbonArrowKey(int key) {
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+}
+
 void PaintRibbonVLine(QPainter& p, qreal x, qreal top, qreal bottom, const QColor& colour) {
     p.save();
     QLinearGradient gradient(QPointF(x, top), QPointF(x, bottom));

@@ -24,6 +24,13 @@ TRibbonFace RibbonFaceOf(const QAbstractButton& button);
 void PaintRibbonFace(QPainter& p, const QRectF& rect, TRibbonFace face,
                      const TRibbonThemeColours& colours, qreal radius = 3.0);
 
+// The mark of the keyboard focus: a thin rounded frame just inside rect.
+void PaintRibbonFocusFrame(QPainter& p, const QRectF& rect, const QColor& colour,
+                           qreal radius = 3.0);
+
+// Left, right, up or down: keys a focused ribbon widget leaves to the window.
+bool IsRibbonArrowKey(int key);
+
 // A one-pixel vertical line from top to bottom that fades out at both ends.
 void PaintRibbonVLine(QPainter& p, qreal x, qreal top, qreal bottom, const QColor& colour);
 

@@ -1,8 +1,11 @@
 #include "ribbon_tabs.h"
 
+#include "ribbon_paint.h"
 #include "ribbon_text.h"
 #include "ribbon_theme.h"
 
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -21,6 +24,7 @@ constexpr qreal Corner = 3.0;
 TRibbonTabBar::TRibbonTabBar(const TRibbonStyle* style, QWidget* parent)
     : QWidget(parent), FStyle(style) {
     setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     connect(style, &TRibbonStyle::changed, this, qOverload<>(&QWidget::update));
 }
@@ -95,7 +99,48 @@ void TRibbonTabBar::paintEvent(QPaintEvent*) {
         }
         p.setPen(selected ? colours.TabSelectedText : colours.TabText);
         p.drawText(TabRect(i), Qt::AlignCenter | Qt::TextShowMnemonic, FCaptions[i]);
+        if (i == FocusTab())
+            PaintRibbonFocusFrame(p, QRectF(TabRect(i)).adjusted(1, 1, -1, -1), colours.FocusFrame);
     }
+}
+
+void TRibbonTabBar::keyPressEvent(QKeyEvent* e) {
+    switch (e->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        SetCurrentIndex(FFocusTab);
+        return;
+    default:
+        QWidget::keyPressEvent(e); // arrows too: they are the window's
+    }
+}
+
+void TRibbonTabBar::focusInEvent(QFocusEvent* e) {
+    // Tab enters at the first tab, Shift+Tab at the last, anything else at the selected one.
+    if (e->reason() == Qt::TabFocusReason)
+        FFocusTab = 0;
+    else if (e->reason() == Qt::BacktabFocusReason)
+        FFocusTab = Count() - 1;
+    else
+        FFocusTab = FCurrent;
+    update();
+    QWidget::focusInEvent(e);
+}
+
+void TRibbonTabBar::focusOutEvent(QFocusEvent* e) {
+    update();
+    QWidget::focusOutEvent(e);
+}
+
+bool TRibbonTabBar::focusNextPrevChild(bool next) {
+    const int to = FFocusTab + (next ? 1 : -1);
+    if (hasFocus() && to >= 0 && to < Count()) {
+        FFocusTab = to;
+        update();
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 void TRibbonTabBar::mousePressEvent(QMouseEvent* e) {

@@ -1,5 +1,6 @@
 // The tab row's tabs: one caption per page; a click selects, a double click asks to fold or
-// unfold the pages.
+// unfold the pages. From the keyboard, Tab walks the tabs one by one (a frame marks the one
+// with the focus) and Space or Enter selects it.
 #pragma once
 
 #include <QString>
@@ -31,6 +32,8 @@ class TRibbonTabBar : public QWidget {
 
     // Where tab index sits in this widget; empty for an index out of range.
     QRect TabRect(int index) const;
+    // The tab the keyboard is on while the bar has the focus, else -1.
+    int FocusTab() const { return hasFocus() ? FFocusTab : -1; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -45,6 +48,10 @@ class TRibbonTabBar : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
 
   private:
     int TabAt(const QPoint& pos) const;
@@ -53,6 +60,7 @@ class TRibbonTabBar : public QWidget {
     QStringList FCaptions;
     int FCurrent = -1;
     int FHover = -1;
+    int FFocusTab = -1;
     bool FPageShown = true;
 };
 

@@ -11,7 +11,7 @@ namespace {
 // image panel colours the window has always had; Luna's is the soft blue of an inactive
 // window caption gradient.
 const std::array<TRibbonThemeColours, RibbonThemeCount> ThemeTable{{
-    // rtLuna
+    // Luna
     {
         .TitleRow = QColor(0xdb, 0xe7, 0xf4),
         .TitleText = QColor(0x1e, 0x39, 0x5b),
@@ -42,9 +42,13 @@ const std::array<TRibbonThemeColours, RibbonThemeCount> ThemeTable{{
         .MenuHeaderText = QColor(0x15, 0x42, 0x8b),
         .MenuText = QColor(0x1e, 0x39, 0x5b),
         .MenuFooter = QColor(0xdb, 0xe7, 0xf6),
+        .FocusFrame = QColor(0x1e, 0x4f, 0x9c),
+        .KeyTipBackground = QColor(0x24, 0x3a, 0x5e),
+        .KeyTipEdge = QColor(0x10, 0x22, 0x40),
+        .KeyTipText = QColor(0xff, 0xff, 0xff),
         .Workspace = QColor(0xd7, 0xe4, 0xf2),
     },
-    // rtObsidan
+    // Obsidan
     {
         .TitleRow = QColor(0x2a, 0x2c, 0x2f),
         .TitleText = QColor(0xe6, 0xe7, 0xe8),
@@ -75,9 +79,13 @@ const std::array<TRibbonThemeColours, RibbonThemeCount> ThemeTable{{
         .MenuHeaderText = QColor(0xff, 0xff, 0xff),
         .MenuText = QColor(0xee, 0xef, 0xf0),
         .MenuFooter = QColor(0x2c, 0x2e, 0x31),
+        .FocusFrame = QColor(0x9c, 0xc8, 0xff),
+        .KeyTipBackground = QColor(0xf2, 0xf3, 0xf4),
+        .KeyTipEdge = QColor(0x9c, 0xa3, 0xab),
+        .KeyTipText = QColor(0x20, 0x23, 0x27),
         .Workspace = QColor(214, 222, 225),
     },
-    // rtSilver
+    // Silver
     {
         .TitleRow = QColor(0xef, 0xf1, 0xf4),
         .TitleText = QColor(0x3c, 0x42, 0x49),
@@ -108,6 +116,10 @@ const std::array<TRibbonThemeColours, RibbonThemeCount> ThemeTable{{
         .MenuHeaderText = QColor(0x2b, 0x30, 0x36),
         .MenuText = QColor(0x2b, 0x30, 0x36),
         .MenuFooter = QColor(0xe6, 0xe9, 0xed),
+        .FocusFrame = QColor(0x3a, 0x5a, 0x86),
+        .KeyTipBackground = QColor(0x3c, 0x42, 0x49),
+        .KeyTipEdge = QColor(0x20, 0x26, 0x2d),
+        .KeyTipText = QColor(0xff, 0xff, 0xff),
         .Workspace = QColor(235, 241, 241),
     },
 }};

@@ -61,6 +61,12 @@ struct TRibbonThemeColours {
     QColor MenuText;
     QColor MenuFooter; // strip of the bottom buttons
 
+    // The frame round the item that has the keyboard focus, and the key tips' labels.
+    QColor FocusFrame;
+    QColor KeyTipBackground;
+    QColor KeyTipEdge;
+    QColor KeyTipText;
+
     // Background of the window's content under the ribbon (the panels round the document);
     // the ribbon itself never paints it.
     QColor Workspace;

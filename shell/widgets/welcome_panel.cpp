@@ -1,10 +1,12 @@
 #include "welcome_panel.h"
 
 #include "ribbon_icon.h"
+#include "welcome_samples.h"
 
 #include <QAction>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,11 +37,27 @@ class TLinkLabel final : public QLabel {
         setStyleSheet(QStringLiteral(
             "QLabel { color: #1a5fb4; } QLabel:hover { text-decoration: underline; }"));
     }
+    // Tab reaches the link, a frame shows it has the focus, Enter or Space follows it.
+    void SetKeyboardReachable() { setFocusPolicy(Qt::TabFocus); }
 
   protected:
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
             FOnClick();
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space)
+            FOnClick();
+        else
+            QLabel::keyPressEvent(e);
+    }
+    void paintEvent(QPaintEvent* e) override {
+        QLabel::paintEvent(e);
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        p.drawRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75));
     }
 
   private:
@@ -188,35 +206,56 @@ QWidget* TWelcomePanel::MakeMiddle(QAction* openAction, QAction* pasteAction) {
     grid->addWidget(Text(QStringLiteral("Open image file or paste image from clipboard. "
                                         "Drag'and'Drop is also available"),
                          middle),
-                    1, 0);
+                    1, 0, Qt::AlignTop);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(BigButton(openAction, middle));
     buttons->addWidget(BigButton(pasteAction, middle));
     buttons->addStretch(1);
-    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->addLayout(buttons, 2, 0);
+    grid->setColumnStretch(2, 1); // the longest text wraps in what is left
 
-    grid->addWidget(Text(QStringLiteral("Turn on desired histogram"), middle), 1, 1, Qt::AlignTop);
-    grid->addWidget(Text(QStringLiteral("Save histogram, copy it to clipboard or share it DIRECTLY "
-                                        "from here to your favorite social network IN ONE CLICK!"),
-                         middle),
-                    1, 2, 2, 1);
+    // The two explanatory texts, each over its sample picture.
+    const auto explained = [middle, grid](QLabel* text, const QPixmap& sample, const char* name,
+                                          int column) {
+        auto* picture = new QLabel(middle);
+        picture->setObjectName(QString::fromLatin1(name));
+        picture->setPixmap(sample);
+        auto* stack = new QVBoxLayout;
+        stack->setSpacing(6);
+        stack->addWidget(text);
+        stack->addWidget(picture, 0, Qt::AlignLeft);
+        stack->addStretch(1);
+        grid->addLayout(stack, 1, column, 2, 1);
+    };
+    explained(Text(QStringLiteral("Turn on desired histogram"), middle),
+              HistogramChoiceSample(devicePixelRatioF()), "imSampleChoice", 1);
+    explained(Text(QStringLiteral("Save histogram, copy it to clipboard or share it DIRECTLY "
+                                  "from here to your favorite social network IN ONE CLICK!"),
+                   middle),
+              SharedPanelSample(devicePixelRatioF()), "imSampleShare", 2);
 
     auto* links = new QVBoxLayout;
-    links->addWidget(new TLinkLabel(QStringLiteral("Local Help Index"),
-                                    QStringLiteral("lblLocalHelp"), middle,
-                                    [this] { emit HelpIndexClicked(); }));
-    links->addWidget(new TLinkLabel(QStringLiteral("Product Home Page"),
-                                    QStringLiteral("lblProductPage"), middle,
-                                    [this] { emit ProductPageClicked(); }));
-    links->addWidget(new TLinkLabel(QStringLiteral("Varnel Solutions"),
-                                    QStringLiteral("lblCompanyPage"), middle,
-                                    [this] { emit CompanyPageClicked(); }));
-    grid->addLayout(links, 3, 0);
-
+    links->setSpacing(2);
+    const auto link = [middle, links](const char* text, const char* name, auto onClick) {
+        auto* label = new TLinkLabel(QString::fromLatin1(text), QString::fromLatin1(name), middle,
+                                     std::move(onClick));
+        label->SetKeyboardReachable(); // the logos lead to the same pages: the mouse's
+        links->addWidget(label);
+    };
+    link("Local Help Index", "lblLocalHelp", [this] { emit HelpIndexClicked(); });
+    link("Product Home Page", "lblProductPage", [this] { emit ProductPageClicked(); });
+    link("Varnel Solutions", "lblCompanyPage", [this] { emit CompanyPageClicked(); });
+    // The links and the social rows share the first column, leaving the target button room
+    // for its whole caption.
     auto* social = new QVBoxLayout;
+    social->setSpacing(0);
     social->addWidget(MakeSocialRow(QStringLiteral("Tell about us"), "tbTell", true));
     social->addWidget(MakeSocialRow(QStringLiteral("Folow us"), "tbFollow", false));
-    grid->addLayout(social, 3, 1);
+    auto* foot = new QHBoxLayout;
+    foot->setSpacing(16);
+    foot->addLayout(links);
+    foot->addLayout(social);
+    grid->addLayout(foot, 3, 0);
 
     FTarget = new QToolButton(middle);
     FTarget->setObjectName(QStringLiteral("sbWelcomeTargetAction"));
@@ -224,7 +263,7 @@ QWidget* TWelcomePanel::MakeMiddle(QAction* openAction, QAction* pasteAction) {
     FTarget->setIconSize(QSize(32, 32));
     FTarget->setMinimumHeight(48);
     FTarget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    grid->addWidget(FTarget, 3, 2);
+    grid->addWidget(FTarget, 3, 1, 1, 2);
     grid->setRowStretch(4, 1);
     return middle;
 }

@@ -2,6 +2,7 @@
 
 #include "ribbon_app_menu.h"
 #include "ribbon_bar.h"
+#include "ribbon_button.h"
 #include "ribbon_page.h"
 #include "ribbon_quick_access.h"
 
@@ -19,26 +20,26 @@ constexpr TPlacement Separator{C::acOpenImageFile, nullptr, ""};
 
 constexpr TPlacement ImageGroup[] = {
     {C::acOpenImageFile, "&Open Image", ""},
-    {C::acSaveHist, "&Save Histogram", ""},
+    {C::acSaveHist, "&Save Histogram", "", "SH"},
     Separator,
     {C::acSocNetHTML, "&Get Link", ""},
-    {C::acSocNetFB, "S&hare via Facebook", ""},
+    {C::acSocNetFB, "S&hare via Facebook", "", "HF"},
     {C::acSocNetGP, "Shar&e via Google+", ""},
     {C::acSocNetTW, "Sh&are via Twitter", ""},
     Separator,
     {C::acCopyHist, "&Copy Histogram", ""},
     {C::acPasteImage, "&Paste Image", ""},
     Separator,
-    {C::acPrevImage, "P&revious Image", ""},
+    {C::acPrevImage, "P&revious Image", "", "RP"},
     {C::acNextImage, "&Next Image", ""},
 };
 
 constexpr TPlacement HistogramGroup[] = {
-    {C::acRGB, "&RGB", ""},
-    {C::acHSV, "&HSV", ""},
+    {C::acRGB, "&RGB", "", "RG"},
+    {C::acHSV, "&HSV", "", "HS"},
     {C::acLab, "&Lab ", ""}, // the trailing blank is part of the caption
     Separator,
-    {C::acSmoothingOn, "&Smoothing On/Off", ""},
+    {C::acSmoothingOn, "&Smoothing On/Off", "", "SM"},
 };
 
 constexpr TPlacement HelpGroup[] = {
@@ -91,7 +92,7 @@ void Place(std::span<const TPlacement> items, const TCommands& commands, AddItem
         if (p.IsSeparator())
             separator();
         else
-            add(commands[p.Command], QString::fromUtf8(p.Caption));
+            add(commands[p.Command], QString::fromUtf8(p.Caption), QString::fromLatin1(p.KeyTip));
     }
 }
 
@@ -111,18 +112,27 @@ void BuildMainRibbon(TRibbonBar& ribbon, const TCommands& commands) {
         TRibbonGroup* group = page->AddGroup(QString::fromUtf8(g.Caption));
         group->setObjectName(QString::fromLatin1(g.ObjectName));
         Place(
-            g.Items, commands, [group](QAction* a, const QString& c) { group->AddButton(a, c); },
+            g.Items, commands,
+            [group](QAction* a, const QString& c, const QString& tip) {
+                group->AddButton(a, c)->SetKeyTip(tip);
+            },
             [group] { group->AddSeparator(); });
     }
     ribbon.SetHelpAction(commands[Placements.RibbonHelp]);
 
     TRibbonAppMenu* menu = ribbon.AppMenu();
     Place(
-        Placements.AppMenu, commands, [menu](QAction* a, const QString& c) { menu->AddItem(a, c); },
+        Placements.AppMenu, commands,
+        [menu](QAction* a, const QString& c, const QString& tip) {
+            menu->AddItem(a, c)->SetKeyTip(tip);
+        },
         [menu] { menu->AddSeparator(); });
     Place(
         Placements.AppMenuFooter, commands,
-        [menu](QAction* a, const QString& c) { menu->AddFooterButton(a, c); }, [] {});
+        [menu](QAction* a, const QString& c, const QString& tip) {
+            menu->AddFooterButton(a, c)->SetKeyTip(tip);
+        },
+        [] {});
     ribbon.SetAppMenuCaption(QStringLiteral("File"));
     ribbon.SetAppMenuKeyTip(u'F');
 

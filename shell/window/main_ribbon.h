@@ -23,6 +23,9 @@ struct TPlacement {
     TCommandId Command;
     const char* Caption;    // nullptr for a separator
     const char* ObjectName; // the item's own object name where it has one, else ""
+    // The key tip chosen for the item; "" takes it from the caption's mark. Chosen where
+    // two captions of one page mark the same character.
+    const char* KeyTip = "";
     bool IsSeparator() const { return Caption == nullptr; }
 };
 

@@ -8,6 +8,7 @@
 #include "appmessagebox.h"
 #include "commands.h"
 #include "first_paint.h"
+#include "focus_holder.h"
 #include "help_about.h"
 #include "hist_panel.h"
 #include "hist_readout.h"
@@ -16,6 +17,7 @@
 #include "names.h"
 #include "neighbour_preparer.h"
 #include "news_presenter.h"
+#include "open_image_dialog.h"
 #include "options_dialog.h"
 #include "save_dialogs.h"
 #include "share_commands.h"
@@ -28,7 +30,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -133,7 +135,7 @@ void TfrmMain::CreateWidgets() {
     pnImage->setObjectName(QStringLiteral("pnImage"));
     pnImage->setMinimumWidth(SplitterMinimum);
 
-    ed4Focus = new QWidget(pnImage); // holds the keyboard focus; zero width
+    ed4Focus = new TFocusHolder(pnImage); // holds the keyboard focus; zero width
     ed4Focus->setObjectName(QStringLiteral("ed4Focus"));
     ed4Focus->setFocusPolicy(Qt::StrongFocus);
     ed4Focus->setGeometry(0, 0, 0, 0);
@@ -169,6 +171,7 @@ void TfrmMain::CreateWidgets() {
     pmMain->setObjectName(QStringLiteral("pmMain"));
     BuildContextMenu(*pmMain, *FCommands);
     connect(pmMain, &QMenu::aboutToShow, this, &TfrmMain::pmMainPopup);
+    rbMain->SetTabOrderAfter(ed4Focus); // first; then the window in reading order
 
     // The histogram panel keeps the colours of its own: what Save writes must not depend
     // on the theme.
@@ -333,10 +336,8 @@ void TfrmMain::ShowNeighbor(TNeighbor neighbor) {
 }
 
 void TfrmMain::acOpenImageFileExecute() {
-    // The label shows without its bracketed patterns.
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), QString(),
-                                                      OpenImageFilter(), nullptr,
-                                                      QFileDialog::HideNameFilterDetails);
+    const QString path =
+        AskImageToOpen(this, FCore.Files ? FCore.Files->sCurrFile : QString(), FCore.OpenSettings);
     if (path.isEmpty())
         return;
     imMain->repaint(); // the area under the closed dialog is redrawn before decoding starts

@@ -1,0 +1,237 @@
+// The open dialog: where it starts, the folder it remembers across runs, the preview of the
+// selected picture with its size, and the open command that runs it.
+#include "app_core.h"
+#include "commands.h"
+#include "main_window.h"
+#include "names.h"
+#include "open_dialog.h"
+#include "open_folder.h"
+#include "open_image_dialog.h"
+#include "settings_location.h"
+#include "ufiles.h"
+
+#include "qt_environment.h"
+#include "stored_window_state.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace tonalyx;
+
+TONALYX_QT_TEST_ENVIRONMENT(QApplication);
+
+namespace {
+
+QImage Picture(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(x % 256, y % 256, 128));
+    return img;
+}
+
+class OpenDialog : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        ASSERT_TRUE(QDir(Dir.path()).mkpath(QStringLiteral("photos")));
+        ASSERT_TRUE(QDir(Dir.path()).mkpath(QStringLiteral("scans")));
+        ASSERT_TRUE(Picture(640, 427).save(Path("photos/beach.jpg"), "JPG"));
+        ASSERT_TRUE(Picture(300, 200).save(Path("scans/page.bmp"), "BMP"));
+        ASSERT_TRUE(Picture(50, 40).save(Path("scans/stamp.jpg"), "JPG"));
+        QFile text(Path("scans/notes.jpg"));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("not a picture at all");
+    }
+    QString Path(const char* name) const {
+        return QDir(Dir.path()).filePath(QString::fromLatin1(name));
+    }
+
+    // Runs action while an open dialog is up: answer gets the dialog once it is shown and
+    // closes it.
+    static void WhenTheDialogShows(const std::function<void(TOpenDialog&)>& answer) {
+        QTimer::singleShot(0, [answer] {
+            auto* dialog = qobject_cast<TOpenDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dialog);
+            answer(*dialog);
+        });
+    }
+    static void Choose(TOpenDialog& dialog, const QString& path) {
+        dialog.selectFile(path);
+        static_cast<QDialog&>(dialog).accept(); // as the Open button does
+    }
+
+    QTemporaryDir Dir;
+};
+
+} // namespace
+
+TEST_F(OpenDialog, StartsInTheCurrentPicturesFolderElseTheLastOneElseTheToolkitsChoice) {
+    const QString photos = Path("photos");
+    const QString scans = Path("scans");
+    const struct {
+        const char* Name;
+        QString Current;
+        QString Last;
+        QString Start;
+    } rows[] = {
+        {"current picture", Path("photos/beach.jpg"), scans, photos},
+        {"current picture, nothing remembered", Path("photos/beach.jpg"), QString(), photos},
+        {"its folder is gone", Path("gone/beach.jpg"), scans, scans},
+        {"no picture yet", QString(), scans, scans},
+        {"a pasted picture", PastedImageName(), scans, scans},
+        {"the remembered folder is gone", QString(), Path("gone"), QString()},
+        {"the remembered folder is a file", QString(), Path("scans/page.bmp"), QString()},
+        {"nothing at all", QString(), QString(), QString()},
+        {"a name from the command line", QStringLiteral("beach.jpg"), scans,
+         QDir::current().absolutePath()},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(OpenDialogStartFolder(row.Current, row.Last), row.Start) << row.Name;
+}
+
+TEST_F(OpenDialog, TheFolderIsRememberedUnderAValueOfItsOwn) {
+    QSettings settings(Path("settings.ini"), QSettings::IniFormat);
+    EXPECT_EQ(LoadLastOpenFolder(settings), QString());
+    SaveLastOpenFolder(settings, Path("scans"));
+    EXPECT_EQ(LoadLastOpenFolder(settings), Path("scans"));
+    SaveLastOpenFolder(settings, QString()); // changes nothing
+    EXPECT_EQ(LoadLastOpenFolder(settings), Path("scans"));
+    // Beside the window record, never inside it.
+    EXPECT_EQ(settings.allKeys(), QStringList({"Open Folder"}));
+    settings.setValue(QStringLiteral("Open Folder"), QByteArray("\x01\x02", 2));
+    EXPECT_EQ(LoadLastOpenFolder(settings), QString());
+}
+
+TEST_F(OpenDialog, KeepsTheTitleFilterAndOptionsOfTheOpenCommand) {
+    TOpenDialog dialog(nullptr, Path("photos"));
+    EXPECT_EQ(dialog.windowTitle(), "Open Image");
+    EXPECT_EQ(dialog.nameFilters(), QStringList({OpenImageFilter()}));
+    EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_TRUE(dialog.testOption(QFileDialog::HideNameFilterDetails));
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(QDir(dialog.directory()).absolutePath(), Path("photos"));
+    EXPECT_TRUE(dialog.findChild<QWidget*>(QStringLiteral("odPreview")));
+}
+
+TEST_F(OpenDialog, PreviewIsReducedAndTellsTheStoredSize) {
+    const struct {
+        const char* Name;
+        QString Path;
+        QString Text;
+        QSize Picture; // empty: none
+    } rows[] = {
+        {"large JPEG, reduced", Path("photos/beach.jpg"), "640 x 427", {240, 160}},
+        {"BMP", Path("scans/page.bmp"), "300 x 200", {240, 160}},
+        {"small, never enlarged", Path("scans/stamp.jpg"), "50 x 40", {50, 40}},
+        {"not a picture", Path("scans/notes.jpg"), "No preview", {}},
+        {"missing", Path("scans/gone.jpg"), "No preview", {}},
+    };
+    for (const auto& row : rows) {
+        const TOpenPreview preview = LoadOpenPreview(row.Path, TOpenDialog::PreviewBox);
+        EXPECT_EQ(preview.Text, row.Text) << row.Name;
+        EXPECT_EQ(preview.Picture.isNull(), row.Picture.isEmpty()) << row.Name;
+        if (!row.Picture.isEmpty()) {
+            EXPECT_EQ(preview.Picture.size(), row.Picture) << row.Name;
+        }
+    }
+}
+
+TEST_F(OpenDialog, SelectingAPictureShowsItsPreviewFromTheWorker) {
+    TOpenDialog dialog(nullptr, Path("scans"));
+    QSignalSpy shown(&dialog, &TOpenDialog::previewShown);
+    // Chosen before the dialog shows, as a caller may.
+    dialog.selectFile(Path("photos/beach.jpg"));
+    ASSERT_TRUE(shown.wait(10000));
+    EXPECT_EQ(shown.last().at(0).toString(), Path("photos/beach.jpg"));
+    EXPECT_EQ(dialog.PreviewText(), "640 x 427");
+
+    // Typed into the name field of the shown dialog, one name after another: a newer
+    // selection makes the older preview moot, and only the last one shows.
+    dialog.setDirectory(Path("scans"));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_TRUE(name);
+    name->clear();
+    QTest::keyClicks(name, QStringLiteral("stamp.jpg"));
+    name->clear();
+    QTest::keyClicks(name, QStringLiteral("page.bmp"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return shown.last().at(0).toString() == Path("scans/page.bmp"); }, 10000));
+    EXPECT_EQ(dialog.PreviewText(), "300 x 200");
+    EXPECT_TRUE(dialog.HasPreviewPicture());
+    const auto* picture = dialog.findChild<QLabel*>(QStringLiteral("odPreviewPicture"));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixmap().size(), QSize(240, 160));
+
+    // A name that is no file clears the pane.
+    QTest::keyClicks(name, QStringLiteral("x"));
+    EXPECT_EQ(dialog.PreviewText(), "");
+    EXPECT_FALSE(dialog.HasPreviewPicture());
+}
+
+TEST_F(OpenDialog, AskingRemembersTheChosenFolderForTheNextRun) {
+    const auto open = [this] {
+        return std::make_unique<QSettings>(Path("settings.ini"), QSettings::IniFormat);
+    };
+    QString startedIn;
+    WhenTheDialogShows([&](TOpenDialog& d) {
+        startedIn = QDir(d.directory()).absolutePath();
+        Choose(d, Path("scans/page.bmp"));
+    });
+    EXPECT_EQ(AskImageToOpen(nullptr, Path("photos/beach.jpg"), open), Path("scans/page.bmp"));
+    EXPECT_EQ(startedIn, Path("photos"));
+    EXPECT_EQ(LoadLastOpenFolder(*open()), Path("scans"));
+
+    // No picture shown (a new run): the remembered folder. Cancelling remembers nothing.
+    WhenTheDialogShows([&](TOpenDialog& d) {
+        startedIn = QDir(d.directory()).absolutePath();
+        d.setDirectory(Path("photos"));
+        d.reject();
+    });
+    EXPECT_EQ(AskImageToOpen(nullptr, QString(), open), QString());
+    EXPECT_EQ(startedIn, Path("scans"));
+    EXPECT_EQ(LoadLastOpenFolder(*open()), Path("scans"));
+}
+
+TEST_F(OpenDialog, TheOpenCommandOpensTheChosenPictureAndRemembersItsFolder) {
+    TAppCore core;
+    auto window = std::make_unique<TfrmMain>(core, QStringList());
+    window->Beeper = [] {};
+    test::StoreNormalWindow({1021, 780});
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StartUpDone(); }));
+
+    QString startedIn;
+    WhenTheDialogShows([&](TOpenDialog& d) {
+        startedIn = QDir(d.directory()).absolutePath();
+        Choose(d, Path("photos/beach.jpg"));
+    });
+    window->Commands()[TCommandId::acOpenImageFile]->trigger();
+    EXPECT_EQ(window->windowTitle(), "beach - Tonalyx");
+    EXPECT_EQ(LoadLastOpenFolder(*OpenUserSettings()), Path("photos"));
+
+    // The next time it starts where the picture shown is.
+    WhenTheDialogShows([&](TOpenDialog& d) {
+        startedIn = QDir(d.directory()).absolutePath();
+        d.reject();
+    });
+    window->Commands()[TCommandId::acOpenImageFileQAT]->trigger();
+    EXPECT_EQ(startedIn, Path("photos"));
+    EXPECT_EQ(window->windowTitle(), "beach - Tonalyx");
+    window->close();
+}
