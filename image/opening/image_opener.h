@@ -4,7 +4,7 @@
 // TOpenerView, so it is tested without one.
 #pragma once
 
-#include "histogram.h"
+#include "current_hist.h"
 #include "ufiles.h"
 #include "neighbour_preparer.h"
 
@@ -47,7 +47,7 @@ class TImageOpener {
   public:
     // With a preparer, the previous and next image of the folder are prepared while the
     // current one is shown (it is released with the opener).
-    TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view,
+    TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
                  std::unique_ptr<TNeighbourPreparer> preparer = nullptr);
     ~TImageOpener();
 
@@ -73,7 +73,7 @@ class TImageOpener {
     // Prepares the current image's neighbours that the cache does not hold; drops the rest.
     void PrepareNeighbours();
 
-    THist& FHist;
+    TCurrentHist& FHist;
     TFiles& FFiles;
     TCache& FCache;
     TOpenerView& FView;

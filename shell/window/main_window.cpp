@@ -161,7 +161,9 @@ void TfrmMain::CreateWidgets() {
 
     sbMain = new TStatusBar(this);
     setStatusBar(sbMain);
-    FReadout = new THistReadout(*pnHistContainer, [this] { return FCore.Hist.get(); }, this);
+    FReadout = new THistReadout(
+        *pnHistContainer,
+        [this]() -> const THist* { return FCore.Hist ? &FCore.Hist->Engine() : nullptr; }, this);
     connect(FReadout, &THistReadout::ReadoutChanged, sbMain, &TStatusBar::SetReadout);
     connect(FReadout, &THistReadout::ClippingChanged, sbMain, &TStatusBar::SetClippingText);
 
@@ -253,8 +255,7 @@ void TfrmMain::showEvent(QShowEvent* e) {
                           width());
         RestoreState(*FCore.State, StatefulParts());
     }
-    SetSmoothing((*FCommands)[TCommandId::acSmoothingOn]->isChecked() ? SmoothLevelMedium
-                                                                      : SmoothLevelOff);
+    SetSmoothing(SmoothLevelOfSwitch((*FCommands)[TCommandId::acSmoothingOn]->isChecked()));
     StartUp();
 }
 
@@ -402,20 +403,12 @@ void TfrmMain::SetImgCtrl(bool NewState, bool NavigationIsOff) {
 }
 
 void TfrmMain::acSmoothingOnExecute() {
-    SetSmoothing((*FCommands)[TCommandId::acSmoothingOn]->isChecked() ? SmoothLevelMedium
-                                                                      : SmoothLevelOff);
+    SetSmoothing(SmoothLevelOfSwitch((*FCommands)[TCommandId::acSmoothingOn]->isChecked()));
 }
 
 void TfrmMain::SetSmoothing(int levelIndex) {
-    if (!FCore.Hist)
-        return; // closed: the engine is released
-    THist& hist = *FCore.Hist;
-    const std::uint8_t repCnt = SmoothLevels[static_cast<std::size_t>(levelIndex)].RepCnt;
-    if (repCnt == hist.SmoothRepeatCnt)
-        return;
-    hist.SmoothRepeatCnt = repCnt;
-    hist.Calc4Show(Origin, Origin4Show); // from the raw counts: the image is not counted again
-    RedrawHistograms();
+    if (FCore.Hist && FCore.Hist->SetSmoothLevel(levelIndex)) // none once closed
+        RedrawHistograms();
 }
 
 void TfrmMain::pmMainPopup() {
@@ -541,7 +534,7 @@ int TfrmMain::PreviewSide() const {
 
 void TfrmMain::RedrawHistograms() {
     if (FCore.Hist)
-        FCore.Hist->Show(Origin4Show, *pnHistContainer);
+        FCore.Hist->Show(*pnHistContainer);
     pnHistContainer->update();
 }
 

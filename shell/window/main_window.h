@@ -57,6 +57,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void PasteImage();
     void ShowNeighbor(TNeighbor neighbor);
     void SetImgCtrl(bool NewState, bool NavigationIsOff) override;
+    // Redraws from the raw counts when the level (an index into SmoothLevels) is a new one.
     void SetSmoothing(int levelIndex);
 
     TCommands& Commands() const { return *FCommands; }

@@ -80,14 +80,14 @@ class Opener : public testing::Test {
         ASSERT_TRUE(Solid(8, 8, qRgb(0, 200, 0)).save(Path("c.bmp")));
     }
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
-    TAllChanel& Raw() { return Hist->Data[Origin]; }
+    TAllChanel& Raw() { return Hist.Engine().Data[Origin]; }
 
     QTemporaryDir Dir;
-    std::unique_ptr<THist> Hist = std::make_unique<THist>();
+    TCurrentHist Hist;
     TFiles Files;
     TCache Cache{64 << 20};
     TRecordingView View;
-    TImageOpener Op{*Hist, Files, Cache, View};
+    TImageOpener Op{Hist, Files, Cache, View};
 };
 
 } // namespace
@@ -100,17 +100,18 @@ TEST_F(Opener, LoadingAFileRunsEveryStepInOrder) {
     EXPECT_EQ(Raw().R.Hist[200], 200u);
     EXPECT_EQ(View.Shown.format(), QImage::Format_BGR888);
     EXPECT_TRUE(Cache.Contains(Path("a.bmp")));
-    EXPECT_TRUE(Hist->IsCalculated());
+    EXPECT_TRUE(Hist.IsCalculated());
 }
 
 TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
-    Hist->SmoothRepeatCnt = SmoothLevels[SmoothLevelMedium].RepCnt;
+    Hist.SetSmoothLevel(SmoothLevelMedium);
     Op.LoadImageFile(Path("a.bmp"));
     const TAllChanel firstCounts = Raw();
-    const TAllChanel firstDisplay = Hist->Data[Origin4Show];
+    const TAllChanel firstDisplay = Hist.Display();
     Op.LoadImageFile(Path("b.jpg"));
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
-    Hist->SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt; // smoothing switched off meanwhile
+    // Smoothing switched off meanwhile, without a redraw of its own.
+    Hist.Engine().SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt;
     View.Log.clear();
     Op.LoadImageFile(Path("a.bmp"));
     EXPECT_EQ(View.Log, QStringList({"image", "draw", "title", "size 20x10"}));
@@ -118,11 +119,11 @@ TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
     EXPECT_EQ(Raw(), firstCounts);
     EXPECT_EQ(View.Recent.size(), 2); // not remembered again
     // The display copy is rebuilt with the current smoothing from the cached raw counts.
-    EXPECT_NE(Hist->Data[Origin4Show], firstDisplay);
+    EXPECT_NE(Hist.Display(), firstDisplay);
     auto expected = std::make_unique<THist>();
     expected->Calc(Origin, RasterOf(View.Shown));
     expected->Calc4Show(Origin, Origin4Show);
-    EXPECT_EQ(Hist->Data[Origin4Show], expected->Data[Origin4Show]);
+    EXPECT_EQ(Hist.Display(), expected->Data[Origin4Show]);
 }
 
 TEST_F(Opener, NamesThatDifferOnlyInCaseAreDifferentPictures) {
