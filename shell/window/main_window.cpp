@@ -6,6 +6,7 @@
 #include "save_copy.h"
 #include "app_core.h"
 #include "appmessagebox.h"
+#include "command_states.h"
 #include "commands.h"
 #include "first_paint.h"
 #include "help_about.h"
@@ -107,6 +108,9 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
 
 TfrmMain::~TfrmMain() {
     qApp->removeEventFilter(this);
+    // The widgets outlive the members: a window destroyed while shown hides them afterwards,
+    // so what reports to the members goes first.
+    delete FStatesView;
 }
 
 void TfrmMain::CreateWidgets() {
@@ -170,6 +174,7 @@ void TfrmMain::CreateWidgets() {
     pmMain = new QMenu(this);
     pmMain->setObjectName(QStringLiteral("pmMain"));
     BuildContextMenu(*pmMain, *FCommands);
+    FStatesView = new TCommandStatesView(FStates, *FCommands, *pmMain, *pnHistContainer, this);
     connect(pmMain, &QMenu::aboutToShow, this, &TfrmMain::pmMainPopup);
 
     // The histogram panel keeps the colours of its own: what Save writes must not depend
@@ -230,7 +235,7 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acPasteImageWelcomeExecute, [this](QAction*) { acPasteImageWelcomeExecute(); });
     c.Bind(H::acPrevImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
     c.Bind(H::acNextImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
-    c.Bind(H::acSmoothingOnExecute, [this](QAction*) { acSmoothingOnExecute(); });
+    c.Bind(H::acSmoothingOnExecute, [this](QAction*) { SetSmoothing(FStates.SmoothLevel()); });
     c.Bind(H::acSaveHistExecute, [this](QAction*) { acSaveHistExecute(); });
     c.Bind(H::acCopyHistExecute, [this](QAction*) { FSaveCopy->Copy(); });
     c.Bind(H::acExitExecute, [this](QAction*) { close(); });
@@ -255,7 +260,7 @@ void TfrmMain::showEvent(QShowEvent* e) {
                           width());
         RestoreState(*FCore.State, StatefulParts());
     }
-    SetSmoothing(SmoothLevelOfSwitch((*FCommands)[TCommandId::acSmoothingOn]->isChecked()));
+    SetSmoothing(FStates.SmoothLevel());
     StartUp();
 }
 
@@ -355,7 +360,7 @@ void TfrmMain::SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs) {
 }
 
 void TfrmMain::acPasteImageWelcomeExecute() {
-    if ((*FCommands)[TCommandId::acPasteImage]->isEnabled())
+    if (FStates.Enabled(TCommandId::acPasteImage))
         PasteImage();
     else
         Fail(QStringLiteral("The clipboard holds no picture"));
@@ -364,9 +369,7 @@ void TfrmMain::acPasteImageWelcomeExecute() {
 void TfrmMain::tmMainTimer() {
     // An empty clipboard may answer with no data at all.
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-    const bool available = mime && mime->hasImage();
-    (*FCommands)[TCommandId::acPasteImage]->setEnabled(available);
-    (*FCommands)[TCommandId::acPasteImageQAT]->setEnabled(available);
+    FStates.SetClipboardHoldsPicture(mime && mime->hasImage());
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* e) {
@@ -389,21 +392,7 @@ void TfrmMain::dropEvent(QDropEvent* e) {
 // ---- commands
 
 void TfrmMain::SetImgCtrl(bool NewState, bool NavigationIsOff) {
-    TCommands& c = *FCommands;
-    const bool navigation = NewState && !NavigationIsOff;
-    c[TCommandId::acPrevImage]->setEnabled(navigation);
-    c[TCommandId::acNextImage]->setEnabled(navigation);
-    c[TCommandId::acPrevImageQAT]->setEnabled(c[TCommandId::acPrevImage]->isEnabled());
-    c[TCommandId::acNextImageQAT]->setEnabled(c[TCommandId::acNextImage]->isEnabled());
-    using C = TCommandId;
-    for (TCommandId id : {C::acSaveHist, C::acSaveHistQAT, C::acSocNetHTML, C::acSocNetFB,
-                          C::acSocNetGP, C::acSocNetTW, C::acCopyHist, C::acCopyHistQAT, C::acRGB,
-                          C::acHSV, C::acLab, C::acSmoothingOn})
-        c[id]->setEnabled(NewState);
-}
-
-void TfrmMain::acSmoothingOnExecute() {
-    SetSmoothing(SmoothLevelOfSwitch((*FCommands)[TCommandId::acSmoothingOn]->isChecked()));
+    FStates.SetImgCtrl(NewState, NavigationIsOff);
 }
 
 void TfrmMain::SetSmoothing(int levelIndex) {
@@ -412,11 +401,7 @@ void TfrmMain::SetSmoothing(int levelIndex) {
 }
 
 void TfrmMain::pmMainPopup() {
-    const bool enabled =
-        (*FCommands)[TCommandId::acSaveHist]->isEnabled() && pnHistContainer->isVisible();
-    for (QAction* a : pmMain->actions())
-        if (!a->isSeparator())
-            a->setEnabled(enabled);
+    FStatesView->Apply();
 }
 
 void TfrmMain::contextMenuEvent(QContextMenuEvent* e) {

@@ -3,6 +3,7 @@
 // handlers, and hands image opening to TImageOpener. Everything runs on the UI thread.
 #pragma once
 
+#include "command_states.h"
 #include "image_opener.h"
 #include "recent_images.h"
 #include "window_state.h"
@@ -61,6 +62,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void SetSmoothing(int levelIndex);
 
     TCommands& Commands() const { return *FCommands; }
+    const TCommandStates& CommandStates() const { return FStates; }
     const THistExport& Export() const { return *FExport; }
     // Replaces the save dialog, the overwrite question and the error box (tests).
     void SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs);
@@ -86,7 +88,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     // True once start-up has handled the command-line image, which follows the first paint.
     bool StartUpDone() const { return FStartUpDone; }
 
-    // The context menu's enabling rule, as run each time it opens.
+    // Shows the command states on the context menu, as each time it opens.
     void pmMainPopup();
 
   protected:
@@ -125,7 +127,6 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void tmMainTimer();
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
-    void acSmoothingOnExecute();
     void acSaveHistExecute();
 
     TAppCore& FCore;
@@ -134,6 +135,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     std::unique_ptr<THistExport> FExport;
     std::unique_ptr<THistSaveCopy> FSaveCopy;
     TCommands* FCommands = nullptr;
+    TCommandStates FStates; // the commands' enabled and checked states
+    TCommandStatesView* FStatesView = nullptr;
     bool FStarted = false;
     bool FStartUpDone = false;
 
