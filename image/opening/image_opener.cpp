@@ -39,6 +39,21 @@ QString CannotOpenText(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot open %1: %2").arg(FileNamePart(path), why);
 }
 
+std::optional<TNeighbor> NeighborOfKey(int key) {
+    switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        return TNeighbor::nPrev;
+    case Qt::Key_PageDown:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return TNeighbor::nNext;
+    default:
+        return std::nullopt;
+    }
+}
+
 TImageOpener::TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
                            std::unique_ptr<TNeighbourPreparer> preparer)
     : FHist(hist), FFiles(files), FCache(cache), FView(view), FPreparer(std::move(preparer)) {}
@@ -172,6 +187,17 @@ void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
         FView.Fail(neighbor == TNeighbor::nNext
                        ? QStringLiteral("No next image in this folder")
                        : QStringLiteral("No previous image in this folder"));
+}
+
+bool TImageOpener::KeyDown(int key) {
+    const std::optional<TNeighbor> step = NeighborOfKey(key);
+    if (!step)
+        return false;
+    if (FFiles.sCurrFile.isEmpty())
+        FView.Fail(QStringLiteral("No image is open"));
+    else
+        ShowNeighbor(*step);
+    return true;
 }
 
 } // namespace tonalyx

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include <QDir>
 #include <QFile>
@@ -267,4 +268,37 @@ TEST_F(Opener, SteppingThroughTheFolder) {
     View.Log.clear();
     Op.ShowNeighbor(TNeighbor::nPrev);
     EXPECT_EQ(View.Log, QStringList({"beep"}));
+}
+
+TEST(NavigationKeys, StepBackOrForwardAndLeaveEveryOtherKey) {
+    const struct {
+        int Key;
+        std::optional<TNeighbor> Step;
+    } rows[] = {
+        {Qt::Key_PageUp, TNeighbor::nPrev}, {Qt::Key_Left, TNeighbor::nPrev},
+        {Qt::Key_Up, TNeighbor::nPrev},     {Qt::Key_PageDown, TNeighbor::nNext},
+        {Qt::Key_Right, TNeighbor::nNext},  {Qt::Key_Down, TNeighbor::nNext},
+        {Qt::Key_Home, std::nullopt},       {Qt::Key_End, std::nullopt},
+        {Qt::Key_Space, std::nullopt},      {Qt::Key_A, std::nullopt},
+        {Qt::Key_Shift, std::nullopt},      {Qt::Key_Return, std::nullopt},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(NeighborOfKey(r.Key), r.Step) << r.Key;
+}
+
+TEST_F(Opener, KeysStepThroughTheFolderAndBeepWithoutAnImage) {
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_Right));
+    EXPECT_EQ(View.Reasons, QStringList({"No image is open"}));
+    EXPECT_FALSE(Op.KeyDown(Qt::Key_A));
+    Op.LoadImageFile(Path("a.bmp"));
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_PageDown));
+    EXPECT_EQ(Files.sCurrFile, Path("b.jpg"));
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_Up));
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+    // After a paste the keys work although previous and next are unavailable: they beep.
+    Op.PasteImage(Solid(2, 2, qRgb(1, 2, 3)));
+    View.Reasons.clear();
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_Down));
+    EXPECT_EQ(View.Reasons, QStringList({"A pasted picture has no folder to step through"}));
+    EXPECT_EQ(View.Log.count("beep"), 2);
 }
