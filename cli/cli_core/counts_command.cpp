@@ -113,8 +113,7 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
     return out;
 }
 
-int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist,
-                        std::FILE* err,
+int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist, std::FILE* err,
                         const std::function<void(const std::string&, const TRaster&)>& shown) {
     int status = 0;
     for (const std::string& file : images) {

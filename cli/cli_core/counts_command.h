@@ -33,8 +33,7 @@ void AppendJsonString(std::string& out, const std::string& text);
 // "tonalyx-cli: FILE: reason" on err. Returns 0 when every image was counted, 1 when any
 // failed (after trying all).
 class TRaster;
-int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist,
-                        std::FILE* err,
+int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist, std::FILE* err,
                         const std::function<void(const std::string& file, const TRaster&)>& shown);
 
 // Runs the command; returns the process exit status: 0 when every image was counted,

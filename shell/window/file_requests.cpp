@@ -20,7 +20,8 @@ TFileRequest CommandLineRequest(const QStringList& arguments) {
         return {};
     const QString& path = arguments.first();
     if (!TFiles::IsAcceptedImageName(path))
-        return {{}, QStringLiteral("Format ") + FileExtUpper(path) + QStringLiteral(" not supported.")};
+        return {{},
+                QStringLiteral("Format ") + FileExtUpper(path) + QStringLiteral(" not supported.")};
     return {path, {}};
 }
 

@@ -38,9 +38,14 @@ const TCommandId ImageCommands[] = {C::acSaveHist, C::acSaveHistQAT, C::acSocNet
 const TCommandId NavigationCommands[] = {C::acPrevImage, C::acPrevImageQAT, C::acNextImage,
                                          C::acNextImageQAT};
 const TCommandId PasteCommands[] = {C::acPasteImage, C::acPasteImageQAT};
-const TCommandId AlwaysAvailable[] = {C::acOpenImageFile, C::acOpenImageFileQAT,
-                                      C::acPasteImageWelcome, C::acHelpTopic, C::acAbout,
-                                      C::acOptionsAppOptions, C::acExit, C::FileExit2,
+const TCommandId AlwaysAvailable[] = {C::acOpenImageFile,
+                                      C::acOpenImageFileQAT,
+                                      C::acPasteImageWelcome,
+                                      C::acHelpTopic,
+                                      C::acAbout,
+                                      C::acOptionsAppOptions,
+                                      C::acExit,
+                                      C::FileExit2,
                                       C::acGoToCompanyPage};
 
 enum class TStep {
@@ -59,49 +64,49 @@ enum class TStep {
     SmoothingOn,
 };
 
-struct TStatesRow {
-    const char* Name;
-    std::vector<TStep> Steps;
+// What the row expects: the image commands, previous/next, paste, the context menu's items,
+// the smoothing switch checked.
+struct TExpected {
     bool Image, Navigation, Paste, ContextMenu, Smoothing;
 };
 
-using S = TStep;
-const TStatesRow Rows[] = {
-    // name, steps, image commands, previous/next, paste, context menu, smoothing checked
-    {"as created", {}, true, true, true, false, true},
-    {"start-up", {S::StartUp}, false, false, true, false, true},
-    {"start-up with the panel shown", {S::StartUp, S::PanelShown}, false, false, true, false, true},
-    {"a failed open before any image", {S::StartUp, S::FailedOpen}, true, true, true, false, true},
-    {"an open", {S::StartUp, S::PanelShown, S::Open}, true, true, true, true, true},
-    {"an open, then the panel hidden",
-     {S::StartUp, S::PanelShown, S::Open, S::PanelHidden},
-     true, true, true, false, true},
-    {"the panel hidden before the first image",
-     {S::StartUp, S::PanelShown, S::PanelHidden, S::Open},
-     true, true, true, false, true},
-    {"a paste after an open", {S::StartUp, S::PanelShown, S::Open, S::Paste}, true, false, true,
-     true, true},
-    {"a revisit after a paste",
-     {S::StartUp, S::Open, S::OpenOther, S::Paste, S::Revisit},
-     true, false, true, false, true},
-    {"a revisit after an open", {S::StartUp, S::Open, S::OpenOther, S::Revisit}, true, true, true,
-     false, true},
-    {"a failed paste first", {S::StartUp, S::FailedPaste}, true, false, true, false, true},
-    {"a failed paste after an open", {S::StartUp, S::Open, S::FailedPaste}, true, true, true,
-     false, true},
-    {"a failed paste after a paste", {S::StartUp, S::Paste, S::FailedPaste}, true, true, true,
-     false, true},
-    {"a failed open after a paste", {S::StartUp, S::Paste, S::FailedOpen}, true, true, true, false,
-     true},
-    {"the clipboard emptied", {S::StartUp, S::ClipboardEmpty}, false, false, false, false, true},
-    {"the clipboard emptied and filled",
-     {S::StartUp, S::ClipboardEmpty, S::Open, S::ClipboardPicture},
-     true, true, true, false, true},
-    {"smoothing switched off", {S::StartUp, S::SmoothingOff, S::Open}, true, true, true, false,
-     false},
-    {"smoothing switched off and on", {S::StartUp, S::SmoothingOff, S::SmoothingOn}, false, false,
-     true, false, true},
+struct TStatesRow {
+    const char* Name;
+    std::vector<TStep> Steps;
+    TExpected Expected;
 };
+
+using S = TStep;
+constexpr bool y = true, n = false;
+// clang-format off
+const TStatesRow Rows[] = {
+    //                                                              image, nav, paste, menu, smooth
+    {"as created", {},                                              {y, y, y, n, y}},
+    {"start-up", {S::StartUp},                                      {n, n, y, n, y}},
+    {"start-up with the panel shown", {S::StartUp, S::PanelShown},  {n, n, y, n, y}},
+    {"a failed open before any image", {S::StartUp, S::FailedOpen}, {y, y, y, n, y}},
+    {"an open", {S::StartUp, S::PanelShown, S::Open},               {y, y, y, y, y}},
+    {"an open, then the panel hidden",
+     {S::StartUp, S::PanelShown, S::Open, S::PanelHidden},          {y, y, y, n, y}},
+    {"the panel hidden before the first image",
+     {S::StartUp, S::PanelShown, S::PanelHidden, S::Open},          {y, y, y, n, y}},
+    {"a paste after an open", {S::StartUp, S::PanelShown, S::Open, S::Paste}, {y, n, y, y, y}},
+    {"a revisit after a paste",
+     {S::StartUp, S::Open, S::OpenOther, S::Paste, S::Revisit},     {y, n, y, n, y}},
+    {"a revisit after an open",
+     {S::StartUp, S::Open, S::OpenOther, S::Revisit},               {y, y, y, n, y}},
+    {"a failed paste first", {S::StartUp, S::FailedPaste},          {y, n, y, n, y}},
+    {"a failed paste after an open", {S::StartUp, S::Open, S::FailedPaste}, {y, y, y, n, y}},
+    {"a failed paste after a paste", {S::StartUp, S::Paste, S::FailedPaste}, {y, y, y, n, y}},
+    {"a failed open after a paste", {S::StartUp, S::Paste, S::FailedOpen}, {y, y, y, n, y}},
+    {"the clipboard emptied", {S::StartUp, S::ClipboardEmpty},      {n, n, n, n, y}},
+    {"the clipboard emptied and filled",
+     {S::StartUp, S::ClipboardEmpty, S::Open, S::ClipboardPicture}, {y, y, y, n, y}},
+    {"smoothing switched off", {S::StartUp, S::SmoothingOff, S::Open}, {y, y, y, n, n}},
+    {"smoothing switched off and on",
+     {S::StartUp, S::SmoothingOff, S::SmoothingOn},                 {n, n, y, n, y}},
+};
+// clang-format on
 
 // The opener's view that only records the commands' availability in the model.
 class TStatesView : public TOpenerView {
@@ -143,22 +148,46 @@ class CommandStates : public testing::TestWithParam<TStatesRow> {
 
     void Run(TStep step) {
         switch (step) {
-        case S::StartUp: States.SetImgCtrl(false, true); break;
-        case S::Open: Opener.LoadImageFile(Path("a.bmp")); break;
-        case S::OpenOther: Opener.LoadImageFile(Path("b.bmp")); break;
-        case S::FailedOpen: Opener.LoadImageFile(Path("broken.jpg")); break;
+        case S::StartUp:
+            States.SetImgCtrl(false, true);
+            break;
+        case S::Open:
+            Opener.LoadImageFile(Path("a.bmp"));
+            break;
+        case S::OpenOther:
+            Opener.LoadImageFile(Path("b.bmp"));
+            break;
+        case S::FailedOpen:
+            Opener.LoadImageFile(Path("broken.jpg"));
+            break;
         case S::Revisit:
             ASSERT_TRUE(Cache.Contains(Path("a.bmp")));
             Opener.LoadImageFile(Path("a.bmp"));
             break;
-        case S::Paste: Opener.PasteImage(Solid(5, 5, qRgb(1, 2, 3))); break;
-        case S::FailedPaste: Opener.PasteImage(QImage()); break;
-        case S::PanelShown: States.SetPanelVisible(true); break;
-        case S::PanelHidden: States.SetPanelVisible(false); break;
-        case S::ClipboardPicture: States.SetClipboardHoldsPicture(true); break;
-        case S::ClipboardEmpty: States.SetClipboardHoldsPicture(false); break;
-        case S::SmoothingOff: States.SetChecked(C::acSmoothingOn, false); break;
-        case S::SmoothingOn: States.SetChecked(C::acSmoothingOn, true); break;
+        case S::Paste:
+            Opener.PasteImage(Solid(5, 5, qRgb(1, 2, 3)));
+            break;
+        case S::FailedPaste:
+            Opener.PasteImage(QImage());
+            break;
+        case S::PanelShown:
+            States.SetPanelVisible(true);
+            break;
+        case S::PanelHidden:
+            States.SetPanelVisible(false);
+            break;
+        case S::ClipboardPicture:
+            States.SetClipboardHoldsPicture(true);
+            break;
+        case S::ClipboardEmpty:
+            States.SetClipboardHoldsPicture(false);
+            break;
+        case S::SmoothingOff:
+            States.SetChecked(C::acSmoothingOn, false);
+            break;
+        case S::SmoothingOn:
+            States.SetChecked(C::acSmoothingOn, true);
+            break;
         }
     }
 
@@ -177,17 +206,18 @@ TEST_P(CommandStates, FollowWhatHappened) {
     const TStatesRow& row = GetParam();
     for (TStep step : row.Steps)
         Run(step);
+    const TExpected& want = row.Expected;
     for (TCommandId id : ImageCommands)
-        EXPECT_EQ(States.Enabled(id), row.Image) << CommandEntry(id).Name;
+        EXPECT_EQ(States.Enabled(id), want.Image) << CommandEntry(id).Name;
     for (TCommandId id : NavigationCommands)
-        EXPECT_EQ(States.Enabled(id), row.Navigation) << CommandEntry(id).Name;
+        EXPECT_EQ(States.Enabled(id), want.Navigation) << CommandEntry(id).Name;
     for (TCommandId id : PasteCommands)
-        EXPECT_EQ(States.Enabled(id), row.Paste) << CommandEntry(id).Name;
+        EXPECT_EQ(States.Enabled(id), want.Paste) << CommandEntry(id).Name;
     for (TCommandId id : AlwaysAvailable)
         EXPECT_TRUE(States.Enabled(id)) << CommandEntry(id).Name;
-    EXPECT_EQ(States.ContextMenuEnabled(), row.ContextMenu);
-    EXPECT_EQ(States.Checked(C::acSmoothingOn), row.Smoothing);
-    EXPECT_EQ(States.SmoothLevel(), SmoothLevelOfSwitch(row.Smoothing));
+    EXPECT_EQ(States.ContextMenuEnabled(), want.ContextMenu);
+    EXPECT_EQ(States.Checked(C::acSmoothingOn), want.Smoothing);
+    EXPECT_EQ(States.SmoothLevel(), SmoothLevelOfSwitch(want.Smoothing));
     for (TCommandId id : {C::acRGB, C::acHSV, C::acLab})
         EXPECT_TRUE(States.Checked(id)) << CommandEntry(id).Name;
     EXPECT_FALSE(States.Checked(C::acSaveHist)); // does not toggle

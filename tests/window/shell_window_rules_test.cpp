@@ -63,7 +63,8 @@ TEST(CommandLineFiles, TheFirstArgumentOpensOrItsFormatIsNamed) {
         {{"README"}, {"", "Format  not supported."}},
     };
     for (const auto& r : rows)
-        EXPECT_EQ(CommandLineRequest(r.Arguments), r.Expected) << r.Arguments.join(' ').toStdString();
+        EXPECT_EQ(CommandLineRequest(r.Arguments), r.Expected)
+            << r.Arguments.join(' ').toStdString();
 }
 
 TEST(HistSaveTarget, TheImagesNameWithoutItsExtensionAndAPostfixInItsFolder) {
