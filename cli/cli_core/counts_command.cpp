@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 namespace tonalyx {
@@ -114,7 +113,7 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
     return out;
 }
 
-int ForEachCountedImage(const std::vector<std::string>& images, THist& hist, std::FILE* err,
+int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist, std::FILE* err,
                         const std::function<void(const std::string&, const TRaster&)>& shown) {
     int status = 0;
     for (const std::string& file : images) {
@@ -124,24 +123,20 @@ int ForEachCountedImage(const std::vector<std::string>& images, THist& hist, std
             status = 1;
             continue;
         }
-        hist.CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
+        hist.Count(loaded->Image.View(), loaded->Primaries);
         shown(file, loaded->Image);
     }
     return status;
 }
 
 int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
-    auto hist = std::make_unique<THist>(); // 360 KB of counters: not for the stack
-    hist->SmoothRepeatCnt = SmoothLevels[options.SmoothLevel].RepCnt;
+    TCurrentHist hist(options.SmoothLevel);
     const int status = ForEachCountedImage(
-        options.Images, *hist, err, [&](const std::string& file, const TRaster& image) {
-            TImageType shown = Origin;
-            if (options.Set == TCountSet::Display) {
-                hist->Calc4Show(Origin, Origin4Show);
-                shown = Origin4Show;
-            }
+        options.Images, hist, err, [&](const std::string& file, const TRaster& image) {
+            const TAllChanel& shown =
+                options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
             const std::string line = CountsJson(file, image.Width(), image.Height(), options.Set,
-                                                options.SmoothLevel, hist->Data[shown]);
+                                                options.SmoothLevel, shown);
             std::fwrite(line.data(), 1, line.size(), out);
             std::fputc('\n', out);
         });

@@ -1,7 +1,7 @@
 // The "counts" command of tonalyx-cli: one JSON line of histogram bins per image.
 #pragma once
 
-#include "histogram.h"
+#include "current_hist.h"
 
 #include <cstdio>
 #include <functional>
@@ -28,11 +28,12 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
 // U+FFFD, so that the line stays valid JSON.
 void AppendJsonString(std::string& out, const std::string& text);
 
-// Decodes and counts each image into hist (its Origin counts) and calls shown with the
-// file and the decoded image; an image that fails gets the line "tonalyx-cli: FILE: reason"
-// on err. Returns 0 when every image was counted, 1 when any failed (after trying all).
+// Decodes and counts each image into hist (its raw counts and display copy) and calls shown
+// with the file and the decoded image; an image that fails gets the line
+// "tonalyx-cli: FILE: reason" on err. Returns 0 when every image was counted, 1 when any
+// failed (after trying all).
 class TRaster;
-int ForEachCountedImage(const std::vector<std::string>& images, THist& hist, std::FILE* err,
+int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist, std::FILE* err,
                         const std::function<void(const std::string& file, const TRaster&)>& shown);
 
 // Runs the command; returns the process exit status: 0 when every image was counted,

@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <filesystem>
-#include <memory>
 #include <optional>
 
 namespace tonalyx {
@@ -102,16 +101,16 @@ std::string StatsTable(const std::string& file, int width, int height, const TAl
 }
 
 int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err) {
-    auto hist = std::make_unique<THist>(); // 360 KB of counters: not for the stack
+    TCurrentHist hist; // smoothing off: the display copy, unused here, costs least
     bool first = true;
     const int status = ForEachCountedImage(
-        options.Images, *hist, err, [&](const std::string& file, const TRaster& image) {
+        options.Images, hist, err, [&](const std::string& file, const TRaster& image) {
             std::string text;
             if (options.Json) {
-                text = StatsJson(file, image.Width(), image.Height(), hist->Data[Origin]) + "\n";
+                text = StatsJson(file, image.Width(), image.Height(), hist.Raw()) + "\n";
             } else {
                 text = (first ? "" : "\n") +
-                       StatsTable(file, image.Width(), image.Height(), hist->Data[Origin]);
+                       StatsTable(file, image.Width(), image.Height(), hist.Raw());
             }
             first = false;
             std::fwrite(text.data(), 1, text.size(), out);

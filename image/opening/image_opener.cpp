@@ -40,7 +40,22 @@ QString CannotOpenText(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot open %1: %2").arg(FileNamePart(path), why);
 }
 
-TImageOpener::TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view,
+std::optional<TNeighbor> NeighborOfKey(int key) {
+    switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        return TNeighbor::nPrev;
+    case Qt::Key_PageDown:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return TNeighbor::nNext;
+    default:
+        return std::nullopt;
+    }
+}
+
+TImageOpener::TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
                            std::unique_ptr<TNeighbourPreparer> preparer)
     : FHist(hist), FFiles(files), FCache(cache), FView(view), FPreparer(std::move(preparer)) {}
 
@@ -68,14 +83,13 @@ void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
     FCurrent = std::move(prepared.Image);
     ShowCurrent(prepared.Preview);
     FFiles.sCurrFile = path;
-    FHist.Adopt(Origin, prepared.Counts);
-    FHist.Calc4Show(Origin, Origin4Show);
+    FHist.Adopt(prepared.Counts);
     FView.RedrawHistograms();
     Decoded(path);
 }
 
 void TImageOpener::Decoded(const QString& path) {
-    FCache.PushOwned(path, FCurrent, FHist.Data[Origin], FPreview); // FCurrent owns its pixels
+    FCache.PushOwned(path, FCurrent, FHist.Raw(), FPreview); // FCurrent owns its pixels
     FView.SetImgCtrl(true, false);
     FView.SetAppTitle();
     FView.ShowImageSize(FCurrent.size());
@@ -87,10 +101,9 @@ void TImageOpener::Decoded(const QString& path) {
 void TImageOpener::CountAndShow(const TPrimaryCounts* primaries) {
     const TRasterView raster = RasterOf(FCurrent);
     if (primaries)
-        FHist.CalcCounted(Origin, raster, *primaries);
+        FHist.Count(raster, *primaries);
     else
-        FHist.Calc(Origin, raster);
-    FHist.Calc4Show(Origin, Origin4Show);
+        FHist.Count(raster);
     FView.RedrawHistograms();
 }
 
@@ -98,10 +111,9 @@ void TImageOpener::LoadImageFile(const QString& path) {
     // A revisit costs no decoding and no counting, only the display steps; it leaves the
     // command states, the welcome panel and the recent list as they are.
     QImage cached, preview;
-    if (FCache.Pop(path, cached, FHist.Data[Origin], &preview)) {
+    if (FHist.Restore([&](TAllChanel& raw) { return FCache.Pop(path, cached, raw, &preview); })) {
         FCurrent = cached;
         ShowCurrent(preview);
-        FHist.Calc4Show(Origin, Origin4Show);
         FView.RedrawHistograms();
         FFiles.sCurrFile = path;
         FView.SetAppTitle();
@@ -178,6 +190,17 @@ void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
         FView.Fail(neighbor == TNeighbor::nNext
                        ? QStringLiteral("No next image in this folder")
                        : QStringLiteral("No previous image in this folder"));
+}
+
+bool TImageOpener::KeyDown(int key) {
+    const std::optional<TNeighbor> step = NeighborOfKey(key);
+    if (!step)
+        return false;
+    if (FFiles.sCurrFile.isEmpty())
+        FView.Fail(QStringLiteral("No image is open"));
+    else
+        ShowNeighbor(*step);
+    return true;
 }
 
 } // namespace tonalyx

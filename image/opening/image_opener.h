@@ -4,7 +4,7 @@
 // TOpenerView, so it is tested without one.
 #pragma once
 
-#include "histogram.h"
+#include "current_hist.h"
 #include "ufiles.h"
 #include "neighbour_preparer.h"
 
@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace tonalyx {
 
@@ -19,6 +20,10 @@ class TCache;
 
 // "Cannot open NAME: reason" for a failure to open the file at path.
 QString CannotOpenText(const QString& path, const QString& reason);
+
+// The step a navigation key asks for (a Qt::Key): Page Up, Left and Up the previous image,
+// Page Down, Right and Down the next; nothing for any other key. Modifiers do not matter.
+std::optional<TNeighbor> NeighborOfKey(int key);
 
 // What opening an image asks of the main window.
 class TOpenerView {
@@ -47,7 +52,7 @@ class TImageOpener {
   public:
     // With a preparer, the previous and next image of the folder are prepared while the
     // current one is shown (it is released with the opener).
-    TImageOpener(THist& hist, TFiles& files, TCache& cache, TOpenerView& view,
+    TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
                  std::unique_ptr<TNeighbourPreparer> preparer = nullptr);
     ~TImageOpener();
 
@@ -58,6 +63,9 @@ class TImageOpener {
     void PasteImage(const QImage& clipboardImage);
     // Steps to the previous or next image of the folder, or beeps.
     void ShowNeighbor(TNeighbor neighbor);
+    // A key pressed anywhere in the window: a navigation key steps (or beeps when no image
+    // was shown yet, whatever the commands' states); false for any other key.
+    bool KeyDown(int key);
 
     const QImage& CurrentImage() const { return FCurrent; }
     TNeighbourPreparer* Preparer() const { return FPreparer.get(); }
@@ -73,7 +81,7 @@ class TImageOpener {
     // Prepares the current image's neighbours that the cache does not hold; drops the rest.
     void PrepareNeighbours();
 
-    THist& FHist;
+    TCurrentHist& FHist;
     TFiles& FFiles;
     TCache& FCache;
     TOpenerView& FView;

@@ -1,6 +1,6 @@
 #include "render_command.h"
 
-#include "histogram.h"
+#include "current_hist.h"
 #include "image_loader.h"
 #include "qt_raster.h"
 #include "ufiles.h"
@@ -58,7 +58,7 @@ bool Fail(std::FILE* err, int& exitStatus, const QString& why) {
 
 // One image counted on a worker thread: only the histograms, the pixels are dropped.
 struct TCounted {
-    std::unique_ptr<THist> Hist;
+    std::optional<TCurrentHist> Hist;
     QString Error;
 };
 
@@ -69,11 +69,8 @@ void CountInto(TCounted& result, const QString& path, bool smoothing) {
         result.Error = QString::fromStdString(loaded.Reason());
         return;
     }
-    result.Hist = std::make_unique<THist>();
-    result.Hist->SmoothRepeatCnt =
-        SmoothLevels[smoothing ? SmoothLevelMedium : SmoothLevelOff].RepCnt;
-    result.Hist->CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
-    result.Hist->Calc4Show(Origin, Origin4Show);
+    result.Hist.emplace(SmoothLevelOfSwitch(smoothing));
+    result.Hist->Count(loaded->Image.View(), loaded->Primaries);
 }
 
 TCounted CountImage(const QString& path, bool smoothing) noexcept {
@@ -102,8 +99,8 @@ class TOffscreenPanel {
         FPanel.HistHeightCorrect();
     }
 
-    TPngResult Render(THist& hist) {
-        hist.Show(Origin4Show, FPanel);
+    TPngResult Render(TCurrentHist& hist) {
+        hist.Show(FPanel);
         return EncodePngImage(FExport.MakeHistBitmap());
     }
 

@@ -2,7 +2,7 @@
 // released at close in the same order (the file information lives to the end).
 #pragma once
 
-#include "histogram.h"
+#include "current_hist.h"
 #include "ucache.h"
 #include "ufiles.h"
 #include "settings_location.h"
@@ -14,7 +14,7 @@
 namespace tonalyx {
 
 struct TAppCore {
-    std::unique_ptr<THist> Hist = std::make_unique<THist>();
+    std::unique_ptr<TCurrentHist> Hist = std::make_unique<TCurrentHist>();
     std::unique_ptr<TFiles> Files = std::make_unique<TFiles>();
     std::unique_ptr<TCache> Cache = std::make_unique<TCache>();
     std::unique_ptr<TState> State = std::make_unique<TState>();

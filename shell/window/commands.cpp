@@ -10,6 +10,9 @@ namespace {
 
 using C = TCommandId;
 using H = THandlerId;
+using E = TEnabledBy;
+constexpr E Always = E::Always, Img = E::ImgCtrl, Nav = E::ImgCtrlNavigation,
+            Clip = E::ClipboardPicture;
 
 constexpr int Ctrl = Qt::CTRL;
 
@@ -18,33 +21,33 @@ constexpr int Ctrl = Qt::CTRL;
 
 // clang-format off
 constexpr TCommandEntry Commands[] = {
-    {ID(acOpenImageFile), "Image", "Open Image", "Open Image File", Ctrl | Qt::Key_O, false, H::acOpenImageFileExecute, "document-open", "O"},
-    {ID(acOpenImageFileQAT), "Image", "Open Image", "Open Image File", 0, false, H::acOpenImageFileExecute, "document-open", "O"},
-    {ID(acSaveHist), "Image", "Save Histogram", "", Ctrl | Qt::Key_S, false, H::acSaveHistExecute, "document-save", "⇩"},
-    {ID(acSaveHistQAT), "Image", "Save Histogram", "", 0, false, H::acSaveHistExecute, "document-save", "⇩"},
-    {ID(acSocNetHTML), "Image", "Get Link", "Get Link (HTML code) for Website and Blogs", 0, false, H::acSocNetHTMLExecute, "insert-link", "∞"},
-    {ID(acSocNetFB), "Image", "Share via Facebook", "Share via Facebook", 0, false, H::acSocNetExecute, "emblem-shared", "f"},
-    {ID(acSocNetGP), "Image", "Share via Google+", "Share via Google+", 0, false, H::acSocNetExecute, "emblem-shared", "g+"},
-    {ID(acSocNetTW), "Image", "Share via Twitter", "Share via Twitter", 0, false, H::acSocNetExecute, "emblem-shared", "t"},
-    {ID(acCopyHist), "Image", "Copy Histogram", "Copy Histogram to Clipboard", Ctrl | Qt::Key_C, false, H::acCopyHistExecute, "edit-copy", "C"},
-    {ID(acCopyHistQAT), "Image", "Copy Histogram", "Copy Histogram to Clipboard", 0, false, H::acCopyHistExecute, "edit-copy", "C"},
-    {ID(acPasteImage), "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, H::acPasteImageExecute, "edit-paste", "P"},
-    {ID(acPasteImageQAT), "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, H::acPasteImageExecute, "edit-paste", "P"},
-    {ID(acPasteImageWelcome), "Image", "Paste Image from Clipboard", "", 0, false, H::acPasteImageWelcomeExecute, "edit-paste", "P"},
-    {ID(acPrevImage), "Image", "Previous Image", "Previous Image File", 0, false, H::acPrevImageExecute, "go-previous", "◀"},
-    {ID(acPrevImageQAT), "Image", "Prev Image", "Previous Image File", 0, false, H::acPrevImageExecute, "go-previous", "◀"},
-    {ID(acNextImage), "Image", "Next Image", "Next Image File", 0, false, H::acNextImageExecute, "go-next", "▶"},
-    {ID(acNextImageQAT), "Image", "Next Image", "Next Image File", 0, false, H::acNextImageExecute, "go-next", "▶"},
-    {ID(acRGB), "Historgam", "RGB", "Turn RGB histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "RGB"},
-    {ID(acHSV), "Historgam", "HSV", "Turn HSV histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "HSV"},
-    {ID(acLab), "Historgam", "LAB", "Turn Lab histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "Lab"},
-    {ID(acSmoothingOn), "Historgam", "Smoothing On/Off", "Switsh Historgam Smoothing On/Off", 0, true, H::acSmoothingOnExecute, "view-refresh", "∿"},
-    {ID(acHelpTopic), "Help", "Help Topic F1", "Help Topic", Qt::Key_F1, false, H::acHelpTopicExecute, "help-contents", "?"},
-    {ID(acAbout), "Help", "About", "About", 0, false, H::acAboutExecute, "help-about", "i"},
-    {ID(acOptionsAppOptions), "Image", "Options", "", 0, false, H::acOptionsAppOptionsExecute, "preferences-system", "⚙"},
-    {ID(acExit), "Image", "Exit", "", 0, false, H::acExitExecute, "application-exit", "✕"},
-    {ID(FileExit2), "", "E&xit", "Exit|Quits the application", 0, false, H::FileExit2Execute, "application-exit", "✕"},
-    {ID(acGoToCompanyPage), "Welcome", "Varnel Solutions Products && News", "", 0, false, H::acGoToCompanyPageExecute, "go-home", "V"},
+    {ID(acOpenImageFile), "Image", "Open Image", "Open Image File", Ctrl | Qt::Key_O, false, H::acOpenImageFileExecute, "document-open", "O", Always},
+    {ID(acOpenImageFileQAT), "Image", "Open Image", "Open Image File", 0, false, H::acOpenImageFileExecute, "document-open", "O", Always},
+    {ID(acSaveHist), "Image", "Save Histogram", "", Ctrl | Qt::Key_S, false, H::acSaveHistExecute, "document-save", "⇩", Img},
+    {ID(acSaveHistQAT), "Image", "Save Histogram", "", 0, false, H::acSaveHistExecute, "document-save", "⇩", Img},
+    {ID(acSocNetHTML), "Image", "Get Link", "Get Link (HTML code) for Website and Blogs", 0, false, H::acSocNetHTMLExecute, "insert-link", "∞", Img},
+    {ID(acSocNetFB), "Image", "Share via Facebook", "Share via Facebook", 0, false, H::acSocNetExecute, "emblem-shared", "f", Img},
+    {ID(acSocNetGP), "Image", "Share via Google+", "Share via Google+", 0, false, H::acSocNetExecute, "emblem-shared", "g+", Img},
+    {ID(acSocNetTW), "Image", "Share via Twitter", "Share via Twitter", 0, false, H::acSocNetExecute, "emblem-shared", "t", Img},
+    {ID(acCopyHist), "Image", "Copy Histogram", "Copy Histogram to Clipboard", Ctrl | Qt::Key_C, false, H::acCopyHistExecute, "edit-copy", "C", Img},
+    {ID(acCopyHistQAT), "Image", "Copy Histogram", "Copy Histogram to Clipboard", 0, false, H::acCopyHistExecute, "edit-copy", "C", Img},
+    {ID(acPasteImage), "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, H::acPasteImageExecute, "edit-paste", "P", Clip},
+    {ID(acPasteImageQAT), "Image", "Paste Image", "Paste Image from Clipboard", Ctrl | Qt::Key_V, false, H::acPasteImageExecute, "edit-paste", "P", Clip},
+    {ID(acPasteImageWelcome), "Image", "Paste Image from Clipboard", "", 0, false, H::acPasteImageWelcomeExecute, "edit-paste", "P", Always},
+    {ID(acPrevImage), "Image", "Previous Image", "Previous Image File", 0, false, H::acPrevImageExecute, "go-previous", "◀", Nav},
+    {ID(acPrevImageQAT), "Image", "Prev Image", "Previous Image File", 0, false, H::acPrevImageExecute, "go-previous", "◀", Nav},
+    {ID(acNextImage), "Image", "Next Image", "Next Image File", 0, false, H::acNextImageExecute, "go-next", "▶", Nav},
+    {ID(acNextImageQAT), "Image", "Next Image", "Next Image File", 0, false, H::acNextImageExecute, "go-next", "▶", Nav},
+    {ID(acRGB), "Historgam", "RGB", "Turn RGB histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "RGB", Img},
+    {ID(acHSV), "Historgam", "HSV", "Turn HSV histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "HSV", Img},
+    {ID(acLab), "Historgam", "LAB", "Turn Lab histogram on/off", 0, true, H::HistSetVisibleAndHeightCorr, "color-management", "Lab", Img},
+    {ID(acSmoothingOn), "Historgam", "Smoothing On/Off", "Switsh Historgam Smoothing On/Off", 0, true, H::acSmoothingOnExecute, "view-refresh", "∿", Img},
+    {ID(acHelpTopic), "Help", "Help Topic F1", "Help Topic", Qt::Key_F1, false, H::acHelpTopicExecute, "help-contents", "?", Always},
+    {ID(acAbout), "Help", "About", "About", 0, false, H::acAboutExecute, "help-about", "i", Always},
+    {ID(acOptionsAppOptions), "Image", "Options", "", 0, false, H::acOptionsAppOptionsExecute, "preferences-system", "⚙", Always},
+    {ID(acExit), "Image", "Exit", "", 0, false, H::acExitExecute, "application-exit", "✕", Always},
+    {ID(FileExit2), "", "E&xit", "Exit|Quits the application", 0, false, H::FileExit2Execute, "application-exit", "✕", Always},
+    {ID(acGoToCompanyPage), "Welcome", "Varnel Solutions Products && News", "", 0, false, H::acGoToCompanyPageExecute, "go-home", "V", Always},
 };
 // clang-format on
 #undef ID
@@ -57,6 +60,16 @@ constexpr bool InIdentifierOrder() {
     return i == CommandCount;
 }
 static_assert(InIdentifierOrder(), "the command table follows TCommandId");
+
+// Twins run one handler; they are available together.
+constexpr bool TwinsEnabledAlike() {
+    for (const TCommandEntry& a : Commands)
+        for (const TCommandEntry& b : Commands)
+            if (a.Handler == b.Handler && a.EnabledBy != b.EnabledBy)
+                return false;
+    return true;
+}
+static_assert(TwinsEnabledAlike(), "commands of one handler follow one availability rule");
 
 } // namespace
 

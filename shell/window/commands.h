@@ -67,6 +67,14 @@ enum class THandlerId {
     acGoToCompanyPageExecute,
 };
 
+// What a command's availability follows; TCommandStates derives it.
+enum class TEnabledBy {
+    Always,
+    ImgCtrl,           // SetImgCtrl's NewState
+    ImgCtrlNavigation, // NewState and not NavigationIsOff
+    ClipboardPicture,  // the clipboard offers a picture
+};
+
 struct TCommandEntry {
     TCommandId Id;
     const char* Name;     // the object name, the enumerator's own name
@@ -78,6 +86,7 @@ struct TCommandEntry {
     THandlerId Handler;
     const char* IconName; // the desktop icon theme's name for its picture
     const char* Glyph;    // drawn on a generated icon when the desktop theme has none
+    TEnabledBy EnabledBy; // twins follow what their command follows
 };
 
 // Every command, in the order of TCommandId.

@@ -8,23 +8,14 @@
 #include "welcome_panel.h"
 #include "about_box.h"
 #include "help_file.h"
-#include "ufileinfo.h"
+#include "running_version.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QToolButton>
 
 namespace tonalyx {
 
 namespace {
-
-QString RunningShortVersion() {
-    try {
-        return TFileInfo(QCoreApplication::applicationFilePath()).VersionStringShort();
-    } catch (const TFileInfoError&) {
-        return {}; // an executable that cannot be looked up has no version to show
-    }
-}
 
 QIcon ButtonIcon(const QWidget* panel, const char* name) {
     const auto* b = panel->findChild<QToolButton*>(QString::fromLatin1(name));

@@ -1,10 +1,11 @@
-// TfrmMain: the main window. A coordinator: it creates the ribbon, the image panel, the
-// histogram panel, the welcome panel and the status bar, wires the command table to its
-// handlers, and hands image opening to TImageOpener. Everything runs on the UI thread.
+// TfrmMain: the main window, which creates the pieces and wires them: the ribbon, the image
+// panel, the histogram panel, the status bar and the command table; the command states, the
+// clipboard watch and the key preview; the opener with its view; the news, the sharing and
+// the help. Everything runs on the UI thread.
 #pragma once
 
+#include "command_states.h"
 #include "image_opener.h"
-#include "recent_images.h"
 #include "window_state.h"
 
 #include <QMainWindow>
@@ -13,10 +14,8 @@
 #include <functional>
 #include <memory>
 
-class QLineEdit;
 class QMenu;
 class QSplitter;
-class QTimer;
 
 namespace ribbon {
 class TRibbonBar;
@@ -26,21 +25,26 @@ namespace tonalyx {
 
 using ribbon::TRibbonBar;
 struct TAppCore;
+class TClipboardWatch;
 class TCommands;
+class TKeyPreview;
 class THistExport;
 class THistSaveCopy;
 class TSaveDialogs;
 class THistPanel;
 class THistReadout;
+class TImagePanel;
 class TImageView;
+class TRecentMenu;
 class TStatusBar;
 class TWelcomePanel;
+class TWindowOpenerView;
 class TfrmOptions;
 class TNewsPresenter;
 class TShareCommands;
 class THelpAbout;
 
-class TfrmMain final : public QMainWindow, private TOpenerView {
+class TfrmMain final : public QMainWindow {
     Q_OBJECT
   public:
     // core outlives the window; arguments are the program's command-line arguments
@@ -56,10 +60,11 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void LoadImageFile(const QString& path);
     void PasteImage();
     void ShowNeighbor(TNeighbor neighbor);
-    void SetImgCtrl(bool NewState, bool NavigationIsOff) override;
+    // Redraws from the raw counts when the level (an index into SmoothLevels) is a new one.
     void SetSmoothing(int levelIndex);
 
     TCommands& Commands() const { return *FCommands; }
+    const TCommandStates& CommandStates() const { return FStates; }
     const THistExport& Export() const { return *FExport; }
     // Replaces the save dialog, the overwrite question and the error box (tests).
     void SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs);
@@ -70,8 +75,8 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     TStatusBar* StatusBar() const { return sbMain; }
     QMenu* ContextMenu() const { return pmMain; }
     QSplitter* Splitter() const { return splMain; }
-    QWidget* ImagePanel() const { return pnImage; }
-    const QStringList& RecentItemsFull() const { return FRecent.FullPaths(); }
+    QWidget* ImagePanel() const;
+    const QStringList& RecentItemsFull() const;
     // The ribbon theme and the image panel's colour; a value outside 0..2 changes nothing.
     void SetTheme(int theme);
     int Theme() const;
@@ -85,7 +90,7 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     // True once start-up has handled the command-line image, which follows the first paint.
     bool StartUpDone() const { return FStartUpDone; }
 
-    // The context menu's enabling rule, as run each time it opens.
+    // Shows the command states on the context menu, as each time it opens.
     void pmMainPopup();
 
   protected:
@@ -94,71 +99,48 @@ class TfrmMain final : public QMainWindow, private TOpenerView {
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
     bool event(QEvent* e) override;
 
   private:
-    // TOpenerView
-    void SetWaitCursor(bool on) override;
-    void ShowImage(const QImage& image) override;
-    void ShowPreparedImage(const QImage& image, const QImage& preview) override;
-    int PreviewSide() const override;
-    void RedrawHistograms() override;
-    void SetAppTitle() override;
-    void ShowImageSize(QSize size) override;
-    void HideWelcome() override;
-    void RememberRecentImage(const QString& path) override;
-    void Fail(const QString& reason) override;
-    void Beep();
-
     void CreateWidgets();
-    void CreateTimers();
+    void CreateServices();
     void BindCommands();
     void StartUp();
     TStatefulWindow StatefulParts();
-    void LoadRecentItems();
-    void ShowRecentCaptions();
     void OpenCommandLineImage();
-    void FormKeyDown(int key);
-    void rbMainRecentItemClick(const QString& fileName);
-    void tmMainTimer();
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
-    void acSmoothingOnExecute();
     void acSaveHistExecute();
 
     TAppCore& FCore;
     QStringList FArguments;
+    std::unique_ptr<TWindowOpenerView> FView; // what opening shows, on the pieces below
     std::unique_ptr<TImageOpener> FOpener;
     std::unique_ptr<THistExport> FExport;
     std::unique_ptr<THistSaveCopy> FSaveCopy;
     TCommands* FCommands = nullptr;
+    TCommandStates FStates; // the commands' enabled and checked states
+    TCommandStatesView* FStatesView = nullptr;
     bool FStarted = false;
     bool FStartUpDone = false;
 
     TRibbonBar* rbMain = nullptr;
     QSplitter* splMain = nullptr;
-    QWidget* pnImage = nullptr;
+    TImagePanel* pnImage = nullptr;
     TImageView* imMain = nullptr;
-    QWidget* ed4Focus = nullptr;
     TWelcomePanel* pnWelcome = nullptr;
     THistPanel* pnHistContainer = nullptr;
     TStatusBar* sbMain = nullptr;
     QMenu* pmMain = nullptr;
 
-    QTimer* tmMain = nullptr;
-    QTimer* tmCheckNews = nullptr;
-    QTimer* tmShowNews = nullptr;
-    QTimer* tmRequestQueueIndication = nullptr;
-    QTimer* tmUploadImageExpWatch = nullptr;
-    QTimer* tmCheckWEBServer = nullptr;
-
-    TRecentImages FRecent; // the captions of the application menu and the paths behind them
+    TRecentMenu* FRecent = nullptr; // the recent images of the application menu
     TfrmOptions* FOptions = nullptr;
-    TNewsPresenter* FNews = nullptr;  // the feed's record (AppInform) and the news display
-    TShareCommands* FShare = nullptr; // uploads, share pages, the server check, the light
-    THelpAbout* FHelpAbout = nullptr; // the help command and the about box
-    THistReadout* FReadout = nullptr; // the figures under the pointer and the clipping line
+    TNewsPresenter* FNews = nullptr;       // the feed's record (AppInform) and the news display
+    TShareCommands* FShare = nullptr;      // uploads, share pages, the server check, the light
+    THelpAbout* FHelpAbout = nullptr;      // the help command and the about box
+    THistReadout* FReadout = nullptr;      // the figures under the pointer and the clipping line
+    TClipboardWatch* FClipboard = nullptr; // whether Paste has a picture to take
+    TKeyPreview* FKeyPreview = nullptr;    // the navigation keys, before the focused control
 };
 
 } // namespace tonalyx

@@ -2,25 +2,38 @@
 
 #include "appmessagebox.h"
 #include "links.h"
+#include "named_timer.h"
 #include "server_address.h"
+#include "ustate.h"
 
 #include <QTimer>
 
 namespace tonalyx {
 
-TNewsPresenter::TNewsPresenter(QTimer* tmCheckNews, QTimer* tmShowNews,
-                               std::function<QDate()> lastShown,
-                               std::function<void(QDate)> setLastShown, QObject* parent)
-    : QObject(parent), FFeed(FeedUrl(ServerRootUrl())), FCheck(tmCheckNews), FShow(tmShowNews),
-      FLastShown(std::move(lastShown)), FSetLastShown(std::move(setLastShown)) {
+TNewsPresenter::TNewsPresenter(std::function<TState*()> state, QObject* parent)
+    : QObject(parent), FFeed(FeedUrl(ServerRootUrl())),
+      FCheck(NamedTimer("tmCheckNews", CheckNewsFirstInterval, this)),
+      FShow(NamedTimer("tmShowNews", ShowNewsInterval, this)), FState(std::move(state)) {
     ShowNews = [](const QString& text, bool withLink) {
         return AppMessageBox(text, QMessageBox::Information,
                              withLink ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok) ==
                QMessageBox::Ok;
     };
-    FCheck->setInterval(CheckNewsFirstInterval);
-    FShow->setInterval(ShowNewsInterval);
+    connect(FCheck, &QTimer::timeout, this, &TNewsPresenter::tmCheckNewsTimer);
+    connect(FShow, &QTimer::timeout, this, &TNewsPresenter::tmShowNewsTimer);
     connect(&FFeed, &TNewsFeed::Finished, this, &TNewsPresenter::InfoReadDone);
+    FCheck->start();
+}
+
+void TNewsPresenter::Stop() {
+    FStopped = true;
+    FCheck->stop();
+    FShow->stop();
+}
+
+QDate TNewsPresenter::LastShown() const {
+    const TState* state = FState();
+    return state ? DateFromDayValue(state->LastShowNewsDate()) : QDate();
 }
 
 void TNewsPresenter::tmCheckNewsTimer() {
@@ -31,20 +44,21 @@ void TNewsPresenter::tmCheckNewsTimer() {
 void TNewsPresenter::InfoReadDone(const TAppInform& inform, bool ok) {
     FAppInform = inform;
     FCheck->setInterval(NextCheckNewsInterval(ok));
-    if (ok)
+    if (ok && !FStopped)
         FShow->start();
     emit InformChanged();
 }
 
 void TNewsPresenter::tmShowNewsTimer() {
-    const TNewsAction action = NewsAction(FAppInform, FLastShown());
+    const TNewsAction action = NewsAction(FAppInform, LastShown());
     if (action == TNewsAction::Wait)
         return;
     FShow->stop();
     if (action == TNewsAction::Skip)
         return;
     // Stored before the box opens: each item is shown once even if the program ends meanwhile.
-    FSetLastShown(FAppInform.LastNews.NewsDate);
+    if (TState* state = FState())
+        state->SetLastShowNewsDate(DayValueFromDate(FAppInform.LastNews.NewsDate));
     const TLastNews news = FAppInform.LastNews;
     const bool withLink = action == TNewsAction::ShowWithLink;
     if (ShowNews(news.Text, withLink) && withLink)

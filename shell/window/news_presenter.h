@@ -1,6 +1,7 @@
 // The news and version feed in the main window: the ticks of tmCheckNews start a read, the
-// finished read sets the timers, and the ticks of tmShowNews show a news item once. Main
-// thread only; the reading itself runs on the feed's worker.
+// finished read sets the timers, and the ticks of tmShowNews show a news item once. Owns
+// both timers; tmCheckNews runs from creation. Main thread only; the reading itself runs on
+// the feed's worker.
 #pragma once
 
 #include "news_feed.h"
@@ -14,21 +15,25 @@ class QTimer;
 
 namespace tonalyx {
 
+class TState;
+
 class TNewsPresenter final : public QObject {
     Q_OBJECT
   public:
     // Shows a news text; withLink offers OK and Cancel, else OK alone. True for OK.
     using TShowNews = std::function<bool(const QString& text, bool withLink)>;
 
-    // The timers are the window's; the last shown date lives in the window state.
-    TNewsPresenter(QTimer* tmCheckNews, QTimer* tmShowNews, std::function<QDate()> lastShown,
-                   std::function<void(QDate)> setLastShown, QObject* parent);
+    // The date of the last news shown lives in the window state, which state gives (none
+    // once it is released at close).
+    TNewsPresenter(std::function<TState*()> state, QObject* parent);
 
     TShowNews ShowNews; // AppMessageBox with the information icon by default
     const TAppInform& AppInform() const { return FAppInform; }
 
     void tmCheckNewsTimer();
     void tmShowNewsTimer();
+    // Reads and shows no more (the window closes).
+    void Stop();
 
   signals:
     // The record changed (a read finished): the about box and the Tell and Follow buttons
@@ -37,13 +42,14 @@ class TNewsPresenter final : public QObject {
 
   private:
     void InfoReadDone(const TAppInform& inform, bool ok);
+    QDate LastShown() const;
 
     TNewsFeed FFeed;
     QTimer* FCheck;
     QTimer* FShow;
-    std::function<QDate()> FLastShown;
-    std::function<void(QDate)> FSetLastShown;
+    std::function<TState*()> FState;
     TAppInform FAppInform;
+    bool FStopped = false;
 };
 
 } // namespace tonalyx

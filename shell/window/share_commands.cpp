@@ -7,6 +7,7 @@
 #include "status_bar.h"
 #include "window_log.h"
 #include "links.h"
+#include "named_timer.h"
 #include "server_address.h"
 
 #include <QAction>
@@ -18,7 +19,10 @@ namespace tonalyx {
 
 TShareCommands::TShareCommands(TShareParts parts, QObject* parent)
     : QObject(parent), FParts(std::move(parts)),
-      FService(new TShareService(TShareOptions{.ServerRoot = ServerRootUrl()}, this)) {
+      FService(new TShareService(TShareOptions{.ServerRoot = ServerRootUrl()}, this)),
+      tmRequestQueueIndication(NamedTimer("tmRequestQueueIndication", 100, this)),
+      tmUploadImageExpWatch(NamedTimer("tmUploadImageExpWatch", 100, this)),
+      tmCheckWEBServer(NamedTimer("tmCheckWEBServer", 100000, this)) {
     ShowFailure = [] {
         AppMessageBox(QStringLiteral("Failed to share image. Please try again later."),
                       QMessageBox::Warning, QMessageBox::Ok);
@@ -26,24 +30,31 @@ TShareCommands::TShareCommands(TShareParts parts, QObject* parent)
     connect(FService, &TShareService::LedStateChanged, this,
             [this](TLEDState state) { FParts.StatusBar->SetLEDState(state); });
     connect(FService, &TShareService::UploadFailed, this, [this] { ShowFailure(); });
-    connect(FParts.Indication, &QTimer::timeout, this, [this] {
+    connect(tmRequestQueueIndication, &QTimer::timeout, this, [this] {
         if (!FService->OnIndicationTick())
-            FParts.Indication->stop();
+            tmRequestQueueIndication->stop();
     });
-    connect(FParts.ExpiryWatch, &QTimer::timeout, this, [this] {
+    connect(tmUploadImageExpWatch, &QTimer::timeout, this, [this] {
         if (!FService->OnExpiryTick()) {
-            FParts.Indication->stop();
-            FParts.ExpiryWatch->stop();
+            tmRequestQueueIndication->stop();
+            tmUploadImageExpWatch->stop();
         }
     });
-    connect(FParts.ServerCheck, &QTimer::timeout, this, &TShareCommands::StartWEBServerCheck);
+    connect(tmCheckWEBServer, &QTimer::timeout, this, &TShareCommands::StartWEBServerCheck);
+    tmCheckWEBServer->start();
 }
 
 TShareCommands::~TShareCommands() = default;
 
 void TShareCommands::StartTimers() {
-    FParts.Indication->start();
-    FParts.ExpiryWatch->start();
+    tmRequestQueueIndication->start();
+    tmUploadImageExpWatch->start();
+}
+
+void TShareCommands::StopTimers() {
+    tmRequestQueueIndication->stop();
+    tmUploadImageExpWatch->stop();
+    tmCheckWEBServer->stop();
 }
 
 QByteArray TShareCommands::Snapshot() const {

@@ -1,5 +1,7 @@
 // Get Link, the three Share commands, the Tell and Follow buttons, the web server check
-// and the connection light, wired to the request service. Main thread only.
+// and the connection light, wired to the request service. Owns the three timers of the
+// requests: tmRequestQueueIndication, tmUploadImageExpWatch and tmCheckWEBServer (every
+// 100 s from creation). Main thread only.
 #pragma once
 
 #include "app_inform.h"
@@ -17,13 +19,10 @@ class THistExport;
 class TShareService;
 class TStatusBar;
 
-// The window's parts the sharing touches; the timers are the window's own.
+// The window's parts the sharing touches.
 struct TShareParts {
     const THistExport* Export;
     TStatusBar* StatusBar;
-    QTimer* Indication;  // tmRequestQueueIndication
-    QTimer* ExpiryWatch; // tmUploadImageExpWatch
-    QTimer* ServerCheck; // tmCheckWEBServer
     std::function<bool()> PanelVisible;
     std::function<TAppInform()> Inform; // AppInform of the feed
 };
@@ -43,6 +42,8 @@ class TShareCommands final : public QObject {
     void tbSocNetFollowClick(int network); // likewise
     void StartWEBServerCheck();
     TShareService& Service() const { return *FService; }
+    // Checks and indicates no more (the window closes).
+    void StopTimers();
 
   private:
     void StartTimers();
@@ -51,6 +52,9 @@ class TShareCommands final : public QObject {
 
     TShareParts FParts;
     TShareService* FService;
+    QTimer* tmRequestQueueIndication;
+    QTimer* tmUploadImageExpWatch;
+    QTimer* tmCheckWEBServer;
 };
 
 } // namespace tonalyx

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include <QDir>
 #include <QFile>
@@ -80,14 +81,14 @@ class Opener : public testing::Test {
         ASSERT_TRUE(Solid(8, 8, qRgb(0, 200, 0)).save(Path("c.bmp")));
     }
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
-    TAllChanel& Raw() { return Hist->Data[Origin]; }
+    TAllChanel& Raw() { return Hist.Engine().Data[Origin]; }
 
     QTemporaryDir Dir;
-    std::unique_ptr<THist> Hist = std::make_unique<THist>();
+    TCurrentHist Hist;
     TFiles Files;
     TCache Cache{64 << 20};
     TRecordingView View;
-    TImageOpener Op{*Hist, Files, Cache, View};
+    TImageOpener Op{Hist, Files, Cache, View};
 };
 
 } // namespace
@@ -100,17 +101,18 @@ TEST_F(Opener, LoadingAFileRunsEveryStepInOrder) {
     EXPECT_EQ(Raw().R.Hist[200], 200u);
     EXPECT_EQ(View.Shown.format(), QImage::Format_BGR888);
     EXPECT_TRUE(Cache.Contains(Path("a.bmp")));
-    EXPECT_TRUE(Hist->IsCalculated());
+    EXPECT_TRUE(Hist.IsCalculated());
 }
 
 TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
-    Hist->SmoothRepeatCnt = SmoothLevels[SmoothLevelMedium].RepCnt;
+    Hist.SetSmoothLevel(SmoothLevelMedium);
     Op.LoadImageFile(Path("a.bmp"));
     const TAllChanel firstCounts = Raw();
-    const TAllChanel firstDisplay = Hist->Data[Origin4Show];
+    const TAllChanel firstDisplay = Hist.Display();
     Op.LoadImageFile(Path("b.jpg"));
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
-    Hist->SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt; // smoothing switched off meanwhile
+    // Smoothing switched off meanwhile, without a redraw of its own.
+    Hist.Engine().SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt;
     View.Log.clear();
     Op.LoadImageFile(Path("a.bmp"));
     EXPECT_EQ(View.Log, QStringList({"image", "draw", "title", "size 20x10"}));
@@ -118,11 +120,11 @@ TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
     EXPECT_EQ(Raw(), firstCounts);
     EXPECT_EQ(View.Recent.size(), 2); // not remembered again
     // The display copy is rebuilt with the current smoothing from the cached raw counts.
-    EXPECT_NE(Hist->Data[Origin4Show], firstDisplay);
+    EXPECT_NE(Hist.Display(), firstDisplay);
     auto expected = std::make_unique<THist>();
     expected->Calc(Origin, RasterOf(View.Shown));
     expected->Calc4Show(Origin, Origin4Show);
-    EXPECT_EQ(Hist->Data[Origin4Show], expected->Data[Origin4Show]);
+    EXPECT_EQ(Hist.Display(), expected->Data[Origin4Show]);
 }
 
 TEST_F(Opener, NamesThatDifferOnlyInCaseAreDifferentPictures) {
@@ -266,4 +268,37 @@ TEST_F(Opener, SteppingThroughTheFolder) {
     View.Log.clear();
     Op.ShowNeighbor(TNeighbor::nPrev);
     EXPECT_EQ(View.Log, QStringList({"beep"}));
+}
+
+TEST(NavigationKeys, StepBackOrForwardAndLeaveEveryOtherKey) {
+    const struct {
+        int Key;
+        std::optional<TNeighbor> Step;
+    } rows[] = {
+        {Qt::Key_PageUp, TNeighbor::nPrev}, {Qt::Key_Left, TNeighbor::nPrev},
+        {Qt::Key_Up, TNeighbor::nPrev},     {Qt::Key_PageDown, TNeighbor::nNext},
+        {Qt::Key_Right, TNeighbor::nNext},  {Qt::Key_Down, TNeighbor::nNext},
+        {Qt::Key_Home, std::nullopt},       {Qt::Key_End, std::nullopt},
+        {Qt::Key_Space, std::nullopt},      {Qt::Key_A, std::nullopt},
+        {Qt::Key_Shift, std::nullopt},      {Qt::Key_Return, std::nullopt},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(NeighborOfKey(r.Key), r.Step) << r.Key;
+}
+
+TEST_F(Opener, KeysStepThroughTheFolderAndBeepWithoutAnImage) {
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_Right));
+    EXPECT_EQ(View.Reasons, QStringList({"No image is open"}));
+    EXPECT_FALSE(Op.KeyDown(Qt::Key_A));
+    Op.LoadImageFile(Path("a.bmp"));
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_PageDown));
+    EXPECT_EQ(Files.sCurrFile, Path("b.jpg"));
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_Up));
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+    // After a paste the keys work although previous and next are unavailable: they beep.
+    Op.PasteImage(Solid(2, 2, qRgb(1, 2, 3)));
+    View.Reasons.clear();
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_Down));
+    EXPECT_EQ(View.Reasons, QStringList({"A pasted picture has no folder to step through"}));
+    EXPECT_EQ(View.Log.count("beep"), 2);
 }

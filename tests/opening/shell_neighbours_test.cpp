@@ -250,11 +250,11 @@ struct Stepping : testing::Test {
     }
 
     QTemporaryDir Dir;
-    std::unique_ptr<THist> Hist = std::make_unique<THist>();
+    TCurrentHist Hist;
     TFiles Files;
     TCache Cache{64 << 20};
     TView View;
-    TImageOpener Op{*Hist, Files, Cache, View, std::make_unique<TNeighbourPreparer>()};
+    TImageOpener Op{Hist, Files, Cache, View, std::make_unique<TNeighbourPreparer>()};
     QStringList Prepared;
 };
 
@@ -268,18 +268,18 @@ TEST_F(Stepping, APreparedStepShowsWhatADirectOpenShows) {
     Op.ShowNeighbor(TNeighbor::nNext);
 
     // The same file opened directly, by an opener of its own.
-    auto hist = std::make_unique<THist>();
+    TCurrentHist hist;
     TFiles files;
     TCache cache{64 << 20};
     TView direct;
-    TImageOpener plain(*hist, files, cache, direct);
+    TImageOpener plain(hist, files, cache, direct);
     plain.LoadImageFile(Path("p2.jpg"));
 
     EXPECT_EQ(View.Log, QStringList({"image", "draw", "ctrl 1 0", "title"}));
     EXPECT_EQ(View.Shown, direct.Shown);
     EXPECT_EQ(View.Shown.format(), QImage::Format_BGR888);
-    EXPECT_EQ(Hist->Data[Origin], hist->Data[Origin]);
-    EXPECT_EQ(Hist->Data[Origin4Show], hist->Data[Origin4Show]);
+    EXPECT_EQ(Hist.Raw(), hist.Raw());
+    EXPECT_EQ(Hist.Display(), hist.Display());
     EXPECT_EQ(View.Preview, ReducedCopy(direct.Shown, View.PreviewSide()));
     EXPECT_EQ(View.Recent, QStringList({Path("p1.jpg"), Path("p2.jpg")}));
     EXPECT_EQ(Files.sCurrFile, Path("p2.jpg"));
@@ -287,7 +287,7 @@ TEST_F(Stepping, APreparedStepShowsWhatADirectOpenShows) {
     TAllChanel counts;
     ASSERT_TRUE(Cache.Pop(Path("p2.jpg"), cached, counts));
     EXPECT_EQ(cached, direct.Shown);
-    EXPECT_EQ(counts, hist->Data[Origin]);
+    EXPECT_EQ(counts, hist.Raw());
     // p1 is cached, so only p3 is prepared now.
     EXPECT_EQ(Op.Preparer()->Held(), QStringList({Path("p3.jpg")}));
 }

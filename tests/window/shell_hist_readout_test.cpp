@@ -76,7 +76,7 @@ QImage Solid(int w, int h, QColor colour) {
 
 TEST_F(Readout, OneColourShowsOneBinHoldingEveryPixelAtItsColumn) {
     Open(Solid(64, 48, QColor(10, 20, 30)));
-    const TAllChanel& origin = Core.Hist->Data[Origin];
+    const TAllChanel& origin = Core.Hist->Raw();
     for (TChannel c : AllChannels) {
         if (c == TChannel::RGB)
             continue; // three bins: one per primary

@@ -7,6 +7,7 @@
 #include "ribbon_page.h"
 #include "ribbon_quick_access.h"
 #include "app_core.h"
+#include "clipboard_watch.h"
 #include "commands.h"
 #include "hist_panel.h"
 #include "image_view.h"
@@ -125,7 +126,7 @@ TEST_F(MainWindow, FirstStartShowsTheWelcomePanelWithImageCommandsOff) {
     EXPECT_TRUE(Cmd(C::acOpenImageFile)->isEnabled());
     for (TCommandId id : {C::acRGB, C::acHSV, C::acLab, C::acSmoothingOn})
         EXPECT_TRUE(Cmd(id)->isChecked()) << CommandEntry(id).Name;
-    EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 3);
+    EXPECT_EQ(Core.Hist->Engine().SmoothRepeatCnt, 3);
     // Green at start-up, then red once the first check finds no server (its port is closed).
     EXPECT_TRUE(QTest::qWaitFor(
         [this] { return Window->StatusBar()->LEDState() == TLEDState::lsRed; }, 10000));
@@ -173,7 +174,7 @@ TEST_F(MainWindow, HistogramsInTheWindowEqualTheEnginesDrawingPixelForPixel) {
                                     static_cast<std::uint8_t>(bg.green()),
                                     static_cast<std::uint8_t>(bg.blue())});
         expected.Clear();
-        DrawChannel(expected, Core.Hist->Data[Origin4Show][c], BarColour(c));
+        DrawChannel(expected, Core.Hist->Engine().Data[Origin4Show][c], BarColour(c));
         const QImage& picture = shown->Picture();
         ASSERT_EQ(picture.width(), expected.Width()) << ChannelName(c);
         ASSERT_EQ(picture.height(), expected.Height()) << ChannelName(c);
@@ -367,18 +368,18 @@ TEST_F(MainWindow, ContextMenuItemsNeedAnImageAndTheHistograms) {
 
 TEST_F(MainWindow, SmoothingSwitchRedrawsFromTheRawCounts) {
     Start({Path("a.bmp")});
-    const TAllChanel medium = Core.Hist->Data[Origin4Show];
+    const TAllChanel medium = Core.Hist->Engine().Data[Origin4Show];
     // A count that only the raw record holds shows whether the image was counted again.
-    Core.Hist->Data[Origin].R.Hist[7] += 1000;
-    const TAllChanel raw = Core.Hist->Data[Origin];
+    Core.Hist->Engine().Data[Origin].R.Hist[7] += 1000;
+    const TAllChanel raw = Core.Hist->Engine().Data[Origin];
     Cmd(C::acSmoothingOn)->trigger();
     EXPECT_FALSE(Cmd(C::acSmoothingOn)->isChecked());
-    EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 0);
-    EXPECT_EQ(Core.Hist->Data[Origin], raw);
-    EXPECT_NE(Core.Hist->Data[Origin4Show], medium);
+    EXPECT_EQ(Core.Hist->Engine().SmoothRepeatCnt, 0);
+    EXPECT_EQ(Core.Hist->Engine().Data[Origin], raw);
+    EXPECT_NE(Core.Hist->Engine().Data[Origin4Show], medium);
     Cmd(C::acSmoothingOn)->trigger();
-    EXPECT_EQ(Core.Hist->SmoothRepeatCnt, 3);
-    EXPECT_EQ(Core.Hist->Data[Origin], raw);
+    EXPECT_EQ(Core.Hist->Engine().SmoothRepeatCnt, 3);
+    EXPECT_EQ(Core.Hist->Engine().Data[Origin], raw);
 }
 
 TEST_F(MainWindow, ModelCommandsAndTheSplitter) {
@@ -546,7 +547,8 @@ TEST_F(MainWindow, TimersOfTheWindow) {
         const char* name;
         int interval;
         bool running;
-    } rows[] = {{"tmMain", 100, true},
+    } rows[] = {// the clipboard poll only where the platform does not report changes
+                {"tmMain", 100, !ReportsClipboardChanges(QGuiApplication::platformName())},
                 {"tmCheckNews", 1000, true},
                 {"tmShowNews", 100, false},
                 {"tmRequestQueueIndication", 100, false},

@@ -117,7 +117,7 @@ TEST_F(WindowState, EverythingComesBackAfterARestart) {
     EXPECT_FALSE(Cmd(C::acHSV)->isChecked());
     EXPECT_TRUE(Window->HistPanel()->tabHSV->isHidden());
     EXPECT_FALSE(Cmd(C::acSmoothingOn)->isChecked());
-    EXPECT_EQ(Core->Hist->SmoothRepeatCnt, 0);
+    EXPECT_EQ(Core->Hist->Engine().SmoothRepeatCnt, 0);
     EXPECT_EQ(Window->HistPanel()->width(), panelWidth);
     EXPECT_FALSE(Window->Ribbon()->QuickAccess()->ItemVisible(2));
     EXPECT_TRUE(Window->Ribbon()->QuickAccess()->ItemVisible(3));

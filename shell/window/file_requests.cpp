@@ -1,0 +1,33 @@
+#include "file_requests.h"
+
+#include "image_opener.h"
+#include "names.h"
+#include "ufiles.h"
+
+namespace tonalyx {
+
+TFileRequest DroppedFileRequest(const QList<QUrl>& urls) {
+    const QString path = urls.isEmpty() ? QString() : urls.first().toLocalFile();
+    if (path.isEmpty())
+        return {{}, QStringLiteral("Only image files can be dropped here")};
+    if (!TFiles::IsAcceptedImageName(path))
+        return {{}, CannotOpenText(path, QStringLiteral("not a JPEG or BMP file"))};
+    return {path, {}};
+}
+
+TFileRequest CommandLineRequest(const QStringList& arguments) {
+    if (arguments.isEmpty())
+        return {};
+    const QString& path = arguments.first();
+    if (!TFiles::IsAcceptedImageName(path))
+        return {{},
+                QStringLiteral("Format ") + FileExtUpper(path) + QStringLiteral(" not supported.")};
+    return {path, {}};
+}
+
+THistSaveTarget HistSaveTarget(const QString& sCurrFile) {
+    return {AddPostFix(FileBaseName(sCurrFile), QStringLiteral("_histogram")),
+            FolderPart(sCurrFile)};
+}
+
+} // namespace tonalyx

@@ -1,0 +1,74 @@
+#include "opener_view.h"
+
+#include "app_core.h"
+#include "command_states.h"
+#include "hist_panel.h"
+#include "hist_readout.h"
+#include "image_panel.h"
+#include "image_view.h"
+#include "names.h"
+#include "recent_menu.h"
+#include "ribbon_bar.h"
+#include "status_bar.h"
+#include "welcome_panel.h"
+
+#include <QApplication>
+
+namespace tonalyx {
+
+void TWindowOpenerView::SetWaitCursor(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TWindowOpenerView::SetImgCtrl(bool NewState, bool NavigationIsOff) {
+    F.States->SetImgCtrl(NewState, NavigationIsOff);
+}
+
+void TWindowOpenerView::ShowImage(const QImage& image) {
+    F.ImagePanel->Image()->SetImage(image);
+}
+
+void TWindowOpenerView::ShowPreparedImage(const QImage& image, const QImage& preview) {
+    F.ImagePanel->Image()->SetImage(image, preview);
+}
+
+int TWindowOpenerView::PreviewSide() const {
+    return F.ImagePanel->Image()->PreviewSide();
+}
+
+void TWindowOpenerView::RedrawHistograms() {
+    if (F.Core->Hist)
+        F.Core->Hist->Show(*F.HistPanel);
+    F.HistPanel->update();
+}
+
+void TWindowOpenerView::SetAppTitle() {
+    const TAppTitle t = AppTitleText(F.Core->Files ? F.Core->Files->sCurrFile : QString(),
+                                     F.Ribbon->DocumentName());
+    F.Ribbon->SetCaption(t.Caption);
+    F.Ribbon->SetDocumentName(t.DocumentName);
+    F.Window->setWindowTitle(t.AppTitle);
+}
+
+void TWindowOpenerView::ShowImageSize(QSize size) {
+    F.StatusBar->SetImageSizeText(ImageSizeText(size));
+    F.Readout->ImageCounted(); // every load, cache hit and paste ends here
+}
+
+void TWindowOpenerView::HideWelcome() {
+    F.ImagePanel->Welcome()->hide();
+}
+
+void TWindowOpenerView::RememberRecentImage(const QString& path) {
+    F.Recent->Remember(path);
+}
+
+void TWindowOpenerView::Fail(const QString& reason) {
+    F.Beep();
+    F.StatusBar->ShowFailure(reason);
+}
+
+} // namespace tonalyx

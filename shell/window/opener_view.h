@@ -1,0 +1,59 @@
+// What opening an image shows in the main window: the picture, the histograms, the title,
+// the image size, the welcome panel, the recent list, the commands' availability and the
+// failures. The opener's view of the window's pieces; owns none of them. Main thread.
+#pragma once
+
+#include "image_opener.h"
+
+#include <functional>
+
+class QWidget;
+
+namespace ribbon {
+class TRibbonBar;
+}
+
+namespace tonalyx {
+
+struct TAppCore;
+class TCommandStates;
+class THistPanel;
+class THistReadout;
+class TImagePanel;
+class TRecentMenu;
+class TStatusBar;
+
+struct TOpenerViewParts {
+    QWidget* Window; // its title is the task bar text
+    ribbon::TRibbonBar* Ribbon;
+    TImagePanel* ImagePanel;
+    THistPanel* HistPanel;
+    TStatusBar* StatusBar;
+    THistReadout* Readout;
+    TRecentMenu* Recent;
+    TCommandStates* States;
+    TAppCore* Core; // the engine and the current file name; released at close
+    std::function<void()> Beep;
+};
+
+class TWindowOpenerView final : public TOpenerView {
+  public:
+    explicit TWindowOpenerView(TOpenerViewParts parts) : F(std::move(parts)) {}
+
+    void SetWaitCursor(bool on) override;
+    void SetImgCtrl(bool NewState, bool NavigationIsOff) override;
+    void ShowImage(const QImage& image) override;
+    void ShowPreparedImage(const QImage& image, const QImage& preview) override;
+    int PreviewSide() const override;
+    void RedrawHistograms() override;
+    void SetAppTitle() override;
+    void ShowImageSize(QSize size) override;
+    void HideWelcome() override;
+    void RememberRecentImage(const QString& path) override;
+    void Fail(const QString& reason) override;
+
+  private:
+    TOpenerViewParts F;
+};
+
+} // namespace tonalyx
