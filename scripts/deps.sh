@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev libjpeg-dev libpng-dev zlib1g-dev libcurl4-openssl-dev libxml2-dev
     libgtest-dev
     libcpp-httplib-dev curl
+    # the histogram panel's font: the exported pictures depend on its glyphs
+    fonts-dejavu-core
     # chmcmd, which compiles the help file; needed to build, never to run
     fp-utils
     "$@"
