@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "first_paint.h"
 #include "help_about.h"
+#include "hist_painter.h"
 #include "hist_panel.h"
 #include "hist_readout.h"
 #include "image_view.h"
@@ -82,7 +83,8 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
                                              std::make_unique<TNeighbourPreparer>());
     FCommands = new TCommands(this);
     CreateWidgets();
-    FExport = std::make_unique<THistExport>(*pnHistContainer);
+    FExport = std::make_unique<THistExport>(
+        [this] { return HistPanelImage(pnHistContainer->Scene()); });
     FSaveCopy = std::make_unique<THistSaveCopy>(
         *FExport, std::make_unique<TSaveDialogsQt>(this),
         [this] { return pnHistContainer->isVisible(); },

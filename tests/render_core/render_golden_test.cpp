@@ -18,7 +18,7 @@
 
 using namespace tonalyx;
 
-TONALYX_QT_TEST_ENVIRONMENT(QApplication);
+TONALYX_QT_TEST_ENVIRONMENT(QGuiApplication);
 
 namespace {
 
