@@ -76,9 +76,8 @@ constexpr THistItem StripItem(TStrip s) {
 THistScene::THistScene()
     : FImages(Images(HistFaceColour(), std::make_index_sequence<ChannelCount>())) {
     for (TChannel c : AllChannels)
-        FImages[static_cast<std::size_t>(c)].SetChanged([this, c](const QRect& part) {
-            Changed(part.translated(ImageRect(c).topLeft()));
-        });
+        FImages[static_cast<std::size_t>(c)].SetChanged(
+            [this, c](const QRect& part) { Changed(part.translated(ImageRect(c).topLeft())); });
     int top = 0;
     for (int i = 0; i < HistTabCount; ++i) {
         int content = 0;

@@ -66,7 +66,8 @@ void THistPanel::HistSetVisibleAndHeightCorr(QAction* sender) {
     // Visibility follows the commands; a tab without a command keeps its own.
     std::array<bool, HistTabCount> shown{};
     for (std::size_t i = 0; i < shown.size(); ++i)
-        shown[i] = FActions[i] ? FActions[i]->isChecked() : FScene.TabShown(static_cast<THistTab>(i));
+        shown[i] =
+            FActions[i] ? FActions[i]->isChecked() : FScene.TabShown(static_cast<THistTab>(i));
     FScene.ShowModels(shown);
 
     const bool any = FScene.AnyTabShown();

@@ -49,7 +49,9 @@ class THistPanel final : public QWidget, public THistSurfaces {
     const THistHeights& LastHeights() const { return FScene.LastHeights(); }
     const THistImage& Image(TChannel c) const { return FScene.Image(c); }
     // The tooltip of one histogram, shown while the pointer rests over it; none when empty.
-    void SetToolTip(TChannel c, const QString& text) { FToolTips[static_cast<std::size_t>(c)] = text; }
+    void SetToolTip(TChannel c, const QString& text) {
+        FToolTips[static_cast<std::size_t>(c)] = text;
+    }
     QString ToolTip(TChannel c) const { return FToolTips[static_cast<std::size_t>(c)]; }
     // Whether invoking the command toggles its checked state (the guard switches it off).
     bool AutoCheck(THistTab tab) const { return FAutoCheck[static_cast<std::size_t>(tab)]; }

@@ -83,8 +83,8 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
                                              std::make_unique<TNeighbourPreparer>());
     FCommands = new TCommands(this);
     CreateWidgets();
-    FExport = std::make_unique<THistExport>(
-        [this] { return HistPanelImage(pnHistContainer->Scene()); });
+    FExport =
+        std::make_unique<THistExport>([this] { return HistPanelImage(pnHistContainer->Scene()); });
     FSaveCopy = std::make_unique<THistSaveCopy>(
         *FExport, std::make_unique<TSaveDialogsQt>(this),
         [this] { return pnHistContainer->isVisible(); },

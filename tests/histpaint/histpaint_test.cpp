@@ -267,7 +267,8 @@ TEST(PanelPainter, ShowDrawsEachChannelInItsColour) {
         EXPECT_TRUE(colours.TopRowClear) << ChannelName(c);
         EXPECT_TRUE(colours.LastColumnClear) << ChannelName(c);
         for (int x = r.left(); x <= r.right(); ++x)
-            EXPECT_EQ(Opaque(drawn.pixel(x, r.bottom())), face) << ChannelName(c) << " column " << x;
+            EXPECT_EQ(Opaque(drawn.pixel(x, r.bottom())), face)
+                << ChannelName(c) << " column " << x;
     }
 }
 
@@ -278,7 +279,8 @@ TEST(PanelPainter, StripsShowTheirColours) {
     const struct {
         TStrip Strip;
         QImage Picture;
-    } strips[] = {{TStrip::Hue, HueStrip()}, {TStrip::LabA, LabAStrip()}, {TStrip::LabB, LabBStrip()}};
+    } strips[] = {
+        {TStrip::Hue, HueStrip()}, {TStrip::LabA, LabAStrip()}, {TStrip::LabB, LabBStrip()}};
     for (const auto& s : strips) {
         const QRect r = rig.Scene.StripRect(s.Strip);
         ASSERT_EQ(r.height(), 3);
@@ -387,9 +389,9 @@ TEST(PanelPainter, APictureOfAnotherSizeIsCutOffOrFilledOut) {
         const QRect control = rig.Scene.ImageRect(TChannel::R);
         const int shown = std::min(r.Picture().width(), control.width());
         for (int x = 0; x < control.width(); ++x)
-            EXPECT_EQ(Opaque(drawn.pixel(control.left() + x, control.top() + r.Picture().height() - 1)),
-                      x < shown ? r.Picture().pixel(x, r.Picture().height() - 1)
-                                : HistFaceColour().rgb())
+            EXPECT_EQ(
+                Opaque(drawn.pixel(control.left() + x, control.top() + r.Picture().height() - 1)),
+                x < shown ? r.Picture().pixel(x, r.Picture().height() - 1) : HistFaceColour().rgb())
                 << "width " << w << " column " << x;
         // The bevel's light right edge is drawn over nothing of the picture.
         EXPECT_EQ(Opaque(drawn.pixel(control.right() + 1, control.top() + 5)),

@@ -1,12 +1,12 @@
 // The window's exports hold, byte for byte, the stored pictures of the panel: the file Save
 // writes, the picture Copy puts on the clipboard and the stream the upload sends, for several
 // pictures, panel sizes, model sets and smoothing; and the panel on screen shows that picture.
-#include "hist_export.h"
-#include "save_copy.h"
 #include "app_core.h"
 #include "commands.h"
+#include "hist_export.h"
 #include "hist_panel.h"
 #include "main_window.h"
+#include "save_copy.h"
 
 #include "panel_golden.h"
 #include "qt_environment.h"

@@ -39,18 +39,12 @@ struct TGoldenRow {
 };
 
 const TGoldenRow GoldenRows[] = {
-    {"sample", 243, 459, "rgb,hsv,lab", true},
-    {"sample", 243, 459, "rgb,hsv,lab", false},
-    {"sample", 300, 800, "rgb", true},
-    {"sample", 20, 150, "rgb,hsv,lab", true},
-    {"sample", 420, 700, "hsv,lab", false},
-    {"gradient", 243, 459, "hsv,lab", true},
-    {"gradient", 400, 300, "rgb,lab", false},
-    {"noise", 180, 900, "lab", false},
-    {"noise", 243, 459, "rgb,hsv", true},
-    {"solid", 243, 459, "hsv", true},
-    {"grey", 260, 600, "rgb,hsv", true},
-    {"primaries", 243, 459, "rgb,hsv,lab", false},
+    {"sample", 243, 459, "rgb,hsv,lab", true}, {"sample", 243, 459, "rgb,hsv,lab", false},
+    {"sample", 300, 800, "rgb", true},         {"sample", 20, 150, "rgb,hsv,lab", true},
+    {"sample", 420, 700, "hsv,lab", false},    {"gradient", 243, 459, "hsv,lab", true},
+    {"gradient", 400, 300, "rgb,lab", false},  {"noise", 180, 900, "lab", false},
+    {"noise", 243, 459, "rgb,hsv", true},      {"solid", 243, 459, "hsv", true},
+    {"grey", 260, 600, "rgb,hsv", true},       {"primaries", 243, 459, "rgb,hsv,lab", false},
 };
 
 QByteArray ReadAll(const QString& path) {
@@ -102,19 +96,19 @@ TEST(RenderGoldenProgram, TheProgramWritesTheStoredPictures) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     for (const TGoldenRow& row : {GoldenRows[1], GoldenRows[6], GoldenRows[7]}) {
-        const QString image = test::WriteGoldenPicture(QString::fromLatin1(row.Picture), dir.path());
+        const QString image =
+            test::WriteGoldenPicture(QString::fromLatin1(row.Picture), dir.path());
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         program.setProcessEnvironment(env);
-        program.start(QStringLiteral(TONALYX_RENDER),
-                      Arguments(row, image, dir.path()) << QStringLiteral("--force"));
+        program.start(QStringLiteral(TONALYX_RENDER), Arguments(row, image, dir.path())
+                                                          << QStringLiteral("--force"));
         ASSERT_TRUE(program.waitForFinished(60000)) << row.Name().toStdString();
         ASSERT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-        test::ExpectGolden(ReadAll(QDir(dir.path()).filePath(RenderTargetName(image))),
-                           row.Name());
+        test::ExpectGolden(ReadAll(QDir(dir.path()).filePath(RenderTargetName(image))), row.Name());
     }
 }
 
