@@ -1,13 +1,13 @@
 // tonalyx-render: histogram panels of many images as PNG files, without a window.
 #include "render_command.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 
 int main(int argc, char* argv[]) {
-    // The panel is a widget, drawn off-screen: no display is needed or used.
+    // The panel is drawn into pictures: no display is needed or used.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QStringList args = QApplication::arguments();
+    QGuiApplication app(argc, argv);
+    QStringList args = QGuiApplication::arguments();
     args.removeFirst();
     tonalyx::TRenderOptions options;
     int status = 0;

@@ -11,6 +11,8 @@ packages=(
     libcpp-httplib-dev curl
     # Boost.Beast and Asio, the server's HTTP
     libboost-dev
+    # the histogram panel's font: the exported pictures depend on its glyphs
+    fonts-dejavu-core
     # chmcmd, which compiles the help file; needed to build, never to run
     fp-utils
     # an X server and xwininfo: the package check looks at the running window's class

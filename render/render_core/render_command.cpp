@@ -6,10 +6,10 @@
 #include "ufiles.h"
 #include "hist_export.h"
 #include "save_copy.h"
-#include "hist_panel.h"
+#include "hist_painter.h"
+#include "hist_scene.h"
 #include "names.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -62,7 +62,7 @@ struct TCounted {
     QString Error;
 };
 
-// Worker thread: decodes and counts; touches no widget.
+// Worker thread: decodes and counts; the drawing stays on the main thread.
 void CountInto(TCounted& result, const QString& path, bool smoothing) {
     const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
     if (!loaded.Ok()) {
@@ -84,30 +84,22 @@ TCounted CountImage(const QString& path, bool smoothing) noexcept {
     return result;
 }
 
-// A histogram panel of the given size and models that is never shown; main thread only.
-class TOffscreenPanel {
+// The histogram panel of the given size and models, without a widget; main thread only.
+class TPanelPicture {
   public:
-    explicit TOffscreenPanel(const TRenderOptions& options) : FExport(FPanel) {
-        const bool on[3] = {options.Rgb, options.Hsv, options.Lab};
-        for (int i = 0; i < 3; ++i) {
-            FModels[i].setCheckable(true);
-            FModels[i].setChecked(on[i]);
-        }
-        FPanel.SetModelActions(&FModels[0], &FModels[1], &FModels[2]);
-        FPanel.resize(options.Size);
-        FPanel.HistSetVisibleAndHeightCorr(nullptr);
-        FPanel.HistHeightCorrect();
+    explicit TPanelPicture(const TRenderOptions& options) {
+        FScene.SetSize(options.Size);
+        FScene.ShowModels({options.Rgb, options.Hsv, options.Lab});
+        FScene.HistHeightCorrect();
     }
 
     TPngResult Render(TCurrentHist& hist) {
-        hist.Show(FPanel);
-        return EncodePngImage(FExport.MakeHistBitmap());
+        hist.Show(FScene);
+        return EncodePngImage(HistPanelImage(FScene));
     }
 
   private:
-    QAction FModels[3];
-    THistPanel FPanel;
-    THistExport FExport;
+    THistScene FScene;
 };
 
 bool FolderIsWritable(const QString& folder) {
@@ -120,7 +112,7 @@ bool FolderIsWritable(const QString& folder) {
 } // namespace
 
 QSize DefaultRenderSize() {
-    return {THistPanel::DesignWidth, THistPanel::DesignHeight};
+    return {THistScene::DesignWidth, THistScene::DesignHeight};
 }
 
 QString RenderTargetName(const QString& imagePath) {
@@ -228,7 +220,7 @@ int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
         }
     };
 
-    TOffscreenPanel panel(options);
+    TPanelPicture panel(options);
     const QDir folder(options.OutputDir);
     QSet<QString> targets;
     int status = 0;

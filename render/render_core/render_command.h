@@ -30,7 +30,7 @@ bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int&
 // Where an image's picture goes: the name Save proposes, with .png as Save appends it.
 QString RenderTargetName(const QString& imagePath);
 
-// Writes one PNG per image; needs a QApplication (the panel is a widget). Returns 0 when
+// Writes one PNG per image; needs a QGuiApplication (for the panel's font). Returns 0 when
 // every image was written, 1 when any failed or was skipped, 2 when the output folder
 // cannot be written (nothing is written then).
 int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err);

@@ -1,9 +1,5 @@
 #include "hist_export.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QWidget>
-
 namespace tonalyx {
 
 TPngResult EncodePngImage(const QImage& image) {
@@ -11,20 +7,6 @@ TPngResult EncodePngImage(const QImage& image) {
     // export never arises: every snapshot is truecolour.
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     return EncodePng(TRgbRows{rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine()});
-}
-
-QImage THistExport::MakeHistBitmap() const {
-    // A panel that was never shown still has layout requests queued for its children.
-    QCoreApplication::sendPostedEvents(&FPanel, QEvent::LayoutRequest);
-    // The format the window's own backing store has, so that text is blended the same way.
-    QImage bitmap(FPanel.size(), QImage::Format_RGB32);
-    if (bitmap.isNull())
-        return bitmap;
-    bitmap.setDevicePixelRatio(1);
-    bitmap.fill(Qt::black);
-    FPanel.render(&bitmap, QPoint(), QRegion(),
-                  QWidget::DrawWindowBackground | QWidget::DrawChildren);
-    return bitmap;
 }
 
 std::unique_ptr<QBuffer> THistExport::HistToPngStream(QString* error) const {

@@ -1,5 +1,5 @@
-// The histogram export: a pixel-exact snapshot of the histogram panel as shown, and that
-// snapshot as PNG. Main thread only: it renders a widget.
+// The histogram export: the picture of the histogram panel as shown, and that picture as
+// PNG. Main thread only.
 #pragma once
 
 #include "png_encoder.h"
@@ -8,29 +8,29 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
 #include <memory>
-
-class QWidget;
 
 namespace tonalyx {
 
-// The snapshot as PNG bytes, or why it could not be made.
+// The picture as PNG bytes, or why it could not be made.
 TPngResult EncodePngImage(const QImage& image);
 
 class THistExport {
   public:
-    explicit THistExport(QWidget& panel) : FPanel(panel) {}
+    // picture draws the panel as it is shown now (HistPanelImage of the window's panel).
+    explicit THistExport(std::function<QImage()> picture) : FPicture(std::move(picture)) {}
 
-    // The panel with its children, rendered off-screen after laying out whatever is
-    // pending: exactly width × height of the panel at device pixel ratio 1, whether or not
-    // the window is covered or partly off the screen. 32 bits per pixel, no alpha.
-    QImage MakeHistBitmap() const;
-    // The snapshot as a PNG in a memory stream positioned at its end (a reader rewinds it);
+    // The panel's picture: exactly width × height of the panel at device pixel ratio 1,
+    // whether or not the window is covered or partly off the screen. 32 bits per pixel,
+    // no alpha.
+    QImage MakeHistBitmap() const { return FPicture(); }
+    // The picture as a PNG in a memory stream positioned at its end (a reader rewinds it);
     // nullptr with error set when encoding failed.
     std::unique_ptr<QBuffer> HistToPngStream(QString* error = nullptr) const;
 
   private:
-    QWidget& FPanel;
+    std::function<QImage()> FPicture;
 };
 
 } // namespace tonalyx

@@ -42,11 +42,8 @@ QString Label(TChannel c) {
 THistReadout::THistReadout(THistPanel& panel,
                            std::function<const THist*()> hist, QObject* parent)
     : QObject(parent), FPanel(panel), FHist(std::move(hist)) {
-    for (TChannel c : AllChannels) {
-        THistImage* image = FPanel.Image(c);
-        image->setMouseTracking(true);
-        image->installEventFilter(this);
-    }
+    FPanel.setMouseTracking(true);
+    FPanel.installEventFilter(this);
 }
 
 QString THistReadout::ValueText(TChannel c, int first, int last) {
@@ -102,7 +99,7 @@ void THistReadout::ImageCounted() {
     const TAllChanel& origin = hist->Data[Origin];
     emit ClippingChanged(ClippingText(origin));
     for (TChannel c : AllChannels)
-        FPanel.Image(c)->setToolTip(StatsText(c, ChannelStats(c, origin[c]), origin[c].Others));
+        FPanel.SetToolTip(c, StatsText(c, ChannelStats(c, origin[c]), origin[c].Others));
     if (FUnder)
         ShowAt(*FUnder, FColumn);
 }
@@ -116,8 +113,8 @@ void THistReadout::ShowAt(TChannel c, int x) {
         return;
     }
     const TChanData& origin = hist->Data[Origin][c];
-    const QString text = ReadoutText(c, origin, x, FPanel.Image(c)->width());
-    emit ReadoutChanged(text, text.isEmpty() ? QString() : FPanel.Image(c)->toolTip());
+    const QString text = ReadoutText(c, origin, x, FPanel.Image(c).ControlWidth());
+    emit ReadoutChanged(text, text.isEmpty() ? QString() : FPanel.ToolTip(c));
 }
 
 void THistReadout::Clear() {
@@ -125,24 +122,28 @@ void THistReadout::Clear() {
     emit ReadoutChanged({}, {});
 }
 
+void THistReadout::PointerAt(QPointF position) {
+    const QPoint at(static_cast<int>(std::floor(position.x())),
+                    static_cast<int>(std::floor(position.y())));
+    if (const auto c = FPanel.Scene().ImageAt(at))
+        ShowAt(*c, at.x() - FPanel.Scene().ImageRect(*c).left());
+    else if (FUnder)
+        Clear();
+}
+
 bool THistReadout::eventFilter(QObject* watched, QEvent* e) {
-    const auto under = [&]() -> std::optional<TChannel> {
-        for (TChannel c : AllChannels)
-            if (FPanel.Image(c) == watched)
-                return c;
-        return std::nullopt;
-    };
+    if (watched != &FPanel)
+        return false;
     switch (e->type()) {
     case QEvent::MouseMove:
-        if (const auto c = under())
-            ShowAt(*c, static_cast<int>(std::floor(static_cast<QMouseEvent*>(e)->position().x())));
+        PointerAt(static_cast<QMouseEvent*>(e)->position());
         break;
     case QEvent::Enter:
-        if (const auto c = under())
-            ShowAt(*c, static_cast<int>(std::floor(static_cast<QEnterEvent*>(e)->position().x())));
+        PointerAt(static_cast<QEnterEvent*>(e)->position());
         break;
     case QEvent::Leave:
-        Clear();
+        if (FUnder)
+            Clear();
         break;
     default:
         break;

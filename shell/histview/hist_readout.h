@@ -8,6 +8,7 @@
 #include "histogram.h"
 
 #include <QObject>
+#include <QPointF>
 #include <QString>
 
 #include <functional>
@@ -48,6 +49,8 @@ class THistReadout final : public QObject {
   private:
     void ShowAt(TChannel c, int x);
     void Clear();
+    // Shows the readout of the histogram column under a point of the panel, if any.
+    void PointerAt(QPointF position);
 
     THistPanel& FPanel;
     std::function<const THist*()> FHist;

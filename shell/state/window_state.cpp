@@ -58,9 +58,8 @@ void CollectState(TState& state, const TStatefulWindow& w) {
     state.SetWSize(w.Window->frameGeometry().size());
     state.SetHistPanelWidth(w.HistPanel->width());
     // Whether each model is switched on, not whether it happens to be on screen now.
-    const QWidget* tabs[3] = {w.HistPanel->tabRGB, w.HistPanel->tabHSV, w.HistPanel->tabLAB};
     for (int m = 0; m < 3; ++m)
-        state.SetHistPanelVisible(m, !tabs[m]->isHidden());
+        state.SetHistPanelVisible(m, w.HistPanel->TabShown(static_cast<THistTab>(m)));
     state.SetSmoothingIsOn(w.Smoothing->isChecked());
 }
 

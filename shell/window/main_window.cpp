@@ -11,6 +11,7 @@
 #include "file_requests.h"
 #include "first_paint.h"
 #include "help_about.h"
+#include "hist_painter.h"
 #include "hist_panel.h"
 #include "hist_readout.h"
 #include "image_panel.h"
@@ -66,7 +67,8 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
                          &FStates, &FCore, [this] { Beeper(); }});
     FOpener = std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache, *FView,
                                              std::make_unique<TNeighbourPreparer>());
-    FExport = std::make_unique<THistExport>(*pnHistContainer);
+    FExport =
+        std::make_unique<THistExport>([this] { return HistPanelImage(pnHistContainer->Scene()); });
     FSaveCopy = std::make_unique<THistSaveCopy>(
         *FExport, std::make_unique<TSaveDialogsQt>(this),
         [this] { return pnHistContainer->isVisible(); }, SetClipboardPicture);

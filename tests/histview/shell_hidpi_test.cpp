@@ -47,21 +47,25 @@ TEST(HighDensityScreen, PhotoIsDrawnAtDeviceResolution) {
 
 TEST(HighDensityScreen, HistogramsStayPixelExact) {
     QWidget window;
-    window.resize(60, 40);
-    THistImage hist(QColor(240, 240, 240), &window);
-    hist.setGeometry(0, 0, 60, 40);
-    hist.ResizePicture();
-    hist.SetPen(TRgb{200, 0, 0});
-    for (int x = 0; x < hist.Picture().width(); x += 3)
-        hist.VerticalLine(x, x % hist.Picture().height(), hist.Picture().height() - 1);
+    window.resize(243, 459);
+    THistPanel panel(&window);
+    panel.setGeometry(0, 0, 243, 459);
+    panel.HistHeightCorrect();
+    THistTarget& target = panel.Target(TChannel::R);
+    const QImage& picture = panel.Image(TChannel::R).Picture();
+    target.SetPen(TRgb{200, 0, 0});
+    for (int x = 0; x < picture.width(); x += 3)
+        target.VerticalLine(x, x % picture.height(), picture.height() - 1);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QImage shown = hist.grab().toImage();
-    ASSERT_EQ(shown.size(), QSize(120, 80));
-    const QImage& picture = hist.Picture();
+    ASSERT_EQ(panel.devicePixelRatioF(), 2.0);
+    const QImage shown = panel.grab().toImage();
+    ASSERT_EQ(shown.size(), QSize(486, 918));
+    const QPoint at = panel.Scene().ImageRect(TChannel::R).topLeft() * 2;
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             for (int d = 0; d < 4; ++d)
-                ASSERT_EQ(shown.pixel(2 * x + d % 2, 2 * y + d / 2), picture.pixel(x, y))
+                ASSERT_EQ(shown.pixel(at.x() + 2 * x + d % 2, at.y() + 2 * y + d / 2),
+                          picture.pixel(x, y))
                     << x << "," << y;
 }

@@ -6,20 +6,19 @@
 #include "histogram.h"
 #include "render.h"
 #include "raster_fixture.h"
-#include "colour_strips.h"
 #include "hist_layout.h"
+#include "hist_painter.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QImage>
-#include <QLabel>
 #include <QSignalSpy>
 
 #include "qt_environment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -65,8 +64,8 @@ struct TRig {
         Panel->SetRenderCallback([this] {
             ++Renders;
             for (TChannel c : AllChannels) {
-                const THistImage* im = Panel->Image(c);
-                if (im->Picture().size() != QSize(im->width() - 1, im->height() - 1))
+                const THistImage& im = Panel->Image(c);
+                if (im.Picture().size() != im.ControlSize() - QSize(1, 1))
                     PictureMismatchAtRender = true;
             }
         });
@@ -75,10 +74,8 @@ struct TRig {
         Host.show();
     }
 
-    QRect InPanel(const QWidget* w) const {
-        return QRect(w->mapTo(Panel, QPoint(0, 0)), w->size());
-    }
-    int Top(THistTab t) const { return Panel->Tab(t)->y(); }
+    const THistScene& Scene() const { return Panel->Scene(); }
+    int Top(THistTab t) const { return Scene().TabRect(t).y(); }
 };
 
 // ---------------------------------------------------------------- geometry
@@ -93,53 +90,55 @@ struct TGeometryCase {
 
 class PanelGeometry : public testing::TestWithParam<TGeometryCase> {};
 
-TEST_P(PanelGeometry, WidgetsSitWhereTheArithmeticPutsThem) {
+TEST_P(PanelGeometry, PartsSitWhereTheArithmeticPutsThem) {
     const TGeometryCase& c = GetParam();
     TRig rig(c.W, c.H, c.Rgb, c.Hsv, c.Lab);
     THistPanel& p = *rig.Panel;
+    const THistScene& scene = rig.Scene();
     ASSERT_EQ(p.size(), QSize(c.W, c.H));
+    EXPECT_EQ(scene.Size(), p.size());
     EXPECT_EQ(p.PanelHeight(), c.P);
+    const char* tabNames[] = {"tabRGB", "tabHSV", "tabLAB"};
 
     // The visible tabs follow each other from the top in the order RGB, HSV, Lab, at full width.
     int y = 0;
     for (THistTab t : {THistTab::RGB, THistTab::HSV, THistTab::LAB}) {
-        const THistTabControl* tab = p.Tab(t);
-        EXPECT_EQ(tab->height(), c.TabHeight[static_cast<std::size_t>(t)])
-            << tab->objectName().toStdString();
-        EXPECT_EQ(tab->width(), c.W);
-        if (tab->isHidden())
+        const auto i = static_cast<std::size_t>(t);
+        const QRect tab = scene.TabRect(t);
+        EXPECT_EQ(tab.height(), c.TabHeight[i]) << tabNames[i];
+        EXPECT_EQ(tab.width(), c.W);
+        EXPECT_EQ(p.TabShown(t), (i == 0 ? c.Rgb : i == 1 ? c.Hsv : c.Lab)) << tabNames[i];
+        if (!p.TabShown(t))
             continue;
-        EXPECT_EQ(tab->geometry(), QRect(0, y, c.W, c.TabHeight[static_cast<std::size_t>(t)]))
-            << tab->objectName().toStdString();
-        y += tab->height();
+        EXPECT_EQ(tab, QRect(0, y, c.W, c.TabHeight[i])) << tabNames[i];
+        y += tab.height();
     }
     EXPECT_LE(y, c.H);
 
     // Inside each tab: 20 px above the first panel, 4 below the last, 4 on either side.
-    const std::vector<std::vector<QWidget*>> items = {
-        {p.pnRGB_RGB, p.pnRGB_R, p.pnRGB_G, p.pnRGB_B},
-        {p.pnHSV_H, p.pnHSV_H1, p.pnHSV_S, p.pnHSV_V},
-        {p.pnLab_L, p.pnLab_A, p.pnLab_A1, p.pnLab_B, p.pnLab_B1}};
-    for (std::size_t t = 0; t < items.size(); ++t) {
+    // Each image control or strip is its panel less the 1-px bevel, 10 px narrower than the
+    // container; a picture is one pixel smaller again in each direction.
+    for (THistTab t : {THistTab::RGB, THistTab::HSV, THistTab::LAB}) {
+        const QRect tab = scene.TabRect(t);
         int top = 20;
-        for (QWidget* item : items[t]) {
-            const bool strip = item == p.pnHSV_H1 || item == p.pnLab_A1 || item == p.pnLab_B1;
-            EXPECT_EQ(item->geometry(), QRect(4, top, c.W - 8, strip ? 5 : c.P))
-                << item->objectName().toStdString();
-            top += item->height();
+        const std::vector<THistItem>& items = THistScene::TabItems(t);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const QRect item = scene.ItemRect(t, i).translated(0, -tab.top());
+            EXPECT_EQ(item, QRect(4, top, c.W - 8, items[i].IsStrip ? 5 : c.P))
+                << tabNames[static_cast<std::size_t>(t)] << " item " << i;
+            const QRect client = items[i].IsStrip ? scene.StripRect(items[i].Strip)
+                                                  : scene.ImageRect(items[i].Channel);
+            EXPECT_EQ(client.translated(-scene.ItemRect(t, i).topLeft()),
+                      QRect(1, 1, c.W - 10, items[i].IsStrip ? 3 : c.P - 2))
+                << tabNames[static_cast<std::size_t>(t)] << " item " << i;
+            top += item.height();
         }
-        EXPECT_EQ(top + 4, p.Tab(static_cast<THistTab>(t))->height());
+        EXPECT_EQ(top + 4, tab.height());
     }
-
-    // Each image control is its panel less the 1-px bevel, 10 px narrower than the
-    // container; its picture is one pixel smaller again in each direction.
     for (TChannel ch : AllChannels) {
-        const THistImage* im = p.Image(ch);
-        EXPECT_EQ(im->geometry(), QRect(1, 1, c.W - 10, c.P - 2)) << im->objectName().toStdString();
-        EXPECT_EQ(im->Picture().size(), QSize(c.W - 11, c.P - 3)) << im->objectName().toStdString();
+        EXPECT_EQ(p.Image(ch).ControlSize(), QSize(c.W - 10, c.P - 2)) << ChannelName(ch);
+        EXPECT_EQ(p.Image(ch).Picture().size(), QSize(c.W - 11, c.P - 3)) << ChannelName(ch);
     }
-    for (QWidget* s : std::initializer_list<QWidget*>{p.imHSV_H1, p.imLAB_A1, p.imLAB_B1})
-        EXPECT_EQ(s->geometry(), QRect(1, 1, c.W - 10, 3)) << s->objectName().toStdString();
 }
 
 const TGeometryCase GeometryCases[] = {
@@ -156,23 +155,25 @@ INSTANTIATE_TEST_SUITE_P(Panel, PanelGeometry, testing::ValuesIn(GeometryCases),
                              return std::string(i.param.Name);
                          });
 
-TEST(PanelGeometry, NamesOfTheComponents) {
+// The tabs' captions and their panels top to bottom: pnRGB_RGB … pnLab_B1.
+TEST(PanelGeometry, TheComponentsOfEachTab) {
     TRig rig(243, 459, true, true, true);
-    const THistPanel& p = *rig.Panel;
-    EXPECT_EQ(p.objectName(), "pnHistContainer");
-    const char* names[] = {
-        "tabRGB",   "tabHSV",    "tabLAB",    "pnRGB_RGB", "pnRGB_R", "pnRGB_G",  "pnRGB_B",
-        "pnHSV_H",  "pnHSV_H1",  "pnHSV_S",   "pnHSV_V",   "pnLab_L", "pnLab_A",  "pnLab_A1",
-        "pnLab_B",  "pnLab_B1",  "imRGB_RGB", "imRGB_R",   "imRGB_G", "imRGB_B",  "imHSV_H",
-        "imHSV_S",  "imHSV_V",   "imLAB_L",   "imLAB_A",   "imLAB_B", "imHSV_H1", "imLAB_A1",
-        "imLAB_B1", "lblLAB_A1", "lblLAB_B1"};
-    for (const char* n : names)
-        EXPECT_NE(p.findChild<QWidget*>(QString::fromLatin1(n)), nullptr) << n;
-    EXPECT_EQ(p.tabRGB->Caption(), "RGB");
-    EXPECT_EQ(p.tabHSV->Caption(), "HSV");
-    EXPECT_EQ(p.tabLAB->Caption(), "Lab");
-    EXPECT_EQ(p.lblLAB_A1->text(), "^");
-    EXPECT_EQ(p.Image(TChannel::B_), p.imLAB_B);
+    EXPECT_EQ(rig.Panel->objectName(), "pnHistContainer");
+    EXPECT_EQ(THistScene::TabCaption(THistTab::RGB), "RGB");
+    EXPECT_EQ(THistScene::TabCaption(THistTab::HSV), "HSV");
+    EXPECT_EQ(THistScene::TabCaption(THistTab::LAB), "Lab");
+    const auto describe = [](THistTab t) {
+        std::string s;
+        for (const THistItem& item : THistScene::TabItems(t))
+            s += item.IsStrip ? (item.Strip == TStrip::Hue    ? "H1 "
+                                 : item.Strip == TStrip::LabA ? "A1 "
+                                                              : "B1 ")
+                              : std::string(ChannelName(item.Channel)) + " ";
+        return s;
+    };
+    EXPECT_EQ(describe(THistTab::RGB), "RGB R G B ");
+    EXPECT_EQ(describe(THistTab::HSV), "H H1 S V ");
+    EXPECT_EQ(describe(THistTab::LAB), "L A A1 B_ B1 ");
 }
 
 // ---------------------------------------------------------------- relayout and redraw
@@ -195,7 +196,7 @@ TEST(PanelRelayout, OneRedrawPerRelayoutAfterThePicturesAreResized) {
         p.resize(s.Size);
         EXPECT_EQ(rig.Renders, s.Redraws) << s.What;
         EXPECT_EQ(p.PanelHeight(), s.P) << s.What;
-        EXPECT_EQ(p.pnRGB_R->height(), s.P) << s.What;
+        EXPECT_EQ(rig.Scene().ItemRect(THistTab::RGB, 1).height(), s.P) << s.What;
     }
     EXPECT_FALSE(rig.PictureMismatchAtRender);
 }
@@ -203,20 +204,20 @@ TEST(PanelRelayout, OneRedrawPerRelayoutAfterThePicturesAreResized) {
 TEST(PanelRelayout, TooSmallKeepsHeightsAndPictures) {
     TRig rig(243, 459, true, true, true);
     THistPanel& p = *rig.Panel;
-    const QSize picture = p.imHSV_S->Picture().size();
-    const int tabLab = p.tabLAB->height();
+    const QSize picture = p.Image(TChannel::S).Picture().size();
+    const int tabLab = rig.Scene().TabRect(THistTab::LAB).height();
     rig.Renders = 0;
     p.resize(243, 149);
     EXPECT_EQ(rig.Renders, 0);
-    EXPECT_EQ(p.tabLAB->height(), tabLab);
-    EXPECT_EQ(p.pnHSV_S->height(), 37);
-    EXPECT_EQ(p.imHSV_S->Picture().size(), picture);
+    EXPECT_EQ(rig.Scene().TabRect(THistTab::LAB).height(), tabLab);
+    EXPECT_EQ(rig.Scene().ItemRect(THistTab::HSV, 2).height(), 37);
+    EXPECT_EQ(p.Image(TChannel::S).Picture().size(), picture);
 }
 
 TEST(PanelRelayout, EveryPanelAtLeastSixAtTheSmallestSize) {
     TRig rig(20, 150, true, true, true);
     for (TChannel c : AllChannels)
-        EXPECT_GE(rig.Panel->Panel(c)->height(), 6) << ChannelName(c);
+        EXPECT_GE(rig.Scene().ImageRect(c).height() + 2, 6) << ChannelName(c);
 }
 
 // ---------------------------------------------------------------- showing and hiding models
@@ -224,11 +225,11 @@ TEST(PanelRelayout, EveryPanelAtLeastSixAtTheSmallestSize) {
 TEST(PanelModels, RGBOffAndOnReturnsAboveHSV) {
     TRig rig(243, 459, true, true, true);
     rig.acRGB.trigger();
-    EXPECT_TRUE(rig.Panel->tabRGB->isHidden());
+    EXPECT_FALSE(rig.Panel->TabShown(THistTab::RGB));
     EXPECT_EQ(rig.Top(THistTab::HSV), 0);
     EXPECT_EQ(rig.Panel->PanelHeight(), 66);
     rig.acRGB.trigger();
-    EXPECT_FALSE(rig.Panel->tabRGB->isHidden());
+    EXPECT_TRUE(rig.Panel->TabShown(THistTab::RGB));
     EXPECT_EQ(rig.Top(THistTab::RGB), 0);
     EXPECT_EQ(rig.Top(THistTab::HSV), 172);
     EXPECT_EQ(rig.Top(THistTab::LAB), 312);
@@ -237,7 +238,7 @@ TEST(PanelModels, RGBOffAndOnReturnsAboveHSV) {
 TEST(PanelModels, HSVOffAndOnReturnsBetweenRGBAndLab) {
     TRig rig(243, 459, true, true, true);
     rig.acHSV.trigger();
-    EXPECT_EQ(rig.Top(THistTab::LAB), rig.Panel->tabRGB->height());
+    EXPECT_EQ(rig.Top(THistTab::LAB), rig.Scene().TabRect(THistTab::RGB).height());
     rig.acHSV.trigger();
     EXPECT_LT(rig.Top(THistTab::RGB), rig.Top(THistTab::HSV));
     EXPECT_LT(rig.Top(THistTab::HSV), rig.Top(THistTab::LAB));
@@ -263,9 +264,9 @@ TEST(PanelModels, LastModelCannotBeSwitchedOff) {
         EXPECT_EQ(rig.acRGB.isChecked(), s.Rgb) << "after " << s.What;
         EXPECT_EQ(rig.acHSV.isChecked(), s.Hsv) << "after " << s.What;
         EXPECT_EQ(rig.acLab.isChecked(), s.Lab) << "after " << s.What;
-        EXPECT_EQ(!p.tabRGB->isHidden(), s.Rgb) << "after " << s.What;
-        EXPECT_EQ(!p.tabHSV->isHidden(), s.Hsv) << "after " << s.What;
-        EXPECT_EQ(!p.tabLAB->isHidden(), s.Lab) << "after " << s.What;
+        EXPECT_EQ(p.TabShown(THistTab::RGB), s.Rgb) << "after " << s.What;
+        EXPECT_EQ(p.TabShown(THistTab::HSV), s.Hsv) << "after " << s.What;
+        EXPECT_EQ(p.TabShown(THistTab::LAB), s.Lab) << "after " << s.What;
         if (s.Rgb && s.Lab) {
             EXPECT_LT(rig.Top(THistTab::RGB), rig.Top(THistTab::LAB)) << "after " << s.What;
         }
@@ -294,47 +295,6 @@ TEST(PanelModels, ContainerHidesWithAllModelsOff) {
     EXPECT_EQ(rig.Top(THistTab::HSV), 0);
 }
 
-// ---------------------------------------------------------------- the image control as a target
-
-TEST(HistImage, LinesLeaveTheirEndPointAndStayInThePicture) {
-    QWidget parent;
-    THistImage im(QColor(240, 240, 240), &parent);
-    im.resize(12, 11); // a 11 × 10 picture
-    im.ResizePicture();
-    struct {
-        int X, From, To;
-        std::vector<int> Rows; // painted rows of column X
-    } cases[] = {
-        {3, 9, 5, {6, 7, 8, 9}},
-        {4, 5, 9, {5, 6, 7, 8}},
-        {5, 9, 9, {}},
-        {6, 12, -4, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
-        {10, 9, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
-        {11, 9, 0, {}}, // the control's last column is not in the picture
-        {-1, 9, 0, {}},
-    };
-    const QRgb ink = qRgb(1, 2, 3);
-    for (const auto& c : cases) {
-        im.Clear();
-        im.SetPen({1, 2, 3});
-        im.VerticalLine(c.X, c.From, c.To);
-        std::vector<int> rows;
-        int others = 0;
-        for (int y = 0; y < im.Picture().height(); ++y)
-            for (int x = 0; x < im.Picture().width(); ++x) {
-                if (im.Picture().pixel(x, y) != ink)
-                    continue;
-                if (x == c.X) {
-                    rows.push_back(y);
-                } else {
-                    ++others;
-                }
-            }
-        EXPECT_EQ(rows, c.Rows) << "x " << c.X << " from " << c.From << " to " << c.To;
-        EXPECT_EQ(others, 0);
-    }
-}
-
 // ---------------------------------------------------------------- drawing into the panel
 
 // A gradient picture: red across, green down, blue along the diagonal.
@@ -344,38 +304,6 @@ test::TTestRaster Gradient() {
         for (int x = 0; x < r.Width; ++x)
             r.Set(x, y, x * 255 / 159, y * 255 / 119, (x + y) * 255 / 278);
     return r;
-}
-
-QRgb Rgb(TRgb c) {
-    return qRgb(c.r, c.g, c.b);
-}
-
-// Counts of each colour in the grabbed area of one image control.
-struct TImageColours {
-    int Bar = 0, Background = 0, Other = 0;
-    bool TopRowClear = true, LastColumnClear = true, BottomRowHasBar = false;
-};
-
-TImageColours ColoursOf(const QImage& grab, const QRect& r, QRgb bar, QRgb background) {
-    TImageColours c;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x) {
-            const QRgb px = grab.pixel(x, y) | 0xff000000u;
-            if (px == bar) {
-                ++c.Bar;
-                if (y == r.top())
-                    c.TopRowClear = false;
-                if (x == r.right())
-                    c.LastColumnClear = false;
-                if (y == r.bottom() - 1)
-                    c.BottomRowHasBar = true;
-            } else if (px == background) {
-                ++c.Background;
-            } else {
-                ++c.Other;
-            }
-        }
-    return c;
 }
 
 struct TDrawRig : TRig {
@@ -390,36 +318,38 @@ struct TDrawRig : TRig {
     }
 };
 
-TEST(PanelDrawing, ShowDrawsEachChannelInItsColour) {
+QImage Grab(QWidget& w) {
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The widget shows the painter's picture of its scene, pixel for pixel, after every change.
+TEST(PanelDrawing, TheWidgetShowsThePaintersPicture) {
     TDrawRig rig(243, 459);
     THistPanel& p = *rig.Panel;
-    const QImage grab = p.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(grab.size(), QSize(243, 459));
-    const QRgb face = p.imRGB_R->Background().rgb();
-    for (TChannel c : AllChannels) {
-        const THistImage* im = p.Image(c);
-        const TImageColours colours = ColoursOf(grab, rig.InPanel(im), Rgb(BarColour(c)), face);
-        EXPECT_GT(colours.Bar, 0) << ChannelName(c);
-        EXPECT_GT(colours.Background, 0) << ChannelName(c);
-        EXPECT_EQ(colours.Other, 0) << ChannelName(c);
-        // Bars stand on the picture's bottom row; the picture's top row and the control's
-        // last row and column stay background.
-        EXPECT_TRUE(colours.BottomRowHasBar) << ChannelName(c);
-        EXPECT_TRUE(colours.TopRowClear) << ChannelName(c);
-        EXPECT_TRUE(colours.LastColumnClear) << ChannelName(c);
-        const QRect r = rig.InPanel(im);
-        for (int x = r.left(); x <= r.right(); ++x)
-            EXPECT_EQ(grab.pixel(x, r.bottom()) | 0xff000000u, face)
-                << ChannelName(c) << " column " << x;
+    const struct {
+        const char* What;
+        std::function<void()> Change;
+    } steps[] = {
+        {"drawn", [] {}},
+        {"HSV off", [&] { rig.acHSV.trigger(); }},
+        {"wider and lower", [&] { p.resize(300, 400); }},
+        {"too low to relayout", [&] { p.resize(280, 149); }},
+        {"HSV on again", [&] { rig.acHSV.trigger(); }},
+    };
+    for (const auto& step : steps) {
+        step.Change();
+        const QImage shown = Grab(p);
+        ASSERT_EQ(shown.size(), p.size()) << step.What;
+        EXPECT_EQ(shown, HistPanelImage(p.Scene())) << step.What;
     }
 }
 
 TEST(PanelDrawing, HiddenModelIsClearedAndDrawnWhenShownAgain) {
     TDrawRig rig(243, 459);
     THistPanel& p = *rig.Panel;
-    const QRgb face = p.imRGB_R->Background().rgb();
+    const QRgb face = p.Image(TChannel::R).Background().rgb();
     auto drawn = [&](TChannel c) {
-        const QImage& pic = p.Image(c)->Picture();
+        const QImage& pic = p.Image(c).Picture();
         for (int y = 0; y < pic.height(); ++y)
             for (int x = 0; x < pic.width(); ++x)
                 if ((pic.pixel(x, y) | 0xff000000u) != face)
@@ -438,50 +368,16 @@ TEST(PanelDrawing, HiddenModelIsClearedAndDrawnWhenShownAgain) {
         EXPECT_TRUE(drawn(c)) << ChannelName(c);
 }
 
-// The strips show their pictures stretched over the whole strip, three rows high.
-TEST(PanelDrawing, StripsShowTheirColours) {
+// A line the engine draws reaches the screen without a relayout.
+TEST(PanelDrawing, ALineDrawnLaterIsShown) {
     TRig rig(243, 459, true, true, true);
     THistPanel& p = *rig.Panel;
-    const QImage grab = p.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    struct {
-        const TStripImage* Strip;
-        QImage Picture;
-    } strips[] = {{p.imHSV_H1, HueStrip()}, {p.imLAB_A1, LabAStrip()}, {p.imLAB_B1, LabBStrip()}};
-    for (const auto& s : strips) {
-        const QRect r = rig.InPanel(s.Strip);
-        ASSERT_EQ(r.height(), 3);
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            EXPECT_EQ(grab.pixel(r.left(), y) | 0xff000000u, s.Picture.pixel(0, 0))
-                << s.Strip->objectName().toStdString();
-            EXPECT_EQ(grab.pixel(r.right(), y) | 0xff000000u,
-                      s.Picture.pixel(s.Picture.width() - 1, 0))
-                << s.Strip->objectName().toStdString();
-        }
-    }
-}
-
-// The "^" marks the middle of the a* and b* axes in the window colour, over the strip.
-TEST(PanelDrawing, CaretMarksTheMiddleOfTheLabStrips) {
-    TRig rig(243, 459, true, true, true);
-    THistPanel& p = *rig.Panel;
-    const QImage grab = p.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRgb window = p.palette().color(QPalette::Base).rgb();
-    for (const QLabel* l : {p.lblLAB_A1, p.lblLAB_B1}) {
-        EXPECT_TRUE(l->font().bold());
-        EXPECT_EQ(l->font().pixelSize(), 12);
-        const QRect strip = rig.InPanel(l->parentWidget()->findChild<TStripImage*>());
-        int left = strip.right(), right = strip.left();
-        for (int y = strip.top(); y <= strip.bottom(); ++y)
-            for (int x = strip.left(); x <= strip.right(); ++x)
-                if ((grab.pixel(x, y) | 0xff000000u) == window) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                }
-        ASSERT_LE(left, right) << l->objectName().toStdString() << " draws nothing over its strip";
-        const int middle = strip.left() + strip.width() / 2;
-        EXPECT_LE(std::abs((left + right) / 2 - middle), 1) << l->objectName().toStdString();
-        EXPECT_LE(right - left, 10) << l->objectName().toStdString();
-    }
+    (void)Grab(p);
+    THistTarget& target = p.Target(TChannel::G);
+    target.SetPen({1, 2, 3});
+    target.VerticalLine(5, 20, 2);
+    const QRect image = p.Scene().ImageRect(TChannel::G);
+    EXPECT_EQ(Grab(p).pixel(image.left() + 5, image.top() + 10) | 0xff000000u, qRgb(1, 2, 3));
 }
 
 } // namespace

@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFile>
+#include <QGuiApplication>
+// The widget tests' application; the tests of libraries without widgets name QGuiApplication.
+#if __has_include(<QApplication>)
+#include <QApplication>
+#endif
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -29,7 +33,7 @@ class TSettingsPerTest : public testing::EmptyTestEventListener {
     std::unique_ptr<QTemporaryDir> FDir;
 };
 
-template <typename App = QApplication> class TQtEnvironment : public testing::Environment {
+template <typename App> class TQtEnvironment : public testing::Environment {
   public:
     void SetUp() override {
         // Before the application object: the settings paths are fixed at first use.

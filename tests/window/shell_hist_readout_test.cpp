@@ -18,10 +18,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QHelpEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -48,16 +50,23 @@ class Readout : public testing::Test {
         ASSERT_TRUE(picture.save(path, "BMP"));
         Window->LoadImageFile(path);
     }
-    THistImage* Image(TChannel c) const { return Window->HistPanel()->Image(c); }
+    THistPanel* Panel() const { return Window->HistPanel(); }
+    // The width of the histogram's image control.
+    int Width(TChannel c) const { return Panel()->Image(c).ControlWidth(); }
+    // The pointer over column x of the histogram, 10 px below its top.
     void MoveTo(TChannel c, int x) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(x + 0.5, 10),
-                         Image(c)->mapToGlobal(QPointF(x + 0.5, 10)), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(Image(c), &move);
+        const QPointF at = QPointF(Panel()->Scene().ImageRect(c).topLeft()) + QPointF(x + 0.5, 10);
+        QMouseEvent move(QEvent::MouseMove, at, Panel()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Panel(), &move);
     }
+    // The pointer onto the bevel left of the histogram, then out of the panel.
     void Leave(TChannel c) {
+        MoveTo(c, -2);
+        EXPECT_TRUE(Text().isEmpty()) << "over the bevel of " << ChannelName(c);
+        MoveTo(c, 0);
         QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(Image(c), &leave);
+        QApplication::sendEvent(Panel(), &leave);
     }
     QString Text() const { return Window->StatusBar()->ReadoutText(); }
 
@@ -85,7 +94,7 @@ TEST_F(Readout, OneColourShowsOneBinHoldingEveryPixelAtItsColumn) {
             if (origin[c].Hist[static_cast<std::size_t>(i)] != 0)
                 bin = i;
         ASSERT_EQ(origin[c].Hist[static_cast<std::size_t>(bin)], 3072u) << ChannelName(c);
-        const int wc = Image(c)->width();
+        const int wc = Width(c);
         int shown = 0;
         for (int x = 0; x <= wc - 2; ++x) {
             MoveTo(c, x);
@@ -109,7 +118,7 @@ TEST_F(Readout, OneColourShowsOneBinHoldingEveryPixelAtItsColumn) {
         EXPECT_TRUE(Text().isEmpty());
     }
     // Known values in the channels' units: hue in quarter degrees, value in percent.
-    MoveTo(TChannel::R, Image(TChannel::R)->width() - 2);
+    MoveTo(TChannel::R, Width(TChannel::R) - 2);
     EXPECT_TRUE(Text().startsWith("R 255: 0 px, 100.0 %")) << Text().toStdString();
 }
 
@@ -125,20 +134,32 @@ TEST_F(Readout, ClippingLineAndStatisticsTooltips) {
     Open(picture);
     EXPECT_EQ(Window->StatusBar()->ClippingText(),
               "Clipped: R 7.0 % / 8.0 %, G 12.0 % / 3.0 %, B 12.0 % / 3.0 %");
-    EXPECT_EQ(Image(TChannel::R)->toolTip(), "R: 100 pixels counted\n"
+    EXPECT_EQ(Panel()->ToolTip(TChannel::R), "R: 100 pixels counted\n"
                                              "mean 129.20, median 128, sd 49.35\n"
                                              "7.0 % at 0, 8.0 % at 255");
-    const QString hue = Image(TChannel::H)->toolTip();
+    const QString hue = Panel()->ToolTip(TChannel::H);
     EXPECT_TRUE(hue.contains("circular sd") && !hue.contains("median")) << hue.toStdString();
-    EXPECT_TRUE(Image(TChannel::V)->toolTip().endsWith("7.0 % at 0.0 %, 8.0 % at 100.0 %"))
-        << Image(TChannel::V)->toolTip().toStdString();
+    EXPECT_TRUE(Panel()->ToolTip(TChannel::V).endsWith("7.0 % at 0.0 %, 8.0 % at 100.0 %"))
+        << Panel()->ToolTip(TChannel::V).toStdString();
+    // Resting over a histogram shows its tooltip; over a bevel the panel has none to show.
+    const auto helpAt = [this](QPoint at) {
+        QHelpEvent help(QEvent::ToolTip, at, Panel()->mapToGlobal(at));
+        QApplication::sendEvent(Panel(), &help);
+        return help.isAccepted();
+    };
+    const QRect g = Panel()->Scene().ImageRect(TChannel::G);
+    EXPECT_TRUE(helpAt(g.center()));
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), Panel()->ToolTip(TChannel::G));
+    EXPECT_FALSE(helpAt(g.topLeft() - QPoint(1, 1)));
+    QToolTip::hideText();
 }
 
 TEST_F(Readout, TheExportDoesNotChangeWhileThePointerMoves) {
     Open(Solid(64, 48, QColor(200, 120, 40)));
     const QImage before = Window->Export().MakeHistBitmap();
     for (TChannel c : AllChannels) {
-        for (int x = 0; x < Image(c)->width(); x += 7)
+        for (int x = 0; x < Width(c); x += 7)
             MoveTo(c, x);
         if (c == TChannel::L) {
             ASSERT_EQ(Window->Export().MakeHistBitmap(), before) << "pointer over L*";

@@ -137,9 +137,9 @@ TEST_F(MainWindow, FirstStartShowsTheWelcomePanelWithImageCommandsOff) {
     EXPECT_LE(std::abs(welcome.center().x() - area.center().x()), 1);
     EXPECT_LE(std::abs(welcome.center().y() - area.center().y()), 1);
     // Before any image every histogram is blank.
-    const THistImage* r = Window->HistPanel()->Image(TChannel::R);
-    EXPECT_EQ(r->Picture().pixelColor(r->Picture().width() / 2, r->Picture().height() - 1),
-              r->Background());
+    const THistImage& r = Window->HistPanel()->Image(TChannel::R);
+    EXPECT_EQ(r.Picture().pixelColor(r.Picture().width() / 2, r.Picture().height() - 1),
+              r.Background());
 }
 
 TEST_F(MainWindow, CommandLineImageOpensAtStartUp) {
@@ -167,15 +167,15 @@ TEST_F(MainWindow, HistogramsInTheWindowEqualTheEnginesDrawingPixelForPixel) {
     Start({Path("a.bmp")});
     THistPanel* panel = Window->HistPanel();
     for (TChannel c : AllChannels) {
-        const THistImage* shown = panel->Image(c);
-        const QColor bg = shown->Background();
-        TRasterTarget expected(shown->width(), shown->height(),
+        const THistImage& shown = panel->Image(c);
+        const QColor bg = shown.Background();
+        TRasterTarget expected(shown.ControlWidth(), shown.ControlHeight(),
                                TRgb{static_cast<std::uint8_t>(bg.red()),
                                     static_cast<std::uint8_t>(bg.green()),
                                     static_cast<std::uint8_t>(bg.blue())});
         expected.Clear();
         DrawChannel(expected, Core.Hist->Engine().Data[Origin4Show][c], BarColour(c));
-        const QImage& picture = shown->Picture();
+        const QImage& picture = shown.Picture();
         ASSERT_EQ(picture.width(), expected.Width()) << ChannelName(c);
         ASSERT_EQ(picture.height(), expected.Height()) << ChannelName(c);
         int differing = 0;
@@ -192,8 +192,8 @@ TEST_F(MainWindow, HistogramsInTheWindowEqualTheEnginesDrawingPixelForPixel) {
     Window->resize(1200, 500);
     QApplication::processEvents();
     EXPECT_NE(panel->PanelHeight(), before);
-    EXPECT_EQ(panel->Image(TChannel::L)->Picture().height(),
-              panel->Image(TChannel::L)->height() - 1);
+    EXPECT_EQ(panel->Image(TChannel::L).Picture().height(),
+              panel->Image(TChannel::L).ControlHeight() - 1);
 }
 
 TEST_F(MainWindow, RevisitFromTheCacheFollowsTitleAndSizeOnly) {

@@ -115,7 +115,7 @@ TEST_F(WindowState, EverythingComesBackAfterARestart) {
     EXPECT_EQ(Window->Theme(), 1);
     EXPECT_EQ(ImagePanelColour(), QColor(214, 222, 225));
     EXPECT_FALSE(Cmd(C::acHSV)->isChecked());
-    EXPECT_TRUE(Window->HistPanel()->tabHSV->isHidden());
+    EXPECT_FALSE(Window->HistPanel()->TabShown(THistTab::HSV));
     EXPECT_FALSE(Cmd(C::acSmoothingOn)->isChecked());
     EXPECT_EQ(Core->Hist->Engine().SmoothRepeatCnt, 0);
     EXPECT_EQ(Window->HistPanel()->width(), panelWidth);

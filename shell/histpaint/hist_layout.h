@@ -1,6 +1,6 @@
 // The arithmetic of the histogram panel: how high the histogram panels and the three
 // model tabs are, in which order the visible tabs stack, and which colour-model command
-// may toggle itself. No widgets here; THistPanel applies the results.
+// may toggle itself. No Qt here; THistScene applies the results.
 #pragma once
 
 #include <array>

@@ -1,0 +1,196 @@
+// The drawing of the histogram panel. Each part is drawn in its own coordinates and clipped
+// to its own rectangle, the container first and the "^" marks last: the saved pictures
+// depend on this order and on these clips, down to how the text is blended.
+#include "hist_painter.h"
+
+#include "colour_strips.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace tonalyx {
+
+QColor HistContainerColour() {
+    return QColor(215, 228, 242);
+}
+QColor HistFaceColour() {
+    return QColor(240, 240, 240);
+}
+QColor HistShadowColour() {
+    return QColor(160, 160, 160);
+}
+QColor HistLightColour() {
+    return QColor(255, 255, 255);
+}
+QColor HistTextColour() {
+    return QColor(0, 0, 0);
+}
+QColor HistMarkColour() {
+    return QColor(255, 255, 255);
+}
+
+QFont HistPanelFont() {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(11);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+}
+
+QFont HistMarkFont() {
+    QFont f = HistPanelFont();
+    f.setBold(true);
+    f.setPixelSize(12);
+    return f;
+}
+
+namespace {
+
+const QString Mark = QStringLiteral("^");
+
+// Saves the painter's state and moves its origin to the part's top-left corner, clipped
+// to the part; restores it when done.
+class TPart {
+  public:
+    TPart(QPainter& p, const QRect& r) : FPainter(p) {
+        p.save();
+        p.translate(r.topLeft());
+        p.setClipRect(QRect(QPoint(0, 0), r.size()), Qt::IntersectClip);
+    }
+    ~TPart() { FPainter.restore(); }
+    TPart(const TPart&) = delete;
+    TPart& operator=(const TPart&) = delete;
+
+  private:
+    QPainter& FPainter;
+};
+
+// A one-tab tab control, w × h: the selected tab with its caption above a framed page.
+// The strip beside the tab is left alone: the container's colour shows there.
+void PaintTab(QPainter& p, const QString& caption, int w, int h) {
+    const QColor face = HistFaceColour(), border = HistShadowColour();
+    const int pageTop = THistScene::PageTop - THistScene::PageSide; // the page's top border row
+
+    p.fillRect(0, pageTop, w, h - pageTop, face);
+    p.setPen(border);
+    p.drawRect(0, pageTop, w - 1, h - pageTop - 1);
+
+    // Framed on three sides and open into the page below it.
+    constexpr int tabLeft = 2, tabHeight = THistScene::TabHeight;
+    p.setFont(HistPanelFont());
+    const int tabWidth = std::max(p.fontMetrics().horizontalAdvance(caption) + 14, 32);
+    const int tabTop = pageTop - tabHeight;
+    p.fillRect(tabLeft, tabTop, tabWidth, tabHeight + 1, face);
+    p.fillRect(tabLeft, tabTop, tabWidth, 1, border);
+    p.fillRect(tabLeft, tabTop, 1, tabHeight + 1, border);
+    p.fillRect(tabLeft + tabWidth - 1, tabTop, 1, tabHeight + 1, border);
+    p.fillRect(tabLeft + 1, tabTop + 1, tabWidth - 2, 1, HistLightColour());
+    p.setPen(HistTextColour());
+    p.drawText(QRect(tabLeft, tabTop, tabWidth, tabHeight), Qt::AlignCenter, caption);
+}
+
+// A panel with a lowered 1-px bevel around the face, w × h: shadow along the top and
+// left, light along the bottom and right.
+void PaintBevel(QPainter& p, int w, int h) {
+    p.fillRect(0, 0, w, h, HistFaceColour());
+    if (w < 1 || h < 1)
+        return;
+    const QColor shadow = HistShadowColour(), light = HistLightColour();
+    p.fillRect(0, 0, w, 1, shadow);
+    p.fillRect(0, 0, 1, h, shadow);
+    p.fillRect(0, h - 1, w, 1, light);
+    p.fillRect(w - 1, 1, 1, h - 1, light);
+}
+
+// An image control: its picture at the top-left, the background beyond it.
+void PaintImage(QPainter& p, const THistImage& image) {
+    const QImage& picture = image.Picture();
+    const int w = image.ControlWidth(), h = image.ControlHeight();
+    p.drawImage(0, 0, picture);
+    const int pw = picture.width(), ph = picture.height();
+    p.fillRect(pw, 0, w - pw, h, image.Background());
+    p.fillRect(0, ph, pw, h - ph, image.Background());
+}
+
+const QImage& StripPicture(TStrip s) {
+    static const QImage hue = HueStrip(), a = LabAStrip(), b = LabBStrip();
+    switch (s) {
+    case TStrip::Hue:
+        return hue;
+    case TStrip::LabA:
+        return a;
+    case TStrip::LabB:
+        break;
+    }
+    return b;
+}
+
+// The "^" over a strip panel w px wide: as wide as the panel and placed so that the point
+// of the glyph lies in the strip's first row; the panel cuts off the rest of the glyph.
+void PaintMark(QPainter& p, int w) {
+    const QFont font = HistMarkFont();
+    const QFontMetrics fm(font);
+    const int glyphTop = fm.ascent() + fm.tightBoundingRect(Mark).top();
+    const QRect r(0, 1 - glyphTop, w, fm.height());
+    TPart part(p, r);
+    p.setFont(font);
+    p.setPen(HistMarkColour());
+    p.drawText(QRect(QPoint(0, 0), r.size()), Qt::AlignHCenter | Qt::AlignTop, Mark);
+}
+
+void PaintItem(QPainter& p, const THistScene& scene, const THistItem& item, const QRect& r) {
+    TPart part(p, r);
+    PaintBevel(p, r.width(), r.height());
+    // The image control or strip fills the panel less its bevel.
+    const QRect client(1, 1, std::max(r.width() - 2, 0), std::max(r.height() - 2, 0));
+    if (!item.IsStrip) {
+        TPart inClient(p, client);
+        PaintImage(p, scene.Image(item.Channel));
+        return;
+    }
+    {
+        TPart inClient(p, client);
+        p.drawImage(QRect(QPoint(0, 0), client.size()), StripPicture(item.Strip));
+    }
+    if (item.Strip != TStrip::Hue)
+        PaintMark(p, r.width());
+}
+
+} // namespace
+
+void PaintHistPanel(QPainter& p, const THistScene& scene) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.setBrush(Qt::NoBrush);
+    p.fillRect(QRect(QPoint(0, 0), scene.Size()), HistContainerColour());
+    for (THistTab t : {THistTab::RGB, THistTab::HSV, THistTab::LAB}) {
+        if (!scene.TabShown(t))
+            continue;
+        const QRect tab = scene.TabRect(t);
+        {
+            TPart part(p, tab);
+            PaintTab(p, THistScene::TabCaption(t), tab.width(), tab.height());
+        }
+        const std::vector<THistItem>& items = THistScene::TabItems(t);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            // A part never shows outside its tab.
+            TPart inTab(p, tab);
+            PaintItem(p, scene, items[i], scene.ItemRect(t, i).translated(-tab.topLeft()));
+        }
+    }
+    p.restore();
+}
+
+QImage HistPanelImage(const THistScene& scene) {
+    QImage picture(scene.Size(), QImage::Format_RGB32);
+    if (picture.isNull())
+        return picture;
+    picture.setDevicePixelRatio(1);
+    QPainter p(&picture);
+    PaintHistPanel(p, scene);
+    return picture;
+}
+
+} // namespace tonalyx

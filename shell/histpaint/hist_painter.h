@@ -1,0 +1,37 @@
+// The one drawing of the histogram panel: the container, the shown model tabs with their
+// captions, the bevelled panels, the histogram pictures, the colour strips and their "^"
+// marks. The window's panel paints itself with it, and the exports and tonalyx-render draw
+// their pictures with it, so what is saved is what is shown.
+#pragma once
+
+#include "hist_scene.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+
+class QPainter;
+
+namespace tonalyx {
+
+// Colours and fonts of the panel's own, not the desktop's: the exported picture must come
+// out byte for byte the same on every desktop and without one.
+QColor HistContainerColour(); // the container, around and between the tabs
+QColor HistFaceColour();      // the tab pages, the panels and the pictures' background
+QColor HistShadowColour();    // the bevels' shadow and the tab frames
+QColor HistLightColour();     // the bevels' light
+QColor HistTextColour();      // the tab captions
+QColor HistMarkColour();      // the "^" over the a* and b* strips
+QFont HistPanelFont();        // the tab captions
+QFont HistMarkFont();         // the "^"
+
+// Draws the whole panel with its top-left corner at the painter's origin, in the painter's
+// logical pixels; the painter's state is left as it was.
+void PaintHistPanel(QPainter& p, const THistScene& scene);
+
+// The panel as a picture of its size at device pixel ratio 1, 32 bits per pixel without
+// alpha (the format of the window's backing store, so that text is blended the same way):
+// the picture Save, Copy, the upload and tonalyx-render start from.
+QImage HistPanelImage(const THistScene& scene);
+
+} // namespace tonalyx

@@ -1,0 +1,238 @@
+// The histogram panel's parts, their places and the relayout.
+#include "hist_scene.h"
+
+#include "hist_painter.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tonalyx {
+
+static_assert(THistScene::PageTop + THistScene::PageBottom == HistTabOverhead,
+              "the tab control's frame must be the overhead the height distribution counts");
+
+// ---------------------------------------------------------------- THistImage
+
+THistImage::THistImage(const QColor& background)
+    : FBackground(background), FPen(background.rgb()) {}
+
+void THistImage::SetControlSize(QSize size) {
+    FControl = size.expandedTo(QSize(0, 0));
+}
+
+void THistImage::ResizePicture() {
+    const int h = std::max(FControl.height() - 1, 0), w = std::max(FControl.width() - 1, 0);
+    if (FPicture.height() == h && FPicture.width() == w)
+        return;
+    FPicture = QImage(w, h, QImage::Format_RGB32);
+    FPicture.fill(FBackground);
+    Changed(FPicture.rect());
+}
+
+void THistImage::Clear() {
+    FPicture.fill(FBackground);
+    Changed(FPicture.rect());
+}
+
+void THistImage::VerticalLine(int x, int yFrom, int yTo) {
+    if (x < 0 || x >= FPicture.width() || yFrom == yTo)
+        return;
+    // The end point is not painted: rows yFrom .. yTo − step.
+    const int step = yTo > yFrom ? 1 : -1;
+    int first = yFrom, last = yTo - step;
+    if (first > last)
+        std::swap(first, last);
+    first = std::max(first, 0);
+    last = std::min(last, FPicture.height() - 1);
+    for (int y = first; y <= last; ++y)
+        reinterpret_cast<QRgb*>(FPicture.scanLine(y))[x] = FPen;
+    if (last >= first)
+        Changed(QRect(x, first, 1, last - first + 1));
+}
+
+void THistImage::Changed(const QRect& part) const {
+    if (FChanged)
+        FChanged(part);
+}
+
+// ---------------------------------------------------------------- THistScene
+
+namespace {
+
+template <std::size_t... I>
+std::array<THistImage, sizeof...(I)> Images(const QColor& background, std::index_sequence<I...>) {
+    return {((void)I, THistImage(background))...};
+}
+
+constexpr THistItem Histogram(TChannel c) {
+    return {false, c, TStrip::Hue};
+}
+constexpr THistItem StripItem(TStrip s) {
+    return {true, TChannel::RGB, s};
+}
+
+} // namespace
+
+THistScene::THistScene()
+    : FImages(Images(HistFaceColour(), std::make_index_sequence<ChannelCount>())) {
+    for (TChannel c : AllChannels)
+        FImages[static_cast<std::size_t>(c)].SetChanged(
+            [this, c](const QRect& part) { Changed(part.translated(ImageRect(c).topLeft())); });
+    int top = 0;
+    for (int i = 0; i < HistTabCount; ++i) {
+        int content = 0;
+        for (const THistItem& item : TabItems(static_cast<THistTab>(i)))
+            content += ItemHeight(item);
+        FTabs[static_cast<std::size_t>(i)] = {true, top, content + HistTabOverhead};
+        top += content + HistTabOverhead;
+    }
+    FSize = QSize(DesignWidth, top);
+    PlaceImages();
+    for (THistImage& im : FImages)
+        im.ResizePicture();
+}
+
+const std::vector<THistItem>& THistScene::TabItems(THistTab t) {
+    static const std::array<std::vector<THistItem>, HistTabCount> items = {{
+        {Histogram(TChannel::RGB), Histogram(TChannel::R), Histogram(TChannel::G),
+         Histogram(TChannel::B)},
+        {Histogram(TChannel::H), StripItem(TStrip::Hue), Histogram(TChannel::S),
+         Histogram(TChannel::V)},
+        {Histogram(TChannel::L), Histogram(TChannel::A), StripItem(TStrip::LabA),
+         Histogram(TChannel::B_), StripItem(TStrip::LabB)},
+    }};
+    return items[static_cast<std::size_t>(t)];
+}
+
+QString THistScene::TabCaption(THistTab t) {
+    switch (t) {
+    case THistTab::RGB:
+        return QStringLiteral("RGB");
+    case THistTab::HSV:
+        return QStringLiteral("HSV");
+    case THistTab::LAB:
+        break;
+    }
+    return QStringLiteral("Lab");
+}
+
+void THistScene::SetSize(QSize size) {
+    if (size == FSize)
+        return;
+    FSize = size;
+    PlaceImages();
+    Changed(QRect(QPoint(0, 0), FSize));
+}
+
+int THistScene::InnerWidth() const {
+    return std::max(FSize.width() - 2 * PageSide, 0);
+}
+
+int THistScene::ItemHeight(const THistItem& item) const {
+    return item.IsStrip ? StripPanelHeight : FPanelHeight;
+}
+
+QRect THistScene::TabRect(THistTab t) const {
+    const TTabPlace& place = FTabs[static_cast<std::size_t>(t)];
+    return QRect(0, place.Top, FSize.width(), place.Height);
+}
+
+QRect THistScene::ItemRect(THistTab t, std::size_t index) const {
+    const std::vector<THistItem>& items = TabItems(t);
+    int y = TabRect(t).top() + PageTop;
+    for (std::size_t i = 0; i < index && i < items.size(); ++i)
+        y += ItemHeight(items[i]);
+    return QRect(PageSide, y, InnerWidth(), index < items.size() ? ItemHeight(items[index]) : 0);
+}
+
+namespace {
+
+// The image control or strip fills its panel less the 1-px bevel.
+QRect Client(const QRect& item) {
+    return QRect(item.left() + 1, item.top() + 1, std::max(item.width() - 2, 0),
+                 std::max(item.height() - 2, 0));
+}
+
+} // namespace
+
+QRect THistScene::ImageRect(TChannel c) const {
+    const auto t = static_cast<THistTab>(ModelOf(c));
+    const std::vector<THistItem>& items = TabItems(t);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (!items[i].IsStrip && items[i].Channel == c)
+            return Client(ItemRect(t, i));
+    return {};
+}
+
+QRect THistScene::StripRect(TStrip s) const {
+    const THistTab t = s == TStrip::Hue ? THistTab::HSV : THistTab::LAB;
+    const std::vector<THistItem>& items = TabItems(t);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].IsStrip && items[i].Strip == s)
+            return Client(ItemRect(t, i));
+    return {};
+}
+
+std::optional<TChannel> THistScene::ImageAt(QPoint p) const {
+    for (TChannel c : AllChannels)
+        if (TabShown(static_cast<THistTab>(ModelOf(c))) && ImageRect(c).contains(p))
+            return c;
+    return std::nullopt;
+}
+
+bool THistScene::GroupVisible(TColorModel m) const {
+    return TabShown(static_cast<THistTab>(m));
+}
+
+bool THistScene::AnyTabShown() const {
+    return std::any_of(FTabs.begin(), FTabs.end(), [](const TTabPlace& t) { return t.Visible; });
+}
+
+void THistScene::PlaceImages() {
+    for (TChannel c : AllChannels)
+        FImages[static_cast<std::size_t>(c)].SetControlSize(ImageRect(c).size());
+}
+
+THistLayoutInput THistScene::LayoutInput() const {
+    THistLayoutInput in;
+    in.H = FSize.height();
+    in.W = FSize.width();
+    for (std::size_t i = 0; i < FTabs.size(); ++i)
+        in.Visible[i] = FTabs[i].Visible;
+    in.FirstImageWidth = {ImageRect(TChannel::RGB).width(), ImageRect(TChannel::H).width(),
+                          ImageRect(TChannel::L).width()};
+    in.StripH1 = in.StripA1 = in.StripB1 = StripPanelHeight;
+    return in;
+}
+
+bool THistScene::HistHeightCorrect() {
+    const THistHeights heights = HistHeights(LayoutInput());
+    if (!heights.Relayout)
+        return false;
+    FLast = heights;
+    // All heights first, then all pictures.
+    for (std::size_t i = 0; i < FTabs.size(); ++i)
+        FTabs[i].Height = heights.Tab[i];
+    FPanelHeight = heights.P;
+    StackTabs(FTabs);
+    PlaceImages();
+    for (THistImage& im : FImages)
+        im.ResizePicture();
+    Changed(QRect(QPoint(0, 0), FSize));
+    return true;
+}
+
+void THistScene::ShowModels(const std::array<bool, HistTabCount>& shown) {
+    for (THistTab t : {THistTab::LAB, THistTab::HSV, THistTab::RGB})
+        SetTabVisible(FTabs, t, shown[static_cast<std::size_t>(t)]);
+    RestoreTabOrder(FTabs);
+    PlaceImages();
+    Changed(QRect(QPoint(0, 0), FSize));
+}
+
+void THistScene::Changed(const QRect& part) const {
+    if (FChanged)
+        FChanged(part);
+}
+
+} // namespace tonalyx
