@@ -7,7 +7,7 @@
 #include "hist_export.h"
 #include "save_copy.h"
 #include "hist_panel.h"
-#include "names.h"
+#include "paths.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "recent_images.h"
 
-#include "names.h"
+#include "paths.h"
 
 #include <QSettings>
 

@@ -17,6 +17,7 @@
 #include "neighbour_preparer.h"
 #include "news_presenter.h"
 #include "options_dialog.h"
+#include "paths.h"
 #include "save_dialogs.h"
 #include "share_commands.h"
 #include "status_bar.h"
