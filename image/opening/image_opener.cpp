@@ -7,6 +7,7 @@
 #include "ucache.h"
 #include "reduced_copy.h"
 #include "neighbour_preparer.h"
+#include "paths.h"
 
 #include <utility>
 

@@ -1,5 +1,6 @@
 #include "ufiles.h"
 
+#include "paths.h"
 #include "scrambled.h"
 
 #include <QDir>
@@ -18,37 +19,6 @@ constexpr TScrambled ScrambledPastedName(u"Clipboard Image");
 QString PastedImageName() {
     static const QString name = ScrambledPastedName.Text();
     return name;
-}
-
-bool IsPathDelimiter(QChar c) {
-#ifdef Q_OS_WIN
-    return c == u'/' || c == u'\\' || c == u':';
-#else
-    return c == u'/';
-#endif
-}
-
-namespace {
-qsizetype LastDelimiter(const QString& path) {
-    for (qsizetype i = path.size() - 1; i >= 0; --i)
-        if (IsPathDelimiter(path[i]))
-            return i;
-    return -1;
-}
-} // namespace
-
-QString FolderPart(const QString& path) {
-    return path.left(LastDelimiter(path) + 1);
-}
-
-QString FileNamePart(const QString& path) {
-    return path.mid(LastDelimiter(path) + 1);
-}
-
-QString FileExtension(const QString& path) {
-    const QString name = FileNamePart(path);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? QString() : name.mid(dot);
 }
 
 TFiles::TFiles(const QLocale& locale) : FCollator(locale) {

@@ -19,16 +19,6 @@ enum class TNeighbor { nPrev, nNext };
 // so no file that was opened or stepped to can ever carry the same name.
 QString PastedImageName();
 
-// Path pieces. A separator is '/' everywhere and also '\\' and the drive colon on Windows.
-bool IsPathDelimiter(QChar c);
-// Everything up to and including the last separator; empty when there is none.
-QString FolderPart(const QString& path);
-// Everything after the last separator.
-QString FileNamePart(const QString& path);
-// From the last '.' of the file-name part to the end, dot included; empty when the
-// file-name part has no dot.
-QString FileExtension(const QString& path);
-
 class TFiles {
   public:
     // The locale whose collation orders the folder's names (the user's locale by default).

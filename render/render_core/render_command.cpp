@@ -9,6 +9,7 @@
 #include "hist_painter.h"
 #include "hist_scene.h"
 #include "names.h"
+#include "paths.h"
 
 #include <QDir>
 #include <QFileInfo>

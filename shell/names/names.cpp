@@ -1,7 +1,8 @@
 #include "names.h"
 
-#include "ufiles.h"
+#include "paths.h"
 #include "scrambled.h"
+#include "ufiles.h"
 
 #include <QStringList>
 
@@ -26,24 +27,6 @@ QString MakerName() {
 
 QString DisplayName() {
     return MakerName() + u' ' + ProductName();
-}
-
-QString FileBaseName(const QString& path) {
-    const QString name = FileNamePart(path);
-    return name.left(name.size() - FileExtension(path).size());
-}
-
-QString FileExtUpper(const QString& path) {
-    QString ext = FileExtension(path).mid(1);
-    for (QChar& c : ext)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    return ext;
-}
-
-QString AddPostFix(const QString& sFullName, const QString& sPostFix) {
-    const QString ext = FileExtension(sFullName);
-    return sFullName.left(sFullName.size() - ext.size()) + sPostFix + ext;
 }
 
 TAppTitle AppTitleText(const QString& sCurrFile, const QString& prevDocumentName) {

@@ -1,6 +1,4 @@
-// The product's names and the file-name helpers shared by the title, the status bar,
-// the save dialog and the command-line message; and the texts the title and the
-// status bar show.
+// The product's names, and the texts the title, the status bar and the open dialog show.
 #pragma once
 
 #include <QSize>
@@ -15,13 +13,6 @@ QString ProductName();
 QString MakerName();
 // MakerName() + " " + ProductName(): the main caption and every message box's caption.
 QString DisplayName();
-
-// The file-name part of path without its extension (holiday.final for /pics/holiday.final.jpg).
-QString FileBaseName(const QString& path);
-// The extension without its dot, ASCII letters upper-cased; empty when there is none.
-QString FileExtUpper(const QString& path);
-// sPostFix inserted before the extension of sFullName, or appended when there is none.
-QString AddPostFix(const QString& sFullName, const QString& sPostFix);
 
 // What the window's titles show for a current image name.
 struct TAppTitle {

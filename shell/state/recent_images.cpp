@@ -1,6 +1,7 @@
 #include "recent_images.h"
 
 #include "names.h"
+#include "paths.h"
 #include "state_log.h"
 
 #include <QSettings>

@@ -24,6 +24,7 @@
 #include "open_image_dialog.h"
 #include "opener_view.h"
 #include "options_dialog.h"
+#include "paths.h"
 #include "recent_menu.h"
 #include "save_dialogs.h"
 #include "share_commands.h"

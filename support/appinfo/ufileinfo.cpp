@@ -1,5 +1,7 @@
 #include "ufileinfo.h"
 
+#include "paths.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -33,32 +35,6 @@ constexpr std::uint32_t AllFlagsMask = 0x3F;
 constexpr std::uint32_t OSUnknown = 0x00000000;
 constexpr std::uint32_t OSWindowsNT32 = 0x00040004;
 constexpr std::uint32_t TypeApplication = 1;
-
-qsizetype LastDelimiter(const QString& path) {
-    for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        const QChar c = path[i];
-#ifdef Q_OS_WIN
-        if (c == u'/' || c == u'\\' || c == u':')
-            return i;
-#else
-        if (c == u'/')
-            return i;
-#endif
-    }
-    return -1;
-}
-
-QString FolderOf(const QString& path) {
-    return path.left(LastDelimiter(path) + 1);
-}
-QString NameOf(const QString& path) {
-    return path.mid(LastDelimiter(path) + 1);
-}
-QString ExtOf(const QString& path) {
-    const QString name = NameOf(path);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
 
 std::filesystem::path ToFsPath(const QString& path) {
 #ifdef Q_OS_WIN
@@ -120,7 +96,7 @@ int DesktopShellOpen(const QString& fileName, const QString& workDir, const TUrl
     // folder the file lies in and only decides which failure a missing file reports.
     const QFileInfo fi(fileName);
     if (!fi.exists()) {
-        const QString folder = workDir.isEmpty() ? FolderOf(fileName) : workDir;
+        const QString folder = workDir.isEmpty() ? FolderPart(fileName) : workDir;
         if (!folder.isEmpty() && !QFileInfo(folder).isDir())
             return 3;
         return 2;
@@ -243,8 +219,8 @@ TFileInfo::TFileInfo(const QString& AFileName, TVersionReader versionReader, TSh
     wchar_t shortPath[MAX_PATH + 1];
     const DWORD n = GetShortPathNameW(native.c_str(), shortPath, MAX_PATH + 1);
     if (n > 0 && n <= MAX_PATH) {
-        const QString shortName = NameOf(QString::fromWCharArray(shortPath, int(n)));
-        if (shortName != NameOf(AFileName))
+        const QString shortName = FileNamePart(QString::fromWCharArray(shortPath, int(n)));
+        if (shortName != FileNamePart(AFileName))
             FDosFileName = shortName;
     }
 #endif
@@ -302,24 +278,20 @@ QString TFileInfo::FileType() {
 }
 
 QString TFileInfo::Path() const {
-    return FolderOf(fFileName);
+    return FolderPart(fFileName);
 }
 QString TFileInfo::FileName() const {
-    return NameOf(fFileName);
+    return FileNamePart(fFileName);
 }
 QString TFileInfo::FileExt() const {
-    return ExtOf(fFileName);
+    return FileExtension(fFileName);
 }
 QString TFileInfo::DosFileName() const {
     return FDosFileName;
 }
 
 QString TFileInfo::name() const {
-    const QString fn = FileName();
-    const QString ext = FileExt();
-    if (ext.isEmpty())
-        return fn;
-    return fn.left(fn.indexOf(ext));
+    return NameBeforeFirstExtension(fFileName);
 }
 
 int TFileInfo::Execute() {

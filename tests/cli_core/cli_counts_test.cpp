@@ -3,6 +3,8 @@
 #include "accumulate.h"
 #include "image_loader.h"
 
+#include "output_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -20,30 +22,9 @@ using namespace tonalyx;
 namespace {
 
 // Runs RunCounts with captured standard output and error.
-struct TCapture {
-    int Status = 0;
-    QString Out, Err;
-};
-
-QString ReadAll(std::FILE* f) {
-    std::rewind(f);
-    QByteArray bytes;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        bytes.append(buf, static_cast<qsizetype>(n));
-    std::fclose(f);
-    return QString::fromUtf8(bytes);
-}
-
-TCapture RunCli(const TCountsOptions& options) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    TCapture c;
-    c.Status = RunCounts(options, out, err);
-    c.Out = ReadAll(out);
-    c.Err = ReadAll(err);
-    return c;
+test::TCapturedRun RunCli(const TCountsOptions& options) {
+    return test::CaptureOutput(
+        [&](std::FILE* out, std::FILE* err) { return RunCounts(options, out, err); });
 }
 
 QImage Gradient(int w, int h) {
@@ -73,7 +54,7 @@ class CliCounts : public testing::Test {
 TEST_F(CliCounts, OneJsonLinePerImageWithEveryChannelsUsedBins) {
     TCountsOptions options;
     options.Images = {BmpName, BmpName};
-    const TCapture c = RunCli(options);
+    const test::TCapturedRun c = RunCli(options);
     EXPECT_EQ(c.Status, 0);
     EXPECT_TRUE(c.Err.isEmpty());
     const QStringList lines = c.Out.split('\n', Qt::SkipEmptyParts);
@@ -107,9 +88,9 @@ TEST_F(CliCounts, DisplaySetFollowsTheSmoothingLevel) {
     options.Images = {BmpName};
     options.Set = TCountSet::Display;
     options.SmoothLevel = 0;
-    const TCapture off = RunCli(options);
+    const test::TCapturedRun off = RunCli(options);
     options.SmoothLevel = 3;
-    const TCapture high = RunCli(options);
+    const test::TCapturedRun high = RunCli(options);
     const QJsonObject o = QJsonDocument::fromJson(off.Out.toUtf8()).object();
     EXPECT_EQ(o["set"].toString(), "display");
     EXPECT_EQ(o["smoothing"].toString(), "off");
@@ -131,7 +112,7 @@ TEST_F(CliCounts, UnreadableImagesAreReportedAndTheOthersStillCounted) {
     QFile::copy(Bmp, liar);
     TCountsOptions options;
     options.Images = {In("missing.jpg"), BmpName, liar.toStdString(), In("notes.txt")};
-    const TCapture c = RunCli(options);
+    const test::TCapturedRun c = RunCli(options);
     EXPECT_EQ(c.Status, 1);
     EXPECT_EQ(c.Out.count('\n'), 1);
     const QStringList errors = c.Err.split('\n', Qt::SkipEmptyParts);
@@ -191,21 +172,20 @@ TEST(CliArguments, Parsing) {
     for (const auto& r : rows) {
         TCountsOptions options;
         int status = -1;
-        std::FILE* sink = std::tmpfile();
+        const test::TStream sink = test::TemporaryStream();
         const std::string line = r.args.empty() ? "" : r.args.front() + " …";
-        EXPECT_EQ(ParseCountsArguments(r.args, options, status, sink, sink), r.ok) << line;
-        std::fclose(sink);
+        EXPECT_EQ(ParseCountsArguments(r.args, options, status, sink.get(), sink.get()), r.ok)
+            << line;
         if (!r.ok) {
             EXPECT_EQ(status, r.status) << line;
         }
     }
     TCountsOptions options;
     int status = 0;
-    std::FILE* sink = std::tmpfile();
+    const test::TStream sink = test::TemporaryStream();
     ASSERT_TRUE(
         ParseCountsArguments({"counts", "--display", "--smoothing", "high", "a.jpg", "--", "--x"},
-                             options, status, sink, sink));
-    std::fclose(sink);
+                             options, status, sink.get(), sink.get()));
     EXPECT_EQ(options.Set, TCountSet::Display);
     EXPECT_EQ(options.SmoothLevel, 3);
     EXPECT_EQ(options.Images, (std::vector<std::string>{"a.jpg", "--x"}));

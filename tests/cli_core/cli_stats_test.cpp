@@ -2,6 +2,8 @@
 // the table, failures per image and the arguments.
 #include "stats_command.h"
 
+#include "output_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -19,30 +21,9 @@ using namespace tonalyx;
 
 namespace {
 
-struct TCapture {
-    int Status = 0;
-    QString Out, Err;
-};
-
-QString ReadAll(std::FILE* f) {
-    std::rewind(f);
-    QByteArray bytes;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        bytes.append(buf, static_cast<qsizetype>(n));
-    std::fclose(f);
-    return QString::fromUtf8(bytes);
-}
-
-TCapture RunCli(const TStatsOptions& options) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    TCapture c;
-    c.Status = RunStats(options, out, err);
-    c.Out = ReadAll(out);
-    c.Err = ReadAll(err);
-    return c;
+test::TCapturedRun RunCli(const TStatsOptions& options) {
+    return test::CaptureOutput(
+        [&](std::FILE* out, std::FILE* err) { return RunStats(options, out, err); });
 }
 
 } // namespace
@@ -75,7 +56,7 @@ TEST(CliStats, JsonFiguresMatchThePixels) {
     TStatsOptions options;
     options.Json = true;
     options.Images = {path.toStdString(), dir.filePath("missing.jpg").toStdString()};
-    const TCapture c = RunCli(options);
+    const test::TCapturedRun c = RunCli(options);
     EXPECT_EQ(c.Status, 1);
     EXPECT_TRUE(c.Err.contains("missing.jpg: ")) << c.Err.toStdString();
     const QStringList lines = c.Out.split('\n', Qt::SkipEmptyParts);
@@ -130,9 +111,9 @@ TEST(CliStats, Arguments) {
     for (const auto& r : rows) {
         TStatsOptions options;
         int status = -1;
-        std::FILE* sink = std::tmpfile();
-        EXPECT_EQ(ParseStatsArguments(r.Args, options, status, sink, sink), r.Ok) << r.Args.size();
-        std::fclose(sink);
+        const test::TStream sink = test::TemporaryStream();
+        EXPECT_EQ(ParseStatsArguments(r.Args, options, status, sink.get(), sink.get()), r.Ok)
+            << r.Args.size();
         if (r.Ok)
             EXPECT_EQ(options.Json, r.Json);
         else

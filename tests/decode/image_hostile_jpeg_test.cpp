@@ -3,6 +3,8 @@
 // refused with a reason; the same files with an ordinary number of valid scans still decode.
 #include "decoder.h"
 
+#include "jpeg_encoder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -24,32 +26,11 @@ using TBytes = std::vector<std::uint8_t>;
 // a few bytes each, as in a hostile file.
 TBytes Progressive(bool colour, const std::vector<jpeg_scan_info>& scans) {
     const int w = 64, h = 48, components = colour ? 3 : 1;
-    TBytes pixels(std::size_t(w) * h * components, 100);
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = components;
-    cinfo.in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&cinfo);
-    cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = colour ? 4 : 1;
-    cinfo.scan_info = scans.data();
-    cinfo.num_scans = int(scans.size());
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = pixels.data() + std::size_t(cinfo.next_scanline) * w * components;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    TBytes bytes(out, out + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return bytes;
+    test::TJpegEncoding e;
+    e.Input = colour ? JCS_RGB : JCS_GRAYSCALE;
+    e.LumaSampling = colour ? 4 : 1;
+    e.Scans = scans;
+    return test::EncodeWithLibjpeg(w, h, TBytes(std::size_t(w) * h * components, 100), e);
 }
 
 // Where the entropy-coded data that starts at `from` ends: at the next marker.

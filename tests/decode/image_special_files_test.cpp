@@ -5,9 +5,10 @@
 #include "decoder.h"
 #include "image_loader.h"
 
+#include "child_process.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -16,64 +17,16 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tonalyx;
+using tonalyx::test::InChild;
+using tonalyx::test::TChild;
+using tonalyx::test::WriteAll;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TChild {
-    int Status = -1;    // the child's exit status
-    std::string Output; // what it wrote to the descriptor it was given
-};
-
-// Runs body in a child process with a descriptor to write to, and collects what it wrote
-// and its exit status; nothing when it was still running after the time limit (it is
-// killed then).
-std::optional<TChild> InChild(const std::function<void(int fd)>& body) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return std::nullopt;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        body(pipeFds[1]);
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    TChild child;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    bool ended = false;
-    while (!ended && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{pipeFds[0], POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-            continue;
-        char buf[4096];
-        const ssize_t got = read(pipeFds[0], buf, sizeof buf);
-        if (got > 0)
-            child.Output.append(buf, static_cast<std::size_t>(got));
-        ended = got == 0;
-    }
-    close(pipeFds[0]);
-    if (!ended)
-        kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!ended)
-        return std::nullopt;
-    child.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return child;
-}
-
-void WriteAll(int fd, const std::string& text) {
-    const ssize_t ignored = write(fd, text.data(), text.size());
-    (void)ignored;
-}
 
 class SpecialFiles : public testing::Test {
   protected:

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
+#include "jpeg_encoder.h"
 
 namespace {
 
@@ -28,33 +28,12 @@ TBytes Jpeg(int components, J_COLOR_SPACE in, J_COLOR_SPACE stored, bool progres
     TBytes samples(std::size_t(w) * h * components);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = std::uint8_t(i * 7 + i / 97);
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = components;
-    cinfo.in_color_space = in;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, stored);
-    cinfo.write_Adobe_marker = adobe && components == 4;
-    jpeg_set_quality(&cinfo, 75, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = samples.data() + std::size_t(cinfo.next_scanline) * w * components;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    TBytes bytes(out, out + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return bytes;
+    tonalyx::test::TJpegEncoding e;
+    e.Input = in;
+    e.Stored = stored;
+    e.Progressive = progressive;
+    e.AdobeMarker = adobe && components == 4;
+    return tonalyx::test::EncodeWithLibjpeg(w, h, samples, e);
 }
 
 void Le(TBytes& b, std::uint32_t v, int n) {

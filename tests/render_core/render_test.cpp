@@ -7,6 +7,7 @@
 #include "hist_panel.h"
 #include "main_window.h"
 
+#include "output_capture.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
 
@@ -34,25 +35,9 @@ QByteArray ReadAll(const QString& path) {
 }
 
 // Output of one run, through temporary files.
-struct TRun {
-    int Status = -1;
-    QString Out, Err;
-};
-
-TRun RunAndRead(const TRenderOptions& options) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    TRun r;
-    r.Status = RunRender(options, out, err);
-    for (auto [f, text] : {std::pair{out, &r.Out}, std::pair{err, &r.Err}}) {
-        std::rewind(f);
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            *text += QString::fromLocal8Bit(buf, qsizetype(n));
-        std::fclose(f);
-    }
-    return r;
+test::TCapturedRun RunAndRead(const TRenderOptions& options) {
+    return test::CaptureOutput(
+        [&](std::FILE* out, std::FILE* err) { return RunRender(options, out, err); });
 }
 
 class Render : public testing::Test {
@@ -95,7 +80,7 @@ TEST_F(Render, WritesTheBytesTheWindowSavesForTheSamePanel) {
             Options.Force = true;
         }
         Options.Size = window.HistPanel()->size();
-        const TRun r = RunAndRead(Options);
+        const test::TCapturedRun r = RunAndRead(Options);
         ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
         const QString target = QDir(Path("out")).filePath("photo_histogram.png");
         EXPECT_EQ(r.Out.trimmed(), target);
@@ -115,7 +100,7 @@ TEST_F(Render, NamesFollowSaveAndNothingIsOverwrittenUnlessForced) {
     broken.close();
     Options.Images = {Path("a.b.bmp"), Path("broken.jpg"), Path("photo.jpg"),
                       Path("again/photo.jpg")};
-    TRun r = RunAndRead(Options);
+    test::TCapturedRun r = RunAndRead(Options);
     EXPECT_EQ(r.Status, 1);
     const QDir out(Path("out"));
     EXPECT_EQ(out.entryList(QDir::Files),
@@ -141,7 +126,7 @@ TEST_F(Render, NamesFollowSaveAndNothingIsOverwrittenUnlessForced) {
 
 TEST_F(Render, AnUnwritableFolderWritesNothing) {
     Options.OutputDir = Path("missing");
-    const TRun r = RunAndRead(Options);
+    const test::TCapturedRun r = RunAndRead(Options);
     EXPECT_EQ(r.Status, 2);
     EXPECT_TRUE(r.Out.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(Path("missing")));
@@ -169,10 +154,9 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
     for (const auto& row : rows) {
         TRenderOptions options;
         int status = -1;
-        std::FILE* sink = std::tmpfile();
-        EXPECT_EQ(ParseRenderArguments(row.Args, options, status, sink, sink), row.Ok)
+        const test::TStream sink = test::TemporaryStream();
+        EXPECT_EQ(ParseRenderArguments(row.Args, options, status, sink.get(), sink.get()), row.Ok)
             << row.Args.join(' ').toStdString();
-        std::fclose(sink);
         if (!row.Ok) {
             EXPECT_EQ(status, row.Status) << row.Args.join(' ').toStdString();
         }

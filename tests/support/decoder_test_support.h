@@ -1,6 +1,6 @@
 // What the JPEG and BMP decoder tests share: files read and written, pictures compared as
-// packed RGB, libjpeg driven directly as a reference and to make test files, BMP files
-// written by hand.
+// packed RGB, libjpeg driven directly as a reference and (through jpeg_encoder.h) to make
+// test files, BMP files written by hand.
 #pragma once
 
 #include "accumulate.h"
@@ -8,6 +8,8 @@
 #include "image_loader.h"
 #include "prefault.h"
 #include "qt_raster.h"
+
+#include "jpeg_encoder.h"
 
 #include <gtest/gtest.h>
 
@@ -198,6 +200,7 @@ inline bool ReferenceDecode(const TBytes& jpeg, TRgb& out, TRefMode mode = TRefM
     return true;
 }
 
+// The decoder tests' encodings: quality 90, YCbCr stored, 4:2:0 unless said otherwise.
 struct TEncodeOptions {
     bool Progressive = false;
     int Quality = 90;
@@ -207,40 +210,17 @@ struct TEncodeOptions {
     int ChromaSampling = 2;  // 2 = 4:2:0, 1 = 4:4:4 (YCbCr only)
 };
 
-// Samples are interleaved, input_components per pixel. libjpeg's default error handling
-// applies: the inputs here are always valid.
 inline TBytes EncodeJpeg(int width, int height, const TBytes& samples, const TEncodeOptions& o) {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
-    cinfo.in_color_space = o.Input;
-    cinfo.input_components = o.Input == JCS_GRAYSCALE ? 1 : o.Input == JCS_CMYK ? 4 : 3;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, o.Stored);
-    if (o.Stored == JCS_YCbCr)
-        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = o.ChromaSampling;
+    TJpegEncoding e;
+    e.Input = o.Input;
+    e.Stored = o.Stored;
+    e.Quality = o.Quality;
+    e.Progressive = o.Progressive;
     if (o.Input == JCS_CMYK)
-        cinfo.write_Adobe_marker = o.AdobeMarker;
-    jpeg_set_quality(&cinfo, o.Quality, TRUE);
-    if (o.Progressive)
-        jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    const size_t stride = size_t(width) * cinfo.input_components;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(samples.data() + cinfo.next_scanline * stride);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    TBytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
+        e.AdobeMarker = o.AdobeMarker;
+    if (o.Stored == JCS_YCbCr)
+        e.LumaSampling = o.ChromaSampling;
+    return EncodeWithLibjpeg(width, height, samples, e);
 }
 
 // A test picture with smooth ramps, hard edges and texture, so every DCT path gets work.

@@ -1,4 +1,4 @@
-// The product's names, the file-name helpers, the title and size texts and the message box.
+// The product's names, the title and size texts, the open dialog's filter and the message box.
 #include "appmessagebox.h"
 #include "names.h"
 
@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include "executable_text.h"
 #include "qt_environment.h"
 
 #include <gtest/gtest.h>
@@ -38,68 +39,9 @@ TEST(ProductNames, DisplayNameIsMakerBlankProduct) {
 }
 
 TEST(ProductNames, MakerNameIsNotStoredInPlainText) {
-    QFile exe(QCoreApplication::applicationFilePath());
-    ASSERT_TRUE(exe.open(QIODevice::ReadOnly));
-    const QByteArray bytes = exe.readAll();
-    const QString maker = MakerName();
-    const QByteArray utf16(reinterpret_cast<const char*>(maker.utf16()),
-                           maker.size() * qsizetype(sizeof(char16_t)));
-    EXPECT_FALSE(bytes.contains(utf16));
-    EXPECT_FALSE(bytes.contains(maker.toUtf8()));
-}
-
-// ---------------------------------------------------------------- file-name helpers
-
-struct TNameCase {
-    const char* Path;
-    const char* BaseName;
-    const char* ExtUpper;
-    const char* WithPostFix; // AddPostFix(Path, "_histogram")
-};
-
-void PrintTo(const TNameCase& c, std::ostream* os) {
-    *os << c.Path;
-}
-
-class NameHelpersTest : public testing::TestWithParam<TNameCase> {};
-
-TEST_P(NameHelpersTest, SplitAtTheLastDotOfTheFileName) {
-    const TNameCase& c = GetParam();
-    const QString path = QString::fromUtf8(c.Path);
-    EXPECT_EQ(FileBaseName(path), QString::fromUtf8(c.BaseName));
-    EXPECT_EQ(FileExtUpper(path), QString::fromUtf8(c.ExtUpper));
-    EXPECT_EQ(AddPostFix(path, "_histogram"), QString::fromUtf8(c.WithPostFix));
-}
-
-const TNameCase NameCases[] = {
-    TNameCase{"/pics/holiday.final.jpg", "holiday.final", "JPG",
-              "/pics/holiday.final_histogram.jpg"},
-    TNameCase{"/pics/holiday.jpg", "holiday", "JPG", "/pics/holiday_histogram.jpg"},
-    TNameCase{"/pics/IMG_0012.JPG", "IMG_0012", "JPG", "/pics/IMG_0012_histogram.JPG"},
-    TNameCase{"/pics/readme", "readme", "", "/pics/readme_histogram"},
-    TNameCase{"/pics.v2/readme", "readme", "", "/pics.v2/readme_histogram"},
-    TNameCase{"/pics/picture.png", "picture", "PNG", "/pics/picture_histogram.png"},
-    TNameCase{"scan.tiff", "scan", "TIFF", "scan_histogram.tiff"},
-    TNameCase{"/pics/a.", "a", "", "/pics/a_histogram."},
-    TNameCase{"/pics/.hidden", "", "HIDDEN", "/pics/_histogram.hidden"},
-    TNameCase{"/pics/archive.2015", "archive", "2015", "/pics/archive_histogram.2015"},
-    // only ASCII letters are raised
-    TNameCase{"/фото/ёлка.jpé", "ёлка", "JPé", "/фото/ёлка_histogram.jpé"},
-    TNameCase{"/pics/été.Bmp", "été", "BMP", "/pics/été_histogram.Bmp"},
-    TNameCase{"", "", "", "_histogram"},
-#ifdef Q_OS_WIN
-    TNameCase{"C:\\pics\\holiday.final.jpg", "holiday.final", "JPG",
-              "C:\\pics\\holiday.final_histogram.jpg"},
-    TNameCase{"C:\\pics.v2\\readme", "readme", "", "C:\\pics.v2\\readme_histogram"},
-#endif
-};
-
-INSTANTIATE_TEST_SUITE_P(Paths, NameHelpersTest, testing::ValuesIn(NameCases));
-
-TEST(NameHelpers, SaveProposalDropsTheImageExtensionFirst) {
-    // The histogram's proposed name: the postfix goes before what is left of the name.
-    EXPECT_EQ(AddPostFix(FileBaseName("/pics/IMG_0012.JPG"), "_histogram"), "IMG_0012_histogram");
-    EXPECT_EQ(AddPostFix(FileBaseName("/pics/a.b.jpg"), "_histogram"), "a_histogram.b");
+    const std::optional<bool> held = test::ExecutableHoldsText(MakerName());
+    ASSERT_TRUE(held.has_value()) << "the test executable cannot be read back";
+    EXPECT_FALSE(*held);
 }
 
 // ---------------------------------------------------------------- title and size texts
