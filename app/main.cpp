@@ -1,8 +1,8 @@
 // Tonalyx: the histograms of an image.
-#include "app_inform.h"
-#include "http_client.h"
 #include "app_core.h"
+#include "app_inform.h"
 #include "application.h"
+#include "http_client.h"
 #include "main_window.h"
 
 #include <QIcon>

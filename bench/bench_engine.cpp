@@ -5,9 +5,9 @@
 // Without an image a 24-megapixel photo-like picture is generated and encoded as JPEG.
 // Every row is also given as a ratio to the decode time of the same run.
 #include "accumulate.h"
-#include "render.h"
 #include "image_loader.h"
 #include "qt_raster.h"
+#include "render.h"
 
 #include "photo_like.h"
 
@@ -106,7 +106,8 @@ int main(int argc, char* argv[]) {
     const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
     const TRasterView loadedView = loaded->Image.View();
     Row("CalcCounted after decode + count",
-        MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded->Primaries); }), decodeMs);
+        MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded->Primaries); }),
+        decodeMs);
     for (int level : {0, 2, 3}) {
         hist->SmoothRepeatCnt = SmoothLevels[level].RepCnt;
         const std::string name = std::string("Calc4Show, smoothing ") + SmoothLevels[level].Lbl;

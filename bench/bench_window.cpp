@@ -7,16 +7,16 @@
 //   bench_window [--runs N]
 //
 // The settings go to a temporary folder, never to the user's own.
-#include "decoder.h"
-#include "qt_raster.h"
-#include "app_inform.h"
-#include "http_client.h"
 #include "app_core.h"
+#include "app_inform.h"
 #include "commands.h"
+#include "decoder.h"
+#include "http_client.h"
 #include "image_view.h"
-#include "reduced_copy.h"
 #include "main_window.h"
 #include "neighbour_preparer.h"
+#include "qt_raster.h"
+#include "reduced_copy.h"
 
 #include "photo_like.h"
 

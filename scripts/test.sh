@@ -8,7 +8,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh clang-14 libclang-rt-14-dev \
-    dpkg-dev desktop-file-utils appstream groff-base nginx-light || exit 1
+    dpkg-dev desktop-file-utils appstream groff-base nginx-light clang-format-14 || exit 1
 
 export QT_QPA_PLATFORM=offscreen
 # Rebuilds are much shorter through ccache where it is installed; nothing needs it.
@@ -49,6 +49,13 @@ run_suite() { # name, build dir, cmake options...
 
 mkdir -p build-tests
 run_suite "plain build" build-tests/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== format"
+if scripts/check-format.sh; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1)); status=1
+fi
 
 echo "== package"
 if [ -f build-tests/plain/build.ninja ] && scripts/check-package.sh build-tests/plain; then

@@ -1,8 +1,8 @@
 #include "stats_command.h"
 
 #include "counts_command.h"
-#include "statistics.h"
 #include "image_loader.h"
+#include "statistics.h"
 
 #include <charconv>
 #include <filesystem>

@@ -2,12 +2,12 @@
 
 #include "accumulate.h"
 #include "image_loader.h"
-#include "opening_log.h"
-#include "qt_raster.h"
-#include "ucache.h"
-#include "reduced_copy.h"
 #include "neighbour_preparer.h"
+#include "opening_log.h"
 #include "paths.h"
+#include "qt_raster.h"
+#include "reduced_copy.h"
+#include "ucache.h"
 
 #include <utility>
 
@@ -138,8 +138,8 @@ void TImageOpener::LoadImageFile(const QString& path) {
     FView.SetImgCtrl(false, true);
     TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
     if (!loaded.Ok()) {
-        qCDebug(OpeningLog).noquote() << "cannot open" << path
-                                      << QString::fromStdString(DescribeFailure(loaded.Error()));
+        qCDebug(OpeningLog).noquote()
+            << "cannot open" << path << QString::fromStdString(DescribeFailure(loaded.Error()));
         FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Reason())));
         busy.Done();
         FView.SetImgCtrl(true, false);

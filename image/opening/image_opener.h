@@ -5,8 +5,8 @@
 #pragma once
 
 #include "current_hist.h"
-#include "ufiles.h"
 #include "neighbour_preparer.h"
+#include "ufiles.h"
 
 #include <QImage>
 #include <QString>

@@ -1,15 +1,15 @@
 #include "render_command.h"
 
 #include "current_hist.h"
-#include "image_loader.h"
-#include "qt_raster.h"
-#include "ufiles.h"
 #include "hist_export.h"
-#include "save_copy.h"
 #include "hist_painter.h"
 #include "hist_scene.h"
+#include "image_loader.h"
 #include "names.h"
 #include "paths.h"
+#include "qt_raster.h"
+#include "save_copy.h"
+#include "ufiles.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -72,8 +72,7 @@ std::string DecodedPath(std::string_view target) {
     return path;
 }
 
-THttpConnection::THttpConnection(tcp::socket socket, TConnectionContext& context,
-                                 std::string peer)
+THttpConnection::THttpConnection(tcp::socket socket, TConnectionContext& context, std::string peer)
     : FStream(std::move(socket)), FBuffer(context.Limits.HeaderBytes + ReadBufferSlack),
       FContext(context), FPeer(std::move(peer)) {}
 
@@ -123,26 +122,25 @@ void THttpConnection::WaitForRequest() {
     FContext.Table.SetWaiting(FId, true);
     if (!FFirstRequest)
         FStream.expires_after(FContext.Limits.KeepAliveTime);
-    FStream.async_read_some(
-        FBuffer.prepare(512), [self = shared_from_this()](beast::error_code error, std::size_t n) {
-            if (error)
-                return self->Abandon(error);
-            self->FBuffer.commit(n);
-            self->FRequestBegun = true;
-            self->FContext.Table.SetWaiting(self->FId, false);
-            if (!self->FFirstRequest)
-                self->FStream.expires_after(self->FContext.Limits.HeaderTime);
-            self->ReadHeader();
-        });
+    FStream.async_read_some(FBuffer.prepare(512),
+                            [self = shared_from_this()](beast::error_code error, std::size_t n) {
+                                if (error)
+                                    return self->Abandon(error);
+                                self->FBuffer.commit(n);
+                                self->FRequestBegun = true;
+                                self->FContext.Table.SetWaiting(self->FId, false);
+                                if (!self->FFirstRequest)
+                                    self->FStream.expires_after(self->FContext.Limits.HeaderTime);
+                                self->ReadHeader();
+                            });
 }
 
 void THttpConnection::ReadHeader() {
     FContext.Table.SetWaiting(FId, false);
-    http::async_read_header(
-        FStream, FBuffer, *FParser,
-        [self = shared_from_this()](beast::error_code error, std::size_t) {
-            self->OnHeader(error);
-        });
+    http::async_read_header(FStream, FBuffer, *FParser,
+                            [self = shared_from_this()](beast::error_code error, std::size_t) {
+                                self->OnHeader(error);
+                            });
 }
 
 void THttpConnection::OnHeader(beast::error_code error) {
@@ -259,9 +257,8 @@ void THttpConnection::Answer() {
     // The site's work on a body (decoding, writing to disk) is done off the I/O threads.
     net::post(FContext.Workers, [self = shared_from_this(), keepAlive] {
         auto reply = std::make_shared<THttpAnswer>(self->FContext.Handler.Answer(self->FRequest));
-        net::post(self->FStream.get_executor(), [self, reply, keepAlive] {
-            self->Send(std::move(*reply), keepAlive);
-        });
+        net::post(self->FStream.get_executor(),
+                  [self, reply, keepAlive] { self->Send(std::move(*reply), keepAlive); });
     });
 }
 
@@ -301,8 +298,7 @@ void THttpConnection::Send(THttpAnswer reply, bool keepAlive) {
 }
 
 template <class TResponse>
-void THttpConnection::Write(std::shared_ptr<TResponse> response, TAnswered note,
-                            bool keepAlive) {
+void THttpConnection::Write(std::shared_ptr<TResponse> response, TAnswered note, bool keepAlive) {
     http::async_write(FStream, *response,
                       [self = shared_from_this(), response, note = std::move(note),
                        keepAlive](beast::error_code error, std::size_t) {
@@ -310,8 +306,7 @@ void THttpConnection::Write(std::shared_ptr<TResponse> response, TAnswered note,
                       });
 }
 
-void THttpConnection::OnWritten(beast::error_code error, const TAnswered& note,
-                                bool keepAlive) {
+void THttpConnection::OnWritten(beast::error_code error, const TAnswered& note, bool keepAlive) {
     FContext.Handler.Log(FRequest, note.Status, error ? 0 : note.Bytes,
                          error ? note.Text + (note.Text.empty() ? "" : "; ") +
                                      "the answer was not taken: " + error.message()

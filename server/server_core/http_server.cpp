@@ -34,9 +34,12 @@ constexpr auto StopTime = std::chrono::seconds(2);
 struct THttpServer::TImpl {
     TImpl(const THttpSettings& settings, THttpHandler& handler)
         : Table(settings.Limits.ConnectionsPerClient, settings.Limits.Connections),
-          Workers(settings.Workers),
-          Context{handler, Table, Workers, settings.Limits, settings.BodyBytes,
-                  settings.TrustedProxy},
+          Workers(settings.Workers), Context{handler,
+                                             Table,
+                                             Workers,
+                                             settings.Limits,
+                                             settings.BodyBytes,
+                                             settings.TrustedProxy},
           IoThreads(std::max(1u, settings.IoThreads)), Strand(net::make_strand(Io)),
           Acceptor(Strand), AcceptRetry(Strand) {}
     ~TImpl() { Workers.join(); }
@@ -61,21 +64,21 @@ struct THttpServer::TImpl {
 };
 
 void THttpServer::TImpl::Accept() {
-    Acceptor.async_accept(net::make_strand(Io), [this](boost::system::error_code error,
-                                                      tcp::socket socket) {
-        if (error == net::error::operation_aborted || !Acceptor.is_open())
-            return;
-        if (error) {
-            AcceptRetry.expires_after(AcceptRetryTime);
-            AcceptRetry.async_wait([this](boost::system::error_code waited) {
-                if (!waited)
-                    Accept();
-            });
-            return;
-        }
-        OnAccepted(std::move(socket));
-        Accept();
-    });
+    Acceptor.async_accept(net::make_strand(Io),
+                          [this](boost::system::error_code error, tcp::socket socket) {
+                              if (error == net::error::operation_aborted || !Acceptor.is_open())
+                                  return;
+                              if (error) {
+                                  AcceptRetry.expires_after(AcceptRetryTime);
+                                  AcceptRetry.async_wait([this](boost::system::error_code waited) {
+                                      if (!waited)
+                                          Accept();
+                                  });
+                                  return;
+                              }
+                              OnAccepted(std::move(socket));
+                              Accept();
+                          });
 }
 
 void THttpServer::TImpl::OnAccepted(tcp::socket socket) {
@@ -116,10 +119,9 @@ TResult<std::unique_ptr<THttpServer>> THttpServer::Bind(const THttpSettings& set
     };
     boost::system::error_code error;
     tcp::resolver resolver(impl->Io);
-    const auto endpoints = resolver.resolve(settings.Host, std::to_string(settings.Port),
-                                            tcp::resolver::passive |
-                                                tcp::resolver::numeric_service,
-                                            error);
+    const auto endpoints =
+        resolver.resolve(settings.Host, std::to_string(settings.Port),
+                         tcp::resolver::passive | tcp::resolver::numeric_service, error);
     if (error || endpoints.empty())
         return failed(error);
     const tcp::endpoint endpoint = *endpoints.begin();
@@ -127,7 +129,8 @@ TResult<std::unique_ptr<THttpServer>> THttpServer::Bind(const THttpSettings& set
     // No SO_REUSEPORT: a second server on the port must fail to start, not share it.
     if (acceptor.open(endpoint.protocol(), error) ||
         acceptor.set_option(tcp::acceptor::reuse_address(true), error) ||
-        acceptor.bind(endpoint, error) || acceptor.listen(net::socket_base::max_listen_connections, error))
+        acceptor.bind(endpoint, error) ||
+        acceptor.listen(net::socket_base::max_listen_connections, error))
         return failed(error);
     return std::unique_ptr<THttpServer>(new THttpServer(std::move(impl)));
 }

@@ -1,7 +1,7 @@
 #include "picture_store.h"
 
-#include "safe_files.h"
 #include "picture_name.h"
+#include "safe_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,6 @@
 #include "tonalyx_server.h"
 
+#include "data_folders.h"
 #include "feed.h"
 #include "form_data.h"
 #include "http_server.h"
@@ -8,7 +9,6 @@
 #include "safe_files.h"
 #include "site_files.h"
 #include "upload_desk.h"
-#include "data_folders.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 #include "upload_desk.h"
 
-#include "png_check.h"
 #include "picture_name.h"
+#include "png_check.h"
 
 namespace tonalyx {
 
@@ -23,7 +23,8 @@ TUploadReply TUploadDesk::Take(const std::string& clientAddress,
     const TStoreOutcome outcome = FStore.Store(*name, *png);
     switch (outcome.Kind) {
     case TStored::Stored:
-        return {true, "stored " + FPublicUrl + std::string(PictureFolder) + "/" + std::string(*name)};
+        return {true,
+                "stored " + FPublicUrl + std::string(PictureFolder) + "/" + std::string(*name)};
     case TStored::Exists:
         return {false, "refused: a picture of that name exists"};
     case TStored::OverQuota:

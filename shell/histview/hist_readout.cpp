@@ -1,8 +1,8 @@
 #include "hist_readout.h"
 
+#include "hist_panel.h"
 #include "render.h"
 #include "statistics.h"
-#include "hist_panel.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -39,8 +39,7 @@ QString Label(TChannel c) {
 
 } // namespace
 
-THistReadout::THistReadout(THistPanel& panel,
-                           std::function<const THist*()> hist, QObject* parent)
+THistReadout::THistReadout(THistPanel& panel, std::function<const THist*()> hist, QObject* parent)
     : QObject(parent), FPanel(panel), FHist(std::move(hist)) {
     FPanel.setMouseTracking(true);
     FPanel.installEventFilter(this);

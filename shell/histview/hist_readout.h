@@ -1,8 +1,8 @@
 // The figures under the pointer: moving over a histogram tells, for a status bar panel of
 // its own, the bins that the column under the pointer stands for, their raw count and the
 // share of the counted pixels at or below them; the histogram's tooltip holds the channel's
-// statistics, and after an image opens it tells how much of the primaries is clipped. Nothing is drawn into the panel, so the export does not change.
-// UI thread only.
+// statistics, and after an image opens it tells how much of the primaries is clipped. Nothing is
+// drawn into the panel, so the export does not change. UI thread only.
 #pragma once
 
 #include "histogram.h"

@@ -56,7 +56,7 @@ class TOpenDialog final : public QFileDialog {
 
     QLabel* FPicture;
     QLabel* FText;
-    QString FRequested; // the path of the preview asked for last
+    QString FRequested;                    // the path of the preview asked for last
     QThreadPool FWorker;                   // one thread, the previews in turn
     std::atomic<std::uint64_t> FLatest{0}; // the request whose preview is wanted
 };

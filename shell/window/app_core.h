@@ -3,9 +3,9 @@
 #pragma once
 
 #include "current_hist.h"
+#include "settings_location.h"
 #include "ucache.h"
 #include "ufiles.h"
-#include "settings_location.h"
 #include "ustate.h"
 
 #include <functional>

@@ -1,14 +1,14 @@
 #include "help_about.h"
 
-#include "share_links.h"
+#include "about_box.h"
 #include "commands.h"
+#include "help_file.h"
 #include "names.h"
 #include "news_presenter.h"
-#include "share_commands.h"
-#include "welcome_panel.h"
-#include "about_box.h"
-#include "help_file.h"
 #include "running_version.h"
+#include "share_commands.h"
+#include "share_links.h"
+#include "welcome_panel.h"
 
 #include <QLabel>
 #include <QToolButton>

@@ -1,14 +1,14 @@
 #include "share_commands.h"
 
-#include "hist_export.h"
-#include "share_links.h"
-#include "share_service.h"
 #include "appmessagebox.h"
-#include "status_bar.h"
-#include "window_log.h"
+#include "hist_export.h"
 #include "links.h"
 #include "named_timer.h"
 #include "server_address.h"
+#include "share_links.h"
+#include "share_service.h"
+#include "status_bar.h"
+#include "window_log.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -32,5 +32,4 @@ fs::path FindDataFolder(const fs::path& executable, std::string_view sub) {
     return {};
 }
 
-
 } // namespace tonalyx

@@ -1,6 +1,6 @@
 // tonalyx-cli counts: the fixed output format, failures per image, and the arguments.
-#include "counts_command.h"
 #include "accumulate.h"
+#include "counts_command.h"
 #include "image_loader.h"
 
 #include "output_capture.h"

@@ -3,11 +3,11 @@
 // the engine's drawing looks like in a grab of the panel.
 #include "hist_panel.h"
 
-#include "histogram.h"
-#include "render.h"
-#include "raster_fixture.h"
 #include "hist_layout.h"
 #include "hist_painter.h"
+#include "histogram.h"
+#include "raster_fixture.h"
+#include "render.h"
 
 #include <QAction>
 #include <QApplication>

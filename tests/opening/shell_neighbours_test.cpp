@@ -2,8 +2,8 @@
 // and stepping onto a prepared image against opening the same file directly.
 #include "image_opener.h"
 #include "image_view.h"
-#include "reduced_copy.h"
 #include "neighbour_preparer.h"
+#include "reduced_copy.h"
 
 #include "qt_raster.h"
 #include "ucache.h"
@@ -96,9 +96,7 @@ class TGatedPrepare {
 struct PreparerTest : testing::Test {
     std::shared_ptr<TGatedPrepare> Gate = std::make_shared<TGatedPrepare>();
     std::unique_ptr<TNeighbourPreparer> Preparer = std::make_unique<TNeighbourPreparer>(
-        [g = Gate](const QString& p, int side, std::stop_token c) {
-            return (*g)(p, side, c);
-        });
+        [g = Gate](const QString& p, int side, std::stop_token c) { return (*g)(p, side, c); });
 };
 
 } // namespace

@@ -1,11 +1,11 @@
 // Save Histogram and Copy Histogram in the window: the snapshot follows the panel, the PNG
 // file equals the upload stream, and a failed or cancelled save harms nothing.
-#include "hist_export.h"
-#include "save_copy.h"
 #include "app_core.h"
 #include "commands.h"
+#include "hist_export.h"
 #include "hist_panel.h"
 #include "main_window.h"
+#include "save_copy.h"
 
 #include "qt_environment.h"
 #include "stored_window_state.h"

@@ -1,11 +1,11 @@
 // tonalyx-render: the same PNG bytes as the window's Save for the same panel, its names,
 // and what it refuses.
-#include "render_command.h"
-#include "hist_export.h"
 #include "app_core.h"
 #include "commands.h"
+#include "hist_export.h"
 #include "hist_panel.h"
 #include "main_window.h"
+#include "render_command.h"
 
 #include "output_capture.h"
 #include "qt_environment.h"

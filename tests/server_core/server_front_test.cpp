@@ -69,8 +69,8 @@ class TNginx {
                       p + "/uwsgi;\n    scgi_temp_path " + p + "/scgi;\n    include " + p +
                       "/tonalyx.conf;\n}\n");
         FErrors = prefix / "error.log";
-        std::vector<std::string> args = {TONALYX_NGINX, "-p", p + "/", "-c", p + "/nginx.conf",
-                                         "-e", FErrors.string()};
+        std::vector<std::string> args = {TONALYX_NGINX,     "-p", p + "/",         "-c",
+                                         p + "/nginx.conf", "-e", FErrors.string()};
         std::vector<char*> argv;
         for (std::string& arg : args)
             argv.push_back(arg.data());

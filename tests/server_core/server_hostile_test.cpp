@@ -48,7 +48,8 @@ TEST(ServerHostile, AFreshClientIsAnsweredWhileTwoHundredHoldOn) {
         TRunningServer server(temp.Path(), ShortDeadlines());
         ASSERT_TRUE(server.Started());
         TCrowd crowd(server.Port(), "127.0.0.1", 200, row.Opening);
-        auto probes = std::async(std::launch::async, [&] { return LongestProbe(server.Port(), 10); });
+        auto probes =
+            std::async(std::launch::async, [&] { return LongestProbe(server.Port(), 10); });
         for (int tick = 0; probes.wait_for(100ms) != std::future_status::ready; ++tick)
             crowd.Tick(tick % row.DripEvery == 0 ? row.Drip : "");
         EXPECT_LT(probes.get(), 2s) << row.What;
@@ -146,7 +147,8 @@ TEST(ServerHostile, OversizedRequestsAreRefusedWithTheirStatus) {
         {"over 32 KiB in all", "GET /check.php HTTP/1.1\r\n" + headers(5, 7000) + "\r\n", "431"},
         {"a target over 8 KiB", "GET /" + std::string(8300, 'a') + " HTTP/1.1\r\n\r\n", "414"},
         {"a body in chunks",
-         "POST /upload.php HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n", "411"},
+         "POST /upload.php HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n",
+         "411"},
         {"no length", "POST /upload.php HTTP/1.1\r\nHost: x\r\n\r\n", "411"},
         {"too long", "POST /upload.php HTTP/1.1\r\nContent-Length: 10737418240\r\n\r\n", "413"},
         {"no HTTP", "HELLO\r\n\r\n", "400"},

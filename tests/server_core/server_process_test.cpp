@@ -91,7 +91,8 @@ class TServerProcess {
 };
 
 std::string UploadRequest(const std::string& name, const std::string& png) {
-    const std::string body = "--b\r\nContent-Disposition: form-data; name=\"fname\"\r\n\r\n" + name +
+    const std::string body = "--b\r\nContent-Disposition: form-data; name=\"fname\"\r\n\r\n" +
+                             name +
                              "\r\n--b\r\nContent-Disposition: form-data; name=\"file\"; "
                              "filename=\"tonalyx\"\r\nContent-Type: image/png\r\n\r\n" +
                              png + "\r\n--b--\r\n";
@@ -200,8 +201,8 @@ TEST(ServerProcess, MemoryComesBackAfterTheAttacks) {
     }
     ASSERT_TRUE(Answers(server.Port()));
     const long after = ResidentKiB(server.Pid());
-    std::cout << "resident memory: " << before << " KiB at start, " << peak
-              << " KiB under attack, " << after << " KiB after\n";
+    std::cout << "resident memory: " << before << " KiB at start, " << peak << " KiB under attack, "
+              << after << " KiB after\n";
 #ifndef TONALYX_SANITIZED // the sanitizer keeps freed memory in quarantine
     EXPECT_LT(after - before, 16 * 1024);
 #endif

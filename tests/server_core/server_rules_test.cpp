@@ -9,9 +9,9 @@
 #include "png_check.h"
 #include "request_log.h"
 #include "server_options.h"
+#include "server_test_support.h"
 #include "site_files.h"
 #include "upload_limits.h"
-#include "server_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -120,8 +120,8 @@ TEST(ServerForm, PartsByName) {
          "0001t.png"},
         {"with a preamble", std::string(type), "hello\r\n" + good, true, png, "0001t.png"},
         {"first of two names", std::string(type),
-         "--XyZ\r\nContent-Disposition: form-data; name=\"fname\"\r\n\r\nfirst\r\n" + good,
-         true, png, "first"},
+         "--XyZ\r\nContent-Disposition: form-data; name=\"fname\"\r\n\r\nfirst\r\n" + good, true,
+         png, "first"},
         {"no parts", std::string(type), "--XyZ--", true},
         {"other type", "text/plain; boundary=XyZ", good, false},
         {"no boundary", "multipart/form-data", good, false},
@@ -178,9 +178,12 @@ TEST(ServerClients, PathsDecoded) {
     struct TRow {
         std::string_view Target, Path;
     } rows[] = {
-        {"/check.php", "/check.php"},          {"/check%2ephp?x=%41", "/check.php"},
-        {"/0001/%2E%2E%2fx", "/0001/../x"}, {"/a%zz%4", "/a%zz%4"},
-        {"/a%00b", std::string_view("/a\0b", 4)}, {"", ""},
+        {"/check.php", "/check.php"},
+        {"/check%2ephp?x=%41", "/check.php"},
+        {"/0001/%2E%2E%2fx", "/0001/../x"},
+        {"/a%zz%4", "/a%zz%4"},
+        {"/a%00b", std::string_view("/a\0b", 4)},
+        {"", ""},
     };
     for (const TRow& row : rows)
         EXPECT_EQ(DecodedPath(row.Target), row.Path) << row.Target;
@@ -263,7 +266,14 @@ TEST(ServerOptions, CommandLine) {
          1u << 30,
          30,
          "127.0.0.1"},
-        {{"--trusted-proxy=::1"}, TOptionsParse::Run, "127.0.0.1", 8735, "", 8u << 20, 1u << 30, 30,
+        {{"--trusted-proxy=::1"},
+         TOptionsParse::Run,
+         "127.0.0.1",
+         8735,
+         "",
+         8u << 20,
+         1u << 30,
+         30,
          "::1"},
         {{"--trusted-proxy", "front.example"}, TOptionsParse::Error},
         {{"--connections-per-client", "0"}, TOptionsParse::Error},

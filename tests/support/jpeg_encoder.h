@@ -19,7 +19,7 @@ struct TJpegEncoding {
     int Quality = 75;                   // libjpeg's own default
     bool Progressive = false;           // libjpeg's standard progression
     std::vector<jpeg_scan_info> Scans;  // a progression of one's own, used when not empty
-    int LumaSampling = 0;  // sampling factor of the first component, both ways; 0: libjpeg's
+    int LumaSampling = 0; // sampling factor of the first component, both ways; 0: libjpeg's
     std::optional<bool> AdobeMarker; // unset: libjpeg's choice for the stored colour space
 };
 

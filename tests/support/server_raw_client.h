@@ -199,7 +199,8 @@ inline std::chrono::milliseconds LongestProbe(int port, int count) {
     std::chrono::milliseconds longest{0};
     for (int i = 0; i < count; ++i) {
         const auto start = TTestClock::now();
-        const std::string answer = GetFrom(port, "127.0.0.2", "/check.php", std::chrono::seconds(5));
+        const std::string answer =
+            GetFrom(port, "127.0.0.2", "/check.php", std::chrono::seconds(5));
         const auto took =
             std::chrono::duration_cast<std::chrono::milliseconds>(TTestClock::now() - start);
         longest = std::max(longest, answer.ends_with("\r\n\r\n0") ? took : std::chrono::hours(1));

@@ -2,8 +2,8 @@
 // PNG files, and a server running in this process on a free loopback port.
 #pragma once
 
-#include "tonalyx_server.h"
 #include "picture_name.h"
+#include "tonalyx_server.h"
 
 #include <httplib.h>
 #include <zlib.h>
@@ -99,7 +99,8 @@ inline std::string PngOf(const TPngShape& shape) {
                                        {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
         for (const auto& p : passes) {
             const std::uint32_t w = shape.Width > p[0] ? (shape.Width - p[0] + p[2] - 1) / p[2] : 0;
-            const std::uint32_t h = shape.Height > p[1] ? (shape.Height - p[1] + p[3] - 1) / p[3] : 0;
+            const std::uint32_t h =
+                shape.Height > p[1] ? (shape.Height - p[1] + p[3] - 1) / p[3] : 0;
             if (h != 0)
                 addRows(w, h);
         }

@@ -2,18 +2,18 @@
 // their colours, the keys) and in the window (created once, shown by both About items, its
 // Tell and Follow buttons on the welcome panel's handlers), and the help opened alike by
 // F1, the ribbon's help button and "Local Help Index".
+#include "about_box.h"
+#include "app_core.h"
+#include "commands.h"
+#include "help_about.h"
+#include "help_file.h"
+#include "links.h"
+#include "main_window.h"
 #include "ribbon_app_menu.h"
 #include "ribbon_bar.h"
 #include "ribbon_button.h"
 #include "ribbon_page.h"
-#include "app_core.h"
-#include "commands.h"
-#include "help_about.h"
-#include "main_window.h"
 #include "welcome_panel.h"
-#include "about_box.h"
-#include "help_file.h"
-#include "links.h"
 
 #include "qt_environment.h"
 #include "stored_window_state.h"

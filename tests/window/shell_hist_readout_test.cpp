@@ -3,12 +3,12 @@
 // an export that stays the same pixel for pixel while the pointer moves over the panel.
 #include "hist_readout.h"
 
-#include "render.h"
-#include "statistics.h"
-#include "hist_export.h"
 #include "app_core.h"
+#include "hist_export.h"
 #include "hist_panel.h"
 #include "main_window.h"
+#include "render.h"
+#include "statistics.h"
 #include "status_bar.h"
 
 #include "qt_environment.h"

@@ -1,11 +1,5 @@
 // The main window as a user meets it: start-up, opening, pasting, dropping, stepping,
 // keys, the context menu, smoothing, and histograms drawn exactly as the engine draws them.
-#include "render.h"
-#include "ribbon_app_menu.h"
-#include "ribbon_bar.h"
-#include "ribbon_button.h"
-#include "ribbon_page.h"
-#include "ribbon_quick_access.h"
 #include "app_core.h"
 #include "clipboard_watch.h"
 #include "commands.h"
@@ -13,6 +7,12 @@
 #include "image_view.h"
 #include "main_ribbon.h"
 #include "main_window.h"
+#include "render.h"
+#include "ribbon_app_menu.h"
+#include "ribbon_bar.h"
+#include "ribbon_button.h"
+#include "ribbon_page.h"
+#include "ribbon_quick_access.h"
 #include "status_bar.h"
 #include "welcome_panel.h"
 

@@ -1,9 +1,9 @@
 // The news of the feed in the window: read shortly after start-up from a loopback server,
 // shown once as plain text, its link opened on OK, and not shown again after a restart.
 #include "app_core.h"
+#include "links.h"
 #include "main_window.h"
 #include "news_presenter.h"
-#include "links.h"
 
 #include "net_fault_server.h"
 #include "qt_environment.h"

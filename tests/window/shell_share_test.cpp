@@ -1,14 +1,14 @@
 // Sharing from the window against the real server on a loopback port: Get Link's tag at
 // once and the picture it names equal to what Save writes, the share page opened at once,
 // the light green with the server and red without it, and a failed upload told once.
-#include "hist_export.h"
-#include "share_service.h"
 #include "app_core.h"
 #include "commands.h"
+#include "hist_export.h"
+#include "links.h"
 #include "main_window.h"
 #include "share_commands.h"
+#include "share_service.h"
 #include "status_bar.h"
-#include "links.h"
 
 #include "net_fault_server.h"
 #include "qt_environment.h"
@@ -124,8 +124,8 @@ TEST(ShareClosing, ClosingNeverWaitsForATransfer) {
     window->show();
     // The check starts with the window, the feed's first read a second later.
     for (int request = 0; request < 2; ++request)
-        ASSERT_TRUE(QTest::qWaitFor([&] { return silent.AcceptOne(std::chrono::milliseconds(0)); },
-                                    20000))
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return silent.AcceptOne(std::chrono::milliseconds(0)); }, 20000))
             << "request " << request << " never came";
     const auto before = std::chrono::steady_clock::now();
     window->close();
