@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, then builds and runs every test twice: in
 # the plain build and under AddressSanitizer and UndefinedBehaviorSanitizer; builds the Debian
-# package from the plain build and checks it; then runs each decoder fuzzer for a bounded time. Ends with one
-# summary line. The server's tests run Debian's nginx in front of it (installed here, never
+# package from the plain build and checks it; then runs each decoder fuzzer for a bounded
+# time. Ends with one summary line. The server's tests run Debian's nginx in front of it (installed here, never
 # started as the system's service); without it they fail.
 set -uo pipefail
 cd "$(dirname "$0")/.."
