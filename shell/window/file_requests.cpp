@@ -2,6 +2,7 @@
 
 #include "image_opener.h"
 #include "names.h"
+#include "paths.h"
 #include "ufiles.h"
 
 namespace tonalyx {

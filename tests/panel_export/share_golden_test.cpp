@@ -127,8 +127,8 @@ TEST_P(WindowGolden, SaveCopyAndUploadHoldTheStoredPicture) {
     ASSERT_TRUE(mime && mime->hasImage());
     const TPngResult copied = EncodePngImage(qvariant_cast<QImage>(mime->imageData()));
     ASSERT_TRUE(copied.Ok());
-    test::ExpectGolden(QByteArray(reinterpret_cast<const char*>(copied.Bytes.data()),
-                                  static_cast<qsizetype>(copied.Bytes.size())),
+    test::ExpectGolden(QByteArray(reinterpret_cast<const char*>(copied->data()),
+                                  static_cast<qsizetype>(copied->size())),
                        name);
 }
 
