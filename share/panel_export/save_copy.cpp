@@ -1,9 +1,12 @@
 #include "save_copy.h"
 
 #include "hist_export.h"
+#include "save_failure.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
 
 namespace tonalyx {
 
@@ -16,14 +19,29 @@ QString WithPngExtension(const QString& path) {
 bool WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes, QString* error) {
     QSaveFile file(path); // a temporary file renamed over the target once complete
     const qint64 size = static_cast<qint64>(bytes.size());
+    int cause = 0; // errno of the step that failed, read before anything else can change it
+    const auto step = [&cause](const auto& run) {
+        errno = 0;
+        const bool ok = run();
+        if (!ok)
+            cause = errno;
+        return ok;
+    };
     // The explicit flush matters: commit() flushes on closing but does not look at the
     // result, so a disk that fills up meanwhile would still replace the old file.
-    if (file.open(QIODevice::WriteOnly) &&
-        file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush() &&
-        file.commit())
+    const bool opened = step([&] { return file.open(QIODevice::WriteOnly); });
+    if (opened &&
+        step([&] {
+            return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size;
+        }) &&
+        step([&] { return file.flush(); }) && step([&] { return file.commit(); }))
         return true;
+    // Opening checks and tries several things; the path itself says best what is wrong.
+    if (!opened)
+        if (const int found = CreateFailureCause(path))
+            cause = found;
     if (error)
-        *error = QStringLiteral("Cannot save %1: %2").arg(path, file.errorString());
+        *error = QStringLiteral("Cannot save %1: %2").arg(path, SaveFailureReason(cause, path));
     file.cancelWriting();
     return false;
 }

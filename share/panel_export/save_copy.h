@@ -32,7 +32,8 @@ class TSaveDialogs {
 QString WithPngExtension(const QString& path);
 
 // Writes bytes to path as a whole or not at all: a failure leaves an existing file as it
-// was, and no partial file. False with the system's error text on failure.
+// was, and no partial file. False on failure, with "Cannot save <path>: <reason>", the
+// reason in plain words (SaveFailureReason).
 bool WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes, QString* error);
 
 class THistSaveCopy {
