@@ -5,6 +5,7 @@
 #include "app_core.h"
 #include "application.h"
 #include "main_window.h"
+#include "quit_requests.h"
 
 #include <QIcon>
 
@@ -52,6 +53,7 @@ int main(int argc, char* argv[]) {
     if (!args.isEmpty() && args.front() == QLatin1String("--"))
         args.removeFirst();
     tonalyx::TfrmMain window(core, args);
+    tonalyx::TQuitRequests quitRequests(&window); // signals and the session's end close it as Exit
     window.show();                           // maximised or not as the remembered state says
     const int status = QApplication::exec(); // the state was saved as the window closed
     // An upload or check still running must neither crash nor delay the end: the libraries'
