@@ -4,6 +4,7 @@
 #include "application.h"
 #include "http_client.h"
 #include "main_window.h"
+#include "quit_requests.h"
 
 #include <QIcon>
 
@@ -50,7 +51,8 @@ int main(int argc, char* argv[]) {
     if (!args.isEmpty() && args.front() == QLatin1String("--"))
         args.removeFirst();
     tonalyx::TfrmMain window(core, args);
-    window.show(); // maximised or not as the remembered state says
+    tonalyx::TQuitRequests quitRequests(&window); // signals and the session's end close it as Exit
+    window.show();                                // maximised or not as the remembered state says
     // The state was saved as the window closed. Its objects go at the end of this scope,
     // before the application: each cancels the work it started off the main thread (a
     // transfer still running ends at once) and joins its threads, so nothing outlives main.

@@ -2,9 +2,12 @@
 
 #include "hist_export.h"
 #include "panel_export_log.h"
+#include "save_failure.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
 
 namespace tonalyx {
 
@@ -17,18 +20,37 @@ QString WithPngExtension(const QString& path) {
 TOutcome<void> WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes) {
     QSaveFile file(path); // a temporary file renamed over the target once complete
     const qint64 size = static_cast<qint64>(bytes.size());
+    int cause = 0; // errno of the step that failed, read before anything else can change it
+    const auto step = [&cause](const auto& run) {
+        errno = 0;
+        const bool ok = run();
+        if (!ok)
+            cause = errno;
+        return ok;
+    };
     // The explicit flush matters: commit() flushes on closing but does not look at the
     // result, so a disk that fills up meanwhile would still replace the old file.
-    if (file.open(QIODevice::WriteOnly) &&
-        file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush() &&
-        file.commit())
+    const bool opened = step([&] { return file.open(QIODevice::WriteOnly); });
+    if (opened && step([&] {
+            return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size;
+        }) &&
+        step([&] { return file.flush(); }) && step([&] { return file.commit(); }))
         return TOutcome<void>::Success();
+    // Opening checks and tries several things; the path itself says best what is wrong.
+    if (!opened)
+        if (const int found = CreateFailureCause(path))
+            cause = found;
     const QString why = file.errorString();
     const int code = file.error();
     file.cancelWriting();
-    return TOutcome<void>::Failure(
-        QStringLiteral("Cannot save %1: %2").arg(path, why).toStdString(),
-        QStringLiteral("QFileDevice error %1: %2").arg(code).arg(why).toStdString());
+    return TOutcome<void>::Failure(QStringLiteral("Cannot save %1: %2")
+                                       .arg(path, SaveFailureReason(cause, path))
+                                       .toStdString(),
+                                   QStringLiteral("QFileDevice error %1: %2 (errno %3)")
+                                       .arg(code)
+                                       .arg(why)
+                                       .arg(cause)
+                                       .toStdString());
 }
 
 THistSaveCopy::THistSaveCopy(const THistExport& exporter, std::unique_ptr<TSaveDialogs> dialogs,

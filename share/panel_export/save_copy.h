@@ -34,8 +34,8 @@ class TSaveDialogs {
 QString WithPngExtension(const QString& path);
 
 // Writes bytes to path as a whole or not at all: a failure leaves an existing file as it
-// was, and no partial file. On failure the reason is "Cannot save PATH: " and the system's
-// error text.
+// was, and no partial file. On failure the reason is "Cannot save <path>: <reason>", the
+// reason in plain words (SaveFailureReason), and the detail the system's own text.
 TOutcome<void> WriteWholeFile(const QString& path, const std::vector<std::uint8_t>& bytes);
 
 class THistSaveCopy {
