@@ -109,7 +109,7 @@ if command -v xvfb-run >/dev/null && command -v xwininfo >/dev/null; then
     # settings of its own and the maker's server on a closed loopback port.
     running_class=$(HOME="$root/home" XDG_CONFIG_HOME="$root/config" \
         TONALYX_SERVER_URL=http://127.0.0.1:9/ xvfb-run -a bash -c '
-        "$1" & pid=$!
+        "$1" 2>/dev/null & pid=$!
         for _ in $(seq 100); do
             class=$(xwininfo -root -tree | sed -n "s/.*\"Tonalyx\": (\"[^\"]*\" \"\([^\"]*\)\").*/\1/p" | head -1)
             [ -n "$class" ] && break

@@ -54,7 +54,7 @@ class TRibbonKeyTipOverlay : public QWidget {
         const QFontMetrics fm = fontMetrics();
         const int h = fm.height() + 2;
         const QSize size(std::max(h, fm.horizontalAdvance(tip.Text) + 8), h);
-        const QRect own = tip.Area.isEmpty() ? anchor->rect() : tip.Area;
+        const QRect own = tip.Area ? tip.Area() : anchor->rect();
         const QRect area(anchor->mapTo(FHost, own.topLeft()), own.size());
         QPoint centre;
         switch (tip.Place) {
@@ -272,7 +272,8 @@ QList<TRibbonKeyTip> TRibbonKeyTipMode::TopTips() {
 
     TRibbonTabBar* tabs = FBar->TabBar();
     for (int i = 0; i < FBar->PageCount(); ++i) {
-        tips.append({{}, tabs, tabs->TabRect(i), TRibbonKeyTipPlace::Under, 0, {}, [this, i] {
+        const auto tab = [tabs, i] { return tabs->TabRect(i); };
+        tips.append({{}, tabs, tab, TRibbonKeyTipPlace::Under, 0, {}, [this, i] {
                          FBar->SetCurrentTab(i);
                          Enter(TRibbonKeyTipLevel::Page);
                      }});
@@ -321,7 +322,7 @@ QList<TRibbonKeyTip> TRibbonKeyTipMode::PageTips() {
             } else {
                 // On the icon: the caption stays readable.
                 tip.Anchor = button;
-                tip.Area = button->IconRect();
+                tip.Area = [button] { return button->IconRect(); };
                 tip.Place = button->ButtonSize() == TRibbonButtonSize::Large
                                 ? TRibbonKeyTipPlace::Under
                                 : TRibbonKeyTipPlace::Centre;
@@ -355,14 +356,19 @@ QList<TRibbonKeyTip> TRibbonKeyTipMode::AppMenuTips() {
     for (TRibbonMenuItem* item : menu->Items() + menu->FooterButtons()) {
         if (!item->IsWantedAndVisible())
             continue;
-        tips.append(
-            {{}, item, item->IconRect(), TRibbonKeyTipPlace::Centre, 0, item, clickLater(item)});
+        tips.append({{},
+                     item,
+                     [item] { return item->IconRect(); },
+                     TRibbonKeyTipPlace::Centre,
+                     0,
+                     item,
+                     clickLater(item)});
         requests.append({item->Caption(), item->KeyTip()});
     }
     for (int i = 0; i < 9 && menu->RecentButton(i); ++i) {
         QAbstractButton* recent = menu->RecentButton(i);
         // On the number at the entry's left.
-        const QRect number(4, 0, recent->height(), recent->height());
+        const auto number = [recent] { return QRect(4, 0, recent->height(), recent->height()); };
         tips.append({{}, recent, number, TRibbonKeyTipPlace::Centre, 0, {}, clickLater(recent)});
         requests.append({QString(), Digit(i + 1)});
     }

@@ -48,7 +48,9 @@ enum class TRibbonKeyTipPlace : std::uint8_t {
 struct TRibbonKeyTip {
     QString Text;
     QPointer<QWidget> Anchor; // where it is drawn; not drawn while hidden
-    QRect Area;               // the part of Anchor it goes on; empty: all of it
+    // The part of Anchor it goes on, asked each time it is drawn (the anchor may have been
+    // laid out anew); none: all of it.
+    std::function<QRect()> Area;
     TRibbonKeyTipPlace Place = TRibbonKeyTipPlace::Under;
     int Slot = 0;
     QPointer<QWidget> Item; // whose enabled state the label follows; none: always enabled
