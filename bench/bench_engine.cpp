@@ -106,7 +106,8 @@ int main(int argc, char* argv[]) {
     const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
     const TRasterView loadedView = loaded->Image.View();
     Row("CalcCounted after decode + count",
-        MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded->Primaries); }), decodeMs);
+        MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded->Primaries); }),
+        decodeMs);
     for (int level : {0, 2, 3}) {
         hist->SmoothRepeatCnt = SmoothLevels[level].RepCnt;
         const std::string name = std::string("Calc4Show, smoothing ") + SmoothLevels[level].Lbl;

@@ -488,8 +488,8 @@ TDecodeResult Decode(TInput& in) {
     const TPalette palette = h.Bits <= 8 ? ReadPalette(in, h) : TPalette{};
     TRaster image = TRaster::Allocate(h.Width, h.Height);
     if (image.IsNull())
-        return TDecodeResult::Failure("Not enough memory for a " + std::to_string(h.Width) +
-                                      " × " + std::to_string(h.Height) + " picture");
+        return TDecodeResult::Failure("Not enough memory for a " + std::to_string(h.Width) + " × " +
+                                      std::to_string(h.Height) + " picture");
     const TRowPlace raster{image.Bits(), image.Stride(), h.Width, h.Height, h.TopDown};
     if (h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24) {
         std::memset(raster.Bits, 0, image.SizeInBytes());

@@ -125,8 +125,8 @@ void TImageOpener::LoadImageFile(const QString& path) {
     FView.SetImgCtrl(false, true);
     TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
     if (!loaded.Ok()) {
-        qCDebug(OpeningLog).noquote() << "cannot open" << path
-                                      << QString::fromStdString(DescribeFailure(loaded.Error()));
+        qCDebug(OpeningLog).noquote()
+            << "cannot open" << path << QString::fromStdString(DescribeFailure(loaded.Error()));
         FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Reason())));
         busy.Done();
         FView.SetImgCtrl(true, false);

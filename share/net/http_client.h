@@ -55,8 +55,7 @@ class THttpClient {
 
     // Any thread. maxBody: the longest body accepted; a longer one fails with Overflow.
     // Stopping cancel ends the transfer at once, from any thread, whatever the network does.
-    THttpReply Get(const std::string& url, std::size_t maxBody,
-                   std::stop_token cancel = {}) const;
+    THttpReply Get(const std::string& url, std::size_t maxBody, std::stop_token cancel = {}) const;
     THttpReply PostMultipart(const std::string& url, const std::vector<THttpPart>& parts,
                              std::size_t maxBody, std::stop_token cancel = {}) const;
 

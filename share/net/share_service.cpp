@@ -74,10 +74,11 @@ TStartedUpload TShareService::StartUpload(int network, QByteArray png) {
     TUploadRequest request{(FOptions.ServerRoot + QStringLiteral("upload.php")).toStdString(), name,
                            FOptions.UploadFileName, std::move(png)};
     const TRequestId id = FQueue.Add(TRequestKind::Upload);
-    StartTransfer(id, TRequestKind::Upload,
-                  [request = std::move(request)](const THttpClient& client, std::stop_token cancel) {
-                      return UploadImage(client, request, std::move(cancel));
-                  });
+    StartTransfer(
+        id, TRequestKind::Upload,
+        [request = std::move(request)](const THttpClient& client, std::stop_token cancel) {
+            return UploadImage(client, request, std::move(cancel));
+        });
     const QString address = MakeImageURL(name, FOptions.ServerRoot);
     return {name, address, FillURLTemplate(UrlGroupShare, network, address)};
 }
@@ -86,9 +87,10 @@ void TShareService::StartWEBServerCheck() {
     SetLED(TLEDState::lsGreen);
     const std::string url = (FOptions.ServerRoot + QStringLiteral("check.php")).toStdString();
     const TRequestId id = FQueue.Add(TRequestKind::Check);
-    StartTransfer(id, TRequestKind::Check, [url](const THttpClient& client, std::stop_token cancel) {
-        return CheckWEBServer(client, url, std::move(cancel));
-    });
+    StartTransfer(id, TRequestKind::Check,
+                  [url](const THttpClient& client, std::stop_token cancel) {
+                      return CheckWEBServer(client, url, std::move(cancel));
+                  });
 }
 
 void TShareService::RequestDone(TRequestId id, TRequestKind kind, const TOutcome<void>& result) {

@@ -55,7 +55,8 @@ void THistSaveCopy::Save(const QString& proposedName, const QString& folder) {
         return;
     const TOutcome<void> written = WriteWholeFile(path, *png);
     if (!written.Ok()) {
-        qCInfo(PanelExportLog).noquote() << QString::fromStdString(DescribeFailure(written.Error()));
+        qCInfo(PanelExportLog).noquote()
+            << QString::fromStdString(DescribeFailure(written.Error()));
         FDialogs->ShowError(QString::fromStdString(written.Reason()));
     }
 }

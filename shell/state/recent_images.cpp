@@ -20,8 +20,7 @@ QString ItemKey(int n) {
 TOutcome<void> Unreadable(const std::string& detail) {
     qCInfo(StateLog).noquote() << "the recent images are not all readable:"
                                << QString::fromStdString(detail);
-    return TOutcome<void>::Failure("The stored list of recent images cannot be read whole",
-                                   detail);
+    return TOutcome<void>::Failure("The stored list of recent images cannot be read whole", detail);
 }
 
 } // namespace
@@ -37,8 +36,9 @@ TOutcome<void> TRecentImages::Load(const QSettings& settings) {
     bool ok = false;
     const int count = settings.value(Group + QStringLiteral("/Count")).toInt(&ok);
     if (!ok || count <= 0)
-        return Unreadable("Count is " +
-                          settings.value(Group + QStringLiteral("/Count")).toString().toStdString());
+        return Unreadable(
+            "Count is " +
+            settings.value(Group + QStringLiteral("/Count")).toString().toStdString());
     // From the last item to the first, so that Item0 ends on top.
     QStringList read;
     TOutcome<void> outcome = TOutcome<void>::Success();
@@ -73,8 +73,8 @@ TOutcome<void> TRecentImages::Save(QSettings& settings) const {
     settings.sync();
     if (settings.status() == QSettings::NoError)
         return TOutcome<void>::Success();
-    const std::string detail = settings.fileName().toStdString() + ": status " +
-                               std::to_string(int(settings.status()));
+    const std::string detail =
+        settings.fileName().toStdString() + ": status " + std::to_string(int(settings.status()));
     qCInfo(StateLog).noquote() << "the recent images were not stored:"
                                << QString::fromStdString(detail);
     return TOutcome<void>::Failure("The list of recent images could not be stored", detail);

@@ -102,10 +102,10 @@ TOutcome<void> TState::Load(const QSettings& settings, QSize screen, int current
         return TOutcome<void>::Failure("No window state is stored");
     }
     const std::string detail =
-        stored.isValid() ? std::string("State is ") + stored.metaType().name() + " of " +
-                               std::to_string(stored.toByteArray().size()) + " bytes"
-                         : "the settings file reads with status " +
-                               std::to_string(int(settings.status()));
+        stored.isValid()
+            ? std::string("State is ") + stored.metaType().name() + " of " +
+                  std::to_string(stored.toByteArray().size()) + " bytes"
+            : "the settings file reads with status " + std::to_string(int(settings.status()));
     qCInfo(StateLog).noquote() << "the stored window state cannot be read, the defaults apply:"
                                << QString::fromStdString(detail);
     return TOutcome<void>::Failure("The stored window state cannot be read", detail);
@@ -117,8 +117,8 @@ TOutcome<void> TState::Save(QSettings& settings) {
     settings.sync();
     if (settings.status() == QSettings::NoError)
         return TOutcome<void>::Success();
-    const std::string detail = settings.fileName().toStdString() + ": status " +
-                               std::to_string(int(settings.status()));
+    const std::string detail =
+        settings.fileName().toStdString() + ": status " + std::to_string(int(settings.status()));
     qCInfo(StateLog).noquote() << "the window state was not stored:"
                                << QString::fromStdString(detail);
     return TOutcome<void>::Failure("The window state could not be stored", detail);

@@ -38,12 +38,8 @@ struct TBackgroundOptions {
 
 namespace background_detail {
 
-template <class R> struct TOutcomeOf {
-    using Value = R;
-};
-template <class V> struct TOutcomeOf<TOutcome<V>> {
-    using Value = V;
-};
+template <class R> struct TOutcomeOf { using Value = R; };
+template <class V> struct TOutcomeOf<TOutcome<V>> { using Value = V; };
 
 // One task's work and report behind a common face.
 class TBody {
@@ -65,8 +61,7 @@ template <class WorkFn, class ReportFn> class TTypedBody final : public TBody {
     using TResultType = std::invoke_result_t<WorkFn&, std::stop_token>;
     using TValue = typename TOutcomeOf<TResultType>::Value;
 
-    TTypedBody(WorkFn work, ReportFn report)
-        : FWork(std::move(work)), FReport(std::move(report)) {}
+    TTypedBody(WorkFn work, ReportFn report) : FWork(std::move(work)), FReport(std::move(report)) {}
 
     void Run(std::stop_token stop) override {
         try {
@@ -149,10 +144,10 @@ class TBackgroundTasks {
     using TTaskPtr = std::shared_ptr<TTask>;
 
     TTaskId Enqueue(std::unique_ptr<background_detail::TBody> body);
-    void Loop();                  // a worker thread
-    void Deliver(TTaskId id);     // the owner's thread
+    void Loop();              // a worker thread
+    void Deliver(TTaskId id); // the owner's thread
     void PostDelivery(TTaskId id);
-    void JoinEnded();             // the owner's thread
+    void JoinEnded(); // the owner's thread
     // A cancelled task: its token, to be stopped once the lock is released (the work's stop
     // callbacks run then), and its body unless a worker still runs it.
     struct TWithdrawn {

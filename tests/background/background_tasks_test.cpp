@@ -87,10 +87,8 @@ TEST(BackgroundTasks, ReportsOnceOnTheOwnersThreadWhatTheWorkReturned) {
             return std::string("value");
         },
         report);
-    tasks.Start([](std::stop_token) { return TOutcome<std::string>::Failure("no feed"); },
-                report);
-    tasks.Start([](std::stop_token) -> std::string { throw std::runtime_error("broken"); },
-                report);
+    tasks.Start([](std::stop_token) { return TOutcome<std::string>::Failure("no feed"); }, report);
+    tasks.Start([](std::stop_token) -> std::string { throw std::runtime_error("broken"); }, report);
     ASSERT_TRUE(Settled(tasks));
     QCoreApplication::processEvents();
     const std::vector<std::pair<QThread*, std::string>> expected = {
@@ -108,13 +106,11 @@ TEST(BackgroundTasks, ACancelledTaskNeverReports) {
     TGate gate;
     std::atomic<bool> secondRan = false, firstSawStop = false;
     int reports = 0;
-    const TTaskId first = tasks.Start(
-        [&](std::stop_token stop) {
-            firstSawStop = !gate.Pass(stop);
-        },
-        [&](TOutcome<void>) { ++reports; });
-    const TTaskId second = tasks.Start([&](std::stop_token) { secondRan = true; },
-                                       [&](TOutcome<void>) { ++reports; });
+    const TTaskId first =
+        tasks.Start([&](std::stop_token stop) { firstSawStop = !gate.Pass(stop); },
+                    [&](TOutcome<void>) { ++reports; });
+    const TTaskId second =
+        tasks.Start([&](std::stop_token) { secondRan = true; }, [&](TOutcome<void>) { ++reports; });
     gate.WaitArrived(1);
     EXPECT_TRUE(tasks.IsPending(second));
     EXPECT_TRUE(tasks.Cancel(second)); // queued: its work is never called
@@ -123,8 +119,8 @@ TEST(BackgroundTasks, ACancelledTaskNeverReports) {
     EXPECT_FALSE(tasks.IsPending(first));
 
     std::atomic<bool> thirdRan = false;
-    const TTaskId third = tasks.Start([&](std::stop_token) { thirdRan = true; },
-                                      [&](TOutcome<void>) { ++reports; });
+    const TTaskId third =
+        tasks.Start([&](std::stop_token) { thirdRan = true; }, [&](TOutcome<void>) { ++reports; });
     // Ran, its report queued but not yet delivered: cancelling still drops it.
     while (!thirdRan)
         std::this_thread::yield();
@@ -212,10 +208,11 @@ TEST(BackgroundTasks, TheWorkIsFreedOnItsThreadTheOutcomeMovedToTheReport) {
     std::unique_ptr<int> received;
     {
         TTracer tracer{diedOn};
-        tasks.Start([tracer = std::move(tracer)](std::stop_token) {
-                        return std::make_unique<int>(5); // move-only: never copied
-                    },
-                    [&](TOutcome<std::unique_ptr<int>> r) { received = std::move(r).Value(); });
+        tasks.Start(
+            [tracer = std::move(tracer)](std::stop_token) {
+                return std::make_unique<int>(5); // move-only: never copied
+            },
+            [&](TOutcome<std::unique_ptr<int>> r) { received = std::move(r).Value(); });
     }
     ASSERT_TRUE(Settled(tasks));
     ASSERT_NE(received, nullptr);

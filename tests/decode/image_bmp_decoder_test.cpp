@@ -435,8 +435,7 @@ TEST(BmpSuite, LibjpegTurboBmpsAgreeWithQt) {
         QImageReader reader(path, "bmp");
         EXPECT_TRUE(FromDecoded(*r) == FromQt(reader.read())) << f;
         const TBytes bytes = ReadBytes(path);
-        EXPECT_TRUE(FromDecoded(*DecodeBmpMemory(bytes.data(), bytes.size())) ==
-                    FromDecoded(*r))
+        EXPECT_TRUE(FromDecoded(*DecodeBmpMemory(bytes.data(), bytes.size())) == FromDecoded(*r))
             << f;
     }
 }

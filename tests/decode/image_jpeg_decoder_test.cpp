@@ -252,8 +252,7 @@ TEST(JpegDamaged, TruncatedAtManyLengths) {
             const TDecodeResult r = DecodeJpegMemory(cut.data(), cut.size(), log.Callback());
             ExpectConsistent(r);
             if (r.Ok()) {
-                EXPECT_EQ(std::pair(r->Width(), r->Height()),
-                          std::pair(full.Width, full.Height));
+                EXPECT_EQ(std::pair(r->Width(), r->Height()), std::pair(full.Width, full.Height));
                 log.Check(r);
             }
             // A progressive file cut short shows what its scans so far hold, as libjpeg would.

@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!SmallEnough(data, size))
         return 0;
     const tonalyx::TDecodeResult r = tonalyx::DecodeBmpMemory(data, size);
-    if (r.Ok() != r.Reason().empty() ||
-        (r.Ok() && r->Stride() < 3 * std::ptrdiff_t{r->Width()}))
+    if (r.Ok() != r.Reason().empty() || (r.Ok() && r->Stride() < 3 * std::ptrdiff_t{r->Width()}))
         __builtin_trap();
     return 0;
 }

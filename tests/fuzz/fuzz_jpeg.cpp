@@ -60,8 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             next = first + count;
         });
     if (r.Ok() != r.Reason().empty() ||
-        (r.Ok() &&
-         (r->Stride() < 3 * std::ptrdiff_t{r->Width()} || next != r->Height())))
+        (r.Ok() && (r->Stride() < 3 * std::ptrdiff_t{r->Width()} || next != r->Height())))
         __builtin_trap();
     return 0;
 }

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 
 #include <condition_variable>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <stop_token>
 #include <thread>
 
@@ -81,7 +81,8 @@ TEST_F(HttpClientTest, OnlyA2xxAnswerReadWholeCounts) {
         EXPECT_EQ(r.Status, c.Status);
         EXPECT_EQ(r.Outcome.Reason().empty(), c.Ok) << r.Outcome.Reason();
         // The detail names the request, for the log.
-        EXPECT_EQ(r.Outcome.Detail().find("GET http://127.0.0.1:") == 0, !c.Ok) << r.Outcome.Detail();
+        EXPECT_EQ(r.Outcome.Detail().find("GET http://127.0.0.1:") == 0, !c.Ok)
+            << r.Outcome.Detail();
         EXPECT_EQ(r.Body, c.Body ? c.Body : r.Body);
     }
     // The cap counts over all the pieces of a body.
@@ -174,10 +175,10 @@ TEST(HttpClient, ACancelledTransferEndsAtOnce) {
                 started = true;
             }
             changed.notify_all();
-            THttpReply r = post ? client.PostMultipart(silent.Url("/upload.php"), parts,
-                                                       ShortReplyCap, cancel.get_token())
-                                : client.Get(silent.Url("/check.php"), ShortReplyCap,
-                                             cancel.get_token());
+            THttpReply r =
+                post ? client.PostMultipart(silent.Url("/upload.php"), parts, ShortReplyCap,
+                                            cancel.get_token())
+                     : client.Get(silent.Url("/check.php"), ShortReplyCap, cancel.get_token());
             std::lock_guard lock(mutex);
             reply = std::make_unique<THttpReply>(std::move(r));
             changed.notify_all();

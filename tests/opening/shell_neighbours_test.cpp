@@ -96,9 +96,7 @@ class TGatedPrepare {
 struct PreparerTest : testing::Test {
     std::shared_ptr<TGatedPrepare> Gate = std::make_shared<TGatedPrepare>();
     std::unique_ptr<TNeighbourPreparer> Preparer = std::make_unique<TNeighbourPreparer>(
-        [g = Gate](const QString& p, int side, std::stop_token c) {
-            return (*g)(p, side, c);
-        });
+        [g = Gate](const QString& p, int side, std::stop_token c) { return (*g)(p, side, c); });
 };
 
 } // namespace

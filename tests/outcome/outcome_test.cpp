@@ -95,7 +95,8 @@ TEST(Outcome, DescribedForALogLine) {
     const std::pair<TFailure, const char*> cases[] = {
         {{"Timeout", ""}, "Timeout"},
         {{"Timeout", "Timeout"}, "Timeout"},
-        {{"The feed is empty", "GET http://127.0.0.1/"}, "The feed is empty (GET http://127.0.0.1/)"},
+        {{"The feed is empty", "GET http://127.0.0.1/"},
+         "The feed is empty (GET http://127.0.0.1/)"},
     };
     for (const auto& [failure, line] : cases)
         EXPECT_EQ(DescribeFailure(failure), line);
@@ -122,7 +123,8 @@ TStatus Prepare(bool good) {
 
 TEST(Outcome, ServesTheServersResultAndStatus) {
     EXPECT_TRUE(Prepare(true).Ok());
-    EXPECT_EQ(Prepare(false).Reason(), "cannot open the picture folder: cannot open the data folder");
+    EXPECT_EQ(Prepare(false).Reason(),
+              "cannot open the picture folder: cannot open the data folder");
     TResult<std::string> text = std::string("x");
     const TResult<std::string> other = text.Ok() ? text : TResult<std::string>::Failure("no");
     EXPECT_EQ(other.Value(), "x");

@@ -60,12 +60,18 @@ void Capture(QtMsgType type, const QMessageLogContext& context, const QString& t
 
 TEST(LogCategories, OnePerQtLibraryQuietBelowWarnings) {
     const std::pair<const QLoggingCategory& (*)(), const char*> categories[] = {
-        {BackgroundLog, "tonalyx.background"}, {PicturesLog, "tonalyx.pictures"},
-        {OpeningLog, "tonalyx.opening"},       {AppInfoLog, "tonalyx.appinfo"},
-        {AboutLog, "tonalyx.about"},           {NetLog, "tonalyx.net"},
-        {PanelExportLog, "tonalyx.panel_export"}, {ribbon::RibbonLog, "tonalyx.ribbon"},
-        {WidgetsLog, "tonalyx.widgets"},       {HistViewLog, "tonalyx.histview"},
-        {StateLog, "tonalyx.state"},           {WindowLog, "tonalyx.window"},
+        {BackgroundLog, "tonalyx.background"},
+        {PicturesLog, "tonalyx.pictures"},
+        {OpeningLog, "tonalyx.opening"},
+        {AppInfoLog, "tonalyx.appinfo"},
+        {AboutLog, "tonalyx.about"},
+        {NetLog, "tonalyx.net"},
+        {PanelExportLog, "tonalyx.panel_export"},
+        {ribbon::RibbonLog, "tonalyx.ribbon"},
+        {WidgetsLog, "tonalyx.widgets"},
+        {HistViewLog, "tonalyx.histview"},
+        {StateLog, "tonalyx.state"},
+        {WindowLog, "tonalyx.window"},
         {RenderLog, "tonalyx.render"},
     };
     for (const auto& [category, name] : categories) {

@@ -124,8 +124,8 @@ TEST(ShareClosing, ClosingNeverWaitsForATransfer) {
     window->show();
     // The check starts with the window, the feed's first read a second later.
     for (int request = 0; request < 2; ++request)
-        ASSERT_TRUE(QTest::qWaitFor([&] { return silent.AcceptOne(std::chrono::milliseconds(0)); },
-                                    20000))
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return silent.AcceptOne(std::chrono::milliseconds(0)); }, 20000))
             << "request " << request << " never came";
     const auto before = std::chrono::steady_clock::now();
     window->close();
