@@ -195,25 +195,27 @@ TEST(BackgroundTasks, RunsInOrderOnAsManyThreadsAsAllowed) {
 }
 
 TEST(BackgroundTasks, TheWorkIsFreedOnItsThreadTheOutcomeMovedToTheReport) {
-    // Records the thread its last copy dies on.
-    struct TTracer {
-        std::shared_ptr<std::atomic<QThread*>> DiedOn = std::make_shared<std::atomic<QThread*>>();
+    // Move-only, as a work's captures may be; records the thread it dies on, unless it was
+    // moved from.
+    class TTracer {
+      public:
+        explicit TTracer(std::shared_ptr<std::atomic<QThread*>> diedOn)
+            : FDiedOn(std::move(diedOn)) {}
+        TTracer(TTracer&&) = default;
+        TTracer(const TTracer&) = delete;
         ~TTracer() {
-            if (DiedOn && DiedOn.use_count() == 2)
-                *DiedOn = QThread::currentThread();
+            if (FDiedOn)
+                *FDiedOn = QThread::currentThread();
         }
+
+      private:
+        std::shared_ptr<std::atomic<QThread*>> FDiedOn;
     };
     TBackgroundTasks tasks;
-    const auto diedOn = TTracer().DiedOn;
+    const auto diedOn = std::make_shared<std::atomic<QThread*>>(nullptr);
     std::unique_ptr<int> received;
-    {
-        TTracer tracer{diedOn};
-        tasks.Start(
-            [tracer = std::move(tracer)](std::stop_token) {
-                return std::make_unique<int>(5); // move-only: never copied
-            },
-            [&](TOutcome<std::unique_ptr<int>> r) { received = std::move(r).Value(); });
-    }
+    tasks.Start([tracer = TTracer(diedOn)](std::stop_token) { return std::make_unique<int>(5); },
+                [&](TOutcome<std::unique_ptr<int>> r) { received = std::move(r).Value(); });
     ASSERT_TRUE(Settled(tasks));
     ASSERT_NE(received, nullptr);
     EXPECT_EQ(*received, 5);
