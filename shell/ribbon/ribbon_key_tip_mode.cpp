@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace ribbon {
 
@@ -167,6 +168,14 @@ QString Digit(int n) {
     return QString::number(n);
 }
 
+// The tips with the texts the assignment gives their requests, one request per tip.
+QList<TRibbonKeyTip> Labelled(QList<TRibbonKeyTip> tips, const QList<TKeyTipRequest>& requests) {
+    const QStringList texts = RibbonKeyTips(requests);
+    for (qsizetype i = 0; i < tips.size(); ++i)
+        tips[i].Text = texts[i];
+    return tips;
+}
+
 } // namespace
 
 TRibbonKeyTipMode::TRibbonKeyTipMode(TRibbonBar* bar)
@@ -295,10 +304,7 @@ QList<TRibbonKeyTip> TRibbonKeyTipMode::TopTips() {
         requests.append({button->Caption(), n <= 9 ? Digit(n) : QString()});
     }
 
-    const QStringList texts = RibbonKeyTips(requests);
-    for (qsizetype i = 0; i < tips.size(); ++i)
-        tips[i].Text = texts[i];
-    return tips;
+    return Labelled(std::move(tips), requests);
 }
 
 QList<TRibbonKeyTip> TRibbonKeyTipMode::PageTips() {
@@ -337,10 +343,7 @@ QList<TRibbonKeyTip> TRibbonKeyTipMode::PageTips() {
             requests.append({button->Caption(), button->KeyTip()});
         }
     }
-    const QStringList texts = RibbonKeyTips(requests);
-    for (qsizetype i = 0; i < tips.size(); ++i)
-        tips[i].Text = texts[i];
-    return tips;
+    return Labelled(std::move(tips), requests);
 }
 
 QList<TRibbonKeyTip> TRibbonKeyTipMode::AppMenuTips() {
@@ -372,10 +375,7 @@ QList<TRibbonKeyTip> TRibbonKeyTipMode::AppMenuTips() {
         tips.append({{}, recent, number, TRibbonKeyTipPlace::Centre, 0, {}, clickLater(recent)});
         requests.append({QString(), Digit(i + 1)});
     }
-    const QStringList texts = RibbonKeyTips(requests);
-    for (qsizetype i = 0; i < tips.size(); ++i)
-        tips[i].Text = texts[i];
-    return tips;
+    return Labelled(std::move(tips), requests);
 }
 
 // ---------------------------------------------------------------- keys and the rest
