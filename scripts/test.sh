@@ -20,16 +20,19 @@ fi
 passed=0
 failed=0
 status=0
+# What failed, repeated at the end: a long run's log is often read from its tail only.
+failures=()
 
 run_suite() { # name, build dir, cmake options...
     local name=$1 dir=$2
     shift 2
     echo "== $name"
     if ! cmake -S . -B "$dir" -G Ninja -DTONALYX_BENCH=OFF "${launcher[@]}" "$@" >"$dir.configure.log" 2>&1; then
-        cat "$dir.configure.log"; status=1; failed=$((failed + 1)); return
+        cat "$dir.configure.log"; status=1; failed=$((failed + 1))
+        failures+=("$name: configuration"); return
     fi
     if ! cmake --build "$dir"; then
-        status=1; failed=$((failed + 1)); return
+        status=1; failed=$((failed + 1)); failures+=("$name: build"); return
     fi
     local log="$dir/ctest.log"
     ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" 2>&1 | tee "$log"
@@ -43,8 +46,13 @@ run_suite() { # name, build dir, cmake options...
         passed=$((passed + total - f))
         failed=$((failed + f))
     else
-        failed=$((failed + 1)); status=1
+        failed=$((failed + 1)); status=1; failures+=("$name: no test summary")
     fi
+    local test
+    while IFS= read -r test; do
+        failures+=("$name: $test")
+    done < <(sed -n '/The following tests FAILED:/,$p' "$log" | grep -E '^[[:space:]]+[0-9]+ - ' |
+        sed -E 's/^[[:space:]]+//')
 }
 
 mkdir -p build-tests
@@ -54,14 +62,14 @@ echo "== format"
 if scripts/check-format.sh; then
     passed=$((passed + 1))
 else
-    failed=$((failed + 1)); status=1
+    failed=$((failed + 1)); status=1; failures+=("format")
 fi
 
 echo "== package"
 if [ -f build-tests/plain/build.ninja ] && scripts/check-package.sh build-tests/plain; then
     passed=$((passed + 1))
 else
-    failed=$((failed + 1)); status=1
+    failed=$((failed + 1)); status=1; failures+=("package")
 fi
 
 run_suite "sanitizer build" build-tests/asan -DCMAKE_BUILD_TYPE=Debug -DTONALYX_SANITIZE=ON
@@ -71,10 +79,13 @@ if [ -x tests/fuzz/run-fuzzers.sh ]; then
     if tests/fuzz/run-fuzzers.sh build-tests/fuzz "${TONALYX_FUZZ_SECONDS:-20}"; then
         passed=$((passed + 1))
     else
-        failed=$((failed + 1)); status=1
+        failed=$((failed + 1)); status=1; failures+=("fuzzers")
     fi
 fi
 
 echo
+for failure in "${failures[@]}"; do
+    echo "failed: $failure"
+done
 echo "$passed passed, $failed failed"
 exit $status
