@@ -96,7 +96,7 @@ bool IsSrgb(cmsContext context, cmsHPROFILE profile, cmsHPROFILE srgb) {
     const TCurve inverse(curve ? cmsReverseToneCurve(curve.get()) : nullptr);
     if (!inverse)
         return false;
-    if (cmsGetColorSpace(profile) == cmsSigGrayData)
+    if (static_cast<cmsUInt32Number>(cmsGetColorSpace(profile)) == cmsSigGrayData)
         return CurveIsSrgb(static_cast<const cmsToneCurve*>(cmsReadTag(profile, cmsSigGrayTRCTag)),
                            inverse.get());
     if (cmsIsMatrixShaper(profile)) {
@@ -192,7 +192,8 @@ TOutcome<TColourSpace> TColourSpace::Of(const TPictureMeta& meta) {
             return failure("the calibrated colour space cannot be used");
         space.FName = "Calibrated RGB";
     }
-    const cmsColorSpaceSignature model = cmsGetColorSpace(profile.get());
+    // As a number: a profile may hold any, and not every one is a value of the enumeration.
+    const auto model = static_cast<cmsUInt32Number>(cmsGetColorSpace(profile.get()));
     const bool grey = meta.Model == TStoredModel::Grey;
     if (model != (grey ? cmsSigGrayData : cmsSigRgbData))
         return failure(grey ? "the embedded colour profile is not for a grey picture"

@@ -128,6 +128,9 @@ TEST(ColourSpace, WhatCannotBeUsedIsRefusedWithAReason) {
     std::mt19937 random(7);
     for (auto& b : noise)
         b = std::uint8_t(random());
+    TBytes unknownModel = adobe;
+    for (int i = 16; i < 20; ++i) // the header's colour space: no signature at all
+        unknownModel[i] = 0xAC;
     TPictureMeta announced;
     announced.ProfileProblem = "the embedded colour profile lies outside the file";
     const struct {
@@ -137,6 +140,7 @@ TEST(ColourSpace, WhatCannotBeUsedIsRefusedWithAReason) {
         {"cut in half", WithProfile(TBytes(adobe.begin(), adobe.begin() + 300))},
         {"noise", WithProfile(noise)},
         {"L*a*b* for an RGB picture", WithProfile(LabProfile())},
+        {"a colour space that does not exist", WithProfile(unknownModel)},
         {"RGB for a grey picture", WithProfile(adobe, TStoredModel::Grey)},
         {"grey for an RGB picture", WithProfile(GreyProfile(1.8, "Grey"))},
         {"announced but unreadable", announced},
