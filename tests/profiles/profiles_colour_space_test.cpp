@@ -97,29 +97,24 @@ TEST(ColourSpace, GreyPicturesConvertThroughTheirGreyCurve) {
 }
 
 TEST(ColourSpace, CalibratedRgbIsJudgedAsAProfileIs) {
-    const auto calibrated = [](const TRgbSpace& rgb, double gamma) {
-        TCalibratedRgb space;
-        // Each primary's CIE XYZ, as the BMP header stores them.
-        cmsHPROFILE profile = cmsCreateRGBProfile(&rgb.White, &rgb.Primaries, nullptr);
-        const cmsTagSignature tags[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
-                                         cmsSigBlueColorantTag};
-        for (int p = 0; p < 3; ++p) {
-            const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tags[p]));
-            space.Primaries[p] = {xyz->X, xyz->Y, xyz->Z};
-            space.Gamma[p] = gamma;
-        }
-        cmsCloseProfile(profile);
+    // Each primary's CIE XYZ under D65, as a BMP header stores them.
+    const auto calibrated = [](TCalibratedRgb space) {
         TPictureMeta meta;
         meta.Calibrated = space;
         return TColourSpace::Of(meta);
     };
-    const TOutcome<TColourSpace> adobe = calibrated(AdobeRgbSpace, 563.0 / 256.0);
+    const double adobeGamma = 563.0 / 256.0;
+    const TOutcome<TColourSpace> adobe = calibrated(
+        {{{{0.5767, 0.2974, 0.0270}, {0.1856, 0.6273, 0.0707}, {0.1882, 0.0753, 0.9911}}},
+         {adobeGamma, adobeGamma, adobeGamma}});
     ASSERT_TRUE(adobe.Ok()) << DescribeFailure(adobe.Error());
     EXPECT_EQ(adobe->Name(), "Calibrated RGB");
     ExpectNear(Shown(*adobe, {60, 160, 60}), {0, 161, 47}, 2);
-    const TOutcome<TColourSpace> gamma22 = calibrated(SrgbSpace, 2.2);
-    ASSERT_TRUE(gamma22.Ok());
-    EXPECT_TRUE(gamma22->Converts());
+    const TOutcome<TColourSpace> srgbGamma22 = calibrated(
+        {{{{0.4124, 0.2126, 0.0193}, {0.3576, 0.7152, 0.1192}, {0.1805, 0.0722, 0.9505}}},
+         {2.2, 2.2, 2.2}});
+    ASSERT_TRUE(srgbGamma22.Ok());
+    EXPECT_TRUE(srgbGamma22->Converts());
 }
 
 TEST(ColourSpace, WhatCannotBeUsedIsRefusedWithAReason) {
