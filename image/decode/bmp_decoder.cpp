@@ -172,7 +172,7 @@ void ReadColourSpace(TInput& in, const std::uint8_t* info, std::uint32_t infoSiz
     const std::uint32_t size = U32(info + 116);
     const std::int64_t at = FileHeaderSize + std::int64_t{offset};
     if (size == 0 || size > MaxProfileBytes || at + size > in.Size()) {
-        meta.ProfileProblem = "the embedded colour profile lies outside the file";
+        meta.ProfileProblem = "the embedded colour profile is empty, too large or outside the file";
         return;
     }
     meta.IccProfile.resize(size);
