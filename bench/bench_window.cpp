@@ -1,6 +1,7 @@
 // Median timings of the window, off-screen, on a 24-megapixel photo and a folder of copies
-// of it: opening, stepping to an unprepared and to a prepared neighbour, revisiting from the
-// cache, switching smoothing, and moving the splitter. Each step ends with the window
+// of it: the view's copy (reduced, turned upright, converted from Adobe RGB), opening,
+// stepping to an unprepared and to a prepared neighbour, revisiting from the cache,
+// switching smoothing, and moving the splitter. Each step ends with the window
 // repainted, so it includes drawing the picture and the ten histograms. Every row is also
 // given as a ratio to the decode time of the same image in the same run.
 //
@@ -11,6 +12,7 @@
 #include "app_inform.h"
 #include "commands.h"
 #include "decoder.h"
+#include "display_copy.h"
 #include "http_client.h"
 #include "image_view.h"
 #include "main_window.h"
@@ -18,6 +20,7 @@
 #include "qt_raster.h"
 #include "reduced_copy.h"
 
+#include "colour_fixture.h"
 #include "photo_like.h"
 
 #include <QAction>
@@ -107,12 +110,19 @@ int main(int argc, char* argv[]) {
         files.push_back(copy);
     }
 
-    std::vector<double> decode, reduce;
+    TPictureMeta portrait;
+    portrait.Orientation = 6;
+    const TDisplayForm upright(portrait, first);
+    portrait.IccProfile = test::RgbProfile(test::AdobeRgbSpace, "Adobe RGB (1998)");
+    const TDisplayForm adobe(portrait, first);
+    std::vector<double> decode, reduce, turn, convert;
     for (int i = 0; i < runs; ++i) {
         TDecodeResult decoded = TDecodeResult::Failure("not decoded");
         decode.push_back(Ms([&] { decoded = DecodeJpegFile(PathOf(first)); }));
         const QImage image = ToQImage(decoded.Ok() ? std::move(decoded).Value() : TRaster());
         reduce.push_back(Ms([&] { ReducedCopy(image, 2560); }));
+        turn.push_back(Ms([&] { DisplayCopy(image, 2560, upright); }));
+        convert.push_back(Ms([&] { DisplayCopy(image, 2560, adobe); }));
     }
     const double decodeMs = Median(decode);
 
@@ -162,6 +172,8 @@ int main(int argc, char* argv[]) {
                 std::string(10, '-').c_str());
     Row("decode (JPEG, reference)", decodeMs, decodeMs);
     Row("reduced copy for the view (2560 pixels)", Median(reduce), decodeMs);
+    Row("the same, turned upright", Median(turn), decodeMs);
+    Row("the same, turned, Adobe RGB to sRGB", Median(convert), decodeMs);
     Row("first open", Median(open), decodeMs);
     Row("step to an unprepared neighbour", Median(unprepared), decodeMs);
     Row("step to a prepared neighbour", Median(prepared), decodeMs);

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libjpeg-dev libpng-dev zlib1g-dev libcurl4-openssl-dev libxml2-dev
+    # Exif orientations and colour profiles
+    libexif-dev liblcms2-dev
     libgtest-dev
     libcpp-httplib-dev curl
     # Boost.Beast and Asio, the server's HTTP

@@ -18,7 +18,8 @@ const char* const HelpText =
     "       tonalyx-cli stats [--json] IMAGE...   (see tonalyx-cli stats --help)\n"
     "\n"
     "Decodes each JPEG or BMP image (chosen by its extension) and prints one JSON object\n"
-    "per image on its own line with the bins of the ten histogram channels:\n"
+    "per image on its own line with its stored width and height, its Exif orientation\n"
+    "(1 to 8) and the bins of the ten histogram channels:\n"
     "RGB, R, G, B (256 bins each), H (1437), S, V, L (601 each), A and B_ (511 each).\n"
     "\n"
     "  --display            print the display copy (smoothed, tall isolated peaks cut)\n"
@@ -82,13 +83,14 @@ void AppendJsonString(std::string& out, const std::string& text) {
 }
 
 std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
-                       int smoothLevel, const TAllChanel& channels) {
+                       int smoothLevel, const TAllChanel& channels, int orientation) {
     std::string out;
     out.reserve(40000);
     out += "{\"file\":";
     AppendJsonString(out, file);
     out += ",\"width\":" + std::to_string(width);
     out += ",\"height\":" + std::to_string(height);
+    out += ",\"orientation\":" + std::to_string(orientation);
     out += set == TCountSet::Origin ? ",\"set\":\"origin\"" : ",\"set\":\"display\"";
     out += ",\"smoothing\":\"";
     out += SmoothingNames[smoothLevel];
@@ -135,8 +137,9 @@ int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
         options.Images, hist, err, [&](const std::string& file, const TRaster& image) {
             const TAllChanel& shown =
                 options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
-            const std::string line = CountsJson(file, image.Width(), image.Height(), options.Set,
-                                                options.SmoothLevel, shown);
+            const std::string line =
+                CountsJson(file, image.Width(), image.Height(), options.Set, options.SmoothLevel,
+                           shown, image.Meta().Orientation);
             std::fwrite(line.data(), 1, line.size(), out);
             std::fputc('\n', out);
         });

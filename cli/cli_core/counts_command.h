@@ -19,10 +19,12 @@ struct TCountsOptions {
 };
 
 // One image's line (without the newline). The format is fixed: other tools read it.
-// {"file":…,"width":W,"height":H,"set":"origin"|"display","smoothing":"off"|…,
-//  "channels":{"RGB":[bins IndLow..IndHigh],…,"B_":[…]}}
+// {"file":…,"width":W,"height":H,"orientation":1…8,"set":"origin"|"display",
+//  "smoothing":"off"|…,"channels":{"RGB":[bins IndLow..IndHigh],…,"B_":[…]}}
+// Width and height are the stored picture's, which is what is counted; the orientation is
+// its Exif orientation (1 when it has none), which a viewer applies to show it upright.
 std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
-                       int smoothLevel, const TAllChanel& channels);
+                       int smoothLevel, const TAllChanel& channels, int orientation = 1);
 
 // Appends the name as a JSON string. File names are bytes; any that are not UTF-8 become
 // U+FFFD, so that the line stays valid JSON.

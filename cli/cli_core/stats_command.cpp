@@ -49,10 +49,12 @@ std::string Fixed(const std::optional<double>& v, int decimals, const char* unit
 
 } // namespace
 
-std::string StatsJson(const std::string& file, int width, int height, const TAllChanel& channels) {
+std::string StatsJson(const std::string& file, int width, int height, const TAllChanel& channels,
+                      int orientation) {
     std::string out = "{\"file\":";
     AppendJsonString(out, file);
     out += ",\"width\":" + std::to_string(width) + ",\"height\":" + std::to_string(height);
+    out += ",\"orientation\":" + std::to_string(orientation);
     out += ",\"channels\":{";
     for (TChannel c : AllChannels) {
         const TChannelStats s = ChannelStats(c, channels[c]);
@@ -107,7 +109,9 @@ int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err) {
         options.Images, hist, err, [&](const std::string& file, const TRaster& image) {
             std::string text;
             if (options.Json) {
-                text = StatsJson(file, image.Width(), image.Height(), hist.Raw()) + "\n";
+                text = StatsJson(file, image.Width(), image.Height(), hist.Raw(),
+                                 image.Meta().Orientation) +
+                       "\n";
             } else {
                 text = (first ? "" : "\n") +
                        StatsTable(file, image.Width(), image.Height(), hist.Raw());

@@ -16,10 +16,11 @@ struct TStatsOptions {
 };
 
 // One image's line (without the newline):
-// {"file":…,"width":W,"height":H,"channels":{"R":{"pixels":N,"mean":…,"median":…,"sd":…,
-//  "low":…,"high":…},…}} with the channel names of counts; a figure that does not exist
-// (the hue's median, anything of an empty channel) is null.
-std::string StatsJson(const std::string& file, int width, int height, const TAllChanel& channels);
+// {"file":…,"width":W,"height":H,"orientation":1…8,"channels":{"R":{"pixels":N,"mean":…,
+//  "median":…,"sd":…,"low":…,"high":…},…}} with the channel names, sizes and orientation of
+// counts; a figure that does not exist (the hue's median, anything of an empty channel) is null.
+std::string StatsJson(const std::string& file, int width, int height, const TAllChanel& channels,
+                      int orientation = 1);
 // The same figures as a table for reading.
 std::string StatsTable(const std::string& file, int width, int height, const TAllChanel& channels);
 

@@ -10,6 +10,10 @@
 // (12-byte) and 2.x (16..64-byte) headers and the Windows 40/52/56/108/124-byte headers.
 // Alpha is ignored. Refused: embedded JPEG/PNG, OS/2 Huffman, 64-bit, unknown headers.
 //
+// The colour space of the V4 and V5 headers: a calibrated RGB space and an embedded profile
+// are kept for the display (see TPictureMeta); a linked profile, a path to a file, is never
+// followed.
+//
 // Leniency: palette indices beyond the palette and pixels an RLE stream leaves out (delta
 // and early end codes, or a stream that just stops) are black. Uncompressed pixel data
 // that ends early is refused, since the missing part would count as fake black pixels.
@@ -23,6 +27,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tonalyx {
@@ -120,6 +125,7 @@ struct THeader {
     std::int64_t PaletteOffset = 0;
     int PaletteEntrySize = 4; // RGBQUAD, or RGBTRIPLE in OS/2 1.x files
     int PaletteCount = 0;     // entries to read (at most 1 << Bits)
+    TPictureMeta Meta;
 };
 
 // A failure reason, or nothing.
@@ -127,6 +133,53 @@ using TError = std::optional<std::string>;
 
 TError Fail(const char* reason) {
     return std::string(reason);
+}
+
+// The V4 and V5 headers' colour space types.
+constexpr std::uint32_t CalibratedRgbSpace = 0;
+constexpr std::uint32_t EmbeddedProfileSpace = 0x4D424544; // "MBED"
+
+// Profiles are a few kilobytes, large lookup tables a few megabytes; a header claiming more
+// is not believed.
+constexpr std::uint32_t MaxProfileBytes = 64u << 20;
+
+// The colour space of a V4 or V5 header (info, infoSize bytes). sRGB, the system's space and
+// linked profiles leave the stored values as they are.
+void ReadColourSpace(TInput& in, const std::uint8_t* info, std::uint32_t infoSize,
+                     TPictureMeta& meta) {
+    const std::uint32_t type = U32(info + 56);
+    if (type == CalibratedRgbSpace) {
+        // Nine CIE XYZ values in 2.30 fixed point, then three gammas in 16.16. Writers
+        // that know nothing of colour leave them zero: no calibration then.
+        TCalibratedRgb space;
+        bool valid = true;
+        for (int p = 0; p < 3; ++p) {
+            for (int c = 0; c < 3; ++c) {
+                const auto v = static_cast<std::int32_t>(U32(info + 60 + 12 * p + 4 * c));
+                space.Primaries[p][c] = v / double(1 << 30);
+            }
+            space.Gamma[p] = U32(info + 96 + 4 * p) / 65536.0;
+            valid = valid && space.Primaries[p][1] > 0 && space.Primaries[p][0] >= 0 &&
+                    space.Primaries[p][2] >= 0 && space.Gamma[p] > 0;
+        }
+        if (valid)
+            meta.Calibrated = space;
+        return;
+    }
+    if (type != EmbeddedProfileSpace || infoSize < 124)
+        return;
+    const std::uint32_t offset = U32(info + 112);
+    const std::uint32_t size = U32(info + 116);
+    const std::int64_t at = FileHeaderSize + std::int64_t{offset};
+    if (size == 0 || size > MaxProfileBytes || at + size > in.Size()) {
+        meta.ProfileProblem = "the embedded colour profile is empty, too large or outside the file";
+        return;
+    }
+    meta.IccProfile.resize(size);
+    if (!in.ReadAllAt(at, meta.IccProfile.data(), size)) {
+        meta.IccProfile.clear();
+        meta.ProfileProblem = "the embedded colour profile cannot be read";
+    }
 }
 
 TError ParseHeader(TInput& in, THeader& h) {
@@ -252,6 +305,8 @@ TError ParseHeader(TInput& in, THeader& h) {
                         : h.PaletteOffset + std::int64_t{h.PaletteCount} * h.PaletteEntrySize;
     if (h.PixelOffset >= in.Size())
         return Fail("The BMP file holds no pixel data");
+    if (windows && infoSize >= 108)
+        ReadColourSpace(in, info, infoSize, h.Meta);
     return std::nullopt;
 }
 
@@ -497,6 +552,7 @@ TDecodeResult Decode(TInput& in) {
     } else if (TError e = DecodePlain(in, h, palette, raster)) {
         return TDecodeResult::Failure(*e);
     }
+    image.SetMeta(std::move(h.Meta));
     return image;
 }
 

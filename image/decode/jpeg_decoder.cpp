@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <csetjmp>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -131,6 +133,7 @@ struct TJpegSession {
     std::uint8_t* Bits = nullptr; // Image's pixels
     std::ptrdiff_t Stride = 0;
     std::string Failure; // set by DecodeBody for refusals that are not libjpeg errors
+    TPictureMeta Meta;
     std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
 
     ~TJpegSession() {
@@ -212,11 +215,46 @@ bool CountScan(TJpegSession& s) {
     return true;
 }
 
+// The orientation and the colour profile from the markers jpeg_read_header has saved.
+// No local here may have a destructor either: jpeg_read_icc_profile ends in error_exit when
+// memory runs out.
+void ReadMeta(TJpegSession& s) {
+    j_decompress_ptr cinfo = &s.Info;
+    s.Meta.Model = cinfo->jpeg_color_space == JCS_GRAYSCALE ? TStoredModel::Grey
+                   : cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK
+                       ? TStoredModel::Cmyk
+                       : TStoredModel::Rgb;
+    static constexpr char ExifId[] = "Exif\0";     // and the terminating NUL: six bytes
+    static constexpr char IccId[] = "ICC_PROFILE"; // with its NUL: twelve bytes
+    bool exifSeen = false, iccSeen = false;
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && !exifSeen && m->data_length >= sizeof ExifId &&
+            std::memcmp(m->data, ExifId, sizeof ExifId) == 0) {
+            exifSeen = true; // the first Exif block counts, as for every reader
+            s.Meta.Orientation = ExifOrientation(m->data, m->data_length);
+        }
+        iccSeen = iccSeen || (m->marker == JPEG_APP0 + 2 && m->data_length >= sizeof IccId &&
+                              std::memcmp(m->data, IccId, sizeof IccId) == 0);
+    }
+    JOCTET* icc = nullptr; // malloc'ed by libjpeg
+    unsigned int iccSize = 0;
+    if (jpeg_read_icc_profile(cinfo, &icc, &iccSize)) {
+        s.Meta.IccProfile.assign(icc, icc + iccSize);
+        std::free(icc);
+    } else if (iccSeen) {
+        s.Meta.ProfileProblem = "the parts of the embedded colour profile do not fit together";
+    }
+}
+
 // All libjpeg calls after the source is set. Returns false with s.Failure set for a refusal.
 // No local here may have a destructor: error_exit longjmps across this frame.
 bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     j_decompress_ptr cinfo = &s.Info;
+    // Exif (the orientation) and ICC profiles; the rest of the markers are skipped.
+    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(cinfo, TRUE);
+    ReadMeta(s);
 
     // libjpeg-turbo built for 8-bit samples already refuses other precisions while reading
     // the header; this keeps the refusal explicit should that ever change.
@@ -312,8 +350,10 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
         // A libjpeg error. Once every row is in, a complaint about what follows the picture
         // (jpeg_finish_decompress reading trailing markers) does not spoil it.
         s->Prefault.reset();
-        if (s->AllRowsRead && !s->Image.IsNull())
+        if (s->AllRowsRead && !s->Image.IsNull()) {
+            s->Image.SetMeta(std::move(s->Meta));
             return std::move(s->Image);
+        }
         return TDecodeResult::Failure(s->Error.Message[0] ? s->Error.Message : "Invalid JPEG file",
                                       "libjpeg message " + std::to_string(s->Error.Mgr.msg_code));
     }
@@ -325,6 +365,7 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
     s->Prefault.reset();
     if (s->Image.IsNull())
         return TDecodeResult::Failure("Invalid JPEG file");
+    s->Image.SetMeta(std::move(s->Meta));
     return std::move(s->Image);
 }
 

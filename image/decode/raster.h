@@ -2,9 +2,11 @@
 #pragma once
 
 #include "histogram.h"
+#include "picture_meta.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace tonalyx {
 
@@ -36,6 +38,11 @@ class TRaster {
     std::uint8_t* Row(int y) { return FBits + FStride * y; }
     TRasterView View() const { return {FWidth, FHeight, FBits, FStride}; }
 
+    // What the file said about showing these pixels (set by the decoders); the rows
+    // themselves are always as stored.
+    const TPictureMeta& Meta() const { return FMeta; }
+    void SetMeta(TPictureMeta meta) { FMeta = std::move(meta); }
+
     // Gives up the buffer, leaving a null raster; the caller frees it with Free.
     std::uint8_t* Release();
     static void Free(void* bits);
@@ -47,6 +54,7 @@ class TRaster {
     int FWidth = 0;
     int FHeight = 0;
     std::ptrdiff_t FStride = 0;
+    TPictureMeta FMeta;
 };
 
 } // namespace tonalyx

@@ -1,12 +1,12 @@
 #include "image_opener.h"
 
 #include "accumulate.h"
+#include "display_copy.h"
 #include "image_loader.h"
 #include "neighbour_preparer.h"
 #include "opening_log.h"
 #include "paths.h"
 #include "qt_raster.h"
-#include "reduced_copy.h"
 #include "ucache.h"
 
 #include <utility>
@@ -74,14 +74,20 @@ void TImageOpener::PrepareNeighbours() {
 
 void TImageOpener::ShowCurrent(QImage preview) {
     const int side = FView.PreviewSide();
-    if (preview.isNull() || preview.size() != ReducedCopySize(FCurrent.size(), side))
-        preview = ReducedCopy(FCurrent, side); // made for another screen, or not at all
+    if (preview.isNull() || preview.size() != DisplayCopySize(FCurrent.size(), side, FForm))
+        preview = DisplayCopy(FCurrent, side, FForm); // made for another screen, or not at all
     FPreview = std::move(preview);
     FView.ShowPreparedImage(FCurrent, FPreview);
 }
 
+void TImageOpener::ShowSizeAndSpace() {
+    FView.ShowImageSize(FForm.ShownSize(FCurrent.size()));
+    FView.ShowColourSpace(FForm.ColourSpaceName());
+}
+
 void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
     FCurrent = std::move(prepared.Image);
+    FForm = prepared.Form;
     ShowCurrent(prepared.Preview);
     FFiles.sCurrFile = path;
     FHist.Adopt(prepared.Counts);
@@ -90,10 +96,10 @@ void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
 }
 
 void TImageOpener::Decoded(const QString& path) {
-    FCache.PushOwned(path, FCurrent, FHist.Raw(), FPreview); // FCurrent owns its pixels
+    FCache.PushOwned(path, FCurrent, FHist.Raw(), FPreview, FForm); // FCurrent owns its pixels
     FView.SetImgCtrl(true, false);
     FView.SetAppTitle();
-    FView.ShowImageSize(FCurrent.size());
+    ShowSizeAndSpace();
     FView.HideWelcome();
     FView.RememberRecentImage(path);
     PrepareNeighbours();
@@ -112,13 +118,16 @@ void TImageOpener::LoadImageFile(const QString& path) {
     // A revisit costs no decoding and no counting, only the display steps; it leaves the
     // command states, the welcome panel and the recent list as they are.
     QImage cached, preview;
-    if (FHist.Restore([&](TAllChanel& raw) { return FCache.Pop(path, cached, raw, &preview); })) {
+    TDisplayForm form;
+    if (FHist.Restore(
+            [&](TAllChanel& raw) { return FCache.Pop(path, cached, raw, &preview, &form); })) {
         FCurrent = cached;
+        FForm = form;
         ShowCurrent(preview);
         FView.RedrawHistograms();
         FFiles.sCurrFile = path;
         FView.SetAppTitle();
-        FView.ShowImageSize(FCurrent.size());
+        ShowSizeAndSpace();
         PrepareNeighbours();
         return;
     }
@@ -146,6 +155,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
         PrepareNeighbours(); // around the file that failed, where the next step starts
         return;
     }
+    FForm = TDisplayForm(loaded->Image.Meta(), path);
     FCurrent = ToQImage(std::move(loaded->Image));
     ShowCurrent({});
     FFiles.sCurrFile = path;
@@ -169,6 +179,7 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
         return;
     }
     FCurrent = image;
+    FForm = {}; // a pasted picture is shown as it is
     FView.ShowImage(FCurrent);
     FFiles.sCurrFile.clear();
     CountAndShow(nullptr);
@@ -176,7 +187,7 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
     FView.SetImgCtrl(true, true); // a pasted picture has no folder to step through
     FFiles.sCurrFile = PastedImageName();
     FView.SetAppTitle();
-    FView.ShowImageSize(FCurrent.size());
+    ShowSizeAndSpace();
     PrepareNeighbours(); // a pasted picture has none: whatever was held is dropped
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "current_hist.h"
+#include "display_copy.h"
 #include "neighbour_preparer.h"
 #include "ufiles.h"
 
@@ -41,7 +42,10 @@ class TOpenerView {
     virtual int PreviewSide() const { return 0; }
     virtual void RedrawHistograms() = 0; // THist::Show of the display copy
     virtual void SetAppTitle() = 0;
-    virtual void ShowImageSize(QSize size) = 0;
+    virtual void ShowImageSize(QSize size) = 0; // as shown: turned upright
+    // The colour space the picture's values are in when it is not sRGB (its profile's name);
+    // empty for sRGB. Called after each ShowImageSize.
+    virtual void ShowColourSpace(const QString& name) { (void)name; }
     virtual void HideWelcome() = 0;
     virtual void RememberRecentImage(const QString& path) = 0;
     // Beeps and says why for a few seconds (the desktop's bell is often muted).
@@ -80,6 +84,8 @@ class TImageOpener {
     void ShowCurrent(QImage preview);
     // Prepares the current image's neighbours that the cache does not hold; drops the rest.
     void PrepareNeighbours();
+    // The status bar's size and colour space of the current image.
+    void ShowSizeAndSpace();
 
     TCurrentHist& FHist;
     TFiles& FFiles;
@@ -88,6 +94,8 @@ class TImageOpener {
     std::unique_ptr<TNeighbourPreparer> FPreparer;
     QImage FCurrent; // 24-bit, bytes blue, green, red: what the engine counted
     QImage FPreview; // the reduced copy of FCurrent shown (a file's; kept in the cache)
+    // How FCurrent is shown, upright and in sRGB: FPreview is made in it.
+    TDisplayForm FForm;
 };
 
 } // namespace tonalyx

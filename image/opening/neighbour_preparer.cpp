@@ -1,9 +1,9 @@
 #include "neighbour_preparer.h"
 
+#include "display_copy.h"
 #include "image_loader.h"
 #include "opening_log.h"
 #include "qt_raster.h"
-#include "reduced_copy.h"
 
 #include <algorithm>
 #include <system_error>
@@ -37,6 +37,7 @@ std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previe
     }
     if (cancel.stop_requested())
         return nullptr;
+    prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
     prepared->Image = ToQImage(std::move(loaded->Image));
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();
@@ -44,7 +45,7 @@ std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previe
     prepared->Counts = hist->Data[Origin];
     if (cancel.stop_requested())
         return nullptr;
-    prepared->Preview = ReducedCopy(prepared->Image, previewSide);
+    prepared->Preview = DisplayCopy(prepared->Image, previewSide, prepared->Form);
     return prepared;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "background_tasks.h"
+#include "display_copy.h"
 #include "histogram.h"
 
 #include <QImage>
@@ -36,7 +37,8 @@ TFileStamp StampOf(const QString& path); // any thread
 struct TPreparedImage {
     QImage Image;      // 24-bit, owning its pixels, as a direct open leaves it
     TAllChanel Counts; // the raw (Origin) record of Image
-    QImage Preview;    // the reduced copy the image view shows (Image itself when small)
+    QImage Preview;    // the copy the image view shows (Image itself when small and plain)
+    TDisplayForm Form; // how Image is shown: Preview is made in it
     TFileStamp Stamp;  // taken before the file was read
 };
 

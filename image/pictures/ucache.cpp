@@ -62,18 +62,18 @@ void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
     QImage copy = im.copy();
     if (copy.isNull() != im.isNull())
         return; // out of memory for the copy: leave the entry out
-    Insert(fn, std::move(copy), hs, {}, bytes);
+    Insert(fn, std::move(copy), hs, {}, {}, bytes);
 }
 
 void TCache::PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs,
-                       const QImage& preview) {
+                       const QImage& preview, const TDisplayForm& form) {
     const std::int64_t bytes = EntryBytes(im, preview);
     if (!FIndex.contains(fn) && bytes <= FMaxBytes)
-        Insert(fn, im, hs, preview, bytes);
+        Insert(fn, im, hs, preview, form, bytes);
 }
 
 void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
-                    std::int64_t bytes) {
+                    const TDisplayForm& form, std::int64_t bytes) {
     while (!FNames.empty() && FUsedBytes + bytes > FMaxBytes) {
         FUsedBytes -= FNames.front().Bytes;
         FIndex.remove(FNames.front().Key);
@@ -84,12 +84,14 @@ void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage p
     item.Data.Btm = std::move(im);
     item.Data.Hst = hs;
     item.Data.Preview = std::move(preview);
+    item.Data.Form = form;
     item.Bytes = bytes;
     FIndex.insert(fn, std::prev(FNames.end()));
     FUsedBytes += bytes;
 }
 
-bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview) {
+bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview,
+                 TDisplayForm* form) {
     const auto found = FIndex.constFind(fn);
     if (found == FIndex.cend())
         return false;
@@ -100,6 +102,8 @@ bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview)
     hs = item->Data.Hst;
     if (preview)
         *preview = item->Data.Preview;
+    if (form)
+        *form = item->Data.Form;
     return true;
 }
 

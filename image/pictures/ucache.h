@@ -3,6 +3,7 @@
 // decodes nor counts the file again.
 #pragma once
 
+#include "display_copy.h"
 #include "histogram.h"
 
 #include <QHash>
@@ -18,6 +19,8 @@ struct TCacheData {
     QImage Btm;     // an independent copy of the bitmap as the engine left it
     TAllChanel Hst; // the image's raw (Origin) histogram record
     QImage Preview; // the reduced copy the window showed of Btm; null when none was made
+    // How Btm is shown, upright and in sRGB: Preview is made in it.
+    TDisplayForm Form;
 };
 
 // Installed memory in bytes; 0 when the system does not say.
@@ -43,12 +46,15 @@ class TCache {
     // The same for an image that owns its pixels and that nobody writes through (as the
     // decoders' images wrapped by ToQImage): they are shared, not copied, saving a copy of
     // tens of megabytes per photograph. A write to either image detaches it.
-    // The reduced copy shown for it is kept beside it, so a revisit need not make it again.
+    // The reduced copy shown for it is kept beside it, so a revisit need not make it again,
+    // with the form it was made in.
     void PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs,
-                   const QImage& preview = {});
-    // On a hit fills im and hs from the entry, marks it as just used, and returns true;
-    // on a miss returns false and leaves both untouched.
-    bool Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview = nullptr);
+                   const QImage& preview = {}, const TDisplayForm& form = {});
+    // On a hit fills im and hs (and the reduced copy and its form, when asked) from the
+    // entry, marks it as just used, and returns true; on a miss returns false and leaves
+    // them untouched.
+    bool Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview = nullptr,
+             TDisplayForm* form = nullptr);
 
     // Held without touching recency.
     bool Contains(const QString& fn) const;
@@ -61,7 +67,7 @@ class TCache {
 
   private:
     void Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
-                std::int64_t bytes);
+                const TDisplayForm& form, std::int64_t bytes);
 
     struct TItem {
         QString Key;

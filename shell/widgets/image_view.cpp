@@ -39,7 +39,9 @@ int TImageView::PreviewSide() const {
 }
 
 QRect TImageView::PictureRect() const {
-    return FitCentred(FImage.size(), size());
+    // The shown copy may be turned a quarter; its reduction changes its proportions by
+    // less than a pixel.
+    return FitCentred(FPreview.size(), size());
 }
 
 void TImageView::resizeEvent(QResizeEvent*) {

@@ -13,12 +13,14 @@ class TImageView final : public QWidget {
     explicit TImageView(QWidget* parent);
 
     void SetImage(const QImage& image);
-    // The same with its reduced copy already made (by ReducedCopy, for PreviewSide()).
+    // The same with the copy shown already made (by ReducedCopy or DisplayCopy, for
+    // PreviewSide()): reduced, and maybe turned upright and converted to sRGB.
     void SetImage(const QImage& image, const QImage& preview);
     // The long side of the reduced copy of large pictures on this view's screen.
     int PreviewSide() const;
     const QImage& Image() const { return FImage; }
-    // Where the picture lands in the widget for its current size.
+    // Where the picture lands in the widget for its current size, in the shown copy's
+    // proportions.
     QRect PictureRect() const;
 
   protected:
@@ -31,7 +33,7 @@ class TImageView final : public QWidget {
     static constexpr int PreviewLongSide = 2560;
 
     QImage FImage;   // the full picture, as counted
-    QImage FPreview; // the picture reduced for display
+    QImage FPreview; // the picture as shown: reduced, upright, in sRGB
     QPixmap FScaled; // the preview at the size last painted
 };
 

@@ -29,12 +29,18 @@ QString OpenDialogStartFolder(const QString& currentFile, const QString& lastFol
 
 TOpenPreview LoadOpenPreview(const QString& path, QSize box) {
     QImageReader reader(path);
-    const QSize size = reader.size(); // from the header, before any pixel is decoded
-    if (!size.isValid())
+    reader.setAutoTransform(true);      // upright, and sized, as the window shows it
+    const QSize stored = reader.size(); // from the header, before any pixel is decoded
+    if (!stored.isValid())
         return {{}, QStringLiteral("No preview")};
-    // JPEG files decode at a half, quarter or eighth of their size, the cheap way.
-    if (size.width() > box.width() || size.height() > box.height())
-        reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio));
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize size = turned ? stored.transposed() : stored;
+    // JPEG files decode at a half, quarter or eighth of their size, the cheap way; the
+    // reader scales before it turns.
+    if (size.width() > box.width() || size.height() > box.height()) {
+        const QSize fit = size.scaled(box, Qt::KeepAspectRatio);
+        reader.setScaledSize(turned ? fit.transposed() : fit);
+    }
     QImage picture = reader.read();
     if (picture.isNull())
         return {{}, ImageSizeText(size)};

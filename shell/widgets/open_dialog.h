@@ -25,8 +25,9 @@ namespace tonalyx {
 // toolkit's choice: the working folder). The pasted picture's name is no path.
 QString OpenDialogStartFolder(const QString& currentFile, const QString& lastFolder);
 
-// A picture's preview: reduced to fit box (never enlarged), and the text beside it: the
-// stored size in pixels, "1920 x 1080", or why there is no preview. Any thread.
+// A picture's preview: upright as its Exif orientation says and reduced to fit box (never
+// enlarged), and the text beside it: its size in pixels as the window shows it,
+// "1920 x 1080", or why there is no preview. Any thread.
 struct TOpenPreview {
     QImage Picture; // null without a preview
     QString Text;

@@ -58,6 +58,10 @@ void TWindowOpenerView::ShowImageSize(QSize size) {
     F.Readout->ImageCounted(); // every load, cache hit and paste ends here
 }
 
+void TWindowOpenerView::ShowColourSpace(const QString& name) {
+    F.StatusBar->SetColourSpaceText(name);
+}
+
 void TWindowOpenerView::HideWelcome() {
     F.ImagePanel->Welcome()->hide();
 }

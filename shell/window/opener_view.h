@@ -48,6 +48,7 @@ class TWindowOpenerView final : public TOpenerView {
     void RedrawHistograms() override;
     void SetAppTitle() override;
     void ShowImageSize(QSize size) override;
+    void ShowColourSpace(const QString& name) override;
     void HideWelcome() override;
     void RememberRecentImage(const QString& path) override;
     void Fail(const QString& reason) override;

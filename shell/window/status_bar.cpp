@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tonalyx {
@@ -97,6 +98,22 @@ void TStatusBar::SetImageSizeText(const QString& text) {
 
 QString TStatusBar::ImageSizeText() const {
     return FPanels[1]->text();
+}
+
+void TStatusBar::SetColourSpaceText(const QString& name) {
+    QLabel* panel = FPanels[2];
+    panel->setText(name);
+    panel->setToolTip(name.isEmpty() ? QString()
+                                     : QStringLiteral("The picture's values are in %1; it is "
+                                                      "shown converted to sRGB, and the "
+                                                      "histograms count the values as stored.")
+                                           .arg(name));
+    const int width = name.isEmpty() ? 50 : panel->fontMetrics().horizontalAdvance(name) + 8;
+    panel->setFixedWidth(std::max(50, width));
+}
+
+QString TStatusBar::ColourSpaceText() const {
+    return FPanels[2]->text();
 }
 
 void TStatusBar::ShowFailure(const QString& text) {

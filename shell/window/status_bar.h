@@ -1,7 +1,8 @@
-// sbMain: the connection light over panel 0, the image size in panel 1, panel 2 empty,
-// and a message panel after them: why the last action failed, or the hint of the command
-// under the pointer. Messages never hide the image size. At the right end the readout of
-// the histogram under the pointer and the clipping line of the current image.
+// sbMain: the connection light over panel 0, the image size in panel 1, in panel 2 the
+// colour space of a picture whose values are not sRGB, and a message panel after them: why
+// the last action failed, or the hint of the command under the pointer. Messages never hide
+// the image size. At the right end the readout of the histogram under the pointer and the
+// clipping line of the current image.
 #pragma once
 
 #include "led_state.h"
@@ -20,6 +21,10 @@ class TStatusBar final : public QStatusBar {
 
     void SetImageSizeText(const QString& text); // panel 1, repainted at once
     QString ImageSizeText() const;
+    // Panel 2: the name of the colour space the picture's values are in, empty for sRGB.
+    // The panel widens to show a name; without one it is 50 pixels wide.
+    void SetColourSpaceText(const QString& name);
+    QString ColourSpaceText() const;
     // Shows why something failed for FailureShowMs; a hint does not replace it meanwhile.
     void ShowFailure(const QString& text);
     // The hint of the command under the pointer; empty when the pointer leaves it.

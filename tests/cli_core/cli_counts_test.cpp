@@ -3,10 +3,13 @@
 #include "counts_command.h"
 #include "image_loader.h"
 
+#include "colour_fixture.h"
+#include "jpeg_encoder.h"
 #include "output_capture.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -81,6 +84,29 @@ TEST_F(CliCounts, OneJsonLinePerImageWithEveryChannelsUsedBins) {
     for (const auto v : ch["R"].toArray())
         red += v.toInteger();
     EXPECT_EQ(red, 40 * 30);
+}
+
+TEST_F(CliCounts, TheStoredSizeIsGivenWithTheOrientationAViewerApplies) {
+    std::vector<std::uint8_t> samples(size_t(40) * 30 * 3, 128);
+    test::TJpegEncoding e;
+    e.Exif = test::ExifWithOrientation(8);
+    const std::vector<std::uint8_t> jpeg = test::EncodeWithLibjpeg(40, 30, samples, e);
+    QFile f(Dir.filePath("turned.jpg"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size()));
+    f.close();
+    TCountsOptions options;
+    options.Images = {BmpName, In("turned.jpg")};
+    const test::TCapturedRun c = RunCli(options);
+    const QStringList lines = c.Out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << c.Err.toStdString();
+    const QJsonObject bmp = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+    const QJsonObject turned = QJsonDocument::fromJson(lines[1].toUtf8()).object();
+    EXPECT_EQ(bmp["orientation"].toInt(), 1);
+    EXPECT_EQ(turned["width"].toInt(), 40);
+    EXPECT_EQ(turned["height"].toInt(), 30);
+    EXPECT_EQ(turned["orientation"].toInt(), 8);
+    EXPECT_TRUE(lines[1].contains(R"("height":30,"orientation":8,"set":)"));
 }
 
 TEST_F(CliCounts, DisplaySetFollowsTheSmoothingLevel) {

@@ -1,5 +1,7 @@
-// libFuzzer target: any bytes through the BMP decoder.
+// libFuzzer target: any bytes through the BMP decoder, and its colour space through the
+// display conversion.
 #include "decoder.h"
+#include "fuzz_display.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,5 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tonalyx::TDecodeResult r = tonalyx::DecodeBmpMemory(data, size);
     if (r.Ok() != r.Reason().empty() || (r.Ok() && r->Stride() < 3 * std::ptrdiff_t{r->Width()}))
         __builtin_trap();
+    if (r.Ok())
+        tonalyx::fuzz::ShowAsTheViewWould(*r);
     return 0;
 }

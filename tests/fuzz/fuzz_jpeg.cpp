@@ -1,5 +1,7 @@
-// libFuzzer target: any bytes through the JPEG decoder, row callback included.
+// libFuzzer target: any bytes through the JPEG decoder, row callback included, and its
+// orientation and colour profile through the display conversion.
 #include "decoder.h"
+#include "fuzz_display.h"
 
 #include <csetjmp>
 #include <cstddef>
@@ -62,5 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (r.Ok() != r.Reason().empty() ||
         (r.Ok() && (r->Stride() < 3 * std::ptrdiff_t{r->Width()} || next != r->Height())))
         __builtin_trap();
+    if (r.Ok())
+        tonalyx::fuzz::ShowAsTheViewWould(*r);
     return 0;
 }

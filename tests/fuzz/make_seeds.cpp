@@ -1,13 +1,15 @@
 // Writes small seed files for the fuzzers into the directories given: JPEG files of each
 // kind the decoder handles (baseline, progressive, grey, CMYK with and without an Adobe
-// marker, YCCK) and BMP files of each header and depth. Used when the public test suites
-// are not beside the project.
+// marker, YCCK, with Exif and ICC profiles) and BMP files of each header and depth (with
+// embedded profiles and calibrated colour spaces). Used also beside the public test suites,
+// which hold few profiles and no orientations.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "colour_fixture.h"
 #include "jpeg_encoder.h"
 
 namespace {
@@ -23,7 +25,7 @@ bool Write(const std::string& path, const TBytes& bytes) {
 }
 
 TBytes Jpeg(int components, J_COLOR_SPACE in, J_COLOR_SPACE stored, bool progressive,
-            bool adobe = true) {
+            bool adobe = true, const TBytes& exif = {}, const TBytes& icc = {}) {
     const int w = 40, h = 24;
     TBytes samples(std::size_t(w) * h * components);
     for (std::size_t i = 0; i < samples.size(); ++i)
@@ -33,6 +35,8 @@ TBytes Jpeg(int components, J_COLOR_SPACE in, J_COLOR_SPACE stored, bool progres
     e.Stored = stored;
     e.Progressive = progressive;
     e.AdobeMarker = adobe && components == 4;
+    e.Exif = exif;
+    e.Icc = icc;
     return tonalyx::test::EncodeWithLibjpeg(w, h, samples, e);
 }
 
@@ -92,6 +96,30 @@ TBytes Bmp(int bits, std::uint32_t compression, bool core, bool topDown, const T
     return b;
 }
 
+void Put(TBytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = std::uint8_t(v >> (8 * i));
+}
+
+// A 24-bit V5 file with this colour space type; a profile goes after the pixels.
+TBytes BmpV5(std::uint32_t type, const TBytes& profile) {
+    TBytes b = Bmp(24, 0, false, false, {}, 124);
+    const std::size_t info = 14;
+    Put(b, info + 56, type);
+    const double xyz[9] = {0.4361, 0.2225, 0.0139, 0.3851, 0.7169, 0.0971, 0.1431, 0.0606, 0.7141};
+    for (int i = 0; i < 9; ++i)
+        Put(b, info + 60 + 4 * i, std::uint32_t(xyz[i] * (1 << 30)));
+    for (int i = 0; i < 3; ++i)
+        Put(b, info + 96 + 4 * i, 0x23333); // gamma 2.2 in 16.16
+    if (!profile.empty()) {
+        Put(b, info + 112, std::uint32_t(b.size() - info));
+        Put(b, info + 116, std::uint32_t(profile.size()));
+        b.insert(b.end(), profile.begin(), profile.end());
+        Put(b, 2, std::uint32_t(b.size()));
+    }
+    return b;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -109,6 +137,13 @@ int main(int argc, char** argv) {
     ok &= Write(jpeg + "/cmyk-adobe.jpg", Jpeg(4, JCS_CMYK, JCS_CMYK, false));
     ok &= Write(jpeg + "/cmyk-plain.jpg", Jpeg(4, JCS_CMYK, JCS_CMYK, false, false));
     ok &= Write(jpeg + "/ycck-progressive.jpg", Jpeg(4, JCS_CMYK, JCS_YCCK, true));
+    using namespace tonalyx::test;
+    const TBytes adobe = RgbProfile(AdobeRgbSpace, "Adobe RGB (1998)");
+    ok &= Write(jpeg + "/exif-adobe.jpg",
+                Jpeg(3, JCS_RGB, JCS_YCbCr, false, true, ExifWithOrientation(6), adobe));
+    ok &= Write(jpeg + "/exif-big-endian-grey-profile.jpg",
+                Jpeg(1, JCS_GRAYSCALE, JCS_GRAYSCALE, false, true, ExifWithOrientation(7, true),
+                     GreyProfile(1.8, "Grey 1.8")));
 
     ok &= Write(bmp + "/pal1.bmp", Bmp(1, 0, false, false));
     ok &= Write(bmp + "/pal4.bmp", Bmp(4, 0, false, false));
@@ -126,5 +161,7 @@ int main(int argc, char** argv) {
     ok &= Write(
         bmp + "/rle24-os2.bmp",
         Bmp(24, 4, false, false, {5, 1, 2, 3, 0, 0, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}, 64));
+    ok &= Write(bmp + "/rgb24-v5-profile.bmp", BmpV5(0x4D424544, adobe));
+    ok &= Write(bmp + "/rgb24-v5-calibrated.bmp", BmpV5(0, {}));
     return ok ? 0 : 1;
 }

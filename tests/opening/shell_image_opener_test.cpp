@@ -4,6 +4,8 @@
 #include "qt_raster.h"
 #include "ucache.h"
 
+#include "colour_fixture.h"
+#include "jpeg_encoder.h"
 #include "qt_environment.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +45,18 @@ class TRecordingView : public TOpenerView {
         Shown = image;
         Log << "image";
     }
+    void ShowPreparedImage(const QImage& image, const QImage& preview) override {
+        Preview = preview;
+        ShowImage(image);
+    }
     void RedrawHistograms() override { Log << "draw"; }
     void SetAppTitle() override { Log << "title"; }
     void ShowImageSize(QSize size) override {
         Log << QStringLiteral("size %1x%2").arg(size.width()).arg(size.height());
     }
+    void ShowColourSpace(const QString& name) override { Space = name; }
+    QImage Preview;
+    QString Space;
     void HideWelcome() override {
         WelcomeVisible = false;
         Log << "hide welcome";
@@ -301,4 +310,48 @@ TEST_F(Opener, KeysStepThroughTheFolderAndBeepWithoutAnImage) {
     EXPECT_TRUE(Op.KeyDown(Qt::Key_Down));
     EXPECT_EQ(View.Reasons, QStringList({"A pasted picture has no folder to step through"}));
     EXPECT_EQ(View.Log.count("beep"), 2);
+}
+
+// A photo taken upright on a phone: stored on its side with Exif orientation 6, in Adobe RGB.
+// Large enough that HSV and L*a*b* are sampled on a grid that starts at the stored top-left
+// pixel, so counting a turned copy would change them.
+TEST_F(Opener, AnUprightPictureIsShownTurnedAndCountedAsStored) {
+    const int w = 480, h = 320; // 153,600 pixels: sampled
+    std::vector<std::uint8_t> samples;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            samples.insert(samples.end(), {std::uint8_t(x * 255 / w), std::uint8_t(y * 255 / h),
+                                           std::uint8_t(x * y % 251)});
+    test::TJpegEncoding e;
+    const auto write = [&](const QString& name) {
+        const std::vector<std::uint8_t> jpeg = test::EncodeWithLibjpeg(w, h, samples, e);
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size()));
+    };
+    write("plain.jpg");
+    e.Exif = test::ExifWithOrientation(6);
+    e.Icc = test::RgbProfile(test::AdobeRgbSpace, "Adobe RGB (1998)");
+    write("portrait.jpg");
+
+    Op.LoadImageFile(Path("plain.jpg"));
+    const TAllChanel plainCounts = Raw();
+    EXPECT_TRUE(View.Space.isEmpty());
+    View.Log.clear();
+    Op.LoadImageFile(Path("portrait.jpg"));
+    EXPECT_TRUE(View.Log.contains("size 320x480")) << View.Log.join(", ").toStdString();
+    EXPECT_EQ(View.Space, QStringLiteral("Adobe RGB (1998)"));
+    EXPECT_EQ(View.Shown.size(), QSize(w, h)); // the counted picture, as stored
+    EXPECT_EQ(View.Preview.size(), QSize(h, w));
+    EXPECT_EQ(Raw(), plainCounts);
+
+    Op.LoadImageFile(Path("plain.jpg"));
+    EXPECT_TRUE(View.Space.isEmpty());
+    View.Log.clear();
+    Op.LoadImageFile(Path("portrait.jpg")); // from the cache, turned and named as before
+    EXPECT_EQ(View.Log.last(), QStringLiteral("size 320x480"));
+    EXPECT_EQ(View.Preview.size(), QSize(h, w));
+    EXPECT_EQ(View.Space, QStringLiteral("Adobe RGB (1998)"));
+    Op.PasteImage(Solid(5, 5, qRgb(1, 2, 3)));
+    EXPECT_TRUE(View.Space.isEmpty());
 }

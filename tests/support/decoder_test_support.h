@@ -350,6 +350,46 @@ inline TBytes MakeBmp(const TBmpLayout& s) {
     return b;
 }
 
+// The colour space fields of a BITMAPV5HEADER.
+struct TBmpV5Colour {
+    std::uint32_t Type = 0x73524742;         // "sRGB"; 0 calibrated, "MBED" embedded, "LINK"
+    std::array<std::int32_t, 9> Endpoints{}; // red, green, blue CIE XYZ in 2.30 fixed point
+    std::array<std::uint32_t, 3> Gamma{};    // 16.16 fixed point
+    TBytes Profile;                          // after the pixels: the profile or a linked path
+    std::int64_t ProfileShift = 0;           // added to the profile's recorded offset
+};
+
+// A 24-bit bottom-up picture (rows as StoredRows writes them) with a 124-byte V5 header.
+inline TBytes MakeBmpV5(int width, int height, const TBytes& rows, const TBmpV5Colour& c) {
+    const std::uint32_t offset = 14 + 124;
+    const std::uint32_t profileAt = offset + std::uint32_t(rows.size());
+    TBytes b{'B', 'M'};
+    Put32(b, profileAt + std::uint32_t(c.Profile.size()));
+    Put32(b, 0);
+    Put32(b, offset);
+    Put32(b, 124);
+    Put32(b, std::uint32_t(width));
+    Put32(b, std::uint32_t(height));
+    Put16(b, 1);
+    Put16(b, 24);
+    for (std::uint32_t v : {0u, std::uint32_t(rows.size()), 2835u, 2835u, 0u, 0u})
+        Put32(b, v); // compression, image size, resolution, colours
+    for (int i = 0; i < 4; ++i)
+        Put32(b, 0); // masks: not used at 24 bits
+    Put32(b, c.Type);
+    for (std::int32_t e : c.Endpoints)
+        Put32(b, std::uint32_t(e));
+    for (std::uint32_t g : c.Gamma)
+        Put32(b, g);
+    Put32(b, 4); // LCS_GM_IMAGES
+    Put32(b, c.Profile.empty() ? 0 : std::uint32_t(profileAt - 14 + c.ProfileShift));
+    Put32(b, std::uint32_t(c.Profile.size()));
+    Put32(b, 0);
+    b.insert(b.end(), rows.begin(), rows.end());
+    b.insert(b.end(), c.Profile.begin(), c.Profile.end());
+    return b;
+}
+
 // Stored rows in file order (bottom-up unless topDown), each padded to 4 bytes.
 template <typename PixelBytes>
 inline TBytes StoredRows(int width, int height, int bits, bool topDown, PixelBytes pixelBits) {

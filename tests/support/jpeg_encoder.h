@@ -21,6 +21,8 @@ struct TJpegEncoding {
     std::vector<jpeg_scan_info> Scans;  // a progression of one's own, used when not empty
     int LumaSampling = 0; // sampling factor of the first component, both ways; 0: libjpeg's
     std::optional<bool> AdobeMarker; // unset: libjpeg's choice for the stored colour space
+    std::vector<std::uint8_t> Exif;  // an APP1 payload ("Exif\0\0…") to write; none when empty
+    std::vector<std::uint8_t> Icc;   // an ICC profile to embed; none when empty
 };
 
 // Samples are interleaved, as many per pixel as the input has components. libjpeg's
@@ -54,6 +56,10 @@ inline std::vector<std::uint8_t> EncodeWithLibjpeg(int width, int height,
         jpeg_simple_progression(&cinfo);
     }
     jpeg_start_compress(&cinfo, TRUE);
+    if (!e.Exif.empty())
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, e.Exif.data(), unsigned(e.Exif.size()));
+    if (!e.Icc.empty())
+        jpeg_write_icc_profile(&cinfo, e.Icc.data(), unsigned(e.Icc.size()));
     const std::size_t stride = std::size_t(width) * std::size_t(cinfo.input_components);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(samples.data() + cinfo.next_scanline * stride);

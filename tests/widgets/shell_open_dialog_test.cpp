@@ -10,6 +10,8 @@
 #include "settings_location.h"
 #include "ufiles.h"
 
+#include "colour_fixture.h"
+#include "jpeg_encoder.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
 
@@ -127,7 +129,16 @@ TEST_F(OpenDialog, KeepsTheTitleFilterAndOptionsOfTheOpenCommand) {
     EXPECT_TRUE(dialog.findChild<QWidget*>(QStringLiteral("odPreview")));
 }
 
-TEST_F(OpenDialog, PreviewIsReducedAndTellsTheStoredSize) {
+TEST_F(OpenDialog, PreviewIsReducedAndTellsTheSizeAsShown) {
+    // A portrait as a phone stores it: 640 x 427, to be turned a quarter clockwise.
+    test::TJpegEncoding e;
+    e.Exif = test::ExifWithOrientation(6);
+    const std::vector<std::uint8_t> jpeg =
+        test::EncodeWithLibjpeg(640, 427, std::vector<std::uint8_t>(640 * 427 * 3, 90), e);
+    QFile portrait(Path("photos/portrait.jpg"));
+    ASSERT_TRUE(portrait.open(QIODevice::WriteOnly));
+    portrait.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size()));
+    portrait.close();
     const struct {
         const char* Name;
         QString Path;
@@ -137,6 +148,7 @@ TEST_F(OpenDialog, PreviewIsReducedAndTellsTheStoredSize) {
         {"large JPEG, reduced", Path("photos/beach.jpg"), "640 x 427", {240, 160}},
         {"BMP", Path("scans/page.bmp"), "300 x 200", {240, 160}},
         {"small, never enlarged", Path("scans/stamp.jpg"), "50 x 40", {50, 40}},
+        {"stored on its side, shown upright", Path("photos/portrait.jpg"), "427 x 640", {160, 240}},
         {"not a picture", Path("scans/notes.jpg"), "No preview", {}},
         {"missing", Path("scans/gone.jpg"), "No preview", {}},
     };

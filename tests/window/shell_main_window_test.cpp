@@ -16,6 +16,8 @@
 #include "status_bar.h"
 #include "welcome_panel.h"
 
+#include "colour_fixture.h"
+#include "jpeg_encoder.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
 
@@ -211,6 +213,27 @@ TEST_F(MainWindow, RevisitFromTheCacheFollowsTitleAndSizeOnly) {
     EXPECT_FALSE(Cmd(C::acPrevImage)->isEnabled());
     EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
     EXPECT_EQ(Window->RecentItemsFull(), QStringList({Path("a.bmp"), Path("b.jpg")}));
+}
+
+TEST_F(MainWindow, APortraitInAdobeRgbIsShownUprightAndItsSpaceNamed) {
+    std::vector<std::uint8_t> samples(std::size_t(60) * 40 * 3, 150);
+    test::TJpegEncoding e;
+    e.Exif = test::ExifWithOrientation(6);
+    e.Icc = test::RgbProfile(test::AdobeRgbSpace, "Adobe RGB (1998)");
+    const std::vector<std::uint8_t> jpeg = test::EncodeWithLibjpeg(60, 40, samples, e);
+    QFile file(Path("portrait.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size()));
+    file.close();
+    Start({Path("portrait.jpg")});
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "40 x 60");
+    EXPECT_EQ(Window->StatusBar()->ColourSpaceText(), "Adobe RGB (1998)");
+    EXPECT_EQ(Window->MainImage()->Image().size(), QSize(60, 40)); // counted as stored
+    const QRect shown = Window->MainImage()->PictureRect();
+    EXPECT_NEAR(double(shown.height()) / shown.width(), 1.5, 0.02);
+    Window->LoadImageFile(Path("a.bmp"));
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
+    EXPECT_TRUE(Window->StatusBar()->ColourSpaceText().isEmpty());
 }
 
 TEST_F(MainWindow, FailedLoadKeepsThePreviousImage) {

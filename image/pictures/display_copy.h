@@ -1,0 +1,43 @@
+// How the image view shows a picture: upright, as its Exif orientation says, and converted
+// to sRGB from the colour space its file names. Only the view's copy is turned and
+// converted, never the picture the engine counts.
+#pragma once
+
+#include "colour_profile.h"
+#include "picture_meta.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace tonalyx {
+
+class TDisplayForm {
+  public:
+    TDisplayForm() = default; // the stored values, upright as stored (a pasted picture)
+    // The form the picture at path (named only for the log) asks for. A colour profile that
+    // cannot be used is reported as a warning in tonalyx.pictures and left aside: the stored
+    // values are shown. Any thread; cheap to copy.
+    TDisplayForm(const TPictureMeta& meta, const QString& path);
+
+    int Orientation() const { return FOrientation; }
+    // The colour space's name when it is not sRGB ("Adobe RGB (1998)"); empty for sRGB.
+    QString ColourSpaceName() const { return FName; }
+    // The size a stored picture of this size is shown at.
+    QSize ShownSize(QSize stored) const;
+    // image (the stored picture or a reduced copy of it) as the view shows it: a new image
+    // unless there is nothing to turn or convert. Any thread.
+    QImage Apply(const QImage& image) const;
+
+  private:
+    int FOrientation = 1;
+    TColourSpace FSpace;
+    QString FName;
+};
+
+// What imMain shows of a picture: its reduced copy (see ReducedCopy), turned and converted
+// as form says, and that copy's size. Any thread.
+QImage DisplayCopy(const QImage& image, int previewSide, const TDisplayForm& form);
+QSize DisplayCopySize(QSize image, int previewSide, const TDisplayForm& form);
+
+} // namespace tonalyx
