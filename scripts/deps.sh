@@ -17,8 +17,9 @@ packages=(
     fonts-dejavu-core
     # chmcmd, which compiles the help file; needed to build, never to run
     fp-utils
-    # an X server and xwininfo: the package check looks at the running window's class
-    xvfb x11-utils
+    # an X server, xwininfo and xauth (xvfb-run needs it; xvfb only recommends it): the
+    # package check looks at the running window's class
+    xvfb xauth x11-utils
     "$@"
 )
 

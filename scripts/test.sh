@@ -8,7 +8,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh clang-14 libclang-rt-14-dev \
-    dpkg-dev desktop-file-utils appstream groff-base nginx-light clang-format-14 || exit 1
+    dpkg-dev file desktop-file-utils appstream groff-base nginx-light clang-format-14 || exit 1
 
 export QT_QPA_PLATFORM=offscreen
 # Rebuilds are much shorter through ccache where it is installed; nothing needs it.
@@ -66,10 +66,15 @@ else
 fi
 
 echo "== package"
-if [ -f build-tests/plain/build.ninja ] && scripts/check-package.sh build-tests/plain; then
+if [ -f build-tests/plain/build.ninja ] &&
+    scripts/check-package.sh build-tests/plain 2>&1 | tee build-tests/package.log &&
+    [ "${PIPESTATUS[0]}" -eq 0 ]; then
     passed=$((passed + 1))
 else
     failed=$((failed + 1)); status=1; failures+=("package")
+    while IFS= read -r line; do
+        failures+=("package: ${line#FAILED  }")
+    done < <(grep '^FAILED  ' build-tests/package.log 2>/dev/null)
 fi
 
 run_suite "sanitizer build" build-tests/asan -DCMAKE_BUILD_TYPE=Debug -DTONALYX_SANITIZE=ON
