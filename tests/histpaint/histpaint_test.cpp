@@ -191,19 +191,10 @@ TEST(HistScene, ChangesAreReportedInTheContainersPixels) {
 
 // ---------------------------------------------------------------- the painter
 
-// A gradient picture: red across, green down, blue along the diagonal.
-test::TTestRaster Gradient() {
-    test::TTestRaster r(160, 120);
-    for (int y = 0; y < r.Height; ++y)
-        for (int x = 0; x < r.Width; ++x)
-            r.Set(x, y, x * 255 / 159, y * 255 / 119, (x + y) * 255 / 278);
-    return r;
-}
-
 // A scene with the gradient's histograms drawn by the engine.
 struct TDrawnRig : TSceneRig {
     THist Hist;
-    test::TTestRaster Picture = Gradient();
+    test::TTestRaster Picture = test::TTestRaster::Gradient();
     TDrawnRig(int W, int H, bool rgb = true, bool hsv = true, bool lab = true)
         : TSceneRig(W, H, rgb, hsv, lab) {
         Hist.Calc(Origin, Picture.View());

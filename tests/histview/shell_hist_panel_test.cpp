@@ -297,18 +297,9 @@ TEST(PanelModels, ContainerHidesWithAllModelsOff) {
 
 // ---------------------------------------------------------------- drawing into the panel
 
-// A gradient picture: red across, green down, blue along the diagonal.
-test::TTestRaster Gradient() {
-    test::TTestRaster r(160, 120);
-    for (int y = 0; y < r.Height; ++y)
-        for (int x = 0; x < r.Width; ++x)
-            r.Set(x, y, x * 255 / 159, y * 255 / 119, (x + y) * 255 / 278);
-    return r;
-}
-
 struct TDrawRig : TRig {
     THist Hist;
-    test::TTestRaster Picture = Gradient();
+    test::TTestRaster Picture = test::TTestRaster::Gradient();
 
     TDrawRig(int W, int H) : TRig(W, H, true, true, true) {
         Hist.Calc(Origin, Picture.View());

@@ -32,6 +32,16 @@ struct TTestRaster {
     }
     TRasterView View() const { return {Width, Height, Bytes.data(), std::ptrdiff_t{Width} * 3}; }
 
+    // Red across, green down, blue along the diagonal: every level of a 160-wide picture's
+    // red and a smooth spread of the others, for pictures whose histograms are all drawn.
+    static TTestRaster Gradient(int w = 160, int h = 120) {
+        TTestRaster r(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                r.Set(x, y, x * 255 / (w - 1), y * 255 / (h - 1), (x + y) * 255 / (w + h - 2));
+        return r;
+    }
+
     static TTestRaster Noise(int w, int h, unsigned seed) {
         TTestRaster t(w, h);
         std::mt19937 rng(seed);
