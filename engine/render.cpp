@@ -86,19 +86,29 @@ void DrawBar(THistTarget& t, int x, int h) {
     t.VerticalLine(x, bottom, bottom - h);
 }
 
-void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour) {
+int BarHeight(Extended v, std::uint32_t maxVal, int hc, TCountScale scale) {
+    const std::uint32_t top = std::max<std::uint32_t>(maxVal, 1);
+    if (scale == TCountScale::Log)
+        return static_cast<int>(
+            RoundHalfEven((hc - 2) * std::log1p(v) / std::log1p(static_cast<Extended>(top))));
+    // The linear scale keeps the arithmetic of its first design, v × ((Hc − 2) / maxVal),
+    // so that its pictures stay the same to the last pixel.
+    const Extended yscale = static_cast<Extended>(hc - 2) / top;
+    return static_cast<int>(RoundHalfEven(v * yscale));
+}
+
+void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour, TCountScale scale) {
     const int wc = t.ControlWidth();
     if (wc - 2 < 0)
         return;
     // Show sets MaxVal before drawing; a channel drawn on its own without it is scaled to its
     // maximum.
     const std::uint32_t maxVal = ch.Others.MaxVal != 0 ? ch.Others.MaxVal : ChannelMax(ch);
-    const Extended yscale = static_cast<Extended>(t.ControlHeight() - 2) / maxVal;
     t.SetPen(colour);
     for (int x = 0; x <= wc - 2; ++x) {
         const Extended v = BinValueAt(ch, x, wc);
         if (v > 0)
-            DrawBar(t, x, static_cast<int>(RoundHalfEven(v * yscale)));
+            DrawBar(t, x, BarHeight(v, maxVal, t.ControlHeight(), scale));
     }
 }
 
@@ -117,7 +127,7 @@ void THist::Show(TImageType itype, THistSurfaces& surfaces) {
     // The channels are stored tab by tab, so this draws the visible tabs in turn.
     for (TChannel c : AllChannels)
         if (surfaces.GroupVisible(ModelOf(c)))
-            DrawChannel(surfaces.Target(c), set[c], BarColour(c));
+            DrawChannel(surfaces.Target(c), set[c], BarColour(c), surfaces.CountScale());
 }
 
 TRasterTarget::TRasterTarget(int controlWidth, int controlHeight, TRgb background)

@@ -29,12 +29,18 @@ class THistTarget {
     virtual void VerticalLine(int x, int yFrom, int yTo) = 0;
 };
 
+// How a bar's height follows its count: in proportion (the default), or by the logarithm of
+// 1 + count, so that small counts beside a high peak still show.
+enum class TCountScale : int { Linear, Log };
+
 // The ten targets of the histogram panel and the visibility of the three model tabs.
 class THistSurfaces {
   public:
     virtual ~THistSurfaces() = default;
     virtual THistTarget& Target(TChannel c) = 0;
     virtual bool GroupVisible(TColorModel m) const = 0;
+    // The count axis every histogram is drawn with.
+    virtual TCountScale CountScale() const { return TCountScale::Linear; }
 };
 
 // Bar colours of the ten channels.
@@ -59,7 +65,12 @@ struct TBinRange {
 };
 TBinRange ColumnBins(const TOthers& range, int x, int wc);
 void DrawBar(THistTarget& t, int x, int h);
-void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour);
+// The bar height of column value v in a control Hc pixels high whose largest count is maxVal
+// (at least 1): Round((Hc − 2) × v / maxVal), or Round((Hc − 2) × ln(1 + v) / ln(1 + maxVal))
+// on the log scale; an exact half rounds to even.
+int BarHeight(Extended v, std::uint32_t maxVal, int hc, TCountScale scale);
+void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour,
+                 TCountScale scale = TCountScale::Linear);
 
 // A plain in-memory surface, used by tests, the command-line tool and benchmarks.
 class TRasterTarget final : public THistTarget {

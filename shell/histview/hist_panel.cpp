@@ -60,6 +60,14 @@ void THistPanel::HistHeightCorrect() {
         FRender();
 }
 
+void THistPanel::SetCountScale(TCountScale scale) {
+    if (scale == FScene.CountScale())
+        return;
+    FScene.SetCountScale(scale);
+    if (FRender)
+        FRender();
+}
+
 void THistPanel::HistSetVisibleAndHeightCorr(QAction* sender) {
     Q_UNUSED(sender);
     FScene.SetSize(size());

@@ -59,6 +59,9 @@ class THistPanel final : public QWidget, public THistSurfaces {
     // THistSurfaces: the ten image controls and the visibility of their tab controls.
     THistTarget& Target(TChannel c) override { return FScene.Target(c); }
     bool GroupVisible(TColorModel m) const override { return FScene.GroupVisible(m); }
+    TCountScale CountScale() const override { return FScene.CountScale(); }
+    // A new count axis redraws the histograms through the render callback.
+    void SetCountScale(TCountScale scale);
 
     // The container's colour, part of every saved histogram picture and so not the
     // window theme's, and the design sizes.

@@ -42,6 +42,11 @@ constexpr TPlacement HistogramGroup[] = {
     {C::acSmoothingOn, "&Smoothing On/Off", "", "SM"},
 };
 
+// The View tab: how the picture and the histograms are looked at, without changing a count.
+constexpr TPlacement CountAxisGroup[] = {
+    {C::acLogScale, "&Logarithmic Counts", ""},
+};
+
 constexpr TPlacement HelpGroup[] = {
     {C::acHelpTopic, "&Help Topic F1", ""},
     Separator,
@@ -52,6 +57,8 @@ constexpr TGroupPlacement Groups[] = {
     {"rpMain", "Main", "rgImage", "Image", ImageGroup},
     {"rpMain", "Main", "rgHistogram", "Histogram", HistogramGroup},
     {"rpHelp", "Help", "rgHelp", "Help", HelpGroup},
+    // Last, so the first two tabs keep their places.
+    {"rpView", "View", "rgCountAxis", "Count Axis", CountAxisGroup},
 };
 
 constexpr TPlacement AppMenu[] = {

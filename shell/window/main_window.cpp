@@ -31,6 +31,7 @@
 #include "save_dialogs.h"
 #include "share_commands.h"
 #include "status_bar.h"
+#include "view_choices.h"
 #include "welcome_panel.h"
 
 #include <QApplication>
@@ -77,6 +78,7 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
         this, [this] { return Theme(); }, [this](int theme) { SetTheme(theme); });
     CreateServices();
     FHelpAbout = new THelpAbout({this, FCommands, pnWelcome, FShare, FNews}, this); // TAB
+    FViewChoices = new TViewChoices(*FCommands, *pnHistContainer, this);
     BindCommands();
     setAcceptDrops(true);
     // The window's layout minds only the central widget's minimum width; the ribbon at its

@@ -43,6 +43,7 @@ class TfrmOptions;
 class TNewsPresenter;
 class TShareCommands;
 class THelpAbout;
+class TViewChoices;
 
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
@@ -84,6 +85,7 @@ class TfrmMain final : public QMainWindow {
     TNewsPresenter* News() const { return FNews; }
     TShareCommands* Share() const { return FShare; }
     THelpAbout* HelpAbout() const { return FHelpAbout; }
+    TViewChoices* ViewChoices() const { return FViewChoices; }
     // The preparation of the current image's neighbours (benchmark and tests).
     TNeighbourPreparer* Preparer() const { return FOpener ? FOpener->Preparer() : nullptr; }
 
@@ -141,6 +143,7 @@ class TfrmMain final : public QMainWindow {
     THistReadout* FReadout = nullptr;      // the figures under the pointer and the clipping line
     TClipboardWatch* FClipboard = nullptr; // whether Paste has a picture to take
     TKeyPreview* FKeyPreview = nullptr;    // the navigation keys, before the focused control
+    TViewChoices* FViewChoices = nullptr;  // the View tab's toggles
 };
 
 } // namespace tonalyx

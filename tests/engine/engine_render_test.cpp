@@ -1,5 +1,6 @@
 // Drawing the channels: the raster surface, bars and their end points, the column
-// values between bins, whole channels at awkward widths, and Show over the ten targets.
+// values between bins, whole channels at awkward widths, the log scale, and Show over
+// the ten targets.
 #include "render.h"
 
 #include "histogram.h"
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <set>
+#include <tuple>
 #include <vector>
 
 using namespace tonalyx;
@@ -323,6 +325,38 @@ TEST(DrawChannel, RgbTwoAndOneAtTwoColumnsPerBin) {
         for (int k = 0; k < 6; ++k)
             EXPECT_EQ(BarHeight(t, columns[k]), heights[static_cast<std::size_t>(k)])
                 << "Hc " << hc << " column " << columns[k];
+    }
+}
+
+TEST(DrawChannel, LogScaleHeightsOfKnownCounts) {
+    // R holds 0, 1, 9, 99 and 1000 in bins 0..4 and nothing above; Hc − 2 = 40 and MaxVal
+    // 1000, so a bar is Round(40 × ln(1 + v) / ln 1001). At Wc = 512 (two columns a bin) the
+    // odd columns show the value halfway between two bins, interpolated before the logarithm.
+    TChanData ch = Channel(TChannel::R);
+    const std::uint32_t counts[] = {0, 1, 9, 99, 1000};
+    for (int i = 0; i < 5; ++i)
+        At(ch, i) = counts[i];
+    ch.Others.MaxVal = ChannelMax(ch);
+    const struct {
+        int Wc;
+        std::vector<int> Heights; // columns 0, 1, 2, …
+    } rows[] = {
+        {257, {0, 4, 13, 27, 40, 0}},
+        {512, {0, 2, 4, 10, 13, 23, 27, 37, 40, 36, 0}}, // v = 0.5 gives 2.3, v = 549.5 36.5
+    };
+    for (const auto& row : rows) {
+        TRasterTarget t(row.Wc, 42, Face);
+        DrawChannel(t, ch, Ink, TCountScale::Log);
+        for (std::size_t x = 0; x < row.Heights.size(); ++x)
+            EXPECT_EQ(BarHeight(t, static_cast<int>(x)), row.Heights[x])
+                << "Wc " << row.Wc << " column " << x;
+    }
+    // The linear scale is the default and the log scale's ends agree with it.
+    for (const auto& [v, linear, log] :
+         {std::tuple{Extended(0), 0, 0}, std::tuple{Extended(1000), 40, 40},
+          std::tuple{Extended(500), 20, 36}, std::tuple{Extended(25), 1, 19}}) {
+        EXPECT_EQ(BarHeight(v, 1000, 42, TCountScale::Linear), linear) << double(v);
+        EXPECT_EQ(BarHeight(v, 1000, 42, TCountScale::Log), log) << double(v);
     }
 }
 
