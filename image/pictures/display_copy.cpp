@@ -74,6 +74,10 @@ QImage TDisplayForm::Apply(const QImage& image) const {
     return Oriented(shown, FOrientation);
 }
 
+QImage TDisplayForm::Upright(const QImage& image) const {
+    return Oriented(image, FOrientation);
+}
+
 QImage DisplayCopy(const QImage& image, int previewSide, const TDisplayForm& form) {
     return form.Apply(ReducedCopy(image, previewSide));
 }

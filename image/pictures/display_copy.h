@@ -28,6 +28,9 @@ class TDisplayForm {
     // image (the stored picture or a reduced copy of it) as the view shows it: a new image
     // unless there is nothing to turn or convert. Any thread.
     QImage Apply(const QImage& image) const;
+    // image turned upright only, its values untouched (an overlay made from the stored
+    // picture or a reduced copy of it). Any thread.
+    QImage Upright(const QImage& image) const;
 
   private:
     int FOrientation = 1;

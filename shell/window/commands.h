@@ -44,8 +44,9 @@ enum class TCommandId {
     FileExit2,
     acGoToCompanyPage,
     acLogScale,
+    acShowClipping,
 };
-inline constexpr int CommandCount = static_cast<int>(TCommandId::acLogScale) + 1;
+inline constexpr int CommandCount = static_cast<int>(TCommandId::acShowClipping) + 1;
 
 // The execute handlers; a handler runs for every command that names it.
 enum class THandlerId {
@@ -67,6 +68,7 @@ enum class THandlerId {
     FileExit2Execute,
     acGoToCompanyPageExecute,
     acLogScaleExecute,
+    acShowClippingExecute,
 };
 
 // What a command's availability follows; TCommandStates derives it.

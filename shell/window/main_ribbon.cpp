@@ -43,6 +43,10 @@ constexpr TPlacement HistogramGroup[] = {
 };
 
 // The View tab: how the picture and the histograms are looked at, without changing a count.
+constexpr TPlacement PictureGroup[] = {
+    {C::acShowClipping, "Show &Clipping", ""},
+};
+
 constexpr TPlacement CountAxisGroup[] = {
     {C::acLogScale, "&Logarithmic Counts", ""},
 };
@@ -58,6 +62,7 @@ constexpr TGroupPlacement Groups[] = {
     {"rpMain", "Main", "rgHistogram", "Histogram", HistogramGroup},
     {"rpHelp", "Help", "rgHelp", "Help", HelpGroup},
     // Last, so the first two tabs keep their places.
+    {"rpView", "View", "rgPicture", "Picture", PictureGroup},
     {"rpView", "View", "rgCountAxis", "Count Axis", CountAxisGroup},
 };
 

@@ -66,7 +66,7 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     CreateWidgets();
     FView = std::make_unique<TWindowOpenerView>(
         TOpenerViewParts{this, rbMain, pnImage, pnHistContainer, sbMain, FReadout, FRecent,
-                         &FStates, &FCore, [this] { Beeper(); }});
+                         &FStates, &FCore, [this] { Beeper(); }, [this] { ImageShown(); }});
     FOpener = std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache, *FView,
                                              std::make_unique<TNeighbourPreparer>());
     FExport =
@@ -78,7 +78,7 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
         this, [this] { return Theme(); }, [this](int theme) { SetTheme(theme); });
     CreateServices();
     FHelpAbout = new THelpAbout({this, FCommands, pnWelcome, FShare, FNews}, this); // TAB
-    FViewChoices = new TViewChoices(*FCommands, *pnHistContainer, this);
+    FViewChoices = new TViewChoices(*FCommands, *pnHistContainer, *imMain, this);
     BindCommands();
     setAcceptDrops(true);
     // The window's layout minds only the central widget's minimum width; the ribbon at its
@@ -311,6 +311,12 @@ void TfrmMain::dropEvent(QDropEvent* e) {
         FView->Fail(request.Refusal);
     else // after the drop has returned, so the file manager is not held while it decodes
         QTimer::singleShot(0, this, [this, path = request.Path] { LoadImageFile(path); });
+}
+
+void TfrmMain::ImageShown() {
+    if (!FOpener || !FViewChoices)
+        return;
+    FViewChoices->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
 }
 
 // ---- commands

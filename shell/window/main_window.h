@@ -113,6 +113,8 @@ class TfrmMain final : public QMainWindow {
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
     void acSaveHistExecute();
+    // After every load, cache hit and paste: the pieces that follow the current picture.
+    void ImageShown();
 
     TAppCore& FCore;
     QStringList FArguments;

@@ -119,7 +119,7 @@ TEST_F(Keyboard, AltShowsTheTopTipsAndEveryCommandOfEveryTabIsReachable) {
         {"M", "C", C::acCopyHist},      {"M", "P", C::acPasteImage},   {"M", "RP", C::acPrevImage},
         {"M", "N", C::acNextImage},     {"M", "RG", C::acRGB},         {"M", "HS", C::acHSV},
         {"M", "L", C::acLab},           {"M", "SM", C::acSmoothingOn}, {"H", "H", C::acHelpTopic},
-        {"H", "A", C::acAbout},         {"V", "L", C::acLogScale},
+        {"H", "A", C::acAbout},         {"V", "C", C::acShowClipping}, {"V", "L", C::acLogScale},
     };
     // Every tip is on the button of its command (the commands themselves run in the next
     // test: some open dialogs).
