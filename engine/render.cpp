@@ -1,6 +1,7 @@
 // Drawing the channels as bar charts into the ten histogram targets.
 #include "render.h"
 
+#include "colour.h"
 #include "rounding.h"
 
 #include <algorithm>
@@ -78,6 +79,52 @@ TBinRange ColumnBins(const TOthers& range, int x, int wc) {
     if (first > last) // no bin between the halfway points: the nearest one
         first = last = std::clamp(static_cast<int>(RoundHalfEven(t)), 0, n);
     return {lo + first, lo + std::min(last, n)};
+}
+
+int BinColumn(const TOthers& range, int bin, int wc) {
+    if (wc < 2)
+        return -1;
+    const int lo = range.IndLow, hi = range.IndHigh, n = hi - lo, last = wc - 2;
+    const int b = std::clamp(bin, lo, hi) - lo;
+    if (n <= 0)
+        return 0;
+    // Column x stands for the bins around x / xscale: start at the nearest column and step
+    // to whichever neighbour's halfway points hold the bin.
+    const Extended xscale = static_cast<Extended>(last) / n;
+    int x = std::clamp(static_cast<int>(std::floor(b * xscale + 0.5L)), 0, last);
+    for (int tries = 0; tries < 3; ++tries) {
+        const TBinRange r = ColumnBins(range, x, wc);
+        if (r.Empty() || (lo + b >= r.First && lo + b <= r.Last))
+            return x;
+        x = std::clamp(lo + b < r.First ? x - 1 : x + 1, 0, last);
+    }
+    return x;
+}
+
+TPixelBins PixelBins(TChannel c, int r, int g, int b) {
+    switch (c) {
+    case TChannel::RGB:
+        return {{r, g, b}, 3};
+    case TChannel::R:
+        return {{r}, 1};
+    case TChannel::G:
+        return {{g}, 1};
+    case TChannel::B:
+        return {{b}, 1};
+    case TChannel::H:
+        return {{HSVBins(r, g, b).a}, 1};
+    case TChannel::S:
+        return {{HSVBins(r, g, b).b}, 1};
+    case TChannel::V:
+        return {{HSVBins(r, g, b).c}, 1};
+    case TChannel::L:
+        return {{LabBins(r, g, b).a}, 1};
+    case TChannel::A:
+        return {{LabBins(r, g, b).b}, 1};
+    case TChannel::B_:
+        break;
+    }
+    return {{LabBins(r, g, b).c}, 1};
 }
 
 void DrawBar(THistTarget& t, int x, int h) {

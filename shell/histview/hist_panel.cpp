@@ -68,6 +68,17 @@ void THistPanel::SetCountScale(TCountScale scale) {
         FRender();
 }
 
+void THistPanel::SetMarks(std::vector<THistMark> marks) {
+    if (marks == FMarks)
+        return;
+    // Only the columns that change are painted again.
+    for (const THistMark& m : FMarks)
+        update(MarkRect(FScene, m));
+    FMarks = std::move(marks);
+    for (const THistMark& m : FMarks)
+        update(MarkRect(FScene, m));
+}
+
 void THistPanel::HistSetVisibleAndHeightCorr(QAction* sender) {
     Q_UNUSED(sender);
     FScene.SetSize(size());
@@ -114,6 +125,7 @@ void THistPanel::pnHistContainerResize() {
 void THistPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     PaintHistPanel(p, FScene);
+    PaintHistMarks(p, FScene, FMarks);
 }
 
 } // namespace tonalyx

@@ -23,6 +23,7 @@
 #include "opener_view.h"
 #include "options_dialog.h"
 #include "paths.h"
+#include "pointer_marks.h"
 #include "recent_menu.h"
 #include "ribbon_bar.h"
 #include "ribbon_theme.h"
@@ -79,6 +80,9 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     CreateServices();
     FHelpAbout = new THelpAbout({this, FCommands, pnWelcome, FShare, FNews}, this); // TAB
     FViewChoices = new TViewChoices(*FCommands, *pnHistContainer, *imMain, this);
+    FPointer = new TPointerMarks(
+        *pnImage, *imMain, *pnHistContainer,
+        [this](const QString& text) { sbMain->SetReadout(text, {}); }, this);
     BindCommands();
     setAcceptDrops(true);
     // The window's layout minds only the central widget's minimum width; the ribbon at its
@@ -317,6 +321,7 @@ void TfrmMain::ImageShown() {
     if (!FOpener || !FViewChoices)
         return;
     FViewChoices->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
+    FPointer->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
 }
 
 // ---- commands

@@ -44,6 +44,7 @@ class TNewsPresenter;
 class TShareCommands;
 class THelpAbout;
 class TViewChoices;
+class TPointerMarks;
 
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
@@ -146,6 +147,7 @@ class TfrmMain final : public QMainWindow {
     TClipboardWatch* FClipboard = nullptr; // whether Paste has a picture to take
     TKeyPreview* FKeyPreview = nullptr;    // the navigation keys, before the focused control
     TViewChoices* FViewChoices = nullptr;  // the View tab's toggles
+    TPointerMarks* FPointer = nullptr;     // the pixel under the pointer, on the histograms
 };
 
 } // namespace tonalyx
