@@ -221,6 +221,7 @@ void TfrmMain::showEvent(QShowEvent* e) {
                           width());
         RestoreState(*FCore.State, StatefulParts());
     }
+    FViewChoices->Restore(LoadViewOptions(*FCore.OpenSettings())); // outside the record
     SetSmoothing(FStates.SmoothLevel());
     StartUp();
 }
@@ -263,6 +264,7 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
         const std::unique_ptr<QSettings> settings = FCore.OpenSettings();
         FCore.State->Save(*settings);
         FRecent->Save(*settings);
+        SaveViewOptions(*settings, FViewChoices->Options());
     }
     FOpener.reset();
     FCore.Release();

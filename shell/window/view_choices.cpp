@@ -16,6 +16,11 @@ TViewChoices::TViewChoices(TCommands& commands, THistPanel& panel, TImageView& v
     commands.Bind(THandlerId::acShowClippingExecute, [this](QAction*) { ApplyClipping(); });
 }
 
+void TViewChoices::Restore(const TViewOptions& options) {
+    SetLogScale(options.LogScale);
+    SetClipping(options.Clipping);
+}
+
 bool TViewChoices::LogScale() const {
     return FCommands[TCommandId::acLogScale]->isChecked();
 }

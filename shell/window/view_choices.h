@@ -5,6 +5,7 @@
 
 #include "background_tasks.h"
 #include "display_copy.h"
+#include "view_options.h"
 
 #include <QImage>
 #include <QObject>
@@ -24,6 +25,10 @@ class TViewChoices final : public QObject {
     // linear axis and the picture its pixels until the user or a remembered choice says
     // otherwise.
     TViewChoices(TCommands& commands, THistPanel& panel, TImageView& view, QObject* parent);
+
+    // The choices as the toggles show them, and the remembered ones applied to them.
+    TViewOptions Options() const { return {LogScale(), Clipping()}; }
+    void Restore(const TViewOptions& options);
 
     bool LogScale() const;
     void SetLogScale(bool on);
