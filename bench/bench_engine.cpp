@@ -1,10 +1,12 @@
-// Median timings of opening an image: decoding, counting, the display copy and drawing.
+// Median timings of opening an image: decoding, counting, the display copy and drawing, on
+// either count axis; and the clipping overlay of the View tab.
 //
 //   bench_engine [IMAGE.jpg] [--runs N]
 //
 // Without an image a 24-megapixel photo-like picture is generated and encoded as JPEG.
 // Every row is also given as a ratio to the decode time of the same run.
 #include "accumulate.h"
+#include "clipping_mask.h"
 #include "image_loader.h"
 #include "qt_raster.h"
 #include "render.h"
@@ -116,6 +118,20 @@ int main(int argc, char* argv[]) {
     }
     TRasterSurfaces surfaces(233, 39, TRgb{240, 240, 240});
     Row("Show into ten 233 x 39", MedianMs(runs * 20, [&] { hist->Show(Origin4Show, surfaces); }),
+        decodeMs);
+    Row("the same on the log axis",
+        MedianMs(runs * 20,
+                 [&] {
+                     for (TChannel c : AllChannels) {
+                         surfaces.Target(c).Clear();
+                         DrawChannel(surfaces.Target(c), hist->Data[Origin4Show][c], BarColour(c),
+                                     TCountScale::Log);
+                     }
+                 }),
+        decodeMs);
+    // The overlay is made on a worker from the stored picture, for a view copy of 2560 px.
+    const QImage stored = ToQImage(std::move(decoded).Value());
+    Row("clipping overlay for 2560 px", MedianMs(runs, [&] { ClippingOverlay(stored, 2560, {}); }),
         decodeMs);
     std::printf(
         "\nHSV: coarse level %d, converged at %d; L*a*b*: coarse level %d, converged at %d\n",

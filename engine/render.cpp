@@ -1,6 +1,7 @@
 // Drawing the channels as bar charts into the ten histogram targets.
 #include "render.h"
 
+#include "colour.h"
 #include "rounding.h"
 
 #include <algorithm>
@@ -80,25 +81,81 @@ TBinRange ColumnBins(const TOthers& range, int x, int wc) {
     return {lo + first, lo + std::min(last, n)};
 }
 
+int BinColumn(const TOthers& range, int bin, int wc) {
+    if (wc < 2)
+        return -1;
+    const int lo = range.IndLow, hi = range.IndHigh, n = hi - lo, last = wc - 2;
+    const int b = std::clamp(bin, lo, hi) - lo;
+    if (n <= 0)
+        return 0;
+    // Column x stands for the bins around x / xscale: start at the nearest column and step
+    // to whichever neighbour's halfway points hold the bin.
+    const Extended xscale = static_cast<Extended>(last) / n;
+    int x = std::clamp(static_cast<int>(std::floor(b * xscale + 0.5L)), 0, last);
+    for (int tries = 0; tries < 3; ++tries) {
+        const TBinRange r = ColumnBins(range, x, wc);
+        if (r.Empty() || (lo + b >= r.First && lo + b <= r.Last))
+            return x;
+        x = std::clamp(lo + b < r.First ? x - 1 : x + 1, 0, last);
+    }
+    return x;
+}
+
+TPixelBins PixelBins(TChannel c, int r, int g, int b) {
+    switch (c) {
+    case TChannel::RGB:
+        return {{r, g, b}, 3};
+    case TChannel::R:
+        return {{r}, 1};
+    case TChannel::G:
+        return {{g}, 1};
+    case TChannel::B:
+        return {{b}, 1};
+    case TChannel::H:
+        return {{HSVBins(r, g, b).a}, 1};
+    case TChannel::S:
+        return {{HSVBins(r, g, b).b}, 1};
+    case TChannel::V:
+        return {{HSVBins(r, g, b).c}, 1};
+    case TChannel::L:
+        return {{LabBins(r, g, b).a}, 1};
+    case TChannel::A:
+        return {{LabBins(r, g, b).b}, 1};
+    case TChannel::B_:
+        break;
+    }
+    return {{LabBins(r, g, b).c}, 1};
+}
+
 void DrawBar(THistTarget& t, int x, int h) {
     // The end point is not painted: the bar covers rows Hc - 2 up to Hc - 1 - h.
     const int bottom = t.ControlHeight() - 2;
     t.VerticalLine(x, bottom, bottom - h);
 }
 
-void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour) {
+int BarHeight(Extended v, std::uint32_t maxVal, int hc, TCountScale scale) {
+    const std::uint32_t top = std::max<std::uint32_t>(maxVal, 1);
+    if (scale == TCountScale::Log)
+        return static_cast<int>(
+            RoundHalfEven((hc - 2) * std::log1p(v) / std::log1p(static_cast<Extended>(top))));
+    // The linear scale keeps the arithmetic of its first design, v × ((Hc − 2) / maxVal),
+    // so that its pictures stay the same to the last pixel.
+    const Extended yscale = static_cast<Extended>(hc - 2) / top;
+    return static_cast<int>(RoundHalfEven(v * yscale));
+}
+
+void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour, TCountScale scale) {
     const int wc = t.ControlWidth();
     if (wc - 2 < 0)
         return;
     // Show sets MaxVal before drawing; a channel drawn on its own without it is scaled to its
     // maximum.
     const std::uint32_t maxVal = ch.Others.MaxVal != 0 ? ch.Others.MaxVal : ChannelMax(ch);
-    const Extended yscale = static_cast<Extended>(t.ControlHeight() - 2) / maxVal;
     t.SetPen(colour);
     for (int x = 0; x <= wc - 2; ++x) {
         const Extended v = BinValueAt(ch, x, wc);
         if (v > 0)
-            DrawBar(t, x, static_cast<int>(RoundHalfEven(v * yscale)));
+            DrawBar(t, x, BarHeight(v, maxVal, t.ControlHeight(), scale));
     }
 }
 
@@ -117,7 +174,7 @@ void THist::Show(TImageType itype, THistSurfaces& surfaces) {
     // The channels are stored tab by tab, so this draws the visible tabs in turn.
     for (TChannel c : AllChannels)
         if (surfaces.GroupVisible(ModelOf(c)))
-            DrawChannel(surfaces.Target(c), set[c], BarColour(c));
+            DrawChannel(surfaces.Target(c), set[c], BarColour(c), surfaces.CountScale());
 }
 
 TRasterTarget::TRasterTarget(int controlWidth, int controlHeight, TRgb background)

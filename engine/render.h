@@ -5,6 +5,7 @@
 #include "histogram.h"
 #include "rounding.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -29,12 +30,18 @@ class THistTarget {
     virtual void VerticalLine(int x, int yFrom, int yTo) = 0;
 };
 
+// How a bar's height follows its count: in proportion (the default), or by the logarithm of
+// 1 + count, so that small counts beside a high peak still show.
+enum class TCountScale : int { Linear, Log };
+
 // The ten targets of the histogram panel and the visibility of the three model tabs.
 class THistSurfaces {
   public:
     virtual ~THistSurfaces() = default;
     virtual THistTarget& Target(TChannel c) = 0;
     virtual bool GroupVisible(TColorModel m) const = 0;
+    // The count axis every histogram is drawn with.
+    virtual TCountScale CountScale() const { return TCountScale::Linear; }
 };
 
 // Bar colours of the ten channels.
@@ -58,8 +65,25 @@ struct TBinRange {
     friend bool operator==(const TBinRange&, const TBinRange&) = default;
 };
 TBinRange ColumnBins(const TOthers& range, int x, int wc);
+// The column of a control Wc pixels wide whose ColumnBins hold bin (an absolute index); a
+// bin outside IndLow..IndHigh gives the nearer end column. -1 when the control has none.
+int BinColumn(const TOthers& range, int bin, int wc);
+
+// The bins of channel c that a pixel of these levels (0..255) is counted in: the level itself
+// for R, G and B, all three for the sum, and for H, S, V, L, a* and b* the bins of the
+// counting's own conversions. Count is 3 for the sum and 1 for every other channel.
+struct TPixelBins {
+    std::array<int, 3> Bins{};
+    int Count = 0;
+};
+TPixelBins PixelBins(TChannel c, int r, int g, int b);
 void DrawBar(THistTarget& t, int x, int h);
-void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour);
+// The bar height of column value v in a control Hc pixels high whose largest count is maxVal
+// (at least 1): Round((Hc − 2) × v / maxVal), or Round((Hc − 2) × ln(1 + v) / ln(1 + maxVal))
+// on the log scale; an exact half rounds to even.
+int BarHeight(Extended v, std::uint32_t maxVal, int hc, TCountScale scale);
+void DrawChannel(THistTarget& t, const TChanData& ch, TRgb colour,
+                 TCountScale scale = TCountScale::Linear);
 
 // A plain in-memory surface, used by tests, the command-line tool and benchmarks.
 class TRasterTarget final : public THistTarget {

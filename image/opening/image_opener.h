@@ -72,6 +72,7 @@ class TImageOpener {
     bool KeyDown(int key);
 
     const QImage& CurrentImage() const { return FCurrent; }
+    const TDisplayForm& CurrentForm() const { return FForm; }
     TNeighbourPreparer* Preparer() const { return FPreparer.get(); }
 
   private:

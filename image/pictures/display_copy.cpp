@@ -6,6 +6,8 @@
 
 #include <QTransform>
 
+#include <algorithm>
+
 namespace tonalyx {
 
 namespace {
@@ -72,6 +74,47 @@ QImage TDisplayForm::Apply(const QImage& image) const {
             FSpace.ToSrgb(RasterOf(stored), shown.bits(), shown.bytesPerLine());
     }
     return Oriented(shown, FOrientation);
+}
+
+QImage TDisplayForm::Upright(const QImage& image) const {
+    return Oriented(image, FOrientation);
+}
+
+QPoint TDisplayForm::StoredPoint(QPoint shown, QSize stored) const {
+    // The inverse of Oriented: where each turn or mirror took the stored pixel from.
+    const int x = shown.x(), y = shown.y(), w = stored.width(), h = stored.height();
+    switch (FOrientation) {
+    case 2:
+        return {w - 1 - x, y};
+    case 3:
+        return {w - 1 - x, h - 1 - y};
+    case 4:
+        return {x, h - 1 - y};
+    case 5:
+        return {y, x};
+    case 6:
+        return {y, h - 1 - x};
+    case 7:
+        return {w - 1 - y, h - 1 - x};
+    case 8:
+        return {w - 1 - y, x};
+    default:
+        return shown;
+    }
+}
+
+std::optional<QPoint> StoredPixelAt(QPointF pos, const QRect& target, QSize stored,
+                                    const TDisplayForm& form) {
+    if (target.isEmpty() || stored.isEmpty())
+        return std::nullopt;
+    const double fx = (pos.x() - target.left()) / target.width(),
+                 fy = (pos.y() - target.top()) / target.height();
+    if (fx < 0 || fy < 0 || fx >= 1 || fy >= 1)
+        return std::nullopt;
+    const QSize shown = form.ShownSize(stored);
+    const QPoint upright(std::min(static_cast<int>(fx * shown.width()), shown.width() - 1),
+                         std::min(static_cast<int>(fy * shown.height()), shown.height() - 1));
+    return form.StoredPoint(upright, stored);
 }
 
 QImage DisplayCopy(const QImage& image, int previewSide, const TDisplayForm& form) {

@@ -7,8 +7,12 @@
 #include "picture_meta.h"
 
 #include <QImage>
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
+
+#include <optional>
 
 namespace tonalyx {
 
@@ -28,12 +32,23 @@ class TDisplayForm {
     // image (the stored picture or a reduced copy of it) as the view shows it: a new image
     // unless there is nothing to turn or convert. Any thread.
     QImage Apply(const QImage& image) const;
+    // image turned upright only, its values untouched (an overlay made from the stored
+    // picture or a reduced copy of it). Any thread.
+    QImage Upright(const QImage& image) const;
+    // The stored pixel that the upright picture shows at `shown`, for a stored picture of
+    // size `stored`; `shown` must lie inside ShownSize(stored).
+    QPoint StoredPoint(QPoint shown, QSize stored) const;
 
   private:
     int FOrientation = 1;
     TColourSpace FSpace;
     QString FName;
 };
+
+// The stored pixel a view shows at pos (in the view's pixels) when it shows the picture
+// upright as form says, stretched to fill target; nothing outside target.
+std::optional<QPoint> StoredPixelAt(QPointF pos, const QRect& target, QSize stored,
+                                    const TDisplayForm& form);
 
 // What imMain shows of a picture: its reduced copy (see ReducedCopy), turned and converted
 // as form says, and that copy's size. Any thread.

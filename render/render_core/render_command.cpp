@@ -40,6 +40,8 @@ const char* const HelpText =
     "  --size WxH              the panel's size in pixels (default 243x459; at least 20x150)\n"
     "  --models rgb,hsv,lab    the colour models shown, in any order (default all three)\n"
     "  --smoothing on|off      smoothing of the curves (default on)\n"
+    "  --scale linear|log      the bars' heights in proportion to the counts or to their\n"
+    "                          logarithms (default linear)\n"
     "  --output DIR            the folder written to (default the current folder)\n"
     "  --force                 replace files that exist (by default they are left alone)\n"
     "  --help, -h              this text\n"
@@ -91,6 +93,7 @@ class TPanelPicture {
     explicit TPanelPicture(const TRenderOptions& options) {
         FScene.SetSize(options.Size);
         FScene.ShowModels({options.Rgb, options.Hsv, options.Lab});
+        FScene.SetCountScale(options.Scale);
         FScene.HistHeightCorrect();
     }
 
@@ -176,6 +179,11 @@ bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int&
             if (v != QLatin1String("on") && v != QLatin1String("off"))
                 return Fail(err, exitStatus, QStringLiteral("--smoothing takes on or off"));
             options.Smoothing = v == QLatin1String("on");
+        } else if (a == QLatin1String("--scale")) {
+            const QString v = value().value_or("");
+            if (v != QLatin1String("linear") && v != QLatin1String("log"))
+                return Fail(err, exitStatus, QStringLiteral("--scale takes linear or log"));
+            options.Scale = v == QLatin1String("log") ? TCountScale::Log : TCountScale::Linear;
         } else if (a == QLatin1String("--output")) {
             const auto v = value();
             if (!v || v->isEmpty())

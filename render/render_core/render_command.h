@@ -2,6 +2,8 @@
 // byte for byte the files that Save Histogram writes for a panel of the same size.
 #pragma once
 
+#include "render.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -14,6 +16,7 @@ struct TRenderOptions {
     QSize Size;
     bool Rgb = true, Hsv = true, Lab = true;
     bool Smoothing = true;
+    TCountScale Scale = TCountScale::Linear;
     QString OutputDir = QStringLiteral(".");
     bool Force = false; // replace files that exist
     QStringList Images;

@@ -183,6 +183,44 @@ void PaintHistPanel(QPainter& p, const THistScene& scene) {
     p.restore();
 }
 
+std::vector<THistMark> PixelMarks(int r, int g, int b) {
+    // Dark enough to stand out on the grey bars and on their own primary's bars.
+    const QColor primary[3] = {QColor(176, 0, 0), QColor(0, 112, 0), QColor(0, 0, 176)};
+    std::vector<THistMark> marks;
+    for (TChannel c : AllChannels) {
+        const TPixelBins bins = PixelBins(c, r, g, b);
+        for (int i = 0; i < bins.Count; ++i) {
+            QColor colour(0, 0, 0);
+            if (c == TChannel::RGB)
+                colour = primary[i];
+            else if (c == TChannel::R || c == TChannel::G || c == TChannel::B)
+                colour = primary[static_cast<int>(c) - static_cast<int>(TChannel::R)];
+            marks.push_back({c, bins.Bins[static_cast<std::size_t>(i)], colour});
+        }
+    }
+    return marks;
+}
+
+QRect MarkRect(const THistScene& scene, const THistMark& mark) {
+    if (!scene.TabShown(static_cast<THistTab>(ModelOf(mark.Channel))))
+        return {};
+    static const TAllChanel axes = OriginParameters();
+    const THistImage& image = scene.Image(mark.Channel);
+    const int x = BinColumn(axes[mark.Channel].Others, mark.Bin, image.ControlWidth());
+    const int h = std::min(image.Picture().height(), image.ControlHeight());
+    if (x < 0 || x >= image.Picture().width() || h <= 0)
+        return {};
+    return QRect(scene.ImageRect(mark.Channel).topLeft() + QPoint(x, 0), QSize(1, h));
+}
+
+void PaintHistMarks(QPainter& p, const THistScene& scene, std::span<const THistMark> marks) {
+    for (const THistMark& mark : marks) {
+        const QRect r = MarkRect(scene, mark);
+        if (!r.isEmpty())
+            p.fillRect(r, mark.Colour);
+    }
+}
+
 QImage HistPanelImage(const THistScene& scene) {
     QImage picture(scene.Size(), QImage::Format_RGB32);
     if (picture.isNull())

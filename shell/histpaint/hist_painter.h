@@ -10,6 +10,9 @@
 #include <QFont>
 #include <QImage>
 
+#include <span>
+#include <vector>
+
 class QPainter;
 
 namespace tonalyx {
@@ -28,6 +31,23 @@ QFont HistMarkFont();         // the "^"
 // Draws the whole panel with its top-left corner at the painter's origin, in the painter's
 // logical pixels; the painter's state is left as it was.
 void PaintHistPanel(QPainter& p, const THistScene& scene);
+
+// A thin mark over one histogram at one bin: where the pixel under the pointer is counted.
+struct THistMark {
+    TChannel Channel = TChannel::RGB;
+    int Bin = 0; // an absolute index, as PixelBins gives it
+    QColor Colour;
+    friend bool operator==(const THistMark&, const THistMark&) = default;
+};
+// The marks of a pixel of these levels on all ten histograms: the sum gets three, coloured
+// as its primaries.
+std::vector<THistMark> PixelMarks(int r, int g, int b);
+// Where a mark lies in the container: a one-pixel column over the histogram's picture;
+// empty when its tab is hidden or the picture has no columns.
+QRect MarkRect(const THistScene& scene, const THistMark& mark);
+// Draws the marks over a panel PaintHistPanel drew. Only the window's panel does: what is
+// saved, copied and shared never shows them.
+void PaintHistMarks(QPainter& p, const THistScene& scene, std::span<const THistMark> marks);
 
 // The panel as a picture of its size at device pixel ratio 1, 32 bits per pixel without
 // alpha (the format of the window's backing store, so that text is blended the same way):

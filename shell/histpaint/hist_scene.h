@@ -121,6 +121,10 @@ class THistScene final : public THistSurfaces {
     // THistSurfaces: the ten image controls and whether their tabs are shown.
     THistTarget& Target(TChannel c) override { return FImages[static_cast<std::size_t>(c)]; }
     bool GroupVisible(TColorModel m) const override;
+    // The count axis the owner draws the histograms with (linear until set); the pictures
+    // change only when the owner draws them again.
+    TCountScale CountScale() const override { return FScale; }
+    void SetCountScale(TCountScale scale) { FScale = scale; }
 
     // Told of every part of the container that looks different now, in its pixels.
     void SetChanged(std::function<void(const QRect&)> changed) { FChanged = std::move(changed); }
@@ -138,6 +142,7 @@ class THistScene final : public THistSurfaces {
     int FPanelHeight = DesignPanelHeight;
     THistHeights FLast;
     std::array<THistImage, ChannelCount> FImages;
+    TCountScale FScale = TCountScale::Linear;
     std::function<void(const QRect&)> FChanged;
 };
 

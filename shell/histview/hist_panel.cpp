@@ -60,6 +60,25 @@ void THistPanel::HistHeightCorrect() {
         FRender();
 }
 
+void THistPanel::SetCountScale(TCountScale scale) {
+    if (scale == FScene.CountScale())
+        return;
+    FScene.SetCountScale(scale);
+    if (FRender)
+        FRender();
+}
+
+void THistPanel::SetMarks(std::vector<THistMark> marks) {
+    if (marks == FMarks)
+        return;
+    // Only the columns that change are painted again.
+    for (const THistMark& m : FMarks)
+        update(MarkRect(FScene, m));
+    FMarks = std::move(marks);
+    for (const THistMark& m : FMarks)
+        update(MarkRect(FScene, m));
+}
+
 void THistPanel::HistSetVisibleAndHeightCorr(QAction* sender) {
     Q_UNUSED(sender);
     FScene.SetSize(size());
@@ -106,6 +125,7 @@ void THistPanel::pnHistContainerResize() {
 void THistPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     PaintHistPanel(p, FScene);
+    PaintHistMarks(p, FScene, FMarks);
 }
 
 } // namespace tonalyx

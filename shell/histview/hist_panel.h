@@ -6,6 +6,7 @@
 #pragma once
 
 #include "hist_layout.h"
+#include "hist_painter.h"
 #include "hist_scene.h"
 #include "render.h"
 
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class QAction;
 
@@ -59,6 +61,13 @@ class THistPanel final : public QWidget, public THistSurfaces {
     // THistSurfaces: the ten image controls and the visibility of their tab controls.
     THistTarget& Target(TChannel c) override { return FScene.Target(c); }
     bool GroupVisible(TColorModel m) const override { return FScene.GroupVisible(m); }
+    TCountScale CountScale() const override { return FScene.CountScale(); }
+    // A new count axis redraws the histograms through the render callback.
+    void SetCountScale(TCountScale scale);
+    // The marks of the pixel under the pointer, drawn over the panel on screen only (the
+    // scene, and so every export, never holds them); none to take them away.
+    void SetMarks(std::vector<THistMark> marks);
+    const std::vector<THistMark>& Marks() const { return FMarks; }
 
     // The container's colour, part of every saved histogram picture and so not the
     // window theme's, and the design sizes.
@@ -86,6 +95,7 @@ class THistPanel final : public QWidget, public THistSurfaces {
     std::array<bool, HistTabCount> FAutoCheck{true, true, true};
     std::function<void()> FRender;
     std::array<QString, ChannelCount> FToolTips;
+    std::vector<THistMark> FMarks;
 };
 
 } // namespace tonalyx

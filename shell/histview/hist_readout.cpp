@@ -52,6 +52,25 @@ QString THistReadout::ValueText(TChannel c, int first, int last) {
                     first == last ? from : from + Dash + Number(BinUnitValue(c, last), decimals));
 }
 
+QString THistReadout::PixelText(int x, int y, int r, int g, int b) {
+    const auto value = [&](TChannel c) { return BinUnitValue(c, PixelBins(c, r, g, b).Bins[0]); };
+    // The hue in its quarter degrees without trailing zeros; the rest in whole units.
+    QString hue = QString::number(value(TChannel::H), 'f', 2);
+    while (hue.endsWith(QLatin1Char('0')))
+        hue.chop(1);
+    if (hue.endsWith(QLatin1Char('.')))
+        hue.chop(1);
+    return QStringLiteral("x %1 y %2: RGB %3 %4 %5, H %6° S %7 % V %8 %, L %9 a %10 b %11")
+        .arg(x)
+        .arg(y)
+        .arg(r)
+        .arg(g)
+        .arg(b)
+        .arg(hue, Number(value(TChannel::S), 0), Number(value(TChannel::V), 0),
+             Number(value(TChannel::L), 0), Number(value(TChannel::A), 0),
+             Number(value(TChannel::B_), 0));
+}
+
 QString THistReadout::ReadoutText(TChannel c, const TChanData& origin, int x, int wc) {
     const TBinRange bins = ColumnBins(origin.Others, x, wc);
     if (bins.Empty())

@@ -37,6 +37,9 @@ class THistReadout final : public QObject {
     static QString StatsText(TChannel c, const TChannelStats& s, const TOthers& axis);
     // "Clipped: R 0.4 % / 1.2 %, G … , B …": the shares at 0 and at 255.
     static QString ClippingText(const TAllChanel& origin);
+    // A stored pixel in all three models, from the bins it is counted in:
+    // "x 1203 y 640: RGB 201 143 88, H 26.5° S 56 % V 79 %, L 64 a 14 b 38".
+    static QString PixelText(int x, int y, int r, int g, int b);
 
   signals:
     // The readout of the column under the pointer and its tooltip; both empty when none.

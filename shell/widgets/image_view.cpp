@@ -30,6 +30,14 @@ void TImageView::SetImage(const QImage& image, const QImage& preview) {
     FImage = image;
     FPreview = preview;
     FScaled = QPixmap();
+    FOverlay = QImage();
+    FOverlayScaled = QPixmap();
+    update();
+}
+
+void TImageView::SetOverlay(const QImage& overlay) {
+    FOverlay = overlay;
+    FOverlayScaled = QPixmap();
     update();
 }
 
@@ -46,6 +54,7 @@ QRect TImageView::PictureRect() const {
 
 void TImageView::resizeEvent(QResizeEvent*) {
     FScaled = QPixmap();
+    FOverlayScaled = QPixmap();
 }
 
 void TImageView::paintEvent(QPaintEvent*) {
@@ -63,7 +72,17 @@ void TImageView::paintEvent(QPaintEvent*) {
             FPreview.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         FScaled.setDevicePixelRatio(ratio);
     }
-    QPainter(this).drawPixmap(target.topLeft(), FScaled);
+    QPainter p(this);
+    p.drawPixmap(target.topLeft(), FScaled);
+    if (FOverlay.isNull())
+        return;
+    if (FOverlayScaled.size() != device || FOverlayScaled.devicePixelRatio() != ratio) {
+        // Nearest pixel: a clipped pixel shows at full strength, never blended away.
+        FOverlayScaled = QPixmap::fromImage(
+            FOverlay.scaled(device, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+        FOverlayScaled.setDevicePixelRatio(ratio);
+    }
+    p.drawPixmap(target.topLeft(), FOverlayScaled);
 }
 
 } // namespace tonalyx

@@ -19,6 +19,10 @@ class TImageView final : public QWidget {
     // The long side of the reduced copy of large pictures on this view's screen.
     int PreviewSide() const;
     const QImage& Image() const { return FImage; }
+    // Painted over the picture, stretched to it pixel for pixel without smoothing (the
+    // clipped pixels); null for none. A new picture drops it.
+    void SetOverlay(const QImage& overlay);
+    const QImage& Overlay() const { return FOverlay; }
     // Where the picture lands in the widget for its current size, in the shown copy's
     // proportions.
     QRect PictureRect() const;
@@ -35,6 +39,8 @@ class TImageView final : public QWidget {
     QImage FImage;   // the full picture, as counted
     QImage FPreview; // the picture as shown: reduced, upright, in sRGB
     QPixmap FScaled; // the preview at the size last painted
+    QImage FOverlay;
+    QPixmap FOverlayScaled; // the overlay at the size last painted
 };
 
 // The largest rectangle of picture's proportions that fits area, centred in it.

@@ -48,6 +48,8 @@ constexpr TCommandEntry Commands[] = {
     {ID(acExit), "Image", "Exit", "", 0, false, H::acExitExecute, "application-exit", "✕", Always},
     {ID(FileExit2), "", "E&xit", "Exit|Quits the application", 0, false, H::FileExit2Execute, "application-exit", "✕", Always},
     {ID(acGoToCompanyPage), "Welcome", "Varnel Solutions Products && News", "", 0, false, H::acGoToCompanyPageExecute, "go-home", "V", Always},
+    {ID(acLogScale), "View", "Logarithmic Counts", "Logarithmic Counts|Draw the bars by the logarithm of their counts, so that small counts beside a high peak show", Ctrl | Qt::Key_L, true, H::acLogScaleExecute, "view-statistics", "log", Always},
+    {ID(acShowClipping), "View", "Show Clipping", "Show Clipping|Paint the pixels at 0 (blue) or 255 (red) in any primary over the picture", Ctrl | Qt::Key_K, true, H::acShowClippingExecute, "dialog-warning", "◩", Always},
 };
 // clang-format on
 #undef ID

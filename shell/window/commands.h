@@ -43,8 +43,10 @@ enum class TCommandId {
     acExit,
     FileExit2,
     acGoToCompanyPage,
+    acLogScale,
+    acShowClipping,
 };
-inline constexpr int CommandCount = static_cast<int>(TCommandId::acGoToCompanyPage) + 1;
+inline constexpr int CommandCount = static_cast<int>(TCommandId::acShowClipping) + 1;
 
 // The execute handlers; a handler runs for every command that names it.
 enum class THandlerId {
@@ -65,6 +67,8 @@ enum class THandlerId {
     acExitExecute,
     FileExit2Execute,
     acGoToCompanyPageExecute,
+    acLogScaleExecute,
+    acShowClippingExecute,
 };
 
 // What a command's availability follows; TCommandStates derives it.
@@ -78,11 +82,12 @@ enum class TEnabledBy {
 struct TCommandEntry {
     TCommandId Id;
     const char* Name;     // the object name, the enumerator's own name
-    const char* Category; // "Image", "Historgam", "Help", "Welcome" or "" for none
+    const char* Category; // "Image", "Historgam", "View", "Help", "Welcome" or "" for none
     const char* Caption;
     const char* Hint; // "short|long" where the two differ; "" for none
     int Shortcut;     // a Qt key combination, 0 for none
-    bool Checkable;   // toggles itself before its handler runs; starts checked
+    bool Checkable;   // toggles itself before its handler runs; starts checked, unless the
+                      // object that owns it sets it from what it remembers
     THandlerId Handler;
     const char* IconName; // the desktop icon theme's name for its picture
     const char* Glyph;    // drawn on a generated icon when the desktop theme has none

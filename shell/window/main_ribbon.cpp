@@ -42,6 +42,15 @@ constexpr TPlacement HistogramGroup[] = {
     {C::acSmoothingOn, "&Smoothing On/Off", "", "SM"},
 };
 
+// The View tab: how the picture and the histograms are looked at, without changing a count.
+constexpr TPlacement PictureGroup[] = {
+    {C::acShowClipping, "Show &Clipping", ""},
+};
+
+constexpr TPlacement CountAxisGroup[] = {
+    {C::acLogScale, "&Logarithmic Counts", ""},
+};
+
 constexpr TPlacement HelpGroup[] = {
     {C::acHelpTopic, "&Help Topic F1", ""},
     Separator,
@@ -52,6 +61,9 @@ constexpr TGroupPlacement Groups[] = {
     {"rpMain", "Main", "rgImage", "Image", ImageGroup},
     {"rpMain", "Main", "rgHistogram", "Histogram", HistogramGroup},
     {"rpHelp", "Help", "rgHelp", "Help", HelpGroup},
+    // Last, so the first two tabs keep their places.
+    {"rpView", "View", "rgPicture", "Picture", PictureGroup},
+    {"rpView", "View", "rgCountAxis", "Count Axis", CountAxisGroup},
 };
 
 constexpr TPlacement AppMenu[] = {

@@ -23,6 +23,7 @@
 #include "opener_view.h"
 #include "options_dialog.h"
 #include "paths.h"
+#include "pointer_marks.h"
 #include "recent_menu.h"
 #include "ribbon_bar.h"
 #include "ribbon_theme.h"
@@ -31,6 +32,7 @@
 #include "save_dialogs.h"
 #include "share_commands.h"
 #include "status_bar.h"
+#include "view_choices.h"
 #include "welcome_panel.h"
 
 #include <QApplication>
@@ -65,7 +67,7 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     CreateWidgets();
     FView = std::make_unique<TWindowOpenerView>(
         TOpenerViewParts{this, rbMain, pnImage, pnHistContainer, sbMain, FReadout, FRecent,
-                         &FStates, &FCore, [this] { Beeper(); }});
+                         &FStates, &FCore, [this] { Beeper(); }, [this] { ImageShown(); }});
     FOpener = std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache, *FView,
                                              std::make_unique<TNeighbourPreparer>());
     FExport =
@@ -77,6 +79,10 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
         this, [this] { return Theme(); }, [this](int theme) { SetTheme(theme); });
     CreateServices();
     FHelpAbout = new THelpAbout({this, FCommands, pnWelcome, FShare, FNews}, this); // TAB
+    FViewChoices = new TViewChoices(*FCommands, *pnHistContainer, *imMain, this);
+    FPointer = new TPointerMarks(
+        *pnImage, *imMain, *pnHistContainer,
+        [this](const QString& text) { sbMain->SetReadout(text, {}); }, this);
     BindCommands();
     setAcceptDrops(true);
     // The window's layout minds only the central widget's minimum width; the ribbon at its
@@ -215,6 +221,7 @@ void TfrmMain::showEvent(QShowEvent* e) {
                           width());
         RestoreState(*FCore.State, StatefulParts());
     }
+    FViewChoices->Restore(LoadViewOptions(*FCore.OpenSettings())); // outside the record
     SetSmoothing(FStates.SmoothLevel());
     StartUp();
 }
@@ -257,6 +264,7 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
         const std::unique_ptr<QSettings> settings = FCore.OpenSettings();
         FCore.State->Save(*settings);
         FRecent->Save(*settings);
+        SaveViewOptions(*settings, FViewChoices->Options());
     }
     FOpener.reset();
     FCore.Release();
@@ -309,6 +317,13 @@ void TfrmMain::dropEvent(QDropEvent* e) {
         FView->Fail(request.Refusal);
     else // after the drop has returned, so the file manager is not held while it decodes
         QTimer::singleShot(0, this, [this, path = request.Path] { LoadImageFile(path); });
+}
+
+void TfrmMain::ImageShown() {
+    if (!FOpener || !FViewChoices)
+        return;
+    FViewChoices->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
+    FPointer->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
 }
 
 // ---- commands

@@ -43,6 +43,8 @@ class TfrmOptions;
 class TNewsPresenter;
 class TShareCommands;
 class THelpAbout;
+class TViewChoices;
+class TPointerMarks;
 
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
@@ -84,6 +86,7 @@ class TfrmMain final : public QMainWindow {
     TNewsPresenter* News() const { return FNews; }
     TShareCommands* Share() const { return FShare; }
     THelpAbout* HelpAbout() const { return FHelpAbout; }
+    TViewChoices* ViewChoices() const { return FViewChoices; }
     // The preparation of the current image's neighbours (benchmark and tests).
     TNeighbourPreparer* Preparer() const { return FOpener ? FOpener->Preparer() : nullptr; }
 
@@ -111,6 +114,8 @@ class TfrmMain final : public QMainWindow {
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
     void acSaveHistExecute();
+    // After every load, cache hit and paste: the pieces that follow the current picture.
+    void ImageShown();
 
     TAppCore& FCore;
     QStringList FArguments;
@@ -141,6 +146,8 @@ class TfrmMain final : public QMainWindow {
     THistReadout* FReadout = nullptr;      // the figures under the pointer and the clipping line
     TClipboardWatch* FClipboard = nullptr; // whether Paste has a picture to take
     TKeyPreview* FKeyPreview = nullptr;    // the navigation keys, before the focused control
+    TViewChoices* FViewChoices = nullptr;  // the View tab's toggles
+    TPointerMarks* FPointer = nullptr;     // the pixel under the pointer, on the histograms
 };
 
 } // namespace tonalyx

@@ -56,6 +56,8 @@ void TWindowOpenerView::SetAppTitle() {
 void TWindowOpenerView::ShowImageSize(QSize size) {
     F.StatusBar->SetImageSizeText(ImageSizeText(size));
     F.Readout->ImageCounted(); // every load, cache hit and paste ends here
+    if (F.ImageShown)
+        F.ImageShown();
 }
 
 void TWindowOpenerView::ShowColourSpace(const QString& name) {

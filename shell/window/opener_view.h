@@ -34,6 +34,8 @@ struct TOpenerViewParts {
     TCommandStates* States;
     TAppCore* Core; // the engine and the current file name; released at close
     std::function<void()> Beep;
+    // After every load, cache hit and paste, once the picture and its histograms show.
+    std::function<void()> ImageShown;
 };
 
 class TWindowOpenerView final : public TOpenerView {

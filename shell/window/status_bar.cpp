@@ -41,17 +41,21 @@ QLabel* LightLabel(const QString& name, QColor colour, const QString& hint, QWid
 // for none.
 class TYieldingLabel final : public QLabel {
   public:
-    TYieldingLabel(QString widest, QWidget* parent) : QLabel(parent), FWidest(std::move(widest)) {}
+    // widest: the longest texts the label shows, so that its width does not follow each one;
+    // none to follow the text.
+    TYieldingLabel(QStringList widest, QWidget* parent)
+        : QLabel(parent), FWidest(std::move(widest)) {}
     QSize sizeHint() const override {
         // Measured at each call: the font the label ends up with is known only once shown.
-        const QString& sample = FWidest.isEmpty() ? text() : FWidest;
-        const int w = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(sample) + 6;
-        return {w, QLabel::sizeHint().height()};
+        int w = 0;
+        for (const QString& sample : FWidest.isEmpty() ? QStringList{text()} : FWidest)
+            w = std::max(w, fontMetrics().horizontalAdvance(sample));
+        return {text().isEmpty() ? 0 : w + 6, QLabel::sizeHint().height()};
     }
     QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 
   private:
-    QString FWidest;
+    QStringList FWidest;
 };
 
 } // namespace
@@ -71,11 +75,15 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
     FMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long text is cut
     addWidget(FMessage, 1);
     // Wide enough for a hue range of a large picture.
+    // A histogram's column, and the pixel under the pointer on the picture.
     FReadout = new TYieldingLabel(
-        QStringLiteral("H 359.25\u2013359.75\u00B0: 99999999 px, 100.0 % at or below"), this);
+        {QStringLiteral("H 359.25\u2013359.75\u00B0: 99999999 px, 100.0 % at or below"),
+         QStringLiteral("x 99999 y 99999: RGB 255 255 255, H 359.75\u00B0 S 100 % V 100 %, "
+                        "L 100 a \u2212128 b \u2212128")},
+        this);
     FReadout->setObjectName(QStringLiteral("lblReadout"));
     addPermanentWidget(FReadout);
-    FClipping = new TYieldingLabel(QString(), this);
+    FClipping = new TYieldingLabel({}, this);
     FClipping->setObjectName(QStringLiteral("lblClipping"));
     addPermanentWidget(FClipping);
     FFailureTimer = new QTimer(this);

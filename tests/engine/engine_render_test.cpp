@@ -1,5 +1,6 @@
 // Drawing the channels: the raster surface, bars and their end points, the column
-// values between bins, whole channels at awkward widths, and Show over the ten targets.
+// values between bins, whole channels at awkward widths, the log scale, Show over the ten
+// targets, and where the marks of one pixel fall.
 #include "render.h"
 
 #include "histogram.h"
@@ -7,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <set>
+#include <tuple>
 #include <vector>
 
 using namespace tonalyx;
@@ -326,6 +330,38 @@ TEST(DrawChannel, RgbTwoAndOneAtTwoColumnsPerBin) {
     }
 }
 
+TEST(DrawChannel, LogScaleHeightsOfKnownCounts) {
+    // R holds 0, 1, 9, 99 and 1000 in bins 0..4 and nothing above; Hc − 2 = 40 and MaxVal
+    // 1000, so a bar is Round(40 × ln(1 + v) / ln 1001). At Wc = 512 (two columns a bin) the
+    // odd columns show the value halfway between two bins, interpolated before the logarithm.
+    TChanData ch = Channel(TChannel::R);
+    const std::uint32_t counts[] = {0, 1, 9, 99, 1000};
+    for (int i = 0; i < 5; ++i)
+        At(ch, i) = counts[i];
+    ch.Others.MaxVal = ChannelMax(ch);
+    const struct {
+        int Wc;
+        std::vector<int> Heights; // columns 0, 1, 2, …
+    } rows[] = {
+        {257, {0, 4, 13, 27, 40, 0}},
+        {512, {0, 2, 4, 10, 13, 23, 27, 37, 40, 36, 0}}, // v = 0.5 gives 2.3, v = 549.5 36.5
+    };
+    for (const auto& row : rows) {
+        TRasterTarget t(row.Wc, 42, Face);
+        DrawChannel(t, ch, Ink, TCountScale::Log);
+        for (std::size_t x = 0; x < row.Heights.size(); ++x)
+            EXPECT_EQ(BarHeight(t, static_cast<int>(x)), row.Heights[x])
+                << "Wc " << row.Wc << " column " << x;
+    }
+    // The linear scale is the default and the log scale's ends agree with it.
+    for (const auto& [v, linear, log] :
+         {std::tuple{Extended(0), 0, 0}, std::tuple{Extended(1000), 40, 40},
+          std::tuple{Extended(500), 20, 36}, std::tuple{Extended(25), 1, 19}}) {
+        EXPECT_EQ(BarHeight(v, 1000, 42, TCountScale::Linear), linear) << double(v);
+        EXPECT_EQ(BarHeight(v, 1000, 42, TCountScale::Log), log) << double(v);
+    }
+}
+
 // ---------------------------------------------------------------- Show
 
 // A narrow plateau in the middle of each channel, of a height of its own, wide enough
@@ -500,4 +536,67 @@ TEST(ColumnBins, EndsAndDegenerateWidths) {
     const TBinRange last = ColumnBins(r, 51, 53);
     EXPECT_EQ(last.Last, 255);
     EXPECT_GE(last.Last - last.First, 1);
+}
+
+// ---------------------------------------------------------------- the marks of one pixel
+
+namespace {
+
+// The bins a picture of one pixel is counted in, channel by channel, as the counting finds
+// them: the marks must point at exactly these.
+std::vector<int> CountedBins(const TAllChanel& counts, TChannel c) {
+    std::vector<int> bins;
+    for (int i = 0; i < HistBinCount; ++i)
+        for (std::uint32_t n = counts[c].Hist[static_cast<std::size_t>(i)]; n > 0; --n)
+            bins.push_back(i);
+    return bins;
+}
+
+} // namespace
+
+TEST(PixelBins, AreTheBinsTheCountingUsesInAllTenChannels) {
+    // Primaries, greys, a hue just below 360° (counted past the shown range), dark and
+    // light colours, and the readout's worked example.
+    const TRgb pixels[] = {{255, 0, 0},     {0, 255, 0},     {0, 0, 255},   {0, 0, 0},
+                           {255, 255, 255}, {128, 128, 128}, {255, 0, 1},   {201, 143, 88},
+                           {3, 7, 2},       {250, 251, 252}, {17, 200, 180}};
+    for (const TRgb& px : pixels) {
+        TTestRaster one(1, 1, px.r, px.g, px.b);
+        auto hist = std::make_unique<THist>();
+        hist->Calc(Origin, one.View());
+        for (TChannel c : AllChannels) {
+            const TPixelBins marks = PixelBins(c, px.r, px.g, px.b);
+            std::vector<int> bins(marks.Bins.begin(), marks.Bins.begin() + marks.Count);
+            std::sort(bins.begin(), bins.end());
+            EXPECT_EQ(bins, CountedBins(hist->Data[Origin], c))
+                << ChannelName(c) << " of " << int(px.r) << " " << int(px.g) << " " << int(px.b);
+        }
+    }
+    // Worked values: pure red is at hue 0, full saturation and value, L* 53.24, a* 80.09,
+    // b* 67.20 (bins 6 L*, 2 a* + 256, 2 b* + 256).
+    const int red[] = {0, 600, 600, 319, 416, 390};
+    const TChannel models[] = {TChannel::H, TChannel::S, TChannel::V,
+                               TChannel::L, TChannel::A, TChannel::B_};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(PixelBins(models[i], 255, 0, 0).Bins[0], red[i]) << ChannelName(models[i]);
+    EXPECT_EQ(PixelBins(TChannel::RGB, 201, 143, 88).Count, 3);
+}
+
+TEST(BinColumn, IsTheColumnThatStandsForTheBinAndEndsOutsideTheRange) {
+    const TAllChanel axes = OriginParameters();
+    for (TChannel c : AllChannels) {
+        const TOthers& range = axes[c].Others;
+        for (int wc : {2, 3, 20, 150, 243, 257, 700, 1438, 3000}) {
+            for (int bin = range.IndLow; bin <= range.IndHigh; ++bin) {
+                const int x = BinColumn(range, bin, wc);
+                const TBinRange held = ColumnBins(range, x, wc);
+                ASSERT_TRUE(bin >= held.First && bin <= held.Last)
+                    << ChannelName(c) << " Wc " << wc << " bin " << bin << " column " << x;
+            }
+            // A hue in the bins past 359° marks the right end; nothing lies left of the first.
+            EXPECT_EQ(BinColumn(range, range.IndHigh + 3, wc), wc - 2) << ChannelName(c);
+            EXPECT_EQ(BinColumn(range, range.IndLow - 1, wc), 0) << ChannelName(c);
+        }
+        EXPECT_EQ(BinColumn(range, range.IndLow, 1), -1);
+    }
 }

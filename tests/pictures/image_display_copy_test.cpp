@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace tonalyx::test {
@@ -81,6 +82,41 @@ INSTANTIATE_TEST_SUITE_P(AllEight, Orientation,
                                          TOrientationCase{6, TopRight, BottomRight},
                                          TOrientationCase{7, BottomRight, TopRight},
                                          TOrientationCase{8, BottomLeft, TopLeft}));
+
+TEST(StoredPoint, IsWhereTheTurnTookEachShownPixelFrom) {
+    const QImage stored = Numbered(4, 3);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const TDisplayForm form(Oriented(orientation), QStringLiteral("t.jpg"));
+        const QImage shown = form.Apply(stored);
+        EXPECT_EQ(form.Upright(stored), shown) << orientation;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                EXPECT_EQ(stored.pixel(form.StoredPoint({x, y}, stored.size())), shown.pixel(x, y))
+                    << "orientation " << orientation << " at " << x << "," << y;
+    }
+}
+
+TEST(StoredPixelAt, MapsTheViewsPointThroughTheStretchAndTheTurn) {
+    // A 400 × 300 picture stored on its side (orientation 6) shown upright, 300 × 400,
+    // stretched to 30 × 40 view pixels at (10, 5): each view pixel covers 10 × 10 stored ones.
+    const TDisplayForm form(Oriented(6), QStringLiteral("t.jpg"));
+    const QRect target(10, 5, 30, 40);
+    const QSize stored(400, 300);
+    const struct {
+        QPointF At;
+        std::optional<QPoint> Stored;
+    } rows[] = {
+        {{10, 5}, QPoint(0, 299)},        // the shown top-left is the stored bottom-left
+        {{39.99, 5}, QPoint(0, 0)},       // the shown top-right, the stored top-left
+        {{39.99, 44.99}, QPoint(399, 0)}, // the shown bottom-right
+        {{25.05, 25.05}, QPoint(200, 149)}, {{9.9, 20}, std::nullopt},
+        {{40, 20}, std::nullopt},           {{20, 45}, std::nullopt},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(StoredPixelAt(row.At, target, stored, form), row.Stored)
+            << row.At.x() << "," << row.At.y();
+    EXPECT_EQ(StoredPixelAt({1, 1}, {}, stored, form), std::nullopt);
+}
 
 TEST(DisplayCopy, IsReducedThenTurnedAndConverted) {
     TPictureMeta meta = Oriented(6);

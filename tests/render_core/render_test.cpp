@@ -70,14 +70,18 @@ TEST_F(Render, WritesTheBytesTheWindowSavesForTheSamePanel) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     window.LoadImageFile(Path("photo.jpg"));
-    // As the window shows it, then with HSV and smoothing off.
-    for (int pass = 0; pass < 2; ++pass) {
+    // As the window shows it, then with HSV and smoothing off, then on the log scale.
+    for (int pass = 0; pass < 3; ++pass) {
         if (pass == 1) {
             window.Commands()[C::acHSV]->trigger();
             window.Commands()[C::acSmoothingOn]->trigger();
             Options.Hsv = false;
             Options.Smoothing = false;
             Options.Force = true;
+        }
+        if (pass == 2) {
+            window.Commands()[C::acLogScale]->trigger();
+            Options.Scale = TCountScale::Log;
         }
         Options.Size = window.HistPanel()->size();
         const test::TCapturedRun r = RunAndRead(Options);
@@ -148,6 +152,8 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
         {{"--models", "", "x.jpg"}, false, 2},
         {{"--models", "rgb,cmyk", "x.jpg"}, false, 2},
         {{"--smoothing", "maybe", "x.jpg"}, false, 2},
+        {{"--scale", "log", "x.jpg"}, true, 0},
+        {{"--scale", "cubic", "x.jpg"}, false, 2},
         {{"--output"}, false, 2},
         {{"--colour", "x.jpg"}, false, 2},
     };
@@ -166,6 +172,7 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
     ASSERT_TRUE(ParseRenderArguments({"x.jpg"}, defaults, status, stdout, stderr));
     EXPECT_EQ(defaults.Size, QSize(243, 459));
     EXPECT_TRUE(defaults.Rgb && defaults.Hsv && defaults.Lab && defaults.Smoothing);
+    EXPECT_EQ(defaults.Scale, TCountScale::Linear);
     EXPECT_EQ(defaults.OutputDir, ".");
     EXPECT_FALSE(defaults.Force);
 }

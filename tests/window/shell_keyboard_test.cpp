@@ -103,7 +103,7 @@ TEST_F(Keyboard, AltShowsTheTopTipsAndEveryCommandOfEveryTabIsReachable) {
     ASSERT_EQ(Window->windowTitle(), "a - Tonalyx");
     Key(Qt::Key_Alt);
     ASSERT_EQ(Tips()->Level(), L::Top);
-    EXPECT_EQ(Tips()->ShownTips(), QStringList({"F", "M", "H", "1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(Tips()->ShownTips(), QStringList({"F", "M", "H", "V", "1", "2", "3", "4", "5", "6"}));
     Key(Qt::Key_Escape);
     ASSERT_EQ(Tips()->Level(), L::Off);
 
@@ -119,7 +119,7 @@ TEST_F(Keyboard, AltShowsTheTopTipsAndEveryCommandOfEveryTabIsReachable) {
         {"M", "C", C::acCopyHist},      {"M", "P", C::acPasteImage},   {"M", "RP", C::acPrevImage},
         {"M", "N", C::acNextImage},     {"M", "RG", C::acRGB},         {"M", "HS", C::acHSV},
         {"M", "L", C::acLab},           {"M", "SM", C::acSmoothingOn}, {"H", "H", C::acHelpTopic},
-        {"H", "A", C::acAbout},
+        {"H", "A", C::acAbout},         {"V", "C", C::acShowClipping}, {"V", "L", C::acLogScale},
     };
     // Every tip is on the button of its command (the commands themselves run in the next
     // test: some open dialogs).

@@ -1,0 +1,88 @@
+#include "view_choices.h"
+
+#include "clipping_mask.h"
+#include "commands.h"
+#include "hist_panel.h"
+#include "image_view.h"
+
+namespace tonalyx {
+
+TViewChoices::TViewChoices(TCommands& commands, THistPanel& panel, TImageView& view,
+                           QObject* parent)
+    : QObject(parent), FCommands(commands), FPanel(panel), FView(view) {
+    commands[TCommandId::acLogScale]->setChecked(false);
+    commands[TCommandId::acShowClipping]->setChecked(false);
+    commands.Bind(THandlerId::acLogScaleExecute, [this](QAction*) { ApplyScale(); });
+    commands.Bind(THandlerId::acShowClippingExecute, [this](QAction*) { ApplyClipping(); });
+}
+
+void TViewChoices::Restore(const TViewOptions& options) {
+    SetLogScale(options.LogScale);
+    SetClipping(options.Clipping);
+}
+
+bool TViewChoices::LogScale() const {
+    return FCommands[TCommandId::acLogScale]->isChecked();
+}
+
+void TViewChoices::SetLogScale(bool on) {
+    FCommands[TCommandId::acLogScale]->setChecked(on);
+    ApplyScale();
+}
+
+bool TViewChoices::Clipping() const {
+    return FCommands[TCommandId::acShowClipping]->isChecked();
+}
+
+void TViewChoices::SetClipping(bool on) {
+    FCommands[TCommandId::acShowClipping]->setChecked(on);
+    ApplyClipping();
+}
+
+void TViewChoices::ApplyScale() {
+    // The panel redraws through its render callback, so Save, Copy and the share commands
+    // export the axis shown.
+    FPanel.SetCountScale(LogScale() ? TCountScale::Log : TCountScale::Linear);
+}
+
+void TViewChoices::ImageShown(const QImage& stored, const TDisplayForm& form) {
+    FWorker.Cancel(FTask);
+    FTask = 0;
+    FStored = stored;
+    FForm = form;
+    FOverlay = QImage();
+    ApplyClipping();
+}
+
+void TViewChoices::ApplyClipping() {
+    if (!Clipping() || FStored.isNull()) {
+        FWorker.Cancel(FTask);
+        FTask = 0;
+        FView.SetOverlay({});
+        return;
+    }
+    if (!FOverlay.isNull()) {
+        FView.SetOverlay(FOverlay);
+        return;
+    }
+    if (FTask != 0 && FWorker.IsPending(FTask))
+        return;
+    // A 24-megapixel picture takes a moment to scan; the window goes on meanwhile. The
+    // picture is shared, not copied: nobody writes to it while it is current.
+    FTask = FWorker.Start(
+        [stored = FStored, side = FView.PreviewSide(), form = FForm](std::stop_token stop) {
+            return ClippingOverlay(stored, side, form, stop);
+        },
+        [this](TOutcome<QImage> overlay) {
+            FTask = 0;
+            if (!overlay.Ok() || overlay->isNull())
+                return;
+            FOverlay = std::move(overlay).Value();
+            if (Clipping())
+                FView.SetOverlay(FOverlay);
+            if (OnOverlayShown)
+                OnOverlayShown();
+        });
+}
+
+} // namespace tonalyx
