@@ -110,6 +110,7 @@ class TfrmMain final : public QMainWindow {
     void OpenCommandLineImage();
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
+    void EndPasteCursor();
     void acSaveHistExecute();
 
     TAppCore& FCore;
@@ -140,6 +141,7 @@ class TfrmMain final : public QMainWindow {
     THelpAbout* FHelpAbout = nullptr;      // the help command and the about box
     THistReadout* FReadout = nullptr;      // the figures under the pointer and the clipping line
     TClipboardWatch* FClipboard = nullptr; // whether Paste has a picture to take
+    bool FPasteCursor = false;             // the wait cursor of a paste waiting on the clipboard
     TKeyPreview* FKeyPreview = nullptr;    // the navigation keys, before the focused control
 };
 
