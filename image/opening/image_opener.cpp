@@ -172,8 +172,9 @@ void TImageOpener::PasteImage(const QImage& clipboardImage, const QString& failu
     const QImage image =
         clipboardImage.isNull() ? QImage() : clipboardImage.convertToFormat(QImage::Format_BGR888);
     if (image.isNull()) {
-        FView.Fail(failure.isEmpty() ? QStringLiteral("The clipboard holds no picture that can be read")
-                                     : failure);
+        FView.Fail(failure.isEmpty()
+                       ? QStringLiteral("The clipboard holds no picture that can be read")
+                       : failure);
         busy.Done();
         // Navigation stays off unless a file (or an earlier paste) is current.
         FView.SetImgCtrl(true, FFiles.sCurrFile.isEmpty());

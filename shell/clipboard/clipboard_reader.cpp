@@ -119,14 +119,14 @@ class TX11ClipboardReader final : public TClipboardReader {
         if (OwnedHere())
             return FLocal->FetchPicture(std::move(report));
         FTasks.Start(
-            [request = FRequest, readable = ToStd(FReadable)](std::stop_token stop)
-                -> TOutcome<QImage> {
+            [request = FRequest,
+             readable = ToStd(FReadable)](std::stop_token stop) -> TOutcome<QImage> {
                 TOutcome<TSelectionData> data = FetchClipboard(request, readable, stop);
                 if (!data)
                     return data.Error();
                 // Decoded here, off the main thread; a picture that cannot be read is null.
-                return QImage::fromData(QByteArrayView(data->Bytes.data(),
-                                                       qsizetype(data->Bytes.size())));
+                return QImage::fromData(
+                    QByteArrayView(data->Bytes.data(), qsizetype(data->Bytes.size())));
             },
             [report = std::move(report)](TOutcome<QImage> picture) {
                 if (!picture)
@@ -150,7 +150,7 @@ class TX11ClipboardReader final : public TClipboardReader {
     std::unique_ptr<TClipboardReader> FLocal;
     TSelectionRequest FRequest;
     const QStringList FReadable; // asked here: the image readers are looked up once
-    TBackgroundTasks FTasks; // last: its threads end before the rest goes
+    TBackgroundTasks FTasks;     // last: its threads end before the rest goes
 };
 #endif
 
@@ -161,9 +161,9 @@ std::unique_ptr<TClipboardReader> MakeToolkitClipboardReader() {
 }
 
 #if TONALYX_HAVE_X11
-std::unique_ptr<TClipboardReader>
-MakeX11ClipboardReader(const QByteArray& display, std::chrono::milliseconds timeout,
-                       std::unique_ptr<TClipboardReader> local) {
+std::unique_ptr<TClipboardReader> MakeX11ClipboardReader(const QByteArray& display,
+                                                         std::chrono::milliseconds timeout,
+                                                         std::unique_ptr<TClipboardReader> local) {
     return std::make_unique<TX11ClipboardReader>(display, timeout, std::move(local));
 }
 #endif

@@ -48,9 +48,9 @@ class TClipboardReader {
 std::unique_ptr<TClipboardReader> MakeToolkitClipboardReader();
 // The X11 clipboard of display (empty: $DISPLAY), asked on a worker; an owner may take
 // timeout for each answer. Where this program owns the clipboard, local (if any) reads it.
-std::unique_ptr<TClipboardReader>
-MakeX11ClipboardReader(const QByteArray& display, std::chrono::milliseconds timeout,
-                       std::unique_ptr<TClipboardReader> local);
+std::unique_ptr<TClipboardReader> MakeX11ClipboardReader(const QByteArray& display,
+                                                         std::chrono::milliseconds timeout,
+                                                         std::unique_ptr<TClipboardReader> local);
 // The reader for the running platform.
 std::unique_ptr<TClipboardReader> MakeClipboardReader();
 

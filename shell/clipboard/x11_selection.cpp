@@ -42,11 +42,11 @@ class TSelectionReader {
         : FRequest(request), FStop(std::move(stop)) {}
 
     TOutcome<void> Open() {
-        FConn.reset(xcb_connect(FRequest.Display.empty() ? nullptr : FRequest.Display.c_str(),
-                                nullptr));
+        FConn.reset(
+            xcb_connect(FRequest.Display.empty() ? nullptr : FRequest.Display.c_str(), nullptr));
         if (xcb_connection_has_error(FConn.get()))
-            return TOutcome<void>::Failure(UnreachableReason,
-                                           "cannot connect to display \"" + FRequest.Display + "\"");
+            return TOutcome<void>::Failure(UnreachableReason, "cannot connect to display \"" +
+                                                                  FRequest.Display + "\"");
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(FConn.get())).data;
         if (!screen)
             return TOutcome<void>::Failure(UnreachableReason, "the display has no screen");
@@ -180,8 +180,7 @@ class TSelectionReader {
         });
         if (!told)
             return told.Error();
-        if (reinterpret_cast<const xcb_selection_notify_event_t&>(**told).property ==
-            XCB_ATOM_NONE)
+        if (reinterpret_cast<const xcb_selection_notify_event_t&>(**told).property == XCB_ATOM_NONE)
             return TProperty{};
         TOutcome<TProperty> first = Take();
         if (!first || first->Type != FIncr)

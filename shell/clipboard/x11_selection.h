@@ -20,7 +20,7 @@ struct TSelectionRequest {
 };
 
 struct TSelectionData {
-    std::string Format;       // the target it came as ("image/png")
+    std::string Format; // the target it came as ("image/png")
     std::vector<char> Bytes;
 };
 
@@ -37,7 +37,8 @@ TOutcome<TSelectionData> FetchClipboard(const TSelectionRequest& request,
                                         std::stop_token stop);
 
 // The plain reasons of the failures above, for the callers that tell them apart.
-inline constexpr const char* OwnerSilentReason = "The program holding the clipboard does not answer";
+inline constexpr const char* OwnerSilentReason =
+    "The program holding the clipboard does not answer";
 inline constexpr const char* NoPictureReason = "The clipboard holds no picture";
 
 } // namespace tonalyx

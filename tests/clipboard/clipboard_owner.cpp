@@ -2,7 +2,9 @@
 //   tonalyx_clipboard_owner DISPLAY silent
 //       never answers a request (a hung program);
 //   tonalyx_clipboard_owner DISPLAY serve FORMAT FILE [PIECE]
-//       offers FILE's bytes as FORMAT, in pieces of PIECE bytes (the long answer) when given.
+//       offers FILE's bytes as FORMAT, in pieces of PIECE bytes (the long answer) when given;
+//   tonalyx_clipboard_owner DISPLAY offer FORMAT
+//       says it offers FORMAT, then never answers a request for it.
 // Prints "ready" once it owns the clipboard, then serves until it is killed.
 #include <xcb/xcb.h>
 
@@ -20,8 +22,7 @@ namespace {
 
 xcb_atom_t Intern(xcb_connection_t* c, const char* name) {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name),
-                              nullptr),
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr),
         &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
@@ -53,10 +54,11 @@ int main(int argc, char** argv) {
     if (argc < 3)
         return 2;
     const bool silent = std::strcmp(argv[2], "silent") == 0;
-    if (!silent && argc < 5)
+    const bool offerOnly = std::strcmp(argv[2], "offer") == 0;
+    if (!silent && argc < (offerOnly ? 4 : 5))
         return 2;
     std::vector<char> data;
-    if (!silent) {
+    if (!silent && !offerOnly) {
         std::ifstream in(argv[4], std::ios::binary);
         data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
@@ -90,9 +92,11 @@ int main(int argc, char** argv) {
             const xcb_atom_t property = r.property == XCB_NONE ? r.target : r.property;
             if (r.target == targets) {
                 const xcb_atom_t offered[] = {targets, format};
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, r.requestor, property,
-                                    XCB_ATOM_ATOM, 32, 2, offered);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, r.requestor, property, XCB_ATOM_ATOM,
+                                    32, 2, offered);
                 Notify(c, r, property);
+            } else if (r.target == format && offerOnly) {
+                // a hung program: the request is never answered
             } else if (r.target == format && (piece == 0 || data.size() <= piece)) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, r.requestor, property, format, 8,
                                     uint32_t(data.size()), data.data());

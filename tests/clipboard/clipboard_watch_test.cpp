@@ -98,7 +98,7 @@ TEST(ClipboardWatch, KeepsOneQuestionOutAndAsksAgainForAChangeMeanwhile) {
     Answer(log, true);
     EXPECT_TRUE(watch.HoldsPicture());
     EXPECT_EQ(told.count(), 1);
-    EXPECT_EQ(log.Asked, 2); // once for both changes
+    EXPECT_EQ(log.Asked, 2);                           // once for both changes
     Answer(log, TOutcome<bool>::Failure("no answer")); // a failure changes nothing
     EXPECT_TRUE(watch.HoldsPicture());
     EXPECT_EQ(told.count(), 1);

@@ -32,7 +32,8 @@ class TXServer {
         if (xvfb.isEmpty())
             return;
         // -displayfd: the server picks a free display and writes its number once it is ready.
-        FProcess.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+        FProcess.start(xvfb,
+                       {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
         while (!FProcess.canReadLine() && FProcess.waitForReadyRead(XWaitBound)) {
         }
         const QByteArray number = FProcess.readLine().trimmed();
@@ -45,6 +46,7 @@ class TXServer {
 
 // tonalyx_clipboard_owner owning the clipboard of TXServer's display while it lives:
 //   {"silent"}                          never answers;
+//   {"offer", FORMAT}                   offers FORMAT, then never sends it;
 //   {"serve", FORMAT, FILE [, PIECE]}   offers FILE's bytes as FORMAT.
 class TClipboardOwner {
   public:

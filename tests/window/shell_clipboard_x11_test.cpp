@@ -79,17 +79,34 @@ class ClipboardOnX11 : public testing::Test {
 } // namespace
 
 TEST_F(ClipboardOnX11, AnOwnerThatNeverAnswersStopsNoTimerAndFailsThePasteWithItsReason) {
-    TClipboardOwner owner({"silent"});
-    ASSERT_TRUE(owner.Ready());
-    Start(); // the window asks the silent owner at once
-    Ticks = 0;
-    Window->PasteImage();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return Beeps == 1; }, XWaitBound));
-    // A window waiting on the owner would have seen no tick (or one, released late).
-    EXPECT_GE(Ticks, 3);
-    EXPECT_EQ(Window->StatusBar()->MessageText(),
-              "The program holding the clipboard does not answer");
-    EXPECT_FALSE(Paste()->isEnabled()); // nothing learned: as it was
+    Start();
+    const struct {
+        const char* Name;
+        QStringList Owner;
+        bool Offered; // what the window learns before the owner stops answering
+    } rows[] = {
+        {"hung from the start", {"silent"}, false},
+        {"hung once asked for the picture", {"offer", "image/png"}, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.Name);
+        Beeps = 0;
+        TClipboardOwner owner(r.Owner);
+        ASSERT_TRUE(owner.Ready());
+        if (r.Offered)
+            ASSERT_TRUE(QTest::qWaitFor([this] { return Paste()->isEnabled(); }, XWaitBound));
+        Ticks = 0;
+        if (r.Offered)
+            Paste()->trigger();
+        else
+            Window->PasteImage(); // the command is off: nothing was learned
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Beeps == 1; }, XWaitBound));
+        // A window waiting on the owner would have seen no tick (or one, released late).
+        EXPECT_GE(Ticks, 3);
+        EXPECT_EQ(Window->StatusBar()->MessageText().toStdString(),
+                  "The program holding the clipboard does not answer");
+        EXPECT_EQ(Paste()->isEnabled(), r.Offered); // a question not answered changes nothing
+    }
 }
 
 TEST_F(ClipboardOnX11, AnAnsweringOwnersPictureIsOfferedAndPasted) {
