@@ -76,7 +76,7 @@ check "Package and Version" test "$(field Package) $(field Version)" = "tonalyx 
 check "a maintainer with an address" grep -qE '^[^<]+ <[^@>]+@[^>]+>$' <<<"$(field Maintainer)"
 depends=$(field Depends)
 echo "        Depends: $depends"
-for lib in libc6 libstdc++6 libqt6widgets6 libjpeg62-turbo libexif12 liblcms2-2 libpng16-16 libcurl4 libxml2 qt6-qpa-plugins fonts-dejavu-core; do
+for lib in libc6 libstdc++6 libqt6widgets6 libjpeg62-turbo libexif12 liblcms2-2 libpng16-16 libcurl4 libxml2 libxcb1 qt6-qpa-plugins fonts-dejavu-core; do
     check "Depends names $lib" grep -qE "(^|, )${lib//+/\\+}( |,|$)" <<<"$depends"
 done
 control_files=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -v '^$' | sort | tr '\n' ' ')

@@ -164,7 +164,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
     Decoded(path);
 }
 
-void TImageOpener::PasteImage(const QImage& clipboardImage) {
+void TImageOpener::PasteImage(const QImage& clipboardImage, const QString& failure) {
     TBusy busy(FView);
     FView.SetImgCtrl(false, true);
     FView.HideWelcome(); // before the attempt, so also when it fails
@@ -172,7 +172,9 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
     const QImage image =
         clipboardImage.isNull() ? QImage() : clipboardImage.convertToFormat(QImage::Format_BGR888);
     if (image.isNull()) {
-        FView.Fail(QStringLiteral("The clipboard holds no picture that can be read"));
+        FView.Fail(failure.isEmpty()
+                       ? QStringLiteral("The clipboard holds no picture that can be read")
+                       : failure);
         busy.Done();
         // Navigation stays off unless a file (or an earlier paste) is current.
         FView.SetImgCtrl(true, FFiles.sCurrFile.isEmpty());

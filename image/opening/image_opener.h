@@ -63,8 +63,9 @@ class TImageOpener {
     // Makes the image file at path the current image. A revisited path comes from the
     // cache without reading the file; failures beep and keep the previous image.
     void LoadImageFile(const QString& path);
-    // Makes a clipboard picture the current image; a null image is a failed paste.
-    void PasteImage(const QImage& clipboardImage);
+    // Makes a clipboard picture the current image; a null image is a failed paste, told
+    // with failure where the clipboard said why (its owner did not answer, say).
+    void PasteImage(const QImage& clipboardImage, const QString& failure = {});
     // Steps to the previous or next image of the folder, or beeps.
     void ShowNeighbor(TNeighbor neighbor);
     // A key pressed anywhere in the window: a navigation key steps (or beeps when no image

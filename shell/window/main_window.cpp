@@ -256,6 +256,7 @@ void TfrmMain::OpenCommandLineImage() {
 
 void TfrmMain::closeEvent(QCloseEvent* e) {
     FClipboard->Stop();
+    EndPasteCursor(); // a paste still waiting is dropped
     FNews->Stop();
     FShare->StopTimers();
     FKeyPreview->Stop();
@@ -279,8 +280,23 @@ void TfrmMain::LoadImageFile(const QString& path) {
 }
 
 void TfrmMain::PasteImage() {
-    if (FOpener)
-        FOpener->PasteImage(ClipboardPicture());
+    if (!FOpener || FClipboard->Taking())
+        return; // the picture asked for comes first
+    // The wait cursor while the owner answers; the window keeps answering meanwhile.
+    FView->SetWaitCursor(true);
+    FPasteCursor = true;
+    FClipboard->TakePicture([this](TOutcome<QImage> picture) {
+        EndPasteCursor();
+        if (FOpener)
+            FOpener->PasteImage(picture.ValueOr(QImage()),
+                                QString::fromStdString(picture.Reason()));
+    });
+}
+
+void TfrmMain::EndPasteCursor() {
+    if (FPasteCursor)
+        FView->SetWaitCursor(false);
+    FPasteCursor = false;
 }
 
 void TfrmMain::ShowNeighbor(TNeighbor neighbor) {

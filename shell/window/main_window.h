@@ -113,6 +113,7 @@ class TfrmMain final : public QMainWindow {
     void OpenCommandLineImage();
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
+    void EndPasteCursor();
     void acSaveHistExecute();
     // After every load, cache hit and paste: the pieces that follow the current picture.
     void ImageShown();
@@ -145,6 +146,7 @@ class TfrmMain final : public QMainWindow {
     THelpAbout* FHelpAbout = nullptr;      // the help command and the about box
     THistReadout* FReadout = nullptr;      // the figures under the pointer and the clipping line
     TClipboardWatch* FClipboard = nullptr; // whether Paste has a picture to take
+    bool FPasteCursor = false;             // the wait cursor of a paste waiting on the clipboard
     TKeyPreview* FKeyPreview = nullptr;    // the navigation keys, before the focused control
     TViewChoices* FViewChoices = nullptr;  // the View tab's toggles
     TPointerMarks* FPointer = nullptr;     // the pixel under the pointer, on the histograms

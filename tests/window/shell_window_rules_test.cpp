@@ -1,6 +1,5 @@
 // The small rules the main window wires: which dropped or command-line file it opens or
-// refuses and why, the name Save proposes, the clipboard watch and the key preview.
-#include "clipboard_watch.h"
+// refuses and why, the name Save proposes and the key preview.
 #include "file_requests.h"
 #include "key_preview.h"
 
@@ -9,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -82,48 +79,6 @@ TEST(HistSaveTarget, TheImagesNameWithoutItsExtensionAndAPostfixInItsFolder) {
     };
     for (const auto& r : rows)
         EXPECT_EQ(HistSaveTarget(r.CurrentFile), r.Expected) << r.CurrentFile;
-}
-
-TEST(ClipboardWatch, TellsEachChangeOfWhetherAPictureIsOffered) {
-    QGuiApplication::clipboard()->clear();
-    TClipboardWatch watch(nullptr);
-    EXPECT_FALSE(watch.HoldsPicture());
-    QSignalSpy told(&watch, &TClipboardWatch::Changed);
-    QImage picture(6, 4, QImage::Format_RGB32);
-    picture.fill(qRgb(10, 20, 30));
-
-    SetClipboardPicture(picture);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return told.count() == 1; }, 5000));
-    EXPECT_TRUE(watch.HoldsPicture());
-    EXPECT_EQ(ClipboardPicture().convertToFormat(QImage::Format_RGB32), picture);
-    QGuiApplication::clipboard()->setText(QStringLiteral("words"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return told.count() == 2; }, 5000));
-    EXPECT_FALSE(told.last().first().toBool());
-    EXPECT_TRUE(ClipboardPicture().isNull());
-
-    QGuiApplication::clipboard()->setText(QStringLiteral("other words")); // still no picture
-    watch.Stop();
-    SetClipboardPicture(picture);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(told.count(), 2);
-    QGuiApplication::clipboard()->clear();
-}
-
-TEST(ClipboardWatch, AsksOnlyThroughItsQuery) {
-    bool offered = true;
-    int asked = 0;
-    TClipboardWatch watch(nullptr, [&] {
-        ++asked;
-        return offered;
-    });
-    EXPECT_TRUE(watch.HoldsPicture());
-    EXPECT_EQ(asked, 1);
-    QSignalSpy told(&watch, &TClipboardWatch::Changed);
-    offered = false;
-    QGuiApplication::clipboard()->setText(QStringLiteral("changed"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return told.count() == 1; }, 5000));
-    EXPECT_FALSE(watch.HoldsPicture());
-    QGuiApplication::clipboard()->clear();
 }
 
 TEST(KeyPreview, TheWindowSeesEachKeyOnceBeforeTheFocusedControlWhichStillGetsIt) {
