@@ -1,8 +1,10 @@
 #include "prefault.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__linux__)
+#include <cerrno>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -33,8 +35,13 @@ TPrefault::TPrefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t s
 
 void MakeBackgroundThread() {
 #if defined(__linux__)
-    // Linux gives each thread a nice value of its own; raising it needs no privilege.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+    // Linux gives each thread a nice value of its own; raising it needs no privilege. The step
+    // is from the program's own value, which nice may have raised already.
+    const auto self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, self);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, self, std::min(now + 10, 19));
 #endif
 }
 
