@@ -52,6 +52,7 @@ void TRaster::Swap(TRaster& other) noexcept {
     std::swap(FWidth, other.FWidth);
     std::swap(FHeight, other.FHeight);
     std::swap(FStride, other.FStride);
+    std::swap(FIncomplete, other.FIncomplete);
 }
 
 } // namespace tonalyx

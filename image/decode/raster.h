@@ -35,6 +35,9 @@ class TRaster {
     const std::uint8_t* Bits() const { return FBits; }
     std::uint8_t* Row(int y) { return FBits + FStride * y; }
     TRasterView View() const { return {FWidth, FHeight, FBits, FStride}; }
+    // The file ended before the picture did: the rows it lacked are made up by the decoder.
+    bool Incomplete() const { return FIncomplete; }
+    void MarkIncomplete() { FIncomplete = true; }
 
     // Gives up the buffer, leaving a null raster; the caller frees it with Free.
     std::uint8_t* Release();
@@ -47,6 +50,7 @@ class TRaster {
     int FWidth = 0;
     int FHeight = 0;
     std::ptrdiff_t FStride = 0;
+    bool FIncomplete = false;
 };
 
 } // namespace tonalyx
