@@ -80,7 +80,16 @@ void TImageOpener::ShowCurrent(QImage preview) {
     FView.ShowPreparedImage(FCurrent, FPreview);
 }
 
+void TImageOpener::NoteIncomplete(const QString& path, bool incomplete) {
+    if (incomplete)
+        FIncomplete.insert(path);
+    else if (!path.isEmpty())
+        FIncomplete.remove(path);
+    FView.ShowIncomplete(incomplete);
+}
+
 void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
+    NoteIncomplete(path, prepared.Incomplete);
     FCurrent = std::move(prepared.Image);
     ShowCurrent(prepared.Preview);
     FFiles.sCurrFile = path;
@@ -119,6 +128,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
         FFiles.sCurrFile = path;
         FView.SetAppTitle();
         FView.ShowImageSize(FCurrent.size());
+        FView.ShowIncomplete(FIncomplete.contains(path));
         PrepareNeighbours();
         return;
     }
@@ -138,7 +148,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
     FView.SetImgCtrl(false, true);
     TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
     if (!loaded.Ok()) {
-        qCDebug(OpeningLog).noquote()
+        qCInfo(OpeningLog).noquote() // the reason's technical detail, for whoever asks
             << "cannot open" << path << QString::fromStdString(DescribeFailure(loaded.Error()));
         FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Reason())));
         busy.Done();
@@ -146,6 +156,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
         PrepareNeighbours(); // around the file that failed, where the next step starts
         return;
     }
+    NoteIncomplete(path, loaded->Image.Incomplete());
     FCurrent = ToQImage(std::move(loaded->Image));
     ShowCurrent({});
     FFiles.sCurrFile = path;
@@ -177,6 +188,7 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
     FFiles.sCurrFile = PastedImageName();
     FView.SetAppTitle();
     FView.ShowImageSize(FCurrent.size());
+    FView.ShowIncomplete(false);
     PrepareNeighbours(); // a pasted picture has none: whatever was held is dropped
 }
 

@@ -37,6 +37,7 @@ std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previe
     }
     if (cancel.stop_requested())
         return nullptr;
+    prepared->Incomplete = loaded->Image.Incomplete();
     prepared->Image = ToQImage(std::move(loaded->Image));
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();
