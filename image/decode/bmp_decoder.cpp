@@ -19,10 +19,12 @@
 // that ends early is refused, since the missing part would count as fake black pixels.
 #include "decoder.h"
 #include "input_file.h"
+#include "open_reasons.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -128,12 +130,8 @@ struct THeader {
     TPictureMeta Meta;
 };
 
-// A failure reason, or nothing.
-using TError = std::optional<std::string>;
-
-TError Fail(const char* reason) {
-    return std::string(reason);
-}
+// A failure, or nothing.
+using TError = std::optional<TFailure>;
 
 // The V4 and V5 headers' colour space types.
 constexpr std::uint32_t CalibratedRgbSpace = 0;
@@ -185,8 +183,10 @@ void ReadColourSpace(TInput& in, const std::uint8_t* info, std::uint32_t infoSiz
 TError ParseHeader(TInput& in, THeader& h) {
     std::array<std::uint8_t, FileHeaderSize + MaxInfoHeaderSize + 16> buf{};
     const std::size_t got = in.ReadAt(0, buf.data(), buf.size());
+    if (got == 0)
+        return EmptyFile();
     if (got < FileHeaderSize + 4 || buf[0] != 'B' || buf[1] != 'M')
-        return Fail("Not a BMP file");
+        return NotBmpPicture("no BM signature");
     const std::uint8_t* info = buf.data() + FileHeaderSize;
     const std::uint32_t infoSize = U32(info);
     const bool os2v1 = infoSize == 12;
@@ -194,9 +194,9 @@ TError ParseHeader(TInput& in, THeader& h) {
         infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 108 || infoSize == 124;
     const bool os2v2 = !windows && infoSize >= 16 && infoSize <= 64;
     if (!os2v1 && !windows && !os2v2)
-        return Fail("Unsupported BMP header");
+        return BrokenHeader("an information header of " + std::to_string(infoSize) + " bytes");
     if (got < FileHeaderSize + infoSize)
-        return Fail("The BMP header is truncated");
+        return FileEndsEarly("the header is cut short");
 
     // Fields a short header lacks read as zero.
     std::memset(buf.data() + FileHeaderSize + infoSize, 0, buf.size() - FileHeaderSize - infoSize);
@@ -219,12 +219,11 @@ TError ParseHeader(TInput& in, THeader& h) {
         coloursUsed = U32(info + 32);
     }
     if (width <= 0 || height == 0)
-        return Fail("The BMP header gives an empty or negative size");
+        return BrokenHeader("a size of " + std::to_string(width) + " × " + std::to_string(height));
     h.TopDown = height < 0;
     height = height < 0 ? -height : height;
     if (width * height > MaxDecodePixels)
-        return "The picture is too large (" + std::to_string(width) + " × " +
-               std::to_string(height) + " pixels)";
+        return PictureTooLarge(width, height);
     h.Width = static_cast<int>(width);
     h.Height = static_cast<int>(height);
 
@@ -241,30 +240,30 @@ TError ParseHeader(TInput& in, THeader& h) {
         break;
     case 3:
         if (os2v2)
-            return Fail("OS/2 Huffman-compressed BMP files are not supported");
+            return UnsupportedKind("BMP", "OS/2 Huffman compression");
         h.Coding = TCoding::BitFields;
         break;
     case 4:
         if (!os2v2)
-            return Fail("BMP files with embedded JPEG data are not supported");
+            return UnsupportedKind("BMP", "embedded JPEG data");
         h.Coding = TCoding::Rle24;
         break;
     case 6: // BI_ALPHABITFIELDS: the alpha mask is ignored
         if (os2v2)
-            return Fail("Unsupported BMP compression");
+            return UnsupportedKind("BMP", "compression 6 in an OS/2 header");
         h.Coding = TCoding::BitFields;
         break;
     case 5:
-        return Fail("BMP files with embedded PNG data are not supported");
+        return UnsupportedKind("BMP", "embedded PNG data");
     default:
-        return Fail("Unsupported BMP compression");
+        return UnsupportedKind("BMP", "compression " + std::to_string(compression));
     }
     if (h.Coding == TCoding::BitFields) {
         // The masks follow a 40-byte header; the later headers hold them.
         std::array<std::uint8_t, 12> masks{};
         if (infoSize == 40) {
             if (!in.ReadAllAt(afterHeader, masks.data(), masks.size()))
-                return Fail("The BMP header is truncated");
+                return FileEndsEarly("the colour masks are cut short");
             afterHeader += compression == 6 ? 16 : 12;
         } else {
             std::memcpy(masks.data(), info + 40, masks.size());
@@ -277,11 +276,12 @@ TError ParseHeader(TInput& in, THeader& h) {
     const bool bitsOk =
         bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     if (!bitsOk)
-        return "Unsupported BMP depth (" + std::to_string(bits) + " bits per pixel)";
+        return UnsupportedKind("BMP", std::to_string(bits) + " bits per pixel");
     if ((h.Coding == TCoding::Rle8 && bits != 8) || (h.Coding == TCoding::Rle4 && bits != 4) ||
         (h.Coding == TCoding::Rle24 && bits != 24) ||
         (h.Coding == TCoding::BitFields && bits != 16 && bits != 32))
-        return Fail("The BMP compression does not fit its depth");
+        return BrokenHeader("compression " + std::to_string(compression) + " with " +
+                            std::to_string(bits) + " bits per pixel");
     if (h.Coding == TCoding::Plain && (bits == 16 || bits == 32)) {
         h.Coding = TCoding::BitFields;
         h.Masks = bits == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
@@ -304,7 +304,7 @@ TError ParseHeader(TInput& in, THeader& h) {
                         ? bfOffBits
                         : h.PaletteOffset + std::int64_t{h.PaletteCount} * h.PaletteEntrySize;
     if (h.PixelOffset >= in.Size())
-        return Fail("The BMP file holds no pixel data");
+        return FileEndsEarly("no pixel data");
     if (windows && infoSize >= 108)
         ReadColourSpace(in, info, infoSize, h.Meta);
     return std::nullopt;
@@ -428,7 +428,7 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const 
     // Only the pixels of the last row must be present, not its padding.
     const std::int64_t lastRow = (std::int64_t{h.Width} * h.Bits + 7) / 8;
     if (h.PixelOffset + stride * (h.Height - 1) + lastRow > in.Size())
-        return Fail("The BMP pixel data is truncated");
+        return FileEndsEarly("the pixel data is cut short");
     const TRowConverter convert(h, palette);
     std::vector<std::uint8_t> row;
     if (h.Bits != 24)
@@ -441,7 +441,7 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const 
                                      : in.ReadAt(pos, row.data(), row.size()) >=
                                            static_cast<std::size_t>(lastRow);
         if (!ok)
-            return Fail("Cannot read the BMP pixel data");
+            return FileNotOpened(EIO);
         if (h.Bits != 24)
             convert(row.data(), dst);
     }
@@ -539,18 +539,17 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
 TDecodeResult Decode(TInput& in) {
     THeader h;
     if (TError e = ParseHeader(in, h))
-        return TDecodeResult::Failure(*e);
+        return *e;
     const TPalette palette = h.Bits <= 8 ? ReadPalette(in, h) : TPalette{};
     TRaster image = TRaster::Allocate(h.Width, h.Height);
     if (image.IsNull())
-        return TDecodeResult::Failure("Not enough memory for a " + std::to_string(h.Width) + " × " +
-                                      std::to_string(h.Height) + " picture");
+        return NotEnoughMemory(h.Width, h.Height);
     const TRowPlace raster{image.Bits(), image.Stride(), h.Width, h.Height, h.TopDown};
     if (h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24) {
         std::memset(raster.Bits, 0, image.SizeInBytes());
         DecodeRle(in, h, palette, raster);
     } else if (TError e = DecodePlain(in, h, palette, raster)) {
-        return TDecodeResult::Failure(*e);
+        return *e;
     }
     image.SetMeta(std::move(h.Meta));
     return image;
@@ -561,7 +560,7 @@ TDecodeResult Decode(TInput& in) {
 TDecodeResult DecodeBmpFile(const std::filesystem::path& path) {
     TInputFile file(path);
     if (!file.IsOpen())
-        return TDecodeResult::Failure(file.Error());
+        return file.Error();
     TFileInput input(file);
     return Decode(input);
 }

@@ -24,8 +24,8 @@ inline constexpr int MaxJpegScanPasses = 100;
 
 // The decoded picture (bytes blue, green, red), never a null raster, with what the file says
 // about showing it (TRaster::Meta: JPEG's Exif orientation and ICC profile, BMP's colour
-// space); or a short human reason (UTF-8) it could not be decoded, with libjpeg's message
-// code as the detail where libjpeg gave up. Metadata that cannot be read never fails a decode.
+// space); or why it could not be decoded in plain words (open_reasons.h), the technical
+// detail beside them. Metadata that cannot be read never fails a decode.
 using TDecodeResult = TOutcome<TRaster>;
 
 // Called on the decoding thread each time rows [firstRow, firstRow + count) of the

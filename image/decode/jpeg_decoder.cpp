@@ -6,6 +6,7 @@
 // what it calls) hold no object with a destructor while libjpeg runs.
 #include "decoder.h"
 #include "input_file.h"
+#include "open_reasons.h"
 #include "prefault.h"
 
 #include <algorithm>
@@ -33,6 +34,8 @@ struct TJpegError {
     jpeg_error_mgr Mgr; // first member: libjpeg hands us a pointer to it
     std::jmp_buf Jump;
     char Message[JMSG_LENGTH_MAX];
+    bool RowsDone = false;   // every row of the picture is decoded
+    bool EndedEarly = false; // the file ended before that
 };
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
@@ -42,7 +45,8 @@ struct TJpegError {
 }
 
 // Warnings (corrupt data, premature end of file) only count; decoding goes on and whatever
-// could be decoded is shown. The one exception is a progressive scan that repeats or
+// could be decoded is shown, and a file that ended before its last row marks the picture
+// incomplete. The one exception is a progressive scan that repeats or
 // contradicts an earlier one: no writer makes such files, while a file made of such scans
 // can keep the decoder busy for minutes, so it ends the decoding. Trace messages are
 // dropped. Nothing is ever printed.
@@ -51,6 +55,11 @@ void EmitMessage(j_common_ptr cinfo, int msgLevel) {
         return;
     if (cinfo->err->msg_code == JWRN_BOGUS_PROGRESSION)
         ErrorExit(cinfo);
+    auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+    // The file's end is read ahead of need, so only running out of data that was needed
+    // (the entropy decoder meeting the end-of-image marker the source makes up) counts.
+    if (cinfo->err->msg_code == JWRN_HIT_MARKER && !err->RowsDone)
+        err->EndedEarly = true;
     ++cinfo->err->num_warnings;
 }
 
@@ -128,11 +137,12 @@ struct TJpegSession {
     TJpegError Error{};
     bool Created = false;
     bool AllRowsRead = false;
-    double ScanPasses = 0; // the scans so far, in passes over every block of the picture
+    bool DataStarted = false; // the header is read and accepted: errors are in the data
+    double ScanPasses = 0;    // the scans so far, in passes over every block of the picture
     TRaster Image;
     std::uint8_t* Bits = nullptr; // Image's pixels
     std::ptrdiff_t Stride = 0;
-    std::string Failure; // set by DecodeBody for refusals that are not libjpeg errors
+    TFailure Failure; // set by DecodeBody for refusals that are not libjpeg errors
     TPictureMeta Meta;
     std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
 
@@ -197,7 +207,7 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
 bool CountScan(TJpegSession& s) {
     j_decompress_ptr cinfo = &s.Info;
     if (cinfo->input_scan_number > MaxJpegScans) {
-        s.Failure = "The JPEG file has more than " + std::to_string(MaxJpegScans) + " scans";
+        s.Failure = BrokenPictureData("more than " + std::to_string(MaxJpegScans) + " scans");
         return false;
     }
     double all = 0, scan = 0;
@@ -208,8 +218,8 @@ bool CountScan(TJpegSession& s) {
                 cinfo->cur_comp_info[c]->height_in_blocks;
     s.ScanPasses += all > 0 ? scan / all : 0;
     if (s.ScanPasses > MaxJpegScanPasses) {
-        s.Failure = "The JPEG file's scans cover the picture more than " +
-                    std::to_string(MaxJpegScanPasses) + " times";
+        s.Failure = BrokenPictureData("the scans cover the picture more than " +
+                                      std::to_string(MaxJpegScanPasses) + " times");
         return false;
     }
     return true;
@@ -259,13 +269,12 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     // libjpeg-turbo built for 8-bit samples already refuses other precisions while reading
     // the header; this keeps the refusal explicit should that ever change.
     if (cinfo->data_precision != 8) {
-        s.Failure = std::to_string(cinfo->data_precision) + "-bit JPEG files are not supported";
+        s.Failure = UnsupportedKind("JPEG", std::to_string(cinfo->data_precision) + "-bit samples");
         return false;
     }
     const std::int64_t pixels = static_cast<std::int64_t>(cinfo->image_width) * cinfo->image_height;
     if (pixels > MaxDecodePixels) {
-        s.Failure = "The picture is too large (" + std::to_string(cinfo->image_width) + " × " +
-                    std::to_string(cinfo->image_height) + " pixels)";
+        s.Failure = PictureTooLarge(cinfo->image_width, cinfo->image_height);
         return false;
     }
 
@@ -280,8 +289,9 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
         cinfo->out_color_space = JCS_CMYK;
         break;
     default:
-        s.Failure = "Unsupported JPEG colour space (" + std::to_string(cinfo->num_components) +
-                    " components)";
+        s.Failure = UnsupportedKind(
+            "JPEG", "colour space " + std::to_string(cinfo->jpeg_color_space) + " with " +
+                        std::to_string(cinfo->num_components) + " components");
         return false;
     }
     // The fast integer IDCT and inter-block smoothing, as the histograms are defined with.
@@ -294,8 +304,7 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     s.Image = TRaster::Allocate(static_cast<int>(cinfo->output_width),
                                 static_cast<int>(cinfo->output_height));
     if (s.Image.IsNull()) {
-        s.Failure = "Not enough memory for a " + std::to_string(cinfo->output_width) + " × " +
-                    std::to_string(cinfo->output_height) + " picture";
+        s.Failure = NotEnoughMemory(cinfo->output_width, cinfo->output_height);
         return false;
     }
     s.Bits = s.Image.Bits();
@@ -308,6 +317,7 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
                                                cinfo->output_width * 4, BatchRows);
 
     jpeg_start_decompress(cinfo);
+    s.DataStarted = true;
     if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
         return false;
     if (!cinfo->buffered_image) {
@@ -334,8 +344,48 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
         }
     }
     s.AllRowsRead = true;
+    s.Error.RowsDone = true;
     jpeg_finish_decompress(cinfo);
     return true;
+}
+
+// The decoded picture with what its markers said, marked incomplete when its file ended
+// before its last row.
+TRaster Finished(TJpegSession& s) {
+    s.Image.SetMeta(std::move(s.Meta));
+    if (s.Error.EndedEarly)
+        s.Image.MarkIncomplete();
+    return std::move(s.Image);
+}
+
+// libjpeg's fatal error in plain words; its own message is the detail.
+TFailure LibjpegFailure(const TJpegSession& s) {
+    const j_decompress_ptr cinfo = const_cast<j_decompress_ptr>(&s.Info);
+    const int code = s.Error.Mgr.msg_code;
+    std::string detail = "libjpeg: ";
+    detail += s.Error.Message[0] ? s.Error.Message : "an error";
+    detail += " (message " + std::to_string(code) + ")";
+    switch (code) {
+    case JERR_NO_SOI:
+        return NotJpegPicture(std::move(detail));
+    case JERR_INPUT_EMPTY:
+        return EmptyFile();
+    case JERR_INPUT_EOF:
+    case JERR_NO_IMAGE:
+        return FileEndsEarly(std::move(detail));
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+        return SideTooLong(std::move(detail));
+    case JERR_OUT_OF_MEMORY:
+        return NotEnoughMemory(cinfo->image_width, cinfo->image_height);
+    case JERR_BAD_PRECISION:
+    case JERR_NOT_COMPILED:
+    case JERR_NOTIMPL:
+        return UnsupportedKind("JPEG", std::move(detail));
+    default:
+        return s.DataStarted ? BrokenPictureData(std::move(detail))
+                             : BrokenHeader(std::move(detail));
+    }
 }
 
 // Opens the decompressor on the source that `setSource` installs and decodes it.
@@ -350,23 +400,19 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
         // A libjpeg error. Once every row is in, a complaint about what follows the picture
         // (jpeg_finish_decompress reading trailing markers) does not spoil it.
         s->Prefault.reset();
-        if (s->AllRowsRead && !s->Image.IsNull()) {
-            s->Image.SetMeta(std::move(s->Meta));
-            return std::move(s->Image);
-        }
-        return TDecodeResult::Failure(s->Error.Message[0] ? s->Error.Message : "Invalid JPEG file",
-                                      "libjpeg message " + std::to_string(s->Error.Mgr.msg_code));
+        if (s->AllRowsRead && !s->Image.IsNull())
+            return Finished(*s);
+        return LibjpegFailure(*s);
     }
     jpeg_create_decompress(&s->Info);
     s->Created = true;
     setSource(&s->Info);
     if (!DecodeBody(*s, rowsReady))
-        return TDecodeResult::Failure(s->Failure);
+        return s->Failure;
     s->Prefault.reset();
     if (s->Image.IsNull())
-        return TDecodeResult::Failure("Invalid JPEG file");
-    s->Image.SetMeta(std::move(s->Meta));
-    return std::move(s->Image);
+        return BrokenPictureData("no picture came out");
+    return Finished(*s);
 }
 
 } // namespace
@@ -375,7 +421,7 @@ TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady
     // Streamed in 64 KB reads: the whole file is never held in memory.
     TInputFile file(path);
     if (!file.IsOpen())
-        return TDecodeResult::Failure(file.Error());
+        return file.Error();
     TInputFile* f = &file;
     return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady);
 }
@@ -383,7 +429,7 @@ TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
                                const TRowsReady& rowsReady) {
     if (size == 0 || data == nullptr)
-        return TDecodeResult::Failure("Empty JPEG data");
+        return EmptyFile();
     // jpeg_mem_src takes an unsigned long size; a larger buffer is cut, which only reads as
     // a truncated file.
     const auto length = static_cast<unsigned long>(

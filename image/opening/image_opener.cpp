@@ -85,7 +85,16 @@ void TImageOpener::ShowSizeAndSpace() {
     FView.ShowColourSpace(FForm.ColourSpaceName());
 }
 
+void TImageOpener::NoteIncomplete(const QString& path, bool incomplete) {
+    if (incomplete)
+        FIncomplete.insert(path);
+    else if (!path.isEmpty())
+        FIncomplete.remove(path);
+    FView.ShowIncomplete(incomplete);
+}
+
 void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
+    NoteIncomplete(path, prepared.Incomplete);
     FCurrent = std::move(prepared.Image);
     FForm = prepared.Form;
     ShowCurrent(prepared.Preview);
@@ -128,6 +137,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
         FFiles.sCurrFile = path;
         FView.SetAppTitle();
         ShowSizeAndSpace();
+        FView.ShowIncomplete(FIncomplete.contains(path));
         PrepareNeighbours();
         return;
     }
@@ -147,7 +157,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
     FView.SetImgCtrl(false, true);
     TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
     if (!loaded.Ok()) {
-        qCDebug(OpeningLog).noquote()
+        qCInfo(OpeningLog).noquote() // the reason's technical detail, for whoever asks
             << "cannot open" << path << QString::fromStdString(DescribeFailure(loaded.Error()));
         FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Reason())));
         busy.Done();
@@ -156,6 +166,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
         return;
     }
     FForm = TDisplayForm(loaded->Image.Meta(), path);
+    NoteIncomplete(path, loaded->Image.Incomplete());
     FCurrent = ToQImage(std::move(loaded->Image));
     ShowCurrent({});
     FFiles.sCurrFile = path;
@@ -188,6 +199,7 @@ void TImageOpener::PasteImage(const QImage& clipboardImage) {
     FFiles.sCurrFile = PastedImageName();
     FView.SetAppTitle();
     ShowSizeAndSpace();
+    FView.ShowIncomplete(false);
     PrepareNeighbours(); // a pasted picture has none: whatever was held is dropped
 }
 

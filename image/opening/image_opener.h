@@ -10,6 +10,7 @@
 #include "ufiles.h"
 
 #include <QImage>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -50,6 +51,9 @@ class TOpenerView {
     virtual void RememberRecentImage(const QString& path) = 0;
     // Beeps and says why for a few seconds (the desktop's bell is often muted).
     virtual void Fail(const QString& reason) = 0;
+    // After every picture shown (a load, a cache hit, a paste): whether its file ended early,
+    // so that it is decoded only as far as its data went.
+    virtual void ShowIncomplete(bool incomplete) { (void)incomplete; }
 };
 
 class TImageOpener {
@@ -82,6 +86,8 @@ class TImageOpener {
     void ShowPrepared(const QString& path, TPreparedImage& prepared);
     // Shows FCurrent with its reduced copy, made here unless preview fits this view.
     void ShowCurrent(QImage preview);
+    // The picture at path is shown: says whether its file ended early.
+    void NoteIncomplete(const QString& path, bool incomplete);
     // Prepares the current image's neighbours that the cache does not hold; drops the rest.
     void PrepareNeighbours();
     // The status bar's size and colour space of the current image.
@@ -96,6 +102,7 @@ class TImageOpener {
     QImage FPreview; // the reduced copy of FCurrent shown (a file's; kept in the cache)
     // How FCurrent is shown, upright and in sRGB: FPreview is made in it.
     TDisplayForm FForm;
+    QSet<QString> FIncomplete; // the files of this run that ended early, for cache hits
 };
 
 } // namespace tonalyx

@@ -38,6 +38,7 @@ std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previe
     if (cancel.stop_requested())
         return nullptr;
     prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
+    prepared->Incomplete = loaded->Image.Incomplete();
     prepared->Image = ToQImage(std::move(loaded->Image));
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();

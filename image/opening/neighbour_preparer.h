@@ -35,11 +35,12 @@ struct TFileStamp {
 TFileStamp StampOf(const QString& path); // any thread
 
 struct TPreparedImage {
-    QImage Image;      // 24-bit, owning its pixels, as a direct open leaves it
-    TAllChanel Counts; // the raw (Origin) record of Image
-    QImage Preview;    // the copy the image view shows (Image itself when small and plain)
-    TDisplayForm Form; // how Image is shown: Preview is made in it
-    TFileStamp Stamp;  // taken before the file was read
+    QImage Image;            // 24-bit, owning its pixels, as a direct open leaves it
+    TAllChanel Counts;       // the raw (Origin) record of Image
+    QImage Preview;          // the copy the image view shows (Image itself when small and plain)
+    TDisplayForm Form;       // how Image is shown: Preview is made in it
+    TFileStamp Stamp;        // taken before the file was read
+    bool Incomplete = false; // its file ends early: Image is decoded as far as it goes
 };
 
 // Decodes and counts the file at path and reduces it to previewSide; null when it cannot

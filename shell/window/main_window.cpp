@@ -31,6 +31,7 @@
 #include "save_dialogs.h"
 #include "share_commands.h"
 #include "status_bar.h"
+#include "status_texts.h"
 #include "welcome_panel.h"
 
 #include <QApplication>
@@ -192,7 +193,10 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acNextImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
     c.Bind(H::acSmoothingOnExecute, [this](QAction*) { SetSmoothing(FStates.SmoothLevel()); });
     c.Bind(H::acSaveHistExecute, [this](QAction*) { acSaveHistExecute(); });
-    c.Bind(H::acCopyHistExecute, [this](QAction*) { FSaveCopy->Copy(); });
+    c.Bind(H::acCopyHistExecute, [this](QAction*) {
+        if (FSaveCopy->Copy())
+            sbMain->ShowDone(HistogramCopiedText());
+    });
     c.Bind(H::acExitExecute, [this](QAction*) { close(); });
     c.Bind(H::acOptionsAppOptionsExecute, [this](QAction*) { FOptions->exec(); });
     c.Bind(H::FileExit2Execute, [this](QAction*) { close(); });
@@ -315,7 +319,9 @@ void TfrmMain::dropEvent(QDropEvent* e) {
 
 void TfrmMain::acSaveHistExecute() {
     const THistSaveTarget target = HistSaveTarget(FCore.Files ? FCore.Files->sCurrFile : QString());
-    FSaveCopy->Save(target.Name, target.Folder);
+    const QString saved = FSaveCopy->Save(target.Name, target.Folder);
+    if (!saved.isEmpty())
+        sbMain->ShowDone(HistogramSavedText(saved));
 }
 
 void TfrmMain::SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs) {

@@ -52,6 +52,7 @@ class TWindowOpenerView final : public TOpenerView {
     void HideWelcome() override;
     void RememberRecentImage(const QString& path) override;
     void Fail(const QString& reason) override;
+    void ShowIncomplete(bool incomplete) override;
 
   private:
     TOpenerViewParts F;

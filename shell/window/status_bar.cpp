@@ -83,6 +83,7 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
     FFailureTimer->setInterval(FailureShowMs);
     connect(FFailureTimer, &QTimer::timeout, this, [this] {
         FFailure.clear();
+        FFailed = false;
         UpdateMessage();
     });
     imLEDGreen = LightLabel(QStringLiteral("imLEDGreen"), QColor(40, 180, 60),
@@ -118,7 +119,37 @@ QString TStatusBar::ColourSpaceText() const {
 
 void TStatusBar::ShowFailure(const QString& text) {
     FFailure = text;
+    FFailed = true;
     FFailureTimer->start();
+    UpdateMessage();
+}
+
+void TStatusBar::ShowDone(const QString& text) {
+    FFailure = text;
+    FFailed = false;
+    FFailureTimer->start();
+    UpdateMessage();
+}
+
+void TStatusBar::ClearFailure() {
+    if (!FFailed)
+        return;
+    FFailure.clear();
+    FFailed = false;
+    FFailureTimer->stop();
+    UpdateMessage();
+}
+
+void TStatusBar::ClearDone() {
+    if (FFailed || FFailure.isEmpty())
+        return;
+    FFailure.clear();
+    FFailureTimer->stop();
+    UpdateMessage();
+}
+
+void TStatusBar::SetPictureNote(const QString& text) {
+    FPictureNote = text;
     UpdateMessage();
 }
 
@@ -149,7 +180,7 @@ QString TStatusBar::ClippingText() const {
 }
 
 void TStatusBar::UpdateMessage() {
-    FMessage->setText(FFailure.isEmpty() ? FHint : FFailure);
+    FMessage->setText(!FFailure.isEmpty() ? FFailure : !FHint.isEmpty() ? FHint : FPictureNote);
     FMessage->setToolTip(FMessage->text());
 }
 

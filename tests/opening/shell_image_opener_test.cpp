@@ -186,7 +186,7 @@ TEST_F(Opener, FailuresSayWhy) {
         {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.png")); },
          "Cannot open notes.png: not a JPEG or BMP file"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("other/liar.jpg")); },
-         "Cannot open liar.jpg: not a JPEG file"},
+         "Cannot open liar.jpg: this file is not a JPEG picture"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("missing.bmp")); },
          "Cannot open missing.bmp: "},
         {[this](TImageOpener& op) {

@@ -14,6 +14,7 @@
 #include "ribbon_page.h"
 #include "ribbon_quick_access.h"
 #include "status_bar.h"
+#include "status_texts.h"
 #include "welcome_panel.h"
 
 #include "colour_fixture.h"
@@ -27,6 +28,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -324,6 +326,40 @@ TEST_F(MainWindow, FailuresAndHintsShowBesideTheImageSize) {
     for (QWidget* panel : Window->StatusBar()->findChildren<QLabel*>())
         if (!panel->objectName().startsWith("imLED"))
             EXPECT_TRUE(panel->isVisible());
+}
+
+// A failure is about the moment: the next picture shown takes it away at once. A picture
+// whose file ends early is shown as far as it goes, with a note that lasts while it is the
+// one shown, cache hits included.
+TEST_F(MainWindow, FailuresGoWithTheNextPictureAndAnIncompleteOneSaysSo) {
+    ASSERT_TRUE(Gradient(64, 48).save(Path("d.jpg"), "JPG", 95));
+    QFile cut(Path("d.jpg"));
+    ASSERT_TRUE(cut.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(cut.resize(cut.size() / 2));
+    cut.close();
+    Start({Path("a.bmp")});
+    TStatusBar* bar = Window->StatusBar();
+    QStatusTipEvent leave{QString()}; // no hint of a command under the pointer
+    QApplication::sendEvent(Window->Ribbon(), &leave);
+    Window->LoadImageFile(Path("missing.bmp"));
+    EXPECT_TRUE(bar->MessageText().startsWith("Cannot open missing.bmp: "));
+    Window->LoadImageFile(Path("c.bmp"));
+    EXPECT_TRUE(bar->MessageText().isEmpty()) << bar->MessageText().toStdString();
+    Window->LoadImageFile(Path("d.jpg"));
+    EXPECT_EQ(bar->ImageSizeText(), "64 x 48");
+    EXPECT_EQ(bar->MessageText(), IncompletePictureText());
+    QStatusTipEvent hover(QStringLiteral("Open Image File"));
+    QApplication::sendEvent(Window->Ribbon(), &hover);
+    EXPECT_EQ(bar->MessageText(), "Open Image File");
+    QApplication::sendEvent(Window->Ribbon(), &leave);
+    EXPECT_EQ(bar->MessageText(), IncompletePictureText());
+    Window->LoadImageFile(Path("a.bmp")); // from the cache
+    EXPECT_TRUE(bar->MessageText().isEmpty()) << bar->MessageText().toStdString();
+    Window->LoadImageFile(Path("d.jpg")); // likewise
+    EXPECT_EQ(bar->MessageText(), IncompletePictureText());
+    Window->PasteImage(); // nothing to paste: the failure shows, the picture stays
+    EXPECT_NE(bar->MessageText(), IncompletePictureText());
+    EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
 }
 
 TEST_F(MainWindow, DropOpensTheFirstFileOnly) {
