@@ -50,4 +50,31 @@ TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
 TDecodeResult DecodeBmpFile(const std::filesystem::path& path);
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size);
 
+// Room a target lends a decoder for a band of rows.
+struct TRowBand {
+    std::uint8_t* Bits = nullptr; // the band's first row: 3 bytes a pixel, blue, green, red
+    std::ptrdiff_t Stride = 0;    // bytes from one row of the band to the next
+};
+
+inline constexpr int StreamBandRows = 16; // the most rows a decoder asks room for at a time
+
+// Where a decode that keeps no picture of its own writes the rows (StreamJpegFile,
+// StreamBmpFile). Every row is asked for and written once, a band at a time: top to bottom
+// for JPEG, in the file's order for BMP (mostly bottom to top). Called on the decoding thread.
+class TRowTarget {
+  public:
+    virtual ~TRowTarget() = default;
+    // The picture's size, once, before any row. False refuses it, as when memory runs out.
+    virtual bool Start(int width, int height) = 0;
+    // Room for rows [firstRow, firstRow + count) of the picture, count <= StreamBandRows;
+    // the decoder's until it calls Written.
+    virtual TRowBand Rows(int firstRow, int count) = 0;
+    virtual void Written(int firstRow, int count) = 0;
+};
+
+// The same decoders handing the picture to target band by band, with the same pixels as
+// DecodeJpegFile and DecodeBmpFile. After a failure the rows written count for nothing.
+TOutcome<void> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<void> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target);
+
 } // namespace tonalyx

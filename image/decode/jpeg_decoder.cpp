@@ -1,4 +1,5 @@
-// JPEG decoding with libjpeg(-turbo), straight into the rows of a TRaster.
+// JPEG decoding with libjpeg(-turbo), straight into the rows a TRowTarget lends: a TRaster's
+// own, or a band of a picture that is never held whole.
 //
 // libjpeg reports fatal errors through error_exit, which must not return. Ours longjmps back
 // to DecodeJpeg. To keep that well defined in C++, everything that changes after setjmp
@@ -6,7 +7,7 @@
 // what it calls) hold no object with a destructor while libjpeg runs.
 #include "decoder.h"
 #include "input_file.h"
-#include "prefault.h"
+#include "raster_target.h"
 
 #include <algorithm>
 #include <array>
@@ -22,10 +23,10 @@
 namespace tonalyx {
 namespace {
 
-// Rows handed to libjpeg per jpeg_read_scanlines round and reported per TRowsReady call.
+// Rows handed to libjpeg per jpeg_read_scanlines round and asked of the target at a time.
 // Large enough that the callback and call overhead vanish, small enough that a caller
 // counting rows runs close behind the decoder.
-constexpr int BatchRows = 16;
+constexpr int BatchRows = StreamBandRows;
 
 struct TJpegError {
     jpeg_error_mgr Mgr; // first member: libjpeg hands us a pointer to it
@@ -127,14 +128,11 @@ struct TJpegSession {
     bool Created = false;
     bool AllRowsRead = false;
     double ScanPasses = 0; // the scans so far, in passes over every block of the picture
-    TRaster Image;
-    std::uint8_t* Bits = nullptr; // Image's pixels
-    std::ptrdiff_t Stride = 0;
-    std::string Failure; // set by DecodeBody for refusals that are not libjpeg errors
-    std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
+    TRowTarget* Target = nullptr;
+    JSAMPARRAY Scratch = nullptr; // rows of a pass that is never reported, in libjpeg's pool
+    std::string Failure;          // set by DecodeBody for refusals that are not libjpeg errors
 
     ~TJpegSession() {
-        Prefault.reset();
         if (Created)
             jpeg_destroy_decompress(&Info);
     }
@@ -158,19 +156,22 @@ void CmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool in
     }
 }
 
-// Reads every output row of the current pass into the image. Rows are reported only when
-// `report` is set (the final pass).
-void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
-              const TRowsReady& rowsReady) {
+// Reads every output row of the current pass. Only the final pass (`report`) goes to the
+// target; another one is read into scratch rows and dropped.
+void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
     j_decompress_ptr cinfo = &s.Info;
     const bool cmyk = cinfo->out_color_space == JCS_CMYK;
     const bool inverted = cinfo->saw_Adobe_marker;
+    if (!report && !cmyk && !s.Scratch)
+        s.Scratch = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                cinfo->output_width * 3, BatchRows);
     std::array<JSAMPROW, BatchRows> rows;
     while (cinfo->output_scanline < cinfo->output_height) {
         const int first = static_cast<int>(cinfo->output_scanline);
         const int count = std::min<int>(BatchRows, static_cast<int>(cinfo->output_height) - first);
+        const TRowBand band = report ? s.Target->Rows(first, count) : TRowBand{};
         for (int i = 0; i < count; ++i)
-            rows[i] = cmyk ? cmykRows[i] : s.Bits + (first + i) * s.Stride;
+            rows[i] = cmyk ? cmykRows[i] : report ? band.Bits + i * band.Stride : s.Scratch[i];
         int done = 0;
         while (done < count) {
             const JDIMENSION got = jpeg_read_scanlines(cinfo, rows.data() + done,
@@ -179,13 +180,13 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
                 ERREXIT(cinfo, JERR_INPUT_EMPTY);
             done += static_cast<int>(got);
         }
+        if (!report)
+            continue;
         if (cmyk) {
             for (int i = 0; i < count; ++i)
-                CmykToBgr(cmykRows[i], s.Bits + (first + i) * s.Stride, cinfo->output_width,
-                          inverted);
+                CmykToBgr(cmykRows[i], band.Bits + i * band.Stride, cinfo->output_width, inverted);
         }
-        if (report && rowsReady)
-            rowsReady(s.Image, first, count);
+        s.Target->Written(first, count);
     }
 }
 
@@ -214,7 +215,7 @@ bool CountScan(TJpegSession& s) {
 
 // All libjpeg calls after the source is set. Returns false with s.Failure set for a refusal.
 // No local here may have a destructor: error_exit longjmps across this frame.
-bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
+bool DecodeBody(TJpegSession& s) {
     j_decompress_ptr cinfo = &s.Info;
     jpeg_read_header(cinfo, TRUE);
 
@@ -252,17 +253,12 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     cinfo->buffered_image = jpeg_has_multiple_scans(cinfo);
 
     jpeg_calc_output_dimensions(cinfo); // no scaling: the output size is the picture size
-    // Rows of the picture are written in place; a null image means the allocation failed.
-    s.Image = TRaster::Allocate(static_cast<int>(cinfo->output_width),
-                                static_cast<int>(cinfo->output_height));
-    if (s.Image.IsNull()) {
+    if (!s.Target->Start(static_cast<int>(cinfo->output_width),
+                         static_cast<int>(cinfo->output_height))) {
         s.Failure = "Not enough memory for a " + std::to_string(cinfo->output_width) + " × " +
                     std::to_string(cinfo->output_height) + " picture";
         return false;
     }
-    s.Bits = s.Image.Bits();
-    s.Stride = s.Image.Stride();
-    s.Prefault = std::make_unique<TPrefault>(s.Bits, s.Image.SizeInBytes());
     // CMYK rows go through a small buffer owned by libjpeg's pool, freed with the decompressor.
     JSAMPARRAY cmykRows = nullptr;
     if (cinfo->out_color_space == JCS_CMYK)
@@ -273,7 +269,7 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
         return false;
     if (!cinfo->buffered_image) {
-        ReadPass(s, cmykRows, true, rowsReady);
+        ReadPass(s, cmykRows, true);
     } else {
         // Progressive (multi-scan) file: only the picture of the last pass counts. Our sources
         // never suspend (a missing tail reads as end of image), so after absorbing the input
@@ -289,7 +285,7 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
             } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
             const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
             jpeg_start_output(cinfo, cinfo->input_scan_number);
-            ReadPass(s, cmykRows, final, rowsReady);
+            ReadPass(s, cmykRows, final);
             jpeg_finish_output(cinfo);
             if (final)
                 break;
@@ -300,10 +296,10 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     return true;
 }
 
-// Opens the decompressor on the source that `setSource` installs and decodes it.
-template <typename SetSource>
-TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
+// Opens the decompressor on the source that `setSource` installs and decodes it into target.
+template <typename SetSource> TOutcome<void> DecodeJpeg(SetSource setSource, TRowTarget& target) {
     auto s = std::make_unique<TJpegSession>();
+    s->Target = &target;
     s->Info.err = jpeg_std_error(&s->Error.Mgr);
     s->Error.Mgr.error_exit = ErrorExit;
     s->Error.Mgr.emit_message = EmitMessage;
@@ -311,21 +307,30 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
     if (setjmp(s->Error.Jump)) {
         // A libjpeg error. Once every row is in, a complaint about what follows the picture
         // (jpeg_finish_decompress reading trailing markers) does not spoil it.
-        s->Prefault.reset();
-        if (s->AllRowsRead && !s->Image.IsNull())
-            return std::move(s->Image);
-        return TDecodeResult::Failure(s->Error.Message[0] ? s->Error.Message : "Invalid JPEG file",
-                                      "libjpeg message " + std::to_string(s->Error.Mgr.msg_code));
+        if (s->AllRowsRead)
+            return TOutcome<void>::Success();
+        return TOutcome<void>::Failure(s->Error.Message[0] ? s->Error.Message : "Invalid JPEG file",
+                                       "libjpeg message " + std::to_string(s->Error.Mgr.msg_code));
     }
     jpeg_create_decompress(&s->Info);
     s->Created = true;
     setSource(&s->Info);
-    if (!DecodeBody(*s, rowsReady))
-        return TDecodeResult::Failure(s->Failure);
-    s->Prefault.reset();
-    if (s->Image.IsNull())
+    if (!DecodeBody(*s))
+        return TOutcome<void>::Failure(s->Failure);
+    return TOutcome<void>::Success();
+}
+
+// Into a raster of the picture's own.
+template <typename SetSource>
+TDecodeResult DecodeJpegRaster(SetSource setSource, const TRowsReady& rowsReady) {
+    TRasterTarget target(rowsReady);
+    const TOutcome<void> decoded = DecodeJpeg(setSource, target);
+    if (!decoded.Ok())
+        return decoded.Error();
+    TRaster image = target.Take();
+    if (image.IsNull())
         return TDecodeResult::Failure("Invalid JPEG file");
-    return std::move(s->Image);
+    return image;
 }
 
 } // namespace
@@ -336,7 +341,8 @@ TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady
     if (!file.IsOpen())
         return TDecodeResult::Failure(file.Error());
     TInputFile* f = &file;
-    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady);
+    return DecodeJpegRaster([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); },
+                            rowsReady);
 }
 
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
@@ -347,8 +353,16 @@ TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
     // a truncated file.
     const auto length = static_cast<unsigned long>(
         std::min<std::size_t>(size, std::numeric_limits<unsigned long>::max()));
-    return DecodeJpeg([data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); },
-                      rowsReady);
+    return DecodeJpegRaster(
+        [data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); }, rowsReady);
+}
+
+TOutcome<void> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target) {
+    TInputFile file(path);
+    if (!file.IsOpen())
+        return TOutcome<void>::Failure(file.Error());
+    TInputFile* f = &file;
+    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, target);
 }
 
 } // namespace tonalyx
