@@ -1,0 +1,81 @@
+// Counting a picture's ten channels without holding it, for the tools that only want its
+// counts (tonalyx-cli, tonalyx-render).
+#pragma once
+
+#include "accumulate.h"
+#include "decoder.h"
+
+#include <condition_variable>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace tonalyx {
+
+// Decodes path (UTF-8) as JPEG or BMP by its extension alone, as DecodeAndCount does, but
+// holds no more of the picture than a few bands of rows (about 1.5 MB): they are counted on
+// a second thread while the decoder goes on, and the file is decoded again for each further
+// pass the counts need (see TStreamedCounts), which photographs rarely do. The counts are
+// those of the whole picture.
+TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path);
+
+// One pass of a decoder's rows counted into counts' next pass (see TStreamedCounts). The
+// decoder's thread fills bands of a small ring; a worker thread counts them as they come,
+// and the decoder counts one itself whenever it would otherwise wait for a free band. The
+// first pass makes the counts, at the size the decoder gives.
+class TBandCounter final : public TRowTarget {
+  public:
+    explicit TBandCounter(std::optional<TStreamedCounts>& counts) : FCounts(counts) {}
+    ~TBandCounter() override;
+    TBandCounter(const TBandCounter&) = delete;
+    TBandCounter& operator=(const TBandCounter&) = delete;
+
+    // On the decoder's thread.
+    bool Start(int width, int height) override;
+    TRowBand Rows(int firstRow, int count) override;
+    void Written(int firstRow, int count) override;
+
+    // Once the decoder has succeeded: counts what is left, waits for the worker and adds the
+    // pass to the counts. False when the decoder did not hand over every row.
+    bool Finish();
+    // Whether a later pass found the picture at another size than the first.
+    bool SizeChanged() const { return FSizeChanged; }
+
+    // About what the ring of bands takes at most, whatever the picture's size (at least
+    // two bands, though).
+    static constexpr std::size_t RingBytes = 1536u << 10;
+
+  private:
+    enum class TState : unsigned char { Free, Filling, Ready, Counting };
+    struct TSlot {
+        int First = 0, Count = 0;
+        TState State = TState::Free;
+    };
+
+    void Run();
+    // Counts a ready band into tally, with the lock released meanwhile.
+    void CountSlot(int slot, TRowTally& tally, std::unique_lock<std::mutex>& lock);
+    std::uint8_t* SlotBits(int slot) const { return FBuffer.get() + slot * FSlotBytes; }
+    void Stop();
+
+    std::optional<TStreamedCounts>& FCounts;
+    bool FSizeChanged = false;
+    int FWidth = 0;
+    std::ptrdiff_t FStride = 0, FSlotBytes = 0;
+    std::unique_ptr<std::uint8_t[]> FBuffer;
+    std::optional<TRowTally> FHere, FThere; // the decoder's thread's and the worker's
+
+    std::mutex FMutex;
+    std::condition_variable FWake;  // the worker: a band is ready, or the pass is over
+    std::condition_variable FFreed; // the decoder: a band is free
+    std::vector<TSlot> FSlots;
+    std::vector<int> FReady; // bands ready, oldest first (a short queue)
+    int FNext = 0;           // the band the decoder fills next
+    bool FDone = false;
+    std::thread FWorker; // last: started once everything above is ready
+};
+
+} // namespace tonalyx
