@@ -1,8 +1,11 @@
 // Median timings of opening an image: decoding, counting, the display copy and drawing.
 //
 //   bench_engine [IMAGE.jpg] [--runs N]
+//   bench_engine --write OUT.jpg [--size WxH] [--progressive]
 //
 // Without an image a 24-megapixel photo-like picture is generated and encoded as JPEG.
+// --write only writes such a picture (6000 x 4000 unless --size says otherwise), for
+// measuring the programs on it (scripts/bench-cli.sh).
 // Every row is also given as a ratio to the decode time of the same run.
 #include "accumulate.h"
 #include "image_loader.h"
@@ -12,6 +15,7 @@
 #include "photo_like.h"
 
 #include <QCoreApplication>
+#include <QSize>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -51,12 +55,30 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     int runs = 5;
-    QString path;
+    QString path, writeTo;
+    QSize size(6000, 4000);
+    bool progressive = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == "--runs" && i + 1 < args.size())
+        if (args[i] == "--runs" && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
-        else
+        } else if (args[i] == "--write" && i + 1 < args.size()) {
+            writeTo = args[++i];
+        } else if (args[i] == "--size" && i + 1 < args.size()) {
+            const QStringList wh = args[++i].split('x');
+            size = QSize(wh.value(0).toInt(), wh.value(1).toInt());
+        } else if (args[i] == "--progressive") {
+            progressive = true;
+        } else {
             path = args[i];
+        }
+    }
+    if (!writeTo.isEmpty()) {
+        if (size.isEmpty() ||
+            !WriteJpeg(PhotoLike(size.width(), size.height()), writeTo, progressive)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(writeTo));
+            return 1;
+        }
+        return 0;
     }
     QTemporaryDir tmp;
     if (path.isEmpty()) {
