@@ -15,7 +15,7 @@
 // that ends early is refused, since the missing part would count as fake black pixels.
 #include "decoder.h"
 #include "input_file.h"
-#include "raster_target.h"
+#include "whole_raster.h"
 
 #include <algorithm>
 #include <array>
@@ -539,7 +539,7 @@ TOutcome<void> Decode(TInput& in, TRowTarget& target) {
 }
 
 TDecodeResult DecodeRaster(TInput& in) {
-    TRasterTarget target;
+    TWholeRaster target;
     const TOutcome<void> decoded = Decode(in, target);
     if (!decoded.Ok())
         return decoded.Error();

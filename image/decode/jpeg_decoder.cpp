@@ -7,7 +7,7 @@
 // what it calls) hold no object with a destructor while libjpeg runs.
 #include "decoder.h"
 #include "input_file.h"
-#include "raster_target.h"
+#include "whole_raster.h"
 
 #include <algorithm>
 #include <array>
@@ -323,7 +323,7 @@ template <typename SetSource> TOutcome<void> DecodeJpeg(SetSource setSource, TRo
 // Into a raster of the picture's own.
 template <typename SetSource>
 TDecodeResult DecodeJpegRaster(SetSource setSource, const TRowsReady& rowsReady) {
-    TRasterTarget target(rowsReady);
+    TWholeRaster target(rowsReady);
     const TOutcome<void> decoded = DecodeJpeg(setSource, target);
     if (!decoded.Ok())
         return decoded.Error();

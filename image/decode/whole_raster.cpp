@@ -1,8 +1,8 @@
-#include "raster_target.h"
+#include "whole_raster.h"
 
 namespace tonalyx {
 
-bool TRasterTarget::Start(int width, int height) {
+bool TWholeRaster::Start(int width, int height) {
     FPrefault.reset();
     FImage = TRaster::Allocate(width, height);
     if (FImage.IsNull())
@@ -11,16 +11,16 @@ bool TRasterTarget::Start(int width, int height) {
     return true;
 }
 
-TRowBand TRasterTarget::Rows(int firstRow, int) {
+TRowBand TWholeRaster::Rows(int firstRow, int) {
     return {FImage.Row(firstRow), FImage.Stride()};
 }
 
-void TRasterTarget::Written(int firstRow, int count) {
+void TWholeRaster::Written(int firstRow, int count) {
     if (FRowsReady)
         FRowsReady(FImage, firstRow, count);
 }
 
-TRaster TRasterTarget::Take() {
+TRaster TWholeRaster::Take() {
     FPrefault.reset();
     return std::move(FImage);
 }

@@ -9,10 +9,10 @@
 
 namespace tonalyx {
 
-class TRasterTarget final : public TRowTarget {
+class TWholeRaster final : public TRowTarget {
   public:
     // rowsReady, when set, hears of every band written (see TRowsReady).
-    explicit TRasterTarget(TRowsReady rowsReady = {}) : FRowsReady(std::move(rowsReady)) {}
+    explicit TWholeRaster(TRowsReady rowsReady = {}) : FRowsReady(std::move(rowsReady)) {}
 
     // Allocates the picture, its pages made ready ahead of the decoder (see TPrefault).
     bool Start(int width, int height) override;
