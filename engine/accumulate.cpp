@@ -417,8 +417,19 @@ TLevelRange TStreamedCounts::NextLevels(int model) const {
     if (FDone[model])
         return {};
     if (FLevels.empty()) // the top level down to the first pass's finest, all at once
-        return {std::min(FirstPassFinestLevel, FTop[model]), FTop[model]};
+        return {FirstPassLevel(FWidth, FHeight, FTop[model]), FTop[model]};
     return {FMissing[model], FMissing[model]};
+}
+
+int TStreamedCounts::FirstPassLevel(int width, int height, int n) {
+    const auto gridPixels = [&](int k) {
+        const std::int64_t spacing = std::int64_t{1} << (k - 1);
+        return (width + spacing - 1) / spacing * ((height + spacing - 1) / spacing);
+    };
+    int k = n;
+    while (k > CheapestLevel && gridPixels(k) < SettlingSamples)
+        --k;
+    return k;
 }
 
 TRowTally TStreamedCounts::NewTally() const {
