@@ -151,9 +151,10 @@ class TRowTally {
 // The counts of a picture made from its rows alone, in passes over them, for a caller that
 // never holds the whole picture (a decoder hands it over in bands of rows, and decodes it
 // again for another pass). The first pass counts the primaries and the sample levels from
-// the coarse one down to the first whose grid holds SettlingSamples pixels (FirstPassLevel);
-// a further pass counts one finer level, only when the convergence rule asks for it. The
-// ten channels come out as THist::Calc's of the whole picture, bin for bin.
+// the coarse one down to the first whose grid holds SettlingSamples pixels, or down to
+// CheapestLevel (FirstPassLevel); a further pass counts one finer level, only when the
+// convergence rule asks for it. The ten channels come out as THist::Calc's of the whole
+// picture, bin for bin.
 class TStreamedCounts {
   public:
     TStreamedCounts(int width, int height);
@@ -176,8 +177,9 @@ class TStreamedCounts {
     const TSampleStats& Stats(TSampledModel m) const { return FStats[static_cast<int>(m)]; }
     int Passes() const { return static_cast<int>(FLevels.size()); }
 
-    // Photographs settle their shape with a few hundred thousand samples (from 36,000 to
-    // 280,000 in ours): a first pass that counts this many makes a second one rare.
+    // Photographs settle their shape with a few hundred thousand samples (sixteen of 1 to
+    // 18 megapixels took from 36,000 to 280,000): a first pass that counts this many makes
+    // a second one rare.
     static constexpr std::int64_t SettlingSamples = 300'000;
     // Below level 3 a grid holds a quarter or more of the pixels, whose conversions take
     // longer than decoding them: no first pass counts them.
