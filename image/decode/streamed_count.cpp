@@ -25,14 +25,18 @@ bool TBandCounter::Start(int width, int height) {
     if (width <= 0 || height <= 0 || !FCounts->NeedsPass())
         return false;
     FWidth = width;
+    FHeight = height;
     FStride = (std::ptrdiff_t{width} * 3 + 63) / 64 * 64; // rows start on a cache line
     const int bandRows = std::min(StreamBandRows, height);
     FSlotBytes = FStride * bandRows;
     const bool worker = std::thread::hardware_concurrency() > 1;
     const auto fit = static_cast<std::ptrdiff_t>(RingBytes) / FSlotBytes;
     const std::ptrdiff_t bands = (height + bandRows - 1) / bandRows;
-    const auto slots =
-        static_cast<int>(std::min(worker ? std::clamp<std::ptrdiff_t>(fit, 2, 8) : 1, bands));
+    // A picture that fits is kept whole, each row at its place.
+    FHoldsPicture = bands * FSlotBytes <= static_cast<std::ptrdiff_t>(HoldBytes);
+    const auto slots = static_cast<int>(
+        FHoldsPicture ? bands
+                      : std::min(worker ? std::clamp<std::ptrdiff_t>(fit, 2, 8) : 1, bands));
     // Not value-initialised: pages are taken only as bands are written.
     FBuffer.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(FSlotBytes * slots)]);
     if (!FBuffer)
@@ -66,7 +70,7 @@ TRowBand TBandCounter::Rows(int firstRow, int count) {
         }
     }
     slot = {firstRow, count, TState::Filling};
-    return {SlotBits(FNext), FStride};
+    return {BandBits(FNext), FStride};
 }
 
 void TBandCounter::Written(int, int) {
@@ -103,6 +107,14 @@ bool TBandCounter::Finish() {
     return FCounts->AddPass(std::move(*FHere));
 }
 
+bool TBandCounter::CountHeldRows() {
+    if (!FHoldsPicture || !FCounts || !FCounts->NeedsPass())
+        return false;
+    TRowTally tally = FCounts->NewTally();
+    tally.AddRows({FWidth, FHeight, FBuffer.get(), FStride}, 0);
+    return FCounts->AddPass(std::move(tally));
+}
+
 void TBandCounter::Run() {
     std::unique_lock lock(FMutex);
     for (;;) {
@@ -120,7 +132,7 @@ void TBandCounter::CountSlot(int slot, TRowTally& tally, std::unique_lock<std::m
     s.State = TState::Counting;
     const int first = s.First, count = s.Count;
     lock.unlock();
-    tally.AddRows({FWidth, count, SlotBits(slot), FStride}, first);
+    tally.AddRows({FWidth, count, BandBits(slot), FStride}, first);
     lock.lock();
     s.State = TState::Free;
     FFreed.notify_one();
@@ -158,6 +170,9 @@ TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path) {
                 return decoded.Error();
             if (!counter.Finish())
                 return TOutcome<TStreamedCounts>::Failure("The picture could not be read whole");
+            while (counts->NeedsPass() && counter.HoldsPicture())
+                if (!counter.CountHeldRows())
+                    return TOutcome<TStreamedCounts>::Failure("The picture could not be counted");
         } while (counts->NeedsPass());
         return std::move(*counts);
     } catch (const std::bad_alloc&) { // the counts' own tables, or a tally's

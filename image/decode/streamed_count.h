@@ -17,9 +17,9 @@ namespace tonalyx {
 
 // Decodes path (UTF-8) as JPEG or BMP by its extension alone, as DecodeAndCount does, but
 // holds no more of the picture than a few bands of rows (about 1.5 MB): they are counted on
-// a second thread while the decoder goes on, and the file is decoded again for each further
-// pass the counts need (see TStreamedCounts), which photographs rarely do. The counts are
-// those of the whole picture.
+// a second thread while the decoder goes on. Each further pass the counts need (see
+// TStreamedCounts), which photographs rarely do, decodes the file again, unless the picture
+// was small enough for the bands to hold it all. The counts are those of the whole picture.
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path);
 
 // One pass of a decoder's rows counted into counts' next pass (see TStreamedCounts). The
@@ -43,10 +43,16 @@ class TBandCounter final : public TRowTarget {
     bool Finish();
     // Whether a later pass found the picture at another size than the first.
     bool SizeChanged() const { return FSizeChanged; }
+    // Whether the bands hold the whole picture, which a further pass can then count without
+    // decoding it again (CountHeldRows, after Finish); false when the ring is reused.
+    bool HoldsPicture() const { return FHoldsPicture; }
+    bool CountHeldRows();
 
     // About what the ring of bands takes at most, whatever the picture's size (at least
-    // two bands, though).
+    // two bands, though); a picture up to HoldBytes is held whole instead (700,000 pixels),
+    // which spares a small one, whose shape takes its finer levels, a decode for each.
     static constexpr std::size_t RingBytes = 1536u << 10;
+    static constexpr std::size_t HoldBytes = 2u << 20;
 
   private:
     enum class TState : unsigned char { Free, Filling, Ready, Counting };
@@ -58,12 +64,18 @@ class TBandCounter final : public TRowTarget {
     void Run();
     // Counts a ready band into tally, with the lock released meanwhile.
     void CountSlot(int slot, TRowTally& tally, std::unique_lock<std::mutex>& lock);
-    std::uint8_t* SlotBits(int slot) const { return FBuffer.get() + slot * FSlotBytes; }
+    // Where a band's rows lie: in the slot's own room, or, while the ring holds the whole
+    // picture, at their place in it (the decoder may go bottom to top).
+    std::uint8_t* BandBits(int slot) const {
+        return FBuffer.get() + (FHoldsPicture
+                                    ? FSlots[static_cast<std::size_t>(slot)].First * FStride
+                                    : slot * FSlotBytes);
+    }
     void Stop();
 
     std::optional<TStreamedCounts>& FCounts;
-    bool FSizeChanged = false;
-    int FWidth = 0;
+    bool FSizeChanged = false, FHoldsPicture = false;
+    int FWidth = 0, FHeight = 0;
     std::ptrdiff_t FStride = 0, FSlotBytes = 0;
     std::unique_ptr<std::uint8_t[]> FBuffer;
     std::optional<TRowTally> FHere, FThere; // the decoder's thread's and the worker's
