@@ -44,6 +44,7 @@ bool TBandCounter::Start(int width, int height) {
     try {
         FSlots.assign(static_cast<std::size_t>(slots), TSlot());
         FReady.reserve(static_cast<std::size_t>(slots));
+        FWakeBands = static_cast<std::size_t>(std::clamp(slots / 2, 1, 4));
         FHere.emplace(FCounts->NewTally());
         if (worker && slots > 1) {
             FThere.emplace(FCounts->NewTally());
@@ -83,8 +84,10 @@ void TBandCounter::Written(int, int) {
         return;
     }
     FReady.push_back(written);
+    const bool wake = FReady.size() >= FWakeBands;
     lock.unlock();
-    FWake.notify_one();
+    if (wake)
+        FWake.notify_one();
 }
 
 bool TBandCounter::Finish() {
@@ -118,12 +121,14 @@ bool TBandCounter::CountHeldRows() {
 void TBandCounter::Run() {
     std::unique_lock lock(FMutex);
     for (;;) {
-        FWake.wait(lock, [this] { return FDone || !FReady.empty(); });
+        FWake.wait(lock, [this] { return FDone || FReady.size() >= FWakeBands; });
         if (FReady.empty())
             return;
-        const int oldest = FReady.front();
-        FReady.erase(FReady.begin());
-        CountSlot(oldest, *FThere, lock);
+        while (!FReady.empty()) {
+            const int oldest = FReady.front();
+            FReady.erase(FReady.begin());
+            CountSlot(oldest, *FThere, lock);
+        }
     }
 }
 

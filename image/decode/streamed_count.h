@@ -85,7 +85,10 @@ class TBandCounter final : public TRowTarget {
     std::condition_variable FFreed; // the decoder: a band is free
     std::vector<TSlot> FSlots;
     std::vector<int> FReady; // bands ready, oldest first (a short queue)
-    int FNext = 0;           // the band the decoder fills next
+    // Bands ready before the worker is woken: each wake-up costs both threads a system call
+    // and a switch, so it counts a few at a time.
+    std::size_t FWakeBands = 1;
+    int FNext = 0; // the band the decoder fills next
     bool FDone = false;
     std::thread FWorker; // last: started once everything above is ready
 };
