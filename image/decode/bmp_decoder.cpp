@@ -1,9 +1,9 @@
-// Windows and OS/2 BMP decoding into a TRaster.
+// Windows and OS/2 BMP decoding into a TRaster, or band by band into a TRowTarget.
 //
 // Our own reader rather than Qt's: Qt's reader scales 16-bit and odd bit-field samples by
 // shifting (white 5-bit samples come out as 248, not 255), and its allocation limit is a
-// process-wide setting. This one writes straight into the result rows and checks the header
-// against MaxDecodePixels before any pixel memory exists.
+// process-wide setting. This one writes straight into the rows its target lends and checks
+// the header against MaxDecodePixels before any pixel memory exists.
 //
 // Supported: 1/2/4/8-bit palettes, RLE4, RLE8, OS/2 RLE24, 16/32-bit with or without bit
 // fields (any masks, scaled to the full 0..255 range), 24-bit, top-down rows, the OS/2 1.x
@@ -20,6 +20,7 @@
 #include "decoder.h"
 #include "input_file.h"
 #include "open_reasons.h"
+#include "whole_raster.h"
 
 #include <algorithm>
 #include <array>
@@ -411,19 +412,56 @@ class TRowConverter {
     bool Bgrx = false;
 };
 
-// Where stored row r (0 = first in the file) goes in the picture.
-struct TRowPlace {
-    std::uint8_t* Bits;
-    std::ptrdiff_t Stride;
-    int Width;
-    int Height;
-    bool TopDown;
-    std::uint8_t* Row(std::int64_t r) const {
-        return Bits + (TopDown ? r : Height - 1 - r) * Stride;
+// Where stored row r (0 = first in the file) goes in the picture: a band the target lends,
+// asked for in the file's order, StreamBandRows stored rows at a time. Both decoders go
+// through the file front to back, so r never goes down; rows they never reach are black.
+class TRowPlace {
+  public:
+    TRowPlace(TRowTarget& target, int width, int height, bool topDown, bool blank)
+        : Target(target), Width(width), Height(height), TopDown(topDown), Blank(blank) {}
+
+    std::uint8_t* Row(std::int64_t r) {
+        if (r - First >= Count)
+            MoveTo(r);
+        const std::int64_t i = TopDown ? r - First : First + Count - 1 - r;
+        return Band.Bits + i * Band.Stride;
     }
+
+    // Writes out the band in hand and black bands for the rows never reached.
+    void Finish() { MoveTo(Height); }
+
+  private:
+    // Writes out the band in hand and any bands before stored row r, claims r's.
+    void MoveTo(std::int64_t r) {
+        if (Count > 0)
+            Target.Written(PictureRow(), static_cast<int>(Count));
+        for (std::int64_t first = First + Count; first < Height; first += StreamBandRows) {
+            First = first;
+            Count = std::min<std::int64_t>(StreamBandRows, Height - first);
+            Band = Target.Rows(PictureRow(), static_cast<int>(Count));
+            if (Blank)
+                for (std::int64_t i = 0; i < Count; ++i)
+                    std::memset(Band.Bits + i * Band.Stride, 0,
+                                static_cast<std::size_t>(Width) * 3);
+            if (r < First + Count)
+                return;
+            Target.Written(PictureRow(), static_cast<int>(Count));
+        }
+        Count = 0;
+        First = Height;
+    }
+    // The picture's row at the top of the band.
+    int PictureRow() const { return static_cast<int>(TopDown ? First : Height - First - Count); }
+
+    TRowTarget& Target;
+    int Width, Height;
+    bool TopDown;
+    bool Blank;                        // bands start black, for decoders that may leave pixels out
+    std::int64_t First = 0, Count = 0; // the stored rows of the band in hand
+    TRowBand Band;
 };
 
-TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out) {
+TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
     const std::int64_t stride = (std::int64_t{h.Width} * h.Bits + 31) / 32 * 4;
     // Only the pixels of the last row must be present, not its padding.
     const std::int64_t lastRow = (std::int64_t{h.Width} * h.Bits + 7) / 8;
@@ -450,7 +488,7 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const 
 
 // RLE4, RLE8 and OS/2 RLE24. Pixels outside the picture are dropped; the stream's length
 // bounds the work, whatever it claims.
-void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out) {
+void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
     TByteStream s(in, h.PixelOffset);
     std::int64_t x = 0;
     std::int64_t r = 0;
@@ -536,23 +574,27 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
     }
 }
 
-TDecodeResult Decode(TInput& in) {
+TOutcome<TDecodeNotes> Decode(TInput& in, TRowTarget& target) {
     THeader h;
     if (TError e = ParseHeader(in, h))
         return *e;
     const TPalette palette = h.Bits <= 8 ? ReadPalette(in, h) : TPalette{};
-    TRaster image = TRaster::Allocate(h.Width, h.Height);
-    if (image.IsNull())
+    if (!target.Start(h.Width, h.Height))
         return NotEnoughMemory(h.Width, h.Height);
-    const TRowPlace raster{image.Bits(), image.Stride(), h.Width, h.Height, h.TopDown};
-    if (h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24) {
-        std::memset(raster.Bits, 0, image.SizeInBytes());
-        DecodeRle(in, h, palette, raster);
-    } else if (TError e = DecodePlain(in, h, palette, raster)) {
+    const bool rle =
+        h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24;
+    TRowPlace rows(target, h.Width, h.Height, h.TopDown, rle);
+    if (rle)
+        DecodeRle(in, h, palette, rows);
+    else if (TError e = DecodePlain(in, h, palette, rows))
         return *e;
-    }
-    image.SetMeta(std::move(h.Meta));
-    return image;
+    rows.Finish();
+    return TDecodeNotes{std::move(h.Meta)};
+}
+
+TDecodeResult DecodeRaster(TInput& in) {
+    TWholeRaster target;
+    return target.Finish(Decode(in, target));
 }
 
 } // namespace
@@ -562,12 +604,20 @@ TDecodeResult DecodeBmpFile(const std::filesystem::path& path) {
     if (!file.IsOpen())
         return file.Error();
     TFileInput input(file);
-    return Decode(input);
+    return DecodeRaster(input);
 }
 
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size) {
     TMemoryInput input(data, data ? size : 0);
-    return Decode(input);
+    return DecodeRaster(input);
+}
+
+TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target) {
+    TInputFile file(path);
+    if (!file.IsOpen())
+        return file.Error();
+    TFileInput input(file);
+    return Decode(input, target);
 }
 
 } // namespace tonalyx

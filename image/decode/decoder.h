@@ -40,7 +40,8 @@ using TRowsReady = std::function<void(const TRaster& image, int firstRow, int co
 // libjpeg with the fast integer inverse DCT, inter-block smoothing on, and buffered-image
 // decoding of progressive files (only the final output is reported). Grey files give grey
 // levels; CMYK and YCCK files are converted to RGB; 12-bit files are refused. A file cut
-// short decodes as far as its data goes (libjpeg fills the rest). Progressive files with
+// short decodes as far as its data goes (libjpeg fills the rest) and is marked incomplete
+// (TRaster::Incomplete). Progressive files with
 // an impossible sequence of scans, or too many scans (see MaxJpegScans), are refused.
 TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady = {});
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
@@ -50,5 +51,39 @@ TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
 // Alpha is ignored. Uncompressed pixel data cut short is refused.
 TDecodeResult DecodeBmpFile(const std::filesystem::path& path);
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size);
+
+// Room a target lends a decoder for a band of rows.
+struct TRowBand {
+    std::uint8_t* Bits = nullptr; // the band's first row: 3 bytes a pixel, blue, green, red
+    std::ptrdiff_t Stride = 0;    // bytes from one row of the band to the next
+};
+
+inline constexpr int StreamBandRows = 16; // the most rows a decoder asks room for at a time
+
+// Where a decode that keeps no picture of its own writes the rows (StreamJpegFile,
+// StreamBmpFile). Every row is asked for and written once, a band at a time: top to bottom
+// for JPEG, in the file's order for BMP (mostly bottom to top). Called on the decoding thread.
+class TRowTarget {
+  public:
+    virtual ~TRowTarget() = default;
+    // The picture's size, once, before any row. False refuses it, as when memory runs out.
+    virtual bool Start(int width, int height) = 0;
+    // Room for rows [firstRow, firstRow + count) of the picture, count <= StreamBandRows;
+    // the decoder's until it calls Written.
+    virtual TRowBand Rows(int firstRow, int count) = 0;
+    virtual void Written(int firstRow, int count) = 0;
+};
+
+// What a decode into a target says beside the rows it wrote.
+struct TDecodeNotes {
+    TPictureMeta Meta;       // what the file says about showing its pixels
+    bool Incomplete = false; // the file ended before the picture did; the decoder made up the rest
+};
+
+// The same decoders handing the picture to target band by band, with the same pixels as
+// DecodeJpegFile and DecodeBmpFile (which decode into a TWholeRaster). After a failure the
+// rows written count for nothing.
+TOutcome<TDecodeNotes> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target);
 
 } // namespace tonalyx

@@ -1,4 +1,5 @@
-// JPEG decoding with libjpeg(-turbo), straight into the rows of a TRaster.
+// JPEG decoding with libjpeg(-turbo), straight into the rows a TRowTarget lends: a TRaster's
+// own, or a band of a picture that is never held whole.
 //
 // libjpeg reports fatal errors through error_exit, which must not return. Ours longjmps back
 // to DecodeJpeg. To keep that well defined in C++, everything that changes after setjmp
@@ -7,7 +8,7 @@
 #include "decoder.h"
 #include "input_file.h"
 #include "open_reasons.h"
-#include "prefault.h"
+#include "whole_raster.h"
 
 #include <algorithm>
 #include <array>
@@ -25,10 +26,10 @@
 namespace tonalyx {
 namespace {
 
-// Rows handed to libjpeg per jpeg_read_scanlines round and reported per TRowsReady call.
+// Rows handed to libjpeg per jpeg_read_scanlines round and asked of the target at a time.
 // Large enough that the callback and call overhead vanish, small enough that a caller
 // counting rows runs close behind the decoder.
-constexpr int BatchRows = 16;
+constexpr int BatchRows = StreamBandRows;
 
 struct TJpegError {
     jpeg_error_mgr Mgr; // first member: libjpeg hands us a pointer to it
@@ -139,15 +140,12 @@ struct TJpegSession {
     bool AllRowsRead = false;
     bool DataStarted = false; // the header is read and accepted: errors are in the data
     double ScanPasses = 0;    // the scans so far, in passes over every block of the picture
-    TRaster Image;
-    std::uint8_t* Bits = nullptr; // Image's pixels
-    std::ptrdiff_t Stride = 0;
-    TFailure Failure; // set by DecodeBody for refusals that are not libjpeg errors
+    TRowTarget* Target = nullptr;
+    JSAMPARRAY Scratch = nullptr; // rows of a pass that is never reported, in libjpeg's pool
+    TFailure Failure;             // set by DecodeBody for refusals that are not libjpeg errors
     TPictureMeta Meta;
-    std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
 
     ~TJpegSession() {
-        Prefault.reset();
         if (Created)
             jpeg_destroy_decompress(&Info);
     }
@@ -171,19 +169,22 @@ void CmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool in
     }
 }
 
-// Reads every output row of the current pass into the image. Rows are reported only when
-// `report` is set (the final pass).
-void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
-              const TRowsReady& rowsReady) {
+// Reads every output row of the current pass. Only the final pass (`report`) goes to the
+// target; another one is read into scratch rows and dropped.
+void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
     j_decompress_ptr cinfo = &s.Info;
     const bool cmyk = cinfo->out_color_space == JCS_CMYK;
     const bool inverted = cinfo->saw_Adobe_marker;
+    if (!report && !cmyk && !s.Scratch)
+        s.Scratch = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                cinfo->output_width * 3, BatchRows);
     std::array<JSAMPROW, BatchRows> rows;
     while (cinfo->output_scanline < cinfo->output_height) {
         const int first = static_cast<int>(cinfo->output_scanline);
         const int count = std::min<int>(BatchRows, static_cast<int>(cinfo->output_height) - first);
+        const TRowBand band = report ? s.Target->Rows(first, count) : TRowBand{};
         for (int i = 0; i < count; ++i)
-            rows[i] = cmyk ? cmykRows[i] : s.Bits + (first + i) * s.Stride;
+            rows[i] = cmyk ? cmykRows[i] : report ? band.Bits + i * band.Stride : s.Scratch[i];
         int done = 0;
         while (done < count) {
             const JDIMENSION got = jpeg_read_scanlines(cinfo, rows.data() + done,
@@ -192,13 +193,13 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
                 ERREXIT(cinfo, JERR_INPUT_EMPTY);
             done += static_cast<int>(got);
         }
+        if (!report)
+            continue;
         if (cmyk) {
             for (int i = 0; i < count; ++i)
-                CmykToBgr(cmykRows[i], s.Bits + (first + i) * s.Stride, cinfo->output_width,
-                          inverted);
+                CmykToBgr(cmykRows[i], band.Bits + i * band.Stride, cinfo->output_width, inverted);
         }
-        if (report && rowsReady)
-            rowsReady(s.Image, first, count);
+        s.Target->Written(first, count);
     }
 }
 
@@ -258,7 +259,7 @@ void ReadMeta(TJpegSession& s) {
 
 // All libjpeg calls after the source is set. Returns false with s.Failure set for a refusal.
 // No local here may have a destructor: error_exit longjmps across this frame.
-bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
+bool DecodeBody(TJpegSession& s) {
     j_decompress_ptr cinfo = &s.Info;
     // Exif (the orientation) and ICC profiles; the rest of the markers are skipped.
     jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
@@ -300,16 +301,11 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     cinfo->buffered_image = jpeg_has_multiple_scans(cinfo);
 
     jpeg_calc_output_dimensions(cinfo); // no scaling: the output size is the picture size
-    // Rows of the picture are written in place; a null image means the allocation failed.
-    s.Image = TRaster::Allocate(static_cast<int>(cinfo->output_width),
-                                static_cast<int>(cinfo->output_height));
-    if (s.Image.IsNull()) {
+    if (!s.Target->Start(static_cast<int>(cinfo->output_width),
+                         static_cast<int>(cinfo->output_height))) {
         s.Failure = NotEnoughMemory(cinfo->output_width, cinfo->output_height);
         return false;
     }
-    s.Bits = s.Image.Bits();
-    s.Stride = s.Image.Stride();
-    s.Prefault = std::make_unique<TPrefault>(s.Bits, s.Image.SizeInBytes());
     // CMYK rows go through a small buffer owned by libjpeg's pool, freed with the decompressor.
     JSAMPARRAY cmykRows = nullptr;
     if (cinfo->out_color_space == JCS_CMYK)
@@ -321,7 +317,7 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
         return false;
     if (!cinfo->buffered_image) {
-        ReadPass(s, cmykRows, true, rowsReady);
+        ReadPass(s, cmykRows, true);
     } else {
         // Progressive (multi-scan) file: only the picture of the last pass counts. Our sources
         // never suspend (a missing tail reads as end of image), so after absorbing the input
@@ -337,7 +333,7 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
             } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
             const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
             jpeg_start_output(cinfo, cinfo->input_scan_number);
-            ReadPass(s, cmykRows, final, rowsReady);
+            ReadPass(s, cmykRows, final);
             jpeg_finish_output(cinfo);
             if (final)
                 break;
@@ -349,13 +345,9 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     return true;
 }
 
-// The decoded picture with what its markers said, marked incomplete when its file ended
-// before its last row.
-TRaster Finished(TJpegSession& s) {
-    s.Image.SetMeta(std::move(s.Meta));
-    if (s.Error.EndedEarly)
-        s.Image.MarkIncomplete();
-    return std::move(s.Image);
+// What the markers said, and whether the file ended before the picture's last row.
+TDecodeNotes Finished(TJpegSession& s) {
+    return {std::move(s.Meta), s.Error.EndedEarly};
 }
 
 // libjpeg's fatal error in plain words; its own message is the detail.
@@ -388,10 +380,11 @@ TFailure LibjpegFailure(const TJpegSession& s) {
     }
 }
 
-// Opens the decompressor on the source that `setSource` installs and decodes it.
+// Opens the decompressor on the source that `setSource` installs and decodes it into target.
 template <typename SetSource>
-TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
+TOutcome<TDecodeNotes> DecodeJpeg(SetSource setSource, TRowTarget& target) {
     auto s = std::make_unique<TJpegSession>();
+    s->Target = &target;
     s->Info.err = jpeg_std_error(&s->Error.Mgr);
     s->Error.Mgr.error_exit = ErrorExit;
     s->Error.Mgr.emit_message = EmitMessage;
@@ -399,20 +392,23 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
     if (setjmp(s->Error.Jump)) {
         // A libjpeg error. Once every row is in, a complaint about what follows the picture
         // (jpeg_finish_decompress reading trailing markers) does not spoil it.
-        s->Prefault.reset();
-        if (s->AllRowsRead && !s->Image.IsNull())
+        if (s->AllRowsRead)
             return Finished(*s);
         return LibjpegFailure(*s);
     }
     jpeg_create_decompress(&s->Info);
     s->Created = true;
     setSource(&s->Info);
-    if (!DecodeBody(*s, rowsReady))
+    if (!DecodeBody(*s))
         return s->Failure;
-    s->Prefault.reset();
-    if (s->Image.IsNull())
-        return BrokenPictureData("no picture came out");
     return Finished(*s);
+}
+
+// Into a raster of the picture's own.
+template <typename SetSource>
+TDecodeResult DecodeJpegRaster(SetSource setSource, const TRowsReady& rowsReady) {
+    TWholeRaster target(rowsReady);
+    return target.Finish(DecodeJpeg(setSource, target));
 }
 
 } // namespace
@@ -423,7 +419,8 @@ TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady
     if (!file.IsOpen())
         return file.Error();
     TInputFile* f = &file;
-    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady);
+    return DecodeJpegRaster([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); },
+                            rowsReady);
 }
 
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
@@ -434,8 +431,16 @@ TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
     // a truncated file.
     const auto length = static_cast<unsigned long>(
         std::min<std::size_t>(size, std::numeric_limits<unsigned long>::max()));
-    return DecodeJpeg([data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); },
-                      rowsReady);
+    return DecodeJpegRaster(
+        [data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); }, rowsReady);
+}
+
+TOutcome<TDecodeNotes> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target) {
+    TInputFile file(path);
+    if (!file.IsOpen())
+        return file.Error();
+    TInputFile* f = &file;
+    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, target);
 }
 
 } // namespace tonalyx
