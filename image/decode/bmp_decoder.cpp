@@ -22,6 +22,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -368,7 +369,10 @@ struct TRowPlace {
     }
 };
 
-TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out) {
+constexpr const char* CancelledReason = "The decoding was cancelled";
+
+TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out,
+                   const std::stop_token& cancel) {
     const std::int64_t stride = (std::int64_t{h.Width} * h.Bits + 31) / 32 * 4;
     // Only the pixels of the last row must be present, not its padding.
     const std::int64_t lastRow = (std::int64_t{h.Width} * h.Bits + 7) / 8;
@@ -379,6 +383,8 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const 
     if (h.Bits != 24)
         row.resize(static_cast<std::size_t>(stride));
     for (int r = 0; r < h.Height; ++r) {
+        if (r % 16 == 0 && cancel.stop_requested())
+            return Fail(CancelledReason);
         const std::int64_t pos = h.PixelOffset + stride * r;
         std::uint8_t* dst = out.Row(r);
         // 24-bit rows are already blue, green, red: read them in place.
@@ -394,8 +400,9 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const 
 }
 
 // RLE4, RLE8 and OS/2 RLE24. Pixels outside the picture are dropped; the stream's length
-// bounds the work, whatever it claims.
-void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out) {
+// bounds the work, whatever it claims. False when cancelled.
+bool DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out,
+               const std::stop_token& cancel) {
     TByteStream s(in, h.PixelOffset);
     std::int64_t x = 0;
     std::int64_t r = 0;
@@ -415,6 +422,8 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
         return true;
     };
     while (r < h.Height) {
+        if (cancel.stop_requested())
+            return false;
         const int count = s.Next();
         if (count < 0)
             break;
@@ -454,7 +463,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
             if (h.Coding == TCoding::Rle24) {
                 for (int i = 0; i < code; ++i) {
                     if (!nextPixel(colour.data()))
-                        return;
+                        return true;
                     put(colour.data());
                 }
                 bytes = 3 * code;
@@ -462,7 +471,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
                 for (int i = 0; i < code; ++i) {
                     const int value = s.Next();
                     if (value < 0)
-                        return;
+                        return true;
                     put(palette[value].data());
                 }
                 bytes = code;
@@ -470,7 +479,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
                 int value = 0;
                 for (int i = 0; i < code; ++i) {
                     if ((i & 1) == 0 && (value = s.Next()) < 0)
-                        return;
+                        return true;
                     put(palette[i & 1 ? value & 15 : value >> 4].data());
                 }
                 bytes = (code + 1) / 2;
@@ -479,9 +488,10 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
                 s.Next();
         }
     }
+    return true;
 }
 
-TDecodeResult Decode(TInput& in) {
+TDecodeResult Decode(TInput& in, const std::stop_token& cancel = {}) {
     THeader h;
     if (TError e = ParseHeader(in, h))
         return TDecodeResult::Failure(*e);
@@ -493,8 +503,9 @@ TDecodeResult Decode(TInput& in) {
     const TRowPlace raster{image.Bits(), image.Stride(), h.Width, h.Height, h.TopDown};
     if (h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24) {
         std::memset(raster.Bits, 0, image.SizeInBytes());
-        DecodeRle(in, h, palette, raster);
-    } else if (TError e = DecodePlain(in, h, palette, raster)) {
+        if (!DecodeRle(in, h, palette, raster, cancel))
+            return TDecodeResult::Failure(CancelledReason);
+    } else if (TError e = DecodePlain(in, h, palette, raster, cancel)) {
         return TDecodeResult::Failure(*e);
     }
     return image;
@@ -502,12 +513,12 @@ TDecodeResult Decode(TInput& in) {
 
 } // namespace
 
-TDecodeResult DecodeBmpFile(const std::filesystem::path& path) {
+TDecodeResult DecodeBmpFile(const std::filesystem::path& path, std::stop_token cancel) {
     TInputFile file(path);
     if (!file.IsOpen())
         return TDecodeResult::Failure(file.Error());
     TFileInput input(file);
-    return Decode(input);
+    return Decode(input, cancel);
 }
 
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <stop_token>
 #include <string>
 
 namespace tonalyx {
@@ -35,19 +36,21 @@ using TDecodeResult = TOutcome<TRaster>;
 using TRowsReady = std::function<void(const TRaster& image, int firstRow, int count)>;
 
 // Files are read only when they are regular files (see TInputFile); paths are UTF-8.
+// A decode whose cancel token is stopped ends at its next batch of rows with a failure.
 
 // libjpeg with the fast integer inverse DCT, inter-block smoothing on, and buffered-image
 // decoding of progressive files (only the final output is reported). Grey files give grey
 // levels; CMYK and YCCK files are converted to RGB; 12-bit files are refused. A file cut
 // short decodes as far as its data goes (libjpeg fills the rest). Progressive files with
 // an impossible sequence of scans, or too many scans (see MaxJpegScans), are refused.
-TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady = {});
+TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady = {},
+                             std::stop_token cancel = {});
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
                                const TRowsReady& rowsReady = {});
 
 // Every common BMP variant: 1/4/8/16/24/32 bits, RLE4/RLE8, bit fields, top-down, OS/2 headers.
 // Alpha is ignored. Uncompressed pixel data cut short is refused.
-TDecodeResult DecodeBmpFile(const std::filesystem::path& path);
+TDecodeResult DecodeBmpFile(const std::filesystem::path& path, std::stop_token cancel = {});
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size);
 
 } // namespace tonalyx

@@ -13,6 +13,7 @@
 #include <csetjmp>
 #include <limits>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include <jpeglib.h>
@@ -131,6 +132,7 @@ struct TJpegSession {
     std::uint8_t* Bits = nullptr; // Image's pixels
     std::ptrdiff_t Stride = 0;
     std::string Failure; // set by DecodeBody for refusals that are not libjpeg errors
+    std::stop_token Cancel;
     std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
 
     ~TJpegSession() {
@@ -158,15 +160,25 @@ void CmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool in
     }
 }
 
+// Whether the caller has given up on the picture; sets the failure when it has.
+bool Cancelled(TJpegSession& s) {
+    if (!s.Cancel.stop_requested())
+        return false;
+    s.Failure = "The decoding was cancelled";
+    return true;
+}
+
 // Reads every output row of the current pass into the image. Rows are reported only when
-// `report` is set (the final pass).
-void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
+// `report` is set (the final pass). False when cancelled.
+bool ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
               const TRowsReady& rowsReady) {
     j_decompress_ptr cinfo = &s.Info;
     const bool cmyk = cinfo->out_color_space == JCS_CMYK;
     const bool inverted = cinfo->saw_Adobe_marker;
     std::array<JSAMPROW, BatchRows> rows;
     while (cinfo->output_scanline < cinfo->output_height) {
+        if (Cancelled(s))
+            return false;
         const int first = static_cast<int>(cinfo->output_scanline);
         const int count = std::min<int>(BatchRows, static_cast<int>(cinfo->output_height) - first);
         for (int i = 0; i < count; ++i)
@@ -187,6 +199,7 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
         if (report && rowsReady)
             rowsReady(s.Image, first, count);
     }
+    return true;
 }
 
 // Adds the scan whose header libjpeg has just read to the scans so far; false with
@@ -273,7 +286,8 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
         return false;
     if (!cinfo->buffered_image) {
-        ReadPass(s, cmykRows, true, rowsReady);
+        if (!ReadPass(s, cmykRows, true, rowsReady))
+            return false;
     } else {
         // Progressive (multi-scan) file: only the picture of the last pass counts. Our sources
         // never suspend (a missing tail reads as end of image), so after absorbing the input
@@ -286,10 +300,13 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
                 status = jpeg_consume_input(cinfo);
                 if (status == JPEG_REACHED_SOS && !CountScan(s))
                     return false;
+                if (Cancelled(s)) // each call takes a row of blocks
+                    return false;
             } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
             const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
             jpeg_start_output(cinfo, cinfo->input_scan_number);
-            ReadPass(s, cmykRows, final, rowsReady);
+            if (!ReadPass(s, cmykRows, final, rowsReady))
+                return false;
             jpeg_finish_output(cinfo);
             if (final)
                 break;
@@ -302,8 +319,10 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
 
 // Opens the decompressor on the source that `setSource` installs and decodes it.
 template <typename SetSource>
-TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
+TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady,
+                         std::stop_token cancel = {}) {
     auto s = std::make_unique<TJpegSession>();
+    s->Cancel = std::move(cancel);
     s->Info.err = jpeg_std_error(&s->Error.Mgr);
     s->Error.Mgr.error_exit = ErrorExit;
     s->Error.Mgr.emit_message = EmitMessage;
@@ -330,13 +349,15 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
 
 } // namespace
 
-TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady) {
+TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady,
+                             std::stop_token cancel) {
     // Streamed in 64 KB reads: the whole file is never held in memory.
     TInputFile file(path);
     if (!file.IsOpen())
         return TDecodeResult::Failure(file.Error());
     TInputFile* f = &file;
-    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady);
+    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady,
+                      std::move(cancel));
 }
 
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,

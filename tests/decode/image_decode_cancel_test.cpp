@@ -1,0 +1,89 @@
+// Cancelling a decode: the decoder stops at its next batch of rows and fails; a decode that
+// is never cancelled hands every row to both consumers, the counting and the caller's own.
+#include "decoder_test_support.h"
+
+#include <stop_token>
+
+using namespace tonalyx;
+using namespace tonalyx::test;
+
+namespace {
+
+struct TCancelCase {
+    const char* Name;
+    const char* File;
+    bool Progressive;
+};
+
+class DecodeCancel : public testing::TestWithParam<TCancelCase> {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        Path = Dir.filePath(GetParam().File);
+        const TRgb source = TestPicture(64, 400); // many batches of rows
+        if (Path.endsWith(".bmp")) {
+            QImage image(source.Pixels.data(), source.Width, source.Height, source.Width * 3,
+                         QImage::Format_RGB888);
+            ASSERT_TRUE(image.save(Path, "BMP"));
+        } else {
+            WriteBytes(Path, EncodeJpeg(source.Width, source.Height, source.Pixels,
+                                        {GetParam().Progressive}));
+        }
+    }
+    QTemporaryDir Dir;
+    QString Path;
+};
+
+} // namespace
+
+TEST_P(DecodeCancel, AStopBeforeTheStartDecodesNothing) {
+    std::stop_source stop;
+    stop.request_stop();
+    int rows = 0;
+    TLoadHooks hooks{stop.get_token(), [&](const TRaster&, int, int count) { rows += count; }};
+    const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(Path), hooks);
+    EXPECT_FALSE(loaded.Ok());
+    EXPECT_EQ(rows, 0);
+}
+
+TEST_P(DecodeCancel, EveryRowReachesTheCallerUncancelled) {
+    int next = 0;
+    TLoadHooks hooks{{}, [&](const TRaster&, int first, int count) {
+                         EXPECT_EQ(first, next);
+                         next = first + count;
+                     }};
+    const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(Path), hooks);
+    ASSERT_TRUE(loaded.Ok()) << loaded.Reason();
+    // BMP rows are not reported; JPEG rows all are, in order.
+    EXPECT_EQ(next, Path.endsWith(".bmp") ? 0 : loaded->Image.Height());
+    EXPECT_EQ(loaded->Primaries.R(), CountPrimaries(loaded->Image.View()).R());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DecodeCancel,
+                         testing::Values(TCancelCase{"Baseline", "a.jpg", false},
+                                         TCancelCase{"Progressive", "a.jpg", true},
+                                         TCancelCase{"Bmp", "a.bmp", false}),
+                         [](const testing::TestParamInfo<TCancelCase>& i) {
+                             return std::string(i.param.Name);
+                         });
+
+TEST(DecodeCancel, AStopDuringTheRowsEndsAtTheNextBatch) {
+    const TRgb source = TestPicture(64, 400);
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.jpg");
+        WriteBytes(path, EncodeJpeg(source.Width, source.Height, source.Pixels, {progressive}));
+        std::stop_source stop;
+        int calls = 0;
+        const TDecodeResult r = tonalyx::DecodeJpegFile(
+            PathOf(path),
+            [&](const TRaster&, int, int) {
+                if (++calls == 2)
+                    stop.request_stop();
+            },
+            stop.get_token());
+        EXPECT_FALSE(r.Ok());
+        EXPECT_EQ(calls, 2);
+    }
+}
