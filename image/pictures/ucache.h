@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <list>
 
 namespace tonalyx {
@@ -50,6 +51,12 @@ class TCache {
     // on a miss returns false and leaves both untouched.
     bool Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview = nullptr);
 
+    // Where the pictures of dropped entries go; without it they are freed here. A picture
+    // of tens of megabytes takes a while to free, which the window's thread should not wait for.
+    void SetOnDropped(std::function<void(QImage picture, QImage preview)> onDropped) {
+        FOnDropped = std::move(onDropped);
+    }
+
     // Held without touching recency.
     bool Contains(const QString& fn) const;
     int Count() const { return static_cast<int>(FNames.size()); }
@@ -74,6 +81,7 @@ class TCache {
     QHash<QString, TItems::iterator> FIndex; // by exact path
     std::int64_t FMaxBytes;
     std::int64_t FUsedBytes = 0;
+    std::function<void(QImage, QImage)> FOnDropped;
 };
 
 } // namespace tonalyx
