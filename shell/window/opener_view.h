@@ -51,6 +51,7 @@ class TWindowOpenerView final : public TOpenerView {
     void HideWelcome() override;
     void RememberRecentImage(const QString& path) override;
     void Fail(const QString& reason) override;
+    void ShowProgress(const QString& text) override;
 
   private:
     TOpenerViewParts F;

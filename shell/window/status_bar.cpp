@@ -110,6 +110,11 @@ void TStatusBar::ShowHint(const QString& text) {
     UpdateMessage();
 }
 
+void TStatusBar::ShowProgress(const QString& text) {
+    FProgress = text;
+    UpdateMessage();
+}
+
 QString TStatusBar::MessageText() const {
     return FMessage->text();
 }
@@ -132,7 +137,7 @@ QString TStatusBar::ClippingText() const {
 }
 
 void TStatusBar::UpdateMessage() {
-    FMessage->setText(FFailure.isEmpty() ? FHint : FFailure);
+    FMessage->setText(!FFailure.isEmpty() ? FFailure : !FProgress.isEmpty() ? FProgress : FHint);
     FMessage->setToolTip(FMessage->text());
 }
 

@@ -24,6 +24,9 @@ class TStatusBar final : public QStatusBar {
     void ShowFailure(const QString& text);
     // The hint of the command under the pointer; empty when the pointer leaves it.
     void ShowHint(const QString& text);
+    // How far an open has come, in place of a hint; empty once it has ended. A failure
+    // still shows first.
+    void ShowProgress(const QString& text);
     QString MessageText() const;
     // The readout panel (empty when the pointer is over no histogram) and its tooltip.
     void SetReadout(const QString& text, const QString& toolTip);
@@ -49,7 +52,7 @@ class TStatusBar final : public QStatusBar {
     QLabel* FMessage;
     QLabel *FReadout, *FClipping;
     QTimer* FFailureTimer;
-    QString FFailure, FHint;
+    QString FFailure, FProgress, FHint;
     TLEDState FState = TLEDState::lsOff;
 };
 

@@ -12,6 +12,7 @@
 
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -222,6 +223,7 @@ TEST_F(OpenDialog, TheOpenCommandOpensTheChosenPictureAndRemembersItsFolder) {
         Choose(d, Path("photos/beach.jpg"));
     });
     window->Commands()[TCommandId::acOpenImageFile]->trigger();
+    test::WaitOpened(*window);
     EXPECT_EQ(window->windowTitle(), "beach - Tonalyx");
     EXPECT_EQ(LoadLastOpenFolder(*OpenUserSettings()), Path("photos"));
 
