@@ -71,7 +71,8 @@ TEST(ReducedCopy, RowsInBatchesGiveTheCopyOfTheWholePicture) {
     };
     const struct {
         int Width, Height, Side;
-    } rows[] = {{97, 61, 40}, {61, 97, 40}, {300, 7, 100}, {7, 300, 100}, {64, 64, 63}};
+    } rows[] = {{97, 61, 40}, {61, 97, 40},  {300, 7, 100}, {7, 300, 100},
+                {64, 64, 63}, {161, 20, 40}, {450, 30, 50}, {90, 1000, 11}};
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.Width << "x" << r.Height << " to " << r.Side);
         const TRaster raster = Filled(r.Width, r.Height, noise);
@@ -79,6 +80,12 @@ TEST(ReducedCopy, RowsInBatchesGiveTheCopyOfTheWholePicture) {
         EXPECT_EQ(whole.size(), ReducedCopySize(QSize(r.Width, r.Height), r.Side));
         for (const int batch : {1, 16, 1000})
             EXPECT_EQ(Streamed(raster, r.Side, batch), whole) << batch;
+        // One colour stays that colour, whatever the blocks' sizes.
+        const QImage plain = TRowReducer::Reduce(
+            Filled(r.Width, r.Height, [](int, int) { return 0x3A7FC4u; }).View(), r.Side);
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x)
+                ASSERT_EQ(plain.pixel(x, y), 0xFF3A7FC4u) << x << "," << y;
     }
 }
 
