@@ -257,8 +257,11 @@ bool TNeighbourPreparer::WhenPrepared(const QString& path, std::function<void()>
         return false;
     {
         std::lock_guard lock(FMutex);
+        // Under way, or about to be: only one slot at a time has a task, and it starts
+        // as soon as the worker takes it.
         const auto slot = Find(path);
-        if (slot == FSlots.end() || slot->Stage != TStage::Running)
+        if (slot == FSlots.end() || slot->Stage == TStage::Done ||
+            (slot->Stage == TStage::Waiting && slot->Task == 0))
             return false;
     }
     FAwaited = path;

@@ -90,9 +90,10 @@ class TNeighbourPreparer {
     // Takes the prepared image of path out. Waits when its preparation is under way; null
     // when path is not held, has not started, could not be read, or its file has changed.
     std::shared_ptr<TPreparedImage> Take(const QString& path);
-    // When the preparation of path is under way: true, and done is called on this thread
-    // once it has ended or was dropped, after which Take does not wait. One at a time: a
-    // later call replaces the earlier one's done, and an empty path forgets it.
+    // When the preparation of path is under way or started: true, and done is called on
+    // this thread once it has ended or was dropped. Otherwise false, and Take does not wait
+    // for it. One at a time: a later call replaces the earlier one's done, and an empty path
+    // forgets it.
     bool WhenPrepared(const QString& path, std::function<void()> done);
 
     // Called on this object's thread after a preparation that is still held has ended.
