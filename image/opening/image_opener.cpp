@@ -7,6 +7,7 @@
 #include "reduced_copy.h"
 #include "ucache.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tonalyx {
@@ -49,9 +50,10 @@ QString OpenProgressText(const QString& name, const TOpenProgress* progress, std
                                   : QStringLiteral("Opening %1").arg(name);
     const int height = progress ? progress->Height.load(std::memory_order_relaxed) : 0;
     if (height > 0) {
+        // The last rows are counted and reduced after they are decoded: 99% until it is in.
         const int rows = progress->Rows.load(std::memory_order_relaxed);
-        text +=
-            QStringLiteral("\u2026 %1%").arg(static_cast<int>(std::int64_t{rows} * 100 / height));
+        const auto percent = std::min<std::int64_t>(std::int64_t{rows} * 100 / height, 99);
+        text += QStringLiteral("\u2026 %1%").arg(percent);
     } else {
         text += QStringLiteral("\u2026");
     }

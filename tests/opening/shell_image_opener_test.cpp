@@ -372,6 +372,8 @@ TEST(OpenProgress, ShownOnceAnOpenTakesLongerThanHalfASecond) {
     progress.Height = 400;
     progress.Rows = 100;
     EXPECT_EQ(OpenProgressText("a.jpg", &progress, 900), "Opening a.jpg\u2026 25% (Esc cancels)");
+    progress.Rows = 400; // decoded, not yet in
+    EXPECT_EQ(OpenProgressText("a.jpg", &progress, 900), "Opening a.jpg\u2026 99% (Esc cancels)");
     EXPECT_EQ(OpenProgressText("a.jpg", nullptr, 900), "Opening a.jpg\u2026 (Esc cancels)");
     EXPECT_EQ(OpenProgressText("", nullptr, 900), "Reading the pasted picture\u2026 (Esc cancels)");
 }
