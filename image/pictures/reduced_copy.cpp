@@ -3,6 +3,7 @@
 #include "prefault.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tonalyx {
 
@@ -27,38 +28,61 @@ int BlockStart(int i, int n, int length) {
     return static_cast<int>(std::int64_t{i} * length / n);
 }
 
+// Four 32-bit lanes, one pixel's blue, green and red sums and a lane that goes unused: the
+// compiler's vector types (GCC and Clang), which become SSE or NEON instructions.
+using TLanes = std::int32_t __attribute__((vector_size(16)));
+using TFloatLanes = float __attribute__((vector_size(16)));
+
+TLanes LoadLanes(const std::uint32_t* p) {
+    TLanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 // The blocks' means of one result row from the column sums: out[i] = mean of the pixels of
 // columns [start[i], start[i + 1]), Narrow or Narrow + 1 of them, over `rows` rows. Without
 // a loop per block, whose varying length would cost a mispredicted branch every few blocks:
-// the extra column is masked in (sums holds 3 more values past its last column for it).
-// Each mean is rounded, (sum + n / 2) / n, by a multiplication with 2^32 / n (exact for
-// blocks of fewer than 4096 pixels, off by one at worst above); blocks of more than
-// 2^24 pixels would overflow.
+// the extra column is masked in (sums holds 4 more values past its last column for it and
+// for the unused lane). Each mean is rounded half up, in single precision: exact while a
+// block's sum stays below 2^24, which blocks of up to 65793 pixels do.
 template <int Narrow>
 void EmitBlocks(const std::uint32_t* sums, const int* start, int columns, std::uint64_t rows,
                 std::uint32_t* out) {
-    std::uint64_t inverse[2], round[2];
-    for (int wide = 0; wide < 2; ++wide) {
-        const std::uint64_t pixels = static_cast<std::uint64_t>(Narrow + wide) * rows;
-        inverse[wide] = (std::uint64_t{1} << 32) / pixels + 1;
-        round[wide] = pixels / 2;
-    }
+    const float inverse[2] = {1.0f / static_cast<float>(Narrow * rows),
+                              1.0f / static_cast<float>((Narrow + 1) * rows)};
     for (int i = 0; i < columns; ++i) {
         const std::uint32_t* p = sums + 3 * start[i];
-        const auto wide = static_cast<std::uint32_t>(start[i + 1] - start[i] - Narrow);
-        const std::uint32_t extra = 0u - wide; // every bit set for a wide block
-        std::uint64_t s0 = p[3 * Narrow] & extra, s1 = p[3 * Narrow + 1] & extra,
-                      s2 = p[3 * Narrow + 2] & extra;
-        for (int k = 0; k < Narrow; ++k) {
-            s0 += p[3 * k];
-            s1 += p[3 * k + 1];
-            s2 += p[3 * k + 2];
-        }
-        const std::uint64_t inv = inverse[wide], r = round[wide];
-        const auto blue = static_cast<std::uint32_t>(((s0 + r) * inv) >> 32);
-        const auto green = static_cast<std::uint32_t>(((s1 + r) * inv) >> 32);
-        const auto red = static_cast<std::uint32_t>(((s2 + r) * inv) >> 32);
-        out[i] = 0xFF000000u | red << 16 | green << 8 | blue;
+        const int wide = start[i + 1] - start[i] - Narrow;
+        TLanes sum = LoadLanes(p + 3 * Narrow) & -wide; // every bit set for a wide block
+        for (int k = 0; k < Narrow; ++k)
+            sum += LoadLanes(p + 3 * k);
+        const TFloatLanes mean = __builtin_convertvector(sum, TFloatLanes) * inverse[wide] + 0.5f;
+        const TLanes rounded = __builtin_convertvector(mean, TLanes);
+        out[i] = 0xFF000000u | static_cast<std::uint32_t>(rounded[2]) << 16 |
+                 static_cast<std::uint32_t>(rounded[1]) << 8 |
+                 static_cast<std::uint32_t>(rounded[0]);
+    }
+}
+
+// The same for blocks of any width, narrow or narrow + 1 columns.
+void EmitAnyBlocks(const std::uint32_t* sums, const int* start, int columns, std::uint64_t rows,
+                   int narrow, std::uint32_t* out) {
+    const std::uint64_t narrowPixels = static_cast<std::uint64_t>(narrow) * rows;
+    const std::uint64_t widePixels = narrowPixels + rows;
+    const std::uint64_t inverse[2] = {(std::uint64_t{1} << 32) / narrowPixels + 1,
+                                      (std::uint64_t{1} << 32) / widePixels + 1};
+    for (int i = 0; i < columns; ++i) {
+        const int x0 = start[i], x1 = start[i + 1];
+        std::uint64_t s[3] = {0, 0, 0};
+        for (const std::uint32_t* p = sums + 3 * x0; p < sums + 3 * x1; p += 3)
+            for (int c = 0; c < 3; ++c)
+                s[c] += p[c];
+        const int wide = x1 - x0 > narrow ? 1 : 0;
+        const std::uint64_t round = (wide ? widePixels : narrowPixels) / 2;
+        std::uint32_t pixel = 0xFF000000u;
+        for (int c = 0; c < 3; ++c)
+            pixel |= static_cast<std::uint32_t>(((s[c] + round) * inverse[wide]) >> 32) << (8 * c);
+        out[i] = pixel;
     }
 }
 
@@ -78,74 +102,54 @@ void SumRow(std::uint32_t* __restrict sums, const std::uint8_t* __restrict row, 
 } // namespace
 
 TRowReducer::TBoxes::TBoxes(int width, int height, QSize size)
-    : FWidth(width), FHeight(height), FResult(size, QImage::Format_RGB32),
-      FSums(static_cast<std::size_t>(width) * 3 + 3) {
+    : FHeight(height), FResult(size, QImage::Format_RGB32),
+      FSumCount(static_cast<std::size_t>(width) * 3) {
     const int columns = size.width();
     FColumnStart.resize(static_cast<std::size_t>(columns) + 1);
     for (int i = 0; i <= columns; ++i)
         FColumnStart[static_cast<std::size_t>(i)] = BlockStart(i, columns, width);
-    FRowEnd = BlockStart(1, FResult.height(), FHeight);
 }
 
-void TRowReducer::TBoxes::AddRows(const TRasterView& image, int from, int to) {
-    for (int y = from; y < to && !FResult.isNull(); ++y) {
-        // Whole rows first, which vectorises; the columns are summed once per row of the
-        // result.
-        if (FRowsSummed++ == 0)
-            SumRow<true>(FSums.data(), image.Row(y), FSums.size() - 3);
-        else
-            SumRow<false>(FSums.data(), image.Row(y), FSums.size() - 3);
-        if (y + 1 == FRowEnd)
-            EmitRow();
-    }
+int TRowReducer::TBoxes::RowEnd(int row) const {
+    return BlockStart(row + 1, FResult.height(), FHeight);
 }
 
-void TRowReducer::TBoxes::EmitRow() {
-    // Columns are of two widths only (the blocks tile the row in near-equal parts); the
-    // common reductions, up to 4, have a loop of their own.
+void TRowReducer::TBoxes::MakeRows(const TRasterView& image, int from, int to,
+                                   std::vector<std::uint32_t>& sums) {
+    if (FResult.isNull())
+        return;
+    sums.resize(FSumCount + 4); // 4 more for the masked column and the unused lane
     const int columns = FResult.width();
     const int narrow = FColumnStart[1] - FColumnStart[0];
-    const auto rows = static_cast<std::uint64_t>(FRowsSummed);
-    auto* out = reinterpret_cast<std::uint32_t*>(FResult.scanLine(FRow));
-    const std::uint32_t* sums = FSums.data();
     const int* start = FColumnStart.data();
-    switch (narrow) {
-    case 1:
-        EmitBlocks<1>(sums, start, columns, rows, out);
-        break;
-    case 2:
-        EmitBlocks<2>(sums, start, columns, rows, out);
-        break;
-    case 3:
-        EmitBlocks<3>(sums, start, columns, rows, out);
-        break;
-    case 4:
-        EmitBlocks<4>(sums, start, columns, rows, out);
-        break;
-    default: // large reductions, where summing the columns costs less than the rows did
-        const std::uint64_t narrowPixels = static_cast<std::uint64_t>(narrow) * rows;
-        const std::uint64_t widePixels = narrowPixels + rows;
-        const std::uint64_t inverse[2] = {(std::uint64_t{1} << 32) / narrowPixels + 1,
-                                          (std::uint64_t{1} << 32) / widePixels + 1};
-        for (int i = 0; i < columns; ++i) {
-            const int x0 = start[i], x1 = start[i + 1];
-            std::uint64_t s[3] = {0, 0, 0};
-            for (const std::uint32_t* p = sums + 3 * x0; p < sums + 3 * x1; p += 3)
-                for (int c = 0; c < 3; ++c)
-                    s[c] += p[c];
-            const int wide = x1 - x0 > narrow ? 1 : 0;
-            const std::uint64_t round = (wide ? widePixels : narrowPixels) / 2;
-            std::uint32_t pixel = 0xFF000000u;
-            for (int c = 0; c < 3; ++c)
-                pixel |= static_cast<std::uint32_t>(((s[c] + round) * inverse[wide]) >> 32)
-                         << (8 * c);
-            out[i] = pixel;
+    for (int row = from; row < to; ++row) {
+        // The picture's rows are summed whole first, which vectorises; the columns are
+        // summed once per row of the copy.
+        const int first = BlockStart(row, FResult.height(), FHeight), end = RowEnd(row);
+        SumRow<true>(sums.data(), image.Row(first), FSumCount);
+        for (int y = first + 1; y < end; ++y)
+            SumRow<false>(sums.data(), image.Row(y), FSumCount);
+        const auto rows = static_cast<std::uint64_t>(end - first);
+        auto* out = reinterpret_cast<std::uint32_t*>(FResult.scanLine(row));
+        // Columns are of two widths only (the blocks tile the row in near-equal parts); the
+        // common reductions, up to 4, have a loop of their own.
+        switch (narrow) {
+        case 1:
+            EmitBlocks<1>(sums.data(), start, columns, rows, out);
+            break;
+        case 2:
+            EmitBlocks<2>(sums.data(), start, columns, rows, out);
+            break;
+        case 3:
+            EmitBlocks<3>(sums.data(), start, columns, rows, out);
+            break;
+        case 4:
+            EmitBlocks<4>(sums.data(), start, columns, rows, out);
+            break;
+        default: // large reductions, where summing the columns costs less than the rows did
+            EmitAnyBlocks(sums.data(), start, columns, rows, narrow, out);
         }
     }
-    ++FRow;
-    FRowsSummed = 0;
-    if (FRow < FResult.height())
-        FRowEnd = BlockStart(FRow + 1, FResult.height(), FHeight);
 }
 
 QImage TRowReducer::Reduce(const TRasterView& image, int previewSide) {
@@ -153,7 +157,8 @@ QImage TRowReducer::Reduce(const TRasterView& image, int previewSide) {
     if (size == QSize(image.Width, image.Height) || image.Bits == nullptr)
         return {};
     TBoxes boxes(image.Width, image.Height, size);
-    boxes.AddRows(image, 0, image.Height);
+    std::vector<std::uint32_t> sums;
+    boxes.MakeRows(image, 0, boxes.Rows(), sums);
     return std::move(boxes.Result());
 }
 
@@ -186,32 +191,41 @@ void TRowReducer::Add(const TRaster& image, int firstRow, int count) {
             }
             FView = image.View();
             FBoxes = std::make_unique<TBoxes>(image.Width(), image.Height(), size);
+            FBottom = FBoxes->Rows();
             FThread = std::thread([this] { Run(); });
         }
         FReady = firstRow + count;
-        // Woken for a few batches at a time: each wake-up costs the decoder a system call.
-        constexpr int WakeRows = 64;
-        if (FReady - FDone < WakeRows && FReady < FView.Height)
+        // Woken for a few rows of the copy at a time: each wake-up costs the decoder a
+        // system call.
+        if (ThreadRowsEnd() - FTop < MadeAtOnce && FReady < FView.Height)
             return;
     }
     FWake.notify_one();
 }
 
+int TRowReducer::ThreadRowsEnd() const {
+    int end = FTop;
+    while (end < FBottom && end - FTop < MadeAtOnce && FBoxes->RowEnd(end) <= FReady)
+        ++end;
+    return end;
+}
+
 void TRowReducer::Run() {
     MakeBackgroundThread();
+    std::vector<std::uint32_t> sums;
     std::unique_lock lock(FMutex);
     for (;;) {
-        FWake.wait(lock, [this] { return FStop || FDone < FReady; });
+        FWake.wait(lock, [this] { return FStop || FBroken || ThreadRowsEnd() > FTop; });
         if (FStop || FBroken)
             return;
-        const int from = FDone, to = std::min(FReady, FDone + ChunkRows);
+        const int from = FTop, to = ThreadRowsEnd();
+        FTop = to;
         FBusy = true;
         lock.unlock();
-        FBoxes->AddRows(FView, from, to);
+        FBoxes->MakeRows(FView, from, to, sums);
         lock.lock();
         FBusy = false;
-        FDone = to;
-        if (FStop) {
+        if (FStop || FTop >= FBottom) {
             FFinished.notify_one();
             return;
         }
@@ -222,15 +236,22 @@ QImage TRowReducer::Finish() {
     std::unique_lock lock(FMutex);
     if (FBroken || !FBoxes || FReady != FView.Height)
         return {};
-    // The thread yields to every other one, so on a busy machine it may have fallen behind:
-    // this thread, done with decoding, takes over after the rows at hand.
+    // The thread yields to every other one, so on a busy machine it may have fallen behind.
+    // This thread, done with decoding, makes the rows left from the bottom up, while the
+    // thread goes on from the top, until they meet.
+    std::vector<std::uint32_t> sums;
+    while (FTop < FBottom) {
+        const int to = FBottom, from = std::max(FTop, FBottom - MadeAtOnce);
+        FBottom = from;
+        lock.unlock();
+        FBoxes->MakeRows(FView, from, to, sums);
+        lock.lock();
+    }
     FStop = true;
     FWake.notify_one();
     FFinished.wait(lock, [this] { return !FBusy; });
-    const int from = FDone;
     lock.unlock();
     FThread.join();
-    FBoxes->AddRows(FView, from, FView.Height);
     return std::move(FBoxes->Result());
 }
 
