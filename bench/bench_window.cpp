@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -60,10 +61,14 @@ void Row(const char* what, double ms, double decodeMs) {
     std::printf("| %-40s | %8.1f | %8.2f |\n", what, ms, ms / decodeMs);
 }
 
-// Runs the event loop until the window has taken in the picture it opens.
+// Runs the event loop, sleeping between events, until the window has taken in the picture it
+// opens. (processEvents with a time limit would spin instead, taking a core from the open.)
 void WaitOpened(TfrmMain& window) {
-    while (window.Opening())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (!window.Opening())
+        return;
+    QEventLoop loop;
+    QObject::connect(&window, &TfrmMain::OpenSettled, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // The largest gap between two ticks of a 5 ms timer on the main thread while work runs
@@ -190,7 +195,7 @@ int main(int argc, char* argv[]) {
     window.showNormal();
     window.resize(1500, 900);
     while (!window.StartUpDone())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     TNeighbourPreparer& preparer = *window.Preparer();
     const auto shown = [&window](const std::function<void()>& step) {
         return Ms([&] {
@@ -249,10 +254,9 @@ int main(int argc, char* argv[]) {
     // programs taking the cores), below which no pause can go.
     for (int r = 0; r < runs; ++r)
         idle.push_back(LongestPause([] {
-            QElapsedTimer rest;
-            rest.start();
-            while (rest.elapsed() < 300)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            QEventLoop rest;
+            QTimer::singleShot(300, &rest, &QEventLoop::quit);
+            rest.exec();
         }));
 
     const double decodeMs = Median(decode);
