@@ -29,6 +29,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -429,6 +430,7 @@ class TRowPlace {
 
     // Writes out the band in hand and black bands for the rows never reached.
     void Finish() { MoveTo(Height); }
+    bool Cancelled() const { return Target.Cancelled(); }
 
   private:
     // Writes out the band in hand and any bands before stored row r, claims r's.
@@ -472,6 +474,8 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, TRowPl
     if (h.Bits != 24)
         row.resize(static_cast<std::size_t>(stride));
     for (int r = 0; r < h.Height; ++r) {
+        if (r % StreamBandRows == 0 && out.Cancelled())
+            return DecodingCancelled();
         const std::int64_t pos = h.PixelOffset + stride * r;
         std::uint8_t* dst = out.Row(r);
         // 24-bit rows are already blue, green, red: read them in place.
@@ -487,8 +491,8 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, TRowPl
 }
 
 // RLE4, RLE8 and OS/2 RLE24. Pixels outside the picture are dropped; the stream's length
-// bounds the work, whatever it claims.
-void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
+// bounds the work, whatever it claims. False when cancelled.
+bool DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
     TByteStream s(in, h.PixelOffset);
     std::int64_t x = 0;
     std::int64_t r = 0;
@@ -508,6 +512,8 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace&
         return true;
     };
     while (r < h.Height) {
+        if (out.Cancelled())
+            return false;
         const int count = s.Next();
         if (count < 0)
             break;
@@ -547,7 +553,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace&
             if (h.Coding == TCoding::Rle24) {
                 for (int i = 0; i < code; ++i) {
                     if (!nextPixel(colour.data()))
-                        return;
+                        return true;
                     put(colour.data());
                 }
                 bytes = 3 * code;
@@ -555,7 +561,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace&
                 for (int i = 0; i < code; ++i) {
                     const int value = s.Next();
                     if (value < 0)
-                        return;
+                        return true;
                     put(palette[value].data());
                 }
                 bytes = code;
@@ -563,7 +569,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace&
                 int value = 0;
                 for (int i = 0; i < code; ++i) {
                     if ((i & 1) == 0 && (value = s.Next()) < 0)
-                        return;
+                        return true;
                     put(palette[i & 1 ? value & 15 : value >> 4].data());
                 }
                 bytes = (code + 1) / 2;
@@ -572,6 +578,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace&
                 s.Next();
         }
     }
+    return true;
 }
 
 TOutcome<TDecodeNotes> Decode(TInput& in, TRowTarget& target) {
@@ -584,27 +591,29 @@ TOutcome<TDecodeNotes> Decode(TInput& in, TRowTarget& target) {
     const bool rle =
         h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24;
     TRowPlace rows(target, h.Width, h.Height, h.TopDown, rle);
-    if (rle)
-        DecodeRle(in, h, palette, rows);
-    else if (TError e = DecodePlain(in, h, palette, rows))
+    if (rle) {
+        if (!DecodeRle(in, h, palette, rows))
+            return DecodingCancelled();
+    } else if (TError e = DecodePlain(in, h, palette, rows)) {
         return *e;
+    }
     rows.Finish();
     return TDecodeNotes{std::move(h.Meta)};
 }
 
-TDecodeResult DecodeRaster(TInput& in) {
-    TWholeRaster target;
+TDecodeResult DecodeRaster(TInput& in, std::stop_token cancel = {}) {
+    TWholeRaster target({}, std::move(cancel));
     return target.Finish(Decode(in, target));
 }
 
 } // namespace
 
-TDecodeResult DecodeBmpFile(const std::filesystem::path& path) {
+TDecodeResult DecodeBmpFile(const std::filesystem::path& path, std::stop_token cancel) {
     TInputFile file(path);
     if (!file.IsOpen())
         return file.Error();
     TFileInput input(file);
-    return DecodeRaster(input);
+    return DecodeRaster(input, std::move(cancel));
 }
 
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size) {

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include <jpeglib.h>
@@ -169,9 +170,17 @@ void CmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool in
     }
 }
 
+// Whether the target has given up on the picture; sets the failure when it has.
+bool Cancelled(TJpegSession& s) {
+    if (!s.Target->Cancelled())
+        return false;
+    s.Failure = DecodingCancelled();
+    return true;
+}
+
 // Reads every output row of the current pass. Only the final pass (`report`) goes to the
-// target; another one is read into scratch rows and dropped.
-void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
+// target; another one is read into scratch rows and dropped. False when cancelled.
+bool ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
     j_decompress_ptr cinfo = &s.Info;
     const bool cmyk = cinfo->out_color_space == JCS_CMYK;
     const bool inverted = cinfo->saw_Adobe_marker;
@@ -180,6 +189,8 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
                                                 cinfo->output_width * 3, BatchRows);
     std::array<JSAMPROW, BatchRows> rows;
     while (cinfo->output_scanline < cinfo->output_height) {
+        if (Cancelled(s))
+            return false;
         const int first = static_cast<int>(cinfo->output_scanline);
         const int count = std::min<int>(BatchRows, static_cast<int>(cinfo->output_height) - first);
         const TRowBand band = report ? s.Target->Rows(first, count) : TRowBand{};
@@ -201,6 +212,7 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
         }
         s.Target->Written(first, count);
     }
+    return true;
 }
 
 // Adds the scan whose header libjpeg has just read to the scans so far; false with
@@ -317,7 +329,8 @@ bool DecodeBody(TJpegSession& s) {
     if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
         return false;
     if (!cinfo->buffered_image) {
-        ReadPass(s, cmykRows, true);
+        if (!ReadPass(s, cmykRows, true))
+            return false;
     } else {
         // Progressive (multi-scan) file: only the picture of the last pass counts. Our sources
         // never suspend (a missing tail reads as end of image), so after absorbing the input
@@ -330,10 +343,13 @@ bool DecodeBody(TJpegSession& s) {
                 status = jpeg_consume_input(cinfo);
                 if (status == JPEG_REACHED_SOS && !CountScan(s))
                     return false;
+                if (Cancelled(s)) // each call takes a row of blocks
+                    return false;
             } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
             const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
             jpeg_start_output(cinfo, cinfo->input_scan_number);
-            ReadPass(s, cmykRows, final);
+            if (!ReadPass(s, cmykRows, final))
+                return false;
             jpeg_finish_output(cinfo);
             if (final)
                 break;
@@ -406,21 +422,23 @@ TOutcome<TDecodeNotes> DecodeJpeg(SetSource setSource, TRowTarget& target) {
 
 // Into a raster of the picture's own.
 template <typename SetSource>
-TDecodeResult DecodeJpegRaster(SetSource setSource, const TRowsReady& rowsReady) {
-    TWholeRaster target(rowsReady);
+TDecodeResult DecodeJpegRaster(SetSource setSource, const TRowsReady& rowsReady,
+                               std::stop_token cancel = {}) {
+    TWholeRaster target(rowsReady, std::move(cancel));
     return target.Finish(DecodeJpeg(setSource, target));
 }
 
 } // namespace
 
-TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady) {
+TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady,
+                             std::stop_token cancel) {
     // Streamed in 64 KB reads: the whole file is never held in memory.
     TInputFile file(path);
     if (!file.IsOpen())
         return file.Error();
     TInputFile* f = &file;
     return DecodeJpegRaster([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); },
-                            rowsReady);
+                            rowsReady, std::move(cancel));
 }
 
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,

@@ -83,4 +83,8 @@ TFailure NotEnoughMemory(std::int64_t width, std::int64_t height) {
     return {"There is not enough memory to open a picture this large", Size(width, height)};
 }
 
+TFailure DecodingCancelled() {
+    return {"The decoding was cancelled", {}};
+}
+
 } // namespace tonalyx

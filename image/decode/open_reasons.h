@@ -28,5 +28,7 @@ TFailure PictureTooLarge(std::int64_t width, std::int64_t height);
 // A side longer than the decoder can handle, however few the pixels.
 TFailure SideTooLong(std::string detail);
 TFailure NotEnoughMemory(std::int64_t width, std::int64_t height);
+// The caller gave up on the picture (another one was opened, Escape was pressed); never shown.
+TFailure DecodingCancelled();
 
 } // namespace tonalyx

@@ -72,6 +72,10 @@ void TWindowOpenerView::RememberRecentImage(const QString& path) {
     F.Recent->Remember(path);
 }
 
+void TWindowOpenerView::ShowProgress(const QString& text) {
+    F.StatusBar->ShowProgress(text);
+}
+
 void TWindowOpenerView::Fail(const QString& reason) {
     F.Beep();
     F.StatusBar->ShowFailure(reason);

@@ -53,6 +53,7 @@ class TWindowOpenerView final : public TOpenerView {
     void RememberRecentImage(const QString& path) override;
     void Fail(const QString& reason) override;
     void ShowIncomplete(bool incomplete) override;
+    void ShowProgress(const QString& text) override;
 
   private:
     TOpenerViewParts F;

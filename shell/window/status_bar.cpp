@@ -158,6 +158,11 @@ void TStatusBar::ShowHint(const QString& text) {
     UpdateMessage();
 }
 
+void TStatusBar::ShowProgress(const QString& text) {
+    FProgress = text;
+    UpdateMessage();
+}
+
 QString TStatusBar::MessageText() const {
     return FMessage->text();
 }
@@ -180,7 +185,10 @@ QString TStatusBar::ClippingText() const {
 }
 
 void TStatusBar::UpdateMessage() {
-    FMessage->setText(!FFailure.isEmpty() ? FFailure : !FHint.isEmpty() ? FHint : FPictureNote);
+    FMessage->setText(!FFailure.isEmpty()    ? FFailure
+                      : !FProgress.isEmpty() ? FProgress
+                      : !FHint.isEmpty()     ? FHint
+                                             : FPictureNote);
     FMessage->setToolTip(FMessage->text());
 }
 

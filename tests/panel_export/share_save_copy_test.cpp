@@ -11,6 +11,7 @@
 
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +80,7 @@ class SaveCopy : public testing::Test {
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
         ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
-        Window->LoadImageFile(Path("IMG_0012.JPG"));
+        test::OpenAndWait(*Window, Path("IMG_0012.JPG"));
     }
     void TearDown() override { Window->close(); }
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
@@ -142,7 +143,7 @@ TEST_F(SaveCopy, SaveWritesThePngOfTheStreamUnderTheProposedName) {
 }
 
 TEST_F(SaveCopy, NamesWithSeveralDotsAndOtherExtensionsStillEndInPng) {
-    Window->LoadImageFile(Path("a.b.jpg"));
+    test::OpenAndWait(*Window, Path("a.b.jpg"));
     const struct {
         const char* Confirmed;
         const char* Written;

@@ -15,6 +15,7 @@
 #include "qt_environment.h"
 #include "server_test_support.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +53,7 @@ class Share : public testing::Test {
         Window->Share()->ShowFailure = [this] { ++Failures; };
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-        Window->LoadImageFile(QDir(Dir.path()).filePath("p.bmp"));
+        test::OpenAndWait(*Window, QDir(Dir.path()).filePath("p.bmp"));
     }
     void TearDown() override {
         Window->close();
