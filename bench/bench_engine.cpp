@@ -2,18 +2,23 @@
 // either count axis; and the clipping overlay of the View tab.
 //
 //   bench_engine [IMAGE.jpg] [--runs N]
+//   bench_engine --write OUT.jpg [--size WxH] [--progressive]
 //
 // Without an image a 24-megapixel photo-like picture is generated and encoded as JPEG.
+// --write only writes such a picture (6000 x 4000 unless --size says otherwise), for
+// measuring the programs on it (scripts/bench-cli.sh).
 // Every row is also given as a ratio to the decode time of the same run.
 #include "accumulate.h"
 #include "clipping_mask.h"
 #include "image_loader.h"
 #include "qt_raster.h"
 #include "render.h"
+#include "streamed_count.h"
 
 #include "photo_like.h"
 
 #include <QCoreApplication>
+#include <QSize>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -53,12 +58,30 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     int runs = 5;
-    QString path;
+    QString path, writeTo;
+    QSize size(6000, 4000);
+    bool progressive = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == "--runs" && i + 1 < args.size())
+        if (args[i] == "--runs" && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
-        else
+        } else if (args[i] == "--write" && i + 1 < args.size()) {
+            writeTo = args[++i];
+        } else if (args[i] == "--size" && i + 1 < args.size()) {
+            const QStringList wh = args[++i].split('x');
+            size = QSize(wh.value(0).toInt(), wh.value(1).toInt());
+        } else if (args[i] == "--progressive") {
+            progressive = true;
+        } else {
             path = args[i];
+        }
+    }
+    if (!writeTo.isEmpty()) {
+        if (size.isEmpty() ||
+            !WriteJpeg(PhotoLike(size.width(), size.height()), writeTo, progressive)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(writeTo));
+            return 1;
+        }
+        return 0;
     }
     QTemporaryDir tmp;
     if (path.isEmpty()) {
@@ -110,6 +133,24 @@ int main(int argc, char* argv[]) {
     Row("CalcCounted after decode + count",
         MedianMs(runs, [&] { hist->CalcCounted(Origin, loadedView, loaded->Primaries); }),
         decodeMs);
+    // The tools' way: the ten channels without ever holding the picture, against the same
+    // made from the whole picture as the window makes them.
+    Row("decode + count, picture held",
+        MedianMs(runs,
+                 [&] {
+                     const TOutcome<TLoadedImage> held = DecodeAndCount(PathOf(path));
+                     hist->CalcCounted(Origin, held->Image.View(), held->Primaries);
+                 }),
+        decodeMs);
+    int passes = 0;
+    Row("decode + count, streamed in bands",
+        MedianMs(runs,
+                 [&] {
+                     const TOutcome<TStreamedCounts> streamed = StreamAndCount(PathOf(path));
+                     hist->CalcStreamed(Origin, *streamed);
+                     passes = streamed->Passes();
+                 }),
+        decodeMs);
     for (int level : {0, 2, 3}) {
         hist->SmoothRepeatCnt = SmoothLevels[level].RepCnt;
         const std::string name = std::string("Calc4Show, smoothing ") + SmoothLevels[level].Lbl;
@@ -137,5 +178,6 @@ int main(int argc, char* argv[]) {
         "\nHSV: coarse level %d, converged at %d; L*a*b*: coarse level %d, converged at %d\n",
         hsvStats.CoarseLevel, hsvStats.ConvergedLevel, labStats.CoarseLevel,
         labStats.ConvergedLevel);
+    std::printf("Streamed in %d pass%s over the file\n", passes, passes == 1 ? "" : "es");
     return 0;
 }

@@ -96,53 +96,108 @@ void SamplePassWith(TModelCounts& counts, const TRasterView& im, int step, int k
     }
 }
 
+// The ten channels of a set from the counted primaries and sampled models.
+void FillChannels(TAllChanel& set, const TPrimaryCounts& primaries, const TModelCounts& hsv,
+                  const TModelCounts& lab) {
+    ClearBins(set);
+    const auto copy = [](const TPrimaryCounts::THistogram& from, THistValues& to) {
+        std::copy(from.begin(), from.end(), to.begin());
+    };
+    copy(primaries.R(), set.R.Hist);
+    copy(primaries.G(), set.G.Hist);
+    copy(primaries.B(), set.B.Hist);
+    for (int i = 0; i < 256; ++i)
+        set.RGB.Hist[i] = set.R.Hist[i] + set.G.Hist[i] + set.B.Hist[i];
+    set.H.Hist = hsv.First;
+    set.S.Hist = hsv.Second;
+    set.V.Hist = hsv.Third;
+    set.L.Hist = lab.First;
+    set.A.Hist = lab.Second;
+    set.B_.Hist = lab.Third;
+}
+
 } // namespace
 
 TCoarseSamples::TCoarseSamples(int width, int height) {
     if (width <= 0 || height <= 0)
         return;
-    FWidth = width;
-    FHeight = height;
-    FCoarse = CoarseLevel(width, height);
-    FFinest = std::min(FinestLevel, FCoarse);
+    const int n = CoarseLevel(width, height);
+    TLevelRange levels[2];
     for (TSampledModel m : {TSampledModel::HSV, TSampledModel::Lab})
         if (!CountedInFull(m, width, height))
-            FLevels[static_cast<int>(m)].resize(static_cast<std::size_t>(FCoarse - FFinest + 1));
-    if (FLevels[0].empty() && FLevels[1].empty())
+            levels[static_cast<int>(m)] = {std::min(FinestLevel, n), n};
+    *this = TCoarseSamples(width, height, levels);
+}
+
+TCoarseSamples::TCoarseSamples(int width, int height, const TLevelRange (&levels)[2]) {
+    if (width <= 0 || height <= 0)
+        return;
+    FWidth = width;
+    FHeight = height;
+    const int n = CoarseLevel(width, height);
+    for (int m = 0; m < 2; ++m) {
+        const TLevelRange r = levels[m];
+        FTop[m] = CountedInFull(static_cast<TSampledModel>(m), width, height) ? 1 : n;
+        if (r.Empty() || r.Finest < 1 || r.Finest > r.Coarsest || r.Coarsest > FTop[m])
+            continue;
+        FRanges[m] = r;
+        FLevels[m].resize(static_cast<std::size_t>(r.Coarsest - r.Finest + 1));
+        FFinest = FFinest == 0 ? r.Finest : std::min(FFinest, r.Finest);
+    }
+    if (FFinest == 0)
         *this = TCoarseSamples();
 }
 
 void TCoarseSamples::AddRows(const TRasterView& im, int firstRow, int rowCount) {
-    if (FCoarse == 0)
+    if (FFinest == 0)
         return;
-    if (im.Width != FWidth || im.Height != FHeight) {
+    if (im.Height != FHeight || firstRow < 0 || rowCount < 0 || firstRow > FHeight - rowCount) {
         *this = TCoarseSamples();
         return;
     }
-    FRowsAdded += rowCount;
+    AddBand({im.Width, rowCount, im.Row(firstRow), im.Stride}, firstRow);
+}
+
+void TCoarseSamples::AddBand(const TRasterView& band, int firstRow) {
+    if (FFinest == 0)
+        return;
+    if (band.Width != FWidth || firstRow < 0 || band.Height < 0 ||
+        firstRow > FHeight - band.Height) {
+        *this = TCoarseSamples();
+        return;
+    }
+    FRowsAdded += band.Height;
     TModelCounts* const hsv = FLevels[0].empty() ? nullptr : FLevels[0].data();
     TModelCounts* const lab = FLevels[1].empty() ? nullptr : FLevels[1].data();
-    const int spacing = 1 << (FFinest - 1); // of the finest level's grid, which holds the others
-    const int end = firstRow + rowCount;
+    // The level of a pixel in a model's grid, as an index into its counted levels; out of
+    // range when that level is not counted.
+    const auto slot = [this](int model, int twos) {
+        const int level = std::min(twos + 1, FTop[model]);
+        return static_cast<unsigned>(FRanges[model].Coarsest - level);
+    };
+    const unsigned hsvLevels = static_cast<unsigned>(FLevels[0].size());
+    const unsigned labLevels = static_cast<unsigned>(FLevels[1].size());
+    const int spacing = 1 << (FFinest - 1); // of the finest grid, which holds the others
+    const int end = firstRow + band.Height;
     for (int y = (firstRow + spacing - 1) / spacing * spacing; y < end; y += spacing) {
-        const std::uint8_t* row = im.Row(y);
+        const std::uint8_t* row = band.Row(y - firstRow);
         for (int x = 0; x < FWidth; x += spacing) {
-            // One more than the times 2 divides both coordinates, at most the coarse level.
-            const int twos = std::countr_zero(static_cast<unsigned>(y | x)); // 32 for 0 and 0
-            const auto level = static_cast<std::size_t>(FCoarse - std::min(twos + 1, FCoarse));
+            // The times 2 divides both coordinates: 32 for 0 and 0.
+            const int twos = std::countr_zero(static_cast<unsigned>(y | x));
             const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
-            if (hsv)
-                Count(hsv[level], HSVBins(px[2], px[1], px[0]));
-            if (lab)
-                Count(lab[level], LabBins(px[2], px[1], px[0]));
+            if (const unsigned i = slot(0, twos); hsv && i < hsvLevels)
+                Count(hsv[i], HSVBins(px[2], px[1], px[0]));
+            if (const unsigned i = slot(1, twos); lab && i < labLevels)
+                Count(lab[i], LabBins(px[2], px[1], px[0]));
         }
     }
 }
 
 void TCoarseSamples::Add(const TCoarseSamples& o) {
-    if (FCoarse == 0)
+    if (FFinest == 0)
         return;
-    if (o.FWidth != FWidth || o.FHeight != FHeight) {
+    if (o.FWidth != FWidth || o.FHeight != FHeight || o.FRanges[0] != FRanges[0] ||
+        o.FRanges[1] != FRanges[1]) {
         *this = TCoarseSamples();
         return;
     }
@@ -153,11 +208,12 @@ void TCoarseSamples::Add(const TCoarseSamples& o) {
 }
 
 const TModelCounts* TCoarseSamples::Level(TSampledModel m, int k, int width, int height) const {
-    const auto& levels = FLevels[static_cast<int>(m)];
-    if (levels.empty() || width != FWidth || height != FHeight || FRowsAdded != FHeight ||
-        k < FFinest || k > FCoarse)
+    const int model = static_cast<int>(m);
+    const TLevelRange r = FRanges[model];
+    if (r.Empty() || width != FWidth || height != FHeight || FRowsAdded != FHeight ||
+        k < r.Finest || k > r.Coarsest)
         return nullptr;
-    return &levels[static_cast<std::size_t>(FCoarse - k)];
+    return &FLevels[model][static_cast<std::size_t>(r.Coarsest - k)];
 }
 
 TPrimaryCounts::TPrimaryCounts() : FGreenBlue(256 * 256, 0) {}
@@ -261,32 +317,27 @@ TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView
     return AccumModel(counts, m, im, TCoarseSamples());
 }
 
-TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView& im,
-                        const TCoarseSamples& coarse) {
+namespace {
+
+// The sample levels of a model from the coarse level n down, as AccumModel adds them, until
+// the counts converge. addLevel(k) adds the pixels of level k to counts, or returns false
+// when it has not got them: the walk then stops with missing set to k.
+template <typename AddLevel>
+TSampleStats WalkLevels(TModelCounts& counts, TSampledModel m, int n, AddLevel addLevel,
+                        int& missing) {
     TSampleStats stats;
-    if (im.Width <= 0 || im.Height <= 0)
-        return stats;
-    if (CountedInFull(m, im.Width, im.Height)) {
-        SamplePass(counts, m, im, 1, 0);
-        stats.Full = true;
+    stats.CoarseLevel = n;
+    missing = 0;
+    if (!addLevel(n)) {
+        missing = n;
         return stats;
     }
-    const int n = CoarseLevel(im.Width, im.Height);
-    stats.CoarseLevel = n;
-    // The coarse level takes all four passes of its step, the finer ones the three that
-    // fill in between the pixels already counted.
-    const auto addLevel = [&](int k) {
-        if (const TModelCounts* counted = coarse.Level(m, k, im.Width, im.Height)) {
-            AddCounts(counts, *counted);
-            return;
-        }
-        for (int kind = k == n ? 0 : 1; kind < 4; ++kind)
-            SamplePass(counts, m, im, 1 << k, kind);
-    };
-    addLevel(n);
     TModelCounts snapshot = counts;
     for (int k = n - 1; k >= 1; --k) {
-        addLevel(k);
+        if (!addLevel(k)) {
+            missing = k;
+            return stats;
+        }
         ++stats.Comparisons;
         const bool converged = m == TSampledModel::HSV ? HSVConverged(counts, snapshot)
                                                        : LabConverged(counts, snapshot);
@@ -297,6 +348,138 @@ TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView
         snapshot = counts;
     }
     return stats;
+}
+
+} // namespace
+
+TSampleStats AccumModel(TModelCounts& counts, TSampledModel m, const TRasterView& im,
+                        const TCoarseSamples& coarse) {
+    if (im.Width <= 0 || im.Height <= 0)
+        return {};
+    if (CountedInFull(m, im.Width, im.Height)) {
+        SamplePass(counts, m, im, 1, 0);
+        TSampleStats stats;
+        stats.Full = true;
+        return stats;
+    }
+    const int n = CoarseLevel(im.Width, im.Height);
+    // The coarse level takes all four passes of its step, the finer ones the three that
+    // fill in between the pixels already counted.
+    const auto addLevel = [&](int k) {
+        if (const TModelCounts* counted = coarse.Level(m, k, im.Width, im.Height)) {
+            AddCounts(counts, *counted);
+            return true;
+        }
+        for (int kind = k == n ? 0 : 1; kind < 4; ++kind)
+            SamplePass(counts, m, im, 1 << k, kind);
+        return true;
+    };
+    int missing = 0;
+    return WalkLevels(counts, m, n, addLevel, missing);
+}
+
+TRowTally::TRowTally(int width, int height, bool primaries, const TLevelRange (&levels)[2])
+    : FWidth(width), FHeight(height), FLevels(width, height, levels) {
+    if (primaries)
+        FPrimaries.emplace();
+}
+
+void TRowTally::AddRows(const TRasterView& band, int firstRow) {
+    if (band.Width != FWidth || band.Height <= 0)
+        return;
+    FRows += band.Height;
+    if (FPrimaries)
+        FPrimaries->AddRows(band, 0, band.Height);
+    FLevels.AddBand(band, firstRow);
+}
+
+void TRowTally::Add(const TRowTally& other) {
+    FRows += other.FRows;
+    if (FPrimaries && other.FPrimaries)
+        FPrimaries->Add(*other.FPrimaries);
+    FLevels.Add(other.FLevels);
+}
+
+TStreamedCounts::TStreamedCounts(int width, int height) : FWidth(width), FHeight(height) {
+    const int n = width > 0 && height > 0 ? CoarseLevel(width, height) : 0;
+    for (int m = 0; m < 2; ++m) {
+        const bool full = n > 0 && CountedInFull(static_cast<TSampledModel>(m), width, height);
+        FTop[m] = full ? 1 : n;
+        FDone[m] = n == 0;
+    }
+}
+
+bool TStreamedCounts::NeedsPass() const {
+    return !FPrimaries || !FDone[0] || !FDone[1];
+}
+
+TLevelRange TStreamedCounts::NextLevels(int model) const {
+    if (FDone[model])
+        return {};
+    if (FLevels.empty()) // the top level down to the first pass's finest, all at once
+        return {FirstPassLevel(FWidth, FHeight, FTop[model]), FTop[model]};
+    return {FMissing[model], FMissing[model]};
+}
+
+int TStreamedCounts::FirstPassLevel(int width, int height, int n) {
+    const auto gridPixels = [&](int k) {
+        const std::int64_t spacing = std::int64_t{1} << (k - 1);
+        return (width + spacing - 1) / spacing * ((height + spacing - 1) / spacing);
+    };
+    int k = n;
+    while (k > CheapestLevel && gridPixels(k) < SettlingSamples)
+        --k;
+    return k;
+}
+
+TRowTally TStreamedCounts::NewTally() const {
+    const TLevelRange levels[2] = {NextLevels(0), NextLevels(1)};
+    return TRowTally(FWidth, FHeight, !FPrimaries, levels);
+}
+
+bool TStreamedCounts::AddPass(TRowTally&& pass) {
+    if (!NeedsPass() || pass.FWidth != FWidth || pass.FHeight != FHeight || pass.FRows != FHeight ||
+        pass.FPrimaries.has_value() == FPrimaries.has_value())
+        return false;
+    for (int m = 0; m < 2; ++m) {
+        const TLevelRange levels = NextLevels(m);
+        for (int k = levels.Finest; k >= 1 && k <= levels.Coarsest; ++k)
+            if (!pass.FLevels.Level(static_cast<TSampledModel>(m), k, FWidth, FHeight))
+                return false;
+    }
+    if (!FPrimaries)
+        FPrimaries = std::move(pass.FPrimaries);
+    FLevels.push_back(std::move(pass.FLevels));
+    for (int m = 0; m < 2; ++m)
+        if (!FDone[m])
+            Walk(m);
+    return true;
+}
+
+void TStreamedCounts::Walk(int model) {
+    const auto m = static_cast<TSampledModel>(model);
+    TModelCounts& counts = FModels[model];
+    counts = TModelCounts();
+    const auto addLevel = [&](int k) {
+        for (const TCoarseSamples& pass : FLevels) {
+            if (const TModelCounts* counted = pass.Level(m, k, FWidth, FHeight)) {
+                AddCounts(counts, *counted);
+                return true;
+            }
+        }
+        return false;
+    };
+    if (FTop[model] == 1 && CountedInFull(m, FWidth, FHeight)) {
+        addLevel(1); // the one level, which took every pixel
+        FStats[model] = TSampleStats();
+        FStats[model].Full = true;
+        FDone[model] = true;
+        return;
+    }
+    int missing = 0;
+    FStats[model] = WalkLevels(counts, m, FTop[model], addLevel, missing);
+    FMissing[model] = missing;
+    FDone[model] = missing == 0;
 }
 
 void ClearBins(TAllChanel& set) {
@@ -314,17 +497,6 @@ void THist::Adopt(TImageType itype, const TAllChanel& counts) {
 }
 
 void THist::CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryCounts& primaries) {
-    TAllChanel& set = Data[itype];
-    ClearBins(set);
-    const auto copy = [](const TPrimaryCounts::THistogram& from, THistValues& to) {
-        std::copy(from.begin(), from.end(), to.begin());
-    };
-    copy(primaries.R(), set.R.Hist);
-    copy(primaries.G(), set.G.Hist);
-    copy(primaries.B(), set.B.Hist);
-    for (int i = 0; i < 256; ++i)
-        set.RGB.Hist[i] = set.R.Hist[i] + set.G.Hist[i] + set.B.Hist[i];
-
     // The two sampled models touch different channels, so they may run side by side.
     TModelCounts hsv, lab;
     if (UseThreads(im)) {
@@ -337,12 +509,13 @@ void THist::CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryC
         AccumModel(hsv, TSampledModel::HSV, im, primaries.Samples());
         AccumModel(lab, TSampledModel::Lab, im, primaries.Samples());
     }
-    set.H.Hist = hsv.First;
-    set.S.Hist = hsv.Second;
-    set.V.Hist = hsv.Third;
-    set.L.Hist = lab.First;
-    set.A.Hist = lab.Second;
-    set.B_.Hist = lab.Third;
+    FillChannels(Data[itype], primaries, hsv, lab);
+    Calculated = true;
+}
+
+void THist::CalcStreamed(TImageType itype, const TStreamedCounts& counts) {
+    FillChannels(Data[itype], counts.Primaries(), counts.Model(TSampledModel::HSV),
+                 counts.Model(TSampledModel::Lab));
     Calculated = true;
 }
 

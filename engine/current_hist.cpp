@@ -39,6 +39,11 @@ void TCurrentHist::Count(const TRasterView& raster, const TPrimaryCounts& primar
     RemakeDisplay();
 }
 
+void TCurrentHist::Count(const TStreamedCounts& counts) {
+    FHist->CalcStreamed(Origin, counts);
+    RemakeDisplay();
+}
+
 void TCurrentHist::Adopt(const TAllChanel& counts) {
     FHist->Adopt(Origin, counts);
     RemakeDisplay();

@@ -11,8 +11,9 @@
 
 namespace tonalyx {
 
-class TPrimaryCounts; // accumulate.h
-class THistSurfaces;  // render.h
+class TPrimaryCounts;  // accumulate.h
+class TStreamedCounts; // accumulate.h
+class THistSurfaces;   // render.h
 
 // The level the smoothing switch selects: Medium when on, Off when off.
 constexpr int SmoothLevelOfSwitch(bool on) {
@@ -37,6 +38,9 @@ class TCurrentHist {
     // counted them row by row), then the display copy.
     void Count(const TRasterView& raster);
     void Count(const TRasterView& raster, const TPrimaryCounts& primaries);
+    // The raw counts of a picture counted pass by pass over its rows (the tools, which never
+    // hold it); the same as a count of the whole raster.
+    void Count(const TStreamedCounts& counts);
     // Raw counts another engine made of a raster, as if counted here; then the display copy.
     void Adopt(const TAllChanel& counts);
     // Raw counts kept elsewhere (the image cache), written in place by fill; when fill

@@ -72,8 +72,9 @@ struct TRasterView {
     const std::uint8_t* Row(int y) const { return Bits + Stride * y; }
 };
 
-class THistSurfaces;  // render.h
-class TPrimaryCounts; // accumulate.h
+class THistSurfaces;   // render.h
+class TPrimaryCounts;  // accumulate.h
+class TStreamedCounts; // accumulate.h
 
 class THist {
   public:
@@ -87,6 +88,9 @@ class THist {
     // The same, with the primaries already counted over every pixel of the raster
     // (by a caller that counted rows while they were being decoded).
     void CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryCounts& primaries);
+    // The same from counts made pass by pass over the rows of a picture no longer held;
+    // every pass they need must have been added.
+    void CalcStreamed(TImageType itype, const TStreamedCounts& counts);
     // Takes the counts another THist made of a raster, as if Calc had made them here.
     void Adopt(TImageType itype, const TAllChanel& counts);
     // Copies Data[itypeO] to Data[itype4S], smooths it and limits its peaks. No-op before Calc.

@@ -1,6 +1,6 @@
 #include "counts_command.h"
 
-#include "image_loader.h"
+#include "streamed_count.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -116,33 +116,36 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
 }
 
 int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist, std::FILE* err,
-                        const std::function<void(const std::string&, const TRaster&)>& shown) {
+                        const std::function<void(const std::string&, int, int, int)>& shown) {
     int status = 0;
     for (const std::string& file : images) {
-        const TOutcome<TLoadedImage> loaded = DecodeAndCount(std::filesystem::path(file));
-        if (!loaded.Ok()) {
-            std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), loaded.Reason().c_str());
+        TPictureMeta meta;
+        const TOutcome<TStreamedCounts> counted =
+            StreamAndCount(std::filesystem::path(file), &meta);
+        if (!counted.Ok()) {
+            std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), counted.Reason().c_str());
             status = 1;
             continue;
         }
-        hist.Count(loaded->Image.View(), loaded->Primaries);
-        shown(file, loaded->Image);
+        hist.Count(*counted);
+        shown(file, counted->Width(), counted->Height(), meta.Orientation);
     }
     return status;
 }
 
 int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
     TCurrentHist hist(options.SmoothLevel);
-    const int status = ForEachCountedImage(
-        options.Images, hist, err, [&](const std::string& file, const TRaster& image) {
-            const TAllChanel& shown =
-                options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
-            const std::string line =
-                CountsJson(file, image.Width(), image.Height(), options.Set, options.SmoothLevel,
-                           shown, image.Meta().Orientation);
-            std::fwrite(line.data(), 1, line.size(), out);
-            std::fputc('\n', out);
-        });
+    const int status =
+        ForEachCountedImage(options.Images, hist, err,
+                            [&](const std::string& file, int width, int height, int orientation) {
+                                const TAllChanel& shown =
+                                    options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
+                                const std::string line =
+                                    CountsJson(file, width, height, options.Set,
+                                               options.SmoothLevel, shown, orientation);
+                                std::fwrite(line.data(), 1, line.size(), out);
+                                std::fputc('\n', out);
+                            });
     std::fflush(out);
     return status;
 }

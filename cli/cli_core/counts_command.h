@@ -31,12 +31,14 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
 void AppendJsonString(std::string& out, const std::string& text);
 
 // Decodes and counts each image into hist (its raw counts and display copy) and calls shown
-// with the file and the decoded image; an image that fails gets the line
+// with the file, the stored picture's size and its Exif orientation (1 when it has none);
+// an image that fails gets the line
 // "tonalyx-cli: FILE: reason" on err. Returns 0 when every image was counted, 1 when any
-// failed (after trying all).
-class TRaster;
+// failed (after trying all). The pictures are counted band by band as they are decoded,
+// never held whole (see StreamAndCount).
 int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist, std::FILE* err,
-                        const std::function<void(const std::string& file, const TRaster&)>& shown);
+                        const std::function<void(const std::string& file, int width, int height,
+                                                 int orientation)>& shown);
 
 // Runs the command; returns the process exit status: 0 when every image was counted,
 // 1 when any failed (after trying all of them).

@@ -1,7 +1,6 @@
 #include "stats_command.h"
 
 #include "counts_command.h"
-#include "image_loader.h"
 #include "statistics.h"
 
 #include <charconv>
@@ -106,15 +105,13 @@ int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err) {
     TCurrentHist hist; // smoothing off: the display copy, unused here, costs least
     bool first = true;
     const int status = ForEachCountedImage(
-        options.Images, hist, err, [&](const std::string& file, const TRaster& image) {
+        options.Images, hist, err,
+        [&](const std::string& file, int width, int height, int orientation) {
             std::string text;
             if (options.Json) {
-                text = StatsJson(file, image.Width(), image.Height(), hist.Raw(),
-                                 image.Meta().Orientation) +
-                       "\n";
+                text = StatsJson(file, width, height, hist.Raw(), orientation) + "\n";
             } else {
-                text = (first ? "" : "\n") +
-                       StatsTable(file, image.Width(), image.Height(), hist.Raw());
+                text = (first ? "" : "\n") + StatsTable(file, width, height, hist.Raw());
             }
             first = false;
             std::fwrite(text.data(), 1, text.size(), out);

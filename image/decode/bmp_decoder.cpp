@@ -1,9 +1,9 @@
-// Windows and OS/2 BMP decoding into a TRaster.
+// Windows and OS/2 BMP decoding into a TRaster, or band by band into a TRowTarget.
 //
 // Our own reader rather than Qt's: Qt's reader scales 16-bit and odd bit-field samples by
 // shifting (white 5-bit samples come out as 248, not 255), and its allocation limit is a
-// process-wide setting. This one writes straight into the result rows and checks the header
-// against MaxDecodePixels before any pixel memory exists.
+// process-wide setting. This one writes straight into the rows its target lends and checks
+// the header against MaxDecodePixels before any pixel memory exists.
 //
 // Supported: 1/2/4/8-bit palettes, RLE4, RLE8, OS/2 RLE24, 16/32-bit with or without bit
 // fields (any masks, scaled to the full 0..255 range), 24-bit, top-down rows, the OS/2 1.x
@@ -19,13 +19,17 @@
 // that ends early is refused, since the missing part would count as fake black pixels.
 #include "decoder.h"
 #include "input_file.h"
+#include "open_reasons.h"
+#include "whole_raster.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -128,12 +132,8 @@ struct THeader {
     TPictureMeta Meta;
 };
 
-// A failure reason, or nothing.
-using TError = std::optional<std::string>;
-
-TError Fail(const char* reason) {
-    return std::string(reason);
-}
+// A failure, or nothing.
+using TError = std::optional<TFailure>;
 
 // The V4 and V5 headers' colour space types.
 constexpr std::uint32_t CalibratedRgbSpace = 0;
@@ -185,8 +185,10 @@ void ReadColourSpace(TInput& in, const std::uint8_t* info, std::uint32_t infoSiz
 TError ParseHeader(TInput& in, THeader& h) {
     std::array<std::uint8_t, FileHeaderSize + MaxInfoHeaderSize + 16> buf{};
     const std::size_t got = in.ReadAt(0, buf.data(), buf.size());
+    if (got == 0)
+        return EmptyFile();
     if (got < FileHeaderSize + 4 || buf[0] != 'B' || buf[1] != 'M')
-        return Fail("Not a BMP file");
+        return NotBmpPicture("no BM signature");
     const std::uint8_t* info = buf.data() + FileHeaderSize;
     const std::uint32_t infoSize = U32(info);
     const bool os2v1 = infoSize == 12;
@@ -194,9 +196,9 @@ TError ParseHeader(TInput& in, THeader& h) {
         infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 108 || infoSize == 124;
     const bool os2v2 = !windows && infoSize >= 16 && infoSize <= 64;
     if (!os2v1 && !windows && !os2v2)
-        return Fail("Unsupported BMP header");
+        return BrokenHeader("an information header of " + std::to_string(infoSize) + " bytes");
     if (got < FileHeaderSize + infoSize)
-        return Fail("The BMP header is truncated");
+        return FileEndsEarly("the header is cut short");
 
     // Fields a short header lacks read as zero.
     std::memset(buf.data() + FileHeaderSize + infoSize, 0, buf.size() - FileHeaderSize - infoSize);
@@ -219,12 +221,11 @@ TError ParseHeader(TInput& in, THeader& h) {
         coloursUsed = U32(info + 32);
     }
     if (width <= 0 || height == 0)
-        return Fail("The BMP header gives an empty or negative size");
+        return BrokenHeader("a size of " + std::to_string(width) + " × " + std::to_string(height));
     h.TopDown = height < 0;
     height = height < 0 ? -height : height;
     if (width * height > MaxDecodePixels)
-        return "The picture is too large (" + std::to_string(width) + " × " +
-               std::to_string(height) + " pixels)";
+        return PictureTooLarge(width, height);
     h.Width = static_cast<int>(width);
     h.Height = static_cast<int>(height);
 
@@ -241,30 +242,30 @@ TError ParseHeader(TInput& in, THeader& h) {
         break;
     case 3:
         if (os2v2)
-            return Fail("OS/2 Huffman-compressed BMP files are not supported");
+            return UnsupportedKind("BMP", "OS/2 Huffman compression");
         h.Coding = TCoding::BitFields;
         break;
     case 4:
         if (!os2v2)
-            return Fail("BMP files with embedded JPEG data are not supported");
+            return UnsupportedKind("BMP", "embedded JPEG data");
         h.Coding = TCoding::Rle24;
         break;
     case 6: // BI_ALPHABITFIELDS: the alpha mask is ignored
         if (os2v2)
-            return Fail("Unsupported BMP compression");
+            return UnsupportedKind("BMP", "compression 6 in an OS/2 header");
         h.Coding = TCoding::BitFields;
         break;
     case 5:
-        return Fail("BMP files with embedded PNG data are not supported");
+        return UnsupportedKind("BMP", "embedded PNG data");
     default:
-        return Fail("Unsupported BMP compression");
+        return UnsupportedKind("BMP", "compression " + std::to_string(compression));
     }
     if (h.Coding == TCoding::BitFields) {
         // The masks follow a 40-byte header; the later headers hold them.
         std::array<std::uint8_t, 12> masks{};
         if (infoSize == 40) {
             if (!in.ReadAllAt(afterHeader, masks.data(), masks.size()))
-                return Fail("The BMP header is truncated");
+                return FileEndsEarly("the colour masks are cut short");
             afterHeader += compression == 6 ? 16 : 12;
         } else {
             std::memcpy(masks.data(), info + 40, masks.size());
@@ -277,11 +278,12 @@ TError ParseHeader(TInput& in, THeader& h) {
     const bool bitsOk =
         bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     if (!bitsOk)
-        return "Unsupported BMP depth (" + std::to_string(bits) + " bits per pixel)";
+        return UnsupportedKind("BMP", std::to_string(bits) + " bits per pixel");
     if ((h.Coding == TCoding::Rle8 && bits != 8) || (h.Coding == TCoding::Rle4 && bits != 4) ||
         (h.Coding == TCoding::Rle24 && bits != 24) ||
         (h.Coding == TCoding::BitFields && bits != 16 && bits != 32))
-        return Fail("The BMP compression does not fit its depth");
+        return BrokenHeader("compression " + std::to_string(compression) + " with " +
+                            std::to_string(bits) + " bits per pixel");
     if (h.Coding == TCoding::Plain && (bits == 16 || bits == 32)) {
         h.Coding = TCoding::BitFields;
         h.Masks = bits == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
@@ -304,7 +306,7 @@ TError ParseHeader(TInput& in, THeader& h) {
                         ? bfOffBits
                         : h.PaletteOffset + std::int64_t{h.PaletteCount} * h.PaletteEntrySize;
     if (h.PixelOffset >= in.Size())
-        return Fail("The BMP file holds no pixel data");
+        return FileEndsEarly("no pixel data");
     if (windows && infoSize >= 108)
         ReadColourSpace(in, info, infoSize, h.Meta);
     return std::nullopt;
@@ -411,29 +413,69 @@ class TRowConverter {
     bool Bgrx = false;
 };
 
-// Where stored row r (0 = first in the file) goes in the picture.
-struct TRowPlace {
-    std::uint8_t* Bits;
-    std::ptrdiff_t Stride;
-    int Width;
-    int Height;
-    bool TopDown;
-    std::uint8_t* Row(std::int64_t r) const {
-        return Bits + (TopDown ? r : Height - 1 - r) * Stride;
+// Where stored row r (0 = first in the file) goes in the picture: a band the target lends,
+// asked for in the file's order, StreamBandRows stored rows at a time. Both decoders go
+// through the file front to back, so r never goes down; rows they never reach are black.
+class TRowPlace {
+  public:
+    TRowPlace(TRowTarget& target, int width, int height, bool topDown, bool blank)
+        : Target(target), Width(width), Height(height), TopDown(topDown), Blank(blank) {}
+
+    std::uint8_t* Row(std::int64_t r) {
+        if (r - First >= Count)
+            MoveTo(r);
+        const std::int64_t i = TopDown ? r - First : First + Count - 1 - r;
+        return Band.Bits + i * Band.Stride;
     }
+
+    // Writes out the band in hand and black bands for the rows never reached.
+    void Finish() { MoveTo(Height); }
+    bool Cancelled() const { return Target.Cancelled(); }
+
+  private:
+    // Writes out the band in hand and any bands before stored row r, claims r's.
+    void MoveTo(std::int64_t r) {
+        if (Count > 0)
+            Target.Written(PictureRow(), static_cast<int>(Count));
+        for (std::int64_t first = First + Count; first < Height; first += StreamBandRows) {
+            First = first;
+            Count = std::min<std::int64_t>(StreamBandRows, Height - first);
+            Band = Target.Rows(PictureRow(), static_cast<int>(Count));
+            if (Blank)
+                for (std::int64_t i = 0; i < Count; ++i)
+                    std::memset(Band.Bits + i * Band.Stride, 0,
+                                static_cast<std::size_t>(Width) * 3);
+            if (r < First + Count)
+                return;
+            Target.Written(PictureRow(), static_cast<int>(Count));
+        }
+        Count = 0;
+        First = Height;
+    }
+    // The picture's row at the top of the band.
+    int PictureRow() const { return static_cast<int>(TopDown ? First : Height - First - Count); }
+
+    TRowTarget& Target;
+    int Width, Height;
+    bool TopDown;
+    bool Blank;                        // bands start black, for decoders that may leave pixels out
+    std::int64_t First = 0, Count = 0; // the stored rows of the band in hand
+    TRowBand Band;
 };
 
-TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out) {
+TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
     const std::int64_t stride = (std::int64_t{h.Width} * h.Bits + 31) / 32 * 4;
     // Only the pixels of the last row must be present, not its padding.
     const std::int64_t lastRow = (std::int64_t{h.Width} * h.Bits + 7) / 8;
     if (h.PixelOffset + stride * (h.Height - 1) + lastRow > in.Size())
-        return Fail("The BMP pixel data is truncated");
+        return FileEndsEarly("the pixel data is cut short");
     const TRowConverter convert(h, palette);
     std::vector<std::uint8_t> row;
     if (h.Bits != 24)
         row.resize(static_cast<std::size_t>(stride));
     for (int r = 0; r < h.Height; ++r) {
+        if (r % StreamBandRows == 0 && out.Cancelled())
+            return DecodingCancelled();
         const std::int64_t pos = h.PixelOffset + stride * r;
         std::uint8_t* dst = out.Row(r);
         // 24-bit rows are already blue, green, red: read them in place.
@@ -441,7 +483,7 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const 
                                      : in.ReadAt(pos, row.data(), row.size()) >=
                                            static_cast<std::size_t>(lastRow);
         if (!ok)
-            return Fail("Cannot read the BMP pixel data");
+            return FileNotOpened(EIO);
         if (h.Bits != 24)
             convert(row.data(), dst);
     }
@@ -449,8 +491,8 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, const 
 }
 
 // RLE4, RLE8 and OS/2 RLE24. Pixels outside the picture are dropped; the stream's length
-// bounds the work, whatever it claims.
-void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRowPlace& out) {
+// bounds the work, whatever it claims. False when cancelled.
+bool DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
     TByteStream s(in, h.PixelOffset);
     std::int64_t x = 0;
     std::int64_t r = 0;
@@ -470,6 +512,8 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
         return true;
     };
     while (r < h.Height) {
+        if (out.Cancelled())
+            return false;
         const int count = s.Next();
         if (count < 0)
             break;
@@ -509,7 +553,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
             if (h.Coding == TCoding::Rle24) {
                 for (int i = 0; i < code; ++i) {
                     if (!nextPixel(colour.data()))
-                        return;
+                        return true;
                     put(colour.data());
                 }
                 bytes = 3 * code;
@@ -517,7 +561,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
                 for (int i = 0; i < code; ++i) {
                     const int value = s.Next();
                     if (value < 0)
-                        return;
+                        return true;
                     put(palette[value].data());
                 }
                 bytes = code;
@@ -525,7 +569,7 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
                 int value = 0;
                 for (int i = 0; i < code; ++i) {
                     if ((i & 1) == 0 && (value = s.Next()) < 0)
-                        return;
+                        return true;
                     put(palette[i & 1 ? value & 15 : value >> 4].data());
                 }
                 bytes = (code + 1) / 2;
@@ -534,41 +578,55 @@ void DecodeRle(TInput& in, const THeader& h, const TPalette& palette, const TRow
                 s.Next();
         }
     }
+    return true;
 }
 
-TDecodeResult Decode(TInput& in) {
+TOutcome<TDecodeNotes> Decode(TInput& in, TRowTarget& target) {
     THeader h;
     if (TError e = ParseHeader(in, h))
-        return TDecodeResult::Failure(*e);
+        return *e;
     const TPalette palette = h.Bits <= 8 ? ReadPalette(in, h) : TPalette{};
-    TRaster image = TRaster::Allocate(h.Width, h.Height);
-    if (image.IsNull())
-        return TDecodeResult::Failure("Not enough memory for a " + std::to_string(h.Width) + " × " +
-                                      std::to_string(h.Height) + " picture");
-    const TRowPlace raster{image.Bits(), image.Stride(), h.Width, h.Height, h.TopDown};
-    if (h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24) {
-        std::memset(raster.Bits, 0, image.SizeInBytes());
-        DecodeRle(in, h, palette, raster);
-    } else if (TError e = DecodePlain(in, h, palette, raster)) {
-        return TDecodeResult::Failure(*e);
+    if (!target.Start(h.Width, h.Height))
+        return NotEnoughMemory(h.Width, h.Height);
+    const bool rle =
+        h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24;
+    TRowPlace rows(target, h.Width, h.Height, h.TopDown, rle);
+    if (rle) {
+        if (!DecodeRle(in, h, palette, rows))
+            return DecodingCancelled();
+    } else if (TError e = DecodePlain(in, h, palette, rows)) {
+        return *e;
     }
-    image.SetMeta(std::move(h.Meta));
-    return image;
+    rows.Finish();
+    return TDecodeNotes{std::move(h.Meta)};
+}
+
+TDecodeResult DecodeRaster(TInput& in, std::stop_token cancel = {}) {
+    TWholeRaster target({}, std::move(cancel));
+    return target.Finish(Decode(in, target));
 }
 
 } // namespace
 
-TDecodeResult DecodeBmpFile(const std::filesystem::path& path) {
+TDecodeResult DecodeBmpFile(const std::filesystem::path& path, std::stop_token cancel) {
     TInputFile file(path);
     if (!file.IsOpen())
-        return TDecodeResult::Failure(file.Error());
+        return file.Error();
     TFileInput input(file);
-    return Decode(input);
+    return DecodeRaster(input, std::move(cancel));
 }
 
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size) {
     TMemoryInput input(data, data ? size : 0);
-    return Decode(input);
+    return DecodeRaster(input);
+}
+
+TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target) {
+    TInputFile file(path);
+    if (!file.IsOpen())
+        return file.Error();
+    TFileInput input(file);
+    return Decode(input, target);
 }
 
 } // namespace tonalyx

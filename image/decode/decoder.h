@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <stop_token>
 #include <string>
 
 namespace tonalyx {
@@ -22,10 +23,52 @@ inline constexpr std::int64_t MaxDecodePixels = 400'000'000;
 inline constexpr int MaxJpegScans = 1000;
 inline constexpr int MaxJpegScanPasses = 100;
 
+// Every decoder writes the picture into the rows a TRowTarget lends it, a band at a time, and
+// asks the target before each band whether to go on: that is how a decode is cancelled and
+// how its rows reach whoever consumes them. The decodes into a raster of the picture's own
+// below are a decode into a TWholeRaster (whole_raster.h), which tells a TRowsReady of each
+// band and stops when its token is; the tools' band counter (streamed_count.h) is another
+// target, which never holds the whole picture.
+
+// Room a target lends a decoder for a band of rows.
+struct TRowBand {
+    std::uint8_t* Bits = nullptr; // the band's first row: 3 bytes a pixel, blue, green, red
+    std::ptrdiff_t Stride = 0;    // bytes from one row of the band to the next
+};
+
+inline constexpr int StreamBandRows = 16; // the most rows a decoder asks room for at a time
+
+// Where a decode writes the rows. Every row is asked for and written once, a band at a time:
+// top to bottom for JPEG, in the file's order for BMP (mostly bottom to top). Called on the
+// decoding thread.
+class TRowTarget {
+  public:
+    virtual ~TRowTarget() = default;
+    // The picture's size, once, before any row. False refuses it, as when memory runs out.
+    virtual bool Start(int width, int height) = 0;
+    // Room for rows [firstRow, firstRow + count) of the picture, count <= StreamBandRows;
+    // the decoder's until it calls Written.
+    virtual TRowBand Rows(int firstRow, int count) = 0;
+    virtual void Written(int firstRow, int count) = 0;
+    // Asked before each band (and, in a progressive JPEG, each row of blocks of a scan): true
+    // ends the decode there with DecodingCancelled (open_reasons.h).
+    virtual bool Cancelled() const { return false; }
+};
+
+// What a decode into a target says beside the rows it wrote.
+struct TDecodeNotes {
+    TPictureMeta Meta;       // what the file says about showing its pixels
+    bool Incomplete = false; // the file ended before the picture did; the decoder made up the rest
+};
+
+// The decoders, band by band into target. After a failure the rows written count for nothing.
+TOutcome<TDecodeNotes> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target);
+
 // The decoded picture (bytes blue, green, red), never a null raster, with what the file says
 // about showing it (TRaster::Meta: JPEG's Exif orientation and ICC profile, BMP's colour
-// space); or a short human reason (UTF-8) it could not be decoded, with libjpeg's message
-// code as the detail where libjpeg gave up. Metadata that cannot be read never fails a decode.
+// space); or why it could not be decoded in plain words (open_reasons.h), the technical
+// detail beside them. Metadata that cannot be read never fails a decode.
 using TDecodeResult = TOutcome<TRaster>;
 
 // Called on the decoding thread each time rows [firstRow, firstRow + count) of the
@@ -36,19 +79,22 @@ using TDecodeResult = TOutcome<TRaster>;
 using TRowsReady = std::function<void(const TRaster& image, int firstRow, int count)>;
 
 // Files are read only when they are regular files (see TInputFile); paths are UTF-8.
+// A decode whose cancel token is stopped ends at its next band of rows with a failure.
 
 // libjpeg with the fast integer inverse DCT, inter-block smoothing on, and buffered-image
 // decoding of progressive files (only the final output is reported). Grey files give grey
 // levels; CMYK and YCCK files are converted to RGB; 12-bit files are refused. A file cut
-// short decodes as far as its data goes (libjpeg fills the rest). Progressive files with
-// an impossible sequence of scans, or too many scans (see MaxJpegScans), are refused.
-TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady = {});
+// short decodes as far as its data goes (libjpeg fills the rest) and is marked incomplete
+// (TRaster::Incomplete). Progressive files with an impossible sequence of scans, or too many
+// scans (see MaxJpegScans), are refused.
+TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady = {},
+                             std::stop_token cancel = {});
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
                                const TRowsReady& rowsReady = {});
 
 // Every common BMP variant: 1/4/8/16/24/32 bits, RLE4/RLE8, bit fields, top-down, OS/2 headers.
 // Alpha is ignored. Uncompressed pixel data cut short is refused.
-TDecodeResult DecodeBmpFile(const std::filesystem::path& path);
+TDecodeResult DecodeBmpFile(const std::filesystem::path& path, std::stop_token cancel = {});
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size);
 
 } // namespace tonalyx

@@ -1,6 +1,7 @@
 #include "image_loader.h"
 
 #include "image_format.h"
+#include "open_reasons.h"
 #include "prefault.h"
 
 #include <algorithm>
@@ -93,17 +94,21 @@ bool TRowCounter::WorthWaking() const {
     return !Reset && pending > 0 && (pending >= ChunkRows || ReadyEnd > View.Height - ChunkRows);
 }
 
-TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path) {
+TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const TLoadHooks& hooks) {
     TLoadedImage loaded;
     const std::u8string utf8 = path.u8string();
     const std::string name(utf8.begin(), utf8.end());
     const std::optional<TFType> type = ImageTypeOf(name);
     if (type == TFType::JPG) {
         TRowCounter counter;
-        TDecodeResult decoded =
-            DecodeJpegFile(path, [&counter](const TRaster& image, int first, int count) {
+        TDecodeResult decoded = DecodeJpegFile(
+            path,
+            [&counter, &hooks](const TRaster& image, int first, int count) {
                 counter.Add(image, first, count);
-            });
+                if (hooks.Rows)
+                    hooks.Rows(image, first, count);
+            },
+            hooks.Cancel);
         loaded.Primaries = counter.Finish();
         if (!decoded.Ok())
             return decoded.Error();
@@ -113,9 +118,11 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path) {
         return loaded;
     }
     if (type == TFType::BMP) {
-        TDecodeResult decoded = DecodeBmpFile(path);
+        TDecodeResult decoded = DecodeBmpFile(path, hooks.Cancel);
         if (!decoded.Ok())
             return decoded.Error();
+        if (hooks.Cancel.stop_requested()) // not worth counting
+            return DecodingCancelled();
         loaded.Image = std::move(decoded).Value();
         loaded.Primaries = CountPrimaries(loaded.Image.View());
         return loaded;

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
 namespace tonalyx {
@@ -18,10 +19,19 @@ struct TLoadedImage {
     TPrimaryCounts Primaries;
 };
 
+// What a caller adds to a decode: a token that cancels it (the decoder stops at its next
+// batch of rows, and the result is a failure), and a second consumer of a JPEG's rows,
+// called on the decoding thread after the counting has them.
+struct TLoadHooks {
+    std::stop_token Cancel;
+    TRowsReady Rows;
+};
+
 // Decodes path (UTF-8) as JPEG or BMP by its extension alone (the content is never
 // sniffed); an unaccepted extension fails with a reason. JPEG rows are counted while later
 // rows are still being decoded, on a second thread.
-TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path);
+TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path,
+                                      const TLoadHooks& hooks = {});
 
 // Counts the primaries and the coarse sample levels of a picture's rows on a background
 // thread while a decoder produces them (see TRowsReady).

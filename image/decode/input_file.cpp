@@ -1,8 +1,9 @@
 #include "input_file.h"
 
+#include "open_reasons.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -78,27 +79,22 @@ void CloseFile(int fd) {
 #endif
 }
 
-const char* const CannotOpen = "Cannot open the file: ";
-
 } // namespace
 
 TInputFile::TInputFile(const std::filesystem::path& path) {
     const int fd = OpenFile(path);
     if (fd < 0) {
-        FError = CannotOpen;
-        FError += std::strerror(errno);
+        FError = FileNotOpened(errno);
         return;
     }
     TStat st{};
-    if (StatOf(fd, st) != 0) {
-        FError = CannotOpen;
-        FError += std::strerror(errno);
-    } else if (IsFolder(st)) {
-        FError = std::string(CannotOpen) + "is a folder";
-    } else if (!IsRegular(st)) {
-        FError = std::string(CannotOpen) + "not a regular file";
-    }
-    if (!FError.empty()) {
+    if (StatOf(fd, st) != 0)
+        FError = FileNotOpened(errno);
+    else if (IsFolder(st))
+        FError = FolderNotPicture();
+    else if (!IsRegular(st))
+        FError = SpecialNotPicture();
+    if (!FError.Reason.empty()) {
         CloseFile(fd);
         return;
     }

@@ -3,24 +3,25 @@
 // so it is refused at once, as is a folder.
 #pragma once
 
+#include "outcome.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <string>
 
 namespace tonalyx {
 
 class TInputFile {
   public:
     // Opens path (UTF-8 on every system) without blocking. On failure the file is not
-    // open and Error() gives the reason, worded for a person.
+    // open and Error() says why, in plain words with the system's own as the detail.
     explicit TInputFile(const std::filesystem::path& path);
     ~TInputFile();
     TInputFile(const TInputFile&) = delete;
     TInputFile& operator=(const TInputFile&) = delete;
 
     bool IsOpen() const { return FFd >= 0; }
-    const std::string& Error() const { return FError; }
+    const TFailure& Error() const { return FError; }
     std::int64_t Size() const { return FSize; } // in bytes, as when it was opened
 
     // Reads up to n bytes from the current position onwards; fewer only at the end of the
@@ -32,7 +33,7 @@ class TInputFile {
   private:
     int FFd = -1;
     std::int64_t FSize = 0;
-    std::string FError;
+    TFailure FError;
 };
 
 } // namespace tonalyx

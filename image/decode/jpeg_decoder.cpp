@@ -1,4 +1,5 @@
-// JPEG decoding with libjpeg(-turbo), straight into the rows of a TRaster.
+// JPEG decoding with libjpeg(-turbo), straight into the rows a TRowTarget lends: a TRaster's
+// own, or a band of a picture that is never held whole.
 //
 // libjpeg reports fatal errors through error_exit, which must not return. Ours longjmps back
 // to DecodeJpeg. To keep that well defined in C++, everything that changes after setjmp
@@ -6,7 +7,8 @@
 // what it calls) hold no object with a destructor while libjpeg runs.
 #include "decoder.h"
 #include "input_file.h"
-#include "prefault.h"
+#include "open_reasons.h"
+#include "whole_raster.h"
 
 #include <algorithm>
 #include <array>
@@ -15,6 +17,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include <jpeglib.h>
@@ -24,15 +27,17 @@
 namespace tonalyx {
 namespace {
 
-// Rows handed to libjpeg per jpeg_read_scanlines round and reported per TRowsReady call.
+// Rows handed to libjpeg per jpeg_read_scanlines round and asked of the target at a time.
 // Large enough that the callback and call overhead vanish, small enough that a caller
 // counting rows runs close behind the decoder.
-constexpr int BatchRows = 16;
+constexpr int BatchRows = StreamBandRows;
 
 struct TJpegError {
     jpeg_error_mgr Mgr; // first member: libjpeg hands us a pointer to it
     std::jmp_buf Jump;
     char Message[JMSG_LENGTH_MAX];
+    bool RowsDone = false;   // every row of the picture is decoded
+    bool EndedEarly = false; // the file ended before that
 };
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
@@ -42,7 +47,8 @@ struct TJpegError {
 }
 
 // Warnings (corrupt data, premature end of file) only count; decoding goes on and whatever
-// could be decoded is shown. The one exception is a progressive scan that repeats or
+// could be decoded is shown, and a file that ended before its last row marks the picture
+// incomplete. The one exception is a progressive scan that repeats or
 // contradicts an earlier one: no writer makes such files, while a file made of such scans
 // can keep the decoder busy for minutes, so it ends the decoding. Trace messages are
 // dropped. Nothing is ever printed.
@@ -51,6 +57,11 @@ void EmitMessage(j_common_ptr cinfo, int msgLevel) {
         return;
     if (cinfo->err->msg_code == JWRN_BOGUS_PROGRESSION)
         ErrorExit(cinfo);
+    auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+    // The file's end is read ahead of need, so only running out of data that was needed
+    // (the entropy decoder meeting the end-of-image marker the source makes up) counts.
+    if (cinfo->err->msg_code == JWRN_HIT_MARKER && !err->RowsDone)
+        err->EndedEarly = true;
     ++cinfo->err->num_warnings;
 }
 
@@ -128,16 +139,14 @@ struct TJpegSession {
     TJpegError Error{};
     bool Created = false;
     bool AllRowsRead = false;
-    double ScanPasses = 0; // the scans so far, in passes over every block of the picture
-    TRaster Image;
-    std::uint8_t* Bits = nullptr; // Image's pixels
-    std::ptrdiff_t Stride = 0;
-    std::string Failure; // set by DecodeBody for refusals that are not libjpeg errors
+    bool DataStarted = false; // the header is read and accepted: errors are in the data
+    double ScanPasses = 0;    // the scans so far, in passes over every block of the picture
+    TRowTarget* Target = nullptr;
+    JSAMPARRAY Scratch = nullptr; // rows of a pass that is never reported, in libjpeg's pool
+    TFailure Failure;             // set by DecodeBody for refusals that are not libjpeg errors
     TPictureMeta Meta;
-    std::unique_ptr<TPrefault> Prefault; // joined before the image can leave the session
 
     ~TJpegSession() {
-        Prefault.reset();
         if (Created)
             jpeg_destroy_decompress(&Info);
     }
@@ -161,19 +170,32 @@ void CmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool in
     }
 }
 
-// Reads every output row of the current pass into the image. Rows are reported only when
-// `report` is set (the final pass).
-void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
-              const TRowsReady& rowsReady) {
+// Whether the target has given up on the picture; sets the failure when it has.
+bool Cancelled(TJpegSession& s) {
+    if (!s.Target->Cancelled())
+        return false;
+    s.Failure = DecodingCancelled();
+    return true;
+}
+
+// Reads every output row of the current pass. Only the final pass (`report`) goes to the
+// target; another one is read into scratch rows and dropped. False when cancelled.
+bool ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
     j_decompress_ptr cinfo = &s.Info;
     const bool cmyk = cinfo->out_color_space == JCS_CMYK;
     const bool inverted = cinfo->saw_Adobe_marker;
+    if (!report && !cmyk && !s.Scratch)
+        s.Scratch = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                cinfo->output_width * 3, BatchRows);
     std::array<JSAMPROW, BatchRows> rows;
     while (cinfo->output_scanline < cinfo->output_height) {
+        if (Cancelled(s))
+            return false;
         const int first = static_cast<int>(cinfo->output_scanline);
         const int count = std::min<int>(BatchRows, static_cast<int>(cinfo->output_height) - first);
+        const TRowBand band = report ? s.Target->Rows(first, count) : TRowBand{};
         for (int i = 0; i < count; ++i)
-            rows[i] = cmyk ? cmykRows[i] : s.Bits + (first + i) * s.Stride;
+            rows[i] = cmyk ? cmykRows[i] : report ? band.Bits + i * band.Stride : s.Scratch[i];
         int done = 0;
         while (done < count) {
             const JDIMENSION got = jpeg_read_scanlines(cinfo, rows.data() + done,
@@ -182,14 +204,15 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
                 ERREXIT(cinfo, JERR_INPUT_EMPTY);
             done += static_cast<int>(got);
         }
+        if (!report)
+            continue;
         if (cmyk) {
             for (int i = 0; i < count; ++i)
-                CmykToBgr(cmykRows[i], s.Bits + (first + i) * s.Stride, cinfo->output_width,
-                          inverted);
+                CmykToBgr(cmykRows[i], band.Bits + i * band.Stride, cinfo->output_width, inverted);
         }
-        if (report && rowsReady)
-            rowsReady(s.Image, first, count);
+        s.Target->Written(first, count);
     }
+    return true;
 }
 
 // Adds the scan whose header libjpeg has just read to the scans so far; false with
@@ -197,7 +220,7 @@ void ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report,
 bool CountScan(TJpegSession& s) {
     j_decompress_ptr cinfo = &s.Info;
     if (cinfo->input_scan_number > MaxJpegScans) {
-        s.Failure = "The JPEG file has more than " + std::to_string(MaxJpegScans) + " scans";
+        s.Failure = BrokenPictureData("more than " + std::to_string(MaxJpegScans) + " scans");
         return false;
     }
     double all = 0, scan = 0;
@@ -208,8 +231,8 @@ bool CountScan(TJpegSession& s) {
                 cinfo->cur_comp_info[c]->height_in_blocks;
     s.ScanPasses += all > 0 ? scan / all : 0;
     if (s.ScanPasses > MaxJpegScanPasses) {
-        s.Failure = "The JPEG file's scans cover the picture more than " +
-                    std::to_string(MaxJpegScanPasses) + " times";
+        s.Failure = BrokenPictureData("the scans cover the picture more than " +
+                                      std::to_string(MaxJpegScanPasses) + " times");
         return false;
     }
     return true;
@@ -248,7 +271,7 @@ void ReadMeta(TJpegSession& s) {
 
 // All libjpeg calls after the source is set. Returns false with s.Failure set for a refusal.
 // No local here may have a destructor: error_exit longjmps across this frame.
-bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
+bool DecodeBody(TJpegSession& s) {
     j_decompress_ptr cinfo = &s.Info;
     // Exif (the orientation) and ICC profiles; the rest of the markers are skipped.
     jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
@@ -259,13 +282,12 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     // libjpeg-turbo built for 8-bit samples already refuses other precisions while reading
     // the header; this keeps the refusal explicit should that ever change.
     if (cinfo->data_precision != 8) {
-        s.Failure = std::to_string(cinfo->data_precision) + "-bit JPEG files are not supported";
+        s.Failure = UnsupportedKind("JPEG", std::to_string(cinfo->data_precision) + "-bit samples");
         return false;
     }
     const std::int64_t pixels = static_cast<std::int64_t>(cinfo->image_width) * cinfo->image_height;
     if (pixels > MaxDecodePixels) {
-        s.Failure = "The picture is too large (" + std::to_string(cinfo->image_width) + " × " +
-                    std::to_string(cinfo->image_height) + " pixels)";
+        s.Failure = PictureTooLarge(cinfo->image_width, cinfo->image_height);
         return false;
     }
 
@@ -280,8 +302,9 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
         cinfo->out_color_space = JCS_CMYK;
         break;
     default:
-        s.Failure = "Unsupported JPEG colour space (" + std::to_string(cinfo->num_components) +
-                    " components)";
+        s.Failure = UnsupportedKind(
+            "JPEG", "colour space " + std::to_string(cinfo->jpeg_color_space) + " with " +
+                        std::to_string(cinfo->num_components) + " components");
         return false;
     }
     // The fast integer IDCT and inter-block smoothing, as the histograms are defined with.
@@ -290,17 +313,11 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
     cinfo->buffered_image = jpeg_has_multiple_scans(cinfo);
 
     jpeg_calc_output_dimensions(cinfo); // no scaling: the output size is the picture size
-    // Rows of the picture are written in place; a null image means the allocation failed.
-    s.Image = TRaster::Allocate(static_cast<int>(cinfo->output_width),
-                                static_cast<int>(cinfo->output_height));
-    if (s.Image.IsNull()) {
-        s.Failure = "Not enough memory for a " + std::to_string(cinfo->output_width) + " × " +
-                    std::to_string(cinfo->output_height) + " picture";
+    if (!s.Target->Start(static_cast<int>(cinfo->output_width),
+                         static_cast<int>(cinfo->output_height))) {
+        s.Failure = NotEnoughMemory(cinfo->output_width, cinfo->output_height);
         return false;
     }
-    s.Bits = s.Image.Bits();
-    s.Stride = s.Image.Stride();
-    s.Prefault = std::make_unique<TPrefault>(s.Bits, s.Image.SizeInBytes());
     // CMYK rows go through a small buffer owned by libjpeg's pool, freed with the decompressor.
     JSAMPARRAY cmykRows = nullptr;
     if (cinfo->out_color_space == JCS_CMYK)
@@ -308,10 +325,12 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
                                                cinfo->output_width * 4, BatchRows);
 
     jpeg_start_decompress(cinfo);
+    s.DataStarted = true;
     if (cinfo->buffered_image && !CountScan(s)) // the first scan, whose header is read
         return false;
     if (!cinfo->buffered_image) {
-        ReadPass(s, cmykRows, true, rowsReady);
+        if (!ReadPass(s, cmykRows, true))
+            return false;
     } else {
         // Progressive (multi-scan) file: only the picture of the last pass counts. Our sources
         // never suspend (a missing tail reads as end of image), so after absorbing the input
@@ -324,24 +343,64 @@ bool DecodeBody(TJpegSession& s, const TRowsReady& rowsReady) {
                 status = jpeg_consume_input(cinfo);
                 if (status == JPEG_REACHED_SOS && !CountScan(s))
                     return false;
+                if (Cancelled(s)) // each call takes a row of blocks
+                    return false;
             } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
             const bool final = jpeg_input_complete(cinfo) || status == JPEG_SUSPENDED;
             jpeg_start_output(cinfo, cinfo->input_scan_number);
-            ReadPass(s, cmykRows, final, rowsReady);
+            if (!ReadPass(s, cmykRows, final))
+                return false;
             jpeg_finish_output(cinfo);
             if (final)
                 break;
         }
     }
     s.AllRowsRead = true;
+    s.Error.RowsDone = true;
     jpeg_finish_decompress(cinfo);
     return true;
 }
 
-// Opens the decompressor on the source that `setSource` installs and decodes it.
+// What the markers said, and whether the file ended before the picture's last row.
+TDecodeNotes Finished(TJpegSession& s) {
+    return {std::move(s.Meta), s.Error.EndedEarly};
+}
+
+// libjpeg's fatal error in plain words; its own message is the detail.
+TFailure LibjpegFailure(const TJpegSession& s) {
+    const j_decompress_ptr cinfo = const_cast<j_decompress_ptr>(&s.Info);
+    const int code = s.Error.Mgr.msg_code;
+    std::string detail = "libjpeg: ";
+    detail += s.Error.Message[0] ? s.Error.Message : "an error";
+    detail += " (message " + std::to_string(code) + ")";
+    switch (code) {
+    case JERR_NO_SOI:
+        return NotJpegPicture(std::move(detail));
+    case JERR_INPUT_EMPTY:
+        return EmptyFile();
+    case JERR_INPUT_EOF:
+    case JERR_NO_IMAGE:
+        return FileEndsEarly(std::move(detail));
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+        return SideTooLong(std::move(detail));
+    case JERR_OUT_OF_MEMORY:
+        return NotEnoughMemory(cinfo->image_width, cinfo->image_height);
+    case JERR_BAD_PRECISION:
+    case JERR_NOT_COMPILED:
+    case JERR_NOTIMPL:
+        return UnsupportedKind("JPEG", std::move(detail));
+    default:
+        return s.DataStarted ? BrokenPictureData(std::move(detail))
+                             : BrokenHeader(std::move(detail));
+    }
+}
+
+// Opens the decompressor on the source that `setSource` installs and decodes it into target.
 template <typename SetSource>
-TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
+TOutcome<TDecodeNotes> DecodeJpeg(SetSource setSource, TRowTarget& target) {
     auto s = std::make_unique<TJpegSession>();
+    s->Target = &target;
     s->Info.err = jpeg_std_error(&s->Error.Mgr);
     s->Error.Mgr.error_exit = ErrorExit;
     s->Error.Mgr.emit_message = EmitMessage;
@@ -349,47 +408,57 @@ TDecodeResult DecodeJpeg(SetSource setSource, const TRowsReady& rowsReady) {
     if (setjmp(s->Error.Jump)) {
         // A libjpeg error. Once every row is in, a complaint about what follows the picture
         // (jpeg_finish_decompress reading trailing markers) does not spoil it.
-        s->Prefault.reset();
-        if (s->AllRowsRead && !s->Image.IsNull()) {
-            s->Image.SetMeta(std::move(s->Meta));
-            return std::move(s->Image);
-        }
-        return TDecodeResult::Failure(s->Error.Message[0] ? s->Error.Message : "Invalid JPEG file",
-                                      "libjpeg message " + std::to_string(s->Error.Mgr.msg_code));
+        if (s->AllRowsRead)
+            return Finished(*s);
+        return LibjpegFailure(*s);
     }
     jpeg_create_decompress(&s->Info);
     s->Created = true;
     setSource(&s->Info);
-    if (!DecodeBody(*s, rowsReady))
-        return TDecodeResult::Failure(s->Failure);
-    s->Prefault.reset();
-    if (s->Image.IsNull())
-        return TDecodeResult::Failure("Invalid JPEG file");
-    s->Image.SetMeta(std::move(s->Meta));
-    return std::move(s->Image);
+    if (!DecodeBody(*s))
+        return s->Failure;
+    return Finished(*s);
+}
+
+// Into a raster of the picture's own.
+template <typename SetSource>
+TDecodeResult DecodeJpegRaster(SetSource setSource, const TRowsReady& rowsReady,
+                               std::stop_token cancel = {}) {
+    TWholeRaster target(rowsReady, std::move(cancel));
+    return target.Finish(DecodeJpeg(setSource, target));
 }
 
 } // namespace
 
-TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady) {
+TDecodeResult DecodeJpegFile(const std::filesystem::path& path, const TRowsReady& rowsReady,
+                             std::stop_token cancel) {
     // Streamed in 64 KB reads: the whole file is never held in memory.
     TInputFile file(path);
     if (!file.IsOpen())
-        return TDecodeResult::Failure(file.Error());
+        return file.Error();
     TInputFile* f = &file;
-    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, rowsReady);
+    return DecodeJpegRaster([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); },
+                            rowsReady, std::move(cancel));
 }
 
 TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
                                const TRowsReady& rowsReady) {
     if (size == 0 || data == nullptr)
-        return TDecodeResult::Failure("Empty JPEG data");
+        return EmptyFile();
     // jpeg_mem_src takes an unsigned long size; a larger buffer is cut, which only reads as
     // a truncated file.
     const auto length = static_cast<unsigned long>(
         std::min<std::size_t>(size, std::numeric_limits<unsigned long>::max()));
-    return DecodeJpeg([data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); },
-                      rowsReady);
+    return DecodeJpegRaster(
+        [data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); }, rowsReady);
+}
+
+TOutcome<TDecodeNotes> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target) {
+    TInputFile file(path);
+    if (!file.IsOpen())
+        return file.Error();
+    TInputFile* f = &file;
+    return DecodeJpeg([f](j_decompress_ptr cinfo) { TFileSource::Install(cinfo, f); }, target);
 }
 
 } // namespace tonalyx

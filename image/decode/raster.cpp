@@ -53,6 +53,7 @@ void TRaster::Swap(TRaster& other) noexcept {
     std::swap(FHeight, other.FHeight);
     std::swap(FStride, other.FStride);
     std::swap(FMeta, other.FMeta);
+    std::swap(FIncomplete, other.FIncomplete);
 }
 
 } // namespace tonalyx

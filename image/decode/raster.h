@@ -37,6 +37,9 @@ class TRaster {
     const std::uint8_t* Bits() const { return FBits; }
     std::uint8_t* Row(int y) { return FBits + FStride * y; }
     TRasterView View() const { return {FWidth, FHeight, FBits, FStride}; }
+    // The file ended before the picture did: the rows it lacked are made up by the decoder.
+    bool Incomplete() const { return FIncomplete; }
+    void MarkIncomplete() { FIncomplete = true; }
 
     // What the file said about showing these pixels (set by the decoders); the rows
     // themselves are always as stored.
@@ -55,6 +58,7 @@ class TRaster {
     int FHeight = 0;
     std::ptrdiff_t FStride = 0;
     TPictureMeta FMeta;
+    bool FIncomplete = false;
 };
 
 } // namespace tonalyx

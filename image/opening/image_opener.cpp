@@ -1,35 +1,22 @@
 #include "image_opener.h"
 
-#include "accumulate.h"
 #include "display_copy.h"
-#include "image_loader.h"
 #include "neighbour_preparer.h"
 #include "opening_log.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "ucache.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tonalyx {
 
 namespace {
 
-// Shows the wait cursor for its lifetime.
-class TBusy {
-  public:
-    explicit TBusy(TOpenerView& view) : FView(view) { FView.SetWaitCursor(true); }
-    ~TBusy() { Done(); }
-    void Done() {
-        if (FActive)
-            FView.SetWaitCursor(false);
-        FActive = false;
-    }
-
-  private:
-    TOpenerView& FView;
-    bool FActive = true;
-};
+// An open shorter than this shows no progress: the text would only flash.
+constexpr int ProgressDelayMs = 500;
+constexpr int ProgressIntervalMs = 100;
 
 } // namespace
 
@@ -56,11 +43,54 @@ std::optional<TNeighbor> NeighborOfKey(int key) {
     }
 }
 
-TImageOpener::TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
-                           std::unique_ptr<TNeighbourPreparer> preparer)
-    : FHist(hist), FFiles(files), FCache(cache), FView(view), FPreparer(std::move(preparer)) {}
+QString OpenProgressText(const QString& name, const TOpenProgress* progress, std::int64_t ms) {
+    if (ms < ProgressDelayMs)
+        return {};
+    QString text = name.isEmpty() ? QStringLiteral("Reading the pasted picture")
+                                  : QStringLiteral("Opening %1").arg(name);
+    const int height = progress ? progress->Height.load(std::memory_order_relaxed) : 0;
+    if (height > 0) {
+        // The last rows are counted and reduced after they are decoded: 99% until it is in.
+        const int rows = progress->Rows.load(std::memory_order_relaxed);
+        const auto percent = std::min<std::int64_t>(std::int64_t{rows} * 100 / height, 99);
+        text += QStringLiteral("\u2026 %1%").arg(percent);
+    } else {
+        text += QStringLiteral("\u2026");
+    }
+    return text + QStringLiteral(" (Esc cancels)");
+}
 
-TImageOpener::~TImageOpener() = default;
+TImageOpener::TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
+                           std::unique_ptr<TNeighbourPreparer> preparer, TOpenFunction open)
+    : FHist(hist), FFiles(files), FCache(cache), FView(view), FPreparer(std::move(preparer)),
+      FOpen(std::move(open)) {
+    FProgressTimer.setInterval(ProgressIntervalMs);
+    QObject::connect(&FProgressTimer, &QTimer::timeout, [this] { UpdateProgress(); });
+    // Pictures the cache lets go of are freed on the worker too.
+    FCache.SetOnDropped(
+        [this](QImage image, QImage preview) { Dispose(std::move(image), std::move(preview)); });
+}
+
+TImageOpener::~TImageOpener() {
+    FCache.SetOnDropped({});
+    if (FPreparer)
+        FPreparer->WhenPrepared({}, {});
+    if (FOpening) {
+        FTasks.CancelAll();
+        FView.SetWaitCursor(false);
+    }
+}
+
+void TImageOpener::Dispose(QImage image, QImage preview) {
+    // Only the last holder of a picture frees it; the others just let go of it.
+    if (image.isNull() && preview.isNull())
+        return;
+    FDisposal.Start(
+        [image = std::move(image), preview = std::move(preview)](std::stop_token) mutable {
+            image = QImage();
+            preview = QImage();
+        });
+}
 
 void TImageOpener::PrepareNeighbours() {
     if (!FPreparer)
@@ -72,12 +102,15 @@ void TImageOpener::PrepareNeighbours() {
     FPreparer->Want(wanted, FView.PreviewSide());
 }
 
-void TImageOpener::ShowCurrent(QImage preview) {
+void TImageOpener::ShowCurrent(QImage image, QImage preview, const TDisplayForm& form) {
     const int side = FView.PreviewSide();
-    if (preview.isNull() || preview.size() != DisplayCopySize(FCurrent.size(), side, FForm))
-        preview = DisplayCopy(FCurrent, side, FForm); // made for another screen, or not at all
-    FPreview = std::move(preview);
+    if (preview.isNull() || preview.size() != DisplayCopySize(image.size(), side, form))
+        preview = DisplayCopy(image, side, form); // made for another screen, or not at all
+    FForm = form;
+    QImage oldImage = std::exchange(FCurrent, std::move(image));
+    QImage oldPreview = std::exchange(FPreview, std::move(preview));
     FView.ShowPreparedImage(FCurrent, FPreview);
+    Dispose(std::move(oldImage), std::move(oldPreview));
 }
 
 void TImageOpener::ShowSizeAndSpace() {
@@ -85,14 +118,26 @@ void TImageOpener::ShowSizeAndSpace() {
     FView.ShowColourSpace(FForm.ColourSpaceName());
 }
 
+void TImageOpener::NoteIncomplete(const QString& path, bool incomplete) {
+    if (incomplete)
+        FIncomplete.insert(path);
+    else if (!path.isEmpty())
+        FIncomplete.remove(path);
+    FView.ShowIncomplete(incomplete);
+}
+
 void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
-    FCurrent = std::move(prepared.Image);
-    FForm = prepared.Form;
-    ShowCurrent(prepared.Preview);
+    NoteIncomplete(path, prepared.Incomplete);
+    ShowCurrent(std::move(prepared.Image), std::move(prepared.Preview), prepared.Form);
     FFiles.sCurrFile = path;
     FHist.Adopt(prepared.Counts);
     FView.RedrawHistograms();
+    const bool opening = FOpening.has_value();
+    if (opening)
+        EndOpening();
     Decoded(path);
+    if (opening)
+        Settled();
 }
 
 void TImageOpener::Decoded(const QString& path) {
@@ -105,100 +150,205 @@ void TImageOpener::Decoded(const QString& path) {
     PrepareNeighbours();
 }
 
-void TImageOpener::CountAndShow(const TPrimaryCounts* primaries) {
-    const TRasterView raster = RasterOf(FCurrent);
-    if (primaries)
-        FHist.Count(raster, *primaries);
-    else
-        FHist.Count(raster);
-    FView.RedrawHistograms();
+void TImageOpener::BeginOpening(const QString& path) {
+    FOpening = TOpening{FNextId++, path, 0, nullptr};
+    FView.SetWaitCursor(true);
+    FView.SetImgCtrl(false, true);
+    FOpenClock.start();
+    FProgressTimer.start();
+}
+
+void TImageOpener::EndOpening() {
+    FOpening.reset();
+    FProgressTimer.stop();
+    FView.ShowProgress({});
+    FView.SetWaitCursor(false);
+}
+
+void TImageOpener::UpdateProgress() {
+    if (!FOpening)
+        return;
+    FView.ShowProgress(OpenProgressText(FileNamePart(FOpening->Path), FOpening->Progress.get(),
+                                        FOpenClock.elapsed()));
+}
+
+void TImageOpener::Settled() {
+    if (FOnSettled)
+        FOnSettled();
+}
+
+bool TImageOpener::Abandon() {
+    if (!FOpening)
+        return false;
+    if (FOpening->Task)
+        FTasks.Cancel(FOpening->Task); // the decoder stops at its next batch of rows
+    else if (FPreparer)
+        FPreparer->WhenPrepared({}, {});
+    const bool paste = FOpening->Path.isEmpty();
+    EndOpening();
+    // The failure path's command states: navigation stays off after a paste unless a file
+    // (or an earlier paste) is current.
+    FView.SetImgCtrl(true, paste && FFiles.sCurrFile.isEmpty());
+    Settled();
+    return true;
+}
+
+bool TImageOpener::CancelOpen() {
+    const bool paste = FOpening && FOpening->Path.isEmpty();
+    if (!Abandon())
+        return false;
+    if (!paste)
+        PrepareNeighbours(); // as after a failure: around the file where the next step starts
+    return true;
+}
+
+void TImageOpener::StartDecode(const QString& path) {
+    auto progress = std::make_shared<TOpenProgress>();
+    FOpening->Progress = progress;
+    const std::uint64_t id = FOpening->Id;
+    FOpening->Task = FTasks.Start(
+        [open = FOpen, path, side = FView.PreviewSide(), progress](std::stop_token cancel) {
+            return open(path, side, std::move(cancel), progress.get());
+        },
+        [this, id](TOutcome<std::shared_ptr<TPreparedImage>> result) {
+            Opened(id, std::move(result));
+        });
+}
+
+void TImageOpener::Opened(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedImage>> result) {
+    if (!FOpening || FOpening->Id != id)
+        return; // ended meanwhile
+    const QString path = FOpening->Path;
+    if (!result.Ok() || !result.Value()) {
+        qCInfo(OpeningLog).noquote() // the reason's technical detail, for whoever asks
+            << "cannot open" << path << QString::fromStdString(DescribeFailure(result.Error()));
+        FView.Fail(CannotOpenText(path, QString::fromStdString(result.Reason())));
+        EndOpening();
+        FView.SetImgCtrl(true, false);
+        PrepareNeighbours(); // around the file that failed, where the next step starts
+        Settled();
+        return;
+    }
+    const std::shared_ptr<TPreparedImage> prepared = std::move(result).Value();
+    ShowPrepared(path, *prepared);
+}
+
+void TImageOpener::NeighbourArrived(std::uint64_t id) {
+    if (!FOpening || FOpening->Id != id || FOpening->Task)
+        return;
+    const QString path = FOpening->Path;
+    if (const std::shared_ptr<TPreparedImage> prepared = FPreparer->Take(path)) {
+        ShowPrepared(path, *prepared);
+        return;
+    }
+    StartDecode(path); // it could not be read, or changed since: as without preparation
 }
 
 void TImageOpener::LoadImageFile(const QString& path) {
     // A revisit costs no decoding and no counting, only the display steps; it leaves the
     // command states, the welcome panel and the recent list as they are.
-    QImage cached, preview;
-    TDisplayForm form;
-    if (FHist.Restore(
-            [&](TAllChanel& raw) { return FCache.Pop(path, cached, raw, &preview, &form); })) {
-        FCurrent = cached;
-        FForm = form;
-        ShowCurrent(preview);
+    if (FCache.Contains(path)) {
+        Abandon();
+        QImage cached, preview;
+        TDisplayForm form;
+        FHist.Restore(
+            [&](TAllChanel& raw) { return FCache.Pop(path, cached, raw, &preview, &form); });
+        ShowCurrent(std::move(cached), std::move(preview), form);
         FView.RedrawHistograms();
         FFiles.sCurrFile = path;
         FView.SetAppTitle();
         ShowSizeAndSpace();
+        FView.ShowIncomplete(FIncomplete.contains(path));
         PrepareNeighbours();
         return;
     }
-    if (!TFiles::IsAcceptedImageName(path)) {
+    if (!TFiles::IsAcceptedImageName(path)) { // an open under way goes on
         FView.Fail(CannotOpenText(path, QStringLiteral("not a JPEG or BMP file")));
         return;
     }
-    // A prepared neighbour is shown as its decode would be; a step onto one still being
-    // prepared waits for it, which ends sooner than a decode started now.
-    if (const std::shared_ptr<TPreparedImage> prepared =
-            FPreparer ? FPreparer->Take(path) : nullptr) {
-        ShowPrepared(path, *prepared);
-        return;
+    Abandon();
+    if (FPreparer) {
+        // A prepared neighbour is shown as its decode would be; a step onto one still
+        // being prepared waits for it, which ends sooner than a decode started now.
+        if (!FPreparer->IsPrepared(path)) {
+            BeginOpening(path);
+            const std::uint64_t id = FOpening->Id;
+            if (FPreparer->WhenPrepared(path, [this, id] { NeighbourArrived(id); }))
+                return;
+        }
+        // Takes it, or drops a preparation not begun or of a file changed since.
+        if (const std::shared_ptr<TPreparedImage> prepared = FPreparer->Take(path)) {
+            ShowPrepared(path, *prepared);
+            return;
+        }
     }
-
-    TBusy busy(FView);
-    FView.SetImgCtrl(false, true);
-    TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
-    if (!loaded.Ok()) {
-        qCDebug(OpeningLog).noquote()
-            << "cannot open" << path << QString::fromStdString(DescribeFailure(loaded.Error()));
-        FView.Fail(CannotOpenText(path, QString::fromStdString(loaded.Reason())));
-        busy.Done();
-        FView.SetImgCtrl(true, false);
-        PrepareNeighbours(); // around the file that failed, where the next step starts
-        return;
-    }
-    FForm = TDisplayForm(loaded->Image.Meta(), path);
-    FCurrent = ToQImage(std::move(loaded->Image));
-    ShowCurrent({});
-    FFiles.sCurrFile = path;
-    CountAndShow(&loaded->Primaries);
-    busy.Done();
-    Decoded(path);
+    if (!FOpening)
+        BeginOpening(path);
+    StartDecode(path);
 }
 
 void TImageOpener::PasteImage(const QImage& clipboardImage, const QString& failure) {
-    TBusy busy(FView);
-    FView.SetImgCtrl(false, true);
+    Abandon();
+    BeginOpening({});
     FView.HideWelcome(); // before the attempt, so also when it fails
-
-    const QImage image =
-        clipboardImage.isNull() ? QImage() : clipboardImage.convertToFormat(QImage::Format_BGR888);
-    if (image.isNull()) {
-        FView.Fail(failure.isEmpty()
-                       ? QStringLiteral("The clipboard holds no picture that can be read")
-                       : failure);
-        busy.Done();
-        // Navigation stays off unless a file (or an earlier paste) is current.
-        FView.SetImgCtrl(true, FFiles.sCurrFile.isEmpty());
+    const std::uint64_t id = FOpening->Id;
+    if (clipboardImage.isNull()) {
+        Pasted(id, TFailure{failure.isEmpty()
+                                ? std::string("The clipboard holds no picture that can be read")
+                                : failure.toStdString(),
+                            {}});
         return;
     }
-    FCurrent = image;
-    FForm = {}; // a pasted picture is shown as it is
-    FView.ShowImage(FCurrent);
+    FOpening->Task = FTasks.Start(
+        [picture = clipboardImage, side = FView.PreviewSide()](std::stop_token cancel) {
+            return PreparePicture(picture, side, std::move(cancel));
+        },
+        [this, id](TOutcome<std::shared_ptr<TPreparedImage>> result) {
+            Pasted(id, std::move(result));
+        });
+}
+
+void TImageOpener::Pasted(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedImage>> result) {
+    if (!FOpening || FOpening->Id != id)
+        return;
+    if (!result.Ok() || !result.Value()) {
+        FView.Fail(QString::fromStdString(result.Reason()));
+        EndOpening();
+        // Navigation stays off unless a file (or an earlier paste) is current.
+        FView.SetImgCtrl(true, FFiles.sCurrFile.isEmpty());
+        Settled();
+        return;
+    }
+    const std::shared_ptr<TPreparedImage> prepared = std::move(result).Value();
+    ShowCurrent(std::move(prepared->Image), std::move(prepared->Preview), {}); // shown as it is
     FFiles.sCurrFile.clear();
-    CountAndShow(nullptr);
-    busy.Done();
+    FHist.Adopt(prepared->Counts);
+    FView.RedrawHistograms();
+    EndOpening();
     FView.SetImgCtrl(true, true); // a pasted picture has no folder to step through
     FFiles.sCurrFile = PastedImageName();
     FView.SetAppTitle();
     ShowSizeAndSpace();
+    FView.ShowIncomplete(false);
     PrepareNeighbours(); // a pasted picture has none: whatever was held is dropped
+    Settled();
 }
 
 void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
-    if (FFiles.GetNeighbor(neighbor))
+    // During an open the step starts from the file being opened, as it will once shown.
+    const QString current = FFiles.sCurrFile;
+    const QString from = !FOpening                  ? current
+                         : FOpening->Path.isEmpty() ? PastedImageName()
+                                                    : FOpening->Path;
+    FFiles.sCurrFile = from;
+    if (FFiles.GetNeighbor(neighbor)) {
         LoadImageFile(FFiles.sCurrFile);
-    else if (FFiles.sCurrFile.isEmpty())
+        return;
+    }
+    FFiles.sCurrFile = current;
+    if (from.isEmpty())
         FView.Fail(QStringLiteral("No image is open"));
-    else if (FFiles.sCurrFile == PastedImageName())
+    else if (from == PastedImageName())
         FView.Fail(QStringLiteral("A pasted picture has no folder to step through"));
     else
         FView.Fail(neighbor == TNeighbor::nNext
@@ -207,10 +357,12 @@ void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
 }
 
 bool TImageOpener::KeyDown(int key) {
+    if (key == Qt::Key_Escape)
+        return CancelOpen();
     const std::optional<TNeighbor> step = NeighborOfKey(key);
     if (!step)
         return false;
-    if (FFiles.sCurrFile.isEmpty())
+    if (FFiles.sCurrFile.isEmpty() && !FOpening)
         FView.Fail(QStringLiteral("No image is open"));
     else
         ShowNeighbor(*step);

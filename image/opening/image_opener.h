@@ -1,17 +1,25 @@
 // Making a file or a clipboard picture the current image: the one funnel through which
 // the open dialog, drops, the command line, the recent list, previous/next and paste pass.
 // Runs on the user-interface thread; it owns no widgets and talks to the window through
-// TOpenerView, so it is tested without one.
+// TOpenerView, so it is tested without one. Decoding, counting and reducing run on a worker
+// (see TBackgroundTasks): this thread starts an open and takes its finished result in, so
+// the window answers meanwhile; another open, a step or a cancel ends an open under way.
 #pragma once
 
+#include "background_tasks.h"
 #include "current_hist.h"
 #include "display_copy.h"
 #include "neighbour_preparer.h"
 #include "ufiles.h"
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QSet>
 #include <QString>
+#include <QTimer>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -50,40 +58,93 @@ class TOpenerView {
     virtual void RememberRecentImage(const QString& path) = 0;
     // Beeps and says why for a few seconds (the desktop's bell is often muted).
     virtual void Fail(const QString& reason) = 0;
+    // After every picture shown (a load, a cache hit, a paste): whether its file ended early,
+    // so that it is decoded only as far as its data went.
+    virtual void ShowIncomplete(bool incomplete) { (void)incomplete; }
+    // How far a long open has come; an empty text once it has ended.
+    virtual void ShowProgress(const QString& text) { (void)text; }
 };
+
+// Decodes, counts and reduces the file at path on a worker (see OpenImageFile).
+using TOpenFunction = std::function<TOutcome<std::shared_ptr<TPreparedImage>>(
+    const QString& path, int previewSide, std::stop_token cancel, TOpenProgress* progress)>;
+
+// The status bar's text for an open under way for this long, or an empty text while it is
+// too short to be worth one. name is the file's name, empty for a pasted picture.
+QString OpenProgressText(const QString& name, const TOpenProgress* progress, std::int64_t ms);
 
 class TImageOpener {
   public:
     // With a preparer, the previous and next image of the folder are prepared while the
-    // current one is shown (it is released with the opener).
+    // current one is shown (it is released with the opener). open decodes (tests replace it).
     TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
-                 std::unique_ptr<TNeighbourPreparer> preparer = nullptr);
+                 std::unique_ptr<TNeighbourPreparer> preparer = nullptr,
+                 TOpenFunction open = OpenImageFile);
+    // Cancels an open under way: its decoder stops at its next batch of rows, and nothing
+    // of it is shown.
     ~TImageOpener();
 
     // Makes the image file at path the current image. A revisited path comes from the
-    // cache without reading the file; failures beep and keep the previous image.
+    // cache without reading the file; failures beep and keep the previous image. The file
+    // is decoded on a worker, ending any open under way first.
     void LoadImageFile(const QString& path);
     // Makes a clipboard picture the current image; a null image is a failed paste, told
     // with failure where the clipboard said why (its owner did not answer, say).
     void PasteImage(const QImage& clipboardImage, const QString& failure = {});
-    // Steps to the previous or next image of the folder, or beeps.
+    // Steps to the previous or next image of the folder, or beeps. During an open it steps
+    // from the file being opened; when that has no such neighbour, the open goes on.
     void ShowNeighbor(TNeighbor neighbor);
     // A key pressed anywhere in the window: a navigation key steps (or beeps when no image
-    // was shown yet, whatever the commands' states); false for any other key.
+    // was shown yet, whatever the commands' states), Escape cancels an open; false for any
+    // other key, and for Escape when nothing was opening.
     bool KeyDown(int key);
+    // Ends the open under way, leaving everything as its failure would, without the beep.
+    // False when nothing was opening.
+    bool CancelOpen();
 
+    bool IsOpening() const { return FOpening.has_value(); }
+    // Called each time an open ends: shown, failed or cancelled (the window, tests).
+    void SetOnSettled(std::function<void()> onSettled) { FOnSettled = std::move(onSettled); }
     const QImage& CurrentImage() const { return FCurrent; }
     const TDisplayForm& CurrentForm() const { return FForm; }
     TNeighbourPreparer* Preparer() const { return FPreparer.get(); }
 
   private:
-    // Counts the current image and redraws; the primaries may already be counted.
-    void CountAndShow(const TPrimaryCounts* primaries);
+    // An open under way: a decode on the worker, or a neighbour's preparation awaited.
+    struct TOpening {
+        std::uint64_t Id = 0;
+        QString Path; // empty for a pasted picture
+        TTaskId Task = 0;
+        std::shared_ptr<TOpenProgress> Progress;
+    };
+
+    // Shows the wait cursor, takes the image commands away and starts the progress clock.
+    // Every opening ends in EndOpening and then, once what it leaves is in place, Settled.
+    void BeginOpening(const QString& path);
+    // Restores the cursor and the status bar; the opening is over.
+    void EndOpening();
+    // Ends an open under way as its failure would, without the beep and without preparing
+    // the neighbours; false when nothing was opening.
+    bool Abandon();
+    void StartDecode(const QString& path);
+    // The worker's result for the file being opened; main thread.
+    void Opened(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedImage>> result);
+    void Pasted(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedImage>> result);
+    // A neighbour's preparation awaited by an open has ended.
+    void NeighbourArrived(std::uint64_t id);
+    void UpdateProgress();
+    void Settled();
+    // Hands pictures that are no longer shown to a worker, which frees them.
+    void Dispose(QImage image, QImage preview);
+
     // The rest of a decode once the picture is counted: cache, commands, title, recent list.
     void Decoded(const QString& path);
     void ShowPrepared(const QString& path, TPreparedImage& prepared);
-    // Shows FCurrent with its reduced copy, made here unless preview fits this view.
-    void ShowCurrent(QImage preview);
+    // Makes image the current picture, shown as form says, with its copy for the view: made
+    // here unless preview fits this view; the pictures it replaces are freed on a worker.
+    void ShowCurrent(QImage image, QImage preview, const TDisplayForm& form);
+    // The picture at path is shown: says whether its file ended early.
+    void NoteIncomplete(const QString& path, bool incomplete);
     // Prepares the current image's neighbours that the cache does not hold; drops the rest.
     void PrepareNeighbours();
     // The status bar's size and colour space of the current image.
@@ -94,10 +155,23 @@ class TImageOpener {
     TCache& FCache;
     TOpenerView& FView;
     std::unique_ptr<TNeighbourPreparer> FPreparer;
+    const TOpenFunction FOpen;
     QImage FCurrent; // 24-bit, bytes blue, green, red: what the engine counted
-    QImage FPreview; // the reduced copy of FCurrent shown (a file's; kept in the cache)
+    QImage FPreview; // the copy of FCurrent the view shows (a file's; kept in the cache)
     // How FCurrent is shown, upright and in sRGB: FPreview is made in it.
     TDisplayForm FForm;
+    QSet<QString> FIncomplete; // the files of this run that ended early, for cache hits
+    std::optional<TOpening> FOpening;
+    std::uint64_t FNextId = 1;
+    std::function<void()> FOnSettled;
+    QTimer FProgressTimer;
+    QElapsedTimer FOpenClock;
+
+    // Last: destroyed first, so no work runs once the members above go. One open at a
+    // time: a cancelled decode returns before the next one starts, so two large pictures
+    // never compete for the memory. Replaced pictures are freed by a thread of their own.
+    TBackgroundTasks FDisposal{{.MaxThreads = 1, .LowPriority = true}};
+    TBackgroundTasks FTasks{{.MaxThreads = 1}};
 };
 
 } // namespace tonalyx

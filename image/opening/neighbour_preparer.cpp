@@ -4,6 +4,7 @@
 #include "image_loader.h"
 #include "opening_log.h"
 #include "qt_raster.h"
+#include "reduced_copy.h"
 
 #include <algorithm>
 #include <system_error>
@@ -23,30 +24,83 @@ TFileStamp StampOf(const QString& path) {
     return stamp;
 }
 
-std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
-                                                 std::stop_token cancel) {
+namespace {
+
+TFailure Cancelled() {
+    return {"The opening was cancelled", {}};
+}
+
+} // namespace
+
+TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int previewSide,
+                                                        std::stop_token cancel,
+                                                        TOpenProgress* progress) {
     auto prepared = std::make_shared<TPreparedImage>();
     prepared->Stamp = StampOf(path);
-    if (!prepared->Stamp.Valid)
-        return nullptr;
-    TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
-    if (!loaded.Ok()) { // the direct open meets it again and says so
-        qCDebug(OpeningLog).noquote() << "neighbour not prepared:" << path
-                                      << QString::fromStdString(DescribeFailure(loaded.Error()));
-        return nullptr;
-    }
+    // The reduced copy is made from the rows as they come, beside the decoder and the
+    // counting, so that it is ready about when the decoding ends.
+    TRowReducer reducer(previewSide);
+    TLoadHooks hooks;
+    hooks.Cancel = cancel;
+    hooks.Rows = [&reducer, progress](const TRaster& image, int first, int count) {
+        reducer.Add(image, first, count);
+        if (progress) {
+            progress->Height.store(image.Height(), std::memory_order_relaxed);
+            progress->Rows.store(first + count, std::memory_order_relaxed);
+        }
+    };
+    TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path), hooks);
     if (cancel.stop_requested())
-        return nullptr;
+        return Cancelled();
+    if (!loaded.Ok())
+        return loaded.Error();
     prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
+    prepared->Incomplete = loaded->Image.Incomplete();
+    prepared->Preview = reducer.Finish();
     prepared->Image = ToQImage(std::move(loaded->Image));
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();
     hist->CalcCounted(Origin, RasterOf(prepared->Image), loaded->Primaries);
     prepared->Counts = hist->Data[Origin];
     if (cancel.stop_requested())
-        return nullptr;
-    prepared->Preview = DisplayCopy(prepared->Image, previewSide, prepared->Form);
+        return Cancelled();
+    // Turned upright and converted to sRGB here, on the worker: the window only shows it.
+    prepared->Preview = prepared->Preview.isNull() // a BMP, or a picture small enough to be its own
+                            ? DisplayCopy(prepared->Image, previewSide, prepared->Form)
+                            : prepared->Form.Apply(prepared->Preview);
     return prepared;
+}
+
+TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, int previewSide,
+                                                         std::stop_token cancel) {
+    auto prepared = std::make_shared<TPreparedImage>();
+    prepared->Image = picture.convertToFormat(QImage::Format_BGR888);
+    if (prepared->Image.isNull())
+        return TOutcome<std::shared_ptr<TPreparedImage>>::Failure(
+            "The clipboard holds no picture that can be read");
+    if (cancel.stop_requested())
+        return Cancelled();
+    auto hist = std::make_unique<THist>();
+    hist->Calc(Origin, RasterOf(prepared->Image));
+    prepared->Counts = hist->Data[Origin];
+    if (cancel.stop_requested())
+        return Cancelled();
+    prepared->Preview = DisplayCopy(prepared->Image, previewSide, {}); // shown as it is
+    return prepared;
+}
+
+std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
+                                                 std::stop_token cancel) {
+    if (!StampOf(path).Valid)
+        return nullptr;
+    TOutcome<std::shared_ptr<TPreparedImage>> prepared =
+        OpenImageFile(path, previewSide, std::move(cancel));
+    if (!prepared.Ok()) { // the direct open meets it again and says so
+        qCDebug(OpeningLog).noquote() << "neighbour not prepared:" << path
+                                      << QString::fromStdString(DescribeFailure(prepared.Error()));
+        return nullptr;
+    }
+    return std::move(prepared).Value();
 }
 
 TNeighbourPreparer::TNeighbourPreparer(TPrepareFunction prepare) : FPrepare(std::move(prepare)) {}
@@ -100,6 +154,9 @@ void TNeighbourPreparer::Want(const QStringList& paths, int previewSide) {
                 dropped.push_back(std::move(s.Result));
         }
         FSlots = std::move(kept);
+        if (!FAwaited.isEmpty() && Find(FAwaited) == FSlots.end())
+            QMetaObject::invokeMethod(
+                &FContext, [this, path = FAwaited] { AwaitedEnded(path); }, Qt::QueuedConnection);
         // New work starts once the events queued so far, the repaint of the picture just
         // shown among them, have run: the work would otherwise take a core from it.
         FGo = false;
@@ -190,7 +247,37 @@ void TNeighbourPreparer::Prepared(std::uint64_t id) {
     }
     if (!path.isEmpty() && FOnPrepared)
         FOnPrepared(path);
+    AwaitedEnded(path);
     StartNext();
+}
+
+bool TNeighbourPreparer::WhenPrepared(const QString& path, std::function<void()> done) {
+    FAwaited.clear();
+    FAwaitedDone = {};
+    if (path.isEmpty())
+        return false;
+    {
+        std::lock_guard lock(FMutex);
+        // Under way, or about to be: only one slot at a time has a task, and it starts
+        // as soon as the worker takes it.
+        const auto slot = Find(path);
+        if (slot == FSlots.end() || slot->Stage == TStage::Done ||
+            (slot->Stage == TStage::Waiting && slot->Task == 0))
+            return false;
+    }
+    FAwaited = path;
+    FAwaitedDone = std::move(done);
+    return true;
+}
+
+void TNeighbourPreparer::AwaitedEnded(const QString& path) {
+    if (path.isEmpty() || path != FAwaited)
+        return;
+    FAwaited.clear();
+    // Moved out first: it may call back into this object.
+    const std::function<void()> done = std::exchange(FAwaitedDone, {});
+    if (done)
+        done();
 }
 
 std::shared_ptr<TPreparedImage> TNeighbourPreparer::Take(const QString& path) {

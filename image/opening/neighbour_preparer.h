@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -35,16 +36,34 @@ struct TFileStamp {
 TFileStamp StampOf(const QString& path); // any thread
 
 struct TPreparedImage {
-    QImage Image;      // 24-bit, owning its pixels, as a direct open leaves it
-    TAllChanel Counts; // the raw (Origin) record of Image
-    QImage Preview;    // the copy the image view shows (Image itself when small and plain)
-    TDisplayForm Form; // how Image is shown: Preview is made in it
-    TFileStamp Stamp;  // taken before the file was read
+    QImage Image;            // 24-bit, owning its pixels, as a direct open leaves it
+    TAllChanel Counts;       // the raw (Origin) record of Image
+    QImage Preview;          // the copy the image view shows (Image itself when small and plain)
+    TDisplayForm Form;       // how Image is shown: Preview is made in it
+    TFileStamp Stamp;        // taken before the file was read
+    bool Incomplete = false; // its file ends early: Image is decoded as far as it goes
 };
 
-// Decodes and counts the file at path and reduces it to previewSide; null when it cannot
-// be read (the direct open then says why) or when cancel is stopped on the way.
-// Runs on a worker thread.
+// How far a decode has come: rows of the picture decoded, of its height (both 0 until the
+// decoder reports rows). Written by the decoder, read by the main thread.
+struct TOpenProgress {
+    std::atomic<int> Rows{0};
+    std::atomic<int> Height{0};
+};
+
+// Decodes and counts the file at path and reduces it to previewSide, the reduced copy made
+// from the rows as they are decoded; why not, when it cannot be read, or when cancel is
+// stopped on the way (the decoder stops at its next batch of rows). progress, when given,
+// follows the decoding. Runs on a worker thread.
+TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int previewSide,
+                                                        std::stop_token cancel,
+                                                        TOpenProgress* progress = nullptr);
+// The same for a picture from the clipboard: made 24-bit, counted and reduced.
+TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, int previewSide,
+                                                         std::stop_token cancel);
+
+// OpenImageFile for the preparer: null when the file cannot be read (the direct open then
+// says why) or when cancel is stopped on the way. Runs on a worker thread.
 using TPrepareFunction = std::function<std::shared_ptr<TPreparedImage>(
     const QString& path, int previewSide, std::stop_token cancel)>;
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
@@ -74,6 +93,11 @@ class TNeighbourPreparer {
     // Takes the prepared image of path out. Waits when its preparation is under way; null
     // when path is not held, has not started, could not be read, or its file has changed.
     std::shared_ptr<TPreparedImage> Take(const QString& path);
+    // When the preparation of path is under way or started: true, and done is called on
+    // this thread once it has ended or was dropped. Otherwise false, and Take does not wait
+    // for it. One at a time: a later call replaces the earlier one's done, and an empty path
+    // forgets it.
+    bool WhenPrepared(const QString& path, std::function<void()> done);
 
     // Called on this object's thread after a preparation that is still held has ended.
     void SetOnPrepared(std::function<void(const QString& path)> onPrepared);
@@ -97,11 +121,15 @@ class TNeighbourPreparer {
     bool Prepare(std::uint64_t id, const QString& path, int previewSide, std::stop_token cancel);
     // Main thread: a preparation that was not cancelled has ended.
     void Prepared(std::uint64_t id);
+    // Main thread: the awaited path has been prepared or dropped.
+    void AwaitedEnded(const QString& path);
     std::vector<TSlot>::iterator Find(const QString& path);
     std::vector<TSlot>::iterator FindId(std::uint64_t id);
 
     const TPrepareFunction FPrepare;
     std::function<void(const QString&)> FOnPrepared; // main thread only
+    QString FAwaited;                                // main thread: WhenPrepared's path
+    std::function<void()> FAwaitedDone;              // and what it calls
     TTaskId FRunning = 0; // main thread: the task of a held slot, until it reports or is dropped
     bool FGo = false;     // main thread: waiting slots may start (set by a queued call after Want)
     QObject FContext;     // queued calls to the main thread die with it

@@ -68,10 +68,14 @@ QImage TDisplayForm::Apply(const QImage& image) const {
                                   ? image
                                   : image.convertToFormat(QImage::Format_BGR888);
         shown = QImage(stored.size(), QImage::Format_BGR888);
-        if (shown.isNull()) // out of memory: the stored values, rather than nothing
+        if (shown.isNull()) { // out of memory: the stored values, rather than nothing
             shown = stored;
-        else
+        } else {
             FSpace.ToSrgb(RasterOf(stored), shown.bits(), shown.bytesPerLine());
+            // A reduced copy stays in the format the view scales fastest.
+            if (image.format() != QImage::Format_BGR888)
+                shown = shown.convertToFormat(image.format());
+        }
     }
     return Oriented(shown, FOrientation);
 }
@@ -118,7 +122,8 @@ std::optional<QPoint> StoredPixelAt(QPointF pos, const QRect& target, QSize stor
 }
 
 QImage DisplayCopy(const QImage& image, int previewSide, const TDisplayForm& form) {
-    return form.Apply(ReducedCopy(image, previewSide));
+    const QImage reduced = TRowReducer::Reduce(RasterOf(image), previewSide);
+    return form.Apply(reduced.isNull() ? image : reduced);
 }
 
 QSize DisplayCopySize(QSize image, int previewSide, const TDisplayForm& form) {

@@ -50,8 +50,10 @@ class TDisplayForm {
 std::optional<QPoint> StoredPixelAt(QPointF pos, const QRect& target, QSize stored,
                                     const TDisplayForm& form);
 
-// What imMain shows of a picture: its reduced copy (see ReducedCopy), turned and converted
-// as form says, and that copy's size. Any thread.
+// What imMain shows of a 24-bit picture: its reduced copy (TRowReducer's, as an open makes
+// it from the decoder's rows), turned and converted as form says, and that copy's size. Any
+// thread; an open makes it on its worker, so the window's thread only does so when the copy
+// was made for another screen.
 QImage DisplayCopy(const QImage& image, int previewSide, const TDisplayForm& form);
 QSize DisplayCopySize(QSize image, int previewSide, const TDisplayForm& form);
 

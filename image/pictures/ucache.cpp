@@ -75,8 +75,11 @@ void TCache::PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs
 void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
                     const TDisplayForm& form, std::int64_t bytes) {
     while (!FNames.empty() && FUsedBytes + bytes > FMaxBytes) {
-        FUsedBytes -= FNames.front().Bytes;
-        FIndex.remove(FNames.front().Key);
+        TItem& oldest = FNames.front();
+        FUsedBytes -= oldest.Bytes;
+        FIndex.remove(oldest.Key);
+        if (FOnDropped)
+            FOnDropped(std::move(oldest.Data.Btm), std::move(oldest.Data.Preview));
         FNames.pop_front();
     }
     TItem& item = FNames.emplace_back();

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <list>
 
 namespace tonalyx {
@@ -56,6 +57,12 @@ class TCache {
     bool Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview = nullptr,
              TDisplayForm* form = nullptr);
 
+    // Where the pictures of dropped entries go; without it they are freed here. A picture
+    // of tens of megabytes takes a while to free, which the window's thread should not wait for.
+    void SetOnDropped(std::function<void(QImage picture, QImage preview)> onDropped) {
+        FOnDropped = std::move(onDropped);
+    }
+
     // Held without touching recency.
     bool Contains(const QString& fn) const;
     int Count() const { return static_cast<int>(FNames.size()); }
@@ -80,6 +87,7 @@ class TCache {
     QHash<QString, TItems::iterator> FIndex; // by exact path
     std::int64_t FMaxBytes;
     std::int64_t FUsedBytes = 0;
+    std::function<void(QImage, QImage)> FOnDropped;
 };
 
 } // namespace tonalyx

@@ -4,11 +4,11 @@
 #include "hist_export.h"
 #include "hist_painter.h"
 #include "hist_scene.h"
-#include "image_loader.h"
 #include "names.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "save_copy.h"
+#include "streamed_count.h"
 #include "ufiles.h"
 
 #include <QDir>
@@ -59,7 +59,7 @@ bool Fail(std::FILE* err, int& exitStatus, const QString& why) {
     return false;
 }
 
-// One image counted on a worker thread: only the histograms, the pixels are dropped.
+// One image counted on a worker thread: only the histograms; the picture is never held whole.
 struct TCounted {
     std::optional<TCurrentHist> Hist;
     QString Error;
@@ -67,13 +67,13 @@ struct TCounted {
 
 // Worker thread: decodes and counts; the drawing stays on the main thread.
 void CountInto(TCounted& result, const QString& path, bool smoothing) {
-    const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path));
-    if (!loaded.Ok()) {
-        result.Error = QString::fromStdString(loaded.Reason());
+    const TOutcome<TStreamedCounts> counted = StreamAndCount(PathOf(path));
+    if (!counted.Ok()) {
+        result.Error = QString::fromStdString(counted.Reason());
         return;
     }
     result.Hist.emplace(SmoothLevelOfSwitch(smoothing));
-    result.Hist->Count(loaded->Image.View(), loaded->Primaries);
+    result.Hist->Count(*counted);
 }
 
 TCounted CountImage(const QString& path, bool smoothing) noexcept {
@@ -211,8 +211,8 @@ int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
                      why.toLocal8Bit().constData());
     };
 
-    // Decoding and counting run ahead on worker threads, a few images at a time so that
-    // no more pictures are in memory than there are cores; drawing stays on this thread.
+    // Decoding and counting run ahead on worker threads, as many images at a time as there
+    // are cores, each held as a few bands of rows only; drawing stays on this thread.
     const std::size_t ahead = std::max(1u, std::thread::hardware_concurrency());
     std::deque<std::future<TCounted>> running;
     qsizetype next = 0;

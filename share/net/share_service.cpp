@@ -108,8 +108,10 @@ void TShareService::RequestDone(TRequestId id, TRequestKind kind, const TOutcome
         SetLED(result.Ok() ? TLEDState::lsGreen : TLEDState::lsRed);
         return;
     }
-    if (result.Ok())
+    if (result.Ok()) {
+        emit UploadDone();
         return;
+    }
     SetLED(TLEDState::lsRed);
     FReporter.Report();
 }

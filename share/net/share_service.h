@@ -65,7 +65,7 @@ struct TShareOptions {
 //    false comes back (OnExpiryTick false: stop both);
 //  - shows LedStateChanged on the status bar and, on UploadFailed, the box "Failed to
 //    share image. Please try again later." (a modal box is fine: failures arriving while
-//    it is open are held and emitted one after another).
+//    it is open are held and emitted one after another); UploadDone only in the status bar.
 class TShareService : public QObject {
     Q_OBJECT
   public:
@@ -91,6 +91,8 @@ class TShareService : public QObject {
     void LedStateChanged(tonalyx::TLEDState state);
     // One per failed upload or expired request that the light did not already show red.
     void UploadFailed();
+    // One per upload the server took; never for one abandoned at its deadline.
+    void UploadDone();
 
   private:
     void SetLED(TLEDState state);

@@ -59,33 +59,37 @@ THistSaveCopy::THistSaveCopy(const THistExport& exporter, std::unique_ptr<TSaveD
     : FExport(exporter), FDialogs(std::move(dialogs)), FPanelVisible(std::move(panelVisible)),
       FPutOnClipboard(std::move(putOnClipboard)) {}
 
-void THistSaveCopy::Save(const QString& proposedName, const QString& folder) {
+QString THistSaveCopy::Save(const QString& proposedName, const QString& folder) {
     if (!FPanelVisible())
-        return;
+        return {};
     const TPngResult png = EncodePngImage(FExport.MakeHistBitmap());
     if (!png.Ok()) {
         qCInfo(PanelExportLog).noquote() << "the panel could not be encoded:"
                                          << QString::fromStdString(DescribeFailure(png.Error()));
         FDialogs->ShowError(QString::fromStdString(png.Reason()));
-        return;
+        return {};
     }
     const QString chosen = FDialogs->AskSavePath(proposedName, folder);
     if (chosen.isEmpty())
-        return;
+        return {};
     const QString path = WithPngExtension(chosen);
     if (QFileInfo::exists(path) && !FDialogs->ConfirmOverwrite(path))
-        return;
+        return {};
     const TOutcome<void> written = WriteWholeFile(path, *png);
     if (!written.Ok()) {
         qCInfo(PanelExportLog).noquote()
             << QString::fromStdString(DescribeFailure(written.Error()));
         FDialogs->ShowError(QString::fromStdString(written.Reason()));
+        return {};
     }
+    return path;
 }
 
-void THistSaveCopy::Copy() {
-    if (FPanelVisible())
-        FPutOnClipboard(FExport.MakeHistBitmap());
+bool THistSaveCopy::Copy() {
+    if (!FPanelVisible())
+        return false;
+    FPutOnClipboard(FExport.MakeHistBitmap());
+    return true;
 }
 
 } // namespace tonalyx

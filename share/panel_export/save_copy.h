@@ -47,10 +47,11 @@ class THistSaveCopy {
                   std::function<void(const QImage&)> putOnClipboard);
     void SetDialogs(std::unique_ptr<TSaveDialogs> dialogs) { FDialogs = std::move(dialogs); }
 
-    // acSaveHistExecute: the snapshot is taken before the dialog opens.
-    void Save(const QString& proposedName, const QString& folder);
-    // acCopyHistExecute.
-    void Copy();
+    // acSaveHistExecute: the snapshot is taken before the dialog opens. The path written,
+    // or empty when nothing was (cancelled, refused or failed).
+    QString Save(const QString& proposedName, const QString& folder);
+    // acCopyHistExecute; whether the clipboard got the picture.
+    bool Copy();
 
   private:
     const THistExport& FExport;

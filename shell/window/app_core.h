@@ -3,6 +3,7 @@
 #pragma once
 
 #include "current_hist.h"
+#include "image_opener.h"
 #include "settings_location.h"
 #include "ucache.h"
 #include "ufiles.h"
@@ -20,6 +21,8 @@ struct TAppCore {
     std::unique_ptr<TState> State = std::make_unique<TState>();
     // The per-user settings, opened for each read or write.
     std::function<std::unique_ptr<QSettings>()> OpenSettings = OpenUserSettings;
+    // How the window decodes a file it opens, on a worker.
+    TOpenFunction OpenFile = OpenImageFile;
 
     // At close: the engine, the folder navigation, the cache, the window state.
     void Release() {

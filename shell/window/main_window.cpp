@@ -32,6 +32,7 @@
 #include "save_dialogs.h"
 #include "share_commands.h"
 #include "status_bar.h"
+#include "status_texts.h"
 #include "view_choices.h"
 #include "welcome_panel.h"
 
@@ -68,8 +69,10 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     FView = std::make_unique<TWindowOpenerView>(
         TOpenerViewParts{this, rbMain, pnImage, pnHistContainer, sbMain, FReadout, FRecent,
                          &FStates, &FCore, [this] { Beeper(); }, [this] { ImageShown(); }});
-    FOpener = std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache, *FView,
-                                             std::make_unique<TNeighbourPreparer>());
+    FOpener =
+        std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache, *FView,
+                                       std::make_unique<TNeighbourPreparer>(), FCore.OpenFile);
+    FOpener->SetOnSettled([this] { Settled(); });
     FExport =
         std::make_unique<THistExport>([this] { return HistPanelImage(pnHistContainer->Scene()); });
     FSaveCopy = std::make_unique<THistSaveCopy>(
@@ -89,6 +92,7 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     // narrowest must not be cut off either.
     setMinimumWidth(std::max(minimumSizeHint().width(), rbMain->minimumSizeHint().width()));
     resize(1021, 621 + rbMain->sizeHint().height() + sbMain->sizeHint().height());
+    StartCommandLineImage();
 }
 
 TfrmMain::~TfrmMain() {
@@ -198,7 +202,10 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acNextImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
     c.Bind(H::acSmoothingOnExecute, [this](QAction*) { SetSmoothing(FStates.SmoothLevel()); });
     c.Bind(H::acSaveHistExecute, [this](QAction*) { acSaveHistExecute(); });
-    c.Bind(H::acCopyHistExecute, [this](QAction*) { FSaveCopy->Copy(); });
+    c.Bind(H::acCopyHistExecute, [this](QAction*) {
+        if (FSaveCopy->Copy())
+            sbMain->ShowDone(HistogramCopiedText());
+    });
     c.Bind(H::acExitExecute, [this](QAction*) { close(); });
     c.Bind(H::acOptionsAppOptionsExecute, [this](QAction*) { FOptions->exec(); });
     c.Bind(H::FileExit2Execute, [this](QAction*) { close(); });
@@ -231,27 +238,42 @@ void TfrmMain::StartUp() {
     pnWelcome->SetCompanyName(DisplayName());
     pnWelcome->SetVersionText(QStringLiteral("ver ") + RunningShortVersion());
     pnWelcome->SetTargetAction((*FCommands)[TCommandId::acGoToCompanyPage]);
-    FStates.SetImgCtrl(false, true);
+    if (!FSettledBeforeStart)
+        FStates.SetImgCtrl(false, true);
     sbMain->PlaceLEDs();
     sbMain->SetLEDState(TLEDState::lsGreen);
     FShare->StartWEBServerCheck();
     pnImage->FocusHolder()->setFocus();
     pnHistContainer->HistHeightCorrect();
-    // The window shows first; a large picture named on the command line decodes after.
     RunAfterFirstPaint(imMain, [this] {
         if (FCore.State)
             FixFrame(*FCore.State, StatefulParts());
-        OpenCommandLineImage();
+        if (!FCommandLineRefusal.isEmpty())
+            WarningMessage(FCommandLineRefusal);
         FStartUpDone = true;
     });
 }
 
-void TfrmMain::OpenCommandLineImage() {
+void TfrmMain::StartCommandLineImage() {
+    // Decoded on a worker while the window is being built and shown. The welcome panel
+    // would only flash before the picture: it shows again should the picture fail.
     const TFileRequest request = CommandLineRequest(FArguments);
-    if (!request.Refusal.isEmpty())
-        WarningMessage(request.Refusal);
-    else if (!request.Path.isEmpty())
-        LoadImageFile(request.Path);
+    FCommandLineRefusal = request.Refusal;
+    if (request.Path.isEmpty())
+        return;
+    FCommandLineOpening = true;
+    pnWelcome->hide();
+    LoadImageFile(request.Path);
+}
+
+void TfrmMain::Settled() {
+    if (FCommandLineOpening) {
+        FCommandLineOpening = false;
+        FSettledBeforeStart = !FStarted;
+        if (FCore.Files && FCore.Files->sCurrFile.isEmpty())
+            pnWelcome->show(); // it failed, or gave way to another open
+    }
+    emit OpenSettled();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* e) {
@@ -346,7 +368,9 @@ void TfrmMain::ImageShown() {
 
 void TfrmMain::acSaveHistExecute() {
     const THistSaveTarget target = HistSaveTarget(FCore.Files ? FCore.Files->sCurrFile : QString());
-    FSaveCopy->Save(target.Name, target.Folder);
+    const QString saved = FSaveCopy->Save(target.Name, target.Folder);
+    if (!saved.isEmpty())
+        sbMain->ShowDone(HistogramSavedText(saved));
 }
 
 void TfrmMain::SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs) {

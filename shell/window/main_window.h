@@ -90,9 +90,16 @@ class TfrmMain final : public QMainWindow {
     // The preparation of the current image's neighbours (benchmark and tests).
     TNeighbourPreparer* Preparer() const { return FOpener ? FOpener->Preparer() : nullptr; }
 
-    // True once start-up has handled the command-line image, which follows the first paint.
-    bool StartUpDone() const { return FStartUpDone; }
+    // True once start-up is over: the first paint, and the command-line image shown or
+    // failed. That image is decoded while the window is being built.
+    bool StartUpDone() const { return FStartUpDone && !FCommandLineOpening; }
+    // Whether an image is being opened; OpenSettled is emitted when it ends.
+    bool Opening() const { return FOpener && FOpener->IsOpening(); }
 
+  signals:
+    void OpenSettled();
+
+  public:
     // Shows the command states on the context menu, as each time it opens.
     void pmMainPopup();
 
@@ -110,7 +117,8 @@ class TfrmMain final : public QMainWindow {
     void BindCommands();
     void StartUp();
     TStatefulWindow StatefulParts();
-    void OpenCommandLineImage();
+    void StartCommandLineImage();
+    void Settled();
     void acOpenImageFileExecute();
     void acPasteImageWelcomeExecute();
     void EndPasteCursor();
@@ -129,6 +137,9 @@ class TfrmMain final : public QMainWindow {
     TCommandStatesView* FStatesView = nullptr;
     bool FStarted = false;
     bool FStartUpDone = false;
+    bool FCommandLineOpening = false; // the command-line image, until it is shown or fails
+    bool FSettledBeforeStart = false; // it ended before the first show
+    QString FCommandLineRefusal;      // told once the window is painted
 
     TRibbonBar* rbMain = nullptr;
     QSplitter* splMain = nullptr;

@@ -10,6 +10,7 @@
 #include "recent_menu.h"
 #include "ribbon_bar.h"
 #include "status_bar.h"
+#include "status_texts.h"
 #include "welcome_panel.h"
 
 #include <QApplication>
@@ -55,7 +56,8 @@ void TWindowOpenerView::SetAppTitle() {
 
 void TWindowOpenerView::ShowImageSize(QSize size) {
     F.StatusBar->SetImageSizeText(ImageSizeText(size));
-    F.Readout->ImageCounted(); // every load, cache hit and paste ends here
+    F.StatusBar->ClearFailure(); // it was about another picture, or about none
+    F.Readout->ImageCounted();   // every load, cache hit and paste ends here
     if (F.ImageShown)
         F.ImageShown();
 }
@@ -72,9 +74,17 @@ void TWindowOpenerView::RememberRecentImage(const QString& path) {
     F.Recent->Remember(path);
 }
 
+void TWindowOpenerView::ShowProgress(const QString& text) {
+    F.StatusBar->ShowProgress(text);
+}
+
 void TWindowOpenerView::Fail(const QString& reason) {
     F.Beep();
     F.StatusBar->ShowFailure(reason);
+}
+
+void TWindowOpenerView::ShowIncomplete(bool incomplete) {
+    F.StatusBar->SetPictureNote(incomplete ? IncompletePictureText() : QString());
 }
 
 } // namespace tonalyx

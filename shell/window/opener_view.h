@@ -54,6 +54,8 @@ class TWindowOpenerView final : public TOpenerView {
     void HideWelcome() override;
     void RememberRecentImage(const QString& path) override;
     void Fail(const QString& reason) override;
+    void ShowIncomplete(bool incomplete) override;
+    void ShowProgress(const QString& text) override;
 
   private:
     TOpenerViewParts F;

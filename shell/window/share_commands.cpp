@@ -8,6 +8,7 @@
 #include "share_links.h"
 #include "share_service.h"
 #include "status_bar.h"
+#include "status_texts.h"
 #include "window_log.h"
 
 #include <QAction>
@@ -29,7 +30,12 @@ TShareCommands::TShareCommands(TShareParts parts, QObject* parent)
     };
     connect(FService, &TShareService::LedStateChanged, this,
             [this](TLEDState state) { FParts.StatusBar->SetLEDState(state); });
-    connect(FService, &TShareService::UploadFailed, this, [this] { ShowFailure(); });
+    connect(FService, &TShareService::UploadFailed, this, [this] {
+        FParts.StatusBar->ClearDone(); // "uploading" is no longer true
+        ShowFailure();
+    });
+    connect(FService, &TShareService::UploadDone, this,
+            [this] { FParts.StatusBar->ShowDone(HistogramUploadedText()); });
     connect(tmRequestQueueIndication, &QTimer::timeout, this, [this] {
         if (!FService->OnIndicationTick())
             tmRequestQueueIndication->stop();
@@ -71,6 +77,7 @@ void TShareCommands::acSocNetHTMLExecute() {
     const TStartedUpload started = FService->StartUpload(SocNetLink, Snapshot());
     StartTimers();
     QGuiApplication::clipboard()->setText(started.Target); // the tag at once
+    FParts.StatusBar->ShowDone(LinkCopiedText());
 }
 
 void TShareCommands::acSocNetExecute(const QAction* command) {
@@ -80,6 +87,7 @@ void TShareCommands::acSocNetExecute(const QAction* command) {
         FService->StartUpload(SocNetIndex(command->objectName()), Snapshot());
     StartTimers();
     OpenLink(LinkLiteral, started.Target); // the share page at once; the upload follows
+    FParts.StatusBar->ShowDone(SharePageOpenedText());
 }
 
 void TShareCommands::tbSocNetTellClick(int network) {

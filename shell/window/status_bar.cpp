@@ -91,6 +91,7 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
     FFailureTimer->setInterval(FailureShowMs);
     connect(FFailureTimer, &QTimer::timeout, this, [this] {
         FFailure.clear();
+        FFailed = false;
         UpdateMessage();
     });
     imLEDGreen = LightLabel(QStringLiteral("imLEDGreen"), QColor(40, 180, 60),
@@ -126,12 +127,47 @@ QString TStatusBar::ColourSpaceText() const {
 
 void TStatusBar::ShowFailure(const QString& text) {
     FFailure = text;
+    FFailed = true;
     FFailureTimer->start();
+    UpdateMessage();
+}
+
+void TStatusBar::ShowDone(const QString& text) {
+    FFailure = text;
+    FFailed = false;
+    FFailureTimer->start();
+    UpdateMessage();
+}
+
+void TStatusBar::ClearFailure() {
+    if (!FFailed)
+        return;
+    FFailure.clear();
+    FFailed = false;
+    FFailureTimer->stop();
+    UpdateMessage();
+}
+
+void TStatusBar::ClearDone() {
+    if (FFailed || FFailure.isEmpty())
+        return;
+    FFailure.clear();
+    FFailureTimer->stop();
+    UpdateMessage();
+}
+
+void TStatusBar::SetPictureNote(const QString& text) {
+    FPictureNote = text;
     UpdateMessage();
 }
 
 void TStatusBar::ShowHint(const QString& text) {
     FHint = text;
+    UpdateMessage();
+}
+
+void TStatusBar::ShowProgress(const QString& text) {
+    FProgress = text;
     UpdateMessage();
 }
 
@@ -157,7 +193,10 @@ QString TStatusBar::ClippingText() const {
 }
 
 void TStatusBar::UpdateMessage() {
-    FMessage->setText(FFailure.isEmpty() ? FHint : FFailure);
+    FMessage->setText(!FFailure.isEmpty()    ? FFailure
+                      : !FProgress.isEmpty() ? FProgress
+                      : !FHint.isEmpty()     ? FHint
+                                             : FPictureNote);
     FMessage->setToolTip(FMessage->text());
 }
 

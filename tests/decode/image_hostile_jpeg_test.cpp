@@ -95,7 +95,7 @@ TEST(JpegHostile, EndlessOrBogusScansAreRefused) {
         const char* Name;
         TBytes File;
         bool Ok;
-        const char* Reason; // part of the reason when refused
+        const char* Reason; // part of the reason's detail when refused
     } rows[] = {
         {"grey, two scans", grey, true, ""},
         {"grey, AC scan 20 times", RepeatLastScan(grey, 20), true, ""},
@@ -114,7 +114,7 @@ TEST(JpegHostile, EndlessOrBogusScansAreRefused) {
         const TDecodeResult d = DecodeJpegMemory(r.File.data(), r.File.size());
         EXPECT_EQ(d.Ok(), r.Ok) << d.Reason();
         if (!r.Ok) {
-            EXPECT_NE(d.Reason().find(r.Reason), std::string::npos) << d.Reason();
+            EXPECT_NE(d.Error().Detail.find(r.Reason), std::string::npos) << d.Error().Detail;
             EXPECT_THROW((void)d.Value(), std::bad_variant_access); // no picture handed out
         }
     }

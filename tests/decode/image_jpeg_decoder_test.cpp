@@ -233,8 +233,8 @@ TEST(JpegRowsReady, SuiteFilesFromDisk) {
     }
 }
 
-// A cut file may decode partly or fail, but must do so cleanly; a file that only lacks its
-// end marker is whole.
+// A cut file may decode partly, then saying it is incomplete, or fail, but must do so
+// cleanly; a file that only lacks its end marker is whole.
 TEST(JpegDamaged, TruncatedAtManyLengths) {
     std::vector<TBytes> files{EncodeJpeg(96, 80, TestPicture(96, 80).Pixels, {}),
                               EncodeJpeg(96, 80, TestPicture(96, 80).Pixels, {true})};
@@ -253,6 +253,7 @@ TEST(JpegDamaged, TruncatedAtManyLengths) {
             ExpectConsistent(r);
             if (r.Ok()) {
                 EXPECT_EQ(std::pair(r->Width(), r->Height()), std::pair(full.Width, full.Height));
+                EXPECT_TRUE(r->Incomplete());
                 log.Check(r);
             }
             // A progressive file cut short shows what its scans so far hold, as libjpeg would.
@@ -263,6 +264,8 @@ TEST(JpegDamaged, TruncatedAtManyLengths) {
         }
         const TBytes noEnd(whole.begin(), whole.end() - 2);
         EXPECT_TRUE(DecodeOk(noEnd) == full);
+        const TDecodeResult noEndResult = DecodeJpegMemory(noEnd.data(), noEnd.size());
+        EXPECT_FALSE(noEndResult.Ok() && noEndResult->Incomplete()) << "its picture is whole";
     }
 }
 

@@ -410,3 +410,96 @@ TEST(CoarseSamples, CountedWhileRowsArriveTheHistogramsAreTheSame) {
     b->CalcCounted(Origin, t.View(), plain);
     EXPECT_EQ(a->Data[Origin], b->Data[Origin]);
 }
+
+namespace {
+
+// Counts t pass by pass as a decoder that keeps no picture would: bands of `band` rows,
+// alternately to two tallies (two threads), bottom band first when `upwards`.
+TStreamedCounts Streamed(const TTestRaster& t, int band, bool upwards) {
+    TStreamedCounts counts(t.Width, t.Height);
+    while (counts.NeedsPass()) {
+        TRowTally here = counts.NewTally(), there = counts.NewTally();
+        int i = 0;
+        for (int b = 0; b < t.Height; b += band, ++i) {
+            const int first = upwards ? std::max(0, t.Height - b - band) : b;
+            const int rows = std::min(band, t.Height - b);
+            const TRasterView view{t.Width, rows, t.At(0, first), std::ptrdiff_t{t.Width} * 3};
+            (i % 2 ? there : here).AddRows(view, first);
+        }
+        here.Add(there);
+        EXPECT_TRUE(counts.AddPass(std::move(here)));
+        if (counts.Passes() > 12) // every level of the largest picture, and more
+            break;
+    }
+    return counts;
+}
+
+} // namespace
+
+// Counted band by band without the picture, the ten channels are those of the whole raster
+// and the sampled models stop at the same level. A second pass comes only when the levels of
+// the first do not settle the shape, and each adds one finer level.
+TEST(StreamedCounts, BandsGiveTheWholeRastersCounts) {
+    TTestRaster smooth(900, 700);
+    for (int y = 0; y < smooth.Height; ++y)
+        for (int x = 0; x < smooth.Width; ++x)
+            smooth.Set(x, y, x * 255 / 899, y * 255 / 699, (x + 2 * y) % 256);
+    const struct {
+        const char* Name;
+        TTestRaster Raster;
+        int Passes;
+    } cases[] = {
+        {"noise", TTestRaster::Noise(1283, 1031, 7), 2}, // settles only at level 2
+        {"uniform", TTestRaster(700, 500, 40, 90, 200), 1},
+        {"smooth", smooth, 3}, // its stripes alias on every grid: down to level 1
+        {"strip", TTestRaster::Noise(10, 20000, 5), 1}, // coarse level 1: one level only
+        {"labOnly", TTestRaster::Noise(300, 300, 3), 3},
+        {"bothInFull", TTestRaster::Noise(40, 30, 4), 1},
+        {"oneRow", TTestRaster::Noise(1, 1, 2), 1},
+    };
+    for (const auto& c : cases) {
+        const TTestRaster& t = c.Raster;
+        auto whole = std::make_unique<THist>(), streamed = std::make_unique<THist>();
+        whole->Calc(Origin, t.View());
+        for (auto [band, upwards] : {std::pair{16, false}, std::pair{7, true}}) {
+            SCOPED_TRACE(testing::Message() << c.Name << ", bands of " << band);
+            const TStreamedCounts counts = Streamed(t, band, upwards);
+            ASSERT_FALSE(counts.NeedsPass());
+            EXPECT_EQ(counts.Passes(), c.Passes);
+            streamed->CalcStreamed(Origin, counts);
+            EXPECT_EQ(streamed->Data[Origin], whole->Data[Origin]);
+            for (TSampledModel m : {TSampledModel::HSV, TSampledModel::Lab}) {
+                TModelCounts plain;
+                const TSampleStats a = AccumModel(plain, m, t.View());
+                const TSampleStats& b = counts.Stats(m);
+                EXPECT_EQ(a.Full, b.Full);
+                EXPECT_EQ(a.CoarseLevel, b.CoarseLevel);
+                EXPECT_EQ(a.ConvergedLevel, b.ConvergedLevel);
+                EXPECT_EQ(a.Comparisons, b.Comparisons);
+            }
+        }
+    }
+}
+
+TEST(StreamedCounts, APassThatMissedRowsOrIsOfAnotherPictureIsRefused) {
+    const TTestRaster t = TTestRaster::Noise(700, 500, 8), other = TTestRaster::Noise(700, 501, 8);
+    TStreamedCounts counts(t.Width, t.Height);
+    TRowTally missing = counts.NewTally();
+    missing.AddRows({t.Width, 499, t.At(0, 0), std::ptrdiff_t{t.Width} * 3}, 0);
+    EXPECT_FALSE(counts.AddPass(std::move(missing)));
+    TRowTally foreign = TStreamedCounts(other.Width, other.Height).NewTally();
+    foreign.AddRows(other.View(), 0);
+    EXPECT_FALSE(counts.AddPass(std::move(foreign)));
+    EXPECT_TRUE(counts.NeedsPass());
+    EXPECT_EQ(counts.Passes(), 0);
+
+    TRowTally first = counts.NewTally();
+    first.AddRows(t.View(), 0);
+    ASSERT_TRUE(counts.AddPass(std::move(first)));
+    ASSERT_TRUE(counts.NeedsPass()); // noise never settles
+    // A first pass's tally again, where the second pass counts a finer level.
+    TRowTally again = TStreamedCounts(t.Width, t.Height).NewTally();
+    again.AddRows(t.View(), 0);
+    EXPECT_FALSE(counts.AddPass(std::move(again)));
+    EXPECT_EQ(counts.Passes(), 1);
+}

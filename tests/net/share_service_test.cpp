@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 
 #include <atomic>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -27,7 +28,7 @@ namespace {
 struct TRig {
     std::shared_ptr<std::atomic<long long>> Now = std::make_shared<std::atomic<long long>>(0);
     std::unique_ptr<TShareService> Service;
-    std::unique_ptr<QSignalSpy> Failed, Led;
+    std::unique_ptr<QSignalSpy> Failed, Done, Led;
     explicit TRig(const std::string& root) {
         TShareOptions o;
         o.ServerRoot = QString::fromStdString(root);
@@ -36,6 +37,7 @@ struct TRig {
         o.UploadFileName = QStringLiteral("tonalyx");
         Service = std::make_unique<TShareService>(o);
         Failed = std::make_unique<QSignalSpy>(Service.get(), &TShareService::UploadFailed);
+        Done = std::make_unique<QSignalSpy>(Service.get(), &TShareService::UploadDone);
         Led = std::make_unique<QSignalSpy>(Service.get(), &TShareService::LedStateChanged);
     }
     // Runs the main loop until every queued request has reported (each worker ends within
@@ -87,6 +89,7 @@ TEST(ShareService, ReplyDecidesLightAndMessage) {
         EXPECT_EQ(fname.content, started.Name.toStdString());
         lock.unlock();
         EXPECT_EQ(rig.Failed->count(), row.Good ? 0 : 1) << row.What;
+        EXPECT_EQ(rig.Done->count(), row.Good ? 1 : 0) << row.What;
         EXPECT_EQ(rig.Service->LEDState(), row.Good ? TLEDState::lsGreen : TLEDState::lsRed)
             << row.What;
         rig.Service->StartWEBServerCheck(); // green at its start, then the result
@@ -94,6 +97,7 @@ TEST(ShareService, ReplyDecidesLightAndMessage) {
         rig.Drain();
         EXPECT_EQ(rig.Service->LEDState(), row.Good ? TLEDState::lsGreen : TLEDState::lsRed);
         EXPECT_EQ(rig.Failed->count(), row.Good ? 0 : 1) << "a failed check shows no message";
+        EXPECT_EQ(rig.Done->count(), row.Good ? 1 : 0) << "a check is no upload";
         EXPECT_FALSE(rig.Service->OnExpiryTick());
         EXPECT_EQ(rig.Service->OnIndicationTick(), !row.Good) << "red keeps the timer running";
     }
@@ -188,4 +192,32 @@ TEST(ShareService, AnAbandonedRequestsTransferIsCancelled) {
     QCoreApplication::processEvents();
     EXPECT_EQ(rig.Failed->count(), 1) << "the abandoned check reported after its deadline";
     EXPECT_EQ(rig.Service->QueuedRequests(), 0u);
+}
+
+// An upload abandoned at its deadline was told as failed; the server's "0" arriving after
+// that never turns it into one done.
+TEST(ShareService, AnUploadAbandonedAtItsDeadlineNeverSaysDone) {
+    TFaultServer server;
+    std::promise<void> arrived, answered;
+    std::promise<void> gate;
+    std::shared_future<void> open = gate.get_future().share();
+    server.Http().Post("/upload.php", [&](const httplib::Request&, httplib::Response& res) {
+        arrived.set_value();
+        open.wait();
+        res.set_content("0", "text/plain");
+        answered.set_value();
+    });
+    server.Start();
+    TRig rig(server.Url("/"));
+    rig.Service->StartUpload(SocNetLink, QByteArray("png"));
+    ASSERT_EQ(arrived.get_future().wait_for(10s), std::future_status::ready);
+    *rig.Now = 40000;
+    EXPECT_TRUE(rig.Service->OnExpiryTick());
+    EXPECT_EQ(rig.Failed->count(), 1);
+    gate.set_value();
+    ASSERT_EQ(answered.get_future().wait_for(10s), std::future_status::ready);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(rig.Service->OnExpiryTick());
+    EXPECT_EQ(rig.Done->count(), 0);
+    EXPECT_EQ(rig.Failed->count(), 1);
 }

@@ -1,11 +1,14 @@
-// Opening, revisiting, pasting and stepping, observed through a recording window.
+// Opening, revisiting, pasting and stepping, observed through a recording window; opens
+// decode on a worker, so each test runs the event loop until the open has been taken in.
 #include "image_opener.h"
 
 #include "qt_raster.h"
+#include "reduced_copy.h"
 #include "ucache.h"
 
 #include "colour_fixture.h"
 #include "jpeg_encoder.h"
+#include "open_gate.h"
 #include "qt_environment.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +21,8 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -26,6 +31,13 @@ using namespace tonalyx;
 TONALYX_QT_TEST_ENVIRONMENT(QGuiApplication);
 
 namespace {
+
+constexpr int Patience = 60000; // ms: an upper bound only, for a loaded machine
+
+// Runs the event loop until the opener has nothing under way.
+void Settle(const TImageOpener& op) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !op.IsOpening(); }, Patience));
+}
 
 // Records every call as one short line, so a test reads like the sequence it expects.
 class TRecordingView : public TOpenerView {
@@ -55,8 +67,10 @@ class TRecordingView : public TOpenerView {
         Log << QStringLiteral("size %1x%2").arg(size.width()).arg(size.height());
     }
     void ShowColourSpace(const QString& name) override { Space = name; }
+    int PreviewSide() const override { return Side; }
     QImage Preview;
     QString Space;
+    int Side = 0; // pictures are shown as they are
     void HideWelcome() override {
         WelcomeVisible = false;
         Log << "hide welcome";
@@ -81,6 +95,36 @@ QImage Solid(int w, int h, QRgb colour) {
     return img;
 }
 
+// What opening leaves behind, everything a failure or a cancel must keep.
+struct TOutcomeState {
+    QString Current;
+    int Cached = 0;
+    QStringList Recent;
+    QImage Shown;
+    TAllChanel Raw;
+    bool ImageCommands = false, Navigation = false, Welcome = false;
+    QStringList Log; // without the beep
+    friend bool operator==(const TOutcomeState&, const TOutcomeState&) = default;
+};
+
+// A window of its own over the folder: the engine, the navigation, the cache, the view.
+struct TWorld {
+    TWorld() = default;
+    explicit TWorld(TOpenFunction open) : Op(Hist, Files, Cache, View, nullptr, std::move(open)) {}
+    TCurrentHist Hist;
+    TFiles Files;
+    TCache Cache{64 << 20};
+    TRecordingView View;
+    TImageOpener Op{Hist, Files, Cache, View};
+
+    TOutcomeState State() const {
+        QStringList log = View.Log;
+        log.removeAll("beep");
+        return {Files.sCurrFile,    Cache.Count(),   View.Recent,         View.Shown, Hist.Raw(),
+                View.ImageCommands, View.Navigation, View.WelcomeVisible, log};
+    }
+};
+
 class Opener : public testing::Test {
   protected:
     void SetUp() override {
@@ -91,6 +135,24 @@ class Opener : public testing::Test {
     }
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
     TAllChanel& Raw() { return Hist.Engine().Data[Origin]; }
+    // Each call as the window makes it, run until the open is taken in.
+    void Load(const QString& name) {
+        Op.LoadImageFile(Path(name));
+        Settle(Op);
+    }
+    void Step(TNeighbor neighbor) {
+        Op.ShowNeighbor(neighbor);
+        Settle(Op);
+    }
+    void Paste(const QImage& image) {
+        Op.PasteImage(image);
+        Settle(Op);
+    }
+    bool Key(int key) {
+        const bool taken = Op.KeyDown(key);
+        Settle(Op);
+        return taken;
+    }
 
     QTemporaryDir Dir;
     TCurrentHist Hist;
@@ -103,7 +165,7 @@ class Opener : public testing::Test {
 } // namespace
 
 TEST_F(Opener, LoadingAFileRunsEveryStepInOrder) {
-    Op.LoadImageFile(Path("a.bmp"));
+    Load("a.bmp");
     EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "image", "draw", "cursor", "ctrl 1 0",
                                      "title", "size 20x10", "hide welcome", "recent"}));
     EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
@@ -115,15 +177,15 @@ TEST_F(Opener, LoadingAFileRunsEveryStepInOrder) {
 
 TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
     Hist.SetSmoothLevel(SmoothLevelMedium);
-    Op.LoadImageFile(Path("a.bmp"));
+    Load("a.bmp");
     const TAllChanel firstCounts = Raw();
     const TAllChanel firstDisplay = Hist.Display();
-    Op.LoadImageFile(Path("b.jpg"));
+    Load("b.jpg");
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
     // Smoothing switched off meanwhile, without a redraw of its own.
     Hist.Engine().SmoothRepeatCnt = SmoothLevels[SmoothLevelOff].RepCnt;
     View.Log.clear();
-    Op.LoadImageFile(Path("a.bmp"));
+    Load("a.bmp");
     EXPECT_EQ(View.Log, QStringList({"image", "draw", "title", "size 20x10"}));
     EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
     EXPECT_EQ(Raw(), firstCounts);
@@ -139,16 +201,16 @@ TEST_F(Opener, RevisitComesFromTheCacheWithoutTouchingTheFile) {
 TEST_F(Opener, NamesThatDifferOnlyInCaseAreDifferentPictures) {
     ASSERT_TRUE(Solid(4, 4, qRgb(250, 0, 0)).save(Path("x.bmp")));
     ASSERT_TRUE(Solid(4, 4, qRgb(0, 0, 250)).save(Path("X.bmp")));
-    Op.LoadImageFile(Path("x.bmp"));
-    Op.ShowNeighbor(TNeighbor::nPrev); // X.bmp sorts just before x.bmp
+    Load("x.bmp");
+    Step(TNeighbor::nPrev); // X.bmp sorts just before x.bmp
     EXPECT_EQ(Files.sCurrFile, Path("X.bmp"));
     EXPECT_EQ(View.Shown.pixel(0, 0), qRgb(0, 0, 250));
-    Op.LoadImageFile(Path("x.bmp")); // back, from the cache
+    Load("x.bmp"); // back, from the cache
     EXPECT_EQ(View.Shown.pixel(0, 0), qRgb(250, 0, 0));
 }
 
 TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
-    Op.LoadImageFile(Path("a.bmp"));
+    Load("a.bmp");
     const TAllChanel before = Raw();
     QFile::copy(Path("c.bmp"), Path("liar.jpg")); // a BMP behind a JPEG name
     QFile garbage(Path("broken.bmp"));
@@ -158,7 +220,7 @@ TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
 
     for (const QString& name : QStringList{"liar.jpg", "broken.bmp", "missing.jpg"}) {
         View.Log.clear();
-        Op.LoadImageFile(Path(name));
+        Load(name);
         EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "beep", "cursor", "ctrl 1 0"}))
             << name.toStdString();
         EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
@@ -168,7 +230,7 @@ TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
     // Unaccepted extensions beep before anything else happens.
     for (const QString& name : QStringList{"notes.png", "README", "archive.2015"}) {
         View.Log.clear();
-        Op.LoadImageFile(Path(name));
+        Load(name);
         EXPECT_EQ(View.Log, QStringList({"beep"}));
     }
     EXPECT_EQ(View.Recent, QStringList({Path("a.bmp")}));
@@ -186,7 +248,7 @@ TEST_F(Opener, FailuresSayWhy) {
         {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.png")); },
          "Cannot open notes.png: not a JPEG or BMP file"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("other/liar.jpg")); },
-         "Cannot open liar.jpg: not a JPEG file"},
+         "Cannot open liar.jpg: this file is not a JPEG picture"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("missing.bmp")); },
          "Cannot open missing.bmp: "},
         {[this](TImageOpener& op) {
@@ -210,6 +272,7 @@ TEST_F(Opener, FailuresSayWhy) {
     for (const auto& row : rows) {
         View.Reasons.clear();
         row.Do(Op);
+        Settle(Op);
         ASSERT_EQ(View.Reasons.size(), 1) << row.Reason;
         EXPECT_TRUE(View.Reasons.first().startsWith(QString::fromUtf8(row.Reason)))
             << View.Reasons.first().toStdString() << " / " << row.Reason;
@@ -217,14 +280,14 @@ TEST_F(Opener, FailuresSayWhy) {
 }
 
 TEST_F(Opener, AFailedFirstLoadStillMakesTheImageCommandsAvailable) {
-    Op.LoadImageFile(Path("missing.bmp"));
+    Load("missing.bmp");
     EXPECT_TRUE(View.ImageCommands);
     EXPECT_TRUE(View.WelcomeVisible);
     EXPECT_TRUE(Files.sCurrFile.isEmpty());
 }
 
 TEST_F(Opener, PasteCountsThePictureButNeitherCachesNorRemembersIt) {
-    Op.PasteImage(Solid(5, 4, qRgb(10, 20, 30)));
+    Paste(Solid(5, 4, qRgb(10, 20, 30)));
     EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "hide welcome", "image", "draw", "cursor",
                                      "ctrl 1 1", "title", "size 5x4"}));
     EXPECT_EQ(Files.sCurrFile, PastedImageName());
@@ -236,46 +299,46 @@ TEST_F(Opener, PasteCountsThePictureButNeitherCachesNorRemembersIt) {
 
 TEST_F(Opener, FailedPasteBeepsAndNavigationFollowsWhatIsCurrent) {
     // Nothing shown yet: the welcome panel goes, the image commands come, navigation does not.
-    Op.PasteImage(QImage());
+    Paste(QImage());
     EXPECT_EQ(View.Log,
               QStringList({"wait", "ctrl 0 1", "hide welcome", "beep", "cursor", "ctrl 1 1"}));
     EXPECT_FALSE(View.WelcomeVisible);
     EXPECT_TRUE(View.ImageCommands);
     EXPECT_TRUE(View.Shown.isNull());
 
-    Op.LoadImageFile(Path("a.bmp"));
+    Load("a.bmp");
     View.Log.clear();
-    Op.PasteImage(QImage());
+    Paste(QImage());
     EXPECT_EQ(View.Log.last(), "ctrl 1 0");
     EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
     EXPECT_EQ(View.Shown.size(), QSize(20, 10));
 }
 
 TEST_F(Opener, CacheHitAfterPasteLeavesNavigationOff) {
-    Op.LoadImageFile(Path("a.bmp"));
-    Op.PasteImage(Solid(5, 4, qRgb(1, 2, 3)));
-    Op.LoadImageFile(Path("a.bmp"));
+    Load("a.bmp");
+    Paste(Solid(5, 4, qRgb(1, 2, 3)));
+    Load("a.bmp");
     EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
     EXPECT_FALSE(View.Navigation);
     EXPECT_EQ(View.Shown.size(), QSize(20, 10));
 }
 
 TEST_F(Opener, SteppingThroughTheFolder) {
-    Op.ShowNeighbor(TNeighbor::nNext); // nothing shown yet
+    Step(TNeighbor::nNext); // nothing shown yet
     EXPECT_EQ(View.Log, QStringList({"beep"}));
-    Op.LoadImageFile(Path("a.bmp"));
-    Op.ShowNeighbor(TNeighbor::nNext);
+    Load("a.bmp");
+    Step(TNeighbor::nNext);
     EXPECT_EQ(Files.sCurrFile, Path("b.jpg"));
-    Op.ShowNeighbor(TNeighbor::nNext);
+    Step(TNeighbor::nNext);
     EXPECT_EQ(Files.sCurrFile, Path("c.bmp"));
     View.Log.clear();
-    Op.ShowNeighbor(TNeighbor::nNext);
+    Step(TNeighbor::nNext);
     EXPECT_EQ(View.Log, QStringList({"beep"}));
-    Op.ShowNeighbor(TNeighbor::nPrev);
-    Op.ShowNeighbor(TNeighbor::nPrev);
+    Step(TNeighbor::nPrev);
+    Step(TNeighbor::nPrev);
     EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
     View.Log.clear();
-    Op.ShowNeighbor(TNeighbor::nPrev);
+    Step(TNeighbor::nPrev);
     EXPECT_EQ(View.Log, QStringList({"beep"}));
 }
 
@@ -296,18 +359,18 @@ TEST(NavigationKeys, StepBackOrForwardAndLeaveEveryOtherKey) {
 }
 
 TEST_F(Opener, KeysStepThroughTheFolderAndBeepWithoutAnImage) {
-    EXPECT_TRUE(Op.KeyDown(Qt::Key_Right));
+    EXPECT_TRUE(Key(Qt::Key_Right));
     EXPECT_EQ(View.Reasons, QStringList({"No image is open"}));
-    EXPECT_FALSE(Op.KeyDown(Qt::Key_A));
-    Op.LoadImageFile(Path("a.bmp"));
-    EXPECT_TRUE(Op.KeyDown(Qt::Key_PageDown));
+    EXPECT_FALSE(Key(Qt::Key_A));
+    Load("a.bmp");
+    EXPECT_TRUE(Key(Qt::Key_PageDown));
     EXPECT_EQ(Files.sCurrFile, Path("b.jpg"));
-    EXPECT_TRUE(Op.KeyDown(Qt::Key_Up));
+    EXPECT_TRUE(Key(Qt::Key_Up));
     EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
     // After a paste the keys work although previous and next are unavailable: they beep.
-    Op.PasteImage(Solid(2, 2, qRgb(1, 2, 3)));
+    Paste(Solid(2, 2, qRgb(1, 2, 3)));
     View.Reasons.clear();
-    EXPECT_TRUE(Op.KeyDown(Qt::Key_Down));
+    EXPECT_TRUE(Key(Qt::Key_Down));
     EXPECT_EQ(View.Reasons, QStringList({"A pasted picture has no folder to step through"}));
     EXPECT_EQ(View.Log.count("beep"), 2);
 }
@@ -334,24 +397,189 @@ TEST_F(Opener, AnUprightPictureIsShownTurnedAndCountedAsStored) {
     e.Icc = test::RgbProfile(test::AdobeRgbSpace, "Adobe RGB (1998)");
     write("portrait.jpg");
 
-    Op.LoadImageFile(Path("plain.jpg"));
+    Load("plain.jpg");
     const TAllChanel plainCounts = Raw();
     EXPECT_TRUE(View.Space.isEmpty());
     View.Log.clear();
-    Op.LoadImageFile(Path("portrait.jpg"));
+    Load("portrait.jpg");
     EXPECT_TRUE(View.Log.contains("size 320x480")) << View.Log.join(", ").toStdString();
     EXPECT_EQ(View.Space, QStringLiteral("Adobe RGB (1998)"));
     EXPECT_EQ(View.Shown.size(), QSize(w, h)); // the counted picture, as stored
     EXPECT_EQ(View.Preview.size(), QSize(h, w));
     EXPECT_EQ(Raw(), plainCounts);
 
-    Op.LoadImageFile(Path("plain.jpg"));
+    Load("plain.jpg");
     EXPECT_TRUE(View.Space.isEmpty());
     View.Log.clear();
-    Op.LoadImageFile(Path("portrait.jpg")); // from the cache, turned and named as before
+    Load("portrait.jpg"); // from the cache, turned and named as before
     EXPECT_EQ(View.Log.last(), QStringLiteral("size 320x480"));
     EXPECT_EQ(View.Preview.size(), QSize(h, w));
     EXPECT_EQ(View.Space, QStringLiteral("Adobe RGB (1998)"));
     Op.PasteImage(Solid(5, 5, qRgb(1, 2, 3)));
+    Settle(Op);
     EXPECT_TRUE(View.Space.isEmpty());
+}
+
+// The copy an open makes from the decoder's rows is turned upright and converted to sRGB on
+// the worker: the window's thread shows that very copy and makes none of its own.
+TEST_F(Opener, TheCopyMadeFromTheRowsIsTurnedAndConvertedOnTheWorker) {
+    const int w = 480, h = 320;
+    std::vector<std::uint8_t> samples;
+    for (int i = 0; i < w * h; ++i)
+        samples.insert(samples.end(), {60, 160, 60}); // in Adobe RGB
+    test::TJpegEncoding e;
+    e.Quality = 100;
+    e.Exif = test::ExifWithOrientation(6);
+    e.Icc = test::RgbProfile(test::AdobeRgbSpace, "Adobe RGB (1998)");
+    const std::vector<std::uint8_t> jpeg = test::EncodeWithLibjpeg(w, h, samples, e);
+    QFile f(Path("portrait.jpg"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size()));
+    f.close();
+
+    qint64 made = 0; // the copy the worker made; read once its result is in
+    TWorld world(
+        [&made](const QString& path, int side, std::stop_token cancel, TOpenProgress* progress) {
+            auto opened = OpenImageFile(path, side, std::move(cancel), progress);
+            if (opened.Ok())
+                made = opened.Value()->Preview.cacheKey();
+            return opened;
+        });
+    world.View.Side = 200;
+    world.Op.LoadImageFile(Path("portrait.jpg"));
+    Settle(world.Op);
+    const QImage& shown = world.View.Preview;
+    EXPECT_EQ(shown.cacheKey(), made);
+    EXPECT_EQ(shown.size(), ReducedCopySize(QSize(w, h), 200).transposed());
+    EXPECT_EQ(shown.format(), QImage::Format_RGB32); // the format the view scales fastest
+    const QColor patch = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    EXPECT_LE(patch.red(), 3);
+    EXPECT_NEAR(patch.green(), 161, 3);
+    EXPECT_NEAR(patch.blue(), 47, 3);
+    EXPECT_EQ(world.View.Shown.size(), QSize(w, h)); // counted as stored
+}
+
+// ---- opening off the main thread
+
+TEST(OpenProgress, ShownOnceAnOpenTakesLongerThanHalfASecond) {
+    TOpenProgress progress;
+    EXPECT_EQ(OpenProgressText("a.jpg", &progress, 499), "");
+    EXPECT_EQ(OpenProgressText("a.jpg", &progress, 500), "Opening a.jpg\u2026 (Esc cancels)");
+    progress.Height = 400;
+    progress.Rows = 100;
+    EXPECT_EQ(OpenProgressText("a.jpg", &progress, 900), "Opening a.jpg\u2026 25% (Esc cancels)");
+    progress.Rows = 400; // decoded, not yet in
+    EXPECT_EQ(OpenProgressText("a.jpg", &progress, 900), "Opening a.jpg\u2026 99% (Esc cancels)");
+    EXPECT_EQ(OpenProgressText("a.jpg", nullptr, 900), "Opening a.jpg\u2026 (Esc cancels)");
+    EXPECT_EQ(OpenProgressText("", nullptr, 900), "Reading the pasted picture\u2026 (Esc cancels)");
+}
+
+// The same start in two worlds: one open fails, the other is cancelled before it is taken
+// in. Everything but the beep ends up the same.
+TEST_F(Opener, ACancelledOpenLeavesEverythingAsAFailedOne) {
+    ASSERT_TRUE(QDir(Dir.path()).mkdir("s"));
+    const auto writeBroken = [this](const QString& name) {
+        QFile garbage(Path(name));
+        ASSERT_TRUE(garbage.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        garbage.write("BM not really");
+    };
+    writeBroken("broken.bmp");
+    ASSERT_TRUE(Solid(6, 6, qRgb(9, 9, 9)).save(Path("s/one.bmp")));
+    const struct {
+        const char* Name;
+        std::function<void(TImageOpener&, bool fail)> Start;
+    } rows[] = {
+        {"direct open",
+         [this](TImageOpener& op, bool fail) {
+             op.LoadImageFile(Path(fail ? "broken.bmp" : "b.jpg"));
+         }},
+        {"step", // onto s/two.bmp, broken in the world where it fails
+         [&](TImageOpener& op, bool fail) {
+             if (fail)
+                 writeBroken("s/two.bmp");
+             else
+                 ASSERT_TRUE(Solid(7, 7, qRgb(1, 1, 1)).save(Path("s/two.bmp")));
+             op.LoadImageFile(Path("s/one.bmp"));
+             Settle(op);
+             op.ShowNeighbor(TNeighbor::nNext);
+         }},
+        {"paste", [](TImageOpener& op,
+                     bool fail) { op.PasteImage(fail ? QImage() : Solid(5, 4, qRgb(1, 2, 3))); }},
+    };
+    for (const bool first : {true, false}) // with and without a picture shown before
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << row.Name << (first ? ", first" : ""));
+            TWorld failed, cancelled;
+            for (TWorld* w : {&failed, &cancelled})
+                if (!first) {
+                    w->Op.LoadImageFile(Path("c.bmp"));
+                    Settle(w->Op);
+                }
+            row.Start(failed.Op, true);
+            Settle(failed.Op);
+            row.Start(cancelled.Op, false);
+            EXPECT_TRUE(cancelled.Op.IsOpening());
+            EXPECT_TRUE(cancelled.Op.CancelOpen());
+            EXPECT_FALSE(cancelled.Op.IsOpening());
+            QCoreApplication::processEvents(); // nothing of the cancelled open comes late
+            EXPECT_EQ(cancelled.State(), failed.State())
+                << cancelled.State().Log.join(", ").toStdString() << " / "
+                << failed.State().Log.join(", ").toStdString();
+            EXPECT_EQ(failed.View.Log.count("beep"), 1);
+            EXPECT_EQ(cancelled.View.Log.count("beep"), 0);
+        }
+}
+
+TEST_F(Opener, EscapeCancelsAnOpenAndOnlyThen) {
+    EXPECT_FALSE(Op.KeyDown(Qt::Key_Escape));
+    Op.LoadImageFile(Path("b.jpg"));
+    EXPECT_TRUE(Op.KeyDown(Qt::Key_Escape));
+    Settle(Op);
+    EXPECT_TRUE(View.Shown.isNull());
+    EXPECT_FALSE(Cache.Contains(Path("b.jpg")));
+}
+
+TEST_F(Opener, AnOpenSupersededByAStepShowsTheStepsPicture) {
+    // a.bmp is opening and has no previous neighbour: the step beeps, the open goes on.
+    Op.LoadImageFile(Path("a.bmp"));
+    Step(TNeighbor::nPrev);
+    EXPECT_EQ(View.Reasons, QStringList({"No previous image in this folder"}));
+    EXPECT_EQ(Files.sCurrFile, Path("a.bmp"));
+    EXPECT_EQ(View.Shown.size(), QSize(20, 10));
+    View.Recent.clear();
+    // b.jpg is opening: the step goes from it to c.bmp, not from a.bmp to b.jpg.
+    Op.LoadImageFile(Path("b.jpg"));
+    Step(TNeighbor::nNext);
+    EXPECT_EQ(Files.sCurrFile, Path("c.bmp"));
+    EXPECT_EQ(View.Shown.size(), QSize(8, 8));
+    EXPECT_EQ(Raw().G.Hist[200], 64u);
+    EXPECT_EQ(View.Recent, QStringList({Path("c.bmp")}));
+    EXPECT_FALSE(Cache.Contains(Path("b.jpg")));
+}
+
+TEST_F(Opener, TheMainThreadsTimerTicksDuringAnOpen) {
+    test::TOpenGate gate;
+    TWorld world(gate.Function());
+    int ticksWhileOpening = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (world.Op.IsOpening() && ++ticksWhileOpening == 3)
+            gate.Release(); // the open ends only once this thread has run the timer
+    });
+    timer.start(1);
+    world.Op.LoadImageFile(Path("b.jpg"));
+    Settle(world.Op);
+    EXPECT_GE(ticksWhileOpening, 3);
+    EXPECT_EQ(world.View.Shown.size(), QSize(30, 15));
+    EXPECT_FALSE(gate.SawCancel());
+}
+
+TEST_F(Opener, DestroyedDuringAnOpenItStopsTheDecodeAndEnds) {
+    test::TOpenGate gate; // never let go: only the cancel ends the wait
+    {
+        TWorld world(gate.Function());
+        world.Op.LoadImageFile(Path("b.jpg"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return gate.Started(); }, Patience));
+    }
+    EXPECT_TRUE(gate.SawCancel());
 }

@@ -235,6 +235,11 @@ QImage Picture(int w, int h, int seed) {
     return img;
 }
 
+// Runs the event loop until the opener has nothing under way.
+void Settle(const TImageOpener& op) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !op.IsOpening(); }, Patience));
+}
+
 struct Stepping : testing::Test {
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
@@ -245,6 +250,14 @@ struct Stepping : testing::Test {
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
     bool WaitPrepared(const QString& name) {
         return QTest::qWaitFor([&] { return Op.Preparer()->IsPrepared(Path(name)); }, Patience);
+    }
+    void Load(const QString& name) {
+        Op.LoadImageFile(Path(name));
+        Settle(Op);
+    }
+    void Step(TNeighbor neighbor) {
+        Op.ShowNeighbor(neighbor);
+        Settle(Op);
     }
 
     QTemporaryDir Dir;
@@ -259,11 +272,11 @@ struct Stepping : testing::Test {
 } // namespace
 
 TEST_F(Stepping, APreparedStepShowsWhatADirectOpenShows) {
-    Op.LoadImageFile(Path("p1.jpg"));
+    Load("p1.jpg");
     EXPECT_EQ(Op.Preparer()->Held(), QStringList({Path("p2.jpg"), Path("p0.jpg")}));
     ASSERT_TRUE(WaitPrepared("p2.jpg"));
     View.Log.clear();
-    Op.ShowNeighbor(TNeighbor::nNext);
+    Step(TNeighbor::nNext);
 
     // The same file opened directly, by an opener of its own.
     TCurrentHist hist;
@@ -272,13 +285,15 @@ TEST_F(Stepping, APreparedStepShowsWhatADirectOpenShows) {
     TView direct;
     TImageOpener plain(hist, files, cache, direct);
     plain.LoadImageFile(Path("p2.jpg"));
+    Settle(plain);
 
     EXPECT_EQ(View.Log, QStringList({"image", "draw", "ctrl 1 0", "title"}));
     EXPECT_EQ(View.Shown, direct.Shown);
     EXPECT_EQ(View.Shown.format(), QImage::Format_BGR888);
     EXPECT_EQ(Hist.Raw(), hist.Raw());
     EXPECT_EQ(Hist.Display(), hist.Display());
-    EXPECT_EQ(View.Preview, ReducedCopy(direct.Shown, View.PreviewSide()));
+    EXPECT_EQ(View.Preview, direct.Preview);
+    EXPECT_EQ(View.Preview.size(), ReducedCopySize(direct.Shown.size(), View.PreviewSide()));
     EXPECT_EQ(View.Recent, QStringList({Path("p1.jpg"), Path("p2.jpg")}));
     EXPECT_EQ(Files.sCurrFile, Path("p2.jpg"));
     QImage cached;
@@ -291,19 +306,19 @@ TEST_F(Stepping, APreparedStepShowsWhatADirectOpenShows) {
 }
 
 TEST_F(Stepping, TheFolderChangingUnderThePreparation) {
-    Op.LoadImageFile(Path("p1.jpg"));
+    Load("p1.jpg");
     ASSERT_TRUE(WaitPrepared("p2.jpg"));
     // Before the first step the folder is read at the step, as without preparation: a
     // file added meanwhile is the next one.
     ASSERT_TRUE(Picture(60, 40, 9).save(Path("p1b.jpg"), "JPG"));
-    Op.ShowNeighbor(TNeighbor::nNext);
+    Step(TNeighbor::nNext);
     EXPECT_EQ(Files.sCurrFile, Path("p1b.jpg"));
     EXPECT_EQ(View.Recent.last(), Path("p1b.jpg"));
     ASSERT_TRUE(WaitPrepared("p2.jpg"));
     // A prepared file deleted before the step fails as a direct open of it does.
     ASSERT_TRUE(QFile::remove(Path("p2.jpg")));
     const QImage before = View.Shown;
-    Op.ShowNeighbor(TNeighbor::nNext);
+    Step(TNeighbor::nNext);
     ASSERT_EQ(View.Reasons.size(), 1);
     EXPECT_TRUE(View.Reasons[0].startsWith("Cannot open p2.jpg")) << View.Reasons[0].toStdString();
     EXPECT_EQ(View.Shown, before);
@@ -313,8 +328,43 @@ TEST_F(Stepping, TheFolderChangingUnderThePreparation) {
 }
 
 TEST_F(Stepping, APastedPictureHasNothingPrepared) {
-    Op.LoadImageFile(Path("p1.jpg"));
+    Load("p1.jpg");
     EXPECT_FALSE(Op.Preparer()->Held().isEmpty());
     Op.PasteImage(Picture(10, 10, 1));
+    Settle(Op);
     EXPECT_TRUE(Op.Preparer()->Held().isEmpty());
+}
+
+// A step onto a neighbour still being prepared waits for the preparation without holding
+// the window, and shows what it made.
+TEST(SteppingWhilePreparing, WaitsForThePreparationOffTheMainThread) {
+    QTemporaryDir dir;
+    const auto path = [&](const char* name) { return QDir(dir.path()).filePath(name); };
+    ASSERT_TRUE(Picture(60, 40, 1).save(path("p1.jpg"), "JPG"));
+    ASSERT_TRUE(Picture(60, 40, 2).save(path("p2.jpg"), "JPG"));
+    auto gate = std::make_shared<TGatedPrepare>();
+    TCurrentHist hist;
+    TFiles files;
+    TCache cache{64 << 20};
+    TView view;
+    TImageOpener op(
+        hist, files, cache, view,
+        std::make_unique<TNeighbourPreparer>([gate](const QString& p, int side, std::stop_token c) {
+            auto prepared = (*gate)(p, side, c);
+            if (prepared)
+                prepared->Stamp = StampOf(p);
+            return prepared;
+        }));
+    op.LoadImageFile(path("p1.jpg"));
+    Settle(op);
+    gate->WaitStarted(path("p2.jpg"));
+    op.ShowNeighbor(TNeighbor::nNext);
+    EXPECT_TRUE(op.IsOpening()); // and this thread goes on
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(op.IsOpening());
+    gate->Release(path("p2.jpg"));
+    Settle(op);
+    EXPECT_EQ(files.sCurrFile, path("p2.jpg"));
+    EXPECT_EQ(view.Shown.size(), QSize(2, 2)); // the preparation's picture, not a decode's
+    EXPECT_EQ(view.Recent.last(), path("p2.jpg"));
 }

@@ -11,6 +11,7 @@
 #include "panel_golden.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +79,7 @@ class WindowGolden : public testing::TestWithParam<TWindowRow> {
         const QString image =
             test::WriteGoldenPicture(QString::fromLatin1(row.Picture), Dir.path());
         ASSERT_FALSE(image.isEmpty());
-        Window->LoadImageFile(image);
+        test::OpenAndWait(*Window, image);
         const std::pair<C, bool> models[] = {
             {C::acRGB, row.Rgb}, {C::acHSV, row.Hsv}, {C::acLab, row.Lab}};
         // Switched on first, so that the last model shown is never the one switched off.

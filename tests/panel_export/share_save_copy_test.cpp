@@ -6,9 +6,12 @@
 #include "hist_panel.h"
 #include "main_window.h"
 #include "save_copy.h"
+#include "status_bar.h"
+#include "status_texts.h"
 
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +80,7 @@ class SaveCopy : public testing::Test {
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
         ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
-        Window->LoadImageFile(Path("IMG_0012.JPG"));
+        test::OpenAndWait(*Window, Path("IMG_0012.JPG"));
     }
     void TearDown() override { Window->close(); }
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
@@ -140,7 +143,7 @@ TEST_F(SaveCopy, SaveWritesThePngOfTheStreamUnderTheProposedName) {
 }
 
 TEST_F(SaveCopy, NamesWithSeveralDotsAndOtherExtensionsStillEndInPng) {
-    Window->LoadImageFile(Path("a.b.jpg"));
+    test::OpenAndWait(*Window, Path("a.b.jpg"));
     const struct {
         const char* Confirmed;
         const char* Written;
@@ -225,4 +228,24 @@ TEST_F(SaveCopy, AHiddenPanelMakesBothCommandsDoNothing) {
     Window->Commands()[C::acCopyHist]->trigger();
     EXPECT_EQ(Log.Asked, 0);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
+}
+
+// Each success says what it did in the status bar, the saved file by its name; a cancel or
+// a failure says nothing of the kind.
+TEST_F(SaveCopy, SuccessesAreToldInTheStatusBar) {
+    TStatusBar* bar = Window->StatusBar();
+    const QString before = bar->MessageText(); // a hint, maybe
+    Answer(QString());
+    Save();
+    EXPECT_EQ(bar->MessageText(), before);
+    Answer(Path("IMG_0012.JPG/h.png"));
+    Save();
+    EXPECT_EQ(bar->MessageText(), before);
+    Answer(Path("mine"));
+    Save();
+    EXPECT_EQ(bar->MessageText(), HistogramSavedText(Path("mine.png")));
+    EXPECT_TRUE(bar->MessageText().contains("mine.png"));
+    EXPECT_FALSE(bar->MessageText().contains(Dir.path())) << "the name, not the folder";
+    Window->Commands()[C::acCopyHist]->trigger();
+    EXPECT_EQ(bar->MessageText(), HistogramCopiedText());
 }

@@ -10,6 +10,7 @@
 #include "output_capture.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +70,7 @@ TEST_F(Render, WritesTheBytesTheWindowSavesForTheSamePanel) {
     test::StoreNormalWindow({1021, 780});
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    window.LoadImageFile(Path("photo.jpg"));
+    test::OpenAndWait(window, Path("photo.jpg"));
     // As the window shows it, then with HSV and smoothing off, then on the log scale.
     for (int pass = 0; pass < 3; ++pass) {
         if (pass == 1) {

@@ -14,6 +14,7 @@
 #include "jpeg_encoder.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -234,6 +235,7 @@ TEST_F(OpenDialog, TheOpenCommandOpensTheChosenPictureAndRemembersItsFolder) {
         Choose(d, Path("photos/beach.jpg"));
     });
     window->Commands()[TCommandId::acOpenImageFile]->trigger();
+    test::WaitOpened(*window);
     EXPECT_EQ(window->windowTitle(), "beach - Tonalyx");
     EXPECT_EQ(LoadLastOpenFolder(*OpenUserSettings()), Path("photos"));
 

@@ -1,6 +1,8 @@
 // The window as the program runs it, for the tests that signal a child process. It prints
 // "ready" once it can be signalled to the point, and takes "exit" on its standard input.
 //   quit_child window [IMAGE]  the main window with IMAGE opened; ready once it is shown
+//   quit_child window-held IMAGE  the same, but the open of IMAGE waits at a gate that only
+//                              its cancel opens; ready once the open is under way
 //   quit_child stand-in        a window whose close prints "closing N" (N: the signal, 0
 //                              for the session's end) and waits for a line on the
 //                              standard input before it goes on
@@ -10,6 +12,7 @@
 #include "commands.h"
 #include "http_client.h"
 #include "main_window.h"
+#include "open_gate.h"
 #include "quit_requests.h"
 #include "ribbon_bar.h"
 
@@ -51,18 +54,22 @@ void ListenToStandardInput(QObject* owner, std::function<void(const QByteArray&)
     });
 }
 
-int RunWindow(const QStringList& images) {
+int RunWindow(const QStringList& images, bool held) {
     InitHttp();
     InitFeedParser();
+    test::TOpenGate gate(std::chrono::minutes(10)); // before the window, which calls it
     TAppCore core;
+    if (held)
+        core.OpenFile = gate.Function();
     TfrmMain window(core, images);
     TQuitRequests quitRequests(&window);
     window.show();
     // Ready once started and, with an image, once it is in the recent list.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (window.StartUpDone() &&
-            (images.isEmpty() || !window.Ribbon()->RecentItems().isEmpty())) {
+        if (held ? window.isVisible() && gate.Started()
+                 : window.StartUpDone() &&
+                       (images.isEmpty() || !window.Ribbon()->RecentItems().isEmpty())) {
             poll.stop();
             Say("ready");
         }
@@ -105,9 +112,11 @@ int main(int argc, char* argv[]) {
     TApplication app(argc, argv);
     const QStringList args = QApplication::arguments().mid(1);
     if (args.value(0) == QLatin1String("window"))
-        return RunWindow(args.mid(1));
+        return RunWindow(args.mid(1), false);
+    if (args.value(0) == QLatin1String("window-held"))
+        return RunWindow(args.mid(1), true);
     if (args.value(0) == QLatin1String("stand-in"))
         return RunStandIn();
-    std::fputs("usage: quit_child window [IMAGE] | stand-in\n", stderr);
+    std::fputs("usage: quit_child window [IMAGE] | window-held IMAGE | stand-in\n", stderr);
     return 2;
 }

@@ -189,6 +189,8 @@ class CommandStates : public testing::TestWithParam<TStatesRow> {
             States.SetChecked(C::acSmoothingOn, true);
             break;
         }
+        // Opens are taken in from the event loop.
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !Opener.IsOpening(); }, 60000));
     }
 
     QTemporaryDir Dir;

@@ -13,6 +13,7 @@
 
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,7 @@ class Readout : public testing::Test {
     void Open(const QImage& picture) {
         const QString path = QDir(Dir.path()).filePath("picture.bmp");
         ASSERT_TRUE(picture.save(path, "BMP"));
-        Window->LoadImageFile(path);
+        test::OpenAndWait(*Window, path);
     }
     THistPanel* Panel() const { return Window->HistPanel(); }
     // The width of the histogram's image control.

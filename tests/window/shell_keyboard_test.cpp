@@ -18,6 +18,7 @@
 
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -79,10 +80,12 @@ class Keyboard : public testing::Test {
     }
     void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(Receiver(Window.get()), key, mods);
+        test::WaitOpened(*Window);
     }
     void Type(const QString& keys) {
         for (QChar c : keys)
             QTest::keyClick(Receiver(Window.get()), c.toLatin1());
+        test::WaitOpened(*Window);
     }
 
     QTemporaryDir Dir;
@@ -99,7 +102,7 @@ QWidget* Ed4Focus(QWidget& window) {
 
 TEST_F(Keyboard, AltShowsTheTopTipsAndEveryCommandOfEveryTabIsReachable) {
     Start();
-    Window->LoadImageFile(Path("a.bmp")); // every image command available
+    test::OpenAndWait(*Window, Path("a.bmp")); // every image command available
     ASSERT_EQ(Window->windowTitle(), "a - Tonalyx");
     Key(Qt::Key_Alt);
     ASSERT_EQ(Tips()->Level(), L::Top);
@@ -152,7 +155,7 @@ TEST_F(Keyboard, AltShowsTheTopTipsAndEveryCommandOfEveryTabIsReachable) {
 
 TEST_F(Keyboard, TypingATabsTipThenAButtonsTipRunsTheCommand) {
     Start();
-    Window->LoadImageFile(Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
     QAction* rgb = Cmd(C::acRGB);
     ASSERT_TRUE(rgb->isChecked());
     Key(Qt::Key_Alt);
@@ -221,7 +224,7 @@ TEST_F(Keyboard, EscapeLeavesOneLevelAtATimeAndAltOrAClickEndsTheTips) {
 
 TEST_F(Keyboard, ArrowsAndPageKeysStillStepWhileTipsShow) {
     Start();
-    Window->LoadImageFile(Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
     Key(Qt::Key_Alt);
     Key(Qt::Key_Right);
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
@@ -305,7 +308,7 @@ TEST_F(Keyboard, TheFocusIsVisibleWhereverItIs) {
 
 TEST_F(Keyboard, ArrowsOnAFocusedButtonStepTheFolderAndLeaveTheFocusAlone) {
     Start();
-    Window->LoadImageFile(Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
     Key(Qt::Key_Tab);
     QWidget* button = QApplication::focusWidget();
     ASSERT_NE(button, Ed4Focus(*Window));

@@ -14,12 +14,15 @@
 #include "ribbon_page.h"
 #include "ribbon_quick_access.h"
 #include "status_bar.h"
+#include "status_texts.h"
 #include "welcome_panel.h"
 
 #include "colour_fixture.h"
 #include "jpeg_encoder.h"
+#include "open_gate.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +30,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -92,6 +96,7 @@ class MainWindow : public testing::Test {
     void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : Window.get();
         QTest::keyClick(target, static_cast<Qt::Key>(key), mods);
+        test::WaitOpened(*Window);
     }
     void Drop(const QStringList& paths) {
         auto* mime = new QMimeData;
@@ -109,6 +114,7 @@ class MainWindow : public testing::Test {
     void PollClipboard() { QTest::qWait(150); } // longer than the 100 ms poll
 
     QTemporaryDir Dir;
+    test::TOpenGate Gate; // for the tests that hold an open; outlives the window
     TAppCore Core;
     std::unique_ptr<TfrmMain> Window;
     int Beeps = 0;
@@ -200,13 +206,14 @@ TEST_F(MainWindow, HistogramsInTheWindowEqualTheEnginesDrawingPixelForPixel) {
 
 TEST_F(MainWindow, RevisitFromTheCacheFollowsTitleAndSizeOnly) {
     Start();
-    Window->LoadImageFile(Path("a.bmp"));
-    Window->LoadImageFile(Path("b.jpg"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("b.jpg"));
     ASSERT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
-    Window->PasteImage();                   // a failed paste: navigation stays as it was, a beep
+    Window->PasteImage(); // a failed paste: navigation stays as it was, a beep
+    test::WaitOpened(*Window);
     Cmd(C::acPrevImage)->setEnabled(false); // mark the state a cache hit must not touch
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
-    Window->LoadImageFile(Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
     EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
     EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
@@ -231,7 +238,7 @@ TEST_F(MainWindow, APortraitInAdobeRgbIsShownUprightAndItsSpaceNamed) {
     EXPECT_EQ(Window->MainImage()->Image().size(), QSize(60, 40)); // counted as stored
     const QRect shown = Window->MainImage()->PictureRect();
     EXPECT_NEAR(double(shown.height()) / shown.width(), 1.5, 0.02);
-    Window->LoadImageFile(Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
     EXPECT_TRUE(Window->StatusBar()->ColourSpaceText().isEmpty());
 }
@@ -239,7 +246,7 @@ TEST_F(MainWindow, APortraitInAdobeRgbIsShownUprightAndItsSpaceNamed) {
 TEST_F(MainWindow, FailedLoadKeepsThePreviousImage) {
     Start({Path("a.bmp")});
     QFile::copy(Path("c.bmp"), Path("liar.jpg"));
-    Window->LoadImageFile(Path("liar.jpg"));
+    test::OpenAndWait(*Window, Path("liar.jpg"));
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");
     EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
@@ -261,6 +268,7 @@ TEST_F(MainWindow, PasteFollowsTheClipboardPoll) {
     EXPECT_TRUE(Cmd(C::acPasteImage)->isEnabled());
     EXPECT_TRUE(Cmd(C::acPasteImageQAT)->isEnabled());
     Cmd(C::acPasteImageQAT)->trigger();
+    test::WaitOpened(*Window);
     EXPECT_FALSE(Window->Welcome()->isVisible());
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "7 x 5");
     EXPECT_EQ(Window->windowTitle(), Window->Ribbon()->DocumentName() + " - Tonalyx");
@@ -291,17 +299,58 @@ TEST_F(MainWindow, UnreadableClipboardPictureIsOfferedButBeeps) {
     PollClipboard();
     EXPECT_TRUE(Cmd(C::acPasteImage)->isEnabled());
     Cmd(C::acPasteImage)->trigger();
+    test::WaitOpened(*Window);
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
 }
 
 TEST_F(MainWindow, TheWindowShowsBeforeTheCommandLineImageDecodes) {
+    Core.OpenFile = Gate.Function(); // the picture is decoded only once the window is up
     Window = std::make_unique<TfrmMain>(Core, QStringList{Path("a.bmp")});
     Window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
     EXPECT_FALSE(Window->StartUpDone());
+    EXPECT_TRUE(Window->Opening());
     EXPECT_TRUE(Window->StatusBar()->ImageSizeText().isEmpty());
+    EXPECT_FALSE(Window->Welcome()->isVisible()); // it would only flash before the picture
+    Gate.Release();
     ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
+    EXPECT_FALSE(Window->Welcome()->isVisible());
+}
+
+TEST_F(MainWindow, ACommandLineImageThatFailsLeavesTheWelcomePanel) {
+    Start({Path("missing.jpg")});
+    EXPECT_TRUE(Window->Welcome()->isVisible());
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(Window->windowTitle(), "Tonalyx");
+}
+
+TEST_F(MainWindow, EscapeCancelsAnOpenAsAFailureWouldEndItButWithoutTheBeep) {
+    Core.OpenFile = Gate.Function(); // never let go
+    Start();
+    Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    Window->LoadImageFile(Path("b.jpg"));
+    EXPECT_TRUE(Window->Opening());
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(Cmd(C::acSaveHist)->isEnabled());
+    // A long open tells how far it has come, and how to stop it.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Window->StatusBar()->MessageText().startsWith("Opening b.jpg"); },
+        test::OpenPatience));
+    EXPECT_TRUE(Window->StatusBar()->MessageText().endsWith("(Esc cancels)"));
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(Window->Opening());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Gate.SawCancel(); }, test::OpenPatience));
+    EXPECT_EQ(Beeps, 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(Cmd(C::acSaveHist)->isEnabled()); // as after a failed open
+    EXPECT_EQ(Window->windowTitle(), "Tonalyx");
+    // Neither the progress nor a failure stays (a hint under the pointer may show).
+    EXPECT_FALSE(Window->StatusBar()->MessageText().startsWith("Opening"));
+    EXPECT_FALSE(Window->StatusBar()->MessageText().startsWith("Cannot"));
+    EXPECT_TRUE(Window->Ribbon()->RecentItems().isEmpty());
 }
 
 TEST_F(MainWindow, FailuresAndHintsShowBesideTheImageSize) {
@@ -326,12 +375,47 @@ TEST_F(MainWindow, FailuresAndHintsShowBesideTheImageSize) {
             EXPECT_TRUE(panel->isVisible());
 }
 
+// A failure is about the moment: the next picture shown takes it away at once. A picture
+// whose file ends early is shown as far as it goes, with a note that lasts while it is the
+// one shown, cache hits included.
+TEST_F(MainWindow, FailuresGoWithTheNextPictureAndAnIncompleteOneSaysSo) {
+    ASSERT_TRUE(Gradient(64, 48).save(Path("d.jpg"), "JPG", 95));
+    QFile cut(Path("d.jpg"));
+    ASSERT_TRUE(cut.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(cut.resize(cut.size() / 2));
+    cut.close();
+    Start({Path("a.bmp")});
+    TStatusBar* bar = Window->StatusBar();
+    QStatusTipEvent leave{QString()}; // no hint of a command under the pointer
+    QApplication::sendEvent(Window->Ribbon(), &leave);
+    test::OpenAndWait(*Window, Path("missing.bmp"));
+    EXPECT_TRUE(bar->MessageText().startsWith("Cannot open missing.bmp: "));
+    test::OpenAndWait(*Window, Path("c.bmp"));
+    EXPECT_TRUE(bar->MessageText().isEmpty()) << bar->MessageText().toStdString();
+    test::OpenAndWait(*Window, Path("d.jpg"));
+    EXPECT_EQ(bar->ImageSizeText(), "64 x 48");
+    EXPECT_EQ(bar->MessageText(), IncompletePictureText());
+    QStatusTipEvent hover(QStringLiteral("Open Image File"));
+    QApplication::sendEvent(Window->Ribbon(), &hover);
+    EXPECT_EQ(bar->MessageText(), "Open Image File");
+    QApplication::sendEvent(Window->Ribbon(), &leave);
+    EXPECT_EQ(bar->MessageText(), IncompletePictureText());
+    test::OpenAndWait(*Window, Path("a.bmp")); // from the cache
+    EXPECT_TRUE(bar->MessageText().isEmpty()) << bar->MessageText().toStdString();
+    test::OpenAndWait(*Window, Path("d.jpg")); // likewise
+    EXPECT_EQ(bar->MessageText(), IncompletePictureText());
+    Window->PasteImage(); // nothing to paste: the failure shows, the picture stays
+    EXPECT_NE(bar->MessageText(), IncompletePictureText());
+    EXPECT_EQ(Window->MainImage()->Image().size(), QSize(64, 48));
+}
+
 TEST_F(MainWindow, DropOpensTheFirstFileOnly) {
     Start();
     Drop({Path("b.jpg"), Path("a.bmp"), Path("c.bmp")});
     // The file opens after the drop has returned, so the file manager is not held.
     EXPECT_EQ(Window->windowTitle(), "Tonalyx");
     QCoreApplication::processEvents();
+    test::WaitOpened(*Window);
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
     EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b"}));
     Drop({Path("notes.txt"), Path("a.bmp")});
@@ -348,7 +432,7 @@ TEST_F(MainWindow, ArrowAndPageKeysStepThroughTheFolderWithAnyModifier) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
     Key(Qt::Key_Right);
     EXPECT_EQ(Beeps, 1); // no image yet
-    Window->LoadImageFile(Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
     Key(Qt::Key_Right, Qt::ShiftModifier);
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
     Key(Qt::Key_PageDown, Qt::ControlModifier);
@@ -374,7 +458,7 @@ TEST_F(MainWindow, ContextMenuItemsNeedAnImageAndTheHistograms) {
         return n;
     };
     EXPECT_EQ(enabledItems(), 0);
-    Window->LoadImageFile(Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
     EXPECT_EQ(enabledItems(), 5);
     for (TCommandId id : {C::acRGB, C::acHSV, C::acLab}) // the last one stays on by itself
         Cmd(id)->trigger();
@@ -591,15 +675,17 @@ TEST_F(MainWindow, RecentItemOpensTheFirstExistingFileOfThatName) {
     Start();
     QDir(Dir.path()).mkdir("other");
     ASSERT_TRUE(Solid(11, 11, qRgb(5, 5, 5)).save(Path("other/a.bmp")));
-    Window->LoadImageFile(Path("a.bmp"));
-    Window->LoadImageFile(Path("other/a.bmp"));
-    Window->LoadImageFile(Path("b.jpg"));
+    test::OpenAndWait(*Window, Path("a.bmp"));
+    test::OpenAndWait(*Window, Path("other/a.bmp"));
+    test::OpenAndWait(*Window, Path("b.jpg"));
     EXPECT_EQ(Window->Ribbon()->RecentItems(), QStringList({"b", "a"}));
     emit Window->Ribbon()->recentItemClicked("a", 1);
+    test::WaitOpened(*Window);
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48"); // the first one appended
     ASSERT_TRUE(QFile::remove(Path("a.bmp")));
-    Window->LoadImageFile(Path("b.jpg"));
+    test::OpenAndWait(*Window, Path("b.jpg"));
     emit Window->Ribbon()->recentItemClicked("a", 1);
+    test::WaitOpened(*Window);
     // The vanished file is passed over silently for the next one of that name.
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "11 x 11");
     EXPECT_EQ(Window->windowTitle(), "a - Tonalyx");

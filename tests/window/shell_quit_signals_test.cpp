@@ -1,8 +1,8 @@
 // SIGTERM, SIGHUP and SIGINT sent to a child process running the window save what Exit
 // saves; a second signal during the close ends the child at once; an ignored SIGHUP stays
 // ignored; a settings file that is a FIFO neither stops the window from starting nor from
-// closing. Every child has a configuration folder of its own, never the user's; it tells
-// when it is ready, and every wait has an upper bound only.
+// closing; closing during an open does not wait for it. Every child has a configuration folder of
+// its own, never the user's; it tells when it is ready, and every wait has an upper bound only.
 #include "qt_environment.h"
 
 #include <gtest/gtest.h>
@@ -167,6 +167,19 @@ TEST_F(QuitSignals, AnIgnoredHangUpStaysIgnored) {
     ASSERT_TRUE(child.Ended());
     EXPECT_TRUE(child.EndedNormally());
     EXPECT_EQ(child.ExitCode(), 0);
+}
+
+TEST_F(QuitSignals, ClosingDuringAnOpenEndsWithoutWaitingForIt) {
+    TChildRun child(Config.path());
+    ASSERT_TRUE(child.Start({"window-held", Image}));
+    ASSERT_EQ(child.Line(), "ready"); // the open is under way, held until it is cancelled
+    child.Write("exit");
+    // Were the open waited for, the child would still be running at the bound.
+    ASSERT_TRUE(child.Ended());
+    EXPECT_TRUE(child.EndedNormally());
+    EXPECT_EQ(child.ExitCode(), 0);
+    EXPECT_EQ(Stored().State.size(), 48);
+    EXPECT_TRUE(Stored().Recent.isEmpty());
 }
 
 TEST_F(QuitSignals, AFifoAsTheSettingsFileDelaysNeitherStartNorClose) {

@@ -9,11 +9,13 @@
 #include "share_commands.h"
 #include "share_service.h"
 #include "status_bar.h"
+#include "status_texts.h"
 
 #include "net_fault_server.h"
 #include "qt_environment.h"
 #include "server_test_support.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +53,7 @@ class Share : public testing::Test {
         Window->Share()->ShowFailure = [this] { ++Failures; };
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-        Window->LoadImageFile(QDir(Dir.path()).filePath("p.bmp"));
+        test::OpenAndWait(*Window, QDir(Dir.path()).filePath("p.bmp"));
     }
     void TearDown() override {
         Window->close();
@@ -82,8 +84,10 @@ TEST_F(Share, GetLinkPutsTheTagAtOnceAndThePictureIsWhatSaveWrites) {
             R"re(^<img src="(http://127\.0\.0\.1:\d+/0001/(0001t\w{20}\.png))"/>$)re")
             .match(tag);
     ASSERT_TRUE(m.hasMatch()) << tag.toStdString();
+    EXPECT_EQ(Window->StatusBar()->MessageText(), LinkCopiedText()); // while it uploads
     ASSERT_TRUE(QTest::qWaitFor([this] { return Idle(); }, 10000));
     EXPECT_EQ(Failures, 0);
+    EXPECT_EQ(Window->StatusBar()->MessageText(), HistogramUploadedText());
     const auto got = Server->Client().Get(("/0001/" + m.captured(2)).toStdString());
     ASSERT_TRUE(got);
     ASSERT_EQ(got->status, 200);
@@ -95,8 +99,10 @@ TEST_F(Share, ShareOpensTheNetworksPageAtOnce) {
     Window->Commands()[C::acSocNetTW]->trigger();
     ASSERT_EQ(Opened.size(), 1);
     EXPECT_TRUE(Opened.first().contains("/0001/0001t")) << Opened.first().toStdString();
+    EXPECT_EQ(Window->StatusBar()->MessageText(), SharePageOpenedText());
     ASSERT_TRUE(QTest::qWaitFor([this] { return Idle(); }, 10000));
     EXPECT_EQ(Failures, 0);
+    EXPECT_EQ(Window->StatusBar()->MessageText(), HistogramUploadedText());
 }
 
 TEST_F(Share, WithoutTheServerTheLightTurnsRedAndAnUploadFailsOnce) {
@@ -110,6 +116,9 @@ TEST_F(Share, WithoutTheServerTheLightTurnsRedAndAnUploadFailsOnce) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return Failures > 0 && Idle(); }, 10000));
     QTest::qWait(300);
     EXPECT_EQ(Failures, 1);
+    // The box says it; the status bar no longer claims an upload under way, nor one done.
+    EXPECT_NE(Window->StatusBar()->MessageText(), LinkCopiedText());
+    EXPECT_NE(Window->StatusBar()->MessageText(), HistogramUploadedText());
 }
 
 // Closing the program while its server takes connections and never answers: the window

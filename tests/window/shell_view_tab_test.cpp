@@ -19,6 +19,7 @@
 
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +70,7 @@ class ViewTab : public testing::Test {
     void Open(const QImage& picture, const QString& name = QStringLiteral("picture.bmp")) {
         const QString path = QDir(Dir.path()).filePath(name);
         ASSERT_TRUE(picture.save(path, "BMP"));
-        Window->LoadImageFile(path);
+        test::OpenAndWait(*Window, path);
     }
     QAction* Cmd(C id) const { return Window->Commands()[id]; }
     THistPanel* Panel() const { return Window->HistPanel(); }

@@ -8,6 +8,7 @@
 
 #include "qt_environment.h"
 #include "stored_window_state.h"
+#include "window_opens.h"
 
 #include "ribbon_bar.h"
 #include "ribbon_quick_access.h"
@@ -97,7 +98,7 @@ TEST_F(WindowState, EverythingComesBackAfterARestart) {
     EXPECT_EQ(Window->Theme(), 1);
     EXPECT_EQ(ImagePanelColour(), QColor(214, 222, 225));
     for (const char* name : {"one.bmp", "two.bmp", "three.bmp"}) // the model commands need one
-        Window->LoadImageFile(QDir(Dir.path()).filePath(name));
+        test::OpenAndWait(*Window, QDir(Dir.path()).filePath(name));
     Cmd(C::acHSV)->trigger();
     Cmd(C::acSmoothingOn)->trigger();
     QSplitter* spl = Window->Splitter();
@@ -140,7 +141,7 @@ TEST_F(WindowState, EveryWayOfClosingStoresTheSame) {
     for (int i = 0; i < 3; ++i) {
         test::StoreNormalWindow({900, 640}, 250);
         Start();
-        Window->LoadImageFile(QDir(Dir.path()).filePath("one.bmp"));
+        test::OpenAndWait(*Window, QDir(Dir.path()).filePath("one.bmp"));
         Cmd(C::acLab)->trigger();
         ways[i](*Window);
         stored[i] = StoredState();

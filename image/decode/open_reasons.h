@@ -1,0 +1,34 @@
+// Why a picture cannot be opened, in words a photographer understands. The decoders put
+// one of these in TFailure::Reason and keep the technical detail (the system's or
+// libjpeg's own words, byte values, sizes) in TFailure::Detail, which goes to the logs.
+#pragma once
+
+#include "outcome.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tonalyx {
+
+// A file that could not be opened for reading; errorNumber is the errno of the attempt.
+TFailure FileNotOpened(int errorNumber);
+TFailure FolderNotPicture();
+TFailure SpecialNotPicture(); // a device, a pipe or a socket named like a picture
+TFailure EmptyFile();
+TFailure NotJpegPicture(std::string detail);
+TFailure NotBmpPicture(std::string detail);
+// The file ends before its header or its picture data do.
+TFailure FileEndsEarly(std::string detail);
+TFailure BrokenHeader(std::string detail);
+TFailure BrokenPictureData(std::string detail);
+// A kind of JPEG or BMP this program does not read (12-bit, embedded PNG, ...).
+TFailure UnsupportedKind(const char* format, std::string detail);
+// More pixels than MaxDecodePixels.
+TFailure PictureTooLarge(std::int64_t width, std::int64_t height);
+// A side longer than the decoder can handle, however few the pixels.
+TFailure SideTooLong(std::string detail);
+TFailure NotEnoughMemory(std::int64_t width, std::int64_t height);
+// The caller gave up on the picture (another one was opened, Escape was pressed); never shown.
+TFailure DecodingCancelled();
+
+} // namespace tonalyx

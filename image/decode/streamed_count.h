@@ -1,0 +1,98 @@
+// Counting a picture's ten channels without holding it, for the tools that only want its
+// counts (tonalyx-cli, tonalyx-render).
+#pragma once
+
+#include "accumulate.h"
+#include "decoder.h"
+
+#include <condition_variable>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace tonalyx {
+
+// Decodes path (UTF-8) as JPEG or BMP by its extension alone, as DecodeAndCount does, but
+// holds no more of the picture than a few bands of rows (about 1.5 MB): they are counted on
+// a second thread while the decoder goes on. Each further pass the counts need (see
+// TStreamedCounts), which photographs rarely do, decodes the file again, unless the picture
+// was small enough for the bands to hold it all. The counts are those of the whole picture;
+// meta, when given, gets what the file says about showing it.
+TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path,
+                                         TPictureMeta* meta = nullptr);
+
+// One pass of a decoder's rows counted into counts' next pass (see TStreamedCounts). The
+// decoder's thread fills bands of a small ring; a worker thread counts them as they come,
+// and the decoder counts one itself whenever it would otherwise wait for a free band. The
+// first pass makes the counts, at the size the decoder gives.
+class TBandCounter final : public TRowTarget {
+  public:
+    explicit TBandCounter(std::optional<TStreamedCounts>& counts) : FCounts(counts) {}
+    ~TBandCounter() override;
+    TBandCounter(const TBandCounter&) = delete;
+    TBandCounter& operator=(const TBandCounter&) = delete;
+
+    // On the decoder's thread.
+    bool Start(int width, int height) override;
+    TRowBand Rows(int firstRow, int count) override;
+    void Written(int firstRow, int count) override;
+
+    // Once the decoder has succeeded: counts what is left, waits for the worker and adds the
+    // pass to the counts. False when the decoder did not hand over every row.
+    bool Finish();
+    // Whether a later pass found the picture at another size than the first.
+    bool SizeChanged() const { return FSizeChanged; }
+    // Whether the bands hold the whole picture, which a further pass can then count without
+    // decoding it again (CountHeldRows, after Finish); false when the ring is reused.
+    bool HoldsPicture() const { return FHoldsPicture; }
+    bool CountHeldRows();
+
+    // About what the ring of bands takes at most, whatever the picture's size (at least
+    // two bands, though); a picture up to HoldBytes is held whole instead (700,000 pixels),
+    // which spares a small one, whose shape takes its finer levels, a decode for each.
+    static constexpr std::size_t RingBytes = 1536u << 10;
+    static constexpr std::size_t HoldBytes = 2u << 20;
+
+  private:
+    enum class TState : unsigned char { Free, Filling, Ready, Counting };
+    struct TSlot {
+        int First = 0, Count = 0;
+        TState State = TState::Free;
+    };
+
+    void Run();
+    // Counts a ready band into tally, with the lock released meanwhile.
+    void CountSlot(int slot, TRowTally& tally, std::unique_lock<std::mutex>& lock);
+    // Where a band's rows lie: in the slot's own room, or, while the ring holds the whole
+    // picture, at their place in it (the decoder may go bottom to top).
+    std::uint8_t* BandBits(int slot) const {
+        return FBuffer.get() + (FHoldsPicture
+                                    ? FSlots[static_cast<std::size_t>(slot)].First * FStride
+                                    : slot * FSlotBytes);
+    }
+    void Stop();
+
+    std::optional<TStreamedCounts>& FCounts;
+    bool FSizeChanged = false, FHoldsPicture = false;
+    int FWidth = 0, FHeight = 0;
+    std::ptrdiff_t FStride = 0, FSlotBytes = 0;
+    std::unique_ptr<std::uint8_t[]> FBuffer;
+    std::optional<TRowTally> FHere, FThere; // the decoder's thread's and the worker's
+
+    std::mutex FMutex;
+    std::condition_variable FWake;  // the worker: a band is ready, or the pass is over
+    std::condition_variable FFreed; // the decoder: a band is free
+    std::vector<TSlot> FSlots;
+    std::vector<int> FReady; // bands ready, oldest first (a short queue)
+    // Bands ready before the worker is woken: each wake-up costs both threads a system call
+    // and a switch, so it counts a few at a time.
+    std::size_t FWakeBands = 1;
+    int FNext = 0; // the band the decoder fills next
+    bool FDone = false;
+    std::thread FWorker; // last: started once everything above is ready
+};
+
+} // namespace tonalyx

@@ -1,0 +1,38 @@
+#include "whole_raster.h"
+
+#include "open_reasons.h"
+
+namespace tonalyx {
+
+bool TWholeRaster::Start(int width, int height) {
+    FPrefault.reset();
+    FImage = TRaster::Allocate(width, height);
+    if (FImage.IsNull())
+        return false;
+    FPrefault = std::make_unique<TPrefault>(FImage.Bits(), FImage.SizeInBytes());
+    return true;
+}
+
+TRowBand TWholeRaster::Rows(int firstRow, int) {
+    return {FImage.Row(firstRow), FImage.Stride()};
+}
+
+void TWholeRaster::Written(int firstRow, int count) {
+    if (FRowsReady)
+        FRowsReady(FImage, firstRow, count);
+}
+
+TDecodeResult TWholeRaster::Finish(TOutcome<TDecodeNotes> decoded) {
+    FPrefault.reset();
+    TRaster image = std::move(FImage);
+    if (!decoded.Ok())
+        return decoded.Error();
+    if (image.IsNull()) // the decoder never started on it
+        return BrokenPictureData("no picture came out");
+    image.SetMeta(std::move(decoded->Meta));
+    if (decoded->Incomplete)
+        image.MarkIncomplete();
+    return image;
+}
+
+} // namespace tonalyx

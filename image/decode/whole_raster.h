@@ -1,0 +1,37 @@
+// The decoders' own target: a picture decoded in place into a TRaster of its size.
+#pragma once
+
+#include "decoder.h"
+#include "prefault.h"
+
+#include <memory>
+#include <stop_token>
+#include <utility>
+
+namespace tonalyx {
+
+class TWholeRaster final : public TRowTarget {
+  public:
+    // rowsReady, when set, hears of every band written (see TRowsReady); the decode ends
+    // at its next band once cancel is stopped.
+    explicit TWholeRaster(TRowsReady rowsReady = {}, std::stop_token cancel = {})
+        : FRowsReady(std::move(rowsReady)), FCancel(std::move(cancel)) {}
+
+    // Allocates the picture, its pages made ready ahead of the decoder (see TPrefault).
+    bool Start(int width, int height) override;
+    TRowBand Rows(int firstRow, int count) override;
+    void Written(int firstRow, int count) override;
+    bool Cancelled() const override { return FCancel.stop_requested(); }
+
+    // The picture once the decoder is done with it, with what the decoder said of it; or
+    // the decoder's failure.
+    TDecodeResult Finish(TOutcome<TDecodeNotes> decoded);
+
+  private:
+    TRowsReady FRowsReady;
+    std::stop_token FCancel;
+    TRaster FImage;
+    std::unique_ptr<TPrefault> FPrefault; // after FImage: joined before the buffer goes
+};
+
+} // namespace tonalyx
