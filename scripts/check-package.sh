@@ -106,8 +106,9 @@ check "the desktop entry's StartupWMClass ($wm_class) is the program's name ($pr
     test -n "$wm_class" -a "$wm_class" = "$program_name"
 if command -v xvfb-run >/dev/null && command -v xwininfo >/dev/null; then
     # The class the unpacked program's window really has, on a private X server, with
-    # settings of its own and the maker's server on a closed loopback port.
-    running_class=$(HOME="$root/home" XDG_CONFIG_HOME="$root/config" \
+    # settings of its own and the maker's server on a closed loopback port. The X11 platform is
+    # named, since the test command runs everything else off-screen.
+    running_class=$(QT_QPA_PLATFORM=xcb HOME="$root/home" XDG_CONFIG_HOME="$root/config" \
         TONALYX_SERVER_URL=http://127.0.0.1:9/ xvfb-run -a bash -c '
         "$1" 2>/dev/null & pid=$!
         for _ in $(seq 100); do
