@@ -3,6 +3,7 @@
 #include "image_format.h"
 #include "open_reasons.h"
 #include "prefault.h"
+#include "whole_raster.h"
 
 #include <algorithm>
 #include <optional>
@@ -101,15 +102,19 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
     const std::optional<TFType> type = ImageTypeOf(name);
     if (type == TFType::JPG) {
         TRowCounter counter;
-        TDecodeResult decoded = DecodeJpegFile(
-            path,
+        TWholeRaster target(
             [&counter, &hooks](const TRaster& image, int first, int count) {
                 counter.Add(image, first, count);
                 if (hooks.Rows)
                     hooks.Rows(image, first, count);
             },
             hooks.Cancel);
+        TOutcome<TDecodeNotes> notes = StreamJpegFile(path, target);
+        // Whoever reads the rows is done with them before a failed decode frees them.
         loaded.Primaries = counter.Finish();
+        if (hooks.RowsEnd)
+            hooks.RowsEnd(notes.Ok());
+        TDecodeResult decoded = target.Finish(std::move(notes));
         if (!decoded.Ok())
             return decoded.Error();
         loaded.Image = std::move(decoded).Value();

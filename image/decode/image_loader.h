@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <stop_token>
 #include <thread>
@@ -25,6 +26,9 @@ struct TLoadedImage {
 struct TLoadHooks {
     std::stop_token Cancel;
     TRowsReady Rows;
+    // Called once the decoder has written its last row (decoded: whether it succeeded),
+    // while the rows are still there: Rows' consumer stops reading them here.
+    std::function<void(bool decoded)> RowsEnd;
 };
 
 // Decodes path (UTF-8) as JPEG or BMP by its extension alone (the content is never

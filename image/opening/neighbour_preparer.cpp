@@ -7,6 +7,7 @@
 #include "reduced_copy.h"
 
 #include <algorithm>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -39,15 +40,21 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     prepared->Stamp = StampOf(path);
     // The reduced copy is made from the rows as they come, beside the decoder and the
     // counting, so that it is ready about when the decoding ends.
-    TRowReducer reducer(previewSide);
+    std::optional<TRowReducer> reducer(std::in_place, previewSide);
+    QImage preview;
     TLoadHooks hooks;
     hooks.Cancel = cancel;
     hooks.Rows = [&reducer, progress](const TRaster& image, int first, int count) {
-        reducer.Add(image, first, count);
+        reducer->Add(image, first, count);
         if (progress) {
             progress->Height.store(image.Height(), std::memory_order_relaxed);
             progress->Rows.store(first + count, std::memory_order_relaxed);
         }
+    };
+    hooks.RowsEnd = [&reducer, &preview](bool decoded) {
+        if (decoded)
+            preview = reducer->Finish();
+        reducer.reset(); // its thread ends before the rows can go
     };
     TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path), hooks);
     if (cancel.stop_requested())
@@ -56,7 +63,7 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
         return loaded.Error();
     prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
     prepared->Incomplete = loaded->Image.Incomplete();
-    prepared->Preview = reducer.Finish();
+    prepared->Preview = std::move(preview);
     prepared->Image = ToQImage(std::move(loaded->Image));
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();

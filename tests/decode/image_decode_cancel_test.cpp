@@ -3,6 +3,7 @@
 #include "decoder_test_support.h"
 #include "open_reasons.h"
 
+#include <optional>
 #include <stop_token>
 
 using namespace tonalyx;
@@ -114,4 +115,34 @@ TEST(DecodeCancel, AStopDuringTheRowsEndsAtTheNextBatch) {
         EXPECT_FALSE(r.Ok());
         EXPECT_EQ(calls, 2);
     }
+}
+
+// A consumer of the rows hears that they end while they are still there, on a failed decode
+// too: its thread may still be reading them (under the sanitizer a late read is an error).
+TEST(DecodeCancel, TheRowsOutliveTheirEndOnAStoppedDecode) {
+    const TRgb source = TestPicture(64, 400);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.jpg");
+    WriteBytes(path, EncodeJpeg(source.Width, source.Height, source.Pixels, {false}));
+    std::stop_source stop;
+    const TRaster* seen = nullptr;
+    int calls = 0;
+    std::optional<bool> ended;
+    int firstByteWritten = -1;
+    int firstByteAtEnd = -1;
+    TLoadHooks hooks{stop.get_token(), [&](const TRaster& image, int, int) {
+                         seen = &image;
+                         if (++calls == 1)
+                             firstByteWritten = image.Bits()[0];
+                         if (calls == 2)
+                             stop.request_stop();
+                     }};
+    hooks.RowsEnd = [&](bool decoded) {
+        ended = decoded;
+        firstByteAtEnd = seen ? seen->Bits()[0] : -1;
+    };
+    EXPECT_FALSE(DecodeAndCount(PathOf(path), hooks).Ok());
+    ASSERT_TRUE(ended.has_value());
+    EXPECT_FALSE(*ended);
+    EXPECT_EQ(firstByteAtEnd, firstByteWritten);
 }
