@@ -72,10 +72,7 @@ class WindowGolden : public testing::TestWithParam<TWindowRow> {
         ASSERT_TRUE(Dir.isValid());
         const TWindowRow& row = GetParam();
         test::StoreNormalWindow({row.WindowW, row.WindowH}, row.PanelW);
-        Window = std::make_unique<TfrmMain>(Core, QStringList{});
-        Window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
+        test::ShowNewWindow(Core, Window);
         const QString image =
             test::WriteGoldenPicture(QString::fromLatin1(row.Picture), Dir.path());
         ASSERT_FALSE(image.isEmpty());

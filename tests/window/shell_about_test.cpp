@@ -14,6 +14,7 @@
 #include "ribbon_button.h"
 #include "ribbon_page.h"
 #include "welcome_panel.h"
+#include "window_opens.h"
 
 #include "qt_environment.h"
 #include "stored_window_state.h"
@@ -85,10 +86,7 @@ class AboutInWindow : public testing::Test {
         SetLinkOpener([this](const QString& t) { Opened << t; });
         SetHelpOpener([this](const QString& p) { Help << p; });
         test::StoreNormalWindow({1021, 780});
-        Window = std::make_unique<TfrmMain>(Core, QStringList{});
-        Window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
+        test::ShowNewWindow(Core, Window);
     }
     void TearDown() override {
         Window->close();

@@ -39,10 +39,7 @@ class Readout : public testing::Test {
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
         test::StoreNormalWindow({1021, 780});
-        Window = std::make_unique<TfrmMain>(Core, QStringList{});
-        Window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
+        test::ShowNewWindow(Core, Window);
     }
     void TearDown() override { Window->close(); }
     // Saves the picture losslessly and opens it in the window.

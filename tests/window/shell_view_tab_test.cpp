@@ -56,10 +56,7 @@ class ViewTab : public testing::Test {
     }
     void Start() {
         Core = std::make_unique<TAppCore>();
-        Window = std::make_unique<TfrmMain>(*Core, QStringList{});
-        Window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
+        test::ShowNewWindow(*Core, Window);
     }
     void Restart() {
         Window->close();

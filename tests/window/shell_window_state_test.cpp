@@ -47,10 +47,7 @@ class WindowState : public testing::Test {
     // A run of the program: a fresh core and window, shown.
     void Start() {
         Core = std::make_unique<TAppCore>();
-        Window = std::make_unique<TfrmMain>(*Core, QStringList{});
-        Window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }));
+        test::ShowNewWindow(*Core, Window);
     }
     void Stop() {
         Window->close();
