@@ -2,7 +2,7 @@
 
 #include "image_format.h"
 #include "open_reasons.h"
-#include "prefault.h"
+#include "thread_priority.h"
 #include "whole_raster.h"
 
 #include <algorithm>
@@ -59,7 +59,7 @@ bool TRowCounter::Complete(int height) const {
 }
 
 void TRowCounter::Run() {
-    MakeBackgroundThread();
+    LowerThisThreadsPriority();
     std::unique_lock lock(Mutex);
     bool sampling = false;
     for (;;) {

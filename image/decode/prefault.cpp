@@ -1,12 +1,11 @@
 #include "prefault.h"
 
-#include <algorithm>
+#include "thread_priority.h"
+
 #include <cstdint>
 
 #if defined(__linux__)
-#include <cerrno>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -27,21 +26,9 @@ TPrefault::TPrefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t s
 #endif
     // Kernels without MADV_POPULATE_WRITE refuse it; the writer then faults as usual.
     FThread = std::thread([begin, end] {
-        MakeBackgroundThread();
+        LowerThisThreadsPriority();
         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
     });
-#endif
-}
-
-void MakeBackgroundThread() {
-#if defined(__linux__)
-    // Linux gives each thread a nice value of its own; raising it needs no privilege. The step
-    // is from the program's own value, which nice may have raised already.
-    const auto self = static_cast<id_t>(gettid());
-    errno = 0;
-    const int now = getpriority(PRIO_PROCESS, self);
-    if (errno == 0)
-        setpriority(PRIO_PROCESS, self, std::min(now + 10, 19));
 #endif
 }
 

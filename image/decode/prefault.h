@@ -31,10 +31,4 @@ class TPrefault {
     std::thread FThread;
 };
 
-// Lowers the calling thread's priority below the program's other threads, where the system
-// allows it (otherwise does nothing): for work done beside a thread that matters more, such
-// as making pages ready or counting rows while a decoder runs. On two cores such work would
-// otherwise take turns with the decoder whenever anything else wants a core.
-void MakeBackgroundThread();
-
 } // namespace tonalyx

@@ -1,6 +1,6 @@
 #include "reduced_copy.h"
 
-#include "prefault.h"
+#include "thread_priority.h"
 
 #include <algorithm>
 #include <cstring>
@@ -211,7 +211,7 @@ int TRowReducer::ThreadRowsEnd() const {
 }
 
 void TRowReducer::Run() {
-    MakeBackgroundThread();
+    LowerThisThreadsPriority();
     std::vector<std::uint32_t> sums;
     std::unique_lock lock(FMutex);
     for (;;) {

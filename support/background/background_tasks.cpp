@@ -1,36 +1,14 @@
 #include "background_tasks.h"
 
 #include "background_log.h"
+#include "thread_priority.h"
 
 #include <QThread>
 
 #include <algorithm>
 #include <system_error>
 
-#if defined(__linux__)
-#include <cerrno>
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
-
 namespace tonalyx {
-
-namespace {
-
-// Linux gives each thread a nice value of its own; raising it needs no privilege. The step is
-// from the program's own value, so that a program started under nice still puts its window's
-// thread first.
-void LowerThisThreadsPriority() {
-#if defined(__linux__)
-    const auto self = static_cast<id_t>(gettid());
-    errno = 0;
-    const int now = getpriority(PRIO_PROCESS, self);
-    if (errno == 0)
-        setpriority(PRIO_PROCESS, self, std::min(now + 10, 19));
-#endif
-}
-
-} // namespace
 
 TBackgroundTasks::TBackgroundTasks(TBackgroundOptions options) : FOptions(options) {}
 
