@@ -27,6 +27,13 @@ QString OpenDialogStartFolder(const QString& currentFile, const QString& lastFol
     return {};
 }
 
+QString OpenDialogPreselected(const QString& currentFile) {
+    if (currentFile.isEmpty() || currentFile == PastedImageName() ||
+        !QFileInfo(currentFile).isFile())
+        return {};
+    return QFileInfo(currentFile).absoluteFilePath();
+}
+
 TOpenPreview LoadOpenPreview(const QString& path, QSize box) {
     QImageReader reader(path);
     reader.setAutoTransform(true);      // upright, and sized, as the window shows it

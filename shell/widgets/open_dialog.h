@@ -24,6 +24,9 @@ namespace tonalyx {
 // file's path and that folder exists, else lastFolder when it exists, else empty (the
 // toolkit's choice: the working folder). The pasted picture's name is no path.
 QString OpenDialogStartFolder(const QString& currentFile, const QString& lastFolder);
+// The file the dialog selects when it opens: currentFile when it is a file that still exists,
+// so that its preview shows and Enter opens it again; else none.
+QString OpenDialogPreselected(const QString& currentFile);
 
 // A picture's preview: upright as its Exif orientation says and reduced to fit box (never
 // enlarged), and the text beside it: its size in pixels as the window shows it,

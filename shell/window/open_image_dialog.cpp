@@ -10,6 +10,8 @@ namespace tonalyx {
 QString AskImageToOpen(QWidget* parent, const QString& current,
                        const std::function<std::unique_ptr<QSettings>()>& openSettings) {
     TOpenDialog dialog(parent, OpenDialogStartFolder(current, LoadLastOpenFolder(*openSettings())));
+    if (const QString shown = OpenDialogPreselected(current); !shown.isEmpty())
+        dialog.selectFile(shown);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString path = dialog.selectedFiles().constFirst();

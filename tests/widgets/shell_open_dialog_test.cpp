@@ -81,28 +81,34 @@ class OpenDialog : public testing::Test {
 
 } // namespace
 
-TEST_F(OpenDialog, StartsInTheCurrentPicturesFolderElseTheLastOneElseTheToolkitsChoice) {
+TEST_F(OpenDialog, StartsAtTheCurrentPictureElseInTheLastFolderElseTheToolkitsChoice) {
     const QString photos = Path("photos");
     const QString scans = Path("scans");
+    const QString beach = Path("photos/beach.jpg");
     const struct {
         const char* Name;
         QString Current;
         QString Last;
         QString Start;
+        QString Selected;
     } rows[] = {
-        {"current picture", Path("photos/beach.jpg"), scans, photos},
-        {"current picture, nothing remembered", Path("photos/beach.jpg"), QString(), photos},
-        {"its folder is gone", Path("gone/beach.jpg"), scans, scans},
-        {"no picture yet", QString(), scans, scans},
-        {"a pasted picture", PastedImageName(), scans, scans},
-        {"the remembered folder is gone", QString(), Path("gone"), QString()},
-        {"the remembered folder is a file", QString(), Path("scans/page.bmp"), QString()},
-        {"nothing at all", QString(), QString(), QString()},
+        {"current picture", beach, scans, photos, beach},
+        {"current picture, nothing remembered", beach, QString(), photos, beach},
+        {"the picture was deleted since", Path("photos/gone.jpg"), scans, photos, QString()},
+        {"its folder is gone", Path("gone/beach.jpg"), scans, scans, QString()},
+        {"no picture yet", QString(), scans, scans, QString()},
+        {"a pasted picture", PastedImageName(), scans, scans, QString()},
+        {"the remembered folder is gone", QString(), Path("gone"), QString(), QString()},
+        {"the remembered folder is a file", QString(), Path("scans/page.bmp"), QString(),
+         QString()},
+        {"nothing at all", QString(), QString(), QString(), QString()},
         {"a name from the command line", QStringLiteral("beach.jpg"), scans,
-         QDir::current().absolutePath()},
+         QDir::current().absolutePath(), QString()},
     };
-    for (const auto& row : rows)
+    for (const auto& row : rows) {
         EXPECT_EQ(OpenDialogStartFolder(row.Current, row.Last), row.Start) << row.Name;
+        EXPECT_EQ(OpenDialogPreselected(row.Current), row.Selected) << row.Name;
+    }
 }
 
 TEST_F(OpenDialog, TheFolderIsRememberedUnderAValueOfItsOwn) {
@@ -202,12 +208,15 @@ TEST_F(OpenDialog, AskingRemembersTheChosenFolderForTheNextRun) {
         return std::make_unique<QSettings>(Path("settings.ini"), QSettings::IniFormat);
     };
     QString startedIn;
+    QStringList selected;
     WhenTheDialogShows([&](TOpenDialog& d) {
         startedIn = QDir(d.directory()).absolutePath();
+        selected = d.selectedFiles();
         Choose(d, Path("scans/page.bmp"));
     });
     EXPECT_EQ(AskImageToOpen(nullptr, Path("photos/beach.jpg"), open), Path("scans/page.bmp"));
     EXPECT_EQ(startedIn, Path("photos"));
+    EXPECT_EQ(selected, QStringList{Path("photos/beach.jpg")}); // the picture shown
     EXPECT_EQ(LoadLastOpenFolder(*open()), Path("scans"));
 
     // No picture shown (a new run): the remembered folder. Cancelling remembers nothing.
