@@ -16,8 +16,8 @@ const char* const SmoothingNames[] = {"off", "low", "medium", "high"};
 const char* const HelpText =
     "Usage: tonalyx-cli counts [--display] [--smoothing off|low|medium|high]\n"
     "                          [--region X,Y,W,H] IMAGE...\n"
-    "       tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...   (see tonalyx-cli stats "
-    "--help)\n"
+    "       tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
+    "                          (see tonalyx-cli stats --help)\n"
     "\n"
     "Decodes each JPEG or BMP image (chosen by its extension) and prints one JSON object\n"
     "per image on its own line with its stored width and height, its Exif orientation\n"
