@@ -97,7 +97,7 @@ class RegionCounts : public testing::Test {
         std::mt19937 rng(5);
         const auto noise = [&](int, int) { return std::uint64_t(rng() & 0xFFFFFF); };
         WriteBytes(Dir->filePath("noise.bmp"),
-                   MakeBmp({2000, 1100, 24, 0, {}, {}, StoredRows(2000, 1100, 24, false, noise)}));
+                   MakeBmp({1500, 900, 24, 0, {}, {}, StoredRows(1500, 900, 24, false, noise)}));
         WriteBytes(Dir->filePath("small-noise.bmp"),
                    MakeBmp({500, 300, 24, 0, {}, {}, StoredRows(500, 300, 24, false, noise)}));
     }
@@ -172,6 +172,27 @@ TEST_F(RegionCounts, AreThoseOfTheRegionCutOutAndOpenedAsAPicture) {
     EXPECT_GE(compared, 30);
     EXPECT_GE(sampled, 12); // the middle, the corner and the whole of each made picture
     EXPECT_GE(passes, 4);   // the noise's
+}
+
+// The noise's regions above take their further passes both ways: decoding the file again, and
+// counting the rows the bands hold (those of the region and of the bands it reaches).
+TEST_F(RegionCounts, FurtherPassesDecodeAgainOrCountTheHeldRows) {
+    const struct {
+        const char* File;
+        TRegion Region;
+        bool Held;
+    } rows[] = {{"noise.bmp", {215, 185, 750, 450}, false},
+                {"small-noise.bmp", {71, 65, 250, 150}, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.File);
+        std::optional<TStreamedCounts> counts;
+        TBandCounter counter(counts, r.Region);
+        ASSERT_TRUE(StreamBmpFile(PathOf(Dir->filePath(r.File)), counter).Ok());
+        ASSERT_TRUE(counter.Finish());
+        EXPECT_TRUE(counts->NeedsPass());
+        EXPECT_EQ(counter.HoldsPicture(), r.Held);
+        EXPECT_EQ(counter.CountHeldRows(), r.Held);
+    }
 }
 
 // The whole picture as a region is the picture's own count, bin for bin.
