@@ -14,8 +14,10 @@ namespace {
 const char* const SmoothingNames[] = {"off", "low", "medium", "high"};
 
 const char* const HelpText =
-    "Usage: tonalyx-cli counts [--display] [--smoothing off|low|medium|high] IMAGE...\n"
-    "       tonalyx-cli stats [--json] IMAGE...   (see tonalyx-cli stats --help)\n"
+    "Usage: tonalyx-cli counts [--display] [--smoothing off|low|medium|high]\n"
+    "                          [--region X,Y,W,H] IMAGE...\n"
+    "       tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
+    "                          (see tonalyx-cli stats --help)\n"
     "\n"
     "Decodes each JPEG or BMP image (chosen by its extension) and prints one JSON object\n"
     "per image on its own line with its stored width and height, its Exif orientation\n"
@@ -25,6 +27,9 @@ const char* const HelpText =
     "  --display            print the display copy (smoothed, tall isolated peaks cut)\n"
     "                       instead of the raw counts\n"
     "  --smoothing LEVEL    smoothing level of the display copy (default medium)\n"
+    "  --region X,Y,W,H     count only the W x H pixels whose top left pixel is at X,Y\n"
+    "                       of the stored picture (before any Exif turn), as a picture\n"
+    "                       of its own; the JSON then says the region\n"
     "  -h, --help           show this help\n"
     "  --version            print the version\n"
     "\n"
@@ -56,6 +61,33 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
 
 } // namespace
 
+void AppendJsonRegion(std::string& out, const TRegion& region) {
+    out += ",\"region\":{\"x\":" + std::to_string(region.X) + ",\"y\":" + std::to_string(region.Y) +
+           ",\"width\":" + std::to_string(region.Width) +
+           ",\"height\":" + std::to_string(region.Height) + '}';
+}
+
+bool IsRegionOption(const std::string& arg) {
+    return arg == "--region" || arg.starts_with("--region=");
+}
+
+std::optional<TRegion> RegionOption(const std::vector<std::string>& args, std::size_t& i,
+                                    std::string& why) {
+    const std::string& arg = args[i];
+    const auto eq = arg.find('=');
+    if (eq == std::string::npos && i + 1 >= args.size()) {
+        why = "--region needs X,Y,WIDTH,HEIGHT";
+        return std::nullopt;
+    }
+    const std::string text = eq != std::string::npos ? arg.substr(eq + 1) : args[++i];
+    const std::optional<TRegion> region = ParseRegion(text);
+    if (!region)
+        why = "invalid region '" + text +
+              "': --region takes X,Y,WIDTH,HEIGHT in pixels, e.g. 0,0,640,480 (a width and "
+              "height of at least 1)";
+    return region;
+}
+
 void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
     for (std::size_t i = 0; i < text.size();) {
@@ -83,7 +115,8 @@ void AppendJsonString(std::string& out, const std::string& text) {
 }
 
 std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
-                       int smoothLevel, const TAllChanel& channels, int orientation) {
+                       int smoothLevel, const TAllChanel& channels, int orientation,
+                       const TRegion* region) {
     std::string out;
     out.reserve(40000);
     out += "{\"file\":";
@@ -91,6 +124,8 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
     out += ",\"width\":" + std::to_string(width);
     out += ",\"height\":" + std::to_string(height);
     out += ",\"orientation\":" + std::to_string(orientation);
+    if (region)
+        AppendJsonRegion(out, *region);
     out += set == TCountSet::Origin ? ",\"set\":\"origin\"" : ",\"set\":\"display\"";
     out += ",\"smoothing\":\"";
     out += SmoothingNames[smoothLevel];
@@ -115,20 +150,25 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
     return out;
 }
 
-int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist, std::FILE* err,
+int ForEachCountedImage(const std::vector<std::string>& images,
+                        const std::optional<TRegion>& region, TCurrentHist& hist, std::FILE* err,
                         const std::function<void(const std::string&, int, int, int)>& shown) {
     int status = 0;
     for (const std::string& file : images) {
         TPictureMeta meta;
+        TPictureSize picture;
+        const std::filesystem::path path(file);
         const TOutcome<TStreamedCounts> counted =
-            StreamAndCount(std::filesystem::path(file), &meta);
+            region ? StreamAndCount(path, *region, &meta, &picture) : StreamAndCount(path, &meta);
         if (!counted.Ok()) {
             std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), counted.Reason().c_str());
             status = 1;
             continue;
         }
+        if (!region)
+            picture = {counted->Width(), counted->Height()};
         hist.Count(*counted);
-        shown(file, counted->Width(), counted->Height(), meta.Orientation);
+        shown(file, picture.Width, picture.Height, meta.Orientation);
     }
     return status;
 }
@@ -136,13 +176,13 @@ int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hi
 int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
     TCurrentHist hist(options.SmoothLevel);
     const int status =
-        ForEachCountedImage(options.Images, hist, err,
+        ForEachCountedImage(options.Images, options.Region, hist, err,
                             [&](const std::string& file, int width, int height, int orientation) {
                                 const TAllChanel& shown =
                                     options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
-                                const std::string line =
-                                    CountsJson(file, width, height, options.Set,
-                                               options.SmoothLevel, shown, orientation);
+                                const std::string line = CountsJson(
+                                    file, width, height, options.Set, options.SmoothLevel, shown,
+                                    orientation, options.Region ? &*options.Region : nullptr);
                                 std::fwrite(line.data(), 1, line.size(), out);
                                 std::fputc('\n', out);
                             });
@@ -195,6 +235,11 @@ bool ParseCountsArguments(const std::vector<std::string>& args, TCountsOptions& 
             if (found < 0)
                 return usageError("unknown smoothing level '" + level + "'");
             options.SmoothLevel = found;
+        } else if (!optionsEnded && IsRegionOption(a)) {
+            std::string why;
+            options.Region = RegionOption(args, i, why);
+            if (!options.Region)
+                return usageError(why);
         } else if (!optionsEnded && a.starts_with("--")) {
             return usageError("unknown option '" + a + "'");
         } else {

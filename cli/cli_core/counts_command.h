@@ -2,9 +2,11 @@
 #pragma once
 
 #include "current_hist.h"
+#include "region.h"
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@ enum class TCountSet { Origin, Display };
 struct TCountsOptions {
     TCountSet Set = TCountSet::Origin;
     int SmoothLevel = SmoothLevelMedium; // index into SmoothLevels
+    std::optional<TRegion> Region;       // counted alone, in every image
     std::vector<std::string> Images;     // as given: UTF-8 paths
 };
 
@@ -23,20 +26,31 @@ struct TCountsOptions {
 //  "smoothing":"off"|…,"channels":{"RGB":[bins IndLow..IndHigh],…,"B_":[…]}}
 // Width and height are the stored picture's, which is what is counted; the orientation is
 // its Exif orientation (1 when it has none), which a viewer applies to show it upright.
+// With a region, "region":{"x":X,"y":Y,"width":W,"height":H} follows the orientation and
+// the bins are the region's alone.
 std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
-                       int smoothLevel, const TAllChanel& channels, int orientation = 1);
+                       int smoothLevel, const TAllChanel& channels, int orientation = 1,
+                       const TRegion* region = nullptr);
+// The region member above, with its leading comma.
+void AppendJsonRegion(std::string& out, const TRegion& region);
+// Whether args[i] is --region, and its value, "--region=X,Y,W,H" or the next argument (i
+// then steps past it); nothing, with why set, when the value is missing or malformed.
+bool IsRegionOption(const std::string& arg);
+std::optional<TRegion> RegionOption(const std::vector<std::string>& args, std::size_t& i,
+                                    std::string& why);
 
 // Appends the name as a JSON string. File names are bytes; any that are not UTF-8 become
 // U+FFFD, so that the line stays valid JSON.
 void AppendJsonString(std::string& out, const std::string& text);
 
-// Decodes and counts each image into hist (its raw counts and display copy) and calls shown
-// with the file, the stored picture's size and its Exif orientation (1 when it has none);
-// an image that fails gets the line
-// "tonalyx-cli: FILE: reason" on err. Returns 0 when every image was counted, 1 when any
-// failed (after trying all). The pictures are counted band by band as they are decoded,
-// never held whole (see StreamAndCount).
-int ForEachCountedImage(const std::vector<std::string>& images, TCurrentHist& hist, std::FILE* err,
+// Decodes and counts each image, or only region of it when given, into hist (its raw counts
+// and display copy) and calls shown with the file, the stored picture's size and its Exif
+// orientation (1 when it has none); an image that fails (a region outside it too) gets the
+// line "tonalyx-cli: FILE: reason" on err. Returns 0 when every image was counted, 1 when
+// any failed (after trying all). The pictures are counted band by band as they are
+// decoded, never held whole (see StreamAndCount).
+int ForEachCountedImage(const std::vector<std::string>& images,
+                        const std::optional<TRegion>& region, TCurrentHist& hist, std::FILE* err,
                         const std::function<void(const std::string& file, int width, int height,
                                                  int orientation)>& shown);
 

@@ -12,7 +12,7 @@ namespace tonalyx {
 namespace {
 
 const char* const HelpText =
-    "Usage: tonalyx-cli stats [--json] IMAGE...\n"
+    "Usage: tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
     "\n"
     "Decodes each JPEG or BMP image and prints, for each of the ten histogram channels, the\n"
     "counted pixels, mean, median, standard deviation and the shares of pixels in the first\n"
@@ -21,8 +21,10 @@ const char* const HelpText =
     "L 0-100, A and B_ -128 to +127. The hue's mean and spread are circular and it has no\n"
     "median. H, S, V and L, A, B_ of a large image describe the sample that was counted.\n"
     "\n"
-    "  --json        one JSON object per image on its own line\n"
-    "  -h, --help    show this help\n"
+    "  --json              one JSON object per image on its own line\n"
+    "  --region X,Y,W,H    only the W x H pixels whose top left pixel is at X,Y of the\n"
+    "                      stored picture (before any Exif turn), as a picture of its own\n"
+    "  -h, --help          show this help\n"
     "\n"
     "An image that cannot be read is reported on standard error and the others are still\n"
     "processed; the exit status is then 1.\n";
@@ -49,11 +51,13 @@ std::string Fixed(const std::optional<double>& v, int decimals, const char* unit
 } // namespace
 
 std::string StatsJson(const std::string& file, int width, int height, const TAllChanel& channels,
-                      int orientation) {
+                      int orientation, const TRegion* region) {
     std::string out = "{\"file\":";
     AppendJsonString(out, file);
     out += ",\"width\":" + std::to_string(width) + ",\"height\":" + std::to_string(height);
     out += ",\"orientation\":" + std::to_string(orientation);
+    if (region)
+        AppendJsonRegion(out, *region);
     out += ",\"channels\":{";
     for (TChannel c : AllChannels) {
         const TChannelStats s = ChannelStats(c, channels[c]);
@@ -80,8 +84,12 @@ std::string StatsJson(const std::string& file, int width, int height, const TAll
     return out;
 }
 
-std::string StatsTable(const std::string& file, int width, int height, const TAllChanel& channels) {
-    std::string out = file + "  " + std::to_string(width) + " x " + std::to_string(height) + "\n";
+std::string StatsTable(const std::string& file, int width, int height, const TAllChanel& channels,
+                       const TRegion* region) {
+    std::string out = file + "  " + std::to_string(width) + " x " + std::to_string(height);
+    if (region)
+        out += ", region " + RegionText(*region);
+    out += '\n';
     char line[160];
     std::snprintf(line, sizeof line, "%-8s %10s %10s %10s %10s %8s %8s\n", "channel", "pixels",
                   "mean", "median", "sd", "low %", "high %");
@@ -104,14 +112,15 @@ std::string StatsTable(const std::string& file, int width, int height, const TAl
 int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err) {
     TCurrentHist hist; // smoothing off: the display copy, unused here, costs least
     bool first = true;
+    const TRegion* region = options.Region ? &*options.Region : nullptr;
     const int status = ForEachCountedImage(
-        options.Images, hist, err,
+        options.Images, options.Region, hist, err,
         [&](const std::string& file, int width, int height, int orientation) {
             std::string text;
             if (options.Json) {
-                text = StatsJson(file, width, height, hist.Raw(), orientation) + "\n";
+                text = StatsJson(file, width, height, hist.Raw(), orientation, region) + "\n";
             } else {
-                text = (first ? "" : "\n") + StatsTable(file, width, height, hist.Raw());
+                text = (first ? "" : "\n") + StatsTable(file, width, height, hist.Raw(), region);
             }
             first = false;
             std::fwrite(text.data(), 1, text.size(), out);
@@ -129,6 +138,14 @@ bool ParseStatsArguments(const std::vector<std::string>& args, TStatsOptions& op
             optionsEnded = true;
         } else if (!optionsEnded && a == "--json") {
             options.Json = true;
+        } else if (!optionsEnded && IsRegionOption(a)) {
+            std::string why;
+            options.Region = RegionOption(args, i, why);
+            if (!options.Region) {
+                std::fprintf(err, "tonalyx-cli: %s\n\n%s", why.c_str(), HelpText);
+                exitStatus = 2;
+                return false;
+            }
         } else if (!optionsEnded && (a == "--help" || a == "-h")) {
             std::fputs(HelpText, out);
             exitStatus = 0;

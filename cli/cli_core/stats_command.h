@@ -3,8 +3,10 @@
 #pragma once
 
 #include "histogram.h"
+#include "region.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@ namespace tonalyx {
 
 struct TStatsOptions {
     bool Json = false;
+    std::optional<TRegion> Region;   // counted alone, in every image
     std::vector<std::string> Images; // as given: UTF-8 paths
 };
 
@@ -19,10 +22,13 @@ struct TStatsOptions {
 // {"file":…,"width":W,"height":H,"orientation":1…8,"channels":{"R":{"pixels":N,"mean":…,
 //  "median":…,"sd":…,"low":…,"high":…},…}} with the channel names, sizes and orientation of
 // counts; a figure that does not exist (the hue's median, anything of an empty channel) is null.
+// With a region, the "region" member of CountsJson follows the orientation and the figures are
+// the region's alone.
 std::string StatsJson(const std::string& file, int width, int height, const TAllChanel& channels,
-                      int orientation = 1);
+                      int orientation = 1, const TRegion* region = nullptr);
 // The same figures as a table for reading.
-std::string StatsTable(const std::string& file, int width, int height, const TAllChanel& channels);
+std::string StatsTable(const std::string& file, int width, int height, const TAllChanel& channels,
+                       const TRegion* region = nullptr);
 
 // Returns the exit status: 0 when every image was read, 1 when any failed (after all).
 int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err);

@@ -16,22 +16,29 @@ TBandCounter::~TBandCounter() {
 }
 
 bool TBandCounter::Start(int width, int height) {
+    FPicture = {width, height};
+    if (FRegion && !RegionFits(*FRegion, width, height)) {
+        FRegionOutside = true;
+        return false;
+    }
+    FArea = FRegion.value_or(TRegion{0, 0, width, height});
     if (!FCounts) {
-        FCounts.emplace(width, height);
-    } else if (FCounts->Width() != width || FCounts->Height() != height) {
+        FCounts.emplace(FArea.Width, FArea.Height);
+    } else if (FCounts->Width() != FArea.Width || FCounts->Height() != FArea.Height) {
         FSizeChanged = true;
         return false;
     }
     if (width <= 0 || height <= 0 || !FCounts->NeedsPass())
         return false;
-    FWidth = width;
-    FHeight = height;
     FStride = (std::ptrdiff_t{width} * 3 + 63) / 64 * 64; // rows start on a cache line
     const int bandRows = std::min(StreamBandRows, height);
     FSlotBytes = FStride * bandRows;
+    // A band that reaches the area starts or ends within a band's height of it.
+    FHeldFirst = std::max(0, FArea.Y - (StreamBandRows - 1));
+    FHeldRows = std::min(height, FArea.Y + FArea.Height + StreamBandRows - 1) - FHeldFirst;
     const bool worker = std::thread::hardware_concurrency() > 1;
     const auto fit = static_cast<std::ptrdiff_t>(RingBytes) / FSlotBytes;
-    const std::ptrdiff_t bands = (height + bandRows - 1) / bandRows;
+    const std::ptrdiff_t bands = (FHeldRows + bandRows - 1) / bandRows;
     // A picture that fits is kept whole, each row at its place.
     FHoldsPicture = bands * FSlotBytes <= static_cast<std::ptrdiff_t>(HoldBytes);
     const auto slots = static_cast<int>(
@@ -41,6 +48,11 @@ bool TBandCounter::Start(int width, int height) {
     FBuffer.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(FSlotBytes * slots)]);
     if (!FBuffer)
         return false;
+    if (FArea.Height < height) {
+        FSkip.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(FSlotBytes)]);
+        if (!FSkip)
+            return false;
+    }
     try {
         FSlots.assign(static_cast<std::size_t>(slots), TSlot());
         FReady.reserve(static_cast<std::size_t>(slots));
@@ -59,6 +71,10 @@ bool TBandCounter::Start(int width, int height) {
 }
 
 TRowBand TBandCounter::Rows(int firstRow, int count) {
+    if (firstRow + count <= FArea.Y || firstRow >= FArea.Y + FArea.Height) {
+        FSkipLent = true; // never without a region: the area is the whole picture
+        return {FSkip.get(), FStride};
+    }
     std::unique_lock lock(FMutex);
     TSlot& slot = FSlots[static_cast<std::size_t>(FNext)];
     while (slot.State != TState::Free) {
@@ -75,6 +91,10 @@ TRowBand TBandCounter::Rows(int firstRow, int count) {
 }
 
 void TBandCounter::Written(int, int) {
+    if (FSkipLent) {
+        FSkipLent = false;
+        return;
+    }
     std::unique_lock lock(FMutex);
     FSlots[static_cast<std::size_t>(FNext)].State = TState::Ready;
     const int written = FNext;
@@ -114,7 +134,7 @@ bool TBandCounter::CountHeldRows() {
     if (!FHoldsPicture || !FCounts || !FCounts->NeedsPass())
         return false;
     TRowTally tally = FCounts->NewTally();
-    tally.AddRows({FWidth, FHeight, FBuffer.get(), FStride}, 0);
+    CountRows(tally, FBuffer.get(), FHeldFirst, FHeldRows);
     return FCounts->AddPass(std::move(tally));
 }
 
@@ -137,10 +157,20 @@ void TBandCounter::CountSlot(int slot, TRowTally& tally, std::unique_lock<std::m
     s.State = TState::Counting;
     const int first = s.First, count = s.Count;
     lock.unlock();
-    tally.AddRows({FWidth, count, BandBits(slot), FStride}, first);
+    CountRows(tally, BandBits(slot), first, count);
     lock.lock();
     s.State = TState::Free;
     FFreed.notify_one();
+}
+
+void TBandCounter::CountRows(TRowTally& tally, const std::uint8_t* bits, int first,
+                             int count) const {
+    const int top = std::max(first, FArea.Y);
+    const int end = std::min(first + count, FArea.Y + FArea.Height);
+    if (top >= end)
+        return;
+    const TRasterView rows{FPicture.Width, count, bits, FStride};
+    tally.AddRows(CropView(rows, {FArea.X, top - first, FArea.Width, end - top}), top - FArea.Y);
 }
 
 void TBandCounter::Stop() {
@@ -154,7 +184,11 @@ void TBandCounter::Stop() {
         FWorker.join();
 }
 
-TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, TPictureMeta* meta) {
+namespace {
+
+TOutcome<TStreamedCounts> Stream(const std::filesystem::path& path,
+                                 const std::optional<TRegion>& region, TPictureMeta* meta,
+                                 TPictureSize* picture) {
     const std::u8string utf8 = path.u8string();
     const std::string name(utf8.begin(), utf8.end());
     const std::optional<TFType> type = ImageTypeOf(name);
@@ -165,14 +199,23 @@ TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, TPic
     }
     try {
         std::optional<TStreamedCounts> counts;
+        std::optional<TPictureSize> first; // the picture's size on the first pass
         do {
-            TBandCounter counter(counts);
+            TBandCounter counter(counts, region);
             TOutcome<TDecodeNotes> decoded =
                 *type == TFType::JPG ? StreamJpegFile(path, counter) : StreamBmpFile(path, counter);
-            if (counter.SizeChanged())
+            if (counter.RegionOutside()) {
+                const TPictureSize size = counter.Picture();
+                return TOutcome<TStreamedCounts>::Failure(
+                    "The region " + RegionText(*region) + " does not lie within the picture (" +
+                    std::to_string(size.Width) + " x " + std::to_string(size.Height) + ")");
+            }
+            // A region's counts keep their size when the picture's changes.
+            if (counter.SizeChanged() || (first && counter.Picture() != *first))
                 return TOutcome<TStreamedCounts>::Failure("The file changed while it was read");
             if (!decoded.Ok())
                 return decoded.Error();
+            first = counter.Picture();
             if (meta) // every pass reads the same file
                 *meta = std::move(decoded->Meta);
             if (!counter.Finish())
@@ -181,10 +224,23 @@ TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, TPic
                 if (!counter.CountHeldRows())
                     return TOutcome<TStreamedCounts>::Failure("The picture could not be counted");
         } while (counts->NeedsPass());
+        if (picture)
+            *picture = *first;
         return std::move(*counts);
     } catch (const std::bad_alloc&) { // the counts' own tables, or a tally's
         return FailureOf(std::current_exception());
     }
+}
+
+} // namespace
+
+TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, TPictureMeta* meta) {
+    return Stream(path, std::nullopt, meta, nullptr);
+}
+
+TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, const TRegion& region,
+                                         TPictureMeta* meta, TPictureSize* picture) {
+    return Stream(path, region, meta, picture);
 }
 
 } // namespace tonalyx

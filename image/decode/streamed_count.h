@@ -4,6 +4,7 @@
 
 #include "accumulate.h"
 #include "decoder.h"
+#include "region.h"
 
 #include <condition_variable>
 #include <filesystem>
@@ -24,13 +25,29 @@ namespace tonalyx {
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path,
                                          TPictureMeta* meta = nullptr);
 
+struct TPictureSize {
+    int Width = 0, Height = 0;
+    friend bool operator==(const TPictureSize&, const TPictureSize&) = default;
+};
+
+// The same for region of the picture alone, counted as a picture of its own of the region's
+// size (the counts of its CropView): the rows above and below it are decoded, as the
+// decoders write whole rows, but not counted. A region that does not lie within the picture
+// fails, naming both. picture, when given, gets the whole picture's size.
+TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, const TRegion& region,
+                                         TPictureMeta* meta = nullptr,
+                                         TPictureSize* picture = nullptr);
+
 // One pass of a decoder's rows counted into counts' next pass (see TStreamedCounts). The
 // decoder's thread fills bands of a small ring; a worker thread counts them as they come,
 // and the decoder counts one itself whenever it would otherwise wait for a free band. The
-// first pass makes the counts, at the size the decoder gives.
+// first pass makes the counts, at the size the decoder gives, or at the region's when one is
+// given: then only the rows and columns of the region are counted, its top row as row 0.
 class TBandCounter final : public TRowTarget {
   public:
-    explicit TBandCounter(std::optional<TStreamedCounts>& counts) : FCounts(counts) {}
+    explicit TBandCounter(std::optional<TStreamedCounts>& counts,
+                          std::optional<TRegion> region = std::nullopt)
+        : FCounts(counts), FRegion(region) {}
     ~TBandCounter() override;
     TBandCounter(const TBandCounter&) = delete;
     TBandCounter& operator=(const TBandCounter&) = delete;
@@ -45,6 +62,10 @@ class TBandCounter final : public TRowTarget {
     bool Finish();
     // Whether a later pass found the picture at another size than the first.
     bool SizeChanged() const { return FSizeChanged; }
+    // Whether the picture was refused for the region not lying within it.
+    bool RegionOutside() const { return FRegionOutside; }
+    // The size Start was given (the whole picture's, with a region too).
+    TPictureSize Picture() const { return FPicture; }
     // Whether the bands hold the whole picture, which a further pass can then count without
     // decoding it again (CountHeldRows, after Finish); false when the ring is reused.
     bool HoldsPicture() const { return FHoldsPicture; }
@@ -66,20 +87,30 @@ class TBandCounter final : public TRowTarget {
     void Run();
     // Counts a ready band into tally, with the lock released meanwhile.
     void CountSlot(int slot, TRowTally& tally, std::unique_lock<std::mutex>& lock);
+    // The area's part of rows [first, first + count) of the picture, which lie at bits.
+    void CountRows(TRowTally& tally, const std::uint8_t* bits, int first, int count) const;
     // Where a band's rows lie: in the slot's own room, or, while the ring holds the whole
     // picture, at their place in it (the decoder may go bottom to top).
     std::uint8_t* BandBits(int slot) const {
-        return FBuffer.get() + (FHoldsPicture
-                                    ? FSlots[static_cast<std::size_t>(slot)].First * FStride
-                                    : slot * FSlotBytes);
+        return FBuffer.get() +
+               (FHoldsPicture
+                    ? (FSlots[static_cast<std::size_t>(slot)].First - FHeldFirst) * FStride
+                    : slot * FSlotBytes);
     }
     void Stop();
 
     std::optional<TStreamedCounts>& FCounts;
-    bool FSizeChanged = false, FHoldsPicture = false;
-    int FWidth = 0, FHeight = 0;
+    const std::optional<TRegion> FRegion;
+    TRegion FArea; // the rows and columns counted: the region, or the whole picture
+    TPictureSize FPicture;
+    bool FSizeChanged = false, FHoldsPicture = false, FRegionOutside = false;
+    // While the picture is held: the rows that may share a band with the area's, all the
+    // picture's without a region (bands of rows outside the area go to FSkip, uncounted).
+    int FHeldFirst = 0, FHeldRows = 0;
     std::ptrdiff_t FStride = 0, FSlotBytes = 0;
     std::unique_ptr<std::uint8_t[]> FBuffer;
+    std::unique_ptr<std::uint8_t[]> FSkip;  // one band, lent for rows outside the region
+    bool FSkipLent = false;                 // on the decoder's thread only
     std::optional<TRowTally> FHere, FThere; // the decoder's thread's and the worker's
 
     std::mutex FMutex;

@@ -42,6 +42,9 @@ const char* const HelpText =
     "  --smoothing on|off      smoothing of the curves (default on)\n"
     "  --scale linear|log      the bars' heights in proportion to the counts or to their\n"
     "                          logarithms (default linear)\n"
+    "  --region X,Y,W,H        count only the W x H pixels whose top left pixel is at X,Y\n"
+    "                          of the stored picture (before any Exif turn), as a picture\n"
+    "                          of its own; an image it does not lie within fails\n"
     "  --output DIR            the folder written to (default the current folder)\n"
     "  --force                 replace files that exist (by default they are left alone)\n"
     "  --help, -h              this text\n"
@@ -66,8 +69,10 @@ struct TCounted {
 };
 
 // Worker thread: decodes and counts; the drawing stays on the main thread.
-void CountInto(TCounted& result, const QString& path, bool smoothing) {
-    const TOutcome<TStreamedCounts> counted = StreamAndCount(PathOf(path));
+void CountInto(TCounted& result, const QString& path, bool smoothing,
+               const std::optional<TRegion>& region) {
+    const TOutcome<TStreamedCounts> counted =
+        region ? StreamAndCount(PathOf(path), *region) : StreamAndCount(PathOf(path));
     if (!counted.Ok()) {
         result.Error = QString::fromStdString(counted.Reason());
         return;
@@ -76,10 +81,10 @@ void CountInto(TCounted& result, const QString& path, bool smoothing) {
     result.Hist->Count(*counted);
 }
 
-TCounted CountImage(const QString& path, bool smoothing) noexcept {
+TCounted CountImage(const QString& path, bool smoothing, std::optional<TRegion> region) noexcept {
     TCounted result;
     try {
-        CountInto(result, path, smoothing);
+        CountInto(result, path, smoothing, region);
     } catch (const std::exception& e) { // memory or threads running out: this image fails
         result.Hist.reset();
         result.Error = QString::fromLocal8Bit(e.what());
@@ -184,6 +189,14 @@ bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int&
             if (v != QLatin1String("linear") && v != QLatin1String("log"))
                 return Fail(err, exitStatus, QStringLiteral("--scale takes linear or log"));
             options.Scale = v == QLatin1String("log") ? TCountScale::Log : TCountScale::Linear;
+        } else if (a == QLatin1String("--region")) {
+            const QString v = value().value_or("");
+            options.Region = ParseRegion(v.toStdString());
+            if (!options.Region)
+                return Fail(err, exitStatus,
+                            QStringLiteral("--region takes X,Y,WIDTH,HEIGHT in pixels, e.g. "
+                                           "0,0,640,480, not \"%1\"")
+                                .arg(v));
         } else if (a == QLatin1String("--output")) {
             const auto v = value();
             if (!v || v->isEmpty())
@@ -220,11 +233,11 @@ int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
         while (running.size() < ahead && next < options.Images.size()) {
             const QString path = options.Images[next++];
             try {
-                running.push_back(
-                    std::async(std::launch::async, CountImage, path, options.Smoothing));
+                running.push_back(std::async(std::launch::async, CountImage, path,
+                                             options.Smoothing, options.Region));
             } catch (const std::system_error&) { // no thread to be had: count it when due
-                running.push_back(
-                    std::async(std::launch::deferred, CountImage, path, options.Smoothing));
+                running.push_back(std::async(std::launch::deferred, CountImage, path,
+                                             options.Smoothing, options.Region));
             }
         }
     };

@@ -2,6 +2,7 @@
 // byte for byte the files that Save Histogram writes for a panel of the same size.
 #pragma once
 
+#include "region.h"
 #include "render.h"
 
 #include <QSize>
@@ -9,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace tonalyx {
 
@@ -17,6 +19,7 @@ struct TRenderOptions {
     bool Rgb = true, Hsv = true, Lab = true;
     bool Smoothing = true;
     TCountScale Scale = TCountScale::Linear;
+    std::optional<TRegion> Region; // counted alone, in every image
     QString OutputDir = QStringLiteral(".");
     bool Force = false; // replace files that exist
     QStringList Images;

@@ -150,6 +150,41 @@ TEST_F(CliCounts, UnreadableImagesAreReportedAndTheOthersStillCounted) {
         EXPECT_GT(e.section(": ", -1).size(), 3) << "no reason given: " << e.toStdString();
 }
 
+// A region's line has the bins of the same pixels cut out and counted as an image of their own,
+// raw and smoothed, with the stored picture's size and the region beside them; a region that
+// does not lie within an image fails that image alone.
+TEST_F(CliCounts, ARegionCountsAsThePixelsCutOut) {
+    const QImage picture = Gradient(600, 400);
+    const QString whole = Dir.filePath("whole.bmp"), cut = Dir.filePath("cut.bmp");
+    ASSERT_TRUE(picture.save(whole, "BMP"));
+    const TRegion region{101, 37, 401, 301}; // sampled: above the full-count limit of HSV
+    ASSERT_GT(std::int64_t{region.Width} * region.Height, FullCountLimit(TSampledModel::HSV));
+    ASSERT_TRUE(picture.copy(region.X, region.Y, region.Width, region.Height).save(cut, "BMP"));
+    const auto channels = [](const QString& line) {
+        return QJsonDocument::fromJson(line.toUtf8()).object()["channels"].toObject();
+    };
+    for (const TCountSet set : {TCountSet::Origin, TCountSet::Display}) {
+        TCountsOptions options;
+        options.Set = set;
+        options.Images = {cut.toStdString()};
+        const test::TCapturedRun ofCut = RunCli(options);
+        options.Region = region;
+        options.Images = {whole.toStdString(), BmpName};
+        const test::TCapturedRun ofRegion = RunCli(options);
+        EXPECT_EQ(ofRegion.Status, 1);
+        const QStringList lines = ofRegion.Out.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1) << ofRegion.Err.toStdString();
+        EXPECT_EQ(channels(lines[0]), channels(ofCut.Out));
+        EXPECT_TRUE(
+            lines[0].contains(R"("width":600,"height":400,"orientation":1,)"
+                              R"("region":{"x":101,"y":37,"width":401,"height":301},"set":)"));
+        EXPECT_FALSE(ofCut.Out.contains("region"));
+        EXPECT_EQ(ofRegion.Err.trimmed().toStdString(),
+                  "tonalyx-cli: " + BmpName +
+                      ": The region 101,37,401,301 does not lie within the picture (40 x 30)");
+    }
+}
+
 TEST(CliJson, FileNamesAreEscapedAndStayUtf8) {
     auto hist = std::make_unique<THist>();
     const struct {
@@ -194,6 +229,16 @@ TEST(CliArguments, Parsing) {
         {{"counts", "--smoothing", "extreme", "a.jpg"}, false, 2},
         {{"counts", "--smoothing"}, false, 2},
         {{"counts", "--colour", "a.jpg"}, false, 2},
+        {{"counts", "--region", "0,0,1,1", "a.jpg"}, true, 0},
+        {{"counts", "--region=3,4,5,6", "a.jpg"}, true, 0},
+        {{"counts", "--region"}, false, 2},
+        {{"counts", "a.jpg", "--region"}, false, 2},
+        {{"counts", "--region", "1,2,3", "a.jpg"}, false, 2},
+        {{"counts", "--region", "1,2,0,4", "a.jpg"}, false, 2},
+        {{"counts", "--region", "-1,2,3,4", "a.jpg"}, false, 2},
+        {{"counts", "--region", "1, 2,3,4", "a.jpg"}, false, 2},
+        {{"counts", "--region", "1,2,3,4,", "a.jpg"}, false, 2},
+        {{"counts", "--region=", "a.jpg"}, false, 2},
     };
     for (const auto& r : rows) {
         TCountsOptions options;
@@ -215,4 +260,21 @@ TEST(CliArguments, Parsing) {
     EXPECT_EQ(options.Set, TCountSet::Display);
     EXPECT_EQ(options.SmoothLevel, 3);
     EXPECT_EQ(options.Images, (std::vector<std::string>{"a.jpg", "--x"}));
+    EXPECT_FALSE(options.Region);
+
+    // The region is read, or said to be wrong with what it takes.
+    ASSERT_TRUE(ParseCountsArguments({"counts", "--region", "3,4,5,6", "a.jpg"}, options, status,
+                                     sink.get(), sink.get()));
+    EXPECT_EQ(options.Region, (TRegion{3, 4, 5, 6}));
+    EXPECT_EQ(options.Images.back(), "a.jpg");
+    const test::TCapturedRun bad = test::CaptureOutput([](std::FILE* out, std::FILE* err) {
+        TCountsOptions ignored;
+        int exit = 0;
+        ParseCountsArguments({"counts", "--region", "3,4,5", "a.jpg"}, ignored, exit, out, err);
+        return exit;
+    });
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_TRUE(bad.Err.startsWith("tonalyx-cli: invalid region '3,4,5': --region takes "
+                                   "X,Y,WIDTH,HEIGHT"))
+        << bad.Err.toStdString();
 }

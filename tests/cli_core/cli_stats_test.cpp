@@ -94,6 +94,35 @@ TEST(CliStats, JsonFiguresMatchThePixels) {
     EXPECT_TRUE(table[11].startsWith("B_ "));
 }
 
+// A region's figures are those of the same pixels cut out, said with the region.
+TEST(CliStats, ARegionsFiguresAreThoseOfThePixelsCutOut) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage img(64, 48, QImage::Format_RGB888);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgb(x * 4, (x * y) % 256, 255 - y * 5));
+    const QString whole = dir.filePath("whole.bmp"), cut = dir.filePath("cut.bmp");
+    ASSERT_TRUE(img.save(whole, "BMP"));
+    ASSERT_TRUE(img.copy(7, 9, 50, 39).save(cut, "BMP")); // to the bottom edge
+    TStatsOptions options;
+    options.Json = true;
+    options.Images = {cut.toStdString()};
+    const QJsonObject ofCut = QJsonDocument::fromJson(RunCli(options).Out.toUtf8()).object();
+    options.Region = TRegion{7, 9, 50, 39};
+    options.Images = {whole.toStdString()};
+    const test::TCapturedRun c = RunCli(options);
+    ASSERT_EQ(c.Status, 0) << c.Err.toStdString();
+    const QJsonObject ofRegion = QJsonDocument::fromJson(c.Out.toUtf8()).object();
+    EXPECT_EQ(ofRegion["channels"], ofCut["channels"]);
+    EXPECT_EQ(ofRegion["channels"].toObject()["R"].toObject()["pixels"].toInteger(), 50 * 39);
+    EXPECT_EQ(ofRegion["width"].toInt(), 64);
+    EXPECT_TRUE(c.Out.contains(R"("orientation":1,"region":{"x":7,"y":9,"width":50,"height":39},)"))
+        << c.Out.left(200).toStdString();
+    options.Json = false;
+    EXPECT_TRUE(RunCli(options).Out.startsWith(whole + "  64 x 48, region 7,9,50,39\n"));
+}
+
 TEST(CliStats, Arguments) {
     struct {
         std::vector<std::string> Args;
@@ -107,6 +136,11 @@ TEST(CliStats, Arguments) {
         {{"stats", "--help"}, false, 0, false},
         {{"stats"}, false, 2, false},
         {{"stats", "--display", "a.jpg"}, false, 2, false},
+        {{"stats", "--json", "--region", "1,2,3,4", "a.jpg"}, true, 0, true},
+        {{"stats", "--region=1,2,3,4", "a.jpg"}, true, 0, false},
+        {{"stats", "--region", "1,2,3,0", "a.jpg"}, false, 2, false},
+        {{"stats", "--region", "a.jpg"}, false, 2, false},
+        {{"stats", "a.jpg", "--region"}, false, 2, false},
     };
     for (const auto& r : rows) {
         TStatsOptions options;

@@ -129,6 +129,32 @@ TEST_F(Render, NamesFollowSaveAndNothingIsOverwrittenUnlessForced) {
     EXPECT_TRUE(ReadAll(out.filePath("photo_histogram.png")).startsWith("\x89PNG"));
 }
 
+// A region's panel is the panel of the same pixels cut out; an image the region does not lie
+// within fails alone.
+TEST_F(Render, ARegionDrawsThePanelOfThePixelsCutOut) {
+    const QImage whole(Path("a.b.bmp"));
+    ASSERT_TRUE(whole.copy(29, 19, 51, 41).save(Path("cut.bmp"), "BMP")); // to the far edges
+    ASSERT_TRUE(whole.copy(0, 0, 40, 30).save(Path("small.bmp"), "BMP"));
+    Options.Images = {Path("cut.bmp")};
+    ASSERT_EQ(RunAndRead(Options).Status, 0);
+    Options.Images = {Path("small.bmp"), Path("a.b.bmp")};
+    Options.Region = TRegion{29, 19, 51, 41};
+    const test::TCapturedRun r = RunAndRead(Options);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err.trimmed().toStdString(),
+              "tonalyx-render: " + Path("small.bmp").toStdString() +
+                  ": The region 29,19,51,41 does not lie within the picture (40 x 30)");
+    const QDir out(Path("out"));
+    EXPECT_EQ(out.entryList(QDir::Files), QStringList({"a_histogram.b.png", "cut_histogram.png"}));
+    EXPECT_EQ(ReadAll(out.filePath("a_histogram.b.png")),
+              ReadAll(out.filePath("cut_histogram.png")));
+    Options.Region.reset();
+    Options.Force = true;
+    ASSERT_EQ(RunAndRead(Options).Status, 0);
+    EXPECT_NE(ReadAll(out.filePath("a_histogram.b.png")),
+              ReadAll(out.filePath("cut_histogram.png")));
+}
+
 TEST_F(Render, AnUnwritableFolderWritesNothing) {
     Options.OutputDir = Path("missing");
     const test::TCapturedRun r = RunAndRead(Options);
@@ -155,6 +181,10 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
         {{"--smoothing", "maybe", "x.jpg"}, false, 2},
         {{"--scale", "log", "x.jpg"}, true, 0},
         {{"--scale", "cubic", "x.jpg"}, false, 2},
+        {{"--region", "0,0,10,10", "x.jpg"}, true, 0},
+        {{"--region", "0,0,10", "x.jpg"}, false, 2},
+        {{"--region", "0,0,0,10", "x.jpg"}, false, 2},
+        {{"x.jpg", "--region"}, false, 2},
         {{"--output"}, false, 2},
         {{"--colour", "x.jpg"}, false, 2},
     };
@@ -176,4 +206,8 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
     EXPECT_EQ(defaults.Scale, TCountScale::Linear);
     EXPECT_EQ(defaults.OutputDir, ".");
     EXPECT_FALSE(defaults.Force);
+    EXPECT_FALSE(defaults.Region);
+    ASSERT_TRUE(
+        ParseRenderArguments({"--region", "5,6,7,8", "x.jpg"}, defaults, status, stdout, stderr));
+    EXPECT_EQ(defaults.Region, (TRegion{5, 6, 7, 8}));
 }
