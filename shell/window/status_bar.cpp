@@ -69,6 +69,10 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
         FPanels[i]->setAlignment((i == 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         addWidget(FPanels[i]);
     }
+    FRegion = new QLabel(this);
+    FRegion->setObjectName(QStringLiteral("lblRegion"));
+    FRegion->hide();
+    addWidget(FRegion);
     FMessage = new QLabel(this);
     FMessage->setObjectName(QStringLiteral("lblStatusMessage"));
     FMessage->setMinimumWidth(0);
@@ -123,6 +127,15 @@ void TStatusBar::SetColourSpaceText(const QString& name) {
 
 QString TStatusBar::ColourSpaceText() const {
     return FPanels[2]->text();
+}
+
+void TStatusBar::SetRegionNote(const QString& text) {
+    FRegion->setText(text);
+    FRegion->setVisible(!text.isEmpty());
+}
+
+QString TStatusBar::RegionNote() const {
+    return FRegion->text();
 }
 
 void TStatusBar::ShowFailure(const QString& text) {
