@@ -69,9 +69,8 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
         FPanels[i]->setAlignment((i == 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         addWidget(FPanels[i]);
     }
-    FRegion = new QLabel(this);
+    FRegion = new TYieldingLabel({}, this); // as wide as its text, no width without one
     FRegion->setObjectName(QStringLiteral("lblRegion"));
-    FRegion->hide();
     addWidget(FRegion);
     FMessage = new QLabel(this);
     FMessage->setObjectName(QStringLiteral("lblStatusMessage"));
@@ -131,7 +130,6 @@ QString TStatusBar::ColourSpaceText() const {
 
 void TStatusBar::SetRegionNote(const QString& text) {
     FRegion->setText(text);
-    FRegion->setVisible(!text.isEmpty());
 }
 
 QString TStatusBar::RegionNote() const {

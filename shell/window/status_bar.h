@@ -28,7 +28,7 @@ class TStatusBar final : public QStatusBar {
     void SetColourSpaceText(const QString& name);
     QString ColourSpaceText() const;
     // After those: the region of the picture whose histograms are shown, or being counted;
-    // empty (and no panel) while the whole picture's are.
+    // empty (and no width) while the whole picture's are.
     void SetRegionNote(const QString& text);
     QString RegionNote() const;
     // Shows why something failed for FailureShowMs; a hint does not replace it meanwhile.
