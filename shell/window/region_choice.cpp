@@ -282,16 +282,20 @@ void TRegionChoice::Release(QPointF at) {
 
 void TRegionChoice::Count(const QRect& upright) {
     const QSize size = FForm.ShownSize(FStored.size());
-    if (upright.isEmpty() || !QRect(QPoint(0, 0), size).contains(upright))
+    if (upright.isEmpty() || !QRect(QPoint(0, 0), size).contains(upright) ||
+        FStored.format() != QImage::Format_BGR888) {
+        ShowUpright(); // nothing new to count: what was drawn stays
         return;
+    }
     // A turn or mirror takes a rectangle to a rectangle: its opposite corners' pixels span it.
     const QPoint a = FForm.StoredPoint(upright.topLeft(), FStored.size());
     const QPoint b = FForm.StoredPoint(upright.bottomRight(), FStored.size());
     const TRegion region{std::min(a.x(), b.x()), std::min(a.y(), b.y()),
                          std::abs(a.x() - b.x()) + 1, std::abs(a.y() - b.y()) + 1};
-    if (!RegionFits(region, FStored.width(), FStored.height()) ||
-        FStored.format() != QImage::Format_BGR888)
+    if (!RegionFits(region, FStored.width(), FStored.height())) {
+        ShowUpright();
         return;
+    }
     FUpright = upright;
     FRegion = region;
     ShowUpright();

@@ -261,7 +261,11 @@ TEST_F(Region, IsMovedAndResizedAndLeftByAClickOutsideOrTheCommand) {
     Drag(before.center(), before.center() + QPointF(40, 20));
     ASSERT_TRUE(Choice()->Region());
     const TRegion moved = *Choice()->Region();
+    // Until its count is in, the histograms of the region before stay.
+    EXPECT_EQ(Note(), TRegionChoice::StatusText(moved, true));
+    EXPECT_EQ(Exported(*Window), firstExport);
     WaitCounted();
+    EXPECT_EQ(Note(), TRegionChoice::StatusText(moved, false));
     EXPECT_GT(moved.X, first.X);
     EXPECT_GT(moved.Y, first.Y);
     EXPECT_NEAR(moved.Width, first.Width, 1);
