@@ -1,12 +1,14 @@
 // Median timings of the window, off-screen, on a 24-megapixel photo and a folder of copies
 // of it: the view's copy (reduced, turned upright, converted from Adobe RGB), opening,
 // stepping to an unprepared and to a prepared neighbour, revisiting from the cache,
-// switching smoothing, and moving the splitter. Each step ends with the picture taken in
+// switching smoothing, moving the splitter, counting a region dragged on the picture and
+// going back to the whole picture. Each step ends with the picture taken in
 // from the worker and the window repainted, so it includes drawing the picture and the
 // ten histograms. Every row is also given as a ratio to the decode time of the same image in
 // the same run. The "longest pause" rows are the largest gap between two ticks of a 5 ms
 // timer on the main thread while a 24- and a 100-megapixel picture open (median over the
-// runs): how long the window may have stopped answering.
+// runs), and while the whole 24-megapixel picture is counted as a region: how long the
+// window may have stopped answering.
 //
 //   bench_window [--runs N]
 //
@@ -22,6 +24,7 @@
 #include "neighbour_preparer.h"
 #include "qt_raster.h"
 #include "reduced_copy.h"
+#include "region_choice.h"
 
 #include "colour_fixture.h"
 #include "photo_like.h"
@@ -62,6 +65,12 @@ double Median(std::vector<double> ms) {
 
 void Row(const char* what, double ms, double decodeMs) {
     std::printf("| %-40s | %8.1f | %8.2f |\n", what, ms, ms / decodeMs);
+}
+
+// Runs the event loop, sleeping between events, until the region's count is shown.
+void WaitCounted(const TRegionChoice& region) {
+    while (region.Counting())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 // Runs the event loop, sleeping between events, until the window has taken in the picture it
@@ -216,7 +225,15 @@ int main(int argc, char* argv[]) {
     };
 
     std::vector<double> open, unprepared, prepared, revisit, smoothing, splitter, pause24, pause100,
-        idle;
+        idle, quarter, whole, pauseRegion;
+    TRegionChoice& region = *window.RegionChoice();
+    // A drag over the picture between two shares of its width and height.
+    const auto dragOver = [&window, &region](double from, double to) {
+        const QRectF pic(window.MainImage()->PictureRect());
+        region.SelectInView(pic.topLeft() + QPointF(from * pic.width(), from * pic.height()),
+                            pic.topLeft() + QPointF(to * pic.width(), to * pic.height()));
+        WaitCounted(region);
+    };
     QSplitter* spl = window.Splitter();
     for (int r = 0; r < runs; ++r) {
         const int k = 4 * r + 1; // files[k - 1] and files[k + 3] are only neighbours' neighbours
@@ -249,6 +266,9 @@ int main(int argc, char* argv[]) {
                 spl->setSizes({spl->sizes()[0] + dx, spl->sizes()[1] - dx});
             }));
         spl->setSizes(sizes);
+        Settle(preparer);
+        quarter.push_back(shown([&] { dragOver(0.25, 0.75); }));
+        whole.push_back(shown([&] { region.WholePicture(); }));
     }
     // The pauses, each open started from a window at rest.
     for (int r = 0; r < runs; ++r)
@@ -261,6 +281,14 @@ int main(int argc, char* argv[]) {
                 window.repaint();
             }));
         }
+    for (int r = 0; r < runs; ++r) {
+        Settle(preparer);
+        pauseRegion.push_back(LongestPause([&] {
+            dragOver(0, 1);
+            window.repaint();
+        }));
+        region.WholePicture();
+    }
     // The same timer with nothing to do: what the machine itself costs the window (other
     // programs taking the cores), below which no pause can go.
     for (int r = 0; r < runs; ++r)
@@ -287,8 +315,11 @@ int main(int argc, char* argv[]) {
     Row("revisit from the cache", Median(revisit), decodeMs);
     Row("smoothing off and on (each)", Median(smoothing), decodeMs);
     Row("splitter move (layout, ten histograms)", Median(splitter), decodeMs);
+    Row("region of a quarter, dragged and counted", Median(quarter), decodeMs);
+    Row("region left for the whole picture", Median(whole), decodeMs);
     Row("longest pause, 24 MP open", Median(pause24), decodeMs);
     Row("longest pause, 100 MP open", Median(pause100), decodeMs);
+    Row("longest pause, 24 MP counted as a region", Median(pauseRegion), decodeMs);
     Row("timer's longest gap, nothing opening", Median(idle), decodeMs);
     window.close();
     return 0;

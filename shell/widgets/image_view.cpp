@@ -3,6 +3,7 @@
 #include "reduced_copy.h"
 
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +33,22 @@ void TImageView::SetImage(const QImage& image, const QImage& preview) {
     FScaled = QPixmap();
     FOverlay = QImage();
     FOverlayScaled = QPixmap();
+    FSelection = QRectF();
     update();
+}
+
+void TImageView::SetSelection(const QRectF& shares) {
+    FSelection = shares;
+    update();
+}
+
+QRectF TImageView::SelectionRect() const {
+    const QRect target = PictureRect();
+    if (FSelection.isEmpty() || target.isEmpty())
+        return {};
+    return {target.left() + FSelection.left() * target.width(),
+            target.top() + FSelection.top() * target.height(), FSelection.width() * target.width(),
+            FSelection.height() * target.height()};
 }
 
 void TImageView::SetOverlay(const QImage& overlay) {
@@ -74,15 +90,44 @@ void TImageView::paintEvent(QPaintEvent*) {
     }
     QPainter p(this);
     p.drawPixmap(target.topLeft(), FScaled);
-    if (FOverlay.isNull())
-        return;
-    if (FOverlayScaled.size() != device || FOverlayScaled.devicePixelRatio() != ratio) {
-        // Nearest pixel: a clipped pixel shows at full strength, never blended away.
-        FOverlayScaled = QPixmap::fromImage(
-            FOverlay.scaled(device, Qt::IgnoreAspectRatio, Qt::FastTransformation));
-        FOverlayScaled.setDevicePixelRatio(ratio);
+    if (!FOverlay.isNull()) {
+        if (FOverlayScaled.size() != device || FOverlayScaled.devicePixelRatio() != ratio) {
+            // Nearest pixel: a clipped pixel shows at full strength, never blended away.
+            FOverlayScaled = QPixmap::fromImage(
+                FOverlay.scaled(device, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+            FOverlayScaled.setDevicePixelRatio(ratio);
+        }
+        p.drawPixmap(target.topLeft(), FOverlayScaled);
     }
-    p.drawPixmap(target.topLeft(), FOverlayScaled);
+    PaintSelection(p, target);
+}
+
+void TImageView::PaintSelection(QPainter& p, const QRect& target) const {
+    const QRectF r = SelectionRect();
+    if (r.isEmpty())
+        return;
+    // What is not counted is dimmed, so the region reads at a glance on any picture.
+    QPainterPath outside;
+    outside.addRect(QRectF(target));
+    outside.addRect(r);
+    p.fillPath(outside, QColor(0, 0, 0, 96));
+    // Black under white dashes: visible on light and dark pixels alike.
+    const QRectF line = r.adjusted(0.5, 0.5, -0.5, -0.5);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawRect(line);
+    p.setPen(QPen(Qt::white, 1, Qt::DashLine));
+    p.drawRect(line);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    const double xs[] = {r.left(), r.center().x(), r.right()};
+    const double ys[] = {r.top(), r.center().y(), r.bottom()};
+    for (double x : xs)
+        for (double y : ys)
+            if (x != xs[1] || y != ys[1])
+                p.drawRect(QRectF(std::round(x) - HandleRadius + 0.5,
+                                  std::round(y) - HandleRadius + 0.5, 2 * HandleRadius - 1,
+                                  2 * HandleRadius - 1));
 }
 
 } // namespace tonalyx

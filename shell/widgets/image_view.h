@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+class QPainter;
+
 namespace tonalyx {
 
 class TImageView final : public QWidget {
@@ -26,12 +28,23 @@ class TImageView final : public QWidget {
     // Where the picture lands in the widget for its current size, in the shown copy's
     // proportions.
     QRect PictureRect() const;
+    // A rectangle drawn on the picture (the region counted), as shares of the shown picture's
+    // width and height (0..1); empty for none. Outlined with handles at its corners and the
+    // middles of its sides, the picture around it dimmed. A new picture drops it.
+    void SetSelection(const QRectF& shares);
+    const QRectF& Selection() const { return FSelection; }
+    // The selection where it lands in the widget for its current size; empty for none.
+    QRectF SelectionRect() const;
+    // The half side of a handle, in the widget's pixels.
+    static constexpr int HandleRadius = 4;
 
   protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
   private:
+    void PaintSelection(QPainter& p, const QRect& target) const;
+
     // Large pictures are reduced once, smoothly, to about the screen's size; every
     // resize then scales that preview, so a 24-megapixel image resizes as fast as a small one.
     static constexpr int PreviewLongSide = 2560;
@@ -41,6 +54,7 @@ class TImageView final : public QWidget {
     QPixmap FScaled; // the preview at the size last painted
     QImage FOverlay;
     QPixmap FOverlayScaled; // the overlay at the size last painted
+    QRectF FSelection;
 };
 
 // The largest rectangle of picture's proportions that fits area, centred in it.

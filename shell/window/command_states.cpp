@@ -37,6 +37,10 @@ void TCommandStates::SetClipboardHoldsPicture(bool holds) {
     Changed(FClipboardHoldsPicture, holds);
 }
 
+void TCommandStates::SetRegionShown(bool shown) {
+    Changed(FRegionShown, shown);
+}
+
 void TCommandStates::SetChecked(TCommandId id, bool checked) {
     if (CommandEntry(id).Checkable)
         Changed(FChecked[static_cast<std::size_t>(id)], checked);
@@ -50,6 +54,8 @@ bool TCommandStates::Enabled(TCommandId id) const {
         return FNewState && !FNavigationIsOff;
     case TEnabledBy::ClipboardPicture:
         return FClipboardHoldsPicture;
+    case TEnabledBy::RegionShown:
+        return FRegionShown;
     case TEnabledBy::Always:
         break;
     }

@@ -1,6 +1,7 @@
 // Which commands are available and which toggles are on, derived in one place from what the
 // window knows: SetImgCtrl's pair as the image paths last set it, whether the histogram
-// panel is visible, whether the clipboard offers a picture, and the toggles' checked states.
+// panel is visible, whether the clipboard offers a picture, whether a region is counted, and
+// the toggles' checked states.
 // Plain values, no widgets: TCommandStatesView shows them on the actions. Main thread.
 #pragma once
 
@@ -17,7 +18,8 @@ namespace tonalyx {
 
 class TCommandStates {
   public:
-    // As the commands are created: every command available, every toggle on, the panel
+    // As the commands are created: every command available but the one that leaves a region
+    // (none is counted yet), every toggle on, the panel
     // not on screen.
     TCommandStates();
 
@@ -29,6 +31,8 @@ class TCommandStates {
     void SetImgCtrl(bool NewState, bool NavigationIsOff);
     void SetPanelVisible(bool visible);
     void SetClipboardHoldsPicture(bool holds);
+    // Whether the histograms shown are those of a region drawn on the picture.
+    void SetRegionShown(bool shown);
     // A toggle's checked state as its action changed it (the user, the restored state).
     void SetChecked(TCommandId id, bool checked);
 
@@ -47,6 +51,7 @@ class TCommandStates {
     bool FNavigationIsOff = false;
     bool FPanelVisible = false;
     bool FClipboardHoldsPicture = true;
+    bool FRegionShown = false;
     std::array<bool, CommandCount> FChecked{};
 };
 

@@ -12,7 +12,7 @@ using C = TCommandId;
 using H = THandlerId;
 using E = TEnabledBy;
 constexpr E Always = E::Always, Img = E::ImgCtrl, Nav = E::ImgCtrlNavigation,
-            Clip = E::ClipboardPicture;
+            Clip = E::ClipboardPicture, Region = E::RegionShown;
 
 constexpr int Ctrl = Qt::CTRL;
 
@@ -50,6 +50,7 @@ constexpr TCommandEntry Commands[] = {
     {ID(acGoToCompanyPage), "Welcome", "Varnel Solutions Products && News", "", 0, false, H::acGoToCompanyPageExecute, "go-home", "V", Always},
     {ID(acLogScale), "View", "Logarithmic Counts", "Logarithmic Counts|Draw the bars by the logarithm of their counts, so that small counts beside a high peak show", Ctrl | Qt::Key_L, true, H::acLogScaleExecute, "view-statistics", "log", Always},
     {ID(acShowClipping), "View", "Show Clipping", "Show Clipping|Paint the pixels at 0 (blue) or 255 (red) in any primary over the picture", Ctrl | Qt::Key_K, true, H::acShowClippingExecute, "dialog-warning", "◩", Always},
+    {ID(acWholePicture), "View", "Whole Picture", "Whole Picture|Count the whole picture again in place of the region drawn on it (Esc)", Ctrl | Qt::Key_D, false, H::acWholePictureExecute, "edit-select-all", "▣", Region},
 };
 // clang-format on
 #undef ID

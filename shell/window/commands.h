@@ -45,8 +45,9 @@ enum class TCommandId {
     acGoToCompanyPage,
     acLogScale,
     acShowClipping,
+    acWholePicture,
 };
-inline constexpr int CommandCount = static_cast<int>(TCommandId::acShowClipping) + 1;
+inline constexpr int CommandCount = static_cast<int>(TCommandId::acWholePicture) + 1;
 
 // The execute handlers; a handler runs for every command that names it.
 enum class THandlerId {
@@ -69,6 +70,7 @@ enum class THandlerId {
     acGoToCompanyPageExecute,
     acLogScaleExecute,
     acShowClippingExecute,
+    acWholePictureExecute,
 };
 
 // What a command's availability follows; TCommandStates derives it.
@@ -77,6 +79,7 @@ enum class TEnabledBy {
     ImgCtrl,           // SetImgCtrl's NewState
     ImgCtrlNavigation, // NewState and not NavigationIsOff
     ClipboardPicture,  // the clipboard offers a picture
+    RegionShown,       // the histograms shown are those of a region of the picture
 };
 
 struct TCommandEntry {

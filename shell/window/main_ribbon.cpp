@@ -45,6 +45,7 @@ constexpr TPlacement HistogramGroup[] = {
 // The View tab: how the picture and the histograms are looked at, without changing a count.
 constexpr TPlacement PictureGroup[] = {
     {C::acShowClipping, "Show &Clipping", ""},
+    {C::acWholePicture, "&Whole Picture", ""},
 };
 
 constexpr TPlacement CountAxisGroup[] = {

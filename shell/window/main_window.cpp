@@ -25,6 +25,7 @@
 #include "paths.h"
 #include "pointer_marks.h"
 #include "recent_menu.h"
+#include "region_choice.h"
 #include "ribbon_bar.h"
 #include "ribbon_theme.h"
 #include "running_version.h"
@@ -68,7 +69,12 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     CreateWidgets();
     FView = std::make_unique<TWindowOpenerView>(
         TOpenerViewParts{this, rbMain, pnImage, pnHistContainer, sbMain, FReadout, FRecent,
-                         &FStates, &FCore, [this] { Beeper(); }, [this] { ImageShown(); }});
+                         &FStates, &FCore, [this] { Beeper(); }, [this] { ImageShown(); },
+                         [this] {
+                             if (FRegion)
+                                 FRegion->PictureReplaced();
+                         },
+                         [this] { return FRegion ? FRegion->Counted() : nullptr; }});
     FOpener =
         std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache, *FView,
                                        std::make_unique<TNeighbourPreparer>(), FCore.OpenFile);
@@ -86,6 +92,14 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     FPointer = new TPointerMarks(
         *pnImage, *imMain, *pnHistContainer,
         [this](const QString& text) { sbMain->SetReadout(text, {}); }, this);
+    FRegion = new TRegionChoice(
+        {FCommands, &FStates, pnImage, imMain, [this] { return FStates.SmoothLevel(); },
+         [this] {
+             FView->RedrawHistograms();
+             FReadout->ImageCounted(); // the statistics and the clipping line follow
+         },
+         [this](const QString& text) { sbMain->SetRegionNote(text); }},
+        this);
     BindCommands();
     setAcceptDrops(true);
     // The window's layout minds only the central widget's minimum width; the ribbon at its
@@ -148,7 +162,12 @@ void TfrmMain::CreateWidgets() {
     setStatusBar(sbMain);
     FReadout = new THistReadout(
         *pnHistContainer,
-        [this]() -> const THist* { return FCore.Hist ? &FCore.Hist->Engine() : nullptr; }, this);
+        [this]() -> const THist* {
+            if (const TCurrentHist* region = FRegion ? FRegion->Counted() : nullptr)
+                return &region->Engine();
+            return FCore.Hist ? &FCore.Hist->Engine() : nullptr;
+        },
+        this);
     connect(FReadout, &THistReadout::ReadoutChanged, sbMain, &TStatusBar::SetReadout);
     connect(FReadout, &THistReadout::ClippingChanged, sbMain, &TStatusBar::SetClippingText);
 
@@ -187,8 +206,11 @@ void TfrmMain::CreateServices() {
     connect(FClipboard, &TClipboardWatch::Changed, this,
             [this](bool holds) { FStates.SetClipboardHoldsPicture(holds); });
     FKeyPreview = new TKeyPreview(*this, [this](int key) {
-        if (FOpener)
-            FOpener->KeyDown(key);
+        // Escape cancels an open first; with none under way it leaves a region.
+        if (FOpener && FOpener->KeyDown(key))
+            return;
+        if (key == Qt::Key_Escape && FRegion)
+            FRegion->WholePicture();
     });
 }
 
@@ -362,6 +384,7 @@ void TfrmMain::ImageShown() {
         return;
     FViewChoices->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
     FPointer->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
+    FRegion->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
 }
 
 // ---- commands
@@ -378,7 +401,9 @@ void TfrmMain::SetSaveDialogs(std::unique_ptr<TSaveDialogs> dialogs) {
 }
 
 void TfrmMain::SetSmoothing(int levelIndex) {
-    if (FCore.Hist && FCore.Hist->SetSmoothLevel(levelIndex)) // none once closed
+    const bool region = FRegion->SetSmoothLevel(levelIndex);
+    const bool whole = FCore.Hist && FCore.Hist->SetSmoothLevel(levelIndex); // none once closed
+    if (region || whole)
         FView->RedrawHistograms();
 }
 

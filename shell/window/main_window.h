@@ -45,6 +45,7 @@ class TShareCommands;
 class THelpAbout;
 class TViewChoices;
 class TPointerMarks;
+class TRegionChoice;
 
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
@@ -87,6 +88,7 @@ class TfrmMain final : public QMainWindow {
     TShareCommands* Share() const { return FShare; }
     THelpAbout* HelpAbout() const { return FHelpAbout; }
     TViewChoices* ViewChoices() const { return FViewChoices; }
+    TRegionChoice* RegionChoice() const { return FRegion; }
     // The preparation of the current image's neighbours (benchmark and tests).
     TNeighbourPreparer* Preparer() const { return FOpener ? FOpener->Preparer() : nullptr; }
 
@@ -161,6 +163,7 @@ class TfrmMain final : public QMainWindow {
     TKeyPreview* FKeyPreview = nullptr;    // the navigation keys, before the focused control
     TViewChoices* FViewChoices = nullptr;  // the View tab's toggles
     TPointerMarks* FPointer = nullptr;     // the pixel under the pointer, on the histograms
+    TRegionChoice* FRegion = nullptr;      // a region of the picture counted alone
 };
 
 } // namespace tonalyx

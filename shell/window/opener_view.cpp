@@ -29,10 +29,14 @@ void TWindowOpenerView::SetImgCtrl(bool NewState, bool NavigationIsOff) {
 }
 
 void TWindowOpenerView::ShowImage(const QImage& image) {
+    if (F.PictureReplaced)
+        F.PictureReplaced();
     F.ImagePanel->Image()->SetImage(image);
 }
 
 void TWindowOpenerView::ShowPreparedImage(const QImage& image, const QImage& preview) {
+    if (F.PictureReplaced)
+        F.PictureReplaced();
     F.ImagePanel->Image()->SetImage(image, preview);
 }
 
@@ -41,7 +45,9 @@ int TWindowOpenerView::PreviewSide() const {
 }
 
 void TWindowOpenerView::RedrawHistograms() {
-    if (F.Core->Hist)
+    if (TCurrentHist* instead = F.ShownInstead ? F.ShownInstead() : nullptr)
+        instead->Show(*F.HistPanel);
+    else if (F.Core->Hist)
         F.Core->Hist->Show(*F.HistPanel);
     F.HistPanel->update();
 }

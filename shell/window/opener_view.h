@@ -36,6 +36,10 @@ struct TOpenerViewParts {
     std::function<void()> Beep;
     // After every load, cache hit and paste, once the picture and its histograms show.
     std::function<void()> ImageShown;
+    // Before every load, cache hit and paste is shown: the picture in view is about to change.
+    std::function<void()> PictureReplaced;
+    // The histograms drawn in place of the picture's own (a region's); null for the picture's.
+    std::function<TCurrentHist*()> ShownInstead;
 };
 
 class TWindowOpenerView final : public TOpenerView {

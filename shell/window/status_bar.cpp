@@ -69,6 +69,9 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
         FPanels[i]->setAlignment((i == 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         addWidget(FPanels[i]);
     }
+    FRegion = new TYieldingLabel({}, this); // as wide as its text, no width without one
+    FRegion->setObjectName(QStringLiteral("lblRegion"));
+    addWidget(FRegion);
     FMessage = new QLabel(this);
     FMessage->setObjectName(QStringLiteral("lblStatusMessage"));
     FMessage->setMinimumWidth(0);
@@ -123,6 +126,14 @@ void TStatusBar::SetColourSpaceText(const QString& name) {
 
 QString TStatusBar::ColourSpaceText() const {
     return FPanels[2]->text();
+}
+
+void TStatusBar::SetRegionNote(const QString& text) {
+    FRegion->setText(text);
+}
+
+QString TStatusBar::RegionNote() const {
+    return FRegion->text();
 }
 
 void TStatusBar::ShowFailure(const QString& text) {

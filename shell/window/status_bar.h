@@ -1,5 +1,6 @@
 // sbMain: the connection light over panel 0, the image size in panel 1, in panel 2 the
-// colour space of a picture whose values are not sRGB, and a message panel after them: why
+// colour space of a picture whose values are not sRGB, then the region counted, if any, and a
+// message panel after them: why
 // the last action failed or what it did, else how far an open has come, else the hint of
 // the command under the pointer, else a note on the picture shown (that it is incomplete).
 // Messages never hide the image size. At the right end the readout of the histogram under the
@@ -26,6 +27,10 @@ class TStatusBar final : public QStatusBar {
     // The panel widens to show a name; without one it is 50 pixels wide.
     void SetColourSpaceText(const QString& name);
     QString ColourSpaceText() const;
+    // After those: the region of the picture whose histograms are shown, or being counted;
+    // empty (and no width) while the whole picture's are.
+    void SetRegionNote(const QString& text);
+    QString RegionNote() const;
     // Shows why something failed for FailureShowMs; a hint does not replace it meanwhile.
     void ShowFailure(const QString& text);
     // Says what a command did, as long and as firmly as a failure; replaces one.
@@ -63,6 +68,7 @@ class TStatusBar final : public QStatusBar {
     void UpdateMessage();
 
     QLabel* FPanels[3];
+    QLabel* FRegion;
     QLabel* FMessage;
     QLabel *FReadout, *FClipping;
     QTimer* FFailureTimer;

@@ -298,3 +298,17 @@ TEST(CommandStatesView, ShowsTheStatesOnTheActionsAndTheContextMenu) {
     commands[C::acSmoothingOn]->setChecked(true); // as a restored state sets it
     EXPECT_EQ(states.SmoothLevel(), SmoothLevelMedium);
 }
+
+TEST(RegionShown, WholePictureIsAvailableOnlyWhileARegionIsCounted) {
+    TCommandStates states;
+    int changes = 0;
+    states.OnChange = [&] { ++changes; };
+    EXPECT_FALSE(states.Enabled(C::acWholePicture));
+    for (const bool shown : {true, true, false}) {
+        states.SetRegionShown(shown);
+        EXPECT_EQ(states.Enabled(C::acWholePicture), shown);
+    }
+    EXPECT_EQ(changes, 2); // the repeat changes nothing
+    // The picture's own commands do not follow it.
+    EXPECT_TRUE(states.Enabled(C::acSaveHist));
+}

@@ -233,7 +233,7 @@ TEST_F(ViewTab, HasATabOfItsOwnWithAnUnusedKeyTipAndShortcutsThatLeaveTheOthersA
     const QList<QKeySequence> kept = {QKeySequence("Ctrl+O"), QKeySequence("Ctrl+S"),
                                       QKeySequence("Ctrl+C"), QKeySequence("Ctrl+V"),
                                       QKeySequence("F1"),     QKeySequence("Ctrl+F1")};
-    for (C id : {C::acLogScale, C::acShowClipping}) {
+    for (C id : {C::acLogScale, C::acShowClipping, C::acWholePicture}) {
         const QKeySequence key = Cmd(id)->shortcut();
         ASSERT_FALSE(key.isEmpty()) << CommandEntry(id).Name;
         EXPECT_FALSE(kept.contains(key)) << CommandEntry(id).Name;
