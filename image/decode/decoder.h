@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -54,6 +55,11 @@ class TRowTarget {
     // ends the decode there with DecodingCancelled (open_reasons.h).
     virtual bool Cancelled() const { return false; }
 };
+
+// Asked on the decoding thread once the file's header gives the picture's size, before any
+// of its rows are allocated: a failure refuses the picture with that reason (too large for
+// the memory left, say), nothing lets the decode go on.
+using TAdmission = std::function<std::optional<TFailure>(int width, int height)>;
 
 // What a decode into a target says beside the rows it wrote.
 struct TDecodeNotes {
