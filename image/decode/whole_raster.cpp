@@ -6,7 +6,7 @@ namespace tonalyx {
 
 bool TWholeRaster::Start(int width, int height) {
     FPrefault.reset();
-    if (FAdmit && (FRefusal = FAdmit(width, height)))
+    if (FAdmit && (FRefusal = FAdmit(width, height, FDecoderBytes)))
         return false;
     FImage = TRaster::Allocate(width, height);
     if (FImage.IsNull())

@@ -22,6 +22,7 @@ class TWholeRaster final : public TRowTarget {
 
     // Allocates the picture once admitted, its pages made ready ahead of the decoder (see
     // TPrefault).
+    void DecoderHolds(std::int64_t bytes) override { FDecoderBytes = bytes; }
     bool Start(int width, int height) override;
     TRowBand Rows(int firstRow, int count) override;
     void Written(int firstRow, int count) override;
@@ -35,6 +36,7 @@ class TWholeRaster final : public TRowTarget {
     TRowsReady FRowsReady;
     std::stop_token FCancel;
     TAdmission FAdmit;
+    std::int64_t FDecoderBytes = 0;
     std::optional<TFailure> FRefusal;
     TRaster FImage;
     std::unique_ptr<TPrefault> FPrefault; // after FImage: joined before the buffer goes

@@ -237,8 +237,9 @@ void TImageOpener::StartDecode(const QString& path) {
     const std::uint64_t id = FOpening->Id;
     FOpening->Task = FTasks.Start(
         [this, open = FOpen, path, side = FView.PreviewSide(), progress](std::stop_token cancel) {
-            const TAdmission admit = [this, side, cancel](int width, int height) {
-                return Admit(width, height, side, cancel);
+            const TAdmission admit = [this, side, cancel](int width, int height,
+                                                          std::int64_t decoderBytes) {
+                return Admit(width, height, decoderBytes, side, cancel);
             };
             return open(path, side, cancel, progress.get(), admit);
         },
@@ -247,9 +248,11 @@ void TImageOpener::StartDecode(const QString& path) {
         });
 }
 
-std::optional<TFailure> TImageOpener::Admit(int width, int height, int previewSide,
-                                            std::stop_token cancel) {
-    const std::int64_t bytes = OpenBytes(width, height, previewSide);
+std::optional<TFailure> TImageOpener::Admit(int width, int height, std::int64_t decoderBytes,
+                                            int previewSide, std::stop_token cancel) {
+    // The decoder's own memory goes once the picture is decoded, but until then it needs room
+    // beside the cache too.
+    const std::int64_t bytes = OpenBytes(width, height, previewSide) + decoderBytes;
     auto made = std::make_shared<TRoomMade>();
     QMetaObject::invokeMethod(
         &FRoomContext, [this, bytes, made] { MakeRoom(bytes, made); }, Qt::QueuedConnection);
@@ -257,7 +260,7 @@ std::optional<TFailure> TImageOpener::Admit(int width, int height, int previewSi
         return DecodingCancelled();
     // Read now, so that the pictures just freed count as free.
     return WhyNotFits(width, height, previewSide,
-                      {FMemoryLeft ? FMemoryLeft() : MemoryLeftBytes(), FCacheBound});
+                      {FMemoryLeft ? FMemoryLeft() : MemoryLeftBytes(), FCacheBound}, decoderBytes);
 }
 
 void TImageOpener::MakeRoom(std::int64_t bytes, const std::shared_ptr<TRoomMade>& made) {

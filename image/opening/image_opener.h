@@ -136,7 +136,8 @@ class TImageOpener {
     void StartDecode(const QString& path);
     // Worker thread, once a file's header gives its size: has this thread make room for it in
     // the cache and waits until what that dropped is freed, then asks whether it fits.
-    std::optional<TFailure> Admit(int width, int height, int previewSide, std::stop_token cancel);
+    std::optional<TFailure> Admit(int width, int height, std::int64_t decoderBytes, int previewSide,
+                                  std::stop_token cancel);
     // Drops cached pictures until one of `bytes` fits beside them and the prepared
     // neighbours; made is set once the dropped pictures are freed.
     struct TRoomMade;

@@ -228,8 +228,9 @@ bool TNeighbourPreparer::Prepare(std::uint64_t id, const QString& path, int prev
         slot->Stage = TStage::Running;
     }
     std::shared_ptr<TPreparedImage> prepared;
-    const TAdmission admit = [this, id, previewSide](int width, int height) {
-        return Admit(id, width, height, previewSide);
+    const TAdmission admit = [this, id, previewSide](int width, int height,
+                                                     std::int64_t decoderBytes) {
+        return Admit(id, width, height, decoderBytes, previewSide);
     };
     try {
         prepared = FPrepare(path, previewSide, cancel, admit);
@@ -254,7 +255,7 @@ bool TNeighbourPreparer::Prepare(std::uint64_t id, const QString& path, int prev
 }
 
 std::optional<TFailure> TNeighbourPreparer::Admit(std::uint64_t id, int width, int height,
-                                                  int previewSide) {
+                                                  std::int64_t decoderBytes, int previewSide) {
     const std::uint64_t memoryLeft = FMemoryLeft ? FMemoryLeft() : MemoryLeftBytes();
     std::lock_guard lock(FMutex);
     const auto slot = FindId(id);
@@ -266,9 +267,12 @@ std::optional<TFailure> TNeighbourPreparer::Admit(std::uint64_t id, int width, i
             others += s.Bytes;
     const std::int64_t room =
         FRoom == Unbounded ? Unbounded : std::max<std::int64_t>(FRoom - others, 0);
-    std::optional<TFailure> refusal = WhyNotFits(width, height, previewSide, {memoryLeft, room});
+    // The decoder's own memory counts until the preparation ends, like the picture's.
+    const std::int64_t bytes = OpenBytes(width, height, previewSide) + decoderBytes;
+    std::optional<TFailure> refusal =
+        WhyNotFits(width, height, previewSide, {memoryLeft, room - decoderBytes}, decoderBytes);
     if (!refusal)
-        slot->Bytes = OpenBytes(width, height, previewSide);
+        slot->Bytes = bytes;
     return refusal;
 }
 

@@ -145,7 +145,8 @@ class TNeighbourPreparer {
     std::vector<TSlot>::iterator Find(const QString& path);
     std::vector<TSlot>::iterator FindId(std::uint64_t id);
     // Worker thread: whether the slot's picture fits beside what the others hold.
-    std::optional<TFailure> Admit(std::uint64_t id, int width, int height, int previewSide);
+    std::optional<TFailure> Admit(std::uint64_t id, int width, int height,
+                                  std::int64_t decoderBytes, int previewSide);
 
     const TPrepareFunction FPrepare;
     const TMemoryLeft FMemoryLeft;

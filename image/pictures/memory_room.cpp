@@ -93,10 +93,12 @@ std::int64_t OpenBytes(int width, int height, int previewSide) {
     return stride * height + preview + static_cast<std::int64_t>(sizeof(TAllChanel));
 }
 
-std::optional<TFailure> WhyNotFits(int width, int height, int previewSide, const TRoom& room) {
+std::optional<TFailure> WhyNotFits(int width, int height, int previewSide, const TRoom& room,
+                                   std::int64_t decoderBytes) {
     const std::int64_t bytes = OpenBytes(width, height, previewSide);
-    if (static_cast<std::uint64_t>(bytes) > room.MemoryLeft)
-        return PictureOverMemoryLeft(width, height, bytes, room.MemoryLeft);
+    const std::int64_t peak = bytes + std::max<std::int64_t>(decoderBytes, 0);
+    if (static_cast<std::uint64_t>(peak) > room.MemoryLeft)
+        return PictureOverMemoryLeft(width, height, peak, room.MemoryLeft);
     if (room.CacheRoom && bytes > *room.CacheRoom)
         return PictureOverPictureMemory(width, height, bytes,
                                         std::max<std::int64_t>(*room.CacheRoom, 0));

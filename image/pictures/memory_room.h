@@ -37,7 +37,9 @@ struct TRoom {
 
 // Why a picture of width × height, reduced to previewSide for the view, cannot be opened in
 // room (a plain reason, with the byte counts as its detail); nothing when it fits. Decided from
-// the file's header, before any of the picture is decoded.
-std::optional<TFailure> WhyNotFits(int width, int height, int previewSide, const TRoom& room);
+// the file's header, before any of the picture is decoded. decoderBytes, what the decoder
+// holds while it decodes (see TAdmission), must fit in the memory left too, not in the cache.
+std::optional<TFailure> WhyNotFits(int width, int height, int previewSide, const TRoom& room,
+                                   std::int64_t decoderBytes = 0);
 
 } // namespace tonalyx

@@ -666,8 +666,8 @@ TEST_F(Opener, TheCacheMakesRoomBeforeThePictureIsDecoded) {
         entry * 5 / 2, [] { return std::uint64_t{100} << 30; },
         [&](const QString& path, int side, std::stop_token cancel, TOpenProgress* p,
             const TAdmission& admit) {
-            const TAdmission held = [&](int w, int h) {
-                std::optional<TFailure> refusal = admit(w, h);
+            const TAdmission held = [&](int w, int h, std::int64_t decoderBytes) {
+                std::optional<TFailure> refusal = admit(w, h, decoderBytes);
                 std::unique_lock lock(mutex);
                 admitted = true;
                 changed.notify_all();

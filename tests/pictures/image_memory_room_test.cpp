@@ -93,6 +93,24 @@ TEST(PictureFits, RefusedWhenMoreThanTheMemoryLeftOrTheCachesBound) {
     }
 }
 
+// A progressive JPEG's decoder holds its coefficients beside the picture until the last
+// scan: they must fit in the memory left, but are never cached.
+TEST(PictureFits, WhatTheDecoderHoldsCountsAgainstTheMemoryLeftOnly) {
+    const std::int64_t need = OpenBytes(5000, 2000, 0), coefficients = 30'000'000;
+    const struct {
+        std::uint64_t MemoryLeft;
+        std::int64_t CacheRoom;
+        bool Fits;
+    } cases[] = {
+        {static_cast<std::uint64_t>(need + coefficients), need, true},
+        {static_cast<std::uint64_t>(need + coefficients - 1), need * 10, false},
+        {static_cast<std::uint64_t>(need * 10), need - 1, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(!WhyNotFits(5000, 2000, 0, {c.MemoryLeft, c.CacheRoom}, coefficients), c.Fits)
+            << c.MemoryLeft << " " << c.CacheRoom;
+}
+
 TEST(PictureFits, TheReasonSaysHowMuchIsNeededAndHowMuchThereIs) {
     const struct {
         int Width, Height;
