@@ -124,11 +124,23 @@ void TImageOpener::PrepareNeighbours() {
     // The neighbours count against the cache's bound. Room is made for them as if they were
     // the size of the picture shown (in a folder they mostly are), dropping older pictures but
     // not that one; a neighbour larger than the room left is not prepared.
+    const int cached = FCache.Count();
     if (!wanted.isEmpty()) {
         const std::int64_t shown = TCache::EntryBytes(FCurrent, FPreview);
         FCache.MakeRoom(std::min<std::int64_t>(wanted.size() * shown, FCache.MaxBytes() - shown));
     }
-    FPreparer->Want(wanted, FView.PreviewSide(), FCache.MaxBytes() - FCache.UsedBytes());
+    const std::uint64_t asked = ++FNeighboursAsked;
+    const auto want = [this, wanted, side = FView.PreviewSide(), asked] {
+        if (asked == FNeighboursAsked) // not overtaken by a later picture's neighbours
+            FPreparer->Want(wanted, side, FCache.MaxBytes() - FCache.UsedBytes());
+    };
+    if (FCache.Count() == cached) {
+        want();
+        return;
+    }
+    // The freeing runner takes its tasks in order: the neighbours are wanted once the pictures
+    // dropped for them are freed, so that none is decoded beside them.
+    FDisposal.Start([](std::stop_token) {}, [want](TOutcome<void>) { want(); });
 }
 
 void TImageOpener::ShowCurrent(QImage image, QImage preview, const TDisplayForm& form) {

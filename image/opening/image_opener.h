@@ -180,6 +180,7 @@ class TImageOpener {
     QSet<QString> FIncomplete; // the files of this run that ended early, for cache hits
     std::optional<TOpening> FOpening;
     std::uint64_t FNextId = 1;
+    std::uint64_t FNeighboursAsked = 0; // PrepareNeighbours' calls, the latest one counts
     std::function<void()> FOnSettled;
     QTimer FProgressTimer;
     QElapsedTimer FOpenClock;
