@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -44,6 +45,9 @@ inline constexpr int StreamBandRows = 16; // the most rows a decoder asks room f
 class TRowTarget {
   public:
     virtual ~TRowTarget() = default;
+    // What the decoder itself will hold beside the rows until it ends, told before Start: a
+    // progressive JPEG's coefficients, which it keeps until its last scan.
+    virtual void DecoderHolds(std::int64_t bytes) { (void)bytes; }
     // The picture's size, once, before any row. False refuses it, as when memory runs out.
     virtual bool Start(int width, int height) = 0;
     // Room for rows [firstRow, firstRow + count) of the picture, count <= StreamBandRows;
@@ -54,6 +58,13 @@ class TRowTarget {
     // ends the decode there with DecodingCancelled (open_reasons.h).
     virtual bool Cancelled() const { return false; }
 };
+
+// Asked on the decoding thread once the file's header gives the picture's size, before any
+// of its rows are allocated: a failure refuses the picture with that reason (too large for
+// the memory left, say), nothing lets the decode go on. decoderBytes is what the decoder
+// holds beside the rows until it ends (see TRowTarget::DecoderHolds).
+using TAdmission =
+    std::function<std::optional<TFailure>(int width, int height, std::int64_t decoderBytes)>;
 
 // What a decode into a target says beside the rows it wrote.
 struct TDecodeNotes {

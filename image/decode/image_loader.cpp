@@ -108,7 +108,7 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
                 if (hooks.Rows)
                     hooks.Rows(image, first, count);
             },
-            hooks.Cancel);
+            hooks.Cancel, hooks.Admit);
         TOutcome<TDecodeNotes> notes = StreamJpegFile(path, target);
         // Whoever reads the rows is done with them before a failed decode frees them.
         loaded.Primaries = counter.Finish();
@@ -123,7 +123,8 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
         return loaded;
     }
     if (type == TFType::BMP) {
-        TDecodeResult decoded = DecodeBmpFile(path, hooks.Cancel);
+        TWholeRaster target({}, hooks.Cancel, hooks.Admit);
+        TDecodeResult decoded = target.Finish(StreamBmpFile(path, target));
         if (!decoded.Ok())
             return decoded.Error();
         if (hooks.Cancel.stop_requested()) // not worth counting

@@ -29,6 +29,8 @@ struct TLoadHooks {
     // Called once the decoder has written its last row (decoded: whether it succeeded),
     // while the rows are still there: Rows' consumer stops reading them here.
     std::function<void(bool decoded)> RowsEnd;
+    // Asked once the header gives the picture's size, before its rows are allocated.
+    TAdmission Admit;
 };
 
 // Decodes path (UTF-8) as JPEG or BMP by its extension alone (the content is never

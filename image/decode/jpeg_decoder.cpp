@@ -313,6 +313,14 @@ bool DecodeBody(TJpegSession& s) {
     cinfo->buffered_image = jpeg_has_multiple_scans(cinfo);
 
     jpeg_calc_output_dimensions(cinfo); // no scaling: the output size is the picture size
+    if (cinfo->buffered_image) {
+        // Every block's coefficients stay in memory until the last scan is in.
+        std::int64_t blocks = 0;
+        for (int c = 0; c < cinfo->num_components; ++c)
+            blocks += std::int64_t{cinfo->comp_info[c].width_in_blocks} *
+                      cinfo->comp_info[c].height_in_blocks;
+        s.Target->DecoderHolds(blocks * DCTSIZE2 * static_cast<std::int64_t>(sizeof(JCOEF)));
+    }
     if (!s.Target->Start(static_cast<int>(cinfo->output_width),
                          static_cast<int>(cinfo->output_height))) {
         s.Failure = NotEnoughMemory(cinfo->output_width, cinfo->output_height);

@@ -3,6 +3,7 @@
 #include "decoder.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace tonalyx {
@@ -11,6 +12,28 @@ namespace {
 
 std::string Size(std::int64_t width, std::int64_t height) {
     return std::to_string(width) + " \u00D7 " + std::to_string(height) + " pixels";
+}
+
+// An amount of memory as a photographer reads it: "1.2 GB", "350 MB". When `other`, the
+// amount it is set against, would read the same, one more digit tells them apart.
+std::string Amount(double bytes, double other = -1) {
+    const auto format = [](double b, int digits) {
+        char text[32];
+        if (b >= 1e9)
+            std::snprintf(text, sizeof text, "%.*f GB", digits, b / 1e9);
+        else
+            std::snprintf(text, sizeof text, "%.*f MB", digits - 1 < 0 ? 0 : digits - 1, b / 1e6);
+        return std::string(text);
+    };
+    std::string text = format(bytes, 1);
+    if (other >= 0 && format(other, 1) == text)
+        text = format(bytes, 2);
+    return text;
+}
+
+std::string Need(std::int64_t width, std::int64_t height, std::int64_t need) {
+    return "Its " + std::to_string(width) + " \u00D7 " + std::to_string(height) + " pixels need " +
+           Amount(static_cast<double>(need)) + " of memory";
 }
 
 } // namespace
@@ -81,6 +104,23 @@ TFailure SideTooLong(std::string detail) {
 
 TFailure NotEnoughMemory(std::int64_t width, std::int64_t height) {
     return {"There is not enough memory to open a picture this large", Size(width, height)};
+}
+
+TFailure PictureOverMemoryLeft(std::int64_t width, std::int64_t height, std::int64_t need,
+                               std::uint64_t left) {
+    return {Need(width, height, need) + ", and only " +
+                Amount(static_cast<double>(left), static_cast<double>(need)) + " is free",
+            Size(width, height) + ": needs " + std::to_string(need) + " bytes, " +
+                std::to_string(left) + " bytes available"};
+}
+
+TFailure PictureOverPictureMemory(std::int64_t width, std::int64_t height, std::int64_t need,
+                                  std::int64_t bound) {
+    return {Need(width, height, need) + ", more than the " +
+                Amount(static_cast<double>(bound), static_cast<double>(need)) +
+                " kept for pictures",
+            Size(width, height) + ": needs " + std::to_string(need) + " bytes, the image cache " +
+                "holds at most " + std::to_string(bound)};
 }
 
 TFailure DecodingCancelled() {

@@ -28,6 +28,13 @@ TFailure PictureTooLarge(std::int64_t width, std::int64_t height);
 // A side longer than the decoder can handle, however few the pixels.
 TFailure SideTooLong(std::string detail);
 TFailure NotEnoughMemory(std::int64_t width, std::int64_t height);
+// Refused before decoding: opening the picture would hold `need` bytes (its pixels and the
+// view's copy), more than the `left` bytes the system has free, or more than the `bound` bytes
+// the program keeps for pictures (the image cache's bound).
+TFailure PictureOverMemoryLeft(std::int64_t width, std::int64_t height, std::int64_t need,
+                               std::uint64_t left);
+TFailure PictureOverPictureMemory(std::int64_t width, std::int64_t height, std::int64_t need,
+                                  std::int64_t bound);
 // The caller gave up on the picture (another one was opened, Escape was pressed); never shown.
 TFailure DecodingCancelled();
 

@@ -6,6 +6,8 @@ namespace tonalyx {
 
 bool TWholeRaster::Start(int width, int height) {
     FPrefault.reset();
+    if (FAdmit && (FRefusal = FAdmit(width, height, FDecoderBytes)))
+        return false;
     FImage = TRaster::Allocate(width, height);
     if (FImage.IsNull())
         return false;
@@ -25,6 +27,8 @@ void TWholeRaster::Written(int firstRow, int count) {
 TDecodeResult TWholeRaster::Finish(TOutcome<TDecodeNotes> decoded) {
     FPrefault.reset();
     TRaster image = std::move(FImage);
+    if (FRefusal) // the decoder only knew that it could not start
+        return *FRefusal;
     if (!decoded.Ok())
         return decoded.Error();
     if (image.IsNull()) // the decoder never started on it

@@ -5,6 +5,7 @@
 #include "prefault.h"
 
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <utility>
 
@@ -13,23 +14,30 @@ namespace tonalyx {
 class TWholeRaster final : public TRowTarget {
   public:
     // rowsReady, when set, hears of every band written (see TRowsReady); the decode ends
-    // at its next band once cancel is stopped.
-    explicit TWholeRaster(TRowsReady rowsReady = {}, std::stop_token cancel = {})
-        : FRowsReady(std::move(rowsReady)), FCancel(std::move(cancel)) {}
+    // at its next band once cancel is stopped; admit, when set, may refuse the picture
+    // before it is allocated.
+    explicit TWholeRaster(TRowsReady rowsReady = {}, std::stop_token cancel = {},
+                          TAdmission admit = {})
+        : FRowsReady(std::move(rowsReady)), FCancel(std::move(cancel)), FAdmit(std::move(admit)) {}
 
-    // Allocates the picture, its pages made ready ahead of the decoder (see TPrefault).
+    // Allocates the picture once admitted, its pages made ready ahead of the decoder (see
+    // TPrefault).
+    void DecoderHolds(std::int64_t bytes) override { FDecoderBytes = bytes; }
     bool Start(int width, int height) override;
     TRowBand Rows(int firstRow, int count) override;
     void Written(int firstRow, int count) override;
     bool Cancelled() const override { return FCancel.stop_requested(); }
 
     // The picture once the decoder is done with it, with what the decoder said of it; or
-    // the decoder's failure.
+    // the admission's refusal, or the decoder's failure.
     TDecodeResult Finish(TOutcome<TDecodeNotes> decoded);
 
   private:
     TRowsReady FRowsReady;
     std::stop_token FCancel;
+    TAdmission FAdmit;
+    std::int64_t FDecoderBytes = 0;
+    std::optional<TFailure> FRefusal;
     TRaster FImage;
     std::unique_ptr<TPrefault> FPrefault; // after FImage: joined before the buffer goes
 };

@@ -2,12 +2,15 @@
 
 #include "display_copy.h"
 #include "neighbour_preparer.h"
+#include "open_reasons.h"
 #include "opening_log.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "ucache.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <utility>
 
 namespace tonalyx {
@@ -19,6 +22,24 @@ constexpr int ProgressDelayMs = 500;
 constexpr int ProgressIntervalMs = 100;
 
 } // namespace
+
+// Set once the pictures the cache dropped for an open are freed; the worker waits for it.
+struct TImageOpener::TRoomMade {
+    std::mutex Mutex;
+    std::condition_variable_any Changed;
+    bool Made = false;
+
+    void Set() {
+        std::lock_guard lock(Mutex);
+        Made = true;
+        Changed.notify_all();
+    }
+    // False when cancel stopped the wait first.
+    bool Wait(std::stop_token cancel) {
+        std::unique_lock lock(Mutex);
+        return Changed.wait(lock, cancel, [this] { return Made; });
+    }
+};
 
 QString CannotOpenText(const QString& path, const QString& reason) {
     QString why = reason;
@@ -61,9 +82,10 @@ QString OpenProgressText(const QString& name, const TOpenProgress* progress, std
 }
 
 TImageOpener::TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
-                           std::unique_ptr<TNeighbourPreparer> preparer, TOpenFunction open)
+                           std::unique_ptr<TNeighbourPreparer> preparer, TOpenFunction open,
+                           TMemoryLeft memoryLeft)
     : FHist(hist), FFiles(files), FCache(cache), FView(view), FPreparer(std::move(preparer)),
-      FOpen(std::move(open)) {
+      FOpen(std::move(open)), FMemoryLeft(std::move(memoryLeft)), FCacheBound(cache.MaxBytes()) {
     FProgressTimer.setInterval(ProgressIntervalMs);
     QObject::connect(&FProgressTimer, &QTimer::timeout, [this] { UpdateProgress(); });
     // Pictures the cache lets go of are freed on the worker too.
@@ -99,7 +121,26 @@ void TImageOpener::PrepareNeighbours() {
     for (const QString& path : FFiles.NeighborPaths())
         if (!FCache.Contains(path))
             wanted << path;
-    FPreparer->Want(wanted, FView.PreviewSide());
+    // The neighbours count against the cache's bound. Room is made for them as if they were
+    // the size of the picture shown (in a folder they mostly are), dropping older pictures but
+    // not that one; a neighbour larger than the room left is not prepared.
+    const int cached = FCache.Count();
+    if (!wanted.isEmpty()) {
+        const std::int64_t shown = TCache::EntryBytes(FCurrent, FPreview);
+        FCache.MakeRoom(std::min<std::int64_t>(wanted.size() * shown, FCache.MaxBytes() - shown));
+    }
+    const std::uint64_t asked = ++FNeighboursAsked;
+    const auto want = [this, wanted, side = FView.PreviewSide(), asked] {
+        if (asked == FNeighboursAsked) // not overtaken by a later picture's neighbours
+            FPreparer->Want(wanted, side, FCache.MaxBytes() - FCache.UsedBytes());
+    };
+    if (FCache.Count() == cached) {
+        want();
+        return;
+    }
+    // The freeing runner takes its tasks in order: the neighbours are wanted once the pictures
+    // dropped for them are freed, so that none is decoded beside them.
+    FDisposal.Start([](std::stop_token) {}, [want](TOutcome<void>) { want(); });
 }
 
 void TImageOpener::ShowCurrent(QImage image, QImage preview, const TDisplayForm& form) {
@@ -207,12 +248,42 @@ void TImageOpener::StartDecode(const QString& path) {
     FOpening->Progress = progress;
     const std::uint64_t id = FOpening->Id;
     FOpening->Task = FTasks.Start(
-        [open = FOpen, path, side = FView.PreviewSide(), progress](std::stop_token cancel) {
-            return open(path, side, std::move(cancel), progress.get());
+        [this, open = FOpen, path, side = FView.PreviewSide(), progress](std::stop_token cancel) {
+            const TAdmission admit = [this, side, cancel](int width, int height,
+                                                          std::int64_t decoderBytes) {
+                return Admit(width, height, decoderBytes, side, cancel);
+            };
+            return open(path, side, cancel, progress.get(), admit);
         },
         [this, id](TOutcome<std::shared_ptr<TPreparedImage>> result) {
             Opened(id, std::move(result));
         });
+}
+
+std::optional<TFailure> TImageOpener::Admit(int width, int height, std::int64_t decoderBytes,
+                                            int previewSide, std::stop_token cancel) {
+    // The decoder's own memory goes once the picture is decoded, but until then it needs room
+    // beside the cache too.
+    const std::int64_t bytes = OpenBytes(width, height, previewSide) + decoderBytes;
+    auto made = std::make_shared<TRoomMade>();
+    QMetaObject::invokeMethod(
+        &FRoomContext, [this, bytes, made] { MakeRoom(bytes, made); }, Qt::QueuedConnection);
+    if (!made->Wait(cancel))
+        return DecodingCancelled();
+    // Read now, so that the pictures just freed count as free.
+    return WhyNotFits(width, height, previewSide,
+                      {FMemoryLeft ? FMemoryLeft() : MemoryLeftBytes(), FCacheBound}, decoderBytes);
+}
+
+void TImageOpener::MakeRoom(std::int64_t bytes, const std::shared_ptr<TRoomMade>& made) {
+    if (bytes <= FCache.MaxBytes()) {
+        const std::int64_t prepared = FPreparer ? FPreparer->HeldBytes() : 0;
+        FCache.MakeRoom(std::min(bytes + prepared, FCache.MaxBytes()));
+    }
+    // The freeing runner takes its tasks in order: this one runs after the pictures dropped
+    // above are freed. Should it not run at all, its report still lets the worker go on.
+    FDisposal.Start([made](std::stop_token) { made->Set(); },
+                    [made](TOutcome<void>) { made->Set(); });
 }
 
 void TImageOpener::Opened(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedImage>> result) {

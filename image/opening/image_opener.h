@@ -9,6 +9,7 @@
 #include "background_tasks.h"
 #include "current_hist.h"
 #include "display_copy.h"
+#include "memory_room.h"
 #include "neighbour_preparer.h"
 #include "ufiles.h"
 
@@ -22,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace tonalyx {
 
@@ -65,9 +67,11 @@ class TOpenerView {
     virtual void ShowProgress(const QString& text) { (void)text; }
 };
 
-// Decodes, counts and reduces the file at path on a worker (see OpenImageFile).
+// Decodes, counts and reduces the file at path on a worker (see OpenImageFile), asking admit
+// before the picture is allocated.
 using TOpenFunction = std::function<TOutcome<std::shared_ptr<TPreparedImage>>(
-    const QString& path, int previewSide, std::stop_token cancel, TOpenProgress* progress)>;
+    const QString& path, int previewSide, std::stop_token cancel, TOpenProgress* progress,
+    const TAdmission& admit)>;
 
 // The status bar's text for an open under way for this long, or an empty text while it is
 // too short to be worth one. name is the file's name, empty for a pasted picture.
@@ -77,9 +81,12 @@ class TImageOpener {
   public:
     // With a preparer, the previous and next image of the folder are prepared while the
     // current one is shown (it is released with the opener). open decodes (tests replace it).
+    // A file whose picture would not fit in the memory left (memoryLeft says how much that
+    // is; tests replace it) or in the cache's bound is refused before it is decoded; room is
+    // made in the cache for it first, its dropped pictures freed.
     TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOpenerView& view,
                  std::unique_ptr<TNeighbourPreparer> preparer = nullptr,
-                 TOpenFunction open = OpenImageFile);
+                 TOpenFunction open = OpenImageFile, TMemoryLeft memoryLeft = MemoryLeftBytes);
     // Cancels an open under way: its decoder stops at its next batch of rows, and nothing
     // of it is shown.
     ~TImageOpener();
@@ -127,6 +134,14 @@ class TImageOpener {
     // the neighbours; false when nothing was opening.
     bool Abandon();
     void StartDecode(const QString& path);
+    // Worker thread, once a file's header gives its size: has this thread make room for it in
+    // the cache and waits until what that dropped is freed, then asks whether it fits.
+    std::optional<TFailure> Admit(int width, int height, std::int64_t decoderBytes, int previewSide,
+                                  std::stop_token cancel);
+    // Drops cached pictures until one of `bytes` fits beside them and the prepared
+    // neighbours; made is set once the dropped pictures are freed.
+    struct TRoomMade;
+    void MakeRoom(std::int64_t bytes, const std::shared_ptr<TRoomMade>& made);
     // The worker's result for the file being opened; main thread.
     void Opened(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedImage>> result);
     void Pasted(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedImage>> result);
@@ -156,17 +171,22 @@ class TImageOpener {
     TOpenerView& FView;
     std::unique_ptr<TNeighbourPreparer> FPreparer;
     const TOpenFunction FOpen;
-    QImage FCurrent; // 24-bit, bytes blue, green, red: what the engine counted
+    const TMemoryLeft FMemoryLeft;
+    const std::int64_t FCacheBound; // read on the worker: the cache's bound never changes
+    QImage FCurrent;                // 24-bit, bytes blue, green, red: what the engine counted
     QImage FPreview; // the copy of FCurrent the view shows (a file's; kept in the cache)
     // How FCurrent is shown, upright and in sRGB: FPreview is made in it.
     TDisplayForm FForm;
     QSet<QString> FIncomplete; // the files of this run that ended early, for cache hits
     std::optional<TOpening> FOpening;
     std::uint64_t FNextId = 1;
+    std::uint64_t FNeighboursAsked = 0; // PrepareNeighbours' calls, the latest one counts
     std::function<void()> FOnSettled;
     QTimer FProgressTimer;
     QElapsedTimer FOpenClock;
 
+    // Where the worker asks this thread to make room; its calls die with it.
+    QObject FRoomContext;
     // Last: destroyed first, so no work runs once the members above go. One open at a
     // time: a cancelled decode returns before the next one starts, so two large pictures
     // never compete for the memory. Replaced pictures are freed by a thread of their own.

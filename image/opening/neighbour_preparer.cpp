@@ -2,9 +2,11 @@
 
 #include "display_copy.h"
 #include "image_loader.h"
+#include "open_reasons.h"
 #include "opening_log.h"
 #include "qt_raster.h"
 #include "reduced_copy.h"
+#include "ucache.h"
 
 #include <algorithm>
 #include <optional>
@@ -35,7 +37,8 @@ TFailure Cancelled() {
 
 TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int previewSide,
                                                         std::stop_token cancel,
-                                                        TOpenProgress* progress) {
+                                                        TOpenProgress* progress,
+                                                        const TAdmission& admit) {
     auto prepared = std::make_shared<TPreparedImage>();
     prepared->Stamp = StampOf(path);
     // The reduced copy is made from the rows as they come, beside the decoder and the
@@ -44,6 +47,7 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     QImage preview;
     TLoadHooks hooks;
     hooks.Cancel = cancel;
+    hooks.Admit = admit;
     hooks.Rows = [&reducer, progress](const TRaster& image, int first, int count) {
         reducer->Add(image, first, count);
         if (progress) {
@@ -97,11 +101,11 @@ TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, 
 }
 
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
-                                                 std::stop_token cancel) {
+                                                 std::stop_token cancel, const TAdmission& admit) {
     if (!StampOf(path).Valid)
         return nullptr;
     TOutcome<std::shared_ptr<TPreparedImage>> prepared =
-        OpenImageFile(path, previewSide, std::move(cancel));
+        OpenImageFile(path, previewSide, std::move(cancel), nullptr, admit);
     if (!prepared.Ok()) { // the direct open meets it again and says so
         qCDebug(OpeningLog).noquote() << "neighbour not prepared:" << path
                                       << QString::fromStdString(DescribeFailure(prepared.Error()));
@@ -110,7 +114,8 @@ std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previe
     return std::move(prepared).Value();
 }
 
-TNeighbourPreparer::TNeighbourPreparer(TPrepareFunction prepare) : FPrepare(std::move(prepare)) {}
+TNeighbourPreparer::TNeighbourPreparer(TPrepareFunction prepare, TMemoryLeft memoryLeft)
+    : FPrepare(std::move(prepare)), FMemoryLeft(std::move(memoryLeft)) {}
 
 TNeighbourPreparer::~TNeighbourPreparer() {
     std::vector<TSlot> dropped;
@@ -133,13 +138,14 @@ std::vector<TNeighbourPreparer::TSlot>::iterator TNeighbourPreparer::FindId(std:
     return std::find_if(FSlots.begin(), FSlots.end(), [id](const TSlot& s) { return s.Id == id; });
 }
 
-void TNeighbourPreparer::Want(const QStringList& paths, int previewSide) {
+void TNeighbourPreparer::Want(const QStringList& paths, int previewSide, std::int64_t room) {
     bool waiting = false;
     std::vector<TTaskId> cancelled;
     std::vector<std::shared_ptr<TPreparedImage>> dropped;
     {
         std::lock_guard lock(FMutex);
         FPreviewSide = previewSide;
+        FRoom = room;
         std::vector<TSlot> kept;
         for (const QString& path : paths.mid(0, MaxHeld)) {
             if (std::any_of(kept.begin(), kept.end(),
@@ -222,8 +228,12 @@ bool TNeighbourPreparer::Prepare(std::uint64_t id, const QString& path, int prev
         slot->Stage = TStage::Running;
     }
     std::shared_ptr<TPreparedImage> prepared;
+    const TAdmission admit = [this, id, previewSide](int width, int height,
+                                                     std::int64_t decoderBytes) {
+        return Admit(id, width, height, decoderBytes, previewSide);
+    };
     try {
-        prepared = FPrepare(path, previewSide, cancel);
+        prepared = FPrepare(path, previewSide, cancel, admit);
     } catch (...) { // out of memory, say: the direct open meets it again and says so
         qCDebug(OpeningLog).noquote()
             << "neighbour not prepared:" << path
@@ -239,8 +249,31 @@ bool TNeighbourPreparer::Prepare(std::uint64_t id, const QString& path, int prev
     }
     slot->Stage = TStage::Done;
     slot->Result = std::move(prepared);
+    slot->Bytes = slot->Result ? TCache::EntryBytes(slot->Result->Image, slot->Result->Preview) : 0;
     FEnded.notify_all();
     return true;
+}
+
+std::optional<TFailure> TNeighbourPreparer::Admit(std::uint64_t id, int width, int height,
+                                                  std::int64_t decoderBytes, int previewSide) {
+    const std::uint64_t memoryLeft = FMemoryLeft ? FMemoryLeft() : MemoryLeftBytes();
+    std::lock_guard lock(FMutex);
+    const auto slot = FindId(id);
+    if (slot == FSlots.end())
+        return DecodingCancelled(); // dropped meanwhile
+    std::int64_t others = 0;
+    for (const TSlot& s : FSlots)
+        if (s.Id != id)
+            others += s.Bytes;
+    const std::int64_t room =
+        FRoom == Unbounded ? Unbounded : std::max<std::int64_t>(FRoom - others, 0);
+    // The decoder's own memory counts until the preparation ends, like the picture's.
+    const std::int64_t bytes = OpenBytes(width, height, previewSide) + decoderBytes;
+    std::optional<TFailure> refusal =
+        WhyNotFits(width, height, previewSide, {memoryLeft, room - decoderBytes}, decoderBytes);
+    if (!refusal)
+        slot->Bytes = bytes;
+    return refusal;
 }
 
 void TNeighbourPreparer::Prepared(std::uint64_t id) {
@@ -323,6 +356,20 @@ QStringList TNeighbourPreparer::Held() const {
     for (const TSlot& s : FSlots)
         paths << s.Path;
     return paths;
+}
+
+bool TNeighbourPreparer::Settled() const {
+    std::lock_guard lock(FMutex);
+    return std::all_of(FSlots.begin(), FSlots.end(),
+                       [](const TSlot& s) { return s.Stage == TStage::Done; });
+}
+
+std::int64_t TNeighbourPreparer::HeldBytes() const {
+    std::lock_guard lock(FMutex);
+    std::int64_t bytes = 0;
+    for (const TSlot& s : FSlots)
+        bytes += s.Bytes;
+    return bytes;
 }
 
 bool TNeighbourPreparer::IsPrepared(const QString& path) const {

@@ -5,8 +5,10 @@
 #pragma once
 
 #include "background_tasks.h"
+#include "decoder.h"
 #include "display_copy.h"
 #include "histogram.h"
+#include "memory_room.h"
 
 #include <QImage>
 #include <QObject>
@@ -14,12 +16,14 @@
 #include <QStringList>
 
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <vector>
 
@@ -52,34 +56,43 @@ struct TOpenProgress {
 };
 
 // Decodes and counts the file at path and reduces it to previewSide, the reduced copy made
-// from the rows as they are decoded; why not, when it cannot be read, or when cancel is
+// from the rows as they are decoded; why not, when it cannot be read, when admit refuses it
+// (asked once its header is read, before its pixels are allocated), or when cancel is
 // stopped on the way (the decoder stops at its next batch of rows). progress, when given,
 // follows the decoding. Runs on a worker thread.
 TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int previewSide,
                                                         std::stop_token cancel,
-                                                        TOpenProgress* progress = nullptr);
+                                                        TOpenProgress* progress = nullptr,
+                                                        const TAdmission& admit = {});
 // The same for a picture from the clipboard: made 24-bit, counted and reduced.
 TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, int previewSide,
                                                          std::stop_token cancel);
 
-// OpenImageFile for the preparer: null when the file cannot be read (the direct open then
-// says why) or when cancel is stopped on the way. Runs on a worker thread.
+// OpenImageFile for the preparer: null when the file cannot be read or admit refuses it
+// (the direct open then says why) or when cancel is stopped on the way. Runs on a worker
+// thread.
 using TPrepareFunction = std::function<std::shared_ptr<TPreparedImage>(
-    const QString& path, int previewSide, std::stop_token cancel)>;
+    const QString& path, int previewSide, std::stop_token cancel, const TAdmission& admit)>;
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
-                                                 std::stop_token cancel);
+                                                 std::stop_token cancel,
+                                                 const TAdmission& admit = {});
 
 // At most MaxHeld paths are held, each waiting, being prepared or prepared; one task at a
 // time prepares them, in the order wanted, on a low-priority worker. So at most two decoded
 // pictures exist here at any time: a preparation dropped while it runs finishes before the
-// next one starts. Every public method runs on the thread that made the object (the main
-// thread); the preparations hand their results over under a lock, so that Take can wait
-// for one under way.
+// next one starts. What they hold is counted against the room they are given before a
+// picture is decoded: a neighbour that would not fit in it, or in the memory left, is not
+// prepared (its direct open decodes it, or says why not). Every public method runs on the thread
+// that made the object (the main thread); the preparations hand their results over under a lock, so
+// that Take can wait for one under way.
 class TNeighbourPreparer {
   public:
     static constexpr int MaxHeld = 2;
 
-    explicit TNeighbourPreparer(TPrepareFunction prepare = PrepareImageFile);
+    static constexpr std::int64_t Unbounded = INT64_MAX;
+
+    explicit TNeighbourPreparer(TPrepareFunction prepare = PrepareImageFile,
+                                TMemoryLeft memoryLeft = MemoryLeftBytes);
     // Drops everything; waits only for a decode in progress to reach its end (cancelled
     // preparations skip their counting and reduction).
     ~TNeighbourPreparer();
@@ -88,8 +101,9 @@ class TNeighbourPreparer {
 
     // Holds exactly these paths (the first MaxHeld), in this order of preparation; a path
     // held already keeps its preparation, the others are dropped. New preparations start
-    // once this thread's event loop has run the events queued before.
-    void Want(const QStringList& paths, int previewSide);
+    // once this thread's event loop has run the events queued before. The prepared pictures
+    // together hold at most room bytes (counted as OpenBytes counts them).
+    void Want(const QStringList& paths, int previewSide, std::int64_t room = Unbounded);
     // Takes the prepared image of path out. Waits when its preparation is under way; null
     // when path is not held, has not started, could not be read, or its file has changed.
     std::shared_ptr<TPreparedImage> Take(const QString& path);
@@ -104,6 +118,10 @@ class TNeighbourPreparer {
     // Paths held, and paths held and prepared (for tests and the benchmark).
     QStringList Held() const;
     bool IsPrepared(const QString& path) const;
+    // Whether every path held is prepared or given up (for the benchmarks).
+    bool Settled() const;
+    // What the held preparations hold, or have been let take, in bytes.
+    std::int64_t HeldBytes() const;
 
   private:
     enum class TStage { Waiting, Running, Done };
@@ -113,6 +131,7 @@ class TNeighbourPreparer {
         TStage Stage = TStage::Waiting;
         TTaskId Task = 0;                       // its preparation once started; main thread
         std::shared_ptr<TPreparedImage> Result; // once Done; null: cannot be read
+        std::int64_t Bytes = 0;                 // what it was let take, once its size is known
     };
 
     // Main thread: starts the first waiting slot's preparation unless one is under way.
@@ -125,8 +144,12 @@ class TNeighbourPreparer {
     void AwaitedEnded(const QString& path);
     std::vector<TSlot>::iterator Find(const QString& path);
     std::vector<TSlot>::iterator FindId(std::uint64_t id);
+    // Worker thread: whether the slot's picture fits beside what the others hold.
+    std::optional<TFailure> Admit(std::uint64_t id, int width, int height,
+                                  std::int64_t decoderBytes, int previewSide);
 
     const TPrepareFunction FPrepare;
+    const TMemoryLeft FMemoryLeft;
     std::function<void(const QString&)> FOnPrepared; // main thread only
     QString FAwaited;                                // main thread: WhenPrepared's path
     std::function<void()> FAwaitedDone;              // and what it calls
@@ -139,6 +162,7 @@ class TNeighbourPreparer {
     std::vector<TSlot> FSlots;
     std::uint64_t FNextId = 1;
     int FPreviewSide = 0;
+    std::int64_t FRoom = Unbounded;
 
     // Last: destroyed first, so no preparation runs once the members above go.
     TBackgroundTasks FTasks{{.MaxThreads = 1, .LowPriority = true}};

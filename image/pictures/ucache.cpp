@@ -3,32 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#if defined(Q_OS_WIN)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace tonalyx {
-
-std::uint64_t PhysicalMemoryBytes() {
-#if defined(Q_OS_WIN)
-    MEMORYSTATUSEX status{};
-    status.dwLength = sizeof(status);
-    if (!GlobalMemoryStatusEx(&status))
-        return 0;
-    return status.ullTotalPhys;
-#else
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0)
-        return 0;
-    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-#endif
-}
 
 std::int64_t CacheBoundFor(std::uint64_t physicalBytes) {
     constexpr std::uint64_t MaxBound = std::uint64_t{4} << 30;
@@ -72,8 +47,9 @@ void TCache::PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs
         Insert(fn, im, hs, preview, form, bytes);
 }
 
-void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
-                    const TDisplayForm& form, std::int64_t bytes) {
+bool TCache::MakeRoom(std::int64_t bytes) {
+    if (bytes > FMaxBytes)
+        return false;
     while (!FNames.empty() && FUsedBytes + bytes > FMaxBytes) {
         TItem& oldest = FNames.front();
         FUsedBytes -= oldest.Bytes;
@@ -82,6 +58,12 @@ void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage p
             FOnDropped(std::move(oldest.Data.Btm), std::move(oldest.Data.Preview));
         FNames.pop_front();
     }
+    return FUsedBytes + bytes <= FMaxBytes;
+}
+
+void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
+                    const TDisplayForm& form, std::int64_t bytes) {
+    MakeRoom(bytes);
     TItem& item = FNames.emplace_back();
     item.Key = fn;
     item.Data.Btm = std::move(im);

@@ -5,6 +5,7 @@
 
 #include "display_copy.h"
 #include "histogram.h"
+#include "memory_room.h"
 
 #include <QHash>
 #include <QImage>
@@ -24,16 +25,15 @@ struct TCacheData {
     TDisplayForm Form;
 };
 
-// Installed memory in bytes; 0 when the system does not say.
-std::uint64_t PhysicalMemoryBytes();
 // The cache's default size bound for a machine with `physicalBytes` of memory: a quarter
 // of it, at most 4 GiB (512 MiB when the memory size is unknown).
 std::int64_t CacheBoundFor(std::uint64_t physicalBytes);
 std::int64_t DefaultCacheBound();
 
 // Entries are kept until their bytes would exceed the bound; then the least recently
-// used ones (pushed or popped longest ago) are dropped. A dropped key simply misses
-// and is decoded afresh by the caller. Keys are the exact paths, with no normalisation:
+// used ones (pushed or popped longest ago) are dropped: before a picture is decoded, when its
+// opener makes room for it (MakeRoom), and at the latest when it is pushed. A dropped key simply
+// misses and is decoded afresh by the caller. Keys are the exact paths, with no normalisation:
 // a.jpg and A.jpg are two files where the file system tells case apart.
 class TCache {
   public:
@@ -56,6 +56,12 @@ class TCache {
     // them untouched.
     bool Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview = nullptr,
              TDisplayForm* form = nullptr);
+
+    // Drops the least recently used entries until `bytes` more fit under the bound, so that
+    // a picture of that size can be made without the memory the cache holds going over it.
+    // Bytes above the whole bound drop nothing: such a picture is never stored. True when
+    // they fit now.
+    bool MakeRoom(std::int64_t bytes);
 
     // Where the pictures of dropped entries go; without it they are freed here. A picture
     // of tens of megabytes takes a while to free, which the window's thread should not wait for.

@@ -7,17 +7,22 @@
 #include "ucache.h"
 
 #include "colour_fixture.h"
+#include "declared_huge.h"
 #include "jpeg_encoder.h"
 #include "open_gate.h"
 #include "qt_environment.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
@@ -111,6 +116,10 @@ struct TOutcomeState {
 struct TWorld {
     TWorld() = default;
     explicit TWorld(TOpenFunction open) : Op(Hist, Files, Cache, View, nullptr, std::move(open)) {}
+    // With a cache of this bound, and as much memory left as memoryLeft says.
+    TWorld(std::int64_t cacheBound, TMemoryLeft memoryLeft, TOpenFunction open = OpenImageFile)
+        : Cache(cacheBound),
+          Op(Hist, Files, Cache, View, nullptr, std::move(open), std::move(memoryLeft)) {}
     TCurrentHist Hist;
     TFiles Files;
     TCache Cache{64 << 20};
@@ -438,13 +447,13 @@ TEST_F(Opener, TheCopyMadeFromTheRowsIsTurnedAndConvertedOnTheWorker) {
     f.close();
 
     qint64 made = 0; // the copy the worker made; read once its result is in
-    TWorld world(
-        [&made](const QString& path, int side, std::stop_token cancel, TOpenProgress* progress) {
-            auto opened = OpenImageFile(path, side, std::move(cancel), progress);
-            if (opened.Ok())
-                made = opened.Value()->Preview.cacheKey();
-            return opened;
-        });
+    TWorld world([&made](const QString& path, int side, std::stop_token cancel,
+                         TOpenProgress* progress, const TAdmission& admit) {
+        auto opened = OpenImageFile(path, side, std::move(cancel), progress, admit);
+        if (opened.Ok())
+            made = opened.Value()->Preview.cacheKey();
+        return opened;
+    });
     world.View.Side = 200;
     world.Op.LoadImageFile(Path("portrait.jpg"));
     Settle(world.Op);
@@ -582,4 +591,119 @@ TEST_F(Opener, DestroyedDuringAnOpenItStopsTheDecodeAndEnds) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return gate.Started(); }, Patience));
     }
     EXPECT_TRUE(gate.SawCancel());
+}
+
+// A file that declares a huge picture is refused from its header, before any of its pixels
+// exist, with what it needs and what there is; everything stays as after any failed open. The
+// memory left is a stand-in, so that the machine does not matter.
+TEST_F(Opener, APictureThatDoesNotFitIsRefusedBeforeItIsDecoded) {
+    const std::vector<std::uint8_t> bmp = test::DeclaredHugeRleBmp(20000, 20000);
+    {
+        QFile file(Path("huge.bmp"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bmp.data()), qint64(bmp.size()));
+    }
+    {
+        QFile small(Path("b.jpg"));
+        ASSERT_TRUE(small.open(QIODevice::ReadOnly));
+        const QByteArray bytes = small.readAll();
+        const std::vector<std::uint8_t> jpeg = test::WithDeclaredSize(
+            std::vector<std::uint8_t>(bytes.begin(), bytes.end()), 20000, 20000);
+        ASSERT_FALSE(jpeg.empty());
+        QFile file(Path("huge.jpg"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size()));
+    }
+    constexpr std::int64_t FourGiB = std::int64_t{4} << 30;
+    const struct {
+        const char* Name;
+        std::int64_t CacheBound;
+        std::uint64_t MemoryLeft;
+        const char* Reason;
+    } cases[] = {
+        {"huge.bmp", FourGiB, 500'000'000,
+         "its 20000 \u00D7 20000 pixels need 1.2 GB of memory, and only 500 MB is free"},
+        {"huge.jpg", FourGiB, 500'000'000,
+         "its 20000 \u00D7 20000 pixels need 1.2 GB of memory, and only 500 MB is free"},
+        {"huge.bmp", 64 << 20, std::uint64_t{100} << 30,
+         "its 20000 \u00D7 20000 pixels need 1.2 GB of memory, more than the 67 MB kept for "
+         "pictures"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::atomic<int> asked = 0;
+        TWorld world(c.CacheBound, [&asked, left = c.MemoryLeft] {
+            ++asked;
+            return left;
+        });
+        world.Op.LoadImageFile(Path("a.bmp"));
+        Settle(world.Op);
+        const TOutcomeState before = world.State();
+        world.View.Log.clear();
+        world.Op.LoadImageFile(Path(c.Name));
+        Settle(world.Op);
+        EXPECT_EQ(world.View.Log, QStringList({"wait", "ctrl 0 1", "beep", "cursor", "ctrl 1 0"}));
+        ASSERT_EQ(world.View.Reasons.size(), 1);
+        EXPECT_EQ(world.View.Reasons[0],
+                  QStringLiteral("Cannot open huge.%1: %2")
+                      .arg(QFileInfo(c.Name).suffix(), QString::fromUtf8(c.Reason)));
+        EXPECT_GE(asked, 1);
+        world.View.Log = before.Log;
+        EXPECT_EQ(world.State(), before);
+    }
+}
+
+// Room is made in the cache before the picture is decoded, not once it is taken in: when the
+// decoder is let go, the oldest picture has been dropped and what is left fits beside it.
+TEST_F(Opener, TheCacheMakesRoomBeforeThePictureIsDecoded) {
+    for (const char* name : {"p1.bmp", "p2.bmp", "p3.bmp"})
+        ASSERT_TRUE(Solid(400, 300, qRgb(10, 20, 30)).save(Path(name)));
+    const std::int64_t entry = OpenBytes(400, 300, 0);
+    std::mutex mutex;
+    std::condition_variable_any changed;
+    bool admitted = false, go = false;
+    TWorld world(
+        entry * 5 / 2, [] { return std::uint64_t{100} << 30; },
+        [&](const QString& path, int side, std::stop_token cancel, TOpenProgress* p,
+            const TAdmission& admit) {
+            const TAdmission held = [&](int w, int h, std::int64_t decoderBytes) {
+                std::optional<TFailure> refusal = admit(w, h, decoderBytes);
+                std::unique_lock lock(mutex);
+                admitted = true;
+                changed.notify_all();
+                changed.wait(lock, cancel, [&] { return go || !path.endsWith("p3.bmp"); });
+                return refusal;
+            };
+            return OpenImageFile(path, side, cancel, p, held);
+        });
+    for (const char* name : {"p1.bmp", "p2.bmp"}) {
+        world.Op.LoadImageFile(Path(name));
+        Settle(world.Op);
+    }
+    ASSERT_EQ(world.Cache.Count(), 2);
+    {
+        std::lock_guard lock(mutex);
+        admitted = false;
+    }
+    world.Op.LoadImageFile(Path("p3.bmp"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            std::lock_guard lock(mutex);
+            return admitted;
+        },
+        Patience));
+    // The decoder waits: p3's pixels do not exist yet.
+    EXPECT_FALSE(world.Cache.Contains(Path("p1.bmp")));
+    EXPECT_TRUE(world.Cache.Contains(Path("p2.bmp")));
+    EXPECT_LE(world.Cache.UsedBytes() + entry, world.Cache.MaxBytes());
+    {
+        std::lock_guard lock(mutex);
+        go = true;
+        changed.notify_all();
+    }
+    Settle(world.Op);
+    EXPECT_EQ(world.Files.sCurrFile, Path("p3.bmp"));
+    EXPECT_TRUE(world.Cache.Contains(Path("p2.bmp")));
+    EXPECT_TRUE(world.Cache.Contains(Path("p3.bmp")));
+    EXPECT_LE(world.Cache.UsedBytes(), world.Cache.MaxBytes());
 }

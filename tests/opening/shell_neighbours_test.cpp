@@ -96,7 +96,9 @@ class TGatedPrepare {
 struct PreparerTest : testing::Test {
     std::shared_ptr<TGatedPrepare> Gate = std::make_shared<TGatedPrepare>();
     std::unique_ptr<TNeighbourPreparer> Preparer = std::make_unique<TNeighbourPreparer>(
-        [g = Gate](const QString& p, int side, std::stop_token c) { return (*g)(p, side, c); });
+        [g = Gate](const QString& p, int side, std::stop_token c, const TAdmission&) {
+            return (*g)(p, side, c);
+        });
 };
 
 } // namespace
@@ -133,7 +135,7 @@ TEST_F(PreparerTest, ATakeDuringPreparationWaitsForIt) {
     file.close();
     // The real stamp of the file, so that the stamp check passes.
     Preparer = std::make_unique<TNeighbourPreparer>(
-        [g = Gate](const QString& p, int side, std::stop_token c) {
+        [g = Gate](const QString& p, int side, std::stop_token c, const TAdmission&) {
             auto prepared = (*g)(p, side, c);
             if (prepared)
                 prepared->Stamp = StampOf(p);
@@ -347,14 +349,14 @@ TEST(SteppingWhilePreparing, WaitsForThePreparationOffTheMainThread) {
     TFiles files;
     TCache cache{64 << 20};
     TView view;
-    TImageOpener op(
-        hist, files, cache, view,
-        std::make_unique<TNeighbourPreparer>([gate](const QString& p, int side, std::stop_token c) {
-            auto prepared = (*gate)(p, side, c);
-            if (prepared)
-                prepared->Stamp = StampOf(p);
-            return prepared;
-        }));
+    TImageOpener op(hist, files, cache, view,
+                    std::make_unique<TNeighbourPreparer>(
+                        [gate](const QString& p, int side, std::stop_token c, const TAdmission&) {
+                            auto prepared = (*gate)(p, side, c);
+                            if (prepared)
+                                prepared->Stamp = StampOf(p);
+                            return prepared;
+                        }));
     op.LoadImageFile(path("p1.jpg"));
     Settle(op);
     gate->WaitStarted(path("p2.jpg"));
@@ -367,4 +369,41 @@ TEST(SteppingWhilePreparing, WaitsForThePreparationOffTheMainThread) {
     EXPECT_EQ(files.sCurrFile, path("p2.jpg"));
     EXPECT_EQ(view.Shown.size(), QSize(2, 2)); // the preparation's picture, not a decode's
     EXPECT_EQ(view.Recent.last(), path("p2.jpg"));
+}
+
+// What the neighbours hold counts against the room they are given, before they are decoded:
+// one that would not fit beside the others, or in the memory left, is not prepared (a step
+// onto it opens it directly, which makes room or says why not).
+TEST(PreparerRoom, ANeighbourThatWouldNotFitIsNotPrepared) {
+    QTemporaryDir dir;
+    const QString small = QDir(dir.path()).filePath("small.bmp");
+    const QString big = QDir(dir.path()).filePath("big.bmp");
+    ASSERT_TRUE(Picture(40, 30, 1).save(small));
+    ASSERT_TRUE(Picture(400, 300, 2).save(big));
+    const std::int64_t smallBytes = OpenBytes(40, 30, 0), bigBytes = OpenBytes(400, 300, 0);
+    constexpr std::uint64_t Plenty = std::uint64_t{100} << 30;
+    const struct {
+        std::int64_t Room;
+        std::uint64_t MemoryLeft;
+        bool SmallPrepared, BigPrepared;
+    } cases[] = {
+        {TNeighbourPreparer::Unbounded, Plenty, true, true},
+        {smallBytes + bigBytes, Plenty, true, true},
+        {smallBytes + bigBytes - 1, Plenty, true, false}, // big comes second: no room beside small
+        {smallBytes - 1, Plenty, false, false},
+        {TNeighbourPreparer::Unbounded, static_cast<std::uint64_t>(bigBytes - 1), true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Room << " " << c.MemoryLeft);
+        TNeighbourPreparer preparer(PrepareImageFile, [left = c.MemoryLeft] { return left; });
+        QStringList ended;
+        preparer.SetOnPrepared([&](const QString& path) { ended << path; });
+        preparer.Want({small, big}, 0, c.Room);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ended.size() == 2; }, Patience));
+        EXPECT_EQ(preparer.IsPrepared(small), c.SmallPrepared);
+        EXPECT_EQ(preparer.IsPrepared(big), c.BigPrepared);
+        EXPECT_EQ(preparer.HeldBytes(),
+                  (c.SmallPrepared ? smallBytes : 0) + (c.BigPrepared ? bigBytes : 0));
+        EXPECT_LE(preparer.HeldBytes(), c.Room);
+    }
 }

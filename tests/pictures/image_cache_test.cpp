@@ -343,6 +343,35 @@ TEST_F(CacheEvictionTest, EntryLargerThanTheBoundIsNotKeptAndDropsNothing) {
     EXPECT_EQ(Cache.UsedBytes(), 2 * Entry);
 }
 
+// Room is made before a picture is decoded: the oldest entries go, and they go to the
+// freeing callback, while the picture that needs the room does not exist yet.
+TEST_F(CacheEvictionTest, MakingRoomDropsTheOldestBeforeThePictureExists) {
+    std::vector<QImage> dropped;
+    Cache.SetOnDropped([&](QImage picture, QImage) { dropped.push_back(std::move(picture)); });
+    Push("/a.jpg");
+    Push("/b.jpg");
+    Push("/c.jpg");
+    ASSERT_TRUE(Pop("/a.jpg")); // now b is the oldest
+    const struct {
+        std::int64_t Bytes;
+        bool Fits;
+        std::vector<bool> HeldAfter; // a, b, c
+    } cases[] = {
+        {0, true, {true, true, true}},
+        {Entry, true, {true, false, true}},           // one entry's room: b goes
+        {Entry + 1, true, {true, false, false}},      // a little more: c as well
+        {3 * Entry + 1, false, {true, false, false}}, // never fits: nothing more goes
+        {3 * Entry, true, {false, false, false}},     // the whole bound: everything goes
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Cache.MakeRoom(c.Bytes), c.Fits) << c.Bytes;
+        EXPECT_EQ(Held({"/a.jpg", "/b.jpg", "/c.jpg"}), c.HeldAfter) << c.Bytes;
+        EXPECT_LE(Cache.UsedBytes() + (c.Fits ? c.Bytes : 0), Cache.MaxBytes());
+    }
+    EXPECT_EQ(dropped.size(), 3u);
+    EXPECT_EQ(Cache.UsedBytes(), 0);
+}
+
 TEST_F(CacheEvictionTest, ManyPushesNeverExceedTheBound) {
     for (int i = 0; i < 50; ++i) {
         const QString key = QStringLiteral("/pics/%1.jpg").arg(i);

@@ -18,14 +18,15 @@ class TOpenGate {
 
     // The open function; the gate must outlive the opener that calls it.
     TOpenFunction Function() {
-        return [this](const QString& path, int side, std::stop_token cancel, TOpenProgress* p) {
+        return [this](const QString& path, int side, std::stop_token cancel, TOpenProgress* p,
+                      const TAdmission& admit) {
             {
                 std::unique_lock lock(FMutex);
                 FStarted = true;
                 FChanged.wait_for(lock, cancel, FBound, [this] { return FOpen; });
                 FSawCancel = cancel.stop_requested();
             }
-            return OpenImageFile(path, side, cancel, p);
+            return OpenImageFile(path, side, cancel, p, admit);
         };
     }
     void Release() {

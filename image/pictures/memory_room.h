@@ -1,0 +1,45 @@
+// How much memory opening a picture holds, how much the system has left for it, and the rule
+// that a picture is refused before it is decoded when it does not fit.
+#pragma once
+
+#include "outcome.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace tonalyx {
+
+// Installed memory in bytes; 0 when the system does not say.
+std::uint64_t PhysicalMemoryBytes();
+// The memory a program can still take without the system swapping or killing, in bytes: on
+// Linux /proc/meminfo's MemAvailable, on Windows the available physical memory, elsewhere
+// (or when that cannot be read) the installed memory. Any thread; reads a file on Linux.
+std::uint64_t MemoryLeftBytes();
+// MemAvailable of a /proc/meminfo text, in bytes; nothing when the text has no such line.
+std::optional<std::uint64_t> MemAvailableIn(std::string_view meminfo);
+// MemoryLeftBytes or a stand-in for it (tests); called on the opening workers.
+using TMemoryLeft = std::function<std::uint64_t()>;
+
+// What opening a picture of width × height holds, in bytes, counted as the cache counts an
+// entry: its 24-bit rows (each padded to 4 bytes), the 32-bit copy reduced to previewSide
+// that the view shows (none when the picture is no larger), and its counts.
+std::int64_t OpenBytes(int width, int height, int previewSide);
+
+// The room a picture is opened in.
+struct TRoom {
+    std::uint64_t MemoryLeft = 0; // see MemoryLeftBytes
+    // For a picture that is to be cached: the bytes the cache may give it (its bound, or what
+    // is left of it for a neighbour prepared beside it); nothing for one that is not cached.
+    std::optional<std::int64_t> CacheRoom;
+};
+
+// Why a picture of width × height, reduced to previewSide for the view, cannot be opened in
+// room (a plain reason, with the byte counts as its detail); nothing when it fits. Decided from
+// the file's header, before any of the picture is decoded. decoderBytes, what the decoder
+// holds while it decodes (see TAdmission), must fit in the memory left too, not in the cache.
+std::optional<TFailure> WhyNotFits(int width, int height, int previewSide, const TRoom& room,
+                                   std::int64_t decoderBytes = 0);
+
+} // namespace tonalyx

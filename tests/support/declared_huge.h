@@ -1,0 +1,70 @@
+// Small files that declare huge pictures: a run-length coded BMP of a few hundred bytes, and
+// a small JPEG whose frame header is made to claim another size. Decoding either would
+// allocate the whole declared picture, so they are what opening must refuse or bound.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tonalyx::test {
+
+inline void PutLe(std::vector<std::uint8_t>& b, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// An 8-bit RLE BMP of width × height (bottom-up) with two colours: a few runs, then the end
+// of the picture; the rest is left black by the decoder.
+inline std::vector<std::uint8_t> DeclaredHugeRleBmp(int width, int height) {
+    std::vector<std::uint8_t> pixels;
+    for (int i = 0; i < 64; ++i) {
+        pixels.push_back(255); // a run of 255 pixels of colour i % 2
+        pixels.push_back(static_cast<std::uint8_t>(i % 2));
+    }
+    pixels.push_back(0); // end of the picture
+    pixels.push_back(1);
+    const std::uint32_t offset = 14 + 40 + 2 * 4;
+    std::vector<std::uint8_t> b{'B', 'M'};
+    PutLe(b, offset + static_cast<std::uint32_t>(pixels.size()), 4);
+    PutLe(b, 0, 4);
+    PutLe(b, offset, 4);
+    PutLe(b, 40, 4);
+    PutLe(b, static_cast<std::uint32_t>(width), 4);
+    PutLe(b, static_cast<std::uint32_t>(height), 4);
+    PutLe(b, 1, 2); // planes
+    PutLe(b, 8, 2); // bits a pixel
+    PutLe(b, 1, 4); // RLE8
+    PutLe(b, static_cast<std::uint32_t>(pixels.size()), 4);
+    PutLe(b, 2835, 4); // 72 dpi
+    PutLe(b, 2835, 4);
+    PutLe(b, 2, 4); // colours used
+    PutLe(b, 0, 4);
+    PutLe(b, 0x3264C8, 4); // blue, green, red, 0
+    PutLe(b, 0x3C2814, 4);
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+}
+
+// jpeg with the size in its first frame header (SOF0, SOF1 or SOF2) replaced by
+// width × height; the file's data then covers only the top of the picture. Empty when jpeg
+// has no such header.
+inline std::vector<std::uint8_t> WithDeclaredSize(std::vector<std::uint8_t> jpeg, int width,
+                                                  int height) {
+    std::size_t at = 2;
+    while (at + 9 < jpeg.size() && jpeg[at] == 0xFF) {
+        const std::uint8_t marker = jpeg[at + 1];
+        const std::size_t length = std::size_t{jpeg[at + 2]} << 8 | jpeg[at + 3];
+        if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
+            jpeg[at + 5] = static_cast<std::uint8_t>(height >> 8);
+            jpeg[at + 6] = static_cast<std::uint8_t>(height);
+            jpeg[at + 7] = static_cast<std::uint8_t>(width >> 8);
+            jpeg[at + 8] = static_cast<std::uint8_t>(width);
+            return jpeg;
+        }
+        at += 2 + length;
+    }
+    return {};
+}
+
+} // namespace tonalyx::test
