@@ -192,6 +192,7 @@ void TImageOpener::Decoded(const QString& path) {
 }
 
 void TImageOpener::BeginOpening(const QString& path) {
+    ++FNeighboursAsked; // the neighbours of the picture left are no longer wanted
     FOpening = TOpening{FNextId++, path, 0, nullptr};
     FView.SetWaitCursor(true);
     FView.SetImgCtrl(false, true);
