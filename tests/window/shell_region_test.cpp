@@ -330,8 +330,10 @@ TEST_F(Region, EscapeCancelsAnOpenFirstAndThenLeavesTheRegion) {
     test::TOpenGate gate;
     int opens = 0;
     Core.OpenFile = [&, gated = gate.Function()](const QString& path, int side,
-                                                 std::stop_token cancel, TOpenProgress* p) {
-        return ++opens == 1 ? OpenImageFile(path, side, cancel, p) : gated(path, side, cancel, p);
+                                                 std::stop_token cancel, TOpenProgress* p,
+                                                 const TAdmission& admit) {
+        return ++opens == 1 ? OpenImageFile(path, side, cancel, p, admit)
+                            : gated(path, side, cancel, p, admit);
     };
     Start();
     test::OpenAndWait(*Window, Path(QStringLiteral("a.bmp")));
