@@ -174,8 +174,9 @@ TEST_F(StreamedPictures, BandsHoldTheDecodedRows) {
         EXPECT_EQ(streamed->Meta.Orientation, whole->Meta().Orientation);
         EXPECT_EQ(streamed->Meta.IccProfile, whole->Meta().IccProfile);
         EXPECT_EQ(streamed->Meta.Calibrated, whole->Meta().Calibrated);
-        if (path.endsWith("/cut.jpg"))
+        if (path.endsWith("/cut.jpg")) {
             EXPECT_TRUE(streamed->Incomplete);
+        }
         if (path.endsWith("/told.jpg")) {
             EXPECT_EQ(streamed->Meta.Orientation, 6);
             EXPECT_EQ(streamed->Meta.IccProfile.size(), 300u);
