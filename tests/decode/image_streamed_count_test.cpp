@@ -132,18 +132,7 @@ class StreamedPictures : public testing::Test {
         Dir = nullptr;
     }
 
-    // The made pictures, and the suites' good and questionable files when present.
-    static QStringList Pictures() {
-        QStringList all;
-        for (const QString& name : QDir(Dir->path()).entryList(QDir::Files, QDir::Name))
-            all << Dir->filePath(name);
-        for (const char* folder : {"bmpsuite/g", "bmpsuite/q", "libjpeg-turbo"}) {
-            const QDir dir(TestData(folder));
-            for (const QString& name : dir.entryList({"*.bmp", "*.jpg"}, QDir::Files, QDir::Name))
-                all << dir.filePath(name);
-        }
-        return all;
-    }
+    static QStringList Pictures() { return MadeAndSuitePictures(QDir(Dir->path())); }
 
     static QTemporaryDir* Dir;
 };

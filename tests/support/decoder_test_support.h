@@ -41,6 +41,19 @@ inline QString TestData(const QString& relative) {
     return QStringLiteral(TONALYX_TESTDATA "/") + relative;
 }
 
+// The pictures made in folder, and the suites' good and questionable files when present.
+inline QStringList MadeAndSuitePictures(const QDir& folder) {
+    QStringList all;
+    for (const QString& name : folder.entryList(QDir::Files, QDir::Name))
+        all << folder.filePath(name);
+    for (const char* suite : {"bmpsuite/g", "bmpsuite/q", "libjpeg-turbo"}) {
+        const QDir dir(TestData(suite));
+        for (const QString& name : dir.entryList({"*.bmp", "*.jpg"}, QDir::Files, QDir::Name))
+            all << dir.filePath(name);
+    }
+    return all;
+}
+
 #define REQUIRE_FILE(path)                                                                         \
     do {                                                                                           \
         if (!QFileInfo::exists(path)) {                                                            \
