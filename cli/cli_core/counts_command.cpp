@@ -174,7 +174,8 @@ int ForEachCountedImage(const std::vector<std::string>& images,
 }
 
 int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
-    TCurrentHist hist(options.SmoothLevel);
+    // The raw counts need no smoothing: the display copy is smoothed only when it is printed.
+    TCurrentHist hist(options.Set == TCountSet::Display ? options.SmoothLevel : SmoothLevelOff);
     const int status =
         ForEachCountedImage(options.Images, options.Region, hist, err,
                             [&](const std::string& file, int width, int height, int orientation) {

@@ -58,7 +58,8 @@ class TBandCounter final : public TRowTarget {
     void Written(int firstRow, int count) override;
 
     // Once the decoder has succeeded: counts what is left, waits for the worker and adds the
-    // pass to the counts. False when the decoder did not hand over every row.
+    // pass to the counts. False when the decoder did not hand over every row; throws
+    // std::bad_alloc when a thread's tally could not be made, and some rows went uncounted.
     bool Finish();
     // Whether a later pass found the picture at another size than the first.
     bool SizeChanged() const { return FSizeChanged; }
@@ -85,8 +86,13 @@ class TBandCounter final : public TRowTarget {
     };
 
     void Run();
-    // Counts a ready band into tally, with the lock released meanwhile.
-    void CountSlot(int slot, TRowTally& tally, std::unique_lock<std::mutex>& lock);
+    // The decoder's thread's tally, made when first wanted; null when it could not be.
+    TRowTally* Here();
+    // Counts a ready band into tally (none: frees it uncounted), with the lock released
+    // meanwhile; release: then drops it from this core's caches (the worker's, as the decoder
+    // will write there again).
+    void CountSlot(int slot, TRowTally* tally, std::unique_lock<std::mutex>& lock,
+                   bool release = false);
     // The area's part of rows [first, first + count) of the picture, which lie at bits.
     void CountRows(TRowTally& tally, const std::uint8_t* bits, int first, int count) const;
     // Where a band's rows lie: in the slot's own room, or, while the ring holds the whole
@@ -109,9 +115,11 @@ class TBandCounter final : public TRowTarget {
     int FHeldFirst = 0, FHeldRows = 0;
     std::ptrdiff_t FStride = 0, FSlotBytes = 0;
     std::unique_ptr<std::uint8_t[]> FBuffer;
-    std::unique_ptr<std::uint8_t[]> FSkip;  // one band, lent for rows outside the region
-    bool FSkipLent = false;                 // on the decoder's thread only
-    std::optional<TRowTally> FHere, FThere; // the decoder's thread's and the worker's
+    std::unique_ptr<std::uint8_t[]> FSkip;      // one band, lent for rows outside the region
+    bool FSkipLent = false;                     // on the decoder's thread only
+    std::optional<TRowTally> FHere, FThere;     // the decoder's thread's and the worker's
+    bool FStarted = false, FHereFailed = false; // on the decoder's thread
+    bool FThereFailed = false;                  // the worker's, read once it has ended
 
     std::mutex FMutex;
     std::condition_variable FWake;  // the worker: a band is ready, or the pass is over
