@@ -42,7 +42,9 @@ TEST_P(DecodeCancel, AStopBeforeTheStartDecodesNothing) {
     std::stop_source stop;
     stop.request_stop();
     int rows = 0;
-    TLoadHooks hooks{stop.get_token(), [&](const TRaster&, int, int count) { rows += count; }};
+    TLoadHooks hooks;
+    hooks.Cancel = stop.get_token();
+    hooks.Rows = [&](const TRaster&, int, int count) { rows += count; };
     const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(Path), hooks);
     EXPECT_FALSE(loaded.Ok());
     EXPECT_EQ(rows, 0);
@@ -50,10 +52,11 @@ TEST_P(DecodeCancel, AStopBeforeTheStartDecodesNothing) {
 
 TEST_P(DecodeCancel, EveryRowReachesTheCallerUncancelled) {
     int next = 0;
-    TLoadHooks hooks{{}, [&](const TRaster&, int first, int count) {
-                         EXPECT_EQ(first, next);
-                         next = first + count;
-                     }};
+    TLoadHooks hooks;
+    hooks.Rows = [&](const TRaster&, int first, int count) {
+        EXPECT_EQ(first, next);
+        next = first + count;
+    };
     const TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(Path), hooks);
     ASSERT_TRUE(loaded.Ok()) << loaded.Reason();
     // BMP rows are not reported; JPEG rows all are, in order.
@@ -130,13 +133,15 @@ TEST(DecodeCancel, TheRowsOutliveTheirEndOnAStoppedDecode) {
     std::optional<bool> ended;
     int firstByteWritten = -1;
     int firstByteAtEnd = -1;
-    TLoadHooks hooks{stop.get_token(), [&](const TRaster& image, int, int) {
-                         seen = &image;
-                         if (++calls == 1)
-                             firstByteWritten = image.Bits()[0];
-                         if (calls == 2)
-                             stop.request_stop();
-                     }};
+    TLoadHooks hooks;
+    hooks.Cancel = stop.get_token();
+    hooks.Rows = [&](const TRaster& image, int, int) {
+        seen = &image;
+        if (++calls == 1)
+            firstByteWritten = image.Bits()[0];
+        if (calls == 2)
+            stop.request_stop();
+    };
     hooks.RowsEnd = [&](bool decoded) {
         ended = decoded;
         firstByteAtEnd = seen ? seen->Bits()[0] : -1;
