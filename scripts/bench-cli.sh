@@ -3,7 +3,8 @@
 # nothing: peak memory (/usr/bin/time's maximum resident set) and time (hyperfine) on a
 # generated 5472 x 3648 (20-megapixel) baseline JPEG and a 4928 x 3264 (16-megapixel)
 # progressive one. The machine's load is printed before and after, since the times mean
-# little on a busy machine.
+# little on a busy machine. Besides hyperfine's figures, alternating runs give medians and the
+# median ratio of neighbouring runs.
 #   scripts/bench-cli.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,4 +37,31 @@ echo
 hyperfine -N -w 5 -r "$runs" \
     -n "djpeg -dct fast" "djpeg -dct fast -outfile /dev/null $work/baseline-20mp.jpg" \
     -n "tonalyx-cli counts" "$cli counts $work/baseline-20mp.jpg"
+
+# hyperfine runs one command's runs, then the other's; on a shared machine the speed drifts
+# between the two blocks by more than the difference measured. Runs that alternate, each
+# compared with its neighbour, are not moved by that drift.
+elapsed_ns() {
+    local start end
+    start=$(date +%s%N)
+    "$@" >/dev/null
+    end=$(date +%s%N)
+    echo $((end - start))
+}
+: >"$work/pairs"
+for ((i = 0; i < runs; i++)); do
+    if ((i % 2)); then
+        ours=$(elapsed_ns "$cli" counts "$work/baseline-20mp.jpg")
+        theirs=$(elapsed_ns djpeg -dct fast -outfile /dev/null "$work/baseline-20mp.jpg")
+    else
+        theirs=$(elapsed_ns djpeg -dct fast -outfile /dev/null "$work/baseline-20mp.jpg")
+        ours=$(elapsed_ns "$cli" counts "$work/baseline-20mp.jpg")
+    fi
+    echo "$theirs $ours" >>"$work/pairs"
+done
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+echo
+printf '%d alternating runs, medians: djpeg -dct fast %.1f ms, tonalyx-cli counts %.1f ms, ratio of neighbours %.3f\n' \
+    "$runs" "$(awk '{ print $1 / 1e6 }' "$work/pairs" | median)" \
+    "$(awk '{ print $2 / 1e6 }' "$work/pairs" | median)" "$(awk '{ print $2 / $1 }' "$work/pairs" | median)"
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
