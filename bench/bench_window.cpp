@@ -164,11 +164,21 @@ int main(int argc, char* argv[]) {
             return 1;
         }
     }
-    std::vector<QString> alone24, alone100;
+    // The same photo as a progressive JPEG, whose rows all come in its last scan's pass.
+    const QString progressive = QDir(large.path()).filePath("IMG_PROGRESSIVE.jpg");
+    if (!WriteJpeg(photo, progressive, true)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(progressive));
+        return 1;
+    }
+    std::vector<QString> alone24, alone100, aloneProgressive;
     for (int r = 0; r < runs; ++r)
-        for (const auto& [source, list] :
-             {std::pair{first, &alone24}, std::pair{huge, &alone100}}) {
-            const QString sub = QStringLiteral("%1-%2").arg(list == &alone24 ? 24 : 100).arg(r);
+        for (const auto& [source, list] : {std::pair{first, &alone24}, std::pair{huge, &alone100},
+                                           std::pair{progressive, &aloneProgressive}}) {
+            const QString sub = QStringLiteral("%1-%2")
+                                    .arg(list == &alone24    ? QStringLiteral("24")
+                                         : list == &alone100 ? QStringLiteral("100")
+                                                             : QStringLiteral("progressive"))
+                                    .arg(r);
             QDir(large.path()).mkdir(sub);
             const QString copy = QDir(large.path()).filePath(sub + "/IMG.jpg");
             std::error_code error;
@@ -225,7 +235,7 @@ int main(int argc, char* argv[]) {
     };
 
     std::vector<double> open, unprepared, prepared, revisit, smoothing, splitter, pause24, pause100,
-        idle, quarter, whole, pauseRegion;
+        idle, quarter, whole, pauseRegion, decodeProgressive, openProgressive;
     TRegionChoice& region = *window.RegionChoice();
     // A drag over the picture between two shares of its width and height.
     const auto dragOver = [&window, &region](double from, double to) {
@@ -289,6 +299,16 @@ int main(int argc, char* argv[]) {
         }));
         region.WholePicture();
     }
+    // A progressive picture, alone in its folder, against its own decode.
+    for (int r = 0; r < runs; ++r) {
+        Settle(preparer);
+        decodeProgressive.push_back(Ms([&] { (void)DecodeJpegFile(PathOf(progressive)); }));
+        Settle(preparer);
+        openProgressive.push_back(shown([&] {
+            window.LoadImageFile(aloneProgressive[static_cast<std::size_t>(r)]);
+            WaitOpened(window);
+        }));
+    }
     // The same timer with nothing to do: what the machine itself costs the window (other
     // programs taking the cores), below which no pause can go.
     for (int r = 0; r < runs; ++r)
@@ -321,6 +341,9 @@ int main(int argc, char* argv[]) {
     Row("longest pause, 100 MP open", Median(pause100), decodeMs);
     Row("longest pause, 24 MP counted as a region", Median(pauseRegion), decodeMs);
     Row("timer's longest gap, nothing opening", Median(idle), decodeMs);
+    const double progressiveMs = Median(decodeProgressive);
+    Row("decode (progressive JPEG, its reference)", progressiveMs, progressiveMs);
+    Row("first open, progressive", Median(openProgressive), progressiveMs);
     window.close();
     return 0;
 }
