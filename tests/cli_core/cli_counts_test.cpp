@@ -109,6 +109,19 @@ TEST_F(CliCounts, TheStoredSizeIsGivenWithTheOrientationAViewerApplies) {
     EXPECT_TRUE(lines[1].contains(R"("height":30,"orientation":8,"set":)"));
 }
 
+TEST_F(CliCounts, RawSetNamesTheSmoothingButDoesNotDependOnIt) {
+    TCountsOptions options;
+    options.Images = {BmpName};
+    options.SmoothLevel = 0;
+    const test::TCapturedRun off = RunCli(options);
+    options.SmoothLevel = 3;
+    const test::TCapturedRun high = RunCli(options);
+    const QJsonObject o = QJsonDocument::fromJson(high.Out.toUtf8()).object();
+    EXPECT_EQ(o["set"].toString(), "origin");
+    EXPECT_EQ(o["smoothing"].toString(), "high");
+    EXPECT_EQ(off.Out.section("\"channels\"", 1), high.Out.section("\"channels\"", 1));
+}
+
 TEST_F(CliCounts, DisplaySetFollowsTheSmoothingLevel) {
     TCountsOptions options;
     options.Images = {BmpName};
