@@ -10,16 +10,14 @@
 //
 // Linux only (it reads /proc/self/status). The settings go to a temporary folder.
 #include "app_core.h"
-#include "app_inform.h"
-#include "http_client.h"
 #include "main_window.h"
 #include "memory_room.h"
 #include "neighbour_preparer.h"
 
 #include "declared_huge.h"
+#include "offscreen_application.h"
 #include "photo_like.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -112,17 +110,11 @@ struct TCase {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QTemporaryDir config;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    qputenv("TONALYX_SERVER_URL", "http://127.0.0.1:9/");
     if (argc == 4 && std::string(argv[1]) == "--child") {
-        QApplication app(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("Tonalyx"));
-        InitHttp();
-        InitFeedParser();
+        bench::TOffscreenApplication app(argc, argv);
         return Child(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
+    const bench::TOffscreenEnvironment environment; // the children's too
     QCoreApplication app(argc, argv);
 
     QTemporaryDir files;

@@ -14,11 +14,9 @@
 //
 // The settings go to a temporary folder, never to the user's own.
 #include "app_core.h"
-#include "app_inform.h"
 #include "commands.h"
 #include "decoder.h"
 #include "display_copy.h"
-#include "http_client.h"
 #include "image_view.h"
 #include "main_window.h"
 #include "neighbour_preparer.h"
@@ -27,10 +25,10 @@
 #include "region_choice.h"
 
 #include "colour_fixture.h"
+#include "offscreen_application.h"
 #include "photo_like.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -119,15 +117,7 @@ void Settle(TNeighbourPreparer& preparer) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Before the application object: off-screen, no server, settings of its own.
-    QTemporaryDir config;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    qputenv("TONALYX_SERVER_URL", "http://127.0.0.1:9/");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tonalyx"));
-    InitHttp();
-    InitFeedParser();
+    bench::TOffscreenApplication app(argc, argv);
     int runs = 7;
     const QStringList args = QCoreApplication::arguments();
     for (qsizetype i = 1; i + 1 < args.size(); ++i)
