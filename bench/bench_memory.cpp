@@ -15,16 +15,14 @@
 #include "neighbour_preparer.h"
 
 #include "declared_huge.h"
-#include "offscreen_application.h"
 #include "photo_like.h"
+#include "window_bench.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,6 +31,7 @@
 #include <vector>
 
 using namespace tonalyx;
+using namespace tonalyx::bench;
 
 namespace {
 
@@ -46,33 +45,12 @@ double PeakBytes() {
     return 0;
 }
 
-void WaitOpened(TfrmMain& window) {
-    if (!window.Opening())
-        return;
-    QEventLoop loop;
-    QObject::connect(&window, &TfrmMain::OpenSettled, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Lets queued work run until every held neighbour is prepared or given up.
-void Settle(TNeighbourPreparer& preparer) {
-    QCoreApplication::processEvents();
-    while (!preparer.Settled()) {
-        QThread::msleep(5);
-        QCoreApplication::processEvents();
-    }
-}
-
 // The child: opens path in a window and steps `steps` times to the next picture; prints the
 // peak at rest, the peak after, and whether every picture was shown.
 int Child(const QString& path, int steps) {
     TAppCore core;
     TfrmMain window(core, {});
-    window.showNormal();
-    window.resize(1500, 900);
-    while (!window.StartUpDone())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    QCoreApplication::processEvents();
+    StartWindow(window);
     const double idle = PeakBytes();
     window.LoadImageFile(path);
     WaitOpened(window);
@@ -111,10 +89,10 @@ struct TCase {
 
 int main(int argc, char* argv[]) {
     if (argc == 4 && std::string(argv[1]) == "--child") {
-        bench::TOffscreenApplication app(argc, argv);
+        TOffscreenApplication app(argc, argv);
         return Child(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
-    const bench::TOffscreenEnvironment environment; // the children's too
+    const TOffscreenEnvironment environment; // the children's too
     QCoreApplication app(argc, argv);
 
     QTemporaryDir files;

@@ -25,8 +25,8 @@
 #include "region_choice.h"
 
 #include "colour_fixture.h"
-#include "offscreen_application.h"
 #include "photo_like.h"
+#include "window_bench.h"
 
 #include <QAction>
 #include <QDir>
@@ -35,7 +35,6 @@
 #include <QFile>
 #include <QSplitter>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -47,6 +46,7 @@
 #include <vector>
 
 using namespace tonalyx;
+using namespace tonalyx::bench;
 
 namespace {
 
@@ -71,16 +71,6 @@ void WaitCounted(const TRegionChoice& region) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-// Runs the event loop, sleeping between events, until the window has taken in the picture it
-// opens. (processEvents with a time limit would spin instead, taking a core from the open.)
-void WaitOpened(TfrmMain& window) {
-    if (!window.Opening())
-        return;
-    QEventLoop loop;
-    QObject::connect(&window, &TfrmMain::OpenSettled, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // The largest gap between two ticks of a 5 ms timer on the main thread while work runs
 // (it starts an open and waits for it) and the window repaints.
 double LongestPause(const std::function<void()>& work) {
@@ -100,24 +90,10 @@ double LongestPause(const std::function<void()>& work) {
     return static_cast<double>(std::max(longest, now - last)) / 1e6;
 }
 
-// Lets queued work run until every held neighbour is prepared, so that the next step is
-// timed on a quiet worker.
-void Settle(TNeighbourPreparer& preparer) {
-    for (;;) {
-        QCoreApplication::processEvents();
-        const QStringList held = preparer.Held();
-        if (std::all_of(held.begin(), held.end(),
-                        [&](const QString& p) { return preparer.IsPrepared(p); }))
-            break;
-        QThread::msleep(2);
-    }
-    QCoreApplication::processEvents();
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
-    bench::TOffscreenApplication app(argc, argv);
+    TOffscreenApplication app(argc, argv);
     int runs = 7;
     const QStringList args = QCoreApplication::arguments();
     for (qsizetype i = 1; i + 1 < args.size(); ++i)
@@ -212,10 +188,7 @@ int main(int argc, char* argv[]) {
     TAppCore core;
     core.Cache = std::make_unique<TCache>(std::int64_t{1} << 30); // room for a run's pictures
     TfrmMain window(core, {});
-    window.showNormal();
-    window.resize(1500, 900);
-    while (!window.StartUpDone())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    StartWindow(window);
     TNeighbourPreparer& preparer = *window.Preparer();
     const auto shown = [&window](const std::function<void()>& step) {
         return Ms([&] {
