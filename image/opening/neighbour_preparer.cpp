@@ -10,22 +10,9 @@
 
 #include <algorithm>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 namespace tonalyx {
-
-TFileStamp StampOf(const QString& path) {
-    const std::filesystem::path file = PathOf(path);
-    std::error_code error;
-    TFileStamp stamp;
-    stamp.Size = std::filesystem::file_size(file, error);
-    if (error)
-        return {};
-    stamp.Modified = std::filesystem::last_write_time(file, error);
-    stamp.Valid = !error;
-    return stamp;
-}
 
 namespace {
 
@@ -40,7 +27,8 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
                                                         TOpenProgress* progress,
                                                         const TAdmission& admit) {
     auto prepared = std::make_shared<TPreparedImage>();
-    prepared->Stamp = StampOf(path);
+    const std::filesystem::path file = PathOf(path);
+    const TFileStamp stamp = StampOf(file);
     // The reduced copy is made from the rows as they come, beside the decoder and the
     // counting, so that it is ready about when the decoding ends.
     std::optional<TRowReducer> reducer(std::in_place, previewSide);
@@ -60,49 +48,50 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
             preview = reducer->Finish();
         reducer.reset(); // its thread ends before the rows can go
     };
-    TOutcome<TLoadedImage> loaded = DecodeAndCount(PathOf(path), hooks);
+    TOutcome<TLoadedImage> loaded = DecodeAndCount(file, hooks);
     if (cancel.stop_requested())
         return Cancelled();
     if (!loaded.Ok())
         return loaded.Error();
     prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
-    prepared->Incomplete = loaded->Image.Incomplete();
-    prepared->Preview = std::move(preview);
-    prepared->Image = ToQImage(std::move(loaded->Image));
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();
-    hist->CalcCounted(Origin, RasterOf(prepared->Image), loaded->Primaries);
-    prepared->Counts = hist->Data[Origin];
+    hist->CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
+    prepared->Picture = std::make_shared<const TPicture>(
+        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin]);
+    hist.reset();
     if (cancel.stop_requested())
         return Cancelled();
     // Turned upright and converted to sRGB here, on the worker: the window only shows it.
-    prepared->Preview = prepared->Preview.isNull() // a BMP, or a picture small enough to be its own
-                            ? DisplayCopy(prepared->Image, previewSide, prepared->Form)
-                            : prepared->Form.Apply(prepared->Preview);
+    prepared->Preview =
+        preview.isNull() // a BMP, or a picture small enough to be its own
+            ? DisplayCopy(PictureImage(prepared->Picture), previewSide, prepared->Form)
+            : prepared->Form.Apply(preview);
     return prepared;
 }
 
 TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, int previewSide,
                                                          std::stop_token cancel) {
     auto prepared = std::make_shared<TPreparedImage>();
-    prepared->Image = picture.convertToFormat(QImage::Format_BGR888);
-    if (prepared->Image.isNull())
+    prepared->Picture = PictureOfImage(picture);
+    if (!prepared->Picture)
         return TOutcome<std::shared_ptr<TPreparedImage>>::Failure(
             "The clipboard holds no picture that can be read");
     if (cancel.stop_requested())
         return Cancelled();
-    auto hist = std::make_unique<THist>();
-    hist->Calc(Origin, RasterOf(prepared->Image));
-    prepared->Counts = hist->Data[Origin];
-    if (cancel.stop_requested())
-        return Cancelled();
-    prepared->Preview = DisplayCopy(prepared->Image, previewSide, {}); // shown as it is
+    // shown as it is
+    prepared->Preview = DisplayCopy(PictureImage(prepared->Picture), previewSide, {});
     return prepared;
+}
+
+void LogCannotOpen(const QString& path, const TFailure& failure) {
+    qCInfo(OpeningLog).noquote() << "cannot open" << path
+                                 << QString::fromStdString(DescribeFailure(failure));
 }
 
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
                                                  std::stop_token cancel, const TAdmission& admit) {
-    if (!StampOf(path).Valid)
+    if (!StampOf(PathOf(path)).Valid)
         return nullptr;
     TOutcome<std::shared_ptr<TPreparedImage>> prepared =
         OpenImageFile(path, previewSide, std::move(cancel), nullptr, admit);
@@ -249,7 +238,8 @@ bool TNeighbourPreparer::Prepare(std::uint64_t id, const QString& path, int prev
     }
     slot->Stage = TStage::Done;
     slot->Result = std::move(prepared);
-    slot->Bytes = slot->Result ? TCache::EntryBytes(slot->Result->Image, slot->Result->Preview) : 0;
+    slot->Bytes =
+        slot->Result ? TCache::EntryBytes({slot->Result->Picture, slot->Result->Preview, {}}) : 0;
     FEnded.notify_all();
     return true;
 }
@@ -345,7 +335,7 @@ std::shared_ptr<TPreparedImage> TNeighbourPreparer::Take(const QString& path) {
     }
     // A file removed or rewritten since it was read is opened afresh, as it would be
     // without preparation.
-    if (prepared && StampOf(path) != prepared->Stamp)
+    if (prepared && StampOf(PathOf(path)) != prepared->Picture->Source().Stamp())
         return nullptr;
     return prepared;
 }

@@ -9,6 +9,7 @@
 #include "display_copy.h"
 #include "histogram.h"
 #include "memory_room.h"
+#include "picture.h"
 
 #include <QImage>
 #include <QObject>
@@ -29,23 +30,12 @@
 
 namespace tonalyx {
 
-// The file's size and modification time when it was read: a file changed or removed since
-// is opened afresh, so a step shows what a direct open would.
-struct TFileStamp {
-    std::uintmax_t Size = 0;
-    std::filesystem::file_time_type Modified{};
-    bool Valid = false;
-    friend bool operator==(const TFileStamp&, const TFileStamp&) = default;
-};
-TFileStamp StampOf(const QString& path); // any thread
-
+// A picture prepared for the window: the picture itself and the copy the image view shows of
+// it (the picture's own pixels when small and plain), made in the form it is shown in.
 struct TPreparedImage {
-    QImage Image;            // 24-bit, owning its pixels, as a direct open leaves it
-    TAllChanel Counts;       // the raw (Origin) record of Image
-    QImage Preview;          // the copy the image view shows (Image itself when small and plain)
-    TDisplayForm Form;       // how Image is shown: Preview is made in it
-    TFileStamp Stamp;        // taken before the file was read
-    bool Incomplete = false; // its file ends early: Image is decoded as far as it goes
+    TPictureRef Picture;
+    QImage Preview;
+    TDisplayForm Form;
 };
 
 // How far a decode has come: rows of the picture decoded, of its height (both 0 until the
@@ -67,6 +57,10 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
 // The same for a picture from the clipboard: made 24-bit, counted and reduced.
 TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, int previewSide,
                                                          std::stop_token cancel);
+
+// Why the file at path could not be opened, with the technical detail, for whoever asks the
+// log (tonalyx.opening, at info).
+void LogCannotOpen(const QString& path, const TFailure& failure);
 
 // OpenImageFile for the preparer: null when the file cannot be read or admit refuses it
 // (the direct open then says why) or when cancel is stopped on the way. Runs on a worker

@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <cstring>
+#include <memory>
+
 namespace tonalyx {
 
 QImage ToQImage(TRaster&& raster) {
@@ -17,6 +20,35 @@ QImage ToQImage(TRaster&& raster) {
     return image;
 }
 
+QImage PictureImage(const TPictureRef& picture) {
+    if (!picture || picture->Pixels().IsNull())
+        return {};
+    const TRaster& pixels = picture->Pixels();
+    auto* holder = new TPictureRef(picture);
+    QImage image(
+        pixels.Bits(), pixels.Width(), pixels.Height(), static_cast<qsizetype>(pixels.Stride()),
+        QImage::Format_BGR888, [](void* held) { delete static_cast<TPictureRef*>(held); }, holder);
+    if (image.isNull()) // Qt refused the size and so did not take the holder
+        delete holder;
+    return image;
+}
+
+TPictureRef PictureOfImage(const QImage& image) {
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+    if (bgr.isNull())
+        return nullptr;
+    TRaster pixels = TRaster::Allocate(bgr.width(), bgr.height());
+    if (pixels.IsNull())
+        return nullptr;
+    const auto rowBytes = static_cast<std::size_t>(bgr.width()) * 3;
+    for (int y = 0; y < bgr.height(); ++y)
+        std::memcpy(pixels.Row(y), bgr.constScanLine(y), rowBytes);
+    auto hist = std::make_unique<THist>(); // too large for a worker's stack
+    hist->Calc(Origin, pixels.View());
+    return std::make_shared<const TPicture>(TPictureSource::Clipboard(), std::move(pixels),
+                                            hist->Data[Origin]);
+}
+
 TRasterView RasterOf(const QImage& image) {
     return {image.width(), image.height(), image.constBits(), image.bytesPerLine()};
 }
@@ -29,6 +61,14 @@ std::filesystem::path PathOf(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     return std::filesystem::path(
         std::string(name.constData(), static_cast<std::size_t>(name.size())));
+#endif
+}
+
+QString QtPathOf(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
 #endif
 }
 

@@ -19,32 +19,27 @@ std::int64_t DefaultCacheBound() {
 
 TCache::TCache(std::int64_t maxBytes) : FMaxBytes(std::max<std::int64_t>(maxBytes, 0)) {}
 
-std::int64_t TCache::EntryBytes(const QImage& im, const QImage& preview) {
+std::int64_t TCache::EntryBytes(const TCacheData& data) {
+    if (!data.Picture)
+        return 0;
     // A preview that is the picture itself (a small one) shares its pixels.
-    const bool own = !preview.isNull() && preview.constBits() != im.constBits();
-    return static_cast<std::int64_t>(im.sizeInBytes()) +
-           (own ? static_cast<std::int64_t>(preview.sizeInBytes()) : 0) +
-           static_cast<std::int64_t>(sizeof(TAllChanel));
+    const bool own =
+        !data.Preview.isNull() && data.Preview.constBits() != data.Picture->Pixels().Bits();
+    return data.Picture->Bytes() +
+           (own ? static_cast<std::int64_t>(data.Preview.sizeInBytes()) : 0);
 }
 
-void TCache::Push(const QString& fn, const QImage& im, const TAllChanel& hs) {
-    if (FIndex.contains(fn))
+void TCache::Push(const QString& fn, TCacheData data) {
+    const std::int64_t bytes = EntryBytes(data);
+    if (!data.Picture || FIndex.contains(fn) || bytes > FMaxBytes)
         return;
-    const std::int64_t bytes = EntryBytes(im);
-    if (bytes > FMaxBytes)
-        return;
-    // A deep copy: the caller's image may share its pixels or wrap a buffer it reuses.
-    QImage copy = im.copy();
-    if (copy.isNull() != im.isNull())
-        return; // out of memory for the copy: leave the entry out
-    Insert(fn, std::move(copy), hs, {}, {}, bytes);
-}
-
-void TCache::PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs,
-                       const QImage& preview, const TDisplayForm& form) {
-    const std::int64_t bytes = EntryBytes(im, preview);
-    if (!FIndex.contains(fn) && bytes <= FMaxBytes)
-        Insert(fn, im, hs, preview, form, bytes);
+    MakeRoom(bytes);
+    TItem& item = FNames.emplace_back();
+    item.Key = fn;
+    item.Data = std::move(data);
+    item.Bytes = bytes;
+    FIndex.insert(fn, std::prev(FNames.end()));
+    FUsedBytes += bytes;
 }
 
 bool TCache::MakeRoom(std::int64_t bytes) {
@@ -55,41 +50,19 @@ bool TCache::MakeRoom(std::int64_t bytes) {
         FUsedBytes -= oldest.Bytes;
         FIndex.remove(oldest.Key);
         if (FOnDropped)
-            FOnDropped(std::move(oldest.Data.Btm), std::move(oldest.Data.Preview));
+            FOnDropped(std::move(oldest.Data));
         FNames.pop_front();
     }
     return FUsedBytes + bytes <= FMaxBytes;
 }
 
-void TCache::Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
-                    const TDisplayForm& form, std::int64_t bytes) {
-    MakeRoom(bytes);
-    TItem& item = FNames.emplace_back();
-    item.Key = fn;
-    item.Data.Btm = std::move(im);
-    item.Data.Hst = hs;
-    item.Data.Preview = std::move(preview);
-    item.Data.Form = form;
-    item.Bytes = bytes;
-    FIndex.insert(fn, std::prev(FNames.end()));
-    FUsedBytes += bytes;
-}
-
-bool TCache::Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview,
-                 TDisplayForm* form) {
+std::optional<TCacheData> TCache::Pop(const QString& fn) {
     const auto found = FIndex.constFind(fn);
     if (found == FIndex.cend())
-        return false;
+        return std::nullopt;
     const TItems::iterator item = found.value();
     FNames.splice(FNames.end(), FNames, item); // now the most recently used
-    // The cache owns its pixels, so sharing them is safe: a write to im detaches it.
-    im = item->Data.Btm;
-    hs = item->Data.Hst;
-    if (preview)
-        *preview = item->Data.Preview;
-    if (form)
-        *form = item->Data.Form;
-    return true;
+    return item->Data;
 }
 
 bool TCache::Contains(const QString& fn) const {

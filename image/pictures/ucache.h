@@ -1,11 +1,11 @@
-// The image cache: every image file decoded in this run keeps a copy of its 24-bit
-// bitmap and of its raw histogram record, so that revisiting it neither reads nor
+// The image cache: every image file decoded in this run keeps its picture (pixels and raw
+// counts) and the reduced copy the view showed of it, so that revisiting it neither reads nor
 // decodes nor counts the file again.
 #pragma once
 
 #include "display_copy.h"
-#include "histogram.h"
 #include "memory_room.h"
+#include "picture.h"
 
 #include <QHash>
 #include <QImage>
@@ -14,14 +14,14 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <optional>
 
 namespace tonalyx {
 
 struct TCacheData {
-    QImage Btm;     // an independent copy of the bitmap as the engine left it
-    TAllChanel Hst; // the image's raw (Origin) histogram record
-    QImage Preview; // the reduced copy the window showed of Btm; null when none was made
-    // How Btm is shown, upright and in sRGB: Preview is made in it.
+    TPictureRef Picture; // shared, never written: nobody changes a picture once made
+    QImage Preview;      // the reduced copy the window showed of it; null when none was made
+    // How the picture is shown, upright and in sRGB: Preview is made in it.
     TDisplayForm Form;
 };
 
@@ -41,21 +41,12 @@ class TCache {
     TCache(const TCache&) = delete;
     TCache& operator=(const TCache&) = delete;
 
-    // Stores a copy of im and hs under fn. A key already held keeps its first entry.
-    // An entry larger than the whole bound is not stored.
-    void Push(const QString& fn, const QImage& im, const TAllChanel& hs);
-    // The same for an image that owns its pixels and that nobody writes through (as the
-    // decoders' images wrapped by ToQImage): they are shared, not copied, saving a copy of
-    // tens of megabytes per photograph. A write to either image detaches it.
-    // The reduced copy shown for it is kept beside it, so a revisit need not make it again,
-    // with the form it was made in.
-    void PushOwned(const QString& fn, const QImage& im, const TAllChanel& hs,
-                   const QImage& preview = {}, const TDisplayForm& form = {});
-    // On a hit fills im and hs (and the reduced copy and its form, when asked) from the
-    // entry, marks it as just used, and returns true; on a miss returns false and leaves
-    // them untouched.
-    bool Pop(const QString& fn, QImage& im, TAllChanel& hs, QImage* preview = nullptr,
-             TDisplayForm* form = nullptr);
+    // Stores the entry under fn; its picture is shared, not copied. A key already held keeps
+    // its first entry; an entry without a picture, or larger than the whole bound, is not
+    // stored.
+    void Push(const QString& fn, TCacheData data);
+    // On a hit the entry, now marked as just used; nothing on a miss.
+    std::optional<TCacheData> Pop(const QString& fn);
 
     // Drops the least recently used entries until `bytes` more fit under the bound, so that
     // a picture of that size can be made without the memory the cache holds going over it.
@@ -63,9 +54,9 @@ class TCache {
     // they fit now.
     bool MakeRoom(std::int64_t bytes);
 
-    // Where the pictures of dropped entries go; without it they are freed here. A picture
-    // of tens of megabytes takes a while to free, which the window's thread should not wait for.
-    void SetOnDropped(std::function<void(QImage picture, QImage preview)> onDropped) {
+    // Where the entries dropped go; without it they are freed here. A picture of tens of
+    // megabytes takes a while to free, which the window's thread should not wait for.
+    void SetOnDropped(std::function<void(TCacheData dropped)> onDropped) {
         FOnDropped = std::move(onDropped);
     }
 
@@ -75,13 +66,11 @@ class TCache {
     std::int64_t UsedBytes() const { return FUsedBytes; }
     std::int64_t MaxBytes() const { return FMaxBytes; }
 
-    // What one entry of this image costs against the bound.
-    static std::int64_t EntryBytes(const QImage& im, const QImage& preview = {});
+    // What one entry costs against the bound: the picture, and the reduced copy unless it is
+    // the picture's own pixels.
+    static std::int64_t EntryBytes(const TCacheData& data);
 
   private:
-    void Insert(const QString& fn, QImage im, const TAllChanel& hs, QImage preview,
-                const TDisplayForm& form, std::int64_t bytes);
-
     struct TItem {
         QString Key;
         TCacheData Data;
@@ -93,7 +82,7 @@ class TCache {
     QHash<QString, TItems::iterator> FIndex; // by exact path
     std::int64_t FMaxBytes;
     std::int64_t FUsedBytes = 0;
-    std::function<void(QImage, QImage)> FOnDropped;
+    std::function<void(TCacheData)> FOnDropped;
 };
 
 } // namespace tonalyx

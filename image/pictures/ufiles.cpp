@@ -93,7 +93,7 @@ qsizetype TFiles::NeighborIndex(const QStringList& list, TNeighbor Neighbor) con
 }
 
 bool TFiles::GetNeighbor(TNeighbor Neighbor) {
-    if (sCurrFile.isEmpty() || sCurrFile == PastedImageName())
+    if (sCurrFile.isEmpty())
         return false;
 
     // The folder is read on the first step and again only after the current image has
@@ -109,7 +109,7 @@ bool TFiles::GetNeighbor(TNeighbor Neighbor) {
 }
 
 QStringList TFiles::NeighborPaths() const {
-    if (sCurrFile.isEmpty() || sCurrFile == PastedImageName())
+    if (sCurrFile.isEmpty())
         return {};
     const bool listed = FileList && SameFolder();
     const QString folder = listed ? sPath : FolderPart(sCurrFile);

@@ -15,8 +15,8 @@ namespace tonalyx {
 
 enum class TNeighbor { nPrev, nNext };
 
-// The name sCurrFile carries after a clipboard paste. It has no accepted extension,
-// so no file that was opened or stepped to can ever carry the same name.
+// The name a pasted picture is shown under, in the title. It has no accepted extension, so
+// no file that was opened or stepped to can ever carry the same name.
 QString PastedImageName();
 
 class TFiles {
@@ -24,8 +24,8 @@ class TFiles {
     // The locale whose collation orders the folder's names (the user's locale by default).
     explicit TFiles(const QLocale& locale = QLocale());
 
-    // Full path of the current image; PastedImageName() after a paste; empty before the
-    // first image.
+    // Full path of the current image file, or of the file a step goes to while it opens;
+    // empty before the first file and while a pasted picture is shown, which has no folder.
     QString sCurrFile;
 
     // True when the extension of fn is one of ft's extensions (case ignored).

@@ -1,6 +1,7 @@
 #include "names.h"
 
 #include "paths.h"
+#include "qt_raster.h"
 #include "scrambled.h"
 #include "ufiles.h"
 
@@ -29,15 +30,15 @@ QString DisplayName() {
     return MakerName() + u' ' + ProductName();
 }
 
-TAppTitle AppTitleText(const QString& sCurrFile, const QString& prevDocumentName) {
+TAppTitle AppTitleText(const TPictureSource& shown, const QString& prevDocumentName) {
     TAppTitle t;
     t.Caption = DisplayName();
-    if (sCurrFile.isEmpty())
+    if (shown.IsNone())
         t.DocumentName = prevDocumentName;
-    else if (sCurrFile == PastedImageName())
-        t.DocumentName = sCurrFile;
+    else if (shown.IsClipboard())
+        t.DocumentName = PastedImageName();
     else
-        t.DocumentName = FileBaseName(sCurrFile);
+        t.DocumentName = FileBaseName(QtPathOf(shown.Path()));
     t.AppTitle = t.DocumentName.isEmpty() ? ProductName()
                                           : t.DocumentName + QStringLiteral(" - ") + ProductName();
     return t;

@@ -1,6 +1,8 @@
 // The product's names, and the texts the title, the status bar and the open dialog show.
 #pragma once
 
+#include "picture.h"
+
 #include <QSize>
 #include <QString>
 
@@ -21,8 +23,9 @@ struct TAppTitle {
     QString AppTitle;     // the task bar text
     friend bool operator==(const TAppTitle&, const TAppTitle&) = default;
 };
-// The titles for sCurrFile. An empty sCurrFile keeps prevDocumentName as the document name.
-TAppTitle AppTitleText(const QString& sCurrFile, const QString& prevDocumentName);
+// The titles for the picture shown, known by its source: a file by its base name, a pasted
+// picture by PastedImageName(). None keeps prevDocumentName as the document name.
+TAppTitle AppTitleText(const TPictureSource& shown, const QString& prevDocumentName);
 
 // The open dialog's filter, "JPEG & BMP Image (...)", with every accepted extension written
 // so that it matches in any case: dialogs on case-sensitive systems would hide IMG_0001.JPG.

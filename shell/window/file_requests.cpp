@@ -26,9 +26,9 @@ TFileRequest CommandLineRequest(const QStringList& arguments) {
     return {path, {}};
 }
 
-THistSaveTarget HistSaveTarget(const QString& sCurrFile) {
-    return {AddPostFix(FileBaseName(sCurrFile), QStringLiteral("_histogram")),
-            FolderPart(sCurrFile)};
+THistSaveTarget HistSaveTarget(const QString& sCurrFile, bool pasted) {
+    const QString name = pasted ? PastedImageName() : sCurrFile;
+    return {AddPostFix(FileBaseName(name), QStringLiteral("_histogram")), FolderPart(name)};
 }
 
 } // namespace tonalyx

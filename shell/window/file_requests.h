@@ -25,12 +25,13 @@ TFileRequest DroppedFileRequest(const QList<QUrl>& urls);
 TFileRequest CommandLineRequest(const QStringList& arguments);
 
 // Where Save proposes to write the histograms of the current image: its name without the
-// extension plus "_histogram", in its folder.
+// extension plus "_histogram", in its folder; a pasted picture's is named after
+// PastedImageName(), in no folder.
 struct THistSaveTarget {
     QString Name;
     QString Folder;
     friend bool operator==(const THistSaveTarget&, const THistSaveTarget&) = default;
 };
-THistSaveTarget HistSaveTarget(const QString& sCurrFile);
+THistSaveTarget HistSaveTarget(const QString& sCurrFile, bool pasted = false);
 
 } // namespace tonalyx

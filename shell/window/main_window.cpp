@@ -19,7 +19,7 @@
 #include "names.h"
 #include "neighbour_preparer.h"
 #include "news_presenter.h"
-#include "open_image_dialog.h"
+#include "open_requests.h"
 #include "opener_view.h"
 #include "options_dialog.h"
 #include "paths.h"
@@ -74,11 +74,7 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
                              if (FRegion)
                                  FRegion->PictureReplaced();
                          },
-                         [this] { return FRegion ? FRegion->Counted() : nullptr; }});
-    FOpener =
-        std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache, *FView,
-                                       std::make_unique<TNeighbourPreparer>(), FCore.OpenFile);
-    FOpener->SetOnSettled([this] { Settled(); });
+                         [this] { return ShownCounts(); }});
     FExport =
         std::make_unique<THistExport>([this] { return HistPanelImage(pnHistContainer->Scene()); });
     FSaveCopy = std::make_unique<THistSaveCopy>(
@@ -87,6 +83,16 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     FOptions = new TfrmOptions(
         this, [this] { return Theme(); }, [this](int theme) { SetTheme(theme); });
     CreateServices();
+    FOpen = new TOpenRequests(
+        {this, imMain, FView.get(), &FCore, pnWelcome, FClipboard, &FStates, FCore.OpenSettings},
+        std::make_unique<TImageOpener>(*FCore.Hist, *FCore.Files, *FCore.Cache, *FView,
+                                       std::make_unique<TNeighbourPreparer>(), FCore.OpenFile),
+        this);
+    connect(FOpen, &TOpenRequests::Settled, this, [this](bool commandLine) {
+        if (commandLine)
+            FSettledBeforeStart = !FStarted;
+        emit OpenSettled();
+    });
     FHelpAbout = new THelpAbout({this, FCommands, pnWelcome, FShare, FNews}, this); // TAB
     FViewChoices = new TViewChoices(*FCommands, *pnHistContainer, *imMain, this);
     FPointer = new TPointerMarks(
@@ -106,12 +112,13 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
     // narrowest must not be cut off either.
     setMinimumWidth(std::max(minimumSizeHint().width(), rbMain->minimumSizeHint().width()));
     resize(1021, 621 + rbMain->sizeHint().height() + sbMain->sizeHint().height());
-    StartCommandLineImage();
+    FOpen->OpenCommandLine(FArguments);
 }
 
 TfrmMain::~TfrmMain() {
     // The widgets outlive the members: a window destroyed while shown hides them afterwards,
-    // so what reports to the members goes first.
+    // so what reports to the members goes first; the opener before the view it reports to.
+    delete FOpen;
     delete FStatesView;
     delete FKeyPreview;
     pnHistContainer->SetRenderCallback({});
@@ -163,9 +170,8 @@ void TfrmMain::CreateWidgets() {
     FReadout = new THistReadout(
         *pnHistContainer,
         [this]() -> const THist* {
-            if (const TCurrentHist* region = FRegion ? FRegion->Counted() : nullptr)
-                return &region->Engine();
-            return FCore.Hist ? &FCore.Hist->Engine() : nullptr;
+            const TCurrentHist* shown = ShownCounts();
+            return shown ? &shown->Engine() : nullptr;
         },
         this);
     connect(FReadout, &THistReadout::ReadoutChanged, sbMain, &TStatusBar::SetReadout);
@@ -207,7 +213,7 @@ void TfrmMain::CreateServices() {
             [this](bool holds) { FStates.SetClipboardHoldsPicture(holds); });
     FKeyPreview = new TKeyPreview(*this, [this](int key) {
         // Escape cancels an open first; with none under way it leaves a region.
-        if (FOpener && FOpener->KeyDown(key))
+        if (FOpen->Opener() && FOpen->Opener()->KeyDown(key))
             return;
         if (key == Qt::Key_Escape && FRegion)
             FRegion->WholePicture();
@@ -217,9 +223,9 @@ void TfrmMain::CreateServices() {
 void TfrmMain::BindCommands() {
     using H = THandlerId;
     TCommands& c = *FCommands;
-    c.Bind(H::acOpenImageFileExecute, [this](QAction*) { acOpenImageFileExecute(); });
+    c.Bind(H::acOpenImageFileExecute, [this](QAction*) { FOpen->AskAndOpen(); });
     c.Bind(H::acPasteImageExecute, [this](QAction*) { PasteImage(); });
-    c.Bind(H::acPasteImageWelcomeExecute, [this](QAction*) { acPasteImageWelcomeExecute(); });
+    c.Bind(H::acPasteImageWelcomeExecute, [this](QAction*) { FOpen->PasteFromWelcome(); });
     c.Bind(H::acPrevImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
     c.Bind(H::acNextImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
     c.Bind(H::acSmoothingOnExecute, [this](QAction*) { SetSmoothing(FStates.SmoothLevel()); });
@@ -256,7 +262,7 @@ void TfrmMain::showEvent(QShowEvent* e) {
 }
 
 void TfrmMain::StartUp() {
-    FView->SetAppTitle();
+    FView->SetAppTitle(FOpen->Opener()->CurrentSource());
     pnWelcome->SetCompanyName(DisplayName());
     pnWelcome->SetVersionText(QStringLiteral("ver ") + RunningShortVersion());
     pnWelcome->SetTargetAction((*FCommands)[TCommandId::acGoToCompanyPage]);
@@ -270,37 +276,14 @@ void TfrmMain::StartUp() {
     RunAfterFirstPaint(imMain, [this] {
         if (FCore.State)
             FixFrame(*FCore.State, StatefulParts());
-        if (!FCommandLineRefusal.isEmpty())
-            WarningMessage(FCommandLineRefusal);
+        if (!FOpen->CommandLineRefusal().isEmpty())
+            WarningMessage(FOpen->CommandLineRefusal());
         FStartUpDone = true;
     });
 }
 
-void TfrmMain::StartCommandLineImage() {
-    // Decoded on a worker while the window is being built and shown. The welcome panel
-    // would only flash before the picture: it shows again should the picture fail.
-    const TFileRequest request = CommandLineRequest(FArguments);
-    FCommandLineRefusal = request.Refusal;
-    if (request.Path.isEmpty())
-        return;
-    FCommandLineOpening = true;
-    pnWelcome->hide();
-    LoadImageFile(request.Path);
-}
-
-void TfrmMain::Settled() {
-    if (FCommandLineOpening) {
-        FCommandLineOpening = false;
-        FSettledBeforeStart = !FStarted;
-        if (FCore.Files && FCore.Files->sCurrFile.isEmpty())
-            pnWelcome->show(); // it failed, or gave way to another open
-    }
-    emit OpenSettled();
-}
-
 void TfrmMain::closeEvent(QCloseEvent* e) {
-    FClipboard->Stop();
-    EndPasteCursor(); // a paste still waiting is dropped
+    FOpen->Close(); // a paste still waiting is dropped, an open under way cancelled
     FNews->Stop();
     FShare->StopTimers();
     FKeyPreview->Stop();
@@ -311,59 +294,11 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
         FRecent->Save(*settings);
         SaveViewOptions(*settings, FViewChoices->Options());
     }
-    FOpener.reset();
     FCore.Release();
     e->accept();
 }
 
 // ---- opening images
-
-void TfrmMain::LoadImageFile(const QString& path) {
-    if (FOpener)
-        FOpener->LoadImageFile(path);
-}
-
-void TfrmMain::PasteImage() {
-    if (!FOpener || FClipboard->Taking())
-        return; // the picture asked for comes first
-    // The wait cursor while the owner answers; the window keeps answering meanwhile.
-    FView->SetWaitCursor(true);
-    FPasteCursor = true;
-    FClipboard->TakePicture([this](TOutcome<QImage> picture) {
-        EndPasteCursor();
-        if (FOpener)
-            FOpener->PasteImage(picture.ValueOr(QImage()),
-                                QString::fromStdString(picture.Reason()));
-    });
-}
-
-void TfrmMain::EndPasteCursor() {
-    if (FPasteCursor)
-        FView->SetWaitCursor(false);
-    FPasteCursor = false;
-}
-
-void TfrmMain::ShowNeighbor(TNeighbor neighbor) {
-    if (FOpener)
-        FOpener->ShowNeighbor(neighbor);
-}
-
-void TfrmMain::acOpenImageFileExecute() {
-    // The label shows without its bracketed patterns.
-    const QString path =
-        AskImageToOpen(this, FCore.Files ? FCore.Files->sCurrFile : QString(), FCore.OpenSettings);
-    if (path.isEmpty())
-        return;
-    imMain->repaint(); // the area under the closed dialog is redrawn before decoding starts
-    LoadImageFile(path);
-}
-
-void TfrmMain::acPasteImageWelcomeExecute() {
-    if (FStates.Enabled(TCommandId::acPasteImage))
-        PasteImage();
-    else
-        FView->Fail(QStringLiteral("The clipboard holds no picture"));
-}
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* e) {
     if (e->mimeData()->hasUrls())
@@ -371,26 +306,28 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent* e) {
 }
 
 void TfrmMain::dropEvent(QDropEvent* e) {
-    const TFileRequest request = DroppedFileRequest(e->mimeData()->urls());
     e->acceptProposedAction();
-    if (!request.Refusal.isEmpty())
-        FView->Fail(request.Refusal);
-    else // after the drop has returned, so the file manager is not held while it decodes
-        QTimer::singleShot(0, this, [this, path = request.Path] { LoadImageFile(path); });
+    FOpen->Drop(e->mimeData()->urls());
+}
+
+TCurrentHist* TfrmMain::ShownCounts() const {
+    return FRegion ? FRegion->ShownCounts(FCore.Hist.get()) : FCore.Hist.get();
 }
 
 void TfrmMain::ImageShown() {
-    if (!FOpener || !FViewChoices)
+    const TImageOpener* opener = FOpen ? FOpen->Opener() : nullptr;
+    if (!opener || !FViewChoices)
         return;
-    FViewChoices->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
-    FPointer->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
-    FRegion->ImageShown(FOpener->CurrentImage(), FOpener->CurrentForm());
+    FViewChoices->ImageShown(opener->CurrentImage(), opener->CurrentForm());
+    FPointer->ImageShown(opener->CurrentImage(), opener->CurrentForm());
+    FRegion->ImageShown(opener->CurrentImage(), opener->CurrentForm());
 }
 
 // ---- commands
 
 void TfrmMain::acSaveHistExecute() {
-    const THistSaveTarget target = HistSaveTarget(FCore.Files ? FCore.Files->sCurrFile : QString());
+    const THistSaveTarget target = HistSaveTarget(FCore.Files ? FCore.Files->sCurrFile : QString(),
+                                                  FOpen->Opener()->CurrentSource().IsClipboard());
     const QString saved = FSaveCopy->Save(target.Name, target.Folder);
     if (!saved.isEmpty())
         sbMain->ShowDone(HistogramSavedText(saved));

@@ -6,6 +6,7 @@
 
 #include "command_states.h"
 #include "image_opener.h"
+#include "open_requests.h"
 #include "window_state.h"
 
 #include <QMainWindow>
@@ -60,9 +61,9 @@ class TfrmMain final : public QMainWindow {
     std::function<void(const QString&)> WarningMessage; // a modal warning with OK
 
     // ---- used by the command handlers, the start-up and tests
-    void LoadImageFile(const QString& path);
-    void PasteImage();
-    void ShowNeighbor(TNeighbor neighbor);
+    void LoadImageFile(const QString& path) { FOpen->LoadImageFile(path); }
+    void PasteImage() { FOpen->PasteImage(); }
+    void ShowNeighbor(TNeighbor neighbor) { FOpen->ShowNeighbor(neighbor); }
     // Redraws from the raw counts when the level (an index into SmoothLevels) is a new one.
     void SetSmoothing(int levelIndex);
 
@@ -90,13 +91,15 @@ class TfrmMain final : public QMainWindow {
     TViewChoices* ViewChoices() const { return FViewChoices; }
     TRegionChoice* RegionChoice() const { return FRegion; }
     // The preparation of the current image's neighbours (benchmark and tests).
-    TNeighbourPreparer* Preparer() const { return FOpener ? FOpener->Preparer() : nullptr; }
+    TNeighbourPreparer* Preparer() const {
+        return FOpen->Opener() ? FOpen->Opener()->Preparer() : nullptr;
+    }
 
     // True once start-up is over: the first paint, and the command-line image shown or
     // failed. That image is decoded while the window is being built.
-    bool StartUpDone() const { return FStartUpDone && !FCommandLineOpening; }
+    bool StartUpDone() const { return FStartUpDone && !FOpen->CommandLineOpening(); }
     // Whether an image is being opened; OpenSettled is emitted when it ends.
-    bool Opening() const { return FOpener && FOpener->IsOpening(); }
+    bool Opening() const { return FOpen->Opener() && FOpen->Opener()->IsOpening(); }
 
   signals:
     void OpenSettled();
@@ -119,19 +122,16 @@ class TfrmMain final : public QMainWindow {
     void BindCommands();
     void StartUp();
     TStatefulWindow StatefulParts();
-    void StartCommandLineImage();
-    void Settled();
-    void acOpenImageFileExecute();
-    void acPasteImageWelcomeExecute();
-    void EndPasteCursor();
     void acSaveHistExecute();
     // After every load, cache hit and paste: the pieces that follow the current picture.
     void ImageShown();
+    // The histograms shown: a region's while one is counted, else the picture's; null once
+    // closed.
+    TCurrentHist* ShownCounts() const;
 
     TAppCore& FCore;
     QStringList FArguments;
     std::unique_ptr<TWindowOpenerView> FView; // what opening shows, on the pieces below
-    std::unique_ptr<TImageOpener> FOpener;
     std::unique_ptr<THistExport> FExport;
     std::unique_ptr<THistSaveCopy> FSaveCopy;
     TCommands* FCommands = nullptr;
@@ -139,9 +139,7 @@ class TfrmMain final : public QMainWindow {
     TCommandStatesView* FStatesView = nullptr;
     bool FStarted = false;
     bool FStartUpDone = false;
-    bool FCommandLineOpening = false; // the command-line image, until it is shown or fails
-    bool FSettledBeforeStart = false; // it ended before the first show
-    QString FCommandLineRefusal;      // told once the window is painted
+    bool FSettledBeforeStart = false; // the command line's picture ended before the first show
 
     TRibbonBar* rbMain = nullptr;
     QSplitter* splMain = nullptr;
@@ -159,11 +157,11 @@ class TfrmMain final : public QMainWindow {
     THelpAbout* FHelpAbout = nullptr;      // the help command and the about box
     THistReadout* FReadout = nullptr;      // the figures under the pointer and the clipping line
     TClipboardWatch* FClipboard = nullptr; // whether Paste has a picture to take
-    bool FPasteCursor = false;             // the wait cursor of a paste waiting on the clipboard
     TKeyPreview* FKeyPreview = nullptr;    // the navigation keys, before the focused control
     TViewChoices* FViewChoices = nullptr;  // the View tab's toggles
     TPointerMarks* FPointer = nullptr;     // the pixel under the pointer, on the histograms
     TRegionChoice* FRegion = nullptr;      // a region of the picture counted alone
+    TOpenRequests* FOpen = nullptr;        // the ways to a picture, into the opener
 };
 
 } // namespace tonalyx

@@ -45,16 +45,13 @@ int TWindowOpenerView::PreviewSide() const {
 }
 
 void TWindowOpenerView::RedrawHistograms() {
-    if (TCurrentHist* instead = F.ShownInstead ? F.ShownInstead() : nullptr)
-        instead->Show(*F.HistPanel);
-    else if (F.Core->Hist)
-        F.Core->Hist->Show(*F.HistPanel);
+    if (TCurrentHist* shown = F.Shown())
+        shown->Show(*F.HistPanel);
     F.HistPanel->update();
 }
 
-void TWindowOpenerView::SetAppTitle() {
-    const TAppTitle t = AppTitleText(F.Core->Files ? F.Core->Files->sCurrFile : QString(),
-                                     F.Ribbon->DocumentName());
+void TWindowOpenerView::SetAppTitle(const TPictureSource& shown) {
+    const TAppTitle t = AppTitleText(shown, F.Ribbon->DocumentName());
     F.Ribbon->SetCaption(t.Caption);
     F.Ribbon->SetDocumentName(t.DocumentName);
     F.Window->setWindowTitle(t.AppTitle);

@@ -38,8 +38,8 @@ struct TOpenerViewParts {
     std::function<void()> ImageShown;
     // Before every load, cache hit and paste is shown: the picture in view is about to change.
     std::function<void()> PictureReplaced;
-    // The histograms drawn in place of the picture's own (a region's); null for the picture's.
-    std::function<TCurrentHist*()> ShownInstead;
+    // The histograms to draw: the picture's own or a region's; null once closed.
+    std::function<TCurrentHist*()> Shown;
 };
 
 class TWindowOpenerView final : public TOpenerView {
@@ -52,7 +52,7 @@ class TWindowOpenerView final : public TOpenerView {
     void ShowPreparedImage(const QImage& image, const QImage& preview) override;
     int PreviewSide() const override;
     void RedrawHistograms() override;
-    void SetAppTitle() override;
+    void SetAppTitle(const TPictureSource& shown) override;
     void ShowImageSize(QSize size) override;
     void ShowColourSpace(const QString& name) override;
     void HideWelcome() override;

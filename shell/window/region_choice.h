@@ -65,6 +65,8 @@ class TRegionChoice final : public QObject {
 
     // The region's histograms while they are shown, else null.
     TCurrentHist* Counted() const { return FShown ? FHist.get() : nullptr; }
+    // The histograms to show: the region's while they are shown, else the picture's whole.
+    TCurrentHist* ShownCounts(TCurrentHist* whole) const { return FShown ? FHist.get() : whole; }
     // The region drawn (its count shown or under way), in stored coordinates.
     std::optional<TRegion> Region() const { return FRegion; }
     // The same in the upright picture's pixels; empty for none.

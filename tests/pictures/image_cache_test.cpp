@@ -1,4 +1,5 @@
 // The image cache: revisits, independence of the copies, keys, and the size bound.
+#include "qt_raster.h"
 #include "ucache.h"
 
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -43,6 +45,34 @@ std::unique_ptr<TAllChanel> MakeHist(std::uint32_t seed) {
                 seed * 1000u + static_cast<std::uint32_t>(i) * (static_cast<std::uint32_t>(c) + 1);
     }
     return h;
+}
+
+// The cache holds pictures the program made; here made from an image and a record of the
+// test's own.
+TPictureRef PictureOf(const QImage& image, const TAllChanel& counts) {
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+    TRaster pixels = TRaster::Allocate(bgr.width(), bgr.height());
+    for (int y = 0; y < bgr.height(); ++y)
+        std::memcpy(pixels.Row(y), bgr.constScanLine(y), static_cast<std::size_t>(bgr.width()) * 3);
+    return std::make_shared<const TPicture>(TPictureSource::Clipboard(), std::move(pixels), counts);
+}
+
+void PushImage(TCache& cache, const QString& key, const QImage& image, const TAllChanel& counts) {
+    cache.Push(key, {PictureOf(image, counts), {}, {}});
+}
+
+// What a hit gives the window: the picture's pixels and its raw counts. A miss leaves both.
+bool PopImage(TCache& cache, const QString& key, QImage& image, TAllChanel& counts) {
+    const std::optional<TCacheData> hit = cache.Pop(key);
+    if (!hit)
+        return false;
+    image = PictureImage(hit->Picture);
+    counts = hit->Picture->Counts();
+    return true;
+}
+
+std::int64_t EntryBytes(const QImage& image) {
+    return TCache::EntryBytes({PictureOf(image, TAllChanel{}), {}, {}});
 }
 
 // What the loader keeps of a decoded file: its 24-bit pixels and its raw counts.
@@ -85,27 +115,27 @@ class CacheRevisitTest : public testing::Test {
 
 TEST_F(CacheRevisitTest, SecondOpeningReadsNothingAndYieldsTheSameData) {
     const TDecoded first = DecodeAndCount(A);
-    Cache.Push(A, first.Image, *first.Counts);
+    PushImage(Cache, A, first.Image, *first.Counts);
     const TDecoded b = DecodeAndCount(B);
-    Cache.Push(B, b.Image, *b.Counts);
+    PushImage(Cache, B, b.Image, *b.Counts);
     ASSERT_TRUE(QFile::remove(A)); // any read of A would now fail
 
     QImage im;
     auto hs = std::make_unique<TAllChanel>();
-    ASSERT_TRUE(Cache.Pop(A, im, *hs));
+    ASSERT_TRUE(PopImage(Cache, A, im, *hs));
     EXPECT_EQ(im, first.Image);
     EXPECT_EQ(*hs, *first.Counts);
 }
 
 TEST_F(CacheRevisitTest, FileReplacedOnDiskShowsTheOldPicture) {
     const TDecoded old = DecodeAndCount(A);
-    Cache.Push(A, old.Image, *old.Counts);
+    PushImage(Cache, A, old.Image, *old.Counts);
     ASSERT_TRUE(QFile::remove(A));
     ASSERT_TRUE(QFile::copy(B, A));
 
     QImage im;
     auto hs = std::make_unique<TAllChanel>();
-    ASSERT_TRUE(Cache.Pop(A, im, *hs));
+    ASSERT_TRUE(PopImage(Cache, A, im, *hs));
     EXPECT_EQ(im, old.Image);
     EXPECT_EQ(*hs, *old.Counts);
     EXPECT_NE(im, DecodeAndCount(A).Image);
@@ -113,11 +143,11 @@ TEST_F(CacheRevisitTest, FileReplacedOnDiskShowsTheOldPicture) {
 
 TEST_F(CacheRevisitTest, DeletedFileIsShownWhenSteppedBackTo) {
     const TDecoded a = DecodeAndCount(A);
-    Cache.Push(A, a.Image, *a.Counts);
+    PushImage(Cache, A, a.Image, *a.Counts);
     ASSERT_TRUE(QFile::remove(A));
     QImage im;
     auto hs = std::make_unique<TAllChanel>();
-    ASSERT_TRUE(Cache.Pop(A, im, *hs));
+    ASSERT_TRUE(PopImage(Cache, A, im, *hs));
     EXPECT_EQ(im.size(), QSize(40, 30));
     EXPECT_EQ(*hs, *a.Counts);
 }
@@ -128,42 +158,57 @@ TEST_F(CacheRevisitTest, DeletedFileIsShownWhenSteppedBackTo) {
 TEST(Cache, PopRestoresTheRawRecordOverAnyOtherContent) {
     TCache cache(64 << 20);
     const auto raw = MakeHist(5);
-    cache.Push("/pics/a.jpg", MakeImage(4, 4, 5), *raw);
+    PushImage(cache, "/pics/a.jpg", MakeImage(4, 4, 5), *raw);
     auto target = MakeHist(99); // e.g. another image's counts, or a smoothed copy
     QImage im = MakeImage(9, 9, 99);
-    ASSERT_TRUE(cache.Pop("/pics/a.jpg", im, *target));
+    ASSERT_TRUE(PopImage(cache, "/pics/a.jpg", im, *target));
     EXPECT_EQ(*target, *raw);
     EXPECT_EQ(im, MakeImage(4, 4, 5));
 }
 
-// An owned image is shared with the cache, not copied; writing to it later leaves the
-// cached picture as it was pushed.
-TEST(Cache, OwnedImageIsSharedUntilWrittenTo) {
+// A picture is shared with the cache, not copied; an image of it that the window writes to
+// detaches, leaving the cached picture as it was pushed.
+TEST(Cache, PictureIsSharedAndImagesOfItDetachWhenWritten) {
     TCache cache(64 << 20);
-    const auto raw = MakeHist(5);
-    QImage im = MakeImage(4, 4, 5);
-    cache.PushOwned("/pics/a.jpg", im, *raw);
-    cache.PushOwned("/pics/a.jpg", MakeImage(4, 4, 6), *raw); // the first entry stays
-    QImage out;
-    auto target = MakeHist(99);
-    ASSERT_TRUE(cache.Pop("/pics/a.jpg", out, *target));
-    EXPECT_EQ(out.constBits(), im.constBits());
-    EXPECT_EQ(cache.UsedBytes(), TCache::EntryBytes(im));
-    im.fill(Qt::black);
-    ASSERT_TRUE(cache.Pop("/pics/a.jpg", out, *target));
-    EXPECT_EQ(out, MakeImage(4, 4, 5));
+    const TPictureRef picture = PictureOf(MakeImage(4, 4, 5), *MakeHist(5));
+    cache.Push("/pics/a.jpg", {picture, {}, {}});
+    cache.Push("/pics/a.jpg", {PictureOf(MakeImage(4, 4, 6), *MakeHist(6)), {}, {}}); // first stays
+    std::optional<TCacheData> hit = cache.Pop("/pics/a.jpg");
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->Picture, picture);
+    EXPECT_EQ(cache.UsedBytes(), TCache::EntryBytes({picture, {}, {}}));
+    QImage shown = PictureImage(hit->Picture);
+    EXPECT_EQ(shown.constBits(), picture->Pixels().Bits());
+    shown.fill(Qt::black);
+    EXPECT_EQ(PictureImage(cache.Pop("/pics/a.jpg")->Picture), MakeImage(4, 4, 5));
+    EXPECT_FALSE(cache.Pop("/pics/b.jpg"));
+}
+
+// The reduced copy costs its own bytes unless it is the picture's own pixels (a small one).
+TEST(Cache, PreviewCountsUnlessItIsThePicture) {
+    const TPictureRef picture = PictureOf(MakeImage(64, 48, 1), *MakeHist(1));
+    const QImage reduced = MakeImage(16, 12, 1);
+    EXPECT_EQ(TCache::EntryBytes({picture, PictureImage(picture), {}}), picture->Bytes());
+    EXPECT_EQ(TCache::EntryBytes({picture, reduced, {}}),
+              picture->Bytes() + static_cast<std::int64_t>(reduced.sizeInBytes()));
+    TCache cache(64 << 20);
+    cache.Push("/pics/none.jpg", {nullptr, reduced, {}}); // nothing to hold
+    EXPECT_EQ(cache.Count(), 0);
 }
 
 TEST(Cache, MissChangesNothing) {
     TCache cache(64 << 20);
-    cache.Push("/pics/a.jpg", MakeImage(4, 4, 1), *MakeHist(1));
+    PushImage(cache, "/pics/a.jpg", MakeImage(4, 4, 1), *MakeHist(1));
     QImage im = MakeImage(3, 3, 7);
     const QImage before = im.copy();
     auto hs = MakeHist(7);
-    EXPECT_FALSE(cache.Pop("/pics/b.jpg", im, *hs));
+    EXPECT_FALSE(PopImage(cache, "/pics/b.jpg", im, *hs));
     EXPECT_EQ(im, before);
     EXPECT_EQ(*hs, *MakeHist(7));
-    EXPECT_FALSE(TCache(64 << 20).Pop("/pics/a.jpg", im, *hs));
+    EXPECT_FALSE([&] {
+        TCache empty(64 << 20);
+        return PopImage(empty, "/pics/a.jpg", im, *hs);
+    }());
 }
 
 // ---------------------------------------------------------------- independent copies
@@ -172,36 +217,39 @@ TEST(Cache, EntryIsIndependentOfTheImagesItWasFilledFromAndFills) {
     TCache cache(64 << 20);
     QImage source = MakeImage(8, 8, 3);
     const QImage original = source.copy();
-    cache.Push("/pics/a.jpg", source, *MakeHist(3));
+    PushImage(cache, "/pics/a.jpg", source, *MakeHist(3));
     source.fill(Qt::black); // the window draws into its own bitmap later
 
     QImage shown;
     auto hs = std::make_unique<TAllChanel>();
-    ASSERT_TRUE(cache.Pop("/pics/a.jpg", shown, *hs));
+    ASSERT_TRUE(PopImage(cache, "/pics/a.jpg", shown, *hs));
     EXPECT_EQ(shown, original);
     shown.fill(Qt::white); // and into the one a hit gave it
 
     QImage again;
-    ASSERT_TRUE(cache.Pop("/pics/a.jpg", again, *hs));
+    ASSERT_TRUE(PopImage(cache, "/pics/a.jpg", again, *hs));
     EXPECT_EQ(again, original);
 }
 
-TEST(Cache, ImageOverABorrowedBufferIsCopied) {
+// A pasted picture often lies in a buffer its owner reuses or frees: the picture made of it
+// holds a copy, counted.
+TEST(Cache, PastedImageOverABorrowedBufferIsCopied) {
     std::vector<uchar> buffer(6 * 3 * 4, 0x55);
     const QImage borrowed(buffer.data(), 6, 4, 6 * 3, QImage::Format_BGR888);
-    TCache cache(64 << 20);
-    cache.Push("/pics/a.jpg", borrowed, *MakeHist(1));
+    const TPictureRef picture = PictureOfImage(borrowed);
+    ASSERT_TRUE(picture);
     std::fill(buffer.begin(), buffer.end(), uchar{0xAA}); // the buffer is reused ...
     buffer.clear();
     buffer.shrink_to_fit(); // ... or freed
 
-    QImage im;
-    auto hs = std::make_unique<TAllChanel>();
-    ASSERT_TRUE(cache.Pop("/pics/a.jpg", im, *hs));
-    ASSERT_EQ(im.size(), QSize(6, 4));
+    ASSERT_EQ(picture->Width(), 6);
+    ASSERT_EQ(picture->Height(), 4);
+    EXPECT_TRUE(picture->Source().IsClipboard());
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 18; ++x)
-            ASSERT_EQ(im.constScanLine(y)[x], 0x55);
+            ASSERT_EQ(picture->View().Row(y)[x], 0x55);
+    EXPECT_EQ(picture->Counts().R.Hist[0x55], 24u);
+    EXPECT_EQ(PictureOfImage(QImage()), nullptr);
 }
 
 // ---------------------------------------------------------------- keys
@@ -218,10 +266,10 @@ TEST_P(CacheKeyTest, KeysAreTheExactPath) {
     const TKeyCase& c = GetParam();
     TCache cache(64 << 20);
     const auto pushed = MakeHist(4);
-    cache.Push(QString::fromUtf8(c.Pushed), MakeImage(2, 2, 4), *pushed);
+    PushImage(cache, QString::fromUtf8(c.Pushed), MakeImage(2, 2, 4), *pushed);
     QImage im;
     auto hs = std::make_unique<TAllChanel>();
-    EXPECT_EQ(cache.Pop(QString::fromUtf8(c.Asked), im, *hs), c.Hit);
+    EXPECT_EQ(PopImage(cache, QString::fromUtf8(c.Asked), im, *hs), c.Hit);
     EXPECT_EQ(cache.Contains(QString::fromUtf8(c.Asked)), c.Hit);
     if (c.Hit) {
         EXPECT_EQ(*hs, *pushed);
@@ -245,12 +293,12 @@ INSTANTIATE_TEST_SUITE_P(Paths, CacheKeyTest,
 TEST(Cache, KeyHeldTwiceKeepsItsFirstEntry) {
     TCache cache(64 << 20);
     const auto first = MakeHist(1);
-    cache.Push("/pics/a.jpg", MakeImage(2, 2, 1), *first);
-    cache.Push("/pics/a.jpg", MakeImage(3, 3, 2), *MakeHist(2));
+    PushImage(cache, "/pics/a.jpg", MakeImage(2, 2, 1), *first);
+    PushImage(cache, "/pics/a.jpg", MakeImage(3, 3, 2), *MakeHist(2));
     EXPECT_EQ(cache.Count(), 1);
     QImage im;
     auto hs = std::make_unique<TAllChanel>();
-    ASSERT_TRUE(cache.Pop("/pics/a.jpg", im, *hs));
+    ASSERT_TRUE(PopImage(cache, "/pics/a.jpg", im, *hs));
     EXPECT_EQ(*hs, *first);
     EXPECT_EQ(im, MakeImage(2, 2, 1));
 }
@@ -259,27 +307,27 @@ TEST(Cache, KeyHeldTwiceKeepsItsFirstEntry) {
 
 TEST(CacheBound, EntryCostsItsPixelsAndOneRecord) {
     const QImage im = MakeImage(100, 10, 1);
-    EXPECT_EQ(TCache::EntryBytes(im), static_cast<std::int64_t>(im.sizeInBytes()) +
-                                          static_cast<std::int64_t>(sizeof(TAllChanel)));
+    EXPECT_EQ(EntryBytes(im), static_cast<std::int64_t>(im.sizeInBytes()) +
+                                  static_cast<std::int64_t>(sizeof(TAllChanel)));
     TCache cache(64 << 20);
-    cache.Push("/a.jpg", im, *MakeHist(1));
-    cache.Push("/b.jpg", MakeImage(7, 7, 2), *MakeHist(2));
-    EXPECT_EQ(cache.UsedBytes(), TCache::EntryBytes(im) + TCache::EntryBytes(MakeImage(7, 7, 2)));
+    PushImage(cache, "/a.jpg", im, *MakeHist(1));
+    PushImage(cache, "/b.jpg", MakeImage(7, 7, 2), *MakeHist(2));
+    EXPECT_EQ(cache.UsedBytes(), EntryBytes(im) + EntryBytes(MakeImage(7, 7, 2)));
 }
 
 class CacheEvictionTest : public testing::Test {
   protected:
     // Room for exactly three entries of Pic.
     const QImage Pic = MakeImage(256, 256, 1);
-    const std::int64_t Entry = TCache::EntryBytes(Pic);
+    const std::int64_t Entry = EntryBytes(Pic);
     TCache Cache{3 * Entry};
     std::unique_ptr<TAllChanel> Hist = MakeHist(1);
 
-    void Push(const char* key) { Cache.Push(key, Pic, *Hist); }
+    void Push(const char* key) { PushImage(Cache, key, Pic, *Hist); }
     bool Pop(const char* key) {
         QImage im;
         auto hs = std::make_unique<TAllChanel>();
-        return Cache.Pop(key, im, *hs);
+        return PopImage(Cache, key, im, *hs);
     }
     std::vector<bool> Held(std::initializer_list<const char*> keys) const {
         std::vector<bool> r;
@@ -325,9 +373,9 @@ TEST_F(CacheEvictionTest, LargeEntryDropsAsManyAsItNeeds) {
     Push("/b.jpg");
     Push("/c.jpg");
     const QImage big = MakeImage(256, 768, 2); // more than two small entries, at most three
-    ASSERT_LE(TCache::EntryBytes(big), 3 * Entry);
-    ASSERT_GT(TCache::EntryBytes(big), 2 * Entry);
-    Cache.Push("/big.jpg", big, *Hist);
+    ASSERT_LE(EntryBytes(big), 3 * Entry);
+    ASSERT_GT(EntryBytes(big), 2 * Entry);
+    PushImage(Cache, "/big.jpg", big, *Hist);
     EXPECT_EQ(Held({"/a.jpg", "/b.jpg", "/c.jpg", "/big.jpg"}),
               (std::vector<bool>{false, false, false, true}));
     EXPECT_LE(Cache.UsedBytes(), Cache.MaxBytes());
@@ -337,8 +385,8 @@ TEST_F(CacheEvictionTest, EntryLargerThanTheBoundIsNotKeptAndDropsNothing) {
     Push("/a.jpg");
     Push("/b.jpg");
     const QImage huge = MakeImage(256, 1536, 3);
-    ASSERT_GT(TCache::EntryBytes(huge), Cache.MaxBytes());
-    Cache.Push("/huge.jpg", huge, *Hist);
+    ASSERT_GT(EntryBytes(huge), Cache.MaxBytes());
+    PushImage(Cache, "/huge.jpg", huge, *Hist);
     EXPECT_EQ(Held({"/a.jpg", "/b.jpg", "/huge.jpg"}), (std::vector<bool>{true, true, false}));
     EXPECT_EQ(Cache.UsedBytes(), 2 * Entry);
 }
@@ -346,8 +394,8 @@ TEST_F(CacheEvictionTest, EntryLargerThanTheBoundIsNotKeptAndDropsNothing) {
 // Room is made before a picture is decoded: the oldest entries go, and they go to the
 // freeing callback, while the picture that needs the room does not exist yet.
 TEST_F(CacheEvictionTest, MakingRoomDropsTheOldestBeforeThePictureExists) {
-    std::vector<QImage> dropped;
-    Cache.SetOnDropped([&](QImage picture, QImage) { dropped.push_back(std::move(picture)); });
+    std::vector<TPictureRef> dropped;
+    Cache.SetOnDropped([&](TCacheData data) { dropped.push_back(std::move(data.Picture)); });
     Push("/a.jpg");
     Push("/b.jpg");
     Push("/c.jpg");
@@ -375,7 +423,7 @@ TEST_F(CacheEvictionTest, MakingRoomDropsTheOldestBeforeThePictureExists) {
 TEST_F(CacheEvictionTest, ManyPushesNeverExceedTheBound) {
     for (int i = 0; i < 50; ++i) {
         const QString key = QStringLiteral("/pics/%1.jpg").arg(i);
-        Cache.Push(key, MakeImage(16 + i % 60, 16 + (i * 7) % 60, i), *Hist);
+        PushImage(Cache, key, MakeImage(16 + i % 60, 16 + (i * 7) % 60, i), *Hist);
         ASSERT_LE(Cache.UsedBytes(), Cache.MaxBytes()) << i;
         ASSERT_TRUE(Cache.Contains(key)) << "the newest entry is always kept";
     }

@@ -46,30 +46,35 @@ TEST(ProductNames, MakerNameIsNotStoredInPlainText) {
 
 // ---------------------------------------------------------------- title and size texts
 
+TPictureSource FileSource(const char* path) {
+    return TPictureSource::File(path, {});
+}
+
 TEST(AppTitle, FileImageShowsItsBaseName) {
-    const TAppTitle t = AppTitleText("/pics/holiday.jpg", {});
+    const TAppTitle t = AppTitleText(FileSource("/pics/holiday.jpg"), {});
     EXPECT_EQ(t.Caption, DisplayName());
     EXPECT_EQ(t.DocumentName, "holiday");
     EXPECT_EQ(t.AppTitle, "holiday - Tonalyx");
 }
 
 TEST(AppTitle, NameWithSeveralDotsLosesOnlyItsExtension) {
-    EXPECT_EQ(AppTitleText("/pics/holiday.final.jpg", {}).AppTitle, "holiday.final - Tonalyx");
+    EXPECT_EQ(AppTitleText(FileSource("/pics/holiday.final.jpg"), {}).AppTitle,
+              "holiday.final - Tonalyx");
 }
 
 TEST(AppTitle, PastedImageShowsItsNameUncut) {
-    const TAppTitle t = AppTitleText(PastedImageName(), "holiday");
+    const TAppTitle t = AppTitleText(TPictureSource::Clipboard(), "holiday");
     EXPECT_EQ(t.DocumentName, PastedImageName());
     EXPECT_EQ(t.AppTitle, PastedImageName() + " - Tonalyx");
 }
 
 TEST(AppTitle, NoImageKeepsTheEarlierDocumentName) {
-    const TAppTitle before = AppTitleText({}, {});
+    const TAppTitle before = AppTitleText(TPictureSource(), {});
     EXPECT_EQ(before.Caption, DisplayName());
     EXPECT_TRUE(before.DocumentName.isEmpty());
     EXPECT_EQ(before.AppTitle, "Tonalyx");
 
-    const TAppTitle kept = AppTitleText({}, "holiday");
+    const TAppTitle kept = AppTitleText(TPictureSource(), "holiday");
     EXPECT_EQ(kept.DocumentName, "holiday");
     EXPECT_EQ(kept.AppTitle, "holiday - Tonalyx");
 }

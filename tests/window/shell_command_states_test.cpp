@@ -118,7 +118,7 @@ class TStatesView : public TOpenerView {
     }
     void ShowImage(const QImage&) override {}
     void RedrawHistograms() override {}
-    void SetAppTitle() override {}
+    void SetAppTitle(const TPictureSource&) override {}
     void ShowImageSize(QSize) override {}
     void HideWelcome() override {}
     void RememberRecentImage(const QString&) override {}

@@ -2,6 +2,7 @@
 // refuses and why, the name Save proposes and the key preview.
 #include "file_requests.h"
 #include "key_preview.h"
+#include "ufiles.h"
 
 #include "qt_environment.h"
 
@@ -79,6 +80,7 @@ TEST(HistSaveTarget, TheImagesNameWithoutItsExtensionAndAPostfixInItsFolder) {
     };
     for (const auto& r : rows)
         EXPECT_EQ(HistSaveTarget(r.CurrentFile), r.Expected) << r.CurrentFile;
+    EXPECT_EQ(HistSaveTarget({}, true), (THistSaveTarget{PastedImageName() + "_histogram", ""}));
 }
 
 TEST(KeyPreview, TheWindowSeesEachKeyOnceBeforeTheFocusedControlWhichStillGetsIt) {

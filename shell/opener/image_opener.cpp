@@ -3,7 +3,6 @@
 #include "display_copy.h"
 #include "neighbour_preparer.h"
 #include "open_reasons.h"
-#include "opening_log.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "ucache.h"
@@ -89,8 +88,9 @@ TImageOpener::TImageOpener(TCurrentHist& hist, TFiles& files, TCache& cache, TOp
     FProgressTimer.setInterval(ProgressIntervalMs);
     QObject::connect(&FProgressTimer, &QTimer::timeout, [this] { UpdateProgress(); });
     // Pictures the cache lets go of are freed on the worker too.
-    FCache.SetOnDropped(
-        [this](QImage image, QImage preview) { Dispose(std::move(image), std::move(preview)); });
+    FCache.SetOnDropped([this](TCacheData dropped) {
+        Dispose(std::move(dropped.Picture), {}, std::move(dropped.Preview));
+    });
 }
 
 TImageOpener::~TImageOpener() {
@@ -103,15 +103,16 @@ TImageOpener::~TImageOpener() {
     }
 }
 
-void TImageOpener::Dispose(QImage image, QImage preview) {
+void TImageOpener::Dispose(TPictureRef picture, QImage image, QImage preview) {
     // Only the last holder of a picture frees it; the others just let go of it.
-    if (image.isNull() && preview.isNull())
+    if (!picture && image.isNull() && preview.isNull())
         return;
-    FDisposal.Start(
-        [image = std::move(image), preview = std::move(preview)](std::stop_token) mutable {
-            image = QImage();
-            preview = QImage();
-        });
+    FDisposal.Start([picture = std::move(picture), image = std::move(image),
+                     preview = std::move(preview)](std::stop_token) mutable {
+        image = QImage();
+        preview = QImage();
+        picture.reset();
+    });
 }
 
 void TImageOpener::PrepareNeighbours() {
@@ -126,7 +127,7 @@ void TImageOpener::PrepareNeighbours() {
     // not that one; a neighbour larger than the room left is not prepared.
     const int cached = FCache.Count();
     if (!wanted.isEmpty()) {
-        const std::int64_t shown = TCache::EntryBytes(FCurrent, FPreview);
+        const std::int64_t shown = TCache::EntryBytes({FPicture, FPreview, FForm});
         FCache.MakeRoom(std::min<std::int64_t>(wanted.size() * shown, FCache.MaxBytes() - shown));
     }
     const std::uint64_t asked = ++FNeighboursAsked;
@@ -143,15 +144,17 @@ void TImageOpener::PrepareNeighbours() {
     FDisposal.Start([](std::stop_token) {}, [want](TOutcome<void>) { want(); });
 }
 
-void TImageOpener::ShowCurrent(QImage image, QImage preview, const TDisplayForm& form) {
+void TImageOpener::ShowCurrent(TPictureRef picture, QImage preview, const TDisplayForm& form) {
     const int side = FView.PreviewSide();
+    QImage image = PictureImage(picture);
     if (preview.isNull() || preview.size() != DisplayCopySize(image.size(), side, form))
         preview = DisplayCopy(image, side, form); // made for another screen, or not at all
     FForm = form;
+    TPictureRef oldPicture = std::exchange(FPicture, std::move(picture));
     QImage oldImage = std::exchange(FCurrent, std::move(image));
     QImage oldPreview = std::exchange(FPreview, std::move(preview));
     FView.ShowPreparedImage(FCurrent, FPreview);
-    Dispose(std::move(oldImage), std::move(oldPreview));
+    Dispose(std::move(oldPicture), std::move(oldImage), std::move(oldPreview));
 }
 
 void TImageOpener::ShowSizeAndSpace() {
@@ -168,10 +171,10 @@ void TImageOpener::NoteIncomplete(const QString& path, bool incomplete) {
 }
 
 void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
-    NoteIncomplete(path, prepared.Incomplete);
-    ShowCurrent(std::move(prepared.Image), std::move(prepared.Preview), prepared.Form);
+    NoteIncomplete(path, prepared.Picture->Incomplete());
+    FHist.Adopt(prepared.Picture->Counts());
+    ShowCurrent(std::move(prepared.Picture), std::move(prepared.Preview), prepared.Form);
     FFiles.sCurrFile = path;
-    FHist.Adopt(prepared.Counts);
     FView.RedrawHistograms();
     const bool opening = FOpening.has_value();
     if (opening)
@@ -182,9 +185,9 @@ void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
 }
 
 void TImageOpener::Decoded(const QString& path) {
-    FCache.PushOwned(path, FCurrent, FHist.Raw(), FPreview, FForm); // FCurrent owns its pixels
+    FCache.Push(path, {FPicture, FPreview, FForm});
     FView.SetImgCtrl(true, false);
-    FView.SetAppTitle();
+    FView.SetAppTitle(CurrentSource());
     ShowSizeAndSpace();
     FView.HideWelcome();
     FView.RememberRecentImage(path);
@@ -228,9 +231,9 @@ bool TImageOpener::Abandon() {
         FPreparer->WhenPrepared({}, {});
     const bool paste = FOpening->Path.isEmpty();
     EndOpening();
-    // The failure path's command states: navigation stays off after a paste unless a file
-    // (or an earlier paste) is current.
-    FView.SetImgCtrl(true, paste && FFiles.sCurrFile.isEmpty());
+    // The failure path's command states: navigation stays off after a paste unless a
+    // picture is current.
+    FView.SetImgCtrl(true, paste && !FPicture);
     Settled();
     return true;
 }
@@ -292,8 +295,7 @@ void TImageOpener::Opened(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedIm
         return; // ended meanwhile
     const QString path = FOpening->Path;
     if (!result.Ok() || !result.Value()) {
-        qCInfo(OpeningLog).noquote() // the reason's technical detail, for whoever asks
-            << "cannot open" << path << QString::fromStdString(DescribeFailure(result.Error()));
+        LogCannotOpen(path, result.Error());
         FView.Fail(CannotOpenText(path, QString::fromStdString(result.Reason())));
         EndOpening();
         FView.SetImgCtrl(true, false);
@@ -321,14 +323,12 @@ void TImageOpener::LoadImageFile(const QString& path) {
     // command states, the welcome panel and the recent list as they are.
     if (FCache.Contains(path)) {
         Abandon();
-        QImage cached, preview;
-        TDisplayForm form;
-        FHist.Restore(
-            [&](TAllChanel& raw) { return FCache.Pop(path, cached, raw, &preview, &form); });
-        ShowCurrent(std::move(cached), std::move(preview), form);
+        TCacheData cached = *FCache.Pop(path);
+        FHist.Adopt(cached.Picture->Counts());
+        ShowCurrent(std::move(cached.Picture), std::move(cached.Preview), cached.Form);
         FView.RedrawHistograms();
         FFiles.sCurrFile = path;
-        FView.SetAppTitle();
+        FView.SetAppTitle(CurrentSource());
         ShowSizeAndSpace();
         FView.ShowIncomplete(FIncomplete.contains(path));
         PrepareNeighbours();
@@ -386,20 +386,19 @@ void TImageOpener::Pasted(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedIm
     if (!result.Ok() || !result.Value()) {
         FView.Fail(QString::fromStdString(result.Reason()));
         EndOpening();
-        // Navigation stays off unless a file (or an earlier paste) is current.
-        FView.SetImgCtrl(true, FFiles.sCurrFile.isEmpty());
+        // Navigation stays off unless a picture is current.
+        FView.SetImgCtrl(true, !FPicture);
         Settled();
         return;
     }
     const std::shared_ptr<TPreparedImage> prepared = std::move(result).Value();
-    ShowCurrent(std::move(prepared->Image), std::move(prepared->Preview), {}); // shown as it is
-    FFiles.sCurrFile.clear();
-    FHist.Adopt(prepared->Counts);
+    FHist.Adopt(prepared->Picture->Counts());
+    ShowCurrent(std::move(prepared->Picture), std::move(prepared->Preview), {}); // as it is
+    FFiles.sCurrFile.clear(); // a pasted picture has no folder
     FView.RedrawHistograms();
     EndOpening();
     FView.SetImgCtrl(true, true); // a pasted picture has no folder to step through
-    FFiles.sCurrFile = PastedImageName();
-    FView.SetAppTitle();
+    FView.SetAppTitle(CurrentSource());
     ShowSizeAndSpace();
     FView.ShowIncomplete(false);
     PrepareNeighbours(); // a pasted picture has none: whatever was held is dropped
@@ -407,11 +406,14 @@ void TImageOpener::Pasted(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedIm
 }
 
 void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
-    // During an open the step starts from the file being opened, as it will once shown.
+    // During an open the step starts from what is being opened, as it will once shown.
+    const bool pasted = FOpening ? FOpening->Path.isEmpty() : CurrentSource().IsClipboard();
+    if (pasted) {
+        FView.Fail(QStringLiteral("A pasted picture has no folder to step through"));
+        return;
+    }
     const QString current = FFiles.sCurrFile;
-    const QString from = !FOpening                  ? current
-                         : FOpening->Path.isEmpty() ? PastedImageName()
-                                                    : FOpening->Path;
+    const QString from = FOpening ? FOpening->Path : current;
     FFiles.sCurrFile = from;
     if (FFiles.GetNeighbor(neighbor)) {
         LoadImageFile(FFiles.sCurrFile);
@@ -420,8 +422,6 @@ void TImageOpener::ShowNeighbor(TNeighbor neighbor) {
     FFiles.sCurrFile = current;
     if (from.isEmpty())
         FView.Fail(QStringLiteral("No image is open"));
-    else if (from == PastedImageName())
-        FView.Fail(QStringLiteral("A pasted picture has no folder to step through"));
     else
         FView.Fail(neighbor == TNeighbor::nNext
                        ? QStringLiteral("No next image in this folder")
@@ -434,7 +434,7 @@ bool TImageOpener::KeyDown(int key) {
     const std::optional<TNeighbor> step = NeighborOfKey(key);
     if (!step)
         return false;
-    if (FFiles.sCurrFile.isEmpty() && !FOpening)
+    if (!FPicture && !FOpening)
         FView.Fail(QStringLiteral("No image is open"));
     else
         ShowNeighbor(*step);

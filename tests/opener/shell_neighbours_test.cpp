@@ -38,7 +38,8 @@ constexpr int Patience = 20000; // ms: generous, for a loaded machine
 // pictures alive, so the memory bound can be checked.
 class TGatedPrepare {
   public:
-    std::shared_ptr<TPreparedImage> operator()(const QString& path, int, std::stop_token cancel) {
+    std::shared_ptr<TPreparedImage> operator()(const QString& path, int, std::stop_token cancel,
+                                               TFileStamp stamp = {}) {
         std::unique_lock lock(Mutex);
         Started << path;
         Changed.notify_all();
@@ -50,8 +51,15 @@ class TGatedPrepare {
         ++Alive;
         MaxAlive = std::max(MaxAlive, Alive);
         auto* prepared = new TPreparedImage;
-        prepared->Image = QImage(2, 2, QImage::Format_BGR888);
-        prepared->Image.fill(QColor(qRgb(path.size() % 256, 0, 0)));
+        TRaster pixels = TRaster::Allocate(2, 2);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) {
+                std::uint8_t* pixel = pixels.Row(y) + 3 * x; // blue, green, red
+                pixel[0] = pixel[1] = 0;
+                pixel[2] = static_cast<std::uint8_t>(path.size() % 256);
+            }
+        prepared->Picture = std::make_shared<const TPicture>(
+            TPictureSource::File(PathOf(path), stamp), std::move(pixels), TAllChanel{});
         return {prepared, [this](TPreparedImage* p) {
                     delete p;
                     std::lock_guard lock(Mutex);
@@ -136,10 +144,7 @@ TEST_F(PreparerTest, ATakeDuringPreparationWaitsForIt) {
     // The real stamp of the file, so that the stamp check passes.
     Preparer = std::make_unique<TNeighbourPreparer>(
         [g = Gate](const QString& p, int side, std::stop_token c, const TAdmission&) {
-            auto prepared = (*g)(p, side, c);
-            if (prepared)
-                prepared->Stamp = StampOf(p);
-            return prepared;
+            return (*g)(p, side, c, StampOf(PathOf(p)));
         });
     Preparer->Want({path}, 0);
     Gate->WaitStarted(path);
@@ -153,7 +158,7 @@ TEST_F(PreparerTest, ATakeDuringPreparationWaitsForIt) {
     const std::shared_ptr<TPreparedImage> prepared = Preparer->Take(path);
     release.join();
     ASSERT_NE(prepared, nullptr);
-    EXPECT_EQ(prepared->Image.pixel(0, 0), qRgb(path.size() % 256, 0, 0));
+    EXPECT_EQ(PictureImage(prepared->Picture).pixel(0, 0), qRgb(path.size() % 256, 0, 0));
     EXPECT_TRUE(Preparer->Held().isEmpty());
     EXPECT_EQ(Preparer->Take(path), nullptr); // handed over once
 
@@ -220,7 +225,7 @@ class TView : public TOpenerView {
     }
     int PreviewSide() const override { return 24; }
     void RedrawHistograms() override { Log << "draw"; }
-    void SetAppTitle() override { Log << "title"; }
+    void SetAppTitle(const TPictureSource&) override { Log << "title"; }
     void ShowImageSize(QSize) override {}
     void HideWelcome() override {}
     void RememberRecentImage(const QString& path) override { Recent << path; }
@@ -298,11 +303,10 @@ TEST_F(Stepping, APreparedStepShowsWhatADirectOpenShows) {
     EXPECT_EQ(View.Preview.size(), ReducedCopySize(direct.Shown.size(), View.PreviewSide()));
     EXPECT_EQ(View.Recent, QStringList({Path("p1.jpg"), Path("p2.jpg")}));
     EXPECT_EQ(Files.sCurrFile, Path("p2.jpg"));
-    QImage cached;
-    TAllChanel counts;
-    ASSERT_TRUE(Cache.Pop(Path("p2.jpg"), cached, counts));
-    EXPECT_EQ(cached, direct.Shown);
-    EXPECT_EQ(counts, hist.Raw());
+    const std::optional<TCacheData> cached = Cache.Pop(Path("p2.jpg"));
+    ASSERT_TRUE(cached);
+    EXPECT_EQ(PictureImage(cached->Picture), direct.Shown);
+    EXPECT_EQ(cached->Picture->Counts(), hist.Raw());
     // p1 is cached, so only p3 is prepared now.
     EXPECT_EQ(Op.Preparer()->Held(), QStringList({Path("p3.jpg")}));
 }
@@ -352,10 +356,7 @@ TEST(SteppingWhilePreparing, WaitsForThePreparationOffTheMainThread) {
     TImageOpener op(hist, files, cache, view,
                     std::make_unique<TNeighbourPreparer>(
                         [gate](const QString& p, int side, std::stop_token c, const TAdmission&) {
-                            auto prepared = (*gate)(p, side, c);
-                            if (prepared)
-                                prepared->Stamp = StampOf(p);
-                            return prepared;
+                            return (*gate)(p, side, c, StampOf(PathOf(p)));
                         }));
     op.LoadImageFile(path("p1.jpg"));
     Settle(op);

@@ -50,9 +50,9 @@ class TOpenerView {
     }
     // The long side imMain reduces large pictures to; 0 when it shows them as they are.
     virtual int PreviewSide() const { return 0; }
-    virtual void RedrawHistograms() = 0; // THist::Show of the display copy
-    virtual void SetAppTitle() = 0;
-    virtual void ShowImageSize(QSize size) = 0; // as shown: turned upright
+    virtual void RedrawHistograms() = 0;                       // THist::Show of the display copy
+    virtual void SetAppTitle(const TPictureSource& shown) = 0; // none before the first picture
+    virtual void ShowImageSize(QSize size) = 0;                // as shown: turned upright
     // The colour space the picture's values are in when it is not sRGB (its profile's name);
     // empty for sRGB. Called after each ShowImageSize.
     virtual void ShowColourSpace(const QString& name) { (void)name; }
@@ -112,6 +112,13 @@ class TImageOpener {
     bool IsOpening() const { return FOpening.has_value(); }
     // Called each time an open ends: shown, failed or cancelled (the window, tests).
     void SetOnSettled(std::function<void()> onSettled) { FOnSettled = std::move(onSettled); }
+    // The picture shown; null before the first one.
+    const TPictureRef& CurrentPicture() const { return FPicture; }
+    // Where it came from; none before the first picture.
+    TPictureSource CurrentSource() const {
+        return FPicture ? FPicture->Source() : TPictureSource();
+    }
+    // Its pixels as an image sharing them.
     const QImage& CurrentImage() const { return FCurrent; }
     const TDisplayForm& CurrentForm() const { return FForm; }
     TNeighbourPreparer* Preparer() const { return FPreparer.get(); }
@@ -150,14 +157,14 @@ class TImageOpener {
     void UpdateProgress();
     void Settled();
     // Hands pictures that are no longer shown to a worker, which frees them.
-    void Dispose(QImage image, QImage preview);
+    void Dispose(TPictureRef picture, QImage image, QImage preview);
 
     // The rest of a decode once the picture is counted: cache, commands, title, recent list.
     void Decoded(const QString& path);
     void ShowPrepared(const QString& path, TPreparedImage& prepared);
-    // Makes image the current picture, shown as form says, with its copy for the view: made
+    // Makes picture the current one, shown as form says, with its copy for the view: made
     // here unless preview fits this view; the pictures it replaces are freed on a worker.
-    void ShowCurrent(QImage image, QImage preview, const TDisplayForm& form);
+    void ShowCurrent(TPictureRef picture, QImage preview, const TDisplayForm& form);
     // The picture at path is shown: says whether its file ended early.
     void NoteIncomplete(const QString& path, bool incomplete);
     // Prepares the current image's neighbours that the cache does not hold; drops the rest.
@@ -173,8 +180,9 @@ class TImageOpener {
     const TOpenFunction FOpen;
     const TMemoryLeft FMemoryLeft;
     const std::int64_t FCacheBound; // read on the worker: the cache's bound never changes
-    QImage FCurrent;                // 24-bit, bytes blue, green, red: what the engine counted
-    QImage FPreview; // the copy of FCurrent the view shows (a file's; kept in the cache)
+    TPictureRef FPicture;           // what the engine counted
+    QImage FCurrent;                // FPicture's pixels as an image
+    QImage FPreview; // the copy of FPicture the view shows (a file's; kept in the cache)
     // How FCurrent is shown, upright and in sRGB: FPreview is made in it.
     TDisplayForm FForm;
     QSet<QString> FIncomplete; // the files of this run that ended early, for cache hits

@@ -67,7 +67,7 @@ class TRecordingView : public TOpenerView {
         ShowImage(image);
     }
     void RedrawHistograms() override { Log << "draw"; }
-    void SetAppTitle() override { Log << "title"; }
+    void SetAppTitle(const TPictureSource&) override { Log << "title"; }
     void ShowImageSize(QSize size) override {
         Log << QStringLiteral("size %1x%2").arg(size.width()).arg(size.height());
     }
@@ -299,7 +299,8 @@ TEST_F(Opener, PasteCountsThePictureButNeitherCachesNorRemembersIt) {
     Paste(Solid(5, 4, qRgb(10, 20, 30)));
     EXPECT_EQ(View.Log, QStringList({"wait", "ctrl 0 1", "hide welcome", "image", "draw", "cursor",
                                      "ctrl 1 1", "title", "size 5x4"}));
-    EXPECT_EQ(Files.sCurrFile, PastedImageName());
+    EXPECT_TRUE(Files.sCurrFile.isEmpty()); // no folder to step through
+    EXPECT_TRUE(Op.CurrentSource().IsClipboard());
     EXPECT_EQ(Raw().R.Hist[10], 20u);
     EXPECT_EQ(Cache.Count(), 0);
     EXPECT_TRUE(View.Recent.isEmpty());

@@ -1,0 +1,86 @@
+// A picture the program holds: where it came from, its pixels, what its file says about
+// showing them, and its raw counts. Made once by whoever decodes or pastes it and never
+// changed after, so the window, the cache and the neighbours' preparation share one object
+// between threads without copying its pixels.
+#pragma once
+
+#include "histogram.h"
+#include "picture_meta.h"
+#include "raster.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+namespace tonalyx {
+
+// A file's size and modification time when it was read: a file changed or removed since is
+// opened afresh, so a step shows what a direct open would.
+struct TFileStamp {
+    std::uintmax_t Size = 0;
+    std::filesystem::file_time_type Modified{};
+    bool Valid = false;
+    friend bool operator==(const TFileStamp&, const TFileStamp&) = default;
+};
+TFileStamp StampOf(const std::filesystem::path& file); // any thread
+
+// Where a picture came from: a file, known by its path and its stamp when it was read, or
+// the clipboard, which has neither. A source made by default is none: no picture yet.
+class TPictureSource {
+  public:
+    TPictureSource() = default;
+    static TPictureSource File(std::filesystem::path path, TFileStamp stamp) {
+        return TPictureSource(TKind::File, std::move(path), stamp);
+    }
+    static TPictureSource Clipboard() { return TPictureSource(TKind::Clipboard, {}, {}); }
+
+    bool IsNone() const { return FKind == TKind::None; }
+    bool IsFile() const { return FKind == TKind::File; }
+    bool IsClipboard() const { return FKind == TKind::Clipboard; }
+    const std::filesystem::path& Path() const { return FPath; } // empty unless a file
+    const TFileStamp& Stamp() const { return FStamp; }
+
+  private:
+    enum class TKind { None, File, Clipboard };
+    TPictureSource(TKind kind, std::filesystem::path path, TFileStamp stamp)
+        : FKind(kind), FPath(std::move(path)), FStamp(stamp) {}
+
+    TKind FKind = TKind::None;
+    std::filesystem::path FPath;
+    TFileStamp FStamp;
+};
+
+class TPicture {
+  public:
+    // pixels must not be null; counts are its raw (Origin) record.
+    TPicture(TPictureSource source, TRaster pixels, const TAllChanel& counts)
+        : FSource(std::move(source)), FPixels(std::move(pixels)), FCounts(counts) {}
+    TPicture(const TPicture&) = delete;
+    TPicture& operator=(const TPicture&) = delete;
+
+    const TPictureSource& Source() const { return FSource; }
+    // The pixels as stored: rows of blue, green, red bytes, never turned or converted.
+    const TRaster& Pixels() const { return FPixels; }
+    TRasterView View() const { return FPixels.View(); }
+    int Width() const { return FPixels.Width(); }
+    int Height() const { return FPixels.Height(); }
+    // What the file says about showing the pixels (orientation, colour profile).
+    const TPictureMeta& Meta() const { return FPixels.Meta(); }
+    // The file ended before the picture did: the rows it lacked are made up by the decoder.
+    bool Incomplete() const { return FPixels.Incomplete(); }
+    const TAllChanel& Counts() const { return FCounts; }
+    // What holding it costs: its pixels and its counts.
+    std::int64_t Bytes() const {
+        return static_cast<std::int64_t>(FPixels.SizeInBytes()) +
+               static_cast<std::int64_t>(sizeof(TAllChanel));
+    }
+
+  private:
+    const TPictureSource FSource;
+    const TRaster FPixels;
+    const TAllChanel FCounts;
+};
+
+using TPictureRef = std::shared_ptr<const TPicture>;
+
+} // namespace tonalyx
