@@ -1,27 +1,16 @@
 #include "feed.h"
 
-#include <libxml/parser.h>
-
-#include <memory>
+#include "xml_handles.h"
 
 namespace tonalyx {
 
 namespace {
 
-struct TParserContextFree {
-    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
-};
-struct TDocumentFree {
-    void operator()(xmlDocPtr document) const { xmlFreeDoc(document); }
-};
-
 std::string ParseProblem(std::string_view feed) {
-    std::unique_ptr<xmlParserCtxt, TParserContextFree> context(xmlNewParserCtxt());
+    const TXmlParser context(xmlNewParserCtxt());
     if (!context)
         return "the XML parser could not be created";
-    const int flags = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlDoc, TDocumentFree> document(xmlCtxtReadMemory(
-        context.get(), feed.data(), static_cast<int>(feed.size()), "feed.xml", nullptr, flags));
+    const TXmlDoc document = ReadFeedDocument(*context, feed);
     if (document && context->wellFormed)
         return {};
     const xmlError* error = xmlCtxtGetLastError(context.get());

@@ -3,14 +3,13 @@
 // the program ignore it.
 #pragma once
 
+#include "protocol.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tonalyx {
-
-// The program reads the first 2000 bytes of the feed and drops a longer document.
-inline constexpr std::size_t FeedMaxBytes = 2000;
 
 // Why the program would not take the feed: over FeedMaxBytes, not well-formed XML.
 // Empty when it would. The document is parsed without network access and without

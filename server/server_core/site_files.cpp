@@ -1,5 +1,6 @@
 #include "site_files.h"
 
+#include "protocol.h"
 #include "safe_files.h"
 
 #include <array>
@@ -14,7 +15,7 @@ namespace {
 constexpr std::string_view Html = "text/html; charset=utf-8";
 
 constexpr std::array<TSiteFile, 5> Files{{
-    {"/Tonalyx-Info/", "Tonalyx-Info/feed.xml", "application/xml"},
+    {FeedRoute, "Tonalyx-Info/feed.xml", "application/xml"},
     {"/Tonalyx/", "Tonalyx/index.html", Html},
     {"/Lumivar/", "Lumivar/index.html", Html},
     {"/", "index.html", Html},

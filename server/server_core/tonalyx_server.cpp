@@ -5,6 +5,7 @@
 #include "form_data.h"
 #include "http_server.h"
 #include "picture_store.h"
+#include "protocol.h"
 #include "request_log.h"
 #include "safe_files.h"
 #include "site_files.h"
@@ -141,9 +142,9 @@ int TTonalyxServer::Port() const {
 
 THttpAnswer TTonalyxServer::Answer(const THttpRequest& request) {
     const bool get = request.Method == "GET" || request.Method == "HEAD";
-    if (request.Path == "/check.php" && get)
-        return Text(200, "0");
-    if (request.Path == "/upload.php" && request.Method == "POST")
+    if (request.Path == CheckRoute && get)
+        return Text(200, std::string(AcceptedAnswer));
+    if (request.Path == UploadRoute && request.Method == "POST")
         return Upload(request);
     constexpr std::string_view Pictures = "/0001/";
     if (request.Path.starts_with(Pictures) && get)
@@ -156,8 +157,8 @@ THttpAnswer TTonalyxServer::Answer(const THttpRequest& request) {
 
 THttpAnswer TTonalyxServer::Refusal(int status, const THttpRequest& request) {
     // The program reads any answer of the upload script but "0" as a refusal.
-    if (request.Path == "/upload.php")
-        return Text(status, "1");
+    if (request.Path == UploadRoute)
+        return Text(status, std::string(RefusedAnswer));
     return Text(status, std::to_string(status) + " " + StatusText(status) + "\n");
 }
 
@@ -207,8 +208,8 @@ THttpAnswer TTonalyxServer::Upload(const THttpRequest& request) {
         return found == form->end() ? std::nullopt : std::optional(found->second);
     };
     const TUploadReply outcome = FUploads->Take(request.Client, std::chrono::steady_clock::now(),
-                                                part("fname"), part("file"));
-    THttpAnswer reply = Text(200, outcome.Stored ? "0" : "1");
+                                                part(UploadNamePart), part(UploadPicturePart));
+    THttpAnswer reply = Text(200, std::string(outcome.Stored ? AcceptedAnswer : RefusedAnswer));
     reply.Note = outcome.Note;
     return reply;
 }

@@ -1,29 +1,15 @@
 #include "app_inform.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
+#include "protocol.h"
+#include "xml_handles.h"
 
 #include <cmath>
-#include <memory>
 #include <mutex>
 #include <string>
 
 namespace tonalyx {
 
 namespace {
-
-struct TDocDeleter {
-    void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
-};
-struct TParserDeleter {
-    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
-};
-struct TXmlCharDeleter {
-    void operator()(xmlChar* s) const { xmlFree(s); }
-};
-using TDoc = std::unique_ptr<xmlDoc, TDocDeleter>;
-using TParser = std::unique_ptr<xmlParserCtxt, TParserDeleter>;
-using TXmlText = std::unique_ptr<xmlChar, TXmlCharDeleter>;
 
 const QDate DayZero(1899, 12, 30);
 
@@ -37,12 +23,11 @@ void RefuseDocType(void* context, const xmlChar*, const xmlChar*, const xmlChar*
 }
 
 // The first child element of exactly that name; null when there is none (or no parent).
-xmlNode* Child(xmlNode* parent, const char* name) {
+xmlNode* Child(xmlNode* parent, std::string_view name) {
     if (!parent)
         return nullptr;
     for (xmlNode* n = parent->children; n; n = n->next)
-        if (n->type == XML_ELEMENT_NODE &&
-            xmlStrcmp(n->name, reinterpret_cast<const xmlChar*>(name)) == 0)
+        if (n->type == XML_ELEMENT_NODE && reinterpret_cast<const char*>(n->name) == name)
             return n;
     return nullptr;
 }
@@ -56,7 +41,8 @@ QString Text(xmlNode* element) {
 }
 
 TAppInfoURL Urls(xmlNode* group) {
-    return {Text(Child(group, "FB")), Text(Child(group, "GP")), Text(Child(group, "TW"))};
+    return {Text(Child(group, FeedFacebook)), Text(Child(group, FeedGooglePlus)),
+            Text(Child(group, FeedTwitter))};
 }
 
 TFeedResult Refused(std::string why, std::string detail = {}) {
@@ -64,7 +50,7 @@ TFeedResult Refused(std::string why, std::string detail = {}) {
 }
 
 std::string TooLong() {
-    return "The feed is longer than " + std::to_string(MaxFeedBytes) + " bytes";
+    return "The feed is longer than " + std::to_string(FeedMaxBytes) + " bytes";
 }
 
 bool AllDigits(const QString& s) {
@@ -108,18 +94,14 @@ QDate DateFromDayValue(double days) {
 TFeedResult ParseAppInform(std::string_view document) {
     if (document.empty())
         return Refused("The feed is empty");
-    if (document.size() > MaxFeedBytes)
+    if (document.size() > FeedMaxBytes)
         return Refused(TooLong());
-    const TParser ctxt(xmlNewParserCtxt());
+    const TXmlParser ctxt(xmlNewParserCtxt());
     if (!ctxt || !ctxt->sax)
         return Refused("The XML parser could not be created");
     ctxt->sax->internalSubset = RefuseDocType;
     ctxt->_private = nullptr;
-    // Without XML_PARSE_NOENT (which turns entity substitution on) and XML_PARSE_DTDLOAD;
-    // NONET keeps the parser off the network whatever the document names.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    const TDoc doc(xmlCtxtReadMemory(ctxt.get(), document.data(), int(document.size()), "feed.xml",
-                                     nullptr, options));
+    const TXmlDoc doc = ReadFeedDocument(*ctxt, document);
     if (ctxt->_private || ctxt->errNo == XML_ERR_USER_STOP ||
         (doc && (doc->intSubset || doc->extSubset)))
         return Refused("The feed declares a document type");
@@ -135,21 +117,21 @@ TFeedResult ParseAppInform(std::string_view document) {
         return Refused("The feed has no root element");
 
     TAppInform inform;
-    xmlNode* product = Child(root, "Tonalyx");
-    inform.LastVersion = Text(Child(product, "LastVersion"));
-    xmlNode* url = Child(product, "URL");
-    inform.URLFollow = Urls(Child(url, "FOLLOW"));
-    inform.URLTell = Urls(Child(url, "TELL"));
-    xmlNode* news = Child(root, "LastNews");
-    inform.LastNews.NewsDate = ParseNewsDate(Text(Child(news, "Date")));
-    inform.LastNews.Text = Text(Child(news, "Text"));
-    inform.LastNews.Link = Text(Child(news, "Link"));
+    xmlNode* product = Child(root, FeedProduct);
+    inform.LastVersion = Text(Child(product, FeedLastVersion));
+    xmlNode* url = Child(product, FeedUrls);
+    inform.URLFollow = Urls(Child(url, FeedFollowUrls));
+    inform.URLTell = Urls(Child(url, FeedTellUrls));
+    xmlNode* news = Child(root, FeedNews);
+    inform.LastNews.NewsDate = ParseNewsDate(Text(Child(news, FeedNewsDate)));
+    inform.LastNews.Text = Text(Child(news, FeedNewsText));
+    inform.LastNews.Link = Text(Child(news, FeedNewsLink));
     inform.Ready = true;
     return inform;
 }
 
 QString FeedUrl(const QString& serverRoot) {
-    return serverRoot + QStringLiteral("Tonalyx-Info/");
+    return QString::fromStdString(RouteUrl(serverRoot.toStdString(), FeedRoute));
 }
 
 TFeedResult ReadAppInform(const THttpClient& client, const QString& feedUrl,
@@ -157,7 +139,7 @@ TFeedResult ReadAppInform(const THttpClient& client, const QString& feedUrl,
     try {
         // The reply is cut at the document's limit: the first byte beyond it fails the read,
         // however many packets the feed came in.
-        const THttpReply reply = client.Get(feedUrl.toStdString(), MaxFeedBytes, std::move(cancel));
+        const THttpReply reply = client.Get(feedUrl.toStdString(), FeedMaxBytes, std::move(cancel));
         if (reply.Overflow)
             return Refused(TooLong(), reply.Outcome.Detail());
         if (!reply.Ok())

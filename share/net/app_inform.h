@@ -52,12 +52,9 @@ QDate ParseNewsDate(const QString& text);
 double DayValueFromDate(QDate date);
 QDate DateFromDayValue(double days);
 
-// The feed document is at most this long; a longer one is refused.
-inline constexpr std::size_t MaxFeedBytes = 2000;
-
-// Parses a feed document. Refused: more than MaxFeedBytes, anything not well-formed, and
-// any document type declaration (it is never needed, and entities are where external
-// files and expansion bombs come in). Never reaches the network. Any thread.
+// Parses a feed document. Refused: more than FeedMaxBytes (protocol.h), anything not
+// well-formed, and any document type declaration (it is never needed, and entities are where
+// external files and expansion bombs come in). Never reaches the network. Any thread.
 TFeedResult ParseAppInform(std::string_view document);
 
 // The feed's address below the server root (which ends in "/").

@@ -1,5 +1,6 @@
 #include "http_client.h"
 
+#include "protocol.h"
 #include "ufileinfo.h"
 
 #include <QFileInfo>
@@ -259,7 +260,7 @@ THttpReply THttpClient::PostMultipart(const std::string& url, const std::vector<
 }
 
 bool IsZeroReply(const THttpReply& reply) {
-    return reply.Ok() && reply.Body == "0";
+    return reply.Ok() && reply.Body == AcceptedAnswer;
 }
 
 } // namespace tonalyx

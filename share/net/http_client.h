@@ -63,7 +63,8 @@ class THttpClient {
     std::chrono::milliseconds FTimeout;
 };
 
-// The check's and the upload's success: a good answer whose body is exactly "0".
+// The check's and the upload's success: a good answer whose body is exactly AcceptedAnswer
+// ("0", protocol.h).
 bool IsZeroReply(const THttpReply& reply);
 
 } // namespace tonalyx

@@ -1,6 +1,7 @@
 #include "share_service.h"
 
 #include "net_log.h"
+#include "protocol.h"
 #include "share_links.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,8 @@ TOutcome<void> ZeroAnswer(const THttpReply& reply) {
         return reply.Outcome;
     if (!IsZeroReply(reply))
         return TOutcome<void>::Failure("The server did not accept the request",
-                                       "it answered \"" + reply.Body + "\" instead of \"0\"");
+                                       "it answered \"" + reply.Body + "\" instead of \"" +
+                                           std::string(AcceptedAnswer) + "\"");
     return TOutcome<void>::Success();
 }
 
@@ -26,10 +28,10 @@ TOutcome<void> UploadImage(const THttpClient& client, const TUploadRequest& requ
                            std::stop_token cancel) {
     const std::string name = request.PictureName.toStdString();
     const std::vector<THttpPart> parts{
-        {"file",
+        {std::string(UploadPicturePart),
          std::string_view(request.Png.constData(), static_cast<std::size_t>(request.Png.size())),
          request.FileName.toStdString(), "image/png"},
-        {"fname", name, {}, {}},
+        {std::string(UploadNamePart), name, {}, {}},
     };
     return ZeroAnswer(client.PostMultipart(request.Url, parts, ShortReplyCap, std::move(cancel)));
 }
@@ -71,7 +73,7 @@ void TShareService::StartTransfer(TRequestId id, TRequestKind kind, Job job) {
 TStartedUpload TShareService::StartUpload(int network, QByteArray png) {
     const QString name = MakeUploadFileName();
     SetLED(TLEDState::lsGreen);
-    TUploadRequest request{(FOptions.ServerRoot + QStringLiteral("upload.php")).toStdString(), name,
+    TUploadRequest request{RouteUrl(FOptions.ServerRoot.toStdString(), UploadRoute), name,
                            FOptions.UploadFileName, std::move(png)};
     const TRequestId id = FQueue.Add(TRequestKind::Upload);
     StartTransfer(
@@ -85,7 +87,7 @@ TStartedUpload TShareService::StartUpload(int network, QByteArray png) {
 
 void TShareService::StartWEBServerCheck() {
     SetLED(TLEDState::lsGreen);
-    const std::string url = (FOptions.ServerRoot + QStringLiteral("check.php")).toStdString();
+    const std::string url = RouteUrl(FOptions.ServerRoot.toStdString(), CheckRoute);
     const TRequestId id = FQueue.Add(TRequestKind::Check);
     StartTransfer(id, TRequestKind::Check,
                   [url](const THttpClient& client, std::stop_token cancel) {
