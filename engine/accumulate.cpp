@@ -1,10 +1,11 @@
 #include "accumulate.h"
 
 #include "colour.h"
+#include "joined_thread.h"
 
 #include <algorithm>
 #include <bit>
-#include <future>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -276,13 +277,14 @@ TPrimaryCounts CountPrimaries(const TRasterView& im) {
         return counts;
     }
     const int half = im.Height / 2;
-    auto lower = std::async(std::launch::async, [&im, half] {
-        TPrimaryCounts c;
-        c.AddRows(im, half, im.Height - half);
-        return c;
+    std::optional<TPrimaryCounts> lower; // made on the second thread, as it counts there
+    TJoinedThread second([&lower, &im, half] {
+        lower.emplace();
+        lower->AddRows(im, half, im.Height - half);
     });
     counts.AddRows(im, 0, half);
-    counts.Add(lower.get());
+    second.Join();
+    counts.Add(*lower);
     return counts;
 }
 
@@ -500,11 +502,10 @@ void THist::CalcCounted(TImageType itype, const TRasterView& im, const TPrimaryC
     // The two sampled models touch different channels, so they may run side by side.
     TModelCounts hsv, lab;
     if (UseThreads(im)) {
-        auto labDone = std::async(std::launch::async, [&] {
-            AccumModel(lab, TSampledModel::Lab, im, primaries.Samples());
-        });
+        TJoinedThread labThread(
+            [&] { AccumModel(lab, TSampledModel::Lab, im, primaries.Samples()); });
         AccumModel(hsv, TSampledModel::HSV, im, primaries.Samples());
-        labDone.get();
+        labThread.Join();
     } else {
         AccumModel(hsv, TSampledModel::HSV, im, primaries.Samples());
         AccumModel(lab, TSampledModel::Lab, im, primaries.Samples());

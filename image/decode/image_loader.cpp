@@ -2,21 +2,26 @@
 
 #include "image_format.h"
 #include "open_reasons.h"
-#include "thread_priority.h"
 #include "whole_raster.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
 
 namespace tonalyx {
 
-TRowCounter::TRowCounter() : Worker([this] { Run(); }) {}
+TRowCounter::TRowCounter() : Worker([this] { Run(); }, TThreadPriority::Lowered) {}
 
 TRowCounter::~TRowCounter() {
-    if (Worker.joinable())
-        Finish();
+    // Left without Finish: the worker stops counting, and the member's destructor joins it.
+    {
+        std::lock_guard lock(Mutex);
+        Done = true;
+        Reset = true;
+    }
+    Wake.notify_one();
 }
 
 void TRowCounter::Add(const TRaster& image, int firstRow, int count) {
@@ -46,7 +51,12 @@ TPrimaryCounts TRowCounter::Finish() {
         }
     }
     Wake.notify_one();
-    Worker.join();
+    try {
+        Worker.Join();
+    } catch (const std::bad_alloc&) { // its counts are missing rows: not Complete
+        std::lock_guard lock(Mutex);
+        Reset = true;
+    }
     if (rowsHere == CountedRows && here) // the background thread never got to count
         return std::move(*here);
     if (here)
@@ -59,7 +69,6 @@ bool TRowCounter::Complete(int height) const {
 }
 
 void TRowCounter::Run() {
-    LowerThisThreadsPriority();
     std::unique_lock lock(Mutex);
     bool sampling = false;
     for (;;) {

@@ -3,13 +3,13 @@
 
 #include "accumulate.h"
 #include "decoder.h"
+#include "joined_thread.h"
 
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <stop_token>
-#include <thread>
 
 namespace tonalyx {
 
@@ -52,7 +52,8 @@ class TRowCounter {
     void Add(const TRaster& image, int firstRow, int count);
     // Once the decoder is done: counts on the calling thread what the background thread has
     // fallen behind by (it yields to every other thread, so on a busy machine it can), waits
-    // for it and returns the counts.
+    // for it and returns the counts. When the background thread had no room for its counts,
+    // they are not Complete, and the caller counts the picture again.
     TPrimaryCounts Finish();
     // Whether the counts hold every row of a picture of this height once: false when the
     // rows came out of order, which leaves the rest uncounted.
@@ -76,7 +77,7 @@ class TRowCounter {
     int CountedRows = 0; // rows counted
     bool Done = false, Reset = false;
     TPrimaryCounts Counts; // the background thread's
-    std::thread Worker;    // last: starts once everything above is ready
+    TJoinedThread Worker;  // last: starts once everything above is ready, joined first
 };
 
 } // namespace tonalyx

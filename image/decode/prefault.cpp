@@ -1,7 +1,5 @@
 #include "prefault.h"
 
-#include "thread_priority.h"
-
 #include <cstdint>
 
 #if defined(__linux__)
@@ -25,10 +23,9 @@ TPrefault::TPrefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t s
     madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 #endif
     // Kernels without MADV_POPULATE_WRITE refuse it; the writer then faults as usual.
-    FThread = std::thread([begin, end] {
-        LowerThisThreadsPriority();
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-    });
+    FThread.Start(
+        [begin, end] { madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE); },
+        TThreadPriority::Lowered);
 #endif
 }
 

@@ -4,8 +4,9 @@
 // of megabytes also costs its writer a TLB miss every few rows, and freeing it takes longer.
 #pragma once
 
+#include "joined_thread.h"
+
 #include <cstddef>
-#include <thread>
 
 namespace tonalyx {
 
@@ -15,20 +16,16 @@ class TPrefault {
     // it (the pages are made writable without their contents being touched); otherwise
     // does nothing. The buffer must outlive this object.
     TPrefault(void* data, std::size_t size);
-    ~TPrefault() { Join(); }
     TPrefault(const TPrefault&) = delete;
     TPrefault& operator=(const TPrefault&) = delete;
 
-    void Join() {
-        if (FThread.joinable())
-            FThread.join();
-    }
+    void Join() { FThread.Join(); }
 
     // Below this many bytes a thread costs more than the faults it saves.
     static constexpr std::size_t MinimumSize = 8u << 20;
 
   private:
-    std::thread FThread;
+    TJoinedThread FThread; // joined when this goes
 };
 
 } // namespace tonalyx

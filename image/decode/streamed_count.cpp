@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -83,13 +84,13 @@ bool TBandCounter::Start(int width, int height) {
         // worker, while the decoder reads the first rows, and the decoder's only once it has
         // a band to count itself, which with a second core is rare.
         if (worker && slots > 1)
-            FWorker = std::thread([this] { Run(); });
+            FWorker.Start([this] { Run(); });
     } catch (const std::system_error&) {
         // no thread to be had: the decoder's thread counts every band
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (!FWorker.joinable() && !Here())
+    if (!FWorker.Running() && !Here())
         return false;
     FStarted = true;
     return true;
@@ -139,7 +140,7 @@ void TBandCounter::Written(int, int) {
     FSlots[static_cast<std::size_t>(FNext)].State = TState::Ready;
     const int written = FNext;
     FNext = (FNext + 1) % static_cast<int>(FSlots.size());
-    if (!FWorker.joinable()) {
+    if (!FWorker.Running()) {
         CountSlot(written, &*FHere, lock);
         return;
     }
@@ -168,8 +169,7 @@ bool TBandCounter::Finish() {
         }
     }
     FWake.notify_one();
-    if (FWorker.joinable())
-        FWorker.join();
+    FWorker.Join();
     if (FHereFailed || FThereFailed)
         throw std::bad_alloc(); // some rows went uncounted
     if (FHere && FThere)
@@ -241,9 +241,7 @@ void TBandCounter::Stop() {
         FDone = true;
         FReady.clear();
     }
-    FWake.notify_one();
-    if (FWorker.joinable())
-        FWorker.join();
+    FWake.notify_one(); // FWorker's destructor joins it
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "accumulate.h"
 #include "decoder.h"
+#include "joined_thread.h"
 #include "region.h"
 
 #include <condition_variable>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace tonalyx {
@@ -131,7 +131,7 @@ class TBandCounter final : public TRowTarget {
     std::size_t FWakeBands = 1;
     int FNext = 0; // the band the decoder fills next
     bool FDone = false;
-    std::thread FWorker; // last: started once everything above is ready
+    TJoinedThread FWorker; // last: started once everything above is ready, joined first
 };
 
 } // namespace tonalyx

@@ -1,7 +1,5 @@
 #include "reduced_copy.h"
 
-#include "thread_priority.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -170,8 +168,6 @@ TRowReducer::~TRowReducer() {
         FStop = true;
     }
     FWake.notify_one();
-    if (FThread.joinable())
-        FThread.join();
 }
 
 void TRowReducer::Add(const TRaster& image, int firstRow, int count) {
@@ -192,7 +188,7 @@ void TRowReducer::Add(const TRaster& image, int firstRow, int count) {
             FView = image.View();
             FBoxes = std::make_unique<TBoxes>(image.Width(), image.Height(), size);
             FBottom = FBoxes->Rows();
-            FThread = std::thread([this] { Run(); });
+            FThread.Start([this] { Run(); }, TThreadPriority::Lowered);
         }
         FReady = firstRow + count;
         // Woken for a few rows of the copy at a time: each wake-up costs the decoder a
@@ -211,7 +207,6 @@ int TRowReducer::ThreadRowsEnd() const {
 }
 
 void TRowReducer::Run() {
-    LowerThisThreadsPriority();
     std::vector<std::uint32_t> sums;
     std::unique_lock lock(FMutex);
     for (;;) {
@@ -220,15 +215,11 @@ void TRowReducer::Run() {
             return;
         const int from = FTop, to = ThreadRowsEnd();
         FTop = to;
-        FBusy = true;
         lock.unlock();
         FBoxes->MakeRows(FView, from, to, sums);
         lock.lock();
-        FBusy = false;
-        if (FStop || FTop >= FBottom) {
-            FFinished.notify_one();
+        if (FStop || FTop >= FBottom)
             return;
-        }
     }
 }
 
@@ -249,9 +240,8 @@ QImage TRowReducer::Finish() {
     }
     FStop = true;
     FWake.notify_one();
-    FFinished.wait(lock, [this] { return !FBusy; });
     lock.unlock();
-    FThread.join();
+    FThread.Join(); // the rows it was making; rethrows what it threw (std::bad_alloc)
     return std::move(FBoxes->Result());
 }
 

@@ -1,6 +1,7 @@
 // The reduced copy of a large picture that the image view shows in its place.
 #pragma once
 
+#include "joined_thread.h"
 #include "raster.h"
 
 #include <QImage>
@@ -10,7 +11,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace tonalyx {
@@ -38,7 +38,8 @@ class TRowReducer {
     void Add(const TRaster& image, int firstRow, int count);
     // Once every row of the picture was added: its reduced copy, whose rows the thread has
     // not come to are made here meanwhile. Null when the picture needs none (it is no larger
-    // than the side), or when its rows did not all come in order.
+    // than the side), or when its rows did not all come in order. Throws std::bad_alloc when
+    // either thread had no room for its sums.
     QImage Finish();
 
     // The same reduction of a whole picture on the calling thread; a null image when it needs
@@ -76,17 +77,15 @@ class TRowReducer {
 
     const int FSide;
     std::mutex FMutex;
-    std::condition_variable FWake;     // the thread: rows have come, or stop
-    std::condition_variable FFinished; // Finish: the thread has put its rows down
+    std::condition_variable FWake; // the thread: rows have come, or stop
     TRasterView FView;
     int FReady = 0;       // picture rows added
     int FTop = 0;         // rows of the copy the thread made or is making, from the top
     int FBottom = 0;      // where the rows Finish has made or is making begin
     bool FBroken = false; // rows out of order, or a picture too small to reduce
     bool FStop = false;
-    bool FBusy = false;             // the thread is making rows
     std::unique_ptr<TBoxes> FBoxes; // made with the first rows
-    std::thread FThread;            // started with the first rows
+    TJoinedThread FThread;          // started with the first rows; last, so joined first
 };
 
 } // namespace tonalyx

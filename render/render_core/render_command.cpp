@@ -4,6 +4,7 @@
 #include "hist_export.h"
 #include "hist_painter.h"
 #include "hist_scene.h"
+#include "joined_thread.h"
 #include "names.h"
 #include "paths.h"
 #include "qt_raster.h"
@@ -19,11 +20,11 @@
 
 #include <algorithm>
 #include <deque>
-#include <future>
 #include <memory>
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace tonalyx {
 
@@ -91,6 +92,35 @@ TCounted CountImage(const QString& path, bool smoothing, std::optional<TRegion> 
     }
     return result;
 }
+
+// One image counted ahead on a thread of its own, or on the main thread once it is due when
+// no thread could be had.
+class TCountAhead {
+  public:
+    TCountAhead(QString path, const TRenderOptions& options)
+        : FPath(std::move(path)), FSmoothing(options.Smoothing), FRegion(options.Region) {
+        try {
+            FThread.Start([this] { FResult = CountImage(FPath, FSmoothing, FRegion); });
+        } catch (const std::system_error&) { // counted by Take
+        }
+    }
+
+    // Main thread, once: the image's counts.
+    TCounted Take() {
+        if (FThread.Running())
+            FThread.Join(); // CountImage throws nothing
+        else
+            FResult = CountImage(FPath, FSmoothing, FRegion);
+        return std::move(FResult);
+    }
+
+  private:
+    const QString FPath;
+    const bool FSmoothing;
+    const std::optional<TRegion> FRegion;
+    TCounted FResult;
+    TJoinedThread FThread; // last: joined first
+};
 
 // The histogram panel of the given size and models, without a widget; main thread only.
 class TPanelPicture {
@@ -227,19 +257,11 @@ int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
     // Decoding and counting run ahead on worker threads, as many images at a time as there
     // are cores, each held as a few bands of rows only; drawing stays on this thread.
     const std::size_t ahead = std::max(1u, std::thread::hardware_concurrency());
-    std::deque<std::future<TCounted>> running;
+    std::deque<TCountAhead> running;
     qsizetype next = 0;
     const auto startMore = [&] {
-        while (running.size() < ahead && next < options.Images.size()) {
-            const QString path = options.Images[next++];
-            try {
-                running.push_back(std::async(std::launch::async, CountImage, path,
-                                             options.Smoothing, options.Region));
-            } catch (const std::system_error&) { // no thread to be had: count it when due
-                running.push_back(std::async(std::launch::deferred, CountImage, path,
-                                             options.Smoothing, options.Region));
-            }
-        }
+        while (running.size() < ahead && next < options.Images.size())
+            running.emplace_back(options.Images[next++], options);
     };
 
     TPanelPicture panel(options);
@@ -248,7 +270,7 @@ int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
     int status = 0;
     startMore();
     for (const QString& image : options.Images) {
-        TCounted counted = running.front().get();
+        TCounted counted = running.front().Take();
         running.pop_front();
         startMore();
         const QString target = folder.filePath(RenderTargetName(image));
