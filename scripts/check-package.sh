@@ -96,8 +96,13 @@ check "the server's unit is not enabled" \
 dpkg-deb -x "$deb" "$root"
 check "the desktop entry validates" \
     desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
-check "the desktop entry opens JPEG and BMP files" grep -qx 'MimeType=image/jpeg;image/bmp;' \
-    "$root/usr/share/applications/$app_id.desktop"
+# Both name the MIME types of the program's image formats, which test_image_formats compares
+# with the table of formats.
+desktop_types=$(sed -n 's/^MimeType=//p' "$root/usr/share/applications/$app_id.desktop")
+metainfo_types=$(sed -n 's|.*<mediatype>\(.*\)</mediatype>.*|\1;|p' \
+    "$root/usr/share/metainfo/$app_id.metainfo.xml" | tr -d '\n')
+check "the desktop entry opens the metainfo's media types ($desktop_types)" \
+    test -n "$desktop_types" -a "$desktop_types" = "$metainfo_types"
 # The desktop matches the running window to its launcher by the window's class, which the
 # toolkit takes from the program's name.
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$root/usr/share/applications/$app_id.desktop")

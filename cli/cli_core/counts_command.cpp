@@ -1,5 +1,6 @@
 #include "counts_command.h"
 
+#include "image_format.h"
 #include "streamed_count.h"
 
 #include <algorithm>
@@ -13,13 +14,16 @@ namespace {
 
 const char* const SmoothingNames[] = {"off", "low", "medium", "high"};
 
-const char* const HelpText =
+// The help around the formats' names, which are the table's (image_format.h).
+const char* const HelpHead =
     "Usage: tonalyx-cli counts [--display] [--smoothing off|low|medium|high]\n"
     "                          [--region X,Y,W,H] IMAGE...\n"
     "       tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
     "                          (see tonalyx-cli stats --help)\n"
     "\n"
-    "Decodes each JPEG or BMP image (chosen by its extension) and prints one JSON object\n"
+    "Decodes each ";
+const char* const HelpTail =
+    " image (chosen by its extension) and prints one JSON object\n"
     "per image on its own line with its stored width and height, its Exif orientation\n"
     "(1 to 8) and the bins of the ten histogram channels:\n"
     "RGB, R, G, B (256 bins each), H (1437), S, V, L (601 each), A and B_ (511 each).\n"
@@ -35,6 +39,10 @@ const char* const HelpText =
     "\n"
     "An image that cannot be read is reported on standard error and the others are still\n"
     "processed; the exit status is then 1.\n";
+
+std::string HelpText() {
+    return HelpHead + ImageFormatNames(" or ") + HelpTail;
+}
 
 // Length of the well-formed UTF-8 sequence at text[i], or 0 when it is not one (a stray
 // byte, an overlong form, a surrogate or a code point past U+10FFFF).
@@ -194,7 +202,7 @@ int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
 bool ParseCountsArguments(const std::vector<std::string>& args, TCountsOptions& options,
                           int& exitStatus, std::FILE* out, std::FILE* err) {
     const auto usageError = [&](const std::string& why) {
-        std::fprintf(err, "tonalyx-cli: %s\n\n%s", why.c_str(), HelpText);
+        std::fprintf(err, "tonalyx-cli: %s\n\n%s", why.c_str(), HelpText().c_str());
         exitStatus = 2;
         return false;
     };
@@ -202,7 +210,7 @@ bool ParseCountsArguments(const std::vector<std::string>& args, TCountsOptions& 
         return std::find(args.begin(), args.end(), option) != args.end();
     };
     if (given("--help") || given("-h")) {
-        std::fputs(HelpText, out);
+        std::fputs(HelpText().c_str(), out);
         exitStatus = 0;
         return false;
     }

@@ -1,20 +1,24 @@
 #include "stats_command.h"
 
 #include "counts_command.h"
+#include "image_format.h"
 #include "statistics.h"
 
 #include <charconv>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace tonalyx {
 
 namespace {
 
-const char* const HelpText =
-    "Usage: tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
-    "\n"
-    "Decodes each JPEG or BMP image and prints, for each of the ten histogram channels, the\n"
+// The help around the formats' names, which are the table's (image_format.h).
+const char* const HelpHead = "Usage: tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
+                             "\n"
+                             "Decodes each ";
+const char* const HelpTail =
+    " image and prints, for each of the ten histogram channels, the\n"
     "counted pixels, mean, median, standard deviation and the shares of pixels in the first\n"
     "and the last bin of the axis (at 0 and 255 for R, G and B: the clipping).\n"
     "Values are in the channel's units: R, G, B, RGB 0-255, H degrees, S and V percent,\n"
@@ -28,6 +32,10 @@ const char* const HelpText =
     "\n"
     "An image that cannot be read is reported on standard error and the others are still\n"
     "processed; the exit status is then 1.\n";
+
+std::string HelpText() {
+    return HelpHead + ImageFormatNames(" or ") + HelpTail;
+}
 
 // The shortest text that reads back as the same double.
 void AppendNumber(std::string& out, const std::optional<double>& v) {
@@ -142,16 +150,17 @@ bool ParseStatsArguments(const std::vector<std::string>& args, TStatsOptions& op
             std::string why;
             options.Region = RegionOption(args, i, why);
             if (!options.Region) {
-                std::fprintf(err, "tonalyx-cli: %s\n\n%s", why.c_str(), HelpText);
+                std::fprintf(err, "tonalyx-cli: %s\n\n%s", why.c_str(), HelpText().c_str());
                 exitStatus = 2;
                 return false;
             }
         } else if (!optionsEnded && (a == "--help" || a == "-h")) {
-            std::fputs(HelpText, out);
+            std::fputs(HelpText().c_str(), out);
             exitStatus = 0;
             return false;
         } else if (!optionsEnded && a.starts_with("-") && a != "-") {
-            std::fprintf(err, "tonalyx-cli: unknown option '%s'\n\n%s", a.c_str(), HelpText);
+            std::fprintf(err, "tonalyx-cli: unknown option '%s'\n\n%s", a.c_str(),
+                         HelpText().c_str());
             exitStatus = 2;
             return false;
         } else {
@@ -159,7 +168,7 @@ bool ParseStatsArguments(const std::vector<std::string>& args, TStatsOptions& op
         }
     }
     if (options.Images.empty()) {
-        std::fprintf(err, "tonalyx-cli: no image given\n\n%s", HelpText);
+        std::fprintf(err, "tonalyx-cli: no image given\n\n%s", HelpText().c_str());
         exitStatus = 2;
         return false;
     }

@@ -1,6 +1,39 @@
 #include "image_format.h"
 
+#include <utility>
+
 namespace tonalyx {
+
+namespace {
+
+std::vector<TImageFormat>& Table() {
+    static std::vector<TImageFormat> formats = {
+        {"JPEG",
+         {".jpg", ".jpeg", ".jfif", ".jpe"},
+         {"image/jpeg"},
+         StreamJpegFile,
+         TRowCounting::AsRowsArrive},
+        {"BMP", {".bmp"}, {"image/bmp"}, StreamBmpFile, TRowCounting::WhenWhole},
+    };
+    return formats;
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view lower) {
+    if (a.size() != lower.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char c = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+        if (c != lower[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const std::vector<TImageFormat>& ImageFormats() {
+    return Table();
+}
 
 std::string_view ImageExtension(std::string_view path) {
 #ifdef _WIN32
@@ -13,21 +46,42 @@ std::string_view ImageExtension(std::string_view path) {
     return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
 }
 
-std::optional<TFType> ImageTypeOf(std::string_view path) {
+const TImageFormat* ImageFormatOf(std::string_view path) {
     const std::string_view ext = ImageExtension(path);
-    for (const TAcceptedExt& a : AcceptedExts) {
-        const std::string_view want = a.Ext;
-        if (ext.size() != want.size())
-            continue;
-        bool same = true;
-        for (std::size_t i = 0; i < ext.size() && same; ++i) {
-            const char c = ext[i] >= 'A' && ext[i] <= 'Z' ? static_cast<char>(ext[i] + 32) : ext[i];
-            same = c == want[i];
-        }
-        if (same)
-            return a.Type;
+    for (const TImageFormat& format : Table())
+        for (const std::string& accepted : format.Extensions)
+            if (SameIgnoringAsciiCase(ext, accepted))
+                return &format;
+    return nullptr;
+}
+
+TOutcome<const TImageFormat*> FormatToDecode(const std::filesystem::path& path) {
+    const std::u8string utf8 = path.u8string();
+    const std::string name(utf8.begin(), utf8.end());
+    if (const TImageFormat* format = ImageFormatOf(name))
+        return format;
+    const std::string_view ext = ImageExtension(name);
+    return TOutcome<const TImageFormat*>::Failure(
+        ext.empty() ? "no image extension" : "format " + std::string(ext) + " not supported");
+}
+
+std::string ImageFormatNames(std::string_view lastJoin) {
+    const std::vector<TImageFormat>& formats = Table();
+    std::string names;
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0)
+            names += i + 1 == formats.size() ? lastJoin : std::string_view(", ");
+        names += formats[i].Name;
     }
-    return std::nullopt;
+    return names;
+}
+
+TAddedImageFormat::TAddedImageFormat(TImageFormat format) : FBefore(Table()) {
+    Table().push_back(std::move(format));
+}
+
+TAddedImageFormat::~TAddedImageFormat() {
+    Table() = std::move(FBefore);
 }
 
 } // namespace tonalyx

@@ -105,11 +105,12 @@ bool TRowCounter::WorthWaking() const {
 }
 
 TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const TLoadHooks& hooks) {
+    const TOutcome<const TImageFormat*> format = FormatToDecode(path);
+    if (!format.Ok())
+        return format.Error();
+    const TImageFormat& decoder = **format;
     TLoadedImage loaded;
-    const std::u8string utf8 = path.u8string();
-    const std::string name(utf8.begin(), utf8.end());
-    const std::optional<TFType> type = ImageTypeOf(name);
-    if (type == TFType::JPG) {
+    if (decoder.Counting == TRowCounting::AsRowsArrive) {
         TRowCounter counter;
         TWholeRaster target(
             [&counter, &hooks](const TRaster& image, int first, int count) {
@@ -118,7 +119,7 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
                     hooks.Rows(image, first, count);
             },
             hooks.Cancel, hooks.Admit);
-        TOutcome<TDecodeNotes> notes = StreamJpegFile(path, target);
+        TOutcome<TDecodeNotes> notes = decoder.Decode(path, target);
         // Whoever reads the rows is done with them before a failed decode frees them.
         loaded.Primaries = counter.Finish();
         if (hooks.RowsEnd)
@@ -131,20 +132,15 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
             loaded.Primaries = CountPrimaries(loaded.Image.View());
         return loaded;
     }
-    if (type == TFType::BMP) {
-        TWholeRaster target({}, hooks.Cancel, hooks.Admit);
-        TDecodeResult decoded = target.Finish(StreamBmpFile(path, target));
-        if (!decoded.Ok())
-            return decoded.Error();
-        if (hooks.Cancel.stop_requested()) // not worth counting
-            return DecodingCancelled();
-        loaded.Image = std::move(decoded).Value();
-        loaded.Primaries = CountPrimaries(loaded.Image.View());
-        return loaded;
-    }
-    const std::string_view ext = ImageExtension(name);
-    return TOutcome<TLoadedImage>::Failure(
-        ext.empty() ? "no image extension" : "format " + std::string(ext) + " not supported");
+    TWholeRaster target({}, hooks.Cancel, hooks.Admit);
+    TDecodeResult decoded = target.Finish(decoder.Decode(path, target));
+    if (!decoded.Ok())
+        return decoded.Error();
+    if (hooks.Cancel.stop_requested()) // not worth counting
+        return DecodingCancelled();
+    loaded.Image = std::move(decoded).Value();
+    loaded.Primaries = CountPrimaries(loaded.Image.View());
+    return loaded;
 }
 
 } // namespace tonalyx

@@ -15,14 +15,15 @@ namespace tonalyx {
 
 struct TLoadedImage {
     TRaster Image;
-    // Full red, green and blue counts of Image; for a JPEG also the coarse sample levels of
-    // HSV and L*a*b*, counted while the rows arrived.
+    // Full red, green and blue counts of Image; for a format counted as its rows arrive (a
+    // JPEG) also the coarse sample levels of HSV and L*a*b*, counted while the rows arrived.
     TPrimaryCounts Primaries;
 };
 
 // What a caller adds to a decode: a token that cancels it (the decoder stops at its next
-// batch of rows, and the result is a failure), and a second consumer of a JPEG's rows,
-// called on the decoding thread after the counting has them.
+// batch of rows, and the result is a failure), and a second consumer of the rows of a format
+// counted as they arrive (a JPEG's), called on the decoding thread after the counting has
+// them.
 struct TLoadHooks {
     std::stop_token Cancel;
     TRowsReady Rows;
@@ -33,9 +34,10 @@ struct TLoadHooks {
     TAdmission Admit;
 };
 
-// Decodes path (UTF-8) as JPEG or BMP by its extension alone (the content is never
-// sniffed); an unaccepted extension fails with a reason. JPEG rows are counted while later
-// rows are still being decoded, on a second thread.
+// Decodes path (UTF-8) in the format its extension names (image_format.h; the content is
+// never sniffed); an unaccepted extension fails with a reason. The rows of a format counted
+// as they arrive (a JPEG's) are counted while later rows are still being decoded, on a
+// second thread.
 TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path,
                                       const TLoadHooks& hooks = {});
 

@@ -249,21 +249,15 @@ namespace {
 TOutcome<TStreamedCounts> Stream(const std::filesystem::path& path,
                                  const std::optional<TRegion>& region, TPictureMeta* meta,
                                  TPictureSize* picture) {
-    const std::u8string utf8 = path.u8string();
-    const std::string name(utf8.begin(), utf8.end());
-    const std::optional<TFType> type = ImageTypeOf(name);
-    if (!type) {
-        const std::string_view ext = ImageExtension(name);
-        return TOutcome<TStreamedCounts>::Failure(
-            ext.empty() ? "no image extension" : "format " + std::string(ext) + " not supported");
-    }
+    const TOutcome<const TImageFormat*> format = FormatToDecode(path);
+    if (!format.Ok())
+        return format.Error();
     try {
         std::optional<TStreamedCounts> counts;
         std::optional<TPictureSize> first; // the picture's size on the first pass
         do {
             TBandCounter counter(counts, region);
-            TOutcome<TDecodeNotes> decoded =
-                *type == TFType::JPG ? StreamJpegFile(path, counter) : StreamBmpFile(path, counter);
+            TOutcome<TDecodeNotes> decoded = (*format)->Decode(path, counter);
             if (counter.RegionOutside()) {
                 const TPictureSize size = counter.Picture();
                 return TOutcome<TStreamedCounts>::Failure(

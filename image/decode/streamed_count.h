@@ -16,7 +16,7 @@
 
 namespace tonalyx {
 
-// Decodes path (UTF-8) as JPEG or BMP by its extension alone, as DecodeAndCount does, but
+// Decodes path (UTF-8) in the format its extension names, as DecodeAndCount does, but
 // holds no more of the picture than a few bands of rows (about 1.5 MB): they are counted on
 // a second thread while the decoder goes on. Each further pass the counts need (see
 // TStreamedCounts), which photographs rarely do, decodes the file again, unless the picture

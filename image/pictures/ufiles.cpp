@@ -26,11 +26,12 @@ TFiles::TFiles(const QLocale& locale) : FCollator(locale) {
 }
 
 bool TFiles::FileFormat(const QString& fn, TFType ft) {
-    return ImageTypeOf(fn.toStdString()) == ft;
+    const TImageFormat* format = ImageFormatOf(fn.toStdString());
+    return format && format->Name == ft;
 }
 
 bool TFiles::IsAcceptedImageName(const QString& fn) {
-    return FileFormat(fn, TFType::JPG) || FileFormat(fn, TFType::BMP);
+    return ImageFormatOf(fn.toStdString()) != nullptr;
 }
 
 bool TFiles::NameLess(const QString& a, const QString& b) const {

@@ -28,9 +28,10 @@ class TFiles {
     // empty before the first file and while a pasted picture is shown, which has no folder.
     QString sCurrFile;
 
-    // True when the extension of fn is one of ft's extensions (case ignored).
+    // True when the extension of fn is one of ft's extensions (case ignored) and no format
+    // before ft in the table claims it.
     static bool FileFormat(const QString& fn, TFType ft);
-    // True when fn passes FileFormat for JPG or for BMP.
+    // True when fn passes FileFormat for any format of the table (image_format.h).
     static bool IsAcceptedImageName(const QString& fn);
 
     // Moves sCurrFile to the previous or next accepted file of its folder. Returns false,

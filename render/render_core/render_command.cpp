@@ -4,6 +4,7 @@
 #include "hist_export.h"
 #include "hist_painter.h"
 #include "hist_scene.h"
+#include "image_format.h"
 #include "joined_thread.h"
 #include "names.h"
 #include "paths.h"
@@ -22,6 +23,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -30,10 +32,12 @@ namespace tonalyx {
 
 namespace {
 
-const char* const HelpText =
-    "Usage: tonalyx-render [OPTIONS] IMAGE...\n"
-    "\n"
-    "Writes the histogram panel of each JPEG or BMP image as a PNG file, the same picture\n"
+// The help around the formats' names, which are the table's (image_format.h).
+const char* const HelpHead = "Usage: tonalyx-render [OPTIONS] IMAGE...\n"
+                             "\n"
+                             "Writes the histogram panel of each ";
+const char* const HelpTail =
+    " image as a PNG file, the same picture\n"
     "that Save Histogram writes in the window for a panel of that size. The file is named\n"
     "as Save proposes it: photo.jpg gives photo_histogram.png.\n"
     "\n"
@@ -55,10 +59,15 @@ const char* const HelpText =
     "standard error; the others are still written, and the exit status is 1. Usage errors\n"
     "and an output folder that cannot be written give exit status 2.\n";
 
+std::string HelpText() {
+    return HelpHead + ImageFormatNames(" or ") + HelpTail;
+}
+
 constexpr int MinWidth = 20, MinHeight = 150; // below this the layout draws nothing
 
 bool Fail(std::FILE* err, int& exitStatus, const QString& why) {
-    std::fprintf(err, "tonalyx-render: %s\n\n%s", why.toLocal8Bit().constData(), HelpText);
+    std::fprintf(err, "tonalyx-render: %s\n\n%s", why.toLocal8Bit().constData(),
+                 HelpText().c_str());
     exitStatus = 2;
     return false;
 }
@@ -170,7 +179,7 @@ bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int&
             return args[++i];
         };
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(HelpText, out);
+            std::fputs(HelpText().c_str(), out);
             exitStatus = 0;
             return false;
         } else if (a == QLatin1String("--version")) {

@@ -1,5 +1,6 @@
 #include "names.h"
 
+#include "image_format.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "scrambled.h"
@@ -7,7 +8,8 @@
 
 #include <QStringList>
 
-#include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace tonalyx {
 
@@ -50,13 +52,15 @@ QString ImageSizeText(QSize size) {
 
 QString OpenImageFilter() {
     QStringList patterns;
-    for (const TAcceptedExt& accepted : AcceptedExts) {
-        QString pattern = QStringLiteral("*.");
-        for (const char* c = accepted.Ext + 1; *c; ++c) // [jJ][pP][gG]
-            pattern += QStringLiteral("[%1%2]").arg(QChar(*c), QChar(*c).toUpper());
-        patterns << pattern;
-    }
-    return QStringLiteral("JPEG & BMP Image (%1)").arg(patterns.join(u' '));
+    for (const TImageFormat& format : ImageFormats())
+        for (const std::string& ext : format.Extensions) {
+            QString pattern = QStringLiteral("*.");
+            for (const char c : std::string_view(ext).substr(1)) // [jJ][pP][gG]
+                pattern += QStringLiteral("[%1%2]").arg(QChar(c), QChar(c).toUpper());
+            patterns << pattern;
+        }
+    return QStringLiteral("%1 Image (%2)")
+        .arg(QString::fromStdString(ImageFormatNames(" & ")), patterns.join(u' '));
 }
 
 } // namespace tonalyx

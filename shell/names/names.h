@@ -27,8 +27,9 @@ struct TAppTitle {
 // picture by PastedImageName(). None keeps prevDocumentName as the document name.
 TAppTitle AppTitleText(const TPictureSource& shown, const QString& prevDocumentName);
 
-// The open dialog's filter, "JPEG & BMP Image (...)", with every accepted extension written
-// so that it matches in any case: dialogs on case-sensitive systems would hide IMG_0001.JPG.
+// The open dialog's filter, "JPEG & BMP Image (...)" (every format of the table, by name),
+// with every accepted extension written so that it matches in any case: dialogs on
+// case-sensitive systems would hide IMG_0001.JPG.
 QString OpenImageFilter();
 
 // The status bar's size text for an image of the given pixel size, "1920 x 1080".

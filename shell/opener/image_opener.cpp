@@ -1,6 +1,7 @@
 #include "image_opener.h"
 
 #include "display_copy.h"
+#include "image_format.h"
 #include "neighbour_preparer.h"
 #include "open_reasons.h"
 #include "paths.h"
@@ -46,6 +47,12 @@ QString CannotOpenText(const QString& path, const QString& reason) {
     if (why.size() > 1 && why[0].isUpper() && !why[1].isUpper())
         why[0] = why[0].toLower();
     return QStringLiteral("Cannot open %1: %2").arg(FileNamePart(path), why);
+}
+
+QString NotAnImageText(const QString& path) {
+    return CannotOpenText(
+        path,
+        QStringLiteral("not a %1 file").arg(QString::fromStdString(ImageFormatNames(" or "))));
 }
 
 std::optional<TNeighbor> NeighborOfKey(int key) {
@@ -335,7 +342,7 @@ void TImageOpener::LoadImageFile(const QString& path) {
         return;
     }
     if (!TFiles::IsAcceptedImageName(path)) { // an open under way goes on
-        FView.Fail(CannotOpenText(path, QStringLiteral("not a JPEG or BMP file")));
+        FView.Fail(NotAnImageText(path));
         return;
     }
     Abandon();

@@ -31,6 +31,9 @@ class TCache;
 
 // "Cannot open NAME: reason" for a failure to open the file at path.
 QString CannotOpenText(const QString& path, const QString& reason);
+// CannotOpenText for a file whose extension names none of the formats: "Cannot open NAME:
+// not a JPEG or BMP file".
+QString NotAnImageText(const QString& path);
 
 // The step a navigation key asks for (a Qt::Key): Page Up, Left and Up the previous image,
 // Page Down, Right and Down the next; nothing for any other key. Modifiers do not matter.

@@ -12,7 +12,7 @@ TFileRequest DroppedFileRequest(const QList<QUrl>& urls) {
     if (path.isEmpty())
         return {{}, QStringLiteral("Only image files can be dropped here")};
     if (!TFiles::IsAcceptedImageName(path))
-        return {{}, CannotOpenText(path, QStringLiteral("not a JPEG or BMP file"))};
+        return {{}, NotAnImageText(path)};
     return {path, {}};
 }
 

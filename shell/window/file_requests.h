@@ -17,10 +17,10 @@ struct TFileRequest {
     friend bool operator==(const TFileRequest&, const TFileRequest&) = default;
 };
 
-// The first dropped file only; anything that is not a local file, or not a JPEG or BMP by
-// its name, is refused with the reason the status bar shows.
+// The first dropped file only; anything that is not a local file, or not an image by its
+// name (image_format.h), is refused with the reason the status bar shows.
 TFileRequest DroppedFileRequest(const QList<QUrl>& urls);
-// The first argument only; a name that is not a JPEG or BMP gets the message
+// The first argument only; a name that is not an image gets the message
 // "Format EXT not supported.".
 TFileRequest CommandLineRequest(const QStringList& arguments);
 
