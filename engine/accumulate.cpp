@@ -88,9 +88,12 @@ void SamplePassWith(TModelCounts& counts, const TRasterView& im, int step, int k
     const int h = step / 2;
     const int firstRow = (kind == 1 || kind == 3) ? h : 0;
     const int firstCol = (kind == 2 || kind == 3) ? h : 0;
+    const TCoverage cover = im.Coverage;
     for (int y = firstRow; y < im.Height; y += step) {
         const std::uint8_t* row = im.Row(y);
         for (int x = firstCol; x < im.Width; x += step) {
+            if (cover && !cover.Counted(x, y))
+                continue;
             const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
             Count(counts, convert(px[2], px[1], px[0]));
         }
@@ -115,6 +118,21 @@ void FillChannels(TAllChanel& set, const TPrimaryCounts& primaries, const TModel
     set.L.Hist = lab.First;
     set.A.Hist = lab.Second;
     set.B_.Hist = lab.Third;
+}
+
+// TPrimaryCounts::AddRows for rows that leave some pixels out: a test a pixel, which rows
+// without coverage never pay.
+void CountCoveredRows(const TRasterView& im, int firstRow, int rowCount, std::uint32_t* greenBlue,
+                      TPrimaryCounts::THistogram& red) {
+    for (int y = firstRow; y < firstRow + rowCount; ++y) {
+        const std::uint8_t* p = im.Row(y); // blue, green, red
+        for (int x = 0; x < im.Width; ++x, p += 3) {
+            if (im.Coverage.Counted(x, y)) {
+                ++greenBlue[p[1] << 8 | p[0]];
+                ++red[p[2]];
+            }
+        }
+    }
 }
 
 } // namespace
@@ -156,7 +174,7 @@ void TCoarseSamples::AddRows(const TRasterView& im, int firstRow, int rowCount) 
         *this = TCoarseSamples();
         return;
     }
-    AddBand({im.Width, rowCount, im.Row(firstRow), im.Stride}, firstRow);
+    AddBand(im.Rows(firstRow, rowCount), firstRow);
 }
 
 void TCoarseSamples::AddBand(const TRasterView& band, int firstRow) {
@@ -180,9 +198,12 @@ void TCoarseSamples::AddBand(const TRasterView& band, int firstRow) {
     const unsigned labLevels = static_cast<unsigned>(FLevels[1].size());
     const int spacing = 1 << (FFinest - 1); // of the finest grid, which holds the others
     const int end = firstRow + band.Height;
+    const TCoverage cover = band.Coverage;
     for (int y = (firstRow + spacing - 1) / spacing * spacing; y < end; y += spacing) {
         const std::uint8_t* row = band.Row(y - firstRow);
         for (int x = 0; x < FWidth; x += spacing) {
+            if (cover && !cover.Counted(x, y - firstRow))
+                continue;
             // The times 2 divides both coordinates: 32 for 0 and 0.
             const int twos = std::countr_zero(static_cast<unsigned>(y | x));
             const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
@@ -220,6 +241,11 @@ const TModelCounts* TCoarseSamples::Level(TSampledModel m, int k, int width, int
 TPrimaryCounts::TPrimaryCounts() : FGreenBlue(256 * 256, 0) {}
 
 void TPrimaryCounts::AddRows(const TRasterView& im, int firstRow, int rowCount) {
+    if (im.Coverage) {
+        CountCoveredRows(im, firstRow, rowCount, FGreenBlue.data(), FRed);
+        FSamples.AddRows(im, firstRow, rowCount);
+        return;
+    }
     // Two red tables, one per pixel of a pair, keep equal neighbours from waiting on
     // the same counter.
     std::uint32_t red[2][256] = {};

@@ -4,6 +4,9 @@
 // conversions cost far more, are counted in full only for small rasters; larger ones
 // are sampled on a regular grid that is refined level by level until the shape of the
 // histogram stops changing.
+//
+// A pixel that its raster's coverage leaves out (TCoverage, histogram.h) is counted in none
+// of the ten channels, at every sample level: the counts are those of the picture without it.
 #pragma once
 
 #include "histogram.h"

@@ -63,13 +63,38 @@ inline constexpr std::array<TSmoothLevel, 4> SmoothLevels = {
 inline constexpr int SmoothLevelOff = 0;
 inline constexpr int SmoothLevelMedium = 2;
 
+// Which pixels of a raster are counted, when not all of them are (a picture whose alpha
+// leaves some out): pixel x of row y is counted when bit b % 8 of byte b / 8 of row y is set,
+// with b = FirstBit + x. Without bits every pixel is counted, and the counting takes its
+// plain, faster loops.
+struct TCoverage {
+    const std::uint8_t* Bits = nullptr; // row 0's; null: every pixel is counted
+    std::ptrdiff_t Stride = 0;          // bytes from one row's bits to the next
+    int FirstBit = 0;                   // of pixel 0 in each row
+    explicit operator bool() const { return Bits != nullptr; }
+    bool Counted(int x, int y) const {
+        const int b = FirstBit + x;
+        return (Bits[Stride * y + (b >> 3)] >> (b & 7) & 1) != 0;
+    }
+};
+
 // A read-only 24-bit raster: rows top to bottom, 3 bytes a pixel in the order blue, green, red.
 struct TRasterView {
     int Width = 0;
     int Height = 0;
     const std::uint8_t* Bits = nullptr;
     std::ptrdiff_t Stride = 0; // bytes from one row to the next
+    TCoverage Coverage{};      // which pixels are counted; every one by default
     const std::uint8_t* Row(int y) const { return Bits + Stride * y; }
+    // Rows [firstRow, firstRow + rowCount) as a raster of their own.
+    TRasterView Rows(int firstRow, int rowCount) const {
+        TRasterView band = *this;
+        band.Height = rowCount;
+        band.Bits = Row(firstRow);
+        if (Coverage)
+            band.Coverage.Bits += Coverage.Stride * firstRow;
+        return band;
+    }
 };
 
 class THistSurfaces;   // render.h

@@ -54,8 +54,11 @@ bool RegionFits(const TRegion& region, int width, int height) {
 }
 
 TRasterView CropView(const TRasterView& im, const TRegion& region) {
-    return {region.Width, region.Height, im.Row(region.Y) + std::ptrdiff_t{3} * region.X,
-            im.Stride};
+    TRasterView crop = im.Rows(region.Y, region.Height);
+    crop.Width = region.Width;
+    crop.Bits += std::ptrdiff_t{3} * region.X;
+    crop.Coverage.FirstBit += region.X;
+    return crop;
 }
 
 } // namespace tonalyx

@@ -19,6 +19,7 @@
 // that ends early is refused, since the missing part would count as fake black pixels.
 #include "decoder.h"
 #include "input_file.h"
+#include "layout_adapter.h"
 #include "open_reasons.h"
 #include "whole_raster.h"
 
@@ -418,7 +419,7 @@ class TRowConverter {
 // through the file front to back, so r never goes down; rows they never reach are black.
 class TRowPlace {
   public:
-    TRowPlace(TRowTarget& target, int width, int height, bool topDown, bool blank)
+    TRowPlace(TLayoutAdapter& target, int width, int height, bool topDown, bool blank)
         : Target(target), Width(width), Height(height), TopDown(topDown), Blank(blank) {}
 
     std::uint8_t* Row(std::int64_t r) {
@@ -455,7 +456,7 @@ class TRowPlace {
     // The picture's row at the top of the band.
     int PictureRow() const { return static_cast<int>(TopDown ? First : Height - First - Count); }
 
-    TRowTarget& Target;
+    TLayoutAdapter& Target;
     int Width, Height;
     bool TopDown;
     bool Blank;                        // bands start black, for decoders that may leave pixels out
@@ -586,11 +587,12 @@ TOutcome<TDecodeNotes> Decode(TInput& in, TRowTarget& target) {
     if (TError e = ParseHeader(in, h))
         return *e;
     const TPalette palette = h.Bits <= 8 ? ReadPalette(in, h) : TPalette{};
-    if (!target.Start(h.Width, h.Height))
+    TLayoutAdapter adapter(target); // 8-bit BGR, the target's own rows
+    if (!adapter.Start(h.Width, h.Height, TPixelLayout{}))
         return NotEnoughMemory(h.Width, h.Height);
     const bool rle =
         h.Coding == TCoding::Rle4 || h.Coding == TCoding::Rle8 || h.Coding == TCoding::Rle24;
-    TRowPlace rows(target, h.Width, h.Height, h.TopDown, rle);
+    TRowPlace rows(adapter, h.Width, h.Height, h.TopDown, rle);
     if (rle) {
         if (!DecodeRle(in, h, palette, rows))
             return DecodingCancelled();

@@ -30,11 +30,34 @@ inline constexpr int MaxJpegScanPasses = 100;
 // below are a decode into a TWholeRaster (whole_raster.h), which tells a TRowsReady of each
 // band and stops when its token is; the tools' band counter (streamed_count.h) is another
 // target, which never holds the whole picture.
+//
+// A target always takes 24-bit blue, green, red rows. A decoder writes its file's own layout
+// (TPixelLayout), declared when it starts, through a TLayoutAdapter (layout_adapter.h) over
+// the target it is given: the one place where wider samples become the 8-bit colour the
+// engine counts and alpha says which pixels count. For 8-bit BGR, what JPEG and BMP give,
+// the adapter lends the target's own rows and does nothing else.
 
-// Room a target lends a decoder for a band of rows.
+// Which samples a pixel has, in their order in the row.
+enum class TSamples : std::uint8_t { Bgr, Rgb, Grey, GreyAlpha, Rgba };
+
+// How the rows a decoder writes hold their pixels. A sample of up to 8 bits takes a byte; a
+// wider one a std::uint16_t in the machine's byte order. Rows follow each other by the
+// stride of the band they are written into.
+struct TPixelLayout {
+    TSamples Samples = TSamples::Bgr;
+    int Depth = 8; // bits of each sample, 1 to 16: its values are 0 .. 2^Depth - 1
+    friend bool operator==(const TPixelLayout&, const TPixelLayout&) = default;
+};
+
+// Room lent to a decoder for a band of rows.
 struct TRowBand {
     std::uint8_t* Bits = nullptr; // the band's first row: 3 bytes a pixel, blue, green, red
+                                  // (a TLayoutAdapter's: in the layout the decoder declared)
     std::ptrdiff_t Stride = 0;    // bytes from one row of the band to the next
+    // Which pixels count, lent only by a target started with StartCovered: a bit a pixel,
+    // bit x % 8 of byte x / 8 of each row (see TCoverage, histogram.h); null otherwise.
+    std::uint8_t* Coverage = nullptr;
+    std::ptrdiff_t CoverageStride = 0;
 };
 
 inline constexpr int StreamBandRows = 16; // the most rows a decoder asks room for at a time
@@ -50,6 +73,10 @@ class TRowTarget {
     virtual void DecoderHolds(std::int64_t bytes) { (void)bytes; }
     // The picture's size, once, before any row. False refuses it, as when memory runs out.
     virtual bool Start(int width, int height) = 0;
+    // Start for a picture whose alpha may leave pixels uncounted: a target that counts the
+    // rows, or keeps them to be counted, lends room for their coverage with every band. One
+    // that does not (the default) takes every pixel as counted.
+    virtual bool StartCovered(int width, int height) { return Start(width, height); }
     // Room for rows [firstRow, firstRow + count) of the picture, count <= StreamBandRows;
     // the decoder's until it calls Written.
     virtual TRowBand Rows(int firstRow, int count) = 0;

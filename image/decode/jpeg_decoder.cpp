@@ -7,6 +7,7 @@
 // what it calls) hold no object with a destructor while libjpeg runs.
 #include "decoder.h"
 #include "input_file.h"
+#include "layout_adapter.h"
 #include "open_reasons.h"
 #include "whole_raster.h"
 
@@ -135,13 +136,16 @@ struct TFileSource {
 
 // Everything DecodeBody changes. Heap-allocated so its contents stay valid across longjmp.
 struct TJpegSession {
+    explicit TJpegSession(TRowTarget& target) : Target(target) {}
+
     jpeg_decompress_struct Info{};
     TJpegError Error{};
     bool Created = false;
     bool AllRowsRead = false;
     bool DataStarted = false; // the header is read and accepted: errors are in the data
     double ScanPasses = 0;    // the scans so far, in passes over every block of the picture
-    TRowTarget* Target = nullptr;
+    // Declared 8-bit BGR: it lends the target's own rows.
+    TLayoutAdapter Target;
     JSAMPARRAY Scratch = nullptr; // rows of a pass that is never reported, in libjpeg's pool
     TFailure Failure;             // set by DecodeBody for refusals that are not libjpeg errors
     TPictureMeta Meta;
@@ -172,7 +176,7 @@ void CmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool in
 
 // Whether the target has given up on the picture; sets the failure when it has.
 bool Cancelled(TJpegSession& s) {
-    if (!s.Target->Cancelled())
+    if (!s.Target.Cancelled())
         return false;
     s.Failure = DecodingCancelled();
     return true;
@@ -193,7 +197,7 @@ bool ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
             return false;
         const int first = static_cast<int>(cinfo->output_scanline);
         const int count = std::min<int>(BatchRows, static_cast<int>(cinfo->output_height) - first);
-        const TRowBand band = report ? s.Target->Rows(first, count) : TRowBand{};
+        const TRowBand band = report ? s.Target.Rows(first, count) : TRowBand{};
         for (int i = 0; i < count; ++i)
             rows[i] = cmyk ? cmykRows[i] : report ? band.Bits + i * band.Stride : s.Scratch[i];
         int done = 0;
@@ -210,7 +214,7 @@ bool ReadPass(TJpegSession& s, const JSAMPARRAY cmykRows, bool report) {
             for (int i = 0; i < count; ++i)
                 CmykToBgr(cmykRows[i], band.Bits + i * band.Stride, cinfo->output_width, inverted);
         }
-        s.Target->Written(first, count);
+        s.Target.Written(first, count);
     }
     return true;
 }
@@ -319,10 +323,10 @@ bool DecodeBody(TJpegSession& s) {
         for (int c = 0; c < cinfo->num_components; ++c)
             blocks += std::int64_t{cinfo->comp_info[c].width_in_blocks} *
                       cinfo->comp_info[c].height_in_blocks;
-        s.Target->DecoderHolds(blocks * DCTSIZE2 * static_cast<std::int64_t>(sizeof(JCOEF)));
+        s.Target.DecoderHolds(blocks * DCTSIZE2 * static_cast<std::int64_t>(sizeof(JCOEF)));
     }
-    if (!s.Target->Start(static_cast<int>(cinfo->output_width),
-                         static_cast<int>(cinfo->output_height))) {
+    if (!s.Target.Start(static_cast<int>(cinfo->output_width),
+                        static_cast<int>(cinfo->output_height), TPixelLayout{})) {
         s.Failure = NotEnoughMemory(cinfo->output_width, cinfo->output_height);
         return false;
     }
@@ -407,8 +411,7 @@ TFailure LibjpegFailure(const TJpegSession& s) {
 // Opens the decompressor on the source that `setSource` installs and decodes it into target.
 template <typename SetSource>
 TOutcome<TDecodeNotes> DecodeJpeg(SetSource setSource, TRowTarget& target) {
-    auto s = std::make_unique<TJpegSession>();
-    s->Target = &target;
+    auto s = std::make_unique<TJpegSession>(target);
     s->Info.err = jpeg_std_error(&s->Error.Mgr);
     s->Error.Mgr.error_exit = ErrorExit;
     s->Error.Mgr.emit_message = EmitMessage;

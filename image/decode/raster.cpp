@@ -13,11 +13,12 @@ namespace {
 constexpr std::size_t HugePage = 2u << 20;
 } // namespace
 
-TRaster TRaster::Allocate(int width, int height) {
+TRaster TRaster::Allocate(int width, int height, bool covered) {
     TRaster r;
     if (width <= 0 || height <= 0)
         return r;
-    const std::ptrdiff_t stride = (std::ptrdiff_t{width} * 3 + 3) / 4 * 4;
+    const std::ptrdiff_t coverage = covered ? (std::ptrdiff_t{width} + 7) / 8 : 0;
+    const std::ptrdiff_t stride = (std::ptrdiff_t{width} * 3 + coverage + 3) / 4 * 4;
     const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
     if (size / static_cast<std::size_t>(height) != static_cast<std::size_t>(stride))
         return r;
@@ -34,6 +35,7 @@ TRaster TRaster::Allocate(int width, int height) {
     r.FWidth = width;
     r.FHeight = height;
     r.FStride = stride;
+    r.FCovered = covered;
     return r;
 }
 
@@ -54,6 +56,7 @@ void TRaster::Swap(TRaster& other) noexcept {
     std::swap(FStride, other.FStride);
     std::swap(FMeta, other.FMeta);
     std::swap(FIncomplete, other.FIncomplete);
+    std::swap(FCovered, other.FCovered);
 }
 
 } // namespace tonalyx

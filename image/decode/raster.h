@@ -1,4 +1,5 @@
-// The decoders' picture: 24-bit rows of blue, green, red bytes in a buffer it owns.
+// The decoders' picture: 24-bit rows of blue, green, red bytes in a buffer it owns, each
+// followed, in a picture whose alpha may leave pixels uncounted, by the bits of its coverage.
 #pragma once
 
 #include "histogram.h"
@@ -26,7 +27,9 @@ class TRaster {
     // A picture of width × height pixels with uninitialised contents, each row padded to a
     // multiple of 4 bytes; a null raster when the size is not positive or memory runs out.
     // Buffers large enough to be worth it start on a huge-page boundary (see TPrefault).
-    static TRaster Allocate(int width, int height);
+    // covered: each row's pixels are followed by a bit a pixel saying whether it is counted
+    // (TCoverage), which View passes on to the counting.
+    static TRaster Allocate(int width, int height, bool covered = false);
 
     bool IsNull() const { return FBits == nullptr; }
     int Width() const { return FWidth; }
@@ -36,7 +39,16 @@ class TRaster {
     std::uint8_t* Bits() { return FBits; }
     const std::uint8_t* Bits() const { return FBits; }
     std::uint8_t* Row(int y) { return FBits + FStride * y; }
-    TRasterView View() const { return {FWidth, FHeight, FBits, FStride}; }
+    // Row y's coverage bits, or null when every pixel is counted.
+    std::uint8_t* CoverageRow(int y) {
+        return FCovered ? Row(y) + std::ptrdiff_t{3} * FWidth : nullptr;
+    }
+    TRasterView View() const {
+        TRasterView view{FWidth, FHeight, FBits, FStride};
+        if (FCovered)
+            view.Coverage = {FBits + std::ptrdiff_t{3} * FWidth, FStride, 0};
+        return view;
+    }
     // The file ended before the picture did: the rows it lacked are made up by the decoder.
     bool Incomplete() const { return FIncomplete; }
     void MarkIncomplete() { FIncomplete = true; }
@@ -59,6 +71,7 @@ class TRaster {
     std::ptrdiff_t FStride = 0;
     TPictureMeta FMeta;
     bool FIncomplete = false;
+    bool FCovered = false;
 };
 
 } // namespace tonalyx

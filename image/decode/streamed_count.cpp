@@ -53,7 +53,8 @@ bool TBandCounter::Start(int width, int height) {
     }
     if (width <= 0 || height <= 0 || !FCounts->NeedsPass())
         return false;
-    FStride = (std::ptrdiff_t{width} * 3 + 63) / 64 * 64; // rows start on a cache line
+    const std::ptrdiff_t coverage = FCovered ? (std::ptrdiff_t{width} + 7) / 8 : 0;
+    FStride = (std::ptrdiff_t{width} * 3 + coverage + 63) / 64 * 64; // rows start on a cache line
     const int bandRows = std::min(StreamBandRows, height);
     FSlotBytes = FStride * bandRows;
     // A band that reaches the area starts or ends within a band's height of it.
@@ -110,7 +111,7 @@ TRowTally* TBandCounter::Here() {
 TRowBand TBandCounter::Rows(int firstRow, int count) {
     if (firstRow + count <= FArea.Y || firstRow >= FArea.Y + FArea.Height) {
         FSkipLent = true; // never without a region: the area is the whole picture
-        return {FSkip.get(), FStride};
+        return Lent(FSkip.get());
     }
     std::unique_lock lock(FMutex);
     TSlot& slot = FSlots[static_cast<std::size_t>(FNext)];
@@ -128,7 +129,7 @@ TRowBand TBandCounter::Rows(int firstRow, int count) {
         }
     }
     slot = {firstRow, count, TState::Filling};
-    return {BandBits(FNext), FStride};
+    return Lent(BandBits(FNext));
 }
 
 void TBandCounter::Written(int, int) {
@@ -231,7 +232,9 @@ void TBandCounter::CountRows(TRowTally& tally, const std::uint8_t* bits, int fir
     const int end = std::min(first + count, FArea.Y + FArea.Height);
     if (top >= end)
         return;
-    const TRasterView rows{FPicture.Width, count, bits, FStride};
+    TRasterView rows{FPicture.Width, count, bits, FStride};
+    if (FCovered)
+        rows.Coverage = {bits + std::ptrdiff_t{3} * FPicture.Width, FStride, 0};
     tally.AddRows(CropView(rows, {FArea.X, top - first, FArea.Width, end - top}), top - FArea.Y);
 }
 

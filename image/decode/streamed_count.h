@@ -54,6 +54,11 @@ class TBandCounter final : public TRowTarget {
 
     // On the decoder's thread.
     bool Start(int width, int height) override;
+    // Each row's coverage then follows its pixels in the band.
+    bool StartCovered(int width, int height) override {
+        FCovered = true;
+        return Start(width, height);
+    }
     TRowBand Rows(int firstRow, int count) override;
     void Written(int firstRow, int count) override;
 
@@ -103,13 +108,18 @@ class TBandCounter final : public TRowTarget {
                     ? (FSlots[static_cast<std::size_t>(slot)].First - FHeldFirst) * FStride
                     : slot * FSlotBytes);
     }
+    // The band at bits as lent: the coverage, when kept, after the pixels of each row.
+    TRowBand Lent(std::uint8_t* bits) const {
+        return {bits, FStride, FCovered ? bits + std::ptrdiff_t{3} * FPicture.Width : nullptr,
+                FStride};
+    }
     void Stop();
 
     std::optional<TStreamedCounts>& FCounts;
     const std::optional<TRegion> FRegion;
     TRegion FArea; // the rows and columns counted: the region, or the whole picture
     TPictureSize FPicture;
-    bool FSizeChanged = false, FHoldsPicture = false, FRegionOutside = false;
+    bool FSizeChanged = false, FHoldsPicture = false, FRegionOutside = false, FCovered = false;
     // While the picture is held: the rows that may share a band with the area's, all the
     // picture's without a region (bands of rows outside the area go to FSkip, uncounted).
     int FHeldFirst = 0, FHeldRows = 0;

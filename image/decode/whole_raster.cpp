@@ -6,9 +6,10 @@ namespace tonalyx {
 
 bool TWholeRaster::Start(int width, int height) {
     FPrefault.reset();
-    if (FAdmit && (FRefusal = FAdmit(width, height, FDecoderBytes)))
+    const std::int64_t coverage = FCovered ? (std::int64_t{width} + 7) / 8 * height : 0;
+    if (FAdmit && (FRefusal = FAdmit(width, height, FDecoderBytes + coverage)))
         return false;
-    FImage = TRaster::Allocate(width, height);
+    FImage = TRaster::Allocate(width, height, FCovered);
     if (FImage.IsNull())
         return false;
     FPrefault = std::make_unique<TPrefault>(FImage.Bits(), FImage.SizeInBytes());
@@ -16,7 +17,7 @@ bool TWholeRaster::Start(int width, int height) {
 }
 
 TRowBand TWholeRaster::Rows(int firstRow, int) {
-    return {FImage.Row(firstRow), FImage.Stride()};
+    return {FImage.Row(firstRow), FImage.Stride(), FImage.CoverageRow(firstRow), FImage.Stride()};
 }
 
 void TWholeRaster::Written(int firstRow, int count) {

@@ -24,6 +24,12 @@ class TWholeRaster final : public TRowTarget {
     // TPrefault).
     void DecoderHolds(std::int64_t bytes) override { FDecoderBytes = bytes; }
     bool Start(int width, int height) override;
+    // The picture then keeps the coverage beside its rows (TRaster::Allocate), which the
+    // admission is told of as bytes the decode holds.
+    bool StartCovered(int width, int height) override {
+        FCovered = true;
+        return Start(width, height);
+    }
     TRowBand Rows(int firstRow, int count) override;
     void Written(int firstRow, int count) override;
     bool Cancelled() const override { return FCancel.stop_requested(); }
@@ -37,6 +43,7 @@ class TWholeRaster final : public TRowTarget {
     std::stop_token FCancel;
     TAdmission FAdmit;
     std::int64_t FDecoderBytes = 0;
+    bool FCovered = false;
     std::optional<TFailure> FRefusal;
     TRaster FImage;
     std::unique_ptr<TPrefault> FPrefault; // after FImage: joined before the buffer goes
