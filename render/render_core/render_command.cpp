@@ -4,7 +4,6 @@
 #include "hist_export.h"
 #include "hist_painter.h"
 #include "hist_scene.h"
-#include "names.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "save_copy.h"
