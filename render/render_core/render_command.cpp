@@ -6,7 +6,6 @@
 #include "hist_scene.h"
 #include "image_format.h"
 #include "joined_thread.h"
-#include "names.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "save_copy.h"
