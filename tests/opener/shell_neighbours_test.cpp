@@ -62,7 +62,7 @@ class TGatedPrepare {
             TPictureSource::File(PathOf(path), stamp), std::move(pixels), TAllChanel{});
         return {prepared, [this](TPreparedImage* p) {
                     delete p;
-                    std::lock_guard lock(Mutex);
+                    std::lock_guard held(Mutex);
                     --Alive;
                 }};
     }
@@ -158,7 +158,8 @@ TEST_F(PreparerTest, ATakeDuringPreparationWaitsForIt) {
     const std::shared_ptr<TPreparedImage> prepared = Preparer->Take(path);
     release.join();
     ASSERT_NE(prepared, nullptr);
-    EXPECT_EQ(PictureImage(prepared->Picture).pixel(0, 0), qRgb(path.size() % 256, 0, 0));
+    EXPECT_EQ(PictureImage(prepared->Picture).pixel(0, 0),
+              qRgb(static_cast<int>(path.size() % 256), 0, 0));
     EXPECT_TRUE(Preparer->Held().isEmpty());
     EXPECT_EQ(Preparer->Take(path), nullptr); // handed over once
 
