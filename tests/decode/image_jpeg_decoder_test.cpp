@@ -520,7 +520,11 @@ TEST(RowCounter, RowsOutOfOrderOrMissingAreNotComplete) {
         EXPECT_TRUE(counter.Complete(200));
     }
     {
-        TRowCounter counter; // never given a row; its destructor finishes it
+        TRowCounter counter; // never given a row; its destructor stops its thread
+    }
+    {
+        TRowCounter counter; // left without Finish while its thread counts
+        counter.Add(image, 0, image.Height());
     }
 }
 
