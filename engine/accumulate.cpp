@@ -7,6 +7,7 @@
 #include <bit>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace tonalyx {
@@ -89,15 +90,22 @@ void SamplePassWith(TModelCounts& counts, const TRasterView& im, int step, int k
     const int firstRow = (kind == 1 || kind == 3) ? h : 0;
     const int firstCol = (kind == 2 || kind == 3) ? h : 0;
     const TCoverage cover = im.Coverage;
-    for (int y = firstRow; y < im.Height; y += step) {
-        const std::uint8_t* row = im.Row(y);
-        for (int x = firstCol; x < im.Width; x += step) {
-            if (cover && !cover.Counted(x, y))
-                continue;
-            const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
-            Count(counts, convert(px[2], px[1], px[0]));
+    // Made twice, so that rows without coverage pay no test a pixel.
+    const auto pass = [=, &counts](auto covered) {
+        for (int y = firstRow; y < im.Height; y += step) {
+            const std::uint8_t* row = im.Row(y);
+            for (int x = firstCol; x < im.Width; x += step) {
+                if (covered && !cover.Counted(x, y))
+                    continue;
+                const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
+                Count(counts, convert(px[2], px[1], px[0]));
+            }
         }
-    }
+    };
+    if (cover)
+        pass(std::true_type());
+    else
+        pass(std::false_type());
 }
 
 // The ten channels of a set from the counted primaries and sampled models.
@@ -199,20 +207,27 @@ void TCoarseSamples::AddBand(const TRasterView& band, int firstRow) {
     const int spacing = 1 << (FFinest - 1); // of the finest grid, which holds the others
     const int end = firstRow + band.Height;
     const TCoverage cover = band.Coverage;
-    for (int y = (firstRow + spacing - 1) / spacing * spacing; y < end; y += spacing) {
-        const std::uint8_t* row = band.Row(y - firstRow);
-        for (int x = 0; x < FWidth; x += spacing) {
-            if (cover && !cover.Counted(x, y - firstRow))
-                continue;
-            // The times 2 divides both coordinates: 32 for 0 and 0.
-            const int twos = std::countr_zero(static_cast<unsigned>(y | x));
-            const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
-            if (const unsigned i = slot(0, twos); hsv && i < hsvLevels)
-                Count(hsv[i], HSVBins(px[2], px[1], px[0]));
-            if (const unsigned i = slot(1, twos); lab && i < labLevels)
-                Count(lab[i], LabBins(px[2], px[1], px[0]));
+    // Made twice, so that rows without coverage pay no test a pixel.
+    const auto pass = [=, this](auto covered) {
+        for (int y = (firstRow + spacing - 1) / spacing * spacing; y < end; y += spacing) {
+            const std::uint8_t* row = band.Row(y - firstRow);
+            for (int x = 0; x < FWidth; x += spacing) {
+                if (covered && !cover.Counted(x, y - firstRow))
+                    continue;
+                // The times 2 divides both coordinates: 32 for 0 and 0.
+                const int twos = std::countr_zero(static_cast<unsigned>(y | x));
+                const std::uint8_t* px = row + 3 * static_cast<std::ptrdiff_t>(x);
+                if (const unsigned i = slot(0, twos); hsv && i < hsvLevels)
+                    Count(hsv[i], HSVBins(px[2], px[1], px[0]));
+                if (const unsigned i = slot(1, twos); lab && i < labLevels)
+                    Count(lab[i], LabBins(px[2], px[1], px[0]));
+            }
         }
-    }
+    };
+    if (cover)
+        pass(std::true_type());
+    else
+        pass(std::false_type());
 }
 
 void TCoarseSamples::Add(const TCoarseSamples& o) {

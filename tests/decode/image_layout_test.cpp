@@ -202,12 +202,12 @@ TEST(LayoutAdapter, EveryLayoutAndDepthReachesTheTargetAs8BitBgrWithItsCoverage)
             TKeepingTarget target;
             ASSERT_TRUE(StubDecode(p, target).Ok());
             EXPECT_EQ(target.Covered, p.HasAlpha());
+            const TCoverage coverage{target.Coverage.data(), target.CoverageStride()};
             for (int y = 0; y < p.Height; ++y) {
                 for (int x = 0; x < p.Width; ++x) {
                     const std::uint8_t* bgr = &target.Bgr[(std::size_t(y) * p.Width + x) * 3];
                     const std::array<int, 3> rgb = p.Rgb8(x, y);
                     ASSERT_EQ((std::array<int, 3>{bgr[2], bgr[1], bgr[0]}), rgb) << x << "," << y;
-                    const TCoverage coverage{target.Coverage.data(), target.CoverageStride()};
                     if (p.HasAlpha()) {
                         ASSERT_EQ(coverage.Counted(x, y), p.Counted(x, y)) << x << "," << y;
                     }
@@ -225,11 +225,11 @@ TEST(LayoutAdapter, LendsTheTargetsOwnRowsFor8BitBgr) {
     EXPECT_EQ(rows.Rows(16, 4).Bits, &target.Bgr[16 * 5 * 3]);
 }
 
-// The ten channels of the counted pixels, by the engine's documented sampling (accumulate.h):
-// a model is counted in full below its limit; otherwise level k holds the pixels whose
-// coordinates are both multiples of 2^(k-1) but not both of 2^k, the coarse level n those
-// whose coordinates are multiples of 2^(n-1), and levels are added from n down until the
-// counts stop changing.
+// A model's counts of the counted pixels of area, by the engine's documented sampling
+// (accumulate.h): a model is counted in full below its limit; otherwise level k holds the
+// pixels whose coordinates are both multiples of 2^(k-1) but not both of 2^k, the coarse
+// level n those whose coordinates are multiples of 2^(n-1), and levels are added from n down
+// until the counts stop changing.
 TModelCounts ReferenceModel(TSampledModel m, const TSampledPicture& p, const TRegion& area) {
     const auto bins = [&](int x, int y) {
         const std::array<int, 3> rgb = p.Rgb8(area.X + x, area.Y + y);
@@ -312,9 +312,10 @@ struct TPipelineCase {
 
 class LayoutPipeline : public testing::TestWithParam<TPipelineCase> {};
 
-// Through the window's way (a raster of the picture's own, its primaries and coarse levels
-// counted while the rows arrive, the finer levels from the raster) and the tools' (bands
-// never held whole, with and without a region): every channel as the reference counts it.
+// Through a raster of the picture's own (as DecodeAndCount makes it: the primaries and coarse
+// levels counted while the rows arrive, the finer levels from the raster; and a region cropped
+// from it) and the tools' band counter (never holding the picture, with and without a
+// region): every channel as the reference counts it.
 TEST_P(LayoutPipeline, PixelsWithAlpha0AreInNoChannelsCount) {
     const TPipelineCase& c = GetParam();
     const TSampledPicture p = MakePicture(c.Width, c.Height, c.Layout, 2024);
