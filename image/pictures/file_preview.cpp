@@ -81,9 +81,8 @@ void TReducingTarget::Written(int firstRow, int count) {
         const std::uint8_t* row = FBand.data() + i * FStride;
         std::uint64_t* sums =
             FSums.data() + static_cast<std::size_t>(CopyRowOf(firstRow + i)) * columns * 3;
-        // Within a row a block's sums fit 32 bits: no side of a picture reaches 2^16 pixels.
         for (int c = 0; c < columns; ++c, sums += 3) {
-            std::uint32_t blue = 0, green = 0, red = 0;
+            std::uint64_t blue = 0, green = 0, red = 0;
             const std::uint8_t* end = row + 3 * FColumnStart[static_cast<std::size_t>(c) + 1];
             for (const std::uint8_t* p = row + 3 * FColumnStart[static_cast<std::size_t>(c)];
                  p < end; p += 3) {
@@ -143,7 +142,7 @@ TFilePreview MakeFilePreview(const QString& path, int side, std::stop_token canc
         return preview;
     }
     if (!decoded.Ok()) {
-        preview.Shown = target.Picture(); // as stored: the file's orientation came with the rows
+        preview.Shown = target.Picture(); // as stored: the orientation comes with a decode's end
         preview.Failure = decoded.Error();
         return preview;
     }
