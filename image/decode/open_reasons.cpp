@@ -123,6 +123,15 @@ TFailure PictureOverPictureMemory(std::int64_t width, std::int64_t height, std::
                 "holds at most " + std::to_string(bound)};
 }
 
+TFailure PreviewOverPreviewMemory(std::int64_t width, std::int64_t height, std::int64_t need,
+                                  std::int64_t bound) {
+    return {Need(width, height, need) + " to preview, more than the " +
+                Amount(static_cast<double>(bound), static_cast<double>(need)) +
+                " a preview may take",
+            Size(width, height) + ": the preview needs " + std::to_string(need) +
+                " bytes, at most " + std::to_string(bound)};
+}
+
 TFailure DecodingCancelled() {
     return {"The decoding was cancelled", {}};
 }

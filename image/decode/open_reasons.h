@@ -35,6 +35,10 @@ TFailure PictureOverMemoryLeft(std::int64_t width, std::int64_t height, std::int
                                std::uint64_t left);
 TFailure PictureOverPictureMemory(std::int64_t width, std::int64_t height, std::int64_t need,
                                   std::int64_t bound);
+// Refused before its preview is made (the open dialog's): making it would hold `need` bytes,
+// more than the `bound` bytes a preview may take.
+TFailure PreviewOverPreviewMemory(std::int64_t width, std::int64_t height, std::int64_t need,
+                                  std::int64_t bound);
 // The caller gave up on the picture (another one was opened, Escape was pressed); never shown.
 TFailure DecodingCancelled();
 

@@ -4,6 +4,7 @@
 #include "open_reasons.h"
 #include "reduced_copy.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <iterator>
@@ -102,6 +103,16 @@ std::optional<TFailure> WhyNotFits(int width, int height, int previewSide, const
     if (room.CacheRoom && bytes > *room.CacheRoom)
         return PictureOverPictureMemory(width, height, bytes,
                                         std::max<std::int64_t>(*room.CacheRoom, 0));
+    return std::nullopt;
+}
+
+std::optional<TFailure> WhyPreviewNotFits(int width, int height, std::int64_t bytes,
+                                          std::uint64_t memoryLeft, std::int64_t cacheBound) {
+    if (static_cast<std::uint64_t>(std::max<std::int64_t>(bytes, 0)) > memoryLeft)
+        return PictureOverMemoryLeft(width, height, bytes, memoryLeft);
+    const std::int64_t bound = std::max<std::int64_t>(cacheBound, 0) / 4;
+    if (bytes > bound)
+        return PreviewOverPreviewMemory(width, height, bytes, bound);
     return std::nullopt;
 }
 

@@ -42,4 +42,11 @@ struct TRoom {
 std::optional<TFailure> WhyNotFits(int width, int height, int previewSide, const TRoom& room,
                                    std::int64_t decoderBytes = 0);
 
+// Why the preview of a width × height picture, which holds `bytes` while it is made (its own
+// and the decoder's), is refused: more than memoryLeft, or more than a preview may take, a
+// quarter of what the program keeps for pictures (cacheBound, the image cache's bound), as a
+// preview is a glance at a file, not an open. Nothing when it fits.
+std::optional<TFailure> WhyPreviewNotFits(int width, int height, std::int64_t bytes,
+                                          std::uint64_t memoryLeft, std::int64_t cacheBound);
+
 } // namespace tonalyx

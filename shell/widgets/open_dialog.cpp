@@ -1,18 +1,21 @@
 #include "open_dialog.h"
 
+#include "background_tasks.h"
+#include "file_preview.h"
 #include "names.h"
+#include "open_reasons.h"
 #include "ufiles.h"
+#include "widgets_log.h"
 
 #include <QBoxLayout>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 
-#include <limits>
+#include <utility>
 
 namespace tonalyx {
 
@@ -34,28 +37,21 @@ QString OpenDialogPreselected(const QString& currentFile) {
     return QFileInfo(currentFile).absoluteFilePath();
 }
 
-TOpenPreview LoadOpenPreview(const QString& path, QSize box) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);      // upright, and sized, as the window shows it
-    const QSize stored = reader.size(); // from the header, before any pixel is decoded
-    if (!stored.isValid())
+TOpenPreview LoadOpenPreview(const QString& path, int side, std::stop_token cancel) {
+    TFilePreview preview = MakeFilePreview(path, side, std::move(cancel));
+    if (preview.Failure && *preview.Failure != DecodingCancelled())
+        qCDebug(WidgetsLog).noquote() << "no preview of" << path << "-"
+                                      << QString::fromStdString(DescribeFailure(*preview.Failure));
+    if (preview.Refused)
+        return {{}, QString::fromStdString(preview.Failure->Reason)};
+    if (preview.Shown.isEmpty())
         return {{}, QStringLiteral("No preview")};
-    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    const QSize size = turned ? stored.transposed() : stored;
-    // JPEG files decode at a half, quarter or eighth of their size, the cheap way; the
-    // reader scales before it turns.
-    if (size.width() > box.width() || size.height() > box.height()) {
-        const QSize fit = size.scaled(box, Qt::KeepAspectRatio);
-        reader.setScaledSize(turned ? fit.transposed() : fit);
-    }
-    QImage picture = reader.read();
-    if (picture.isNull())
-        return {{}, ImageSizeText(size)};
-    return {std::move(picture), ImageSizeText(size)};
+    return {std::move(preview.Picture), ImageSizeText(preview.Shown)};
 }
 
 TOpenDialog::TOpenDialog(QWidget* parent, const QString& startFolder)
-    : QFileDialog(parent, QStringLiteral("Open Image"), startFolder, OpenImageFilter()) {
+    : QFileDialog(parent, QStringLiteral("Open Image"), startFolder, OpenImageFilter()),
+      FPreviews(std::make_unique<TBackgroundTasks>(TBackgroundOptions{1, true})) {
     setObjectName(QStringLiteral("odMain"));
     // The toolkit's own dialog on every desktop: a desktop's native one has no room for
     // the preview. The filter's label shows without its bracketed patterns.
@@ -76,13 +72,14 @@ TOpenDialog::TOpenDialog(QWidget* parent, const QString& startFolder)
     FText = new QLabel(pane);
     FText->setObjectName(QStringLiteral("odPreviewText"));
     FText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    FText->setWordWrap(true); // a reason in place of the size takes a few lines
+    FText->setMaximumWidth(PreviewBox.width());
     column->addWidget(FText);
     column->addStretch(1);
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
         grid->addWidget(pane, 0, grid->columnCount(), grid->rowCount(), 1);
 
     resize(sizeHint().expandedTo(QSize(880, 500))); // room for the list beside the preview
-    FWorker.setMaxThreadCount(1);
     // The file list's current item, and the name field, which follows every selection
     // (a click, the keys, a typed name, selectFile).
     connect(this, &QFileDialog::currentChanged, this, &TOpenDialog::RequestPreview);
@@ -93,11 +90,9 @@ TOpenDialog::TOpenDialog(QWidget* parent, const QString& startFolder)
         });
 }
 
-TOpenDialog::~TOpenDialog() {
-    FLatest = std::numeric_limits<std::uint64_t>::max(); // a preview under way is moot
-    FWorker.clear();
-    FWorker.waitForDone();
-}
+// The runner cancels the preview under way and waits only for its decoder to see that, at its
+// next band of rows.
+TOpenDialog::~TOpenDialog() = default;
 
 QString TOpenDialog::PreviewText() const {
     return FText->text();
@@ -111,27 +106,22 @@ void TOpenDialog::RequestPreview(const QString& path) {
     if (path == FRequested)
         return; // the list and the name field both tell of one selection
     FRequested = path;
-    const std::uint64_t request = ++FLatest;
+    FPreviews->Cancel(FPreview); // its decoder stops at its next band of rows
+    FPreview = 0;
     FPicture->clear();
     FText->clear();
     if (!QFileInfo(path).isFile())
         return;
-    FWorker.clear(); // previews not started yet are moot
-    FWorker.start([this, request, path] {
-        // Worker thread: reads only its own copies and posts the result to the dialog.
-        if (request != FLatest)
-            return;
-        TOpenPreview preview = LoadOpenPreview(path, PreviewBox);
-        QMetaObject::invokeMethod(
-            this, [this, request, path, preview] { ShowPreview(request, path, preview); },
-            Qt::QueuedConnection);
-    });
+    // The work has its own copy of the path: it touches nothing of the dialog.
+    FPreview = FPreviews->Start(
+        [path](std::stop_token cancel) { return LoadOpenPreview(path, PreviewSide, cancel); },
+        [this, path](TOutcome<TOpenPreview> preview) {
+            FPreview = 0;
+            ShowPreview(path, preview.ValueOr({{}, QStringLiteral("No preview")}));
+        });
 }
 
-void TOpenDialog::ShowPreview(std::uint64_t request, const QString& path,
-                              const TOpenPreview& preview) {
-    if (request != FLatest)
-        return; // the selection has moved on
+void TOpenDialog::ShowPreview(const QString& path, const TOpenPreview& preview) {
     FPicture->setPixmap(QPixmap::fromImage(preview.Picture));
     FText->setText(preview.Text);
     emit previewShown(path);

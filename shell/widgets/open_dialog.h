@@ -2,23 +2,26 @@
 // can carry more widgets), titled "Open Image", filtered to the pictures the program opens,
 // with a preview of the selected picture and its size in pixels beside the file list.
 //
-// The preview is decoded reduced on a worker thread owned by the dialog; a newer selection
-// makes older previews moot, and they are dropped unseen. The dialog waits for the worker
-// when it goes, so nothing outlives it.
+// The preview is made by the program's decoders on the dialog's background runner, without
+// ever holding the picture (file_preview.h); a newer selection cancels the older preview,
+// which is never shown. Closing the dialog cancels the preview under way: the decoder stops
+// at its next band of rows, and the work shares nothing with the dialog.
 #pragma once
 
 #include <QFileDialog>
 #include <QImage>
 #include <QSize>
 #include <QString>
-#include <QThreadPool>
 
-#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <stop_token>
 
 class QLabel;
 
 namespace tonalyx {
+
+class TBackgroundTasks;
 
 // Where the dialog starts: the folder of currentFile (the picture shown now) when it is a
 // file's path and that folder exists, else lastFolder when it exists, else empty (the
@@ -28,19 +31,22 @@ QString OpenDialogStartFolder(const QString& currentFile, const QString& lastFol
 // so that its preview shows and Enter opens it again; else none.
 QString OpenDialogPreselected(const QString& currentFile);
 
-// A picture's preview: upright as its Exif orientation says and reduced to fit box (never
-// enlarged), and the text beside it: its size in pixels as the window shows it,
-// "1920 x 1080", or why there is no preview. Any thread.
+// A picture's preview as the image view shows pictures (upright as its Exif orientation
+// says, in sRGB) and reduced to a long side of `side` (never enlarged), and the text beside
+// it: its size in pixels as the window shows it, "1920 x 1080", or why there is no preview:
+// the plain reason when memory refuses it. Any thread; cancel stops the decoder at its next
+// band of rows.
 struct TOpenPreview {
     QImage Picture; // null without a preview
     QString Text;
 };
-TOpenPreview LoadOpenPreview(const QString& path, QSize box);
+TOpenPreview LoadOpenPreview(const QString& path, int side, std::stop_token cancel = {});
 
 class TOpenDialog final : public QFileDialog {
     Q_OBJECT
   public:
-    static constexpr QSize PreviewBox{240, 240};
+    static constexpr int PreviewSide = 240;
+    static constexpr QSize PreviewBox{PreviewSide, PreviewSide};
 
     TOpenDialog(QWidget* parent, const QString& startFolder);
     ~TOpenDialog() override;
@@ -56,13 +62,14 @@ class TOpenDialog final : public QFileDialog {
   private:
     // Main thread.
     void RequestPreview(const QString& path);
-    void ShowPreview(std::uint64_t request, const QString& path, const TOpenPreview& preview);
+    void ShowPreview(const QString& path, const TOpenPreview& preview);
 
     QLabel* FPicture;
     QLabel* FText;
-    QString FRequested;                    // the path of the preview asked for last
-    QThreadPool FWorker;                   // one thread, the previews in turn
-    std::atomic<std::uint64_t> FLatest{0}; // the request whose preview is wanted
+    QString FRequested; // the path of the preview asked for last
+    // One preview at a time; its report comes only while the dialog is there.
+    std::unique_ptr<TBackgroundTasks> FPreviews;
+    std::uint64_t FPreview = 0; // the task of the preview under way, 0 for none
 };
 
 } // namespace tonalyx

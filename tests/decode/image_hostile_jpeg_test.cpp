@@ -3,6 +3,7 @@
 // refused with a reason; the same files with an ordinary number of valid scans still decode.
 #include "decoder.h"
 
+#include "hostile_jpeg.h"
 #include "jpeg_encoder.h"
 
 #include <gtest/gtest.h>
@@ -33,35 +34,7 @@ TBytes Progressive(bool colour, const std::vector<jpeg_scan_info>& scans) {
     return test::EncodeWithLibjpeg(w, h, TBytes(std::size_t(w) * h * components, 100), e);
 }
 
-// Where the entropy-coded data that starts at `from` ends: at the next marker.
-std::size_t EndOfScanData(const TBytes& jpeg, std::size_t from) {
-    for (std::size_t i = from; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] != 0x00 && (jpeg[i + 1] < 0xD0 || jpeg[i + 1] > 0xD7))
-            return i;
-    return jpeg.size();
-}
-
-// The file with its last scan (with the tables written before it) given `times` times.
-TBytes RepeatLastScan(const TBytes& jpeg, int times) {
-    // The last scan's tables start where the scan before it ends.
-    std::size_t lastSos = 0, previousSos = 0;
-    for (std::size_t i = 2; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) {
-            previousSos = lastSos;
-            lastSos = i;
-            i = EndOfScanData(jpeg, i + 2) - 1;
-        }
-    EXPECT_NE(previousSos, 0u) << "fewer than two scans";
-    const std::size_t begin = EndOfScanData(jpeg, previousSos + 2);
-    const std::size_t eoi = jpeg.size() - 2;
-    EXPECT_EQ(jpeg[eoi + 1], JPEG_EOI);
-    TBytes out(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(begin));
-    for (int t = 0; t < times; ++t)
-        out.insert(out.end(), jpeg.begin() + std::ptrdiff_t(begin),
-                   jpeg.begin() + std::ptrdiff_t(eoi));
-    out.insert(out.end(), {0xFF, JPEG_EOI});
-    return out;
-}
+using test::RepeatLastScan;
 
 jpeg_scan_info Scan(int ss, int se, int ah, int al, int component = 0) {
     jpeg_scan_info s{};

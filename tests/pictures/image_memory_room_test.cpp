@@ -141,4 +141,42 @@ TEST(PictureFits, TheReasonSaysHowMuchIsNeededAndHowMuchThereIs) {
     }
 }
 
+// A preview holds its band, its copy and the decoder's memory, never the picture: it must fit
+// in the memory left and in a quarter of what the program keeps for pictures.
+TEST(PreviewFits, RefusedWhenMoreThanTheMemoryLeftOrAQuarterOfTheCachesBound) {
+    constexpr std::int64_t Mega = 1'000'000, Gibi = std::int64_t{1} << 30;
+    const struct {
+        std::int64_t Bytes;
+        std::uint64_t MemoryLeft;
+        std::int64_t CacheBound;
+        const char* Reason; // empty: it fits
+    } cases[] = {
+        {2 * Mega, 8000 * Mega, 4 * Gibi, ""},
+        {Gibi, 8000 * Mega, 4 * Gibi, ""}, // just fits the bound
+        {Gibi + 1, 8000 * Mega, 4 * Gibi,
+         "Its 20000 \u00D7 20000 pixels need 1.1 GB of memory to preview, more than the 1.07 GB "
+         "a preview may take"},
+        {1'200'000'000, 8000 * Mega, 2 * Gibi,
+         "Its 20000 \u00D7 20000 pixels need 1.2 GB of memory to preview, more than the 537 MB a "
+         "preview may take"},
+        {200 * Mega, 200 * Mega, 4 * Gibi, ""}, // just fits the memory left
+        {200 * Mega, 150 * Mega, 4 * Gibi,
+         "Its 20000 \u00D7 20000 pixels need 200 MB of memory, and only 150 MB is free"},
+        {2 * Mega, 0, 4 * Gibi,
+         "Its 20000 \u00D7 20000 pixels need 2 MB of memory, and only "
+         "0 MB is free"},
+        {2 * Mega, 8000 * Mega, 0,
+         "Its 20000 \u00D7 20000 pixels need 2 MB of memory to preview, more than the 0 MB a "
+         "preview may take"},
+    };
+    for (const auto& c : cases) {
+        const std::optional<TFailure> why =
+            WhyPreviewNotFits(20000, 20000, c.Bytes, c.MemoryLeft, c.CacheBound);
+        EXPECT_EQ(why ? why->Reason : "", c.Reason) << c.Bytes << " " << c.MemoryLeft;
+        if (why) {
+            EXPECT_NE(why->Detail.find(std::to_string(c.Bytes)), std::string::npos) << why->Detail;
+        }
+    }
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // The open dialog: where it starts, the folder it remembers across runs, the preview of the
-// selected picture with its size, and the open command that runs it.
+// selected picture with its size (or why memory refuses it), which neither hostile files nor
+// a signal can make the dialog wait for, and the open command that runs it.
 #include "app_core.h"
 #include "commands.h"
 #include "main_window.h"
@@ -7,11 +8,15 @@
 #include "open_dialog.h"
 #include "open_folder.h"
 #include "open_image_dialog.h"
+#include "quit_requests.h"
 #include "settings_location.h"
 #include "ufiles.h"
 
 #include "colour_fixture.h"
+#include "declared_huge.h"
+#include "hostile_jpeg.h"
 #include "jpeg_encoder.h"
+#include "peak_memory.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
 #include "window_opens.h"
@@ -20,6 +25,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,8 +34,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 using namespace tonalyx;
 
@@ -61,6 +70,29 @@ class OpenDialog : public testing::Test {
     QString Path(const char* name) const {
         return QDir(Dir.path()).filePath(QString::fromLatin1(name));
     }
+    void Write(const char* name, const std::vector<std::uint8_t>& bytes) const {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    }
+    // In hostile/: the scans of a 4096 x 4096 picture over and over (refused once they
+    // cover it a hundred times), and pictures of 20000 x 20000 in a few kilobytes: a
+    // progressive JPEG, whose decoder would hold 1.2 GB, a baseline one and a run-length BMP;
+    // and a small picture beside them.
+    void HostileFiles() const {
+        ASSERT_TRUE(QDir(Dir.path()).mkpath(QStringLiteral("hostile")));
+        Write("hostile/scans.jpg", test::ScanBomb(4096, 4096, 5000));
+        const std::vector<std::uint8_t> grey(64 * 48 * 3, 100);
+        test::TJpegEncoding progressive;
+        progressive.Progressive = true;
+        Write("hostile/huge.jpg",
+              test::WithDeclaredSize(test::EncodeWithLibjpeg(64, 48, grey, progressive), 20000,
+                                     20000));
+        Write("hostile/huge-baseline.jpg",
+              test::WithDeclaredSize(test::EncodeWithLibjpeg(64, 48, grey, {}), 20000, 20000));
+        Write("hostile/huge-runs.bmp", test::DeclaredHugeRleBmp(20000, 20000));
+        ASSERT_TRUE(QFile::copy(Path("scans/stamp.jpg"), Path("hostile/stamp.jpg")));
+    }
 
     // Runs action while an open dialog is up: answer gets the dialog once it is shown and
     // closes it.
@@ -70,6 +102,13 @@ class OpenDialog : public testing::Test {
             ASSERT_TRUE(dialog);
             answer(*dialog);
         });
+    }
+    // Types name into the dialog's name field, as a shown dialog takes a selection (its
+    // selectFile leaves a field that has the focus alone).
+    static void Select(TOpenDialog& dialog, const char* name) {
+        auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_TRUE(field);
+        field->setText(QString::fromLatin1(name));
     }
     static void Choose(TOpenDialog& dialog, const QString& path) {
         dialog.selectFile(path);
@@ -137,15 +176,15 @@ TEST_F(OpenDialog, KeepsTheTitleFilterAndOptionsOfTheOpenCommand) {
 }
 
 TEST_F(OpenDialog, PreviewIsReducedAndTellsTheSizeAsShown) {
-    // A portrait as a phone stores it: 640 x 427, to be turned a quarter clockwise.
+    // A portrait as a phone stores it: 640 x 427, to be turned a quarter clockwise; its
+    // stored left half is dark, and becomes the top.
     test::TJpegEncoding e;
     e.Exif = test::ExifWithOrientation(6);
-    const std::vector<std::uint8_t> jpeg =
-        test::EncodeWithLibjpeg(640, 427, std::vector<std::uint8_t>(640 * 427 * 3, 90), e);
-    QFile portrait(Path("photos/portrait.jpg"));
-    ASSERT_TRUE(portrait.open(QIODevice::WriteOnly));
-    portrait.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size()));
-    portrait.close();
+    std::vector<std::uint8_t> samples(640 * 427 * 3, 90);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = i / 3 % 640 < 320 ? 20 : 230;
+    Write("photos/portrait.jpg", test::EncodeWithLibjpeg(640, 427, samples, e));
+    HostileFiles();
     const struct {
         const char* Name;
         QString Path;
@@ -158,15 +197,93 @@ TEST_F(OpenDialog, PreviewIsReducedAndTellsTheSizeAsShown) {
         {"stored on its side, shown upright", Path("photos/portrait.jpg"), "427 x 640", {160, 240}},
         {"not a picture", Path("scans/notes.jpg"), "No preview", {}},
         {"missing", Path("scans/gone.jpg"), "No preview", {}},
+        {"scans over the limit", Path("hostile/scans.jpg"), "4096 x 4096", {}},
+        {"declared huge, more than a preview may take",
+         Path("hostile/huge.jpg"),
+         "Its 20000 \u00D7 20000 pixels need 1.2 GB of memory to preview, more than the",
+         {}},
     };
     for (const auto& row : rows) {
-        const TOpenPreview preview = LoadOpenPreview(row.Path, TOpenDialog::PreviewBox);
-        EXPECT_EQ(preview.Text, row.Text) << row.Name;
+        const TOpenPreview preview = LoadOpenPreview(row.Path, TOpenDialog::PreviewSide);
+        EXPECT_EQ(preview.Text.left(row.Text.size()), row.Text) << row.Name;
         EXPECT_EQ(preview.Picture.isNull(), row.Picture.isEmpty()) << row.Name;
         if (!row.Picture.isEmpty()) {
             EXPECT_EQ(preview.Picture.size(), row.Picture) << row.Name;
         }
     }
+    const QImage upright =
+        LoadOpenPreview(Path("photos/portrait.jpg"), TOpenDialog::PreviewSide).Picture;
+    EXPECT_LT(qGray(upright.pixel(80, 20)), 50);
+    EXPECT_GT(qGray(upright.pixel(80, 220)), 200);
+}
+
+// Files that would keep a decoder busy for seconds or take gigabytes: the dialog closes at
+// once however far their preview has come, and holds no more than a band of their rows; a
+// newer selection cancels their preview too.
+TEST_F(OpenDialog, HostileFilesNeitherHoldTheDialogNorTakeItsMemory) {
+    HostileFiles();
+    for (const char* name : {"scans.jpg", "huge.jpg", "huge-baseline.jpg", "huge-runs.bmp"}) {
+        const test::TPeakMemory memory;
+        auto dialog = std::make_unique<TOpenDialog>(nullptr, Path("hostile"));
+        QSignalSpy shown(dialog.get(), &TOpenDialog::previewShown);
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        Select(*dialog, name);
+        QTest::qWait(150); // the preview under way, or refused
+        // A newer selection: shown at once, the older decode cancelled.
+        QElapsedTimer clock;
+        clock.start();
+        Select(*dialog, "stamp.jpg");
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return !shown.isEmpty() &&
+                       shown.last().at(0).toString() == Path("hostile/stamp.jpg");
+            },
+            10000))
+            << name;
+        EXPECT_LT(clock.elapsed(), 1000) << name;
+        EXPECT_EQ(dialog->PreviewText(), "50 x 40") << name;
+
+        Select(*dialog, name);
+        QTest::qWait(150);
+        clock.restart();
+        dialog->reject();
+        dialog.reset();
+        EXPECT_LT(clock.elapsed(), 1000) << name;
+        EXPECT_LT(memory.Growth(), 150 << 20) << name;
+    }
+}
+
+// SIGTERM while the dialog previews a file that keeps its decoder busy: the dialog is
+// dismissed and the window closes as Exit closes it, without waiting for the preview.
+TEST_F(OpenDialog, ASignalDuringAPreviewClosesTheWindowAtOnce) {
+    HostileFiles();
+    TAppCore core;
+    auto window = std::make_unique<TfrmMain>(core, QStringList());
+    window->Beeper = [] {};
+    TQuitRequests quitRequests(window.get());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StartUpDone(); }));
+    QElapsedTimer sinceSignal;
+    bool dismissed = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        WhenTheDialogShows([&](TOpenDialog& d) {
+            d.setDirectory(Path("hostile"));
+            Select(d, "scans.jpg");
+            QTimer::singleShot(150, [&] {
+                sinceSignal.start();
+                std::raise(SIGTERM);
+            });
+        });
+        window->Commands()[TCommandId::acOpenImageFile]->trigger(); // returns once dismissed
+        dismissed = true;
+    });
+    QTimer::singleShot(20000, qApp, &QCoreApplication::quit); // an upper bound only
+    QApplication::exec();                                     // ends when the window has closed
+    EXPECT_TRUE(dismissed);
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(sinceSignal.isValid());
+    EXPECT_LT(sinceSignal.elapsed(), 1000);
 }
 
 TEST_F(OpenDialog, SelectingAPictureShowsItsPreviewFromTheWorker) {
