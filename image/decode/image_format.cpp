@@ -65,6 +65,13 @@ TOutcome<const TImageFormat*> FormatToDecode(const std::filesystem::path& path) 
         ext.empty() ? "no image extension" : "format " + std::string(ext) + " not supported");
 }
 
+TOutcome<TDecodeNotes> StreamImageFile(const std::filesystem::path& path, TRowTarget& target) {
+    const TOutcome<const TImageFormat*> format = FormatToDecode(path);
+    if (!format.Ok())
+        return format.Error();
+    return (*format)->Decode(path, target);
+}
+
 std::string ImageFormatNames(std::string_view lastJoin) {
     const std::vector<TImageFormat>& formats = Table();
     std::string names;

@@ -56,6 +56,10 @@ const TImageFormat* ImageFormatOf(std::string_view path);
 // .png not supported").
 TOutcome<const TImageFormat*> FormatToDecode(const std::filesystem::path& path);
 
+// Decodes path into target with the decoder its extension names, for a caller that keeps the
+// rows its own way (the open dialog's preview); FormatToDecode's reason when there is none.
+TOutcome<TDecodeNotes> StreamImageFile(const std::filesystem::path& path, TRowTarget& target);
+
 // The formats' names as one list, the last joined by lastJoin: "JPEG or BMP" for " or ",
 // "JPEG, BMP & PNG" for " & " with a third.
 std::string ImageFormatNames(std::string_view lastJoin);

@@ -143,15 +143,4 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
     return loaded;
 }
 
-TOutcome<TDecodeNotes> StreamImageFile(const std::filesystem::path& path, TRowTarget& target) {
-    const std::u8string utf8 = path.u8string();
-    const std::string name(utf8.begin(), utf8.end());
-    const std::optional<TFType> type = ImageTypeOf(name);
-    if (type == TFType::JPG)
-        return StreamJpegFile(path, target);
-    if (type == TFType::BMP)
-        return StreamBmpFile(path, target);
-    return DecodeAndCount(path).Error(); // its refusal of the extension, with nothing decoded
-}
-
 } // namespace tonalyx

@@ -41,10 +41,6 @@ struct TLoadHooks {
 TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path,
                                       const TLoadHooks& hooks = {});
 
-// Decodes path (UTF-8) into target as JPEG or BMP by its extension alone, as DecodeAndCount
-// does, for a caller that keeps the rows its own way (the open dialog's preview).
-TOutcome<TDecodeNotes> StreamImageFile(const std::filesystem::path& path, TRowTarget& target);
-
 // Counts the primaries and the coarse sample levels of a picture's rows on a background
 // thread while a decoder produces them (see TRowsReady).
 class TRowCounter {

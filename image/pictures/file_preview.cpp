@@ -1,7 +1,7 @@
 #include "file_preview.h"
 
 #include "display_copy.h"
-#include "image_loader.h"
+#include "image_format.h"
 #include "open_reasons.h"
 #include "qt_raster.h"
 #include "reduced_copy.h"

@@ -52,7 +52,7 @@ struct TShareOptions {
     TTickClock Clock = SteadyTickClock(); // the queue's tick clock
     std::chrono::milliseconds Deadline = RequestDeadline; // of every queued request
     std::chrono::milliseconds HttpTimeout = DefaultHttpTimeout;
-    QString UploadFileName; // filename attribute; the executable's bare name when empty
+    QString UploadFileName{}; // filename attribute; the executable's bare name when empty
 };
 
 // Main thread, all of it; the transfers run on the service's own workers. A request

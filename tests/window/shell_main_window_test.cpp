@@ -370,9 +370,11 @@ TEST_F(MainWindow, FailuresAndHintsShowBesideTheImageSize) {
     QApplication::sendEvent(Window->Ribbon(), &leave);
     EXPECT_TRUE(Window->StatusBar()->MessageText().isEmpty());
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "8 x 8");
-    for (QWidget* panel : Window->StatusBar()->findChildren<QLabel*>())
-        if (!panel->objectName().startsWith("imLED"))
+    for (QWidget* panel : Window->StatusBar()->findChildren<QLabel*>()) {
+        if (!panel->objectName().startsWith("imLED")) {
             EXPECT_TRUE(panel->isVisible());
+        }
+    }
 }
 
 // A failure is about the moment: the next picture shown takes it away at once. A picture
