@@ -15,13 +15,20 @@ namespace tonalyx {
 TRowCounter::TRowCounter() : Worker([this] { Run(); }, TThreadPriority::Lowered) {}
 
 TRowCounter::~TRowCounter() {
-    // Left without Finish: the worker stops counting, and the member's destructor joins it.
+    Stop();
+}
+
+void TRowCounter::Stop() noexcept {
     {
         std::lock_guard lock(Mutex);
         Done = true;
         Reset = true;
     }
     Wake.notify_one();
+    try {
+        Worker.Join();
+    } catch (...) { // what it failed to count no longer matters
+    }
 }
 
 void TRowCounter::Add(const TRaster& image, int firstRow, int count) {
@@ -119,9 +126,18 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
                     hooks.Rows(image, first, count);
             },
             hooks.Cancel, hooks.Admit);
-        TOutcome<TDecodeNotes> notes = decoder.Decode(path, target);
-        // Whoever reads the rows is done with them before a failed decode frees them.
-        loaded.Primaries = counter.Finish();
+        // Whoever reads the rows is done with them before a failed decode frees them, and
+        // before they go with an exception the decoder or the counting throws.
+        TOutcome<TDecodeNotes> notes = TDecodeNotes{};
+        try {
+            notes = decoder.Decode(path, target);
+            loaded.Primaries = counter.Finish();
+        } catch (...) {
+            counter.Stop();
+            if (hooks.RowsEnd)
+                hooks.RowsEnd(false);
+            throw;
+        }
         if (hooks.RowsEnd)
             hooks.RowsEnd(notes.Ok());
         TDecodeResult decoded = target.Finish(std::move(notes));

@@ -60,6 +60,9 @@ class TRowCounter {
     // Whether the counts hold every row of a picture of this height once: false when the
     // rows came out of order, which leaves the rest uncounted.
     bool Complete(int height) const;
+    // Stops counting and waits for the background thread, the counts left as they are: for
+    // a decode that ends by an exception, before its rows are freed.
+    void Stop() noexcept;
 
   private:
     void Run();

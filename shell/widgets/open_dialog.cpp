@@ -20,7 +20,7 @@
 namespace tonalyx {
 
 QString OpenDialogStartFolder(const QString& currentFile, const QString& lastFolder) {
-    if (!currentFile.isEmpty() && currentFile != PastedImageName()) {
+    if (!currentFile.isEmpty()) {
         const QFileInfo file(currentFile);
         if (file.dir().exists())
             return file.absolutePath();
@@ -31,8 +31,7 @@ QString OpenDialogStartFolder(const QString& currentFile, const QString& lastFol
 }
 
 QString OpenDialogPreselected(const QString& currentFile) {
-    if (currentFile.isEmpty() || currentFile == PastedImageName() ||
-        !QFileInfo(currentFile).isFile())
+    if (currentFile.isEmpty() || !QFileInfo(currentFile).isFile())
         return {};
     return QFileInfo(currentFile).absoluteFilePath();
 }

@@ -25,7 +25,7 @@ class TBackgroundTasks;
 
 // Where the dialog starts: the folder of currentFile (the picture shown now) when it is a
 // file's path and that folder exists, else lastFolder when it exists, else empty (the
-// toolkit's choice: the working folder). The pasted picture's name is no path.
+// toolkit's choice: the working folder). currentFile is empty while a pasted picture shows.
 QString OpenDialogStartFolder(const QString& currentFile, const QString& lastFolder);
 // The file the dialog selects when it opens: currentFile when it is a file that still exists,
 // so that its preview shows and Enter opens it again; else none.

@@ -1,9 +1,11 @@
 // Cancelling a decode: the decoder stops at its next band of rows and fails; a decode that
 // is never cancelled hands every row to both consumers, the counting and the caller's own.
 #include "decoder_test_support.h"
+#include "image_format.h"
 #include "open_reasons.h"
 
 #include <optional>
+#include <stdexcept>
 #include <stop_token>
 
 using namespace tonalyx;
@@ -147,6 +149,42 @@ TEST(DecodeCancel, TheRowsOutliveTheirEndOnAStoppedDecode) {
         firstByteAtEnd = seen ? seen->Bits()[0] : -1;
     };
     EXPECT_FALSE(DecodeAndCount(PathOf(path), hooks).Ok());
+    ASSERT_TRUE(ended.has_value());
+    EXPECT_FALSE(*ended);
+    EXPECT_EQ(firstByteAtEnd, firstByteWritten);
+}
+
+// A decoder that throws once its rows are out (as a failed allocation would) leaves the
+// counting's thread and the caller's consumer stopped before the rows are freed.
+TEST(DecodeCancel, TheRowsOutliveTheirEndWhenTheDecoderThrows) {
+    const TRgb source = TestPicture(64, 400);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.tnx");
+    WriteBytes(path, EncodeJpeg(source.Width, source.Height, source.Pixels, {false}));
+    const TAddedImageFormat throwing{{"TNX",
+                                      {".tnx"},
+                                      {},
+                                      [](const std::filesystem::path& file, TRowTarget& target) {
+                                          (void)StreamJpegFile(file, target);
+                                          throw std::runtime_error("out of room");
+                                          return TOutcome<TDecodeNotes>(TDecodeNotes{});
+                                      },
+                                      TRowCounting::AsRowsArrive}};
+    const TRaster* seen = nullptr;
+    std::optional<bool> ended;
+    int firstByteWritten = -1;
+    int firstByteAtEnd = -1;
+    TLoadHooks hooks;
+    hooks.Rows = [&](const TRaster& image, int, int) {
+        if (!seen)
+            firstByteWritten = image.Bits()[0];
+        seen = &image;
+    };
+    hooks.RowsEnd = [&](bool decoded) {
+        ended = decoded;
+        firstByteAtEnd = seen ? seen->Bits()[0] : -1;
+    };
+    EXPECT_THROW(DecodeAndCount(PathOf(path), hooks), std::runtime_error);
     ASSERT_TRUE(ended.has_value());
     EXPECT_FALSE(*ended);
     EXPECT_EQ(firstByteAtEnd, firstByteWritten);
