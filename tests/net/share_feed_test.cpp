@@ -19,9 +19,7 @@
 using namespace tonalyx;
 using namespace tonalyx::test;
 
-TONALYX_QT_TEST_ENVIRONMENT(QCoreApplication);
-[[maybe_unused]] static testing::Environment* const NetEnvironment =
-    testing::AddGlobalTestEnvironment(new TNetEnvironment);
+TONALYX_NET_TEST_ENVIRONMENT();
 
 namespace {
 

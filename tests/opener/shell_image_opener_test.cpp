@@ -1,6 +1,7 @@
 // Opening, revisiting, pasting and stepping, observed through a recording window; opens
 // decode on a worker, so each test runs the event loop until the open has been taken in.
 #include "image_opener.h"
+#include "opener_steps.h"
 
 #include "qt_raster.h"
 #include "reduced_copy.h"
@@ -32,17 +33,13 @@
 #include <memory>
 
 using namespace tonalyx;
+using namespace tonalyx::test;
 
 TONALYX_QT_TEST_ENVIRONMENT(QGuiApplication);
 
 namespace {
 
 constexpr int Patience = 60000; // ms: an upper bound only, for a loaded machine
-
-// Runs the event loop until the opener has nothing under way.
-void Settle(const TImageOpener& op) {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !op.IsOpening(); }, Patience));
-}
 
 // Records every call as one short line, so a test reads like the sequence it expects.
 class TRecordingView : public TOpenerView {
@@ -145,14 +142,8 @@ class Opener : public testing::Test {
     QString Path(const QString& name) const { return QDir(Dir.path()).filePath(name); }
     TAllChanel& Raw() { return Hist.Engine().Data[Origin]; }
     // Each call as the window makes it, run until the open is taken in.
-    void Load(const QString& name) {
-        Op.LoadImageFile(Path(name));
-        Settle(Op);
-    }
-    void Step(TNeighbor neighbor) {
-        Op.ShowNeighbor(neighbor);
-        Settle(Op);
-    }
+    void Load(const QString& name) { LoadAndSettle(Op, Path(name)); }
+    void Step(TNeighbor neighbor) { StepAndSettle(Op, neighbor); }
     void Paste(const QImage& image) {
         Op.PasteImage(image);
         Settle(Op);

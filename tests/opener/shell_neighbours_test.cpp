@@ -3,6 +3,7 @@
 #include "image_opener.h"
 #include "image_view.h"
 #include "neighbour_preparer.h"
+#include "opener_steps.h"
 #include "reduced_copy.h"
 
 #include "qt_raster.h"
@@ -27,6 +28,7 @@
 #include <thread>
 
 using namespace tonalyx;
+using namespace tonalyx::test;
 
 TONALYX_QT_TEST_ENVIRONMENT(QGuiApplication);
 
@@ -243,11 +245,6 @@ QImage Picture(int w, int h, int seed) {
     return img;
 }
 
-// Runs the event loop until the opener has nothing under way.
-void Settle(const TImageOpener& op) {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !op.IsOpening(); }, Patience));
-}
-
 struct Stepping : testing::Test {
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
@@ -259,14 +256,8 @@ struct Stepping : testing::Test {
     bool WaitPrepared(const QString& name) {
         return QTest::qWaitFor([&] { return Op.Preparer()->IsPrepared(Path(name)); }, Patience);
     }
-    void Load(const QString& name) {
-        Op.LoadImageFile(Path(name));
-        Settle(Op);
-    }
-    void Step(TNeighbor neighbor) {
-        Op.ShowNeighbor(neighbor);
-        Settle(Op);
-    }
+    void Load(const QString& name) { LoadAndSettle(Op, Path(name)); }
+    void Step(TNeighbor neighbor) { StepAndSettle(Op, neighbor); }
 
     QTemporaryDir Dir;
     TCurrentHist Hist;

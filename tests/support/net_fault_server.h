@@ -36,6 +36,13 @@ class TNetEnvironment : public testing::Environment {
     }
 };
 
+// Registers a network test program's environments once: the application object its event
+// loop needs (qt_environment.h, included by the test) and TNetEnvironment.
+#define TONALYX_NET_TEST_ENVIRONMENT()                                                             \
+    TONALYX_QT_TEST_ENVIRONMENT(QCoreApplication);                                                 \
+    [[maybe_unused]] static testing::Environment* const NetEnvironment =                           \
+        testing::AddGlobalTestEnvironment(new tonalyx::test::TNetEnvironment)
+
 // An HTTP server on a free loopback port, serving on a thread of its own until destroyed.
 // Register the routes on Http() before Start().
 class TFaultServer {
