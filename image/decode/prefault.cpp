@@ -1,5 +1,6 @@
 #include "prefault.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__linux__)
@@ -24,7 +25,14 @@ TPrefault::TPrefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t s
 #endif
     // Kernels without MADV_POPULATE_WRITE refuse it; the writer then faults as usual.
     FThread.Start(
-        [begin, end] { madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE); },
+        [this, begin, end] {
+            for (std::uintptr_t slice = begin;
+                 slice < end && !FStop.load(std::memory_order_relaxed); slice += SliceSize) {
+                const std::size_t length = std::min<std::uintptr_t>(SliceSize, end - slice);
+                if (madvise(reinterpret_cast<void*>(slice), length, MADV_POPULATE_WRITE) != 0)
+                    return;
+            }
+        },
         TThreadPriority::Lowered);
 #endif
 }

@@ -6,6 +6,7 @@
 
 #include "joined_thread.h"
 
+#include <atomic>
 #include <cstddef>
 
 namespace tonalyx {
@@ -16,6 +17,9 @@ class TPrefault {
     // it (the pages are made writable without their contents being touched); otherwise
     // does nothing. The buffer must outlive this object.
     TPrefault(void* data, std::size_t size);
+    // Stops at the next slice: a buffer let go early (a refused or failed decode) is not
+    // populated to its end first.
+    ~TPrefault() { FStop.store(true, std::memory_order_relaxed); }
     TPrefault(const TPrefault&) = delete;
     TPrefault& operator=(const TPrefault&) = delete;
 
@@ -23,9 +27,15 @@ class TPrefault {
 
     // Below this many bytes a thread costs more than the faults it saves.
     static constexpr std::size_t MinimumSize = 8u << 20;
+    // Populated a slice at a time: the system holds the process's memory-map lock while it
+    // populates, and any other thread that maps or unmaps memory meanwhile (the window's
+    // allocator growing its heap) waits for the whole call. A slice takes a millisecond or
+    // two, so that is the longest such wait.
+    static constexpr std::size_t SliceSize = 4u << 20;
 
   private:
-    TJoinedThread FThread; // joined when this goes
+    std::atomic<bool> FStop{false};
+    TJoinedThread FThread; // after FStop: joined when this goes, before FStop goes
 };
 
 } // namespace tonalyx

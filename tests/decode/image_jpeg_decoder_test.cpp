@@ -2,6 +2,7 @@
 // reference files), hand-made files for the corner cases, damaged input that must end in a
 // clean failure or a picture; the rows counted while decoding and the pages made ready.
 #include "decoder_test_support.h"
+#include "peak_memory.h"
 
 using namespace tonalyx;
 using namespace tonalyx::test;
@@ -551,4 +552,16 @@ TEST(Prefault, WritesDuringAndBeforeAreKept) {
     std::vector<std::uint8_t> small(1000, 7);
     TPrefault(small.data(), small.size()).Join();
     EXPECT_EQ(std::count(small.begin(), small.end(), 7), 1000);
+}
+
+// A buffer let go at once (a decode refused after its first rows) is not populated to its
+// end first: the populating stops at its next slice.
+TEST(Prefault, StopsWhenLetGo) {
+    const std::size_t size = std::size_t{1} << 30; // address space only, never written here
+    std::unique_ptr<std::uint8_t[]> fresh(new (std::nothrow) std::uint8_t[size]);
+    if (!fresh)
+        GTEST_SKIP() << "no room for 1 GiB of address space";
+    const test::TPeakMemory memory;
+    { TPrefault prefault(fresh.get(), size); }
+    EXPECT_LT(memory.Growth(), std::int64_t{256} << 20);
 }
