@@ -1,7 +1,10 @@
-// Small files that declare huge pictures: a run-length coded BMP of a few hundred bytes, and
-// a small JPEG whose frame header is made to claim another size. Decoding either would
-// allocate the whole declared picture, so they are what opening must refuse or bound.
+// Small files that declare huge pictures: a run-length coded BMP of a few hundred bytes, an
+// uncompressed one whose file cannot hold its rows, and a small JPEG whose frame header is
+// made to claim another size. Decoding any would allocate the whole declared picture (or a
+// progressive JPEG's coefficients of it), so they are what opening must refuse or bound.
 #pragma once
+
+#include "jpeg_encoder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +49,29 @@ inline std::vector<std::uint8_t> DeclaredHugeRleBmp(int width, int height) {
     return b;
 }
 
+// A 24-bit uncompressed BMP that declares width × height but holds 300 bytes of pixels: 354
+// bytes in all, far too few for the rows it declares.
+inline std::vector<std::uint8_t> DeclaredHugePlainBmp(int width, int height) {
+    const std::uint32_t offset = 14 + 40, pixels = 300;
+    std::vector<std::uint8_t> b{'B', 'M'};
+    PutLe(b, offset + pixels, 4);
+    PutLe(b, 0, 4);
+    PutLe(b, offset, 4);
+    PutLe(b, 40, 4);
+    PutLe(b, static_cast<std::uint32_t>(width), 4);
+    PutLe(b, static_cast<std::uint32_t>(height), 4);
+    PutLe(b, 1, 2);  // planes
+    PutLe(b, 24, 2); // bits a pixel
+    PutLe(b, 0, 4);  // uncompressed
+    PutLe(b, 0, 4);
+    PutLe(b, 2835, 4);
+    PutLe(b, 2835, 4);
+    PutLe(b, 0, 4);
+    PutLe(b, 0, 4);
+    b.resize(b.size() + pixels, 0x80);
+    return b;
+}
+
 // jpeg with the size in its first frame header (SOF0, SOF1 or SOF2) replaced by
 // width × height; the file's data then covers only the top of the picture. Empty when jpeg
 // has no such header.
@@ -65,6 +91,18 @@ inline std::vector<std::uint8_t> WithDeclaredSize(std::vector<std::uint8_t> jpeg
         at += 2 + length;
     }
     return {};
+}
+
+// A progressive JPEG of a few kilobytes whose frame header declares width × height: its
+// decoder would keep the coefficients of every block of the declared picture.
+inline std::vector<std::uint8_t> DeclaredHugeProgressiveJpeg(int width, int height) {
+    constexpr int W = 64, H = 48;
+    std::vector<std::uint8_t> samples(std::size_t{W} * H * 3);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::uint8_t>(i * 7 % 251);
+    TJpegEncoding progressive;
+    progressive.Progressive = true;
+    return WithDeclaredSize(EncodeWithLibjpeg(W, H, samples, progressive), width, height);
 }
 
 } // namespace tonalyx::test
