@@ -160,14 +160,17 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
 
 int ForEachCountedImage(const std::vector<std::string>& images,
                         const std::optional<TRegion>& region, TCurrentHist& hist, std::FILE* err,
-                        const std::function<void(const std::string&, int, int, int)>& shown) {
+                        const std::function<void(const std::string&, int, int, int)>& shown,
+                        const TMemoryLeft& memoryLeft) {
+    const TAdmission admit = AdmitInMemoryLeft(memoryLeft);
     int status = 0;
     for (const std::string& file : images) {
         TPictureMeta meta;
         TPictureSize picture;
         const std::filesystem::path path(file);
         const TOutcome<TStreamedCounts> counted =
-            region ? StreamAndCount(path, *region, &meta, &picture) : StreamAndCount(path, &meta);
+            region ? StreamAndCount(path, *region, &meta, &picture, admit)
+                   : StreamAndCount(path, &meta, admit);
         if (!counted.Ok()) {
             std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), counted.Reason().c_str());
             status = 1;
@@ -184,17 +187,18 @@ int ForEachCountedImage(const std::vector<std::string>& images,
 int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
     // The raw counts need no smoothing: the display copy is smoothed only when it is printed.
     TCurrentHist hist(options.Set == TCountSet::Display ? options.SmoothLevel : SmoothLevelOff);
-    const int status =
-        ForEachCountedImage(options.Images, options.Region, hist, err,
-                            [&](const std::string& file, int width, int height, int orientation) {
-                                const TAllChanel& shown =
-                                    options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
-                                const std::string line = CountsJson(
-                                    file, width, height, options.Set, options.SmoothLevel, shown,
-                                    orientation, options.Region ? &*options.Region : nullptr);
-                                std::fwrite(line.data(), 1, line.size(), out);
-                                std::fputc('\n', out);
-                            });
+    const int status = ForEachCountedImage(
+        options.Images, options.Region, hist, err,
+        [&](const std::string& file, int width, int height, int orientation) {
+            const TAllChanel& shown =
+                options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
+            const std::string line =
+                CountsJson(file, width, height, options.Set, options.SmoothLevel, shown,
+                           orientation, options.Region ? &*options.Region : nullptr);
+            std::fwrite(line.data(), 1, line.size(), out);
+            std::fputc('\n', out);
+        },
+        options.MemoryLeft);
     std::fflush(out);
     return status;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "current_hist.h"
+#include "memory_left.h"
 #include "region.h"
 
 #include <cstdio>
@@ -19,6 +20,7 @@ struct TCountsOptions {
     int SmoothLevel = SmoothLevelMedium; // index into SmoothLevels
     std::optional<TRegion> Region;       // counted alone, in every image
     std::vector<std::string> Images;     // as given: UTF-8 paths
+    TMemoryLeft MemoryLeft;              // the system's when not set (tests set it)
 };
 
 // One image's line (without the newline). The format is fixed: other tools read it.
@@ -48,11 +50,13 @@ void AppendJsonString(std::string& out, const std::string& text);
 // orientation (1 when it has none); an image that fails (a region outside it too) gets the
 // line "tonalyx-cli: FILE: reason" on err. Returns 0 when every image was counted, 1 when
 // any failed (after trying all). The pictures are counted band by band as they are
-// decoded, never held whole (see StreamAndCount).
+// decoded, never held whole (see StreamAndCount); one whose decode would hold more than
+// memoryLeft gives (a progressive JPEG's coefficients) fails from its header.
 int ForEachCountedImage(const std::vector<std::string>& images,
                         const std::optional<TRegion>& region, TCurrentHist& hist, std::FILE* err,
                         const std::function<void(const std::string& file, int width, int height,
-                                                 int orientation)>& shown);
+                                                 int orientation)>& shown,
+                        const TMemoryLeft& memoryLeft = {});
 
 // Runs the command; returns the process exit status: 0 when every image was counted,
 // 1 when any failed (after trying all of them).

@@ -132,7 +132,8 @@ int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err) {
             }
             first = false;
             std::fwrite(text.data(), 1, text.size(), out);
-        });
+        },
+        options.MemoryLeft);
     std::fflush(out);
     return status;
 }

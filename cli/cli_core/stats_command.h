@@ -3,6 +3,7 @@
 #pragma once
 
 #include "histogram.h"
+#include "memory_left.h"
 #include "region.h"
 
 #include <cstdio>
@@ -16,6 +17,7 @@ struct TStatsOptions {
     bool Json = false;
     std::optional<TRegion> Region;   // counted alone, in every image
     std::vector<std::string> Images; // as given: UTF-8 paths
+    TMemoryLeft MemoryLeft;          // the system's when not set (tests set it)
 };
 
 // One image's line (without the newline):

@@ -464,12 +464,28 @@ class TRowPlace {
     TRowBand Band;
 };
 
-TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
-    const std::int64_t stride = (std::int64_t{h.Width} * h.Bits + 31) / 32 * 4;
-    // Only the pixels of the last row must be present, not its padding.
-    const std::int64_t lastRow = (std::int64_t{h.Width} * h.Bits + 7) / 8;
-    if (h.PixelOffset + stride * (h.Height - 1) + lastRow > in.Size())
+// The bytes of each stored row of uncompressed pixels (padded to 4), and of the last row's
+// pixels alone: its padding need not be in the file.
+std::int64_t PlainStride(const THeader& h) {
+    return (std::int64_t{h.Width} * h.Bits + 31) / 32 * 4;
+}
+std::int64_t PlainLastRow(const THeader& h) {
+    return (std::int64_t{h.Width} * h.Bits + 7) / 8;
+}
+
+// Uncompressed rows take the same bytes in the file as they declare, so a file too short to
+// hold them is refused from its header, before the picture is allocated. Run-length coded
+// pixels may be far fewer than their rows: only their decode tells.
+TError PixelDataCutShort(TInput& in, const THeader& h) {
+    if (h.Coding != TCoding::Plain && h.Coding != TCoding::BitFields)
+        return std::nullopt;
+    if (h.PixelOffset + PlainStride(h) * (h.Height - 1) + PlainLastRow(h) > in.Size())
         return FileEndsEarly("the pixel data is cut short");
+    return std::nullopt;
+}
+
+TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
+    const std::int64_t stride = PlainStride(h), lastRow = PlainLastRow(h);
     const TRowConverter convert(h, palette);
     std::vector<std::uint8_t> row;
     if (h.Bits != 24)
@@ -585,6 +601,8 @@ bool DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace&
 TOutcome<TDecodeNotes> Decode(TInput& in, TRowTarget& target) {
     THeader h;
     if (TError e = ParseHeader(in, h))
+        return *e;
+    if (TError e = PixelDataCutShort(in, h))
         return *e;
     const TPalette palette = h.Bits <= 8 ? ReadPalette(in, h) : TPalette{};
     TLayoutAdapter adapter(target); // 8-bit BGR, the target's own rows

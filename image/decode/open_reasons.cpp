@@ -2,9 +2,11 @@
 
 #include "decoder.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <limits>
+#include <utility>
 
 namespace tonalyx {
 
@@ -14,26 +16,26 @@ std::string Size(std::int64_t width, std::int64_t height) {
     return std::to_string(width) + " \u00D7 " + std::to_string(height) + " pixels";
 }
 
-// An amount of memory as a photographer reads it: "1.2 GB", "350 MB". When `other`, the
-// amount it is set against, would read the same, one more digit tells them apart.
-std::string Amount(double bytes, double other = -1) {
-    const auto format = [](double b, int digits) {
-        char text[32];
-        if (b >= 1e9)
-            std::snprintf(text, sizeof text, "%.*f GB", digits, b / 1e9);
-        else
-            std::snprintf(text, sizeof text, "%.*f MB", digits - 1 < 0 ? 0 : digits - 1, b / 1e6);
-        return std::string(text);
-    };
-    std::string text = format(bytes, 1);
-    if (other >= 0 && format(other, 1) == text)
-        text = format(bytes, 2);
-    return text;
+// "Its W × H pixels need NEED of memory" and the amount it is set against, read alike.
+std::pair<std::string, std::string> Need(std::int64_t width, std::int64_t height, std::int64_t need,
+                                         std::int64_t other) {
+    TAmounts amounts = AmountsAlike(need, other);
+    return {"Its " + Size(width, height) + " need " + amounts.First + " of memory",
+            std::move(amounts.Second)};
 }
 
-std::string Need(std::int64_t width, std::int64_t height, std::int64_t need) {
-    return "Its " + std::to_string(width) + " \u00D7 " + std::to_string(height) + " pixels need " +
-           Amount(static_cast<double>(need)) + " of memory";
+// n in units of 10^-decimals, as text: 1234 with 2 decimals is "12.34".
+std::string WithDecimals(std::int64_t n, int decimals) {
+    std::int64_t scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    std::string text = std::to_string(n / scale);
+    if (decimals > 0) {
+        const std::string fraction = std::to_string(n % scale);
+        text +=
+            '.' + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
+    }
+    return text;
 }
 
 } // namespace
@@ -106,28 +108,56 @@ TFailure NotEnoughMemory(std::int64_t width, std::int64_t height) {
     return {"There is not enough memory to open a picture this large", Size(width, height)};
 }
 
+TAmounts AmountsAlike(std::int64_t first, std::int64_t second) {
+    first = std::max<std::int64_t>(first, 0);
+    second = std::max<std::int64_t>(second, 0);
+    const bool giga = std::min(first, second) >= 1'000'000'000;
+    const char* const unit = giga ? " GB" : " MB";
+    const int least = giga ? 1 : 0, most = least + 2;
+    const std::int64_t larger = std::max(first, second), smaller = std::min(first, second);
+    for (int decimals = least;; ++decimals) {
+        std::int64_t step = giga ? 1'000'000'000 : 1'000'000; // bytes of the last digit
+        for (int i = 0; i < decimals; ++i)
+            step /= 10;
+        const auto nearest = [step](std::int64_t bytes) { return (bytes + step / 2) / step; };
+        std::int64_t high = nearest(larger), low = nearest(smaller);
+        const bool readSame = high == low && larger != smaller;
+        const bool smallReadsNothing = low == 0 && smaller != 0;
+        if ((readSame || smallReadsNothing) && decimals < most)
+            continue;
+        if (readSame) { // the most decimals and still alike: round them apart
+            high = (larger + step - 1) / step;
+            low = smaller / step;
+        }
+        std::string highText = WithDecimals(high, decimals) + unit;
+        std::string lowText = WithDecimals(low, decimals) + unit;
+        return first >= second ? TAmounts{std::move(highText), std::move(lowText)}
+                               : TAmounts{std::move(lowText), std::move(highText)};
+    }
+}
+
 TFailure PictureOverMemoryLeft(std::int64_t width, std::int64_t height, std::int64_t need,
                                std::uint64_t left) {
-    return {Need(width, height, need) + ", and only " +
-                Amount(static_cast<double>(left), static_cast<double>(need)) + " is free",
+    const auto [needs, free] = Need(width, height, need,
+                                    static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                        left, std::numeric_limits<std::int64_t>::max())));
+    return {needs + ", and only " + free + " is free",
             Size(width, height) + ": needs " + std::to_string(need) + " bytes, " +
                 std::to_string(left) + " bytes available"};
 }
 
 TFailure PictureOverPictureMemory(std::int64_t width, std::int64_t height, std::int64_t need,
                                   std::int64_t bound) {
-    return {Need(width, height, need) + ", more than the " +
-                Amount(static_cast<double>(bound), static_cast<double>(need)) +
-                " kept for pictures",
+    const auto [needs, kept] = Need(width, height, need, bound);
+    return {needs + ", more than the " + kept + " kept for pictures",
             Size(width, height) + ": needs " + std::to_string(need) + " bytes, the image cache " +
                 "holds at most " + std::to_string(bound)};
 }
 
 TFailure PreviewOverPreviewMemory(std::int64_t width, std::int64_t height, std::int64_t need,
                                   std::int64_t bound) {
-    return {Need(width, height, need) + " to preview, more than the " +
-                Amount(static_cast<double>(bound), static_cast<double>(need)) +
-                " a preview may take",
+    const auto [needs, most] = Need(width, height, need, bound);
+    return {needs + " to preview, more than the " + most + " a preview may take",
             Size(width, height) + ": the preview needs " + std::to_string(need) +
                 " bytes, at most " + std::to_string(bound)};
 }

@@ -28,6 +28,16 @@ TFailure PictureTooLarge(std::int64_t width, std::int64_t height);
 // A side longer than the decoder can handle, however few the pixels.
 TFailure SideTooLong(std::string detail);
 TFailure NotEnoughMemory(std::int64_t width, std::int64_t height);
+// Two amounts of memory set against each other in one sentence, as a photographer reads
+// them: in one unit, GB when both reach a gigabyte and MB otherwise ("1200 MB" against
+// "800 MB"), with the same decimals (GB one, MB none), and up to two more while they would
+// read the same or the smaller would read 0 without being 0. Should they still read the same,
+// the larger is rounded up and the smaller down: amounts that differ never read equal.
+struct TAmounts {
+    std::string First, Second;
+};
+TAmounts AmountsAlike(std::int64_t first, std::int64_t second);
+
 // Refused before decoding: opening the picture would hold `need` bytes (its pixels and the
 // view's copy), more than the `left` bytes the system has free, or more than the `bound` bytes
 // the program keeps for pictures (the image cache's bound).

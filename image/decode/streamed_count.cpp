@@ -45,13 +45,11 @@ bool TBandCounter::Start(int width, int height) {
         return false;
     }
     FArea = FRegion.value_or(TRegion{0, 0, width, height});
-    if (!FCounts) {
-        FCounts.emplace(FArea.Width, FArea.Height);
-    } else if (FCounts->Width() != FArea.Width || FCounts->Height() != FArea.Height) {
+    if (FCounts && (FCounts->Width() != FArea.Width || FCounts->Height() != FArea.Height)) {
         FSizeChanged = true;
         return false;
     }
-    if (width <= 0 || height <= 0 || !FCounts->NeedsPass())
+    if (width <= 0 || height <= 0 || (FCounts && !FCounts->NeedsPass()))
         return false;
     const std::ptrdiff_t coverage = FCovered ? (std::ptrdiff_t{width} + 7) / 8 : 0;
     FStride = (std::ptrdiff_t{width} * 3 + coverage + 63) / 64 * 64; // rows start on a cache line
@@ -68,11 +66,17 @@ bool TBandCounter::Start(int width, int height) {
     const auto slots = static_cast<int>(
         FHoldsPicture ? bands
                       : std::min(worker ? std::clamp<std::ptrdiff_t>(fit, 2, 8) : 1, bands));
+    const std::int64_t skip = FArea.Height < height ? FSlotBytes : 0;
+    if (FAdmit &&
+        (FRefusal = FAdmit(width, height, FDecoderBytes + FSlotBytes * slots + skip + TablesBytes)))
+        return false;
+    if (!FCounts)
+        FCounts.emplace(FArea.Width, FArea.Height);
     // Not value-initialised: pages are taken only as bands are written.
     FBuffer.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(FSlotBytes * slots)]);
     if (!FBuffer)
         return false;
-    if (FArea.Height < height) {
+    if (skip > 0) {
         FSkip.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(FSlotBytes)]);
         if (!FSkip)
             return false;
@@ -251,7 +255,7 @@ namespace {
 
 TOutcome<TStreamedCounts> Stream(const std::filesystem::path& path,
                                  const std::optional<TRegion>& region, TPictureMeta* meta,
-                                 TPictureSize* picture) {
+                                 TPictureSize* picture, const TAdmission& admit) {
     const TOutcome<const TImageFormat*> format = FormatToDecode(path);
     if (!format.Ok())
         return format.Error();
@@ -259,8 +263,10 @@ TOutcome<TStreamedCounts> Stream(const std::filesystem::path& path,
         std::optional<TStreamedCounts> counts;
         std::optional<TPictureSize> first; // the picture's size on the first pass
         do {
-            TBandCounter counter(counts, region);
+            TBandCounter counter(counts, region, admit);
             TOutcome<TDecodeNotes> decoded = (*format)->Decode(path, counter);
+            if (counter.Refusal())
+                return *counter.Refusal();
             if (counter.RegionOutside()) {
                 const TPictureSize size = counter.Picture();
                 return TOutcome<TStreamedCounts>::Failure(
@@ -291,13 +297,22 @@ TOutcome<TStreamedCounts> Stream(const std::filesystem::path& path,
 
 } // namespace
 
-TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, TPictureMeta* meta) {
-    return Stream(path, std::nullopt, meta, nullptr);
+TAdmission AdmitInMemoryLeft(TMemoryLeft memoryLeft) {
+    return [memoryLeft = std::move(memoryLeft)](int width, int height, std::int64_t bytes) {
+        return WhyOverMemoryLeft(width, height, bytes,
+                                 memoryLeft ? memoryLeft() : MemoryLeftBytes());
+    };
+}
+
+TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, TPictureMeta* meta,
+                                         const TAdmission& admit) {
+    return Stream(path, std::nullopt, meta, nullptr, admit);
 }
 
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, const TRegion& region,
-                                         TPictureMeta* meta, TPictureSize* picture) {
-    return Stream(path, region, meta, picture);
+                                         TPictureMeta* meta, TPictureSize* picture,
+                                         const TAdmission& admit) {
+    return Stream(path, region, meta, picture, admit);
 }
 
 } // namespace tonalyx

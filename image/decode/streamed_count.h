@@ -5,6 +5,7 @@
 #include "accumulate.h"
 #include "decoder.h"
 #include "joined_thread.h"
+#include "memory_left.h"
 #include "region.h"
 
 #include <condition_variable>
@@ -12,18 +13,27 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tonalyx {
+
+// The tools' admission of a count: refused, with PictureOverMemoryLeft's reason, when what
+// its decode holds (the decoder's own memory, a progressive JPEG's coefficients, and the
+// counter's bands and tables) is more than memoryLeft gives (the system's when not set).
+TAdmission AdmitInMemoryLeft(TMemoryLeft memoryLeft = {});
 
 // Decodes path (UTF-8) in the format its extension names, as DecodeAndCount does, but
 // holds no more of the picture than a few bands of rows (about 1.5 MB): they are counted on
 // a second thread while the decoder goes on. Each further pass the counts need (see
 // TStreamedCounts), which photographs rarely do, decodes the file again, unless the picture
 // was small enough for the bands to hold it all. The counts are those of the whole picture;
-// meta, when given, gets what the file says about showing it.
+// meta, when given, gets what the file says about showing it. Each pass is admitted by admit
+// once the header gives the size, before anything of the picture is allocated; its refusal
+// is the count's failure.
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path,
-                                         TPictureMeta* meta = nullptr);
+                                         TPictureMeta* meta = nullptr,
+                                         const TAdmission& admit = AdmitInMemoryLeft());
 
 struct TPictureSize {
     int Width = 0, Height = 0;
@@ -36,23 +46,27 @@ struct TPictureSize {
 // fails, naming both. picture, when given, gets the whole picture's size.
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, const TRegion& region,
                                          TPictureMeta* meta = nullptr,
-                                         TPictureSize* picture = nullptr);
+                                         TPictureSize* picture = nullptr,
+                                         const TAdmission& admit = AdmitInMemoryLeft());
 
 // One pass of a decoder's rows counted into counts' next pass (see TStreamedCounts). The
 // decoder's thread fills bands of a small ring; a worker thread counts them as they come,
 // and the decoder counts one itself whenever it would otherwise wait for a free band. The
 // first pass makes the counts, at the size the decoder gives, or at the region's when one is
 // given: then only the rows and columns of the region are counted, its top row as row 0.
+// admit, when set, may refuse the picture before anything of it is allocated; it hears what
+// the decoder holds with the counter's own bands and tables.
 class TBandCounter final : public TRowTarget {
   public:
     explicit TBandCounter(std::optional<TStreamedCounts>& counts,
-                          std::optional<TRegion> region = std::nullopt)
-        : FCounts(counts), FRegion(region) {}
+                          std::optional<TRegion> region = std::nullopt, TAdmission admit = {})
+        : FCounts(counts), FRegion(region), FAdmit(std::move(admit)) {}
     ~TBandCounter() override;
     TBandCounter(const TBandCounter&) = delete;
     TBandCounter& operator=(const TBandCounter&) = delete;
 
     // On the decoder's thread.
+    void DecoderHolds(std::int64_t bytes) override { FDecoderBytes = bytes; }
     bool Start(int width, int height) override;
     // Each row's coverage then follows its pixels in the band.
     bool StartCovered(int width, int height) override {
@@ -70,6 +84,8 @@ class TBandCounter final : public TRowTarget {
     bool SizeChanged() const { return FSizeChanged; }
     // Whether the picture was refused for the region not lying within it.
     bool RegionOutside() const { return FRegionOutside; }
+    // The admission's refusal, when it refused the picture.
+    const std::optional<TFailure>& Refusal() const { return FRefusal; }
     // The size Start was given (the whole picture's, with a region too).
     TPictureSize Picture() const { return FPicture; }
     // Whether the bands hold the whole picture, which a further pass can then count without
@@ -82,6 +98,9 @@ class TBandCounter final : public TRowTarget {
     // which spares a small one, whose shape takes its finer levels, a decode for each.
     static constexpr std::size_t RingBytes = 1536u << 10;
     static constexpr std::size_t HoldBytes = 2u << 20;
+    // The counting tables of the two threads' tallies and the counts, about 4 MB whatever the
+    // picture's size, which the admission hears beside the bands.
+    static constexpr std::int64_t TablesBytes = 4 << 20;
 
   private:
     enum class TState : unsigned char { Free, Filling, Ready, Counting };
@@ -117,6 +136,9 @@ class TBandCounter final : public TRowTarget {
 
     std::optional<TStreamedCounts>& FCounts;
     const std::optional<TRegion> FRegion;
+    const TAdmission FAdmit;
+    std::int64_t FDecoderBytes = 0;
+    std::optional<TFailure> FRefusal;
     TRegion FArea; // the rows and columns counted: the region, or the whole picture
     TPictureSize FPicture;
     bool FSizeChanged = false, FHoldsPicture = false, FRegionOutside = false, FCovered = false;

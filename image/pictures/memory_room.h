@@ -1,26 +1,14 @@
-// How much memory opening a picture holds, how much the system has left for it, and the rule
-// that a picture is refused before it is decoded when it does not fit.
+// How much memory opening a picture in the window holds, and the rule that a picture is
+// refused before it is decoded when it does not fit (the memory left: memory_left.h).
 #pragma once
 
+#include "memory_left.h"
 #include "outcome.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <string_view>
 
 namespace tonalyx {
-
-// Installed memory in bytes; 0 when the system does not say.
-std::uint64_t PhysicalMemoryBytes();
-// The memory a program can still take without the system swapping or killing, in bytes: on
-// Linux /proc/meminfo's MemAvailable, on Windows the available physical memory, elsewhere
-// (or when that cannot be read) the installed memory. Any thread; reads a file on Linux.
-std::uint64_t MemoryLeftBytes();
-// MemAvailable of a /proc/meminfo text, in bytes; nothing when the text has no such line.
-std::optional<std::uint64_t> MemAvailableIn(std::string_view meminfo);
-// MemoryLeftBytes or a stand-in for it (tests); called on the opening workers.
-using TMemoryLeft = std::function<std::uint64_t()>;
 
 // What opening a picture of width × height holds, in bytes, counted as the cache counts an
 // entry: its 24-bit rows (each padded to 4 bytes), the 32-bit copy reduced to previewSide

@@ -222,6 +222,8 @@ void PaintHistMarks(QPainter& p, const THistScene& scene, std::span<const THistM
 }
 
 QImage HistPanelImage(const THistScene& scene) {
+    if (!PaintableSize(scene.Size()) || !scene.PicturesMade())
+        return {};
     QImage picture(scene.Size(), QImage::Format_RGB32);
     if (picture.isNull())
         return picture;

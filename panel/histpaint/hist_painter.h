@@ -51,7 +51,9 @@ void PaintHistMarks(QPainter& p, const THistScene& scene, std::span<const THistM
 
 // The panel as a picture of its size at device pixel ratio 1, 32 bits per pixel without
 // alpha (the format of the window's backing store, so that text is blended the same way):
-// the picture Save, Copy, the upload and tonalyx-render start from.
+// the picture Save, Copy, the upload and tonalyx-render start from. Null when the panel
+// cannot be drawn whole: its picture or one of the ten histograms' beyond what can be
+// painted (PaintableSize) or beyond the memory there is.
 QImage HistPanelImage(const THistScene& scene);
 
 } // namespace tonalyx

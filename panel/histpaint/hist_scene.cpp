@@ -4,12 +4,20 @@
 #include "hist_painter.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <utility>
 
 namespace tonalyx {
 
 static_assert(THistScene::PageTop + THistScene::PageBottom == HistTabOverhead,
               "the tab control's frame must be the overhead the height distribution counts");
+
+bool PaintableSize(QSize size) {
+    const std::int64_t bytes = std::int64_t{std::max(size.width(), 0)} *
+                               std::max(size.height(), 0) * static_cast<std::int64_t>(sizeof(QRgb));
+    return bytes <= std::numeric_limits<int>::max();
+}
 
 // ---------------------------------------------------------------- THistImage
 
@@ -24,7 +32,8 @@ void THistImage::ResizePicture() {
     const int h = std::max(FControl.height() - 1, 0), w = std::max(FControl.width() - 1, 0);
     if (FPicture.height() == h && FPicture.width() == w)
         return;
-    FPicture = QImage(w, h, QImage::Format_RGB32);
+    FPicture = PaintableSize(QSize(w, h)) ? QImage(w, h, QImage::Format_RGB32) : QImage();
+    FMissing = FPicture.isNull() && w > 0 && h > 0;
     FPicture.fill(FBackground);
     Changed(FPicture.rect());
 }
@@ -220,6 +229,11 @@ bool THistScene::HistHeightCorrect() {
         im.ResizePicture();
     Changed(QRect(QPoint(0, 0), FSize));
     return true;
+}
+
+bool THistScene::PicturesMade() const {
+    return std::all_of(FImages.begin(), FImages.end(),
+                       [](const THistImage& im) { return im.Made(); });
 }
 
 void THistScene::ShowModels(const std::array<bool, HistTabCount>& shown) {

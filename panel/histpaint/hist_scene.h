@@ -20,6 +20,11 @@
 
 namespace tonalyx {
 
+// Whether a 32-bit picture of this size can be painted: the raster painter addresses a
+// picture's bytes with int offsets, so one of more than 2 GiB is refused before it is
+// allocated, however much memory there is.
+bool PaintableSize(QSize size);
+
 // The image control of one histogram (imRGB_RGB … imLAB_B). Its picture is one pixel
 // narrower and one pixel lower than the control and is shown at the control's top-left;
 // the rest of the control shows the background colour. The picture keeps its size until
@@ -31,9 +36,12 @@ class THistImage final : public THistTarget {
     void SetControlSize(QSize size);
     QSize ControlSize() const { return FControl; }
     // The picture at (control width − 1) × (control height − 1), filled with the
-    // background; left as it is when it has that size already.
+    // background; left as it is when it has that size already. A picture that cannot be
+    // painted (PaintableSize) or allocated is left null, and Made says so.
     void ResizePicture();
     const QImage& Picture() const { return FPicture; }
+    // Whether the picture has the memory its last ResizePicture asked for.
+    bool Made() const { return !FMissing; }
     QColor Background() const { return FBackground; }
     // Told of every change of the picture, with the part that changed in picture pixels.
     void SetChanged(std::function<void(const QRect&)> changed) { FChanged = std::move(changed); }
@@ -51,6 +59,7 @@ class THistImage final : public THistTarget {
     QRgb FPen;
     QSize FControl;
     QImage FPicture;
+    bool FMissing = false;
     std::function<void(const QRect&)> FChanged;
 };
 
@@ -117,6 +126,8 @@ class THistScene final : public THistSurfaces {
     std::optional<TChannel> ImageAt(QPoint p) const;
 
     const THistImage& Image(TChannel c) const { return FImages[static_cast<std::size_t>(c)]; }
+    // Whether every one of the ten pictures got its memory at the last relayout.
+    bool PicturesMade() const;
 
     // THistSurfaces: the ten image controls and whether their tabs are shown.
     THistTarget& Target(TChannel c) override { return FImages[static_cast<std::size_t>(c)]; }

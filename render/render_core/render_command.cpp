@@ -1,11 +1,13 @@
 #include "render_command.h"
 
+#include "counting_room.h"
 #include "current_hist.h"
 #include "hist_export.h"
 #include "hist_painter.h"
 #include "hist_scene.h"
 #include "image_format.h"
 #include "joined_thread.h"
+#include "open_reasons.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "save_copy.h"
@@ -20,6 +22,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,7 +44,8 @@ const char* const HelpTail =
     "as Save proposes it: photo.jpg gives photo_histogram.png.\n"
     "\n"
     "Options:\n"
-    "  --size WxH              the panel's size in pixels (default 243x459; at least 20x150)\n"
+    "  --size WxH              the panel's size in pixels (default 243x459; at least\n"
+    "                          20x150, at most 8192 either way)\n"
     "  --models rgb,hsv,lab    the colour models shown, in any order (default all three)\n"
     "  --smoothing on|off      smoothing of the curves (default on)\n"
     "  --scale linear|log      the bars' heights in proportion to the counts or to their\n"
@@ -63,6 +67,10 @@ std::string HelpText() {
 }
 
 constexpr int MinWidth = 20, MinHeight = 150; // below this the layout draws nothing
+// The window's panel is never larger than its screen in logical pixels, at which Save draws
+// it: MaxRenderSide holds a panel filling an 8K screen (7680 × 4320) with room to spare, and
+// keeps the drawing under a gigabyte (PanelDrawingBytes), admitted against the memory left.
+static_assert(MaxRenderSide >= 7680);
 
 bool Fail(std::FILE* err, int& exitStatus, const QString& why) {
     std::fprintf(err, "tonalyx-render: %s\n\n%s", why.toLocal8Bit().constData(),
@@ -77,11 +85,14 @@ struct TCounted {
     QString Error;
 };
 
-// Worker thread: decodes and counts; the drawing stays on the main thread.
+// Worker thread: decodes and counts in the room it is admitted to; the drawing stays on the
+// main thread.
 void CountInto(TCounted& result, const QString& path, bool smoothing,
-               const std::optional<TRegion>& region) {
+               const std::optional<TRegion>& region, TCountingRoom& room) {
+    TRoomShare share(room); // given back once the decode is over
     const TOutcome<TStreamedCounts> counted =
-        region ? StreamAndCount(PathOf(path), *region) : StreamAndCount(PathOf(path));
+        region ? StreamAndCount(PathOf(path), *region, nullptr, nullptr, share.Admission())
+               : StreamAndCount(PathOf(path), nullptr, share.Admission());
     if (!counted.Ok()) {
         result.Error = QString::fromStdString(counted.Reason());
         return;
@@ -90,10 +101,11 @@ void CountInto(TCounted& result, const QString& path, bool smoothing,
     result.Hist->Count(*counted);
 }
 
-TCounted CountImage(const QString& path, bool smoothing, std::optional<TRegion> region) noexcept {
+TCounted CountImage(const QString& path, bool smoothing, std::optional<TRegion> region,
+                    TCountingRoom& room) noexcept {
     TCounted result;
     try {
-        CountInto(result, path, smoothing, region);
+        CountInto(result, path, smoothing, region, room);
     } catch (const std::exception& e) { // memory or threads running out: this image fails
         result.Hist.reset();
         result.Error = QString::fromLocal8Bit(e.what());
@@ -105,10 +117,11 @@ TCounted CountImage(const QString& path, bool smoothing, std::optional<TRegion> 
 // no thread could be had.
 class TCountAhead {
   public:
-    TCountAhead(QString path, const TRenderOptions& options)
-        : FPath(std::move(path)), FSmoothing(options.Smoothing), FRegion(options.Region) {
+    TCountAhead(QString path, const TRenderOptions& options, TCountingRoom& room)
+        : FPath(std::move(path)), FSmoothing(options.Smoothing), FRegion(options.Region),
+          FRoom(room) {
         try {
-            FThread.Start([this] { FResult = CountImage(FPath, FSmoothing, FRegion); });
+            FThread.Start([this] { FResult = CountImage(FPath, FSmoothing, FRegion, FRoom); });
         } catch (const std::system_error&) { // counted by Take
         }
     }
@@ -118,7 +131,7 @@ class TCountAhead {
         if (FThread.Running())
             FThread.Join(); // CountImage throws nothing
         else
-            FResult = CountImage(FPath, FSmoothing, FRegion);
+            FResult = CountImage(FPath, FSmoothing, FRegion, FRoom);
         return std::move(FResult);
     }
 
@@ -126,6 +139,7 @@ class TCountAhead {
     const QString FPath;
     const bool FSmoothing;
     const std::optional<TRegion> FRegion;
+    TCountingRoom& FRoom;
     TCounted FResult;
     TJoinedThread FThread; // last: joined first
 };
@@ -142,7 +156,14 @@ class TPanelPicture {
 
     TPngResult Render(TCurrentHist& hist) {
         hist.Show(FScene);
-        return EncodePngImage(HistPanelImage(FScene));
+        const QImage picture = HistPanelImage(FScene);
+        if (picture.isNull())
+            return TPngResult::Failure(
+                QStringLiteral("There is not enough memory to draw a panel of %1 \u00D7 %2 pixels")
+                    .arg(FScene.Size().width())
+                    .arg(FScene.Size().height())
+                    .toStdString());
+        return EncodePngImage(picture);
     }
 
   private:
@@ -160,6 +181,12 @@ bool FolderIsWritable(const QString& folder) {
 
 QSize DefaultRenderSize() {
     return {THistScene::DesignWidth, THistScene::DesignHeight};
+}
+
+std::int64_t PanelDrawingBytes(QSize size) {
+    // 4 bytes a pixel for the panel, 4 at most for the histograms within it, 3 for the
+    // 24-bit copy the PNG is encoded from and 3 for a PNG that compresses nothing.
+    return std::int64_t{std::max(size.width(), 0)} * std::max(size.height(), 0) * (4 + 4 + 3 + 3);
 }
 
 QString RenderTargetName(const QString& imagePath) {
@@ -200,6 +227,10 @@ bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int&
                             QStringLiteral("the panel must be at least %1 pixels wide and %2 high")
                                 .arg(MinWidth)
                                 .arg(MinHeight));
+            if (options.Size.width() > MaxRenderSide || options.Size.height() > MaxRenderSide)
+                return Fail(err, exitStatus,
+                            QStringLiteral("the panel must be at most %1 pixels wide and %1 high")
+                                .arg(MaxRenderSide));
         } else if (a == QLatin1String("--models")) {
             const auto v = value();
             options.Rgb = options.Hsv = options.Lab = false;
@@ -262,14 +293,31 @@ int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
                      why.toLocal8Bit().constData());
     };
 
+    // The drawing is admitted first and its room kept for the whole run.
+    const std::int64_t drawing = PanelDrawingBytes(options.Size);
+    const std::uint64_t memoryLeft = options.MemoryLeft ? options.MemoryLeft() : MemoryLeftBytes();
+    if (static_cast<std::uint64_t>(drawing) > memoryLeft) {
+        const TAmounts amounts =
+            AmountsAlike(drawing, static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                      memoryLeft, std::numeric_limits<std::int64_t>::max())));
+        std::fprintf(err,
+                     "tonalyx-render: a panel of %d \u00D7 %d pixels needs %s of memory "
+                     "to draw, and only %s is free\n",
+                     options.Size.width(), options.Size.height(), amounts.First.c_str(),
+                     amounts.Second.c_str());
+        return 2;
+    }
+    TCountingRoom room(drawing, options.MemoryLeft);
+
     // Decoding and counting run ahead on worker threads, as many images at a time as there
-    // are cores, each held as a few bands of rows only; drawing stays on this thread.
+    // are cores and as fit in the room left, each held as a few bands of rows only (and a
+    // progressive JPEG's coefficients); drawing stays on this thread.
     const std::size_t ahead = std::max(1u, std::thread::hardware_concurrency());
     std::deque<TCountAhead> running;
     qsizetype next = 0;
     const auto startMore = [&] {
         while (running.size() < ahead && next < options.Images.size())
-            running.emplace_back(options.Images[next++], options);
+            running.emplace_back(options.Images[next++], options, room);
     };
 
     TPanelPicture panel(options);

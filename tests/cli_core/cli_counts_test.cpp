@@ -2,10 +2,13 @@
 #include "accumulate.h"
 #include "counts_command.h"
 #include "image_loader.h"
+#include "stats_command.h"
 
 #include "colour_fixture.h"
+#include "declared_huge.h"
 #include "jpeg_encoder.h"
 #include "output_capture.h"
+#include "peak_memory.h"
 
 #include <gtest/gtest.h>
 
@@ -160,6 +163,45 @@ TEST_F(CliCounts, UnreadableImagesAreReportedAndTheOthersStillCounted) {
     EXPECT_TRUE(errors[2].contains("notes.txt: "));
     for (const QString& e : errors)
         EXPECT_GT(e.section(": ", -1).size(), 3) << "no reason given: " << e.toStdString();
+}
+
+// A progressive file's decoder keeps the coefficients of the picture it declares: every
+// command admits them from the header, a 1 × 1 region too, and refuses a file they would not
+// fit for before allocating them; the other images are still counted.
+TEST_F(CliCounts, AProgressiveFileTooLargeForTheMemoryLeftIsRefusedFromItsHeader) {
+    const QString huge = Dir.filePath("huge.jpg");
+    {
+        const std::vector<std::uint8_t> bytes = test::DeclaredHugeProgressiveJpeg(20000, 20000);
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    }
+    const TMemoryLeft memoryLeft = [] { return std::uint64_t{500'000'000}; };
+    const std::vector<std::string> images = {huge.toStdString(), BmpName};
+    const std::optional<TRegion> regions[] = {std::nullopt, TRegion{0, 0, 1, 1}};
+    for (const bool stats : {false, true})
+        for (const std::optional<TRegion>& region : regions) {
+            SCOPED_TRACE(testing::Message()
+                         << (stats ? "stats" : "counts") << (region ? " with a region" : ""));
+            const test::TPeakMemory memory;
+            const test::TCapturedRun c = test::CaptureOutput([&](std::FILE* out, std::FILE* err) {
+                if (stats)
+                    return RunStats({true, region, images, memoryLeft}, out, err);
+                TCountsOptions options;
+                options.Region = region;
+                options.Images = images;
+                options.MemoryLeft = memoryLeft;
+                return RunCounts(options, out, err);
+            });
+            EXPECT_LT(memory.Growth(), 64 << 20);
+            EXPECT_EQ(c.Status, 1);
+            EXPECT_EQ(c.Out.count('\n'), 1); // the BMP's line
+            EXPECT_TRUE(
+                c.Err.startsWith("tonalyx-cli: " + huge + ": Its 20000 \u00D7 20000 pixels need "))
+                << c.Err.toStdString();
+            EXPECT_TRUE(c.Err.endsWith(" MB of memory, and only 500 MB is free\n"))
+                << c.Err.toStdString();
+        }
 }
 
 // A region's line has the bins of the same pixels cut out and counted as an image of their own,

@@ -3,6 +3,7 @@
 // the detail meant for the logs. A JPEG whose file ends early is no failure: it decodes as
 // far as its data goes and says it is incomplete.
 #include "decoder_test_support.h"
+#include "open_reasons.h"
 
 #include <QRegularExpression>
 
@@ -122,6 +123,41 @@ TEST(OpenReasons, EachKindOfFailureIsSaidPlainly) {
             EXPECT_FALSE(reason.contains(QString::fromStdString(r.Detail())));
         }
     }
+}
+
+// Two amounts in one sentence are read in one unit with the same decimals, and never read
+// the same when they differ.
+TEST(OpenReasons, AmountsSetAgainstEachOtherReadAlike) {
+    constexpr std::int64_t Gibi = std::int64_t{1} << 30;
+    const struct {
+        std::int64_t First, Second;
+        const char *FirstText, *SecondText;
+    } cases[] = {
+        {1'040'000'000, 1'000'000'000, "1.04 GB", "1.00 GB"}, // not "1.0 GB" against "1.00 GB"
+        {22'300'000'000, 1'200'000'000, "22.3 GB", "1.2 GB"},
+        {1'200'000'000, 1'180'000'000, "1.20 GB", "1.18 GB"},
+        {1'200'000'000, 800'000'000, "1200 MB", "800 MB"}, // MB unless both reach a GB
+        {800'000'000, 1'200'000'000, "800 MB", "1200 MB"},
+        {72'000'000, 50'000'000, "72 MB", "50 MB"},
+        {1'200'000'000, 10'000'000, "1200 MB", "10 MB"},
+        {300'000, 200'000, "0.3 MB", "0.2 MB"},
+        {2'000'000, 0, "2 MB", "0 MB"},
+        {Gibi + 1, Gibi, "1.074 GB", "1.073 GB"}, // alike at three decimals: rounded apart
+    };
+    for (const auto& c : cases) {
+        const TAmounts amounts = AmountsAlike(c.First, c.Second);
+        EXPECT_EQ(amounts.First, c.FirstText) << c.First << " against " << c.Second;
+        EXPECT_EQ(amounts.Second, c.SecondText) << c.First << " against " << c.Second;
+    }
+    for (const std::int64_t at : {std::int64_t{999'999}, std::int64_t{999'999'999},
+                                  std::int64_t{1'000'000'000}, std::int64_t{4} * Gibi})
+        for (const std::int64_t apart : {1, 499, 500, 1000, 49'999'999}) {
+            const TAmounts amounts = AmountsAlike(at + apart, at);
+            EXPECT_NE(amounts.First, amounts.Second) << at << " + " << apart;
+        }
+    // The sentences read them so.
+    EXPECT_EQ(PictureOverMemoryLeft(20000, 20000, 1'040'000'000, 1'000'000'000).Reason,
+              "Its 20000 \u00D7 20000 pixels need 1.04 GB of memory, and only 1.00 GB is free");
 }
 
 TEST(OpenReasons, AFileWithoutReadPermissionSaysSo) {

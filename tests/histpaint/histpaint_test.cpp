@@ -15,8 +15,13 @@
 #include <QPainter>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#endif
 
 using namespace tonalyx;
 
@@ -388,6 +393,65 @@ TEST(PanelPainter, APictureOfAnotherSizeIsCutOffOrFilledOut) {
         EXPECT_EQ(Opaque(drawn.pixel(control.right() + 1, control.top() + 5)),
                   HistLightColour().rgb());
     }
+}
+
+// The raster painter addresses a picture's bytes with int offsets: a panel beyond 2 GiB is
+// refused before anything is allocated, however much memory there is.
+TEST(PanelPainter, APanelBeyondWhatCanBePaintedIsRefusedUnallocated) {
+    const struct {
+        QSize Size;
+        bool Paintable;
+    } cases[] = {
+        {{0, 0}, true},          {{8192, 8192}, true},   {{23170, 23170}, true},
+        {{23171, 23171}, false}, {{65536, 8192}, false}, {{30000, 30000}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PaintableSize(c.Size), c.Paintable) << c.Size.width() << " x " << c.Size.height();
+    THistScene scene; // the pictures keep their design size until a relayout
+    scene.SetSize({40000, 60000});
+    EXPECT_TRUE(HistPanelImage(scene).isNull());
+}
+
+// A panel whose pictures could not all be allocated is not drawn at all (a part left blank
+// would be a wrong picture), and drawing it or its parts does not crash.
+TEST(PanelPainter, APanelWhoseMemoryRanOutIsRefusedNotDrawnBlank) {
+#if defined(TONALYX_SANITIZED) || !defined(__linux__)
+    GTEST_SKIP() << "needs the address space limit, which the sanitizer's reservations defeat";
+#else
+    std::int64_t mapped = -1; // this process's address space now, in bytes
+    {
+        std::ifstream status("/proc/self/status");
+        for (std::string key; status >> key;)
+            if (key == "VmSize:") {
+                status >> mapped;
+                mapped *= 1024;
+            }
+    }
+    ASSERT_GT(mapped, 0);
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &previous), 0);
+    rlimit tight = previous;
+    tight.rlim_cur = static_cast<rlim_t>(mapped + (32 << 20));
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    THistScene scene;
+    scene.SetSize({8192, 8192}); // its ten pictures take about 270 MB
+    scene.HistHeightCorrect();
+    const bool made = scene.PicturesMade();
+    const QImage drawn = HistPanelImage(scene);
+    QImage small(100, 100, QImage::Format_RGB32);
+    {
+        QPainter p(&small);
+        PaintHistPanel(p, scene);
+    }
+    setrlimit(RLIMIT_AS, &previous);
+    EXPECT_FALSE(made);
+    EXPECT_TRUE(drawn.isNull());
+    // With the memory back, the next relayout makes them.
+    scene.SetSize({300, 500});
+    scene.HistHeightCorrect();
+    EXPECT_TRUE(scene.PicturesMade());
+    EXPECT_FALSE(HistPanelImage(scene).isNull());
+#endif
 }
 
 } // namespace

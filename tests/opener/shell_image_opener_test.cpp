@@ -614,11 +614,11 @@ TEST_F(Opener, APictureThatDoesNotFitIsRefusedBeforeItIsDecoded) {
         const char* Reason;
     } cases[] = {
         {"huge.bmp", FourGiB, 500'000'000,
-         "its 20000 \u00D7 20000 pixels need 1.2 GB of memory, and only 500 MB is free"},
+         "its 20000 \u00D7 20000 pixels need 1200 MB of memory, and only 500 MB is free"},
         {"huge.jpg", FourGiB, 500'000'000,
-         "its 20000 \u00D7 20000 pixels need 1.2 GB of memory, and only 500 MB is free"},
+         "its 20000 \u00D7 20000 pixels need 1200 MB of memory, and only 500 MB is free"},
         {"huge.bmp", 64 << 20, std::uint64_t{100} << 30,
-         "its 20000 \u00D7 20000 pixels need 1.2 GB of memory, more than the 67 MB kept for "
+         "its 20000 \u00D7 20000 pixels need 1200 MB of memory, more than the 67 MB kept for "
          "pictures"},
     };
     for (const auto& c : cases) {

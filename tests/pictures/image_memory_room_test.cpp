@@ -119,13 +119,13 @@ TEST(PictureFits, TheReasonSaysHowMuchIsNeededAndHowMuchThereIs) {
         const char* Reason;
     } cases[] = {
         {20000, 20000, 800'000'000, std::nullopt,
-         "Its 20000 \u00D7 20000 pixels need 1.2 GB of memory, and only 800 MB is free"},
+         "Its 20000 \u00D7 20000 pixels need 1200 MB of memory, and only 800 MB is free"},
         {20000, 20000, 8'000'000'000, 1'073'741'824,
          "Its 20000 \u00D7 20000 pixels need 1.2 GB of memory, more than the 1.1 GB kept for "
          "pictures"},
-        // Amounts that would read the same get another digit.
+        // Amounts that would read the same get another digit, both of them.
         {20000, 20000, 1'180'000'000, std::nullopt,
-         "Its 20000 \u00D7 20000 pixels need 1.2 GB of memory, and only 1.18 GB is free"},
+         "Its 20000 \u00D7 20000 pixels need 1.20 GB of memory, and only 1.18 GB is free"},
         {6000, 4000, 50'000'000, std::nullopt,
          "Its 6000 \u00D7 4000 pixels need 72 MB of memory, and only 50 MB is free"},
     };
@@ -154,11 +154,11 @@ TEST(PreviewFits, RefusedWhenMoreThanTheMemoryLeftOrAQuarterOfTheCachesBound) {
         {2 * Mega, 8000 * Mega, 4 * Gibi, ""},
         {Gibi, 8000 * Mega, 4 * Gibi, ""}, // just fits the bound
         {Gibi + 1, 8000 * Mega, 4 * Gibi,
-         "Its 20000 \u00D7 20000 pixels need 1.1 GB of memory to preview, more than the 1.07 GB "
-         "a preview may take"},
+         "Its 20000 \u00D7 20000 pixels need 1.074 GB of memory to preview, more than the "
+         "1.073 GB a preview may take"},
         {1'200'000'000, 8000 * Mega, 2 * Gibi,
-         "Its 20000 \u00D7 20000 pixels need 1.2 GB of memory to preview, more than the 537 MB a "
-         "preview may take"},
+         "Its 20000 \u00D7 20000 pixels need 1200 MB of memory to preview, more than the 537 MB "
+         "a preview may take"},
         {200 * Mega, 200 * Mega, 4 * Gibi, ""}, // just fits the memory left
         {200 * Mega, 150 * Mega, 4 * Gibi,
          "Its 20000 \u00D7 20000 pixels need 200 MB of memory, and only 150 MB is free"},

@@ -2,12 +2,16 @@
 // and what it refuses.
 #include "app_core.h"
 #include "commands.h"
+#include "counting_room.h"
 #include "hist_export.h"
 #include "hist_panel.h"
 #include "main_window.h"
+#include "open_reasons.h"
 #include "render_command.h"
 
+#include "declared_huge.h"
 #include "output_capture.h"
+#include "peak_memory.h"
 #include "qt_environment.h"
 #include "stored_window_state.h"
 #include "window_opens.h"
@@ -22,6 +26,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 using namespace tonalyx;
 using C = TCommandId;
@@ -163,6 +168,77 @@ TEST_F(Render, AnUnwritableFolderWritesNothing) {
     EXPECT_FALSE(QFileInfo::exists(Path("missing")));
 }
 
+// Pictures are counted beside each other only as far as they fit in the memory left: one that
+// does not fit even alone fails with the reason the tools give, and the others are written.
+TEST_F(Render, APictureTooLargeForTheMemoryLeftFailsAloneFromItsHeader) {
+    {
+        const std::vector<std::uint8_t> bytes = test::DeclaredHugeProgressiveJpeg(20000, 20000);
+        QFile file(Path("huge.jpg"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    }
+    Options.Images = {Path("photo.jpg"), Path("huge.jpg"), Path("a.b.bmp")};
+    Options.MemoryLeft = [] { return std::uint64_t{200'000'000}; };
+    const test::TPeakMemory memory;
+    const test::TCapturedRun r = RunAndRead(Options);
+    EXPECT_LT(memory.Growth(), 64 << 20);
+    EXPECT_EQ(r.Status, 1);
+    // Refused alone: in the memory left less what the drawing keeps.
+    const std::int64_t left = 200'000'000 - PanelDrawingBytes(Options.Size);
+    EXPECT_TRUE(r.Err.startsWith("tonalyx-render: " + Path("huge.jpg") +
+                                 ": Its 20000 \u00D7 20000 pixels need "))
+        << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.endsWith(
+        QString(" MB of memory, and only %1 MB is free\n").arg((left + 500'000) / 1'000'000)))
+        << r.Err.toStdString();
+    EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files),
+              QStringList({"a_histogram.b.png", "photo_histogram.png"}));
+}
+
+// The drawing is admitted first: a panel that does not fit writes nothing.
+TEST_F(Render, APanelTooLargeForTheMemoryLeftWritesNothing) {
+    Options.Size = QSize(MaxRenderSide, MaxRenderSide);
+    Options.MemoryLeft = [] { return std::uint64_t{500'000'000}; };
+    const test::TCapturedRun r = RunAndRead(Options);
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Err.toStdString(),
+              "tonalyx-render: a panel of 8192 \u00D7 8192 pixels needs 940 MB "
+              "of memory to draw, and only 500 MB is free\n");
+    EXPECT_TRUE(QDir(Path("out")).entryList(QDir::Files).isEmpty());
+}
+
+// A count that does not fit waits for one beside it to give its room back; one that does not
+// fit while no other holds any is refused, so that none waits for ever.
+TEST(CountingRoom, ACountWaitsForRoomOthersHoldAndIsRefusedOnlyAlone) {
+    TCountingRoom room(10, [] { return std::uint64_t{110}; }); // 100 for the counts
+    std::int64_t first = 0, second = 0, third = 0;
+    ASSERT_FALSE(room.Take(1, 1, 60, first));
+    EXPECT_EQ(first, 60);
+    const auto waitUntilWaiting = [&room] {
+        while (room.Waiting() == 0)
+            std::this_thread::yield();
+    };
+    std::optional<TFailure> secondRefused{TFailure{"not asked", {}}};
+    std::thread waiting([&] { secondRefused = room.Take(1, 1, 60, second); });
+    waitUntilWaiting();
+    EXPECT_EQ(second, 0);
+    room.Release(first);
+    waiting.join();
+    EXPECT_FALSE(secondRefused);
+    EXPECT_EQ(second, 60);
+    // A further pass gives its own room back before it asks again.
+    EXPECT_FALSE(room.Take(1, 1, 100, second));
+    EXPECT_EQ(second, 100);
+    std::optional<TFailure> thirdRefused;
+    std::thread refused([&] { thirdRefused = room.Take(300, 200, 101, third); });
+    waitUntilWaiting();
+    room.Release(second);
+    refused.join();
+    ASSERT_TRUE(thirdRefused);
+    EXPECT_EQ(thirdRefused->Reason, PictureOverMemoryLeft(300, 200, 101, 100).Reason);
+    EXPECT_EQ(third, 0);
+}
+
 TEST(RenderArguments, UsageErrorsAndDefaults) {
     const struct {
         QStringList Args;
@@ -176,6 +252,10 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
         {{"--size", "19x459", "x.jpg"}, false, 2},
         {{"--size", "243x149", "x.jpg"}, false, 2},
         {{"--size", "big", "x.jpg"}, false, 2},
+        {{"--size", "8192x8192", "x.jpg"}, true, 0},
+        {{"--size", "8193x459", "x.jpg"}, false, 2},
+        {{"--size", "243x8193", "x.jpg"}, false, 2},
+        {{"--size", "30000x30000", "x.jpg"}, false, 2},
         {{"--models", "", "x.jpg"}, false, 2},
         {{"--models", "rgb,cmyk", "x.jpg"}, false, 2},
         {{"--smoothing", "maybe", "x.jpg"}, false, 2},
@@ -197,6 +277,17 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
         if (!row.Ok) {
             EXPECT_EQ(status, row.Status) << row.Args.join(' ').toStdString();
         }
+    }
+    {
+        TRenderOptions options;
+        int status = 0;
+        const test::TCapturedRun r = test::CaptureOutput([&](std::FILE* out, std::FILE* err) {
+            ParseRenderArguments({"--size", "30000x30000", "x.jpg"}, options, status, out, err);
+            return status;
+        });
+        EXPECT_TRUE(r.Err.startsWith(
+            "tonalyx-render: the panel must be at most 8192 pixels wide and 8192 high\n"))
+            << r.Err.toStdString();
     }
     TRenderOptions defaults;
     int status = 0;

@@ -1,7 +1,10 @@
-// Small files that declare huge pictures: a run-length coded BMP of a few hundred bytes, and
-// a small JPEG whose frame header is made to claim another size. Decoding either would
-// allocate the whole declared picture, so they are what opening must refuse or bound.
+// Small files that declare huge pictures: a run-length coded BMP of a few hundred bytes, an
+// uncompressed one whose file cannot hold its rows, and a small JPEG whose frame header is
+// made to claim another size. Decoding any would allocate the whole declared picture (or a
+// progressive JPEG's coefficients of it), so they are what opening must refuse or bound.
 #pragma once
+
+#include "jpeg_encoder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +17,33 @@ inline void PutLe(std::vector<std::uint8_t>& b, std::uint32_t v, int bytes) {
         b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
+// A BMP's file header and 40-byte info header for width × height (bottom-up) at bits a
+// pixel in coding (0 uncompressed, 1 RLE8), with its palette's colours and pixelBytes of
+// pixel data to follow them.
+inline std::vector<std::uint8_t> BmpHeaders(int width, int height, int bits, int coding,
+                                            const std::vector<std::uint32_t>& palette,
+                                            std::uint32_t pixelBytes) {
+    const auto offset = static_cast<std::uint32_t>(14 + 40 + 4 * palette.size());
+    std::vector<std::uint8_t> b{'B', 'M'};
+    PutLe(b, offset + pixelBytes, 4);
+    PutLe(b, 0, 4);
+    PutLe(b, offset, 4);
+    PutLe(b, 40, 4);
+    PutLe(b, static_cast<std::uint32_t>(width), 4);
+    PutLe(b, static_cast<std::uint32_t>(height), 4);
+    PutLe(b, 1, 2); // planes
+    PutLe(b, static_cast<std::uint32_t>(bits), 2);
+    PutLe(b, static_cast<std::uint32_t>(coding), 4);
+    PutLe(b, coding == 0 ? 0 : pixelBytes, 4);
+    PutLe(b, 2835, 4); // 72 dpi
+    PutLe(b, 2835, 4);
+    PutLe(b, static_cast<std::uint32_t>(palette.size()), 4); // colours used
+    PutLe(b, 0, 4);
+    for (const std::uint32_t colour : palette) // blue, green, red, 0
+        PutLe(b, colour, 4);
+    return b;
+}
+
 // An 8-bit RLE BMP of width × height (bottom-up) with two colours: a few runs, then the end
 // of the picture; the rest is left black by the decoder.
 inline std::vector<std::uint8_t> DeclaredHugeRleBmp(int width, int height) {
@@ -24,25 +54,18 @@ inline std::vector<std::uint8_t> DeclaredHugeRleBmp(int width, int height) {
     }
     pixels.push_back(0); // end of the picture
     pixels.push_back(1);
-    const std::uint32_t offset = 14 + 40 + 2 * 4;
-    std::vector<std::uint8_t> b{'B', 'M'};
-    PutLe(b, offset + static_cast<std::uint32_t>(pixels.size()), 4);
-    PutLe(b, 0, 4);
-    PutLe(b, offset, 4);
-    PutLe(b, 40, 4);
-    PutLe(b, static_cast<std::uint32_t>(width), 4);
-    PutLe(b, static_cast<std::uint32_t>(height), 4);
-    PutLe(b, 1, 2); // planes
-    PutLe(b, 8, 2); // bits a pixel
-    PutLe(b, 1, 4); // RLE8
-    PutLe(b, static_cast<std::uint32_t>(pixels.size()), 4);
-    PutLe(b, 2835, 4); // 72 dpi
-    PutLe(b, 2835, 4);
-    PutLe(b, 2, 4); // colours used
-    PutLe(b, 0, 4);
-    PutLe(b, 0x3264C8, 4); // blue, green, red, 0
-    PutLe(b, 0x3C2814, 4);
+    std::vector<std::uint8_t> b = BmpHeaders(width, height, 8, 1, {0x3264C8, 0x3C2814},
+                                             static_cast<std::uint32_t>(pixels.size()));
     b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+}
+
+// A 24-bit uncompressed BMP that declares width × height but holds 300 bytes of pixels: 354
+// bytes in all, far too few for the rows it declares.
+inline std::vector<std::uint8_t> DeclaredHugePlainBmp(int width, int height) {
+    constexpr std::uint32_t Pixels = 300;
+    std::vector<std::uint8_t> b = BmpHeaders(width, height, 24, 0, {}, Pixels);
+    b.resize(b.size() + Pixels, 0x80);
     return b;
 }
 
@@ -65,6 +88,18 @@ inline std::vector<std::uint8_t> WithDeclaredSize(std::vector<std::uint8_t> jpeg
         at += 2 + length;
     }
     return {};
+}
+
+// A progressive JPEG of a few kilobytes whose frame header declares width × height: its
+// decoder would keep the coefficients of every block of the declared picture.
+inline std::vector<std::uint8_t> DeclaredHugeProgressiveJpeg(int width, int height) {
+    constexpr int W = 64, H = 48;
+    std::vector<std::uint8_t> samples(std::size_t{W} * H * 3);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::uint8_t>(i * 7 % 251);
+    TJpegEncoding progressive;
+    progressive.Progressive = true;
+    return WithDeclaredSize(EncodeWithLibjpeg(W, H, samples, progressive), width, height);
 }
 
 } // namespace tonalyx::test

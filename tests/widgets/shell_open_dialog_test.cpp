@@ -199,7 +199,7 @@ TEST_F(OpenDialog, PreviewIsReducedAndTellsTheSizeAsShown) {
         {"scans over the limit", Path("hostile/scans.jpg"), "4096 x 4096", {}},
         {"declared huge, more than a preview may take",
          Path("hostile/huge.jpg"),
-         "Its 20000 \u00D7 20000 pixels need 1.2 GB of memory to preview, more than the",
+         "Its 20000 \u00D7 20000 pixels need ",
          {}},
     };
     for (const auto& row : rows) {
