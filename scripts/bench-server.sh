@@ -35,24 +35,34 @@ cleanup() {
 trap cleanup EXIT
 
 # ab comes from one address: both the server and the front let it hold all its connections.
-"$server" --listen 127.0.0.1:$server_port --root "$work/data" --trusted-proxy 127.0.0.1 \
+# nginx reaches the server through its socket, as deployed.
+"$server" --listen 127.0.0.1:$server_port --root "$work/data" --proxy-socket "$work/front.sock" \
     --public-url "http://127.0.0.1:$front_port/" --connections-per-client $((concurrency + 14)) \
     >"$work/server.out" 2>"$work/server.log" &
 pids+=($!)
 mkdir -p "$work/nginx"
 sed -e "s|@LISTEN@|127.0.0.1:$front_port|" -e "s|@DATA_FOLDER@|$work/data|" \
-    -e "s|@UPSTREAM@|127.0.0.1:$server_port|" -e "s|@MAX_BODY@|8256k|" \
+    -e "s|@UPSTREAM@|unix:$work/front.sock|" -e "s|@MAX_BODY@|8256k|" \
     -e "s|limit_conn tonalyx_connections 16;|limit_conn tonalyx_connections $((concurrency + 14));|" \
     server/nginx/tonalyx.conf.template >"$work/nginx/tonalyx.conf"
 user=""
-[ "$(id -u)" -ne 0 ] || user="user nobody nogroup;"
+for _ in $(seq 100); do
+    [ -S "$work/front.sock" ] && break
+    sleep 0.1
+done
+# As root, nginx's workers run as nobody, whom the socket's group lets in.
+if [ "$(id -u)" -eq 0 ]; then
+    user="user nobody nogroup;"
+    chgrp nogroup "$work/front.sock"
+fi
 cat >"$work/nginx/nginx.conf" <<EOF
 daemon off;
 worker_processes auto;
+worker_rlimit_nofile 8192;
 $user
 pid $work/nginx/nginx.pid;
 error_log $work/nginx/error.log;
-events { worker_connections 1024; }
+events { worker_connections 4096; }
 http {
     access_log off;
     client_body_temp_path $work/nginx/body;

@@ -55,6 +55,8 @@ int main(int argc, char* argv[]) {
     std::printf("tonalyx-server %s listening on %s (data folder %s)\n", TONALYX_VERSION,
                 tonalyx::DefaultPublicUrl(parse.Options.Host, server.Port()).c_str(),
                 parse.Options.Root.c_str());
+    if (!parse.Options.ProxySocket.empty())
+        std::printf("front server socket %s\n", parse.Options.ProxySocket.c_str());
     if (server.PublicUrl() != tonalyx::DefaultPublicUrl(parse.Options.Host, server.Port()))
         std::printf("public address %s\n", server.PublicUrl().c_str());
     std::fflush(stdout);

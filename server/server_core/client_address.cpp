@@ -33,9 +33,9 @@ std::optional<std::string> NormalAddress(std::string_view text) {
     return std::string(::inet_ntop(AF_INET6, bytes, out, sizeof out));
 }
 
-std::string ClientAddress(const std::string& peer, const std::string& trustedProxy,
-                          std::string_view realIp, std::string_view forwardedFor) {
-    if (trustedProxy.empty() || peer != trustedProxy)
+std::string ClientAddress(const std::string& peer, bool fromFront, std::string_view realIp,
+                          std::string_view forwardedFor) {
+    if (!fromFront)
         return peer;
     if (auto real = NormalAddress(Trimmed(realIp)))
         return *real;
@@ -45,6 +45,10 @@ std::string ClientAddress(const std::string& peer, const std::string& trustedPro
     if (auto forwarded = NormalAddress(Trimmed(last)))
         return *forwarded;
     return peer;
+}
+
+bool IsLoopback(std::string_view address) {
+    return address == "::1" || address.starts_with("127.");
 }
 
 } // namespace tonalyx

@@ -1,5 +1,5 @@
 // The client a request counts for: the address it connects from, or, for requests that come
-// from the trusted front server, the address that server read from its own connection.
+// from the front server, the address that server read from its own connection.
 #pragma once
 
 #include <optional>
@@ -12,11 +12,15 @@ namespace tonalyx {
 // nothing when text is not one.
 std::optional<std::string> NormalAddress(std::string_view text);
 
-// peer is the address the request came from, trustedProxy the front server's (normal form,
-// empty for none). Only the front's requests are believed: X-Real-IP, which it sets, else the
-// last X-Forwarded-For entry, which it appended (the first ones are the client's word).
-// A header that holds no address leaves peer.
-std::string ClientAddress(const std::string& peer, const std::string& trustedProxy,
-                          std::string_view realIp, std::string_view forwardedFor);
+// peer is the address the request came from; fromFront tells whether it came from the front
+// server, where only the front reaches the server. Only the front's requests are believed:
+// X-Real-IP, which it sets, else the last X-Forwarded-For entry, which it appended (the first
+// ones are the client's word). A header that holds no address leaves peer.
+std::string ClientAddress(const std::string& peer, bool fromFront, std::string_view realIp,
+                          std::string_view forwardedFor);
+
+// Whether address (normal form) is of this machine's loopback, which any local process can
+// connect from.
+bool IsLoopback(std::string_view address);
 
 } // namespace tonalyx

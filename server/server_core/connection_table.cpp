@@ -4,52 +4,50 @@
 
 namespace tonalyx {
 
-TConnectionTable::TId TConnectionTable::Admit(const std::string& address, bool exempt,
-                                              TCloser closer) {
+TConnectionTable::TId TConnectionTable::Admit(const std::string& address, TCloser closer,
+                                              std::size_t limit) {
     TCloser giveWay;
     TId id = 0;
     {
         std::lock_guard lock(FLock);
         if (FClosed)
             return 0;
-        if (!exempt) {
-            const auto counted = FPerAddressCount.find(address);
-            if (counted != FPerAddressCount.end() && counted->second >= FPerAddress)
-                return 0;
-        }
+        const auto counted = FPerAddressCount.find(address);
+        if (counted != FPerAddressCount.end() && counted->second >= (limit ? limit : FPerAddress))
+            return 0;
         if (FEntries.size() >= FTotal) {
-            if (FWaiting.empty())
+            if (FInHeader.empty())
                 return 0;
-            // The oldest waiting connection makes room; it leaves the table now, so the new
-            // one is counted at once, and its closer runs outside the lock.
-            const TId oldest = FWaiting.front();
+            // The connection longest in its header makes room: one that drips its header
+            // holds its place no better than a silent one. It leaves the table now, so the
+            // new one is counted at once, and its closer runs outside the lock.
+            const TId oldest = FInHeader.front();
             const auto entry = FEntries.find(oldest);
             giveWay = std::move(entry->second.Closer);
             Erase(entry);
         }
         id = FNextId++;
-        FWaiting.push_back(id);
-        FEntries.emplace(id, TEntry{address, exempt, std::move(closer), std::prev(FWaiting.end())});
-        if (!exempt)
-            ++FPerAddressCount[address];
+        FInHeader.push_back(id);
+        FEntries.emplace(id, TEntry{address, std::move(closer), std::prev(FInHeader.end())});
+        ++FPerAddressCount[address];
     }
     if (giveWay)
         giveWay();
     return id;
 }
 
-void TConnectionTable::SetWaiting(TId id, bool waiting) {
+void TConnectionTable::SetInHeader(TId id, bool inHeader) {
     std::lock_guard lock(FLock);
     const auto entry = FEntries.find(id);
     if (entry == FEntries.end())
         return;
     TEntry& e = entry->second;
-    const bool isWaiting = e.Waiting != FWaiting.end();
-    if (waiting && !isWaiting)
-        e.Waiting = FWaiting.insert(FWaiting.end(), id);
-    else if (!waiting && isWaiting) {
-        FWaiting.erase(e.Waiting);
-        e.Waiting = FWaiting.end();
+    const bool isInHeader = e.InHeader != FInHeader.end();
+    if (inHeader && !isInHeader)
+        e.InHeader = FInHeader.insert(FInHeader.end(), id);
+    else if (!inHeader && isInHeader) {
+        FInHeader.erase(e.InHeader);
+        e.InHeader = FInHeader.end();
     }
 }
 
@@ -61,13 +59,11 @@ void TConnectionTable::Remove(TId id) {
 }
 
 void TConnectionTable::Erase(TEntries::iterator entry) {
-    if (entry->second.Waiting != FWaiting.end())
-        FWaiting.erase(entry->second.Waiting);
-    if (!entry->second.Exempt) {
-        const auto counted = FPerAddressCount.find(entry->second.Address);
-        if (--counted->second == 0)
-            FPerAddressCount.erase(counted);
-    }
+    if (entry->second.InHeader != FInHeader.end())
+        FInHeader.erase(entry->second.InHeader);
+    const auto counted = FPerAddressCount.find(entry->second.Address);
+    if (--counted->second == 0)
+        FPerAddressCount.erase(counted);
     FEntries.erase(entry);
 }
 

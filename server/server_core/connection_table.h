@@ -1,6 +1,6 @@
 // The open connections of the server, by the address they come from: how many one address
 // may hold, how many there may be in all, and which one gives way when all are taken (the one
-// that has waited longest for a request without sending a byte of it). Any thread.
+// that has been in its request header longest, whatever it has sent of it). Any thread.
 #pragma once
 
 #include <cstddef>
@@ -24,11 +24,13 @@ class TConnectionTable {
     TConnectionTable(std::size_t perAddress, std::size_t total)
         : FPerAddress(perAddress), FTotal(total) {}
 
-    // Takes in a new connection, which starts out waiting; 0 when it must be turned away.
-    // A connection from the exempt address (the trusted front) counts only against the total.
-    TId Admit(const std::string& address, bool exempt, TCloser closer);
-    // Whether the connection waits for a request of which it has nothing yet.
-    void SetWaiting(TId id, bool waiting);
+    // Takes in a new connection, which starts out in its header; 0 when it must be turned
+    // away. address may hold at most limit connections (the front server's key gets a limit
+    // of its own), or the table's per-address bound when limit is 0.
+    TId Admit(const std::string& address, TCloser closer, std::size_t limit = 0);
+    // Whether the connection waits for a request or reads its header; a connection in its
+    // header stands in line, by when it began it, to give way to a new one.
+    void SetInHeader(TId id, bool inHeader);
     void Remove(TId id);
     // Ends every connection (when the server stops) and takes in no more.
     void CloseAll();
@@ -39,9 +41,8 @@ class TConnectionTable {
   private:
     struct TEntry {
         std::string Address;
-        bool Exempt = false;
         TCloser Closer;
-        std::list<TId>::iterator Waiting; // FWaiting.end() while busy
+        std::list<TId>::iterator InHeader; // FInHeader.end() while busy
     };
 
     using TEntries = std::unordered_map<TId, TEntry>;
@@ -54,7 +55,7 @@ class TConnectionTable {
     bool FClosed = false;
     TEntries FEntries;
     std::map<std::string, std::size_t, std::less<>> FPerAddressCount;
-    std::list<TId> FWaiting; // oldest first
+    std::list<TId> FInHeader; // oldest first
 };
 
 } // namespace tonalyx

@@ -18,7 +18,6 @@ namespace tonalyx {
 namespace net = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
-using tcp = net::ip::tcp;
 
 namespace {
 
@@ -72,7 +71,7 @@ std::string DecodedPath(std::string_view target) {
     return path;
 }
 
-THttpConnection::THttpConnection(tcp::socket socket, TConnectionContext& context, std::string peer)
+THttpConnection::THttpConnection(TSocket socket, TConnectionContext& context, TPeer peer)
     : FStream(std::move(socket)), FBuffer(context.Limits.HeaderBytes + ReadBufferSlack),
       FContext(context), FPeer(std::move(peer)) {}
 
@@ -83,10 +82,15 @@ THttpConnection::~THttpConnection() {
 
 void THttpConnection::Start() {
     std::weak_ptr<THttpConnection> weak = weak_from_this();
-    FId = FContext.Table.Admit(FPeer, FPeer == FContext.TrustedProxy, [weak] {
-        if (auto connection = weak.lock())
-            connection->Close();
-    });
+    // The front's connections carry many clients, each bounded by the front itself; they
+    // may take the whole table.
+    FId = FContext.Table.Admit(
+        FPeer.Address,
+        [weak] {
+            if (auto connection = weak.lock())
+                connection->Close();
+        },
+        FPeer.Front ? FContext.Limits.Connections : 0);
     if (FId == 0) {
         beast::error_code ignored;
         FStream.socket().close(ignored);
@@ -100,7 +104,7 @@ void THttpConnection::Start() {
 void THttpConnection::Close() {
     net::post(FStream.get_executor(), [self = shared_from_this()] {
         beast::error_code ignored;
-        self->FStream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        self->FStream.socket().shutdown(net::socket_base::shutdown_both, ignored);
         self->FStream.close();
     });
 }
@@ -110,8 +114,9 @@ void THttpConnection::WaitForRequest() {
     FParser->header_limit(static_cast<std::uint32_t>(FContext.Limits.HeaderBytes));
     FParser->body_limit(FContext.BodyBytes);
     FRequest = {};
-    FRequest.Client = FPeer; // until the header may name another
+    FRequest.Client = FPeer.Address; // until the header may name another
     FRequestBegun = FBuffer.size() > 0;
+    FContext.Table.SetInHeader(FId, true);
     if (FRequestBegun) { // the client sent it right behind the last one
         FStream.expires_after(FContext.Limits.HeaderTime);
         ReadHeader();
@@ -119,7 +124,6 @@ void THttpConnection::WaitForRequest() {
     }
     if (FBuffer.capacity() > IdleBufferBytes)
         FBuffer.shrink_to_fit();
-    FContext.Table.SetWaiting(FId, true);
     if (!FFirstRequest)
         FStream.expires_after(FContext.Limits.KeepAliveTime);
     FStream.async_read_some(FBuffer.prepare(512),
@@ -128,7 +132,6 @@ void THttpConnection::WaitForRequest() {
                                     return self->Abandon(error);
                                 self->FBuffer.commit(n);
                                 self->FRequestBegun = true;
-                                self->FContext.Table.SetWaiting(self->FId, false);
                                 if (!self->FFirstRequest)
                                     self->FStream.expires_after(self->FContext.Limits.HeaderTime);
                                 self->ReadHeader();
@@ -136,7 +139,6 @@ void THttpConnection::WaitForRequest() {
 }
 
 void THttpConnection::ReadHeader() {
-    FContext.Table.SetWaiting(FId, false);
     http::async_read_header(FStream, FBuffer, *FParser,
                             [self = shared_from_this()](beast::error_code error, std::size_t) {
                                 self->OnHeader(error);
@@ -144,6 +146,7 @@ void THttpConnection::ReadHeader() {
 }
 
 void THttpConnection::OnHeader(beast::error_code error) {
+    FContext.Table.SetInHeader(FId, false);
     // The request line, for the log, even of a request refused in its header.
     const auto& header = FParser->get();
     if (!header.method_string().empty()) {
@@ -165,8 +168,7 @@ void THttpConnection::OnHeader(beast::error_code error) {
     for (const auto& field : header)
         if (beast::iequals(field.name_string(), "X-Forwarded-For"))
             forwardedFor = field.value();
-    FRequest.Client =
-        ClientAddress(FPeer, FContext.TrustedProxy, header["X-Real-IP"], forwardedFor);
+    FRequest.Client = ClientAddress(FPeer.Address, FPeer.Front, header["X-Real-IP"], forwardedFor);
     FRequest.ContentType = std::string(header[http::field::content_type]);
     if (const int status = Refused(); status != 0)
         return Refuse(status);
@@ -342,7 +344,7 @@ void THttpConnection::Abandon(beast::error_code error) {
 
 void THttpConnection::Linger() {
     beast::error_code ignored;
-    FStream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    FStream.socket().shutdown(net::socket_base::shutdown_send, ignored);
     FStream.expires_after(LingerTime);
     FLingered = 0;
     FBuffer.clear();

@@ -8,10 +8,10 @@
 #include "http_exchange.h"
 #include "server_options.h"
 
-#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/generic/stream_protocol.hpp>
 #include <boost/asio/thread_pool.hpp>
+#include <boost/beast/core/basic_stream.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/buffer_body.hpp>
 #include <boost/beast/http/parser.hpp>
 
@@ -30,14 +30,21 @@ struct TConnectionContext {
     boost::asio::thread_pool& Workers; // where requests with a body are answered
     const TClientLimits Limits;
     const std::uint64_t BodyBytes; // the largest request body read
-    const std::string TrustedProxy;
+};
+
+// Where a connection comes from: the address it counts for in the table, and whether it is
+// the front server's, whose requests name their client in forwarding headers.
+struct TPeer {
+    std::string Address; // normal address form, or a name for the front's Unix socket
+    bool Front = false;
 };
 
 class THttpConnection : public std::enable_shared_from_this<THttpConnection> {
   public:
-    // socket is a newly accepted connection from peer (normal address form).
-    THttpConnection(boost::asio::ip::tcp::socket socket, TConnectionContext& context,
-                    std::string peer);
+    using TSocket = boost::asio::generic::stream_protocol::socket;
+
+    // socket is a newly accepted connection, over TCP or a Unix socket, from peer.
+    THttpConnection(TSocket socket, TConnectionContext& context, TPeer peer);
     ~THttpConnection();
     THttpConnection(const THttpConnection&) = delete;
     THttpConnection& operator=(const THttpConnection&) = delete;
@@ -81,10 +88,10 @@ class THttpConnection : public std::enable_shared_from_this<THttpConnection> {
     void Linger();
     void OnLinger(boost::beast::error_code error, std::size_t bytes);
 
-    boost::beast::tcp_stream FStream;
+    boost::beast::basic_stream<boost::asio::generic::stream_protocol> FStream;
     boost::beast::flat_buffer FBuffer;
     TConnectionContext& FContext;
-    const std::string FPeer;
+    const TPeer FPeer;
     TConnectionTable::TId FId = 0;
     std::optional<TParser> FParser;
     THttpRequest FRequest;

@@ -6,10 +6,16 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/local/stream_protocol.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -20,6 +26,7 @@ namespace tonalyx {
 
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
+using local = net::local::stream_protocol;
 
 namespace {
 // When accepting fails (no descriptors left), the next try waits this long instead of spinning.
@@ -27,6 +34,36 @@ constexpr auto AcceptRetryTime = std::chrono::milliseconds(50);
 // After a stop has closed every connection, their last handlers (which write the log lines
 // of the answers just sent) get this long to run.
 constexpr auto StopTime = std::chrono::seconds(2);
+// The front's socket is for the server's own user and group: the folder it lies in and the
+// group decide that only the front reaches it.
+constexpr mode_t ProxySocketMode = 0660;
+// How the connections of the front's Unix socket appear in the table and the log when a
+// request names no client.
+constexpr std::string_view FrontSocketPeer = "local";
+
+// Binds acceptor to the Unix socket at path: a socket left there by a server that is gone is
+// replaced, a live one or any other file is not.
+boost::system::error_code BindProxySocket(local::acceptor& acceptor, const std::string& path) {
+    boost::system::error_code error;
+    if (path.size() >= sizeof(sockaddr_un::sun_path))
+        return net::error::name_too_long;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        if (!S_ISSOCK(info.st_mode))
+            return net::error::already_open;
+        local::socket probe(acceptor.get_executor());
+        if (!probe.connect(local::endpoint(path), error))
+            return net::error::address_in_use;
+        ::unlink(path.c_str());
+    }
+    if (acceptor.open(local(), error) || acceptor.bind(local::endpoint(path), error))
+        return error;
+    if (::chmod(path.c_str(), ProxySocketMode) != 0)
+        return {errno, boost::system::system_category()};
+    acceptor.listen(net::socket_base::max_listen_connections, error);
+    return error;
+}
+
 } // namespace
 
 // Members are destroyed in reverse order: the I/O context, and with it every connection,
@@ -34,28 +71,31 @@ constexpr auto StopTime = std::chrono::seconds(2);
 struct THttpServer::TImpl {
     TImpl(const THttpSettings& settings, THttpHandler& handler)
         : Table(settings.Limits.ConnectionsPerClient, settings.Limits.Connections),
-          Workers(settings.Workers), Context{handler,
-                                             Table,
-                                             Workers,
-                                             settings.Limits,
-                                             settings.BodyBytes,
-                                             settings.TrustedProxy},
-          IoThreads(std::max(1u, settings.IoThreads)), Strand(net::make_strand(Io)),
-          Acceptor(Strand), AcceptRetry(Strand) {}
-    ~TImpl() { Workers.join(); }
+          Workers(settings.Workers), Context{handler, Table, Workers, settings.Limits,
+                                             settings.BodyBytes},
+          TrustedProxy(settings.TrustedProxy), IoThreads(std::max(1u, settings.IoThreads)),
+          Strand(net::make_strand(Io)), Acceptor(Strand), ProxyAcceptor(Strand) {}
+    ~TImpl() {
+        Workers.join();
+        if (!ProxySocket.empty())
+            ::unlink(ProxySocket.c_str());
+    }
 
-    void Accept();
+    template <class TAcceptor> void Accept(TAcceptor& acceptor);
     void OnAccepted(tcp::socket socket);
+    void OnAccepted(local::socket socket);
     void RunIo();
 
     TConnectionTable Table;
     net::thread_pool Workers;
     TConnectionContext Context;
+    const std::string TrustedProxy;
+    std::string ProxySocket; // the path made at Bind, removed at the end
     const unsigned IoThreads;
     net::io_context Io;
-    net::strand<net::io_context::executor_type> Strand; // of the acceptor
+    net::strand<net::io_context::executor_type> Strand; // of the acceptors
     tcp::acceptor Acceptor;
-    net::steady_timer AcceptRetry;
+    local::acceptor ProxyAcceptor;
 
     std::mutex RunLock;
     std::condition_variable RunEnded;
@@ -63,22 +103,24 @@ struct THttpServer::TImpl {
     std::once_flag StopOnce;
 };
 
-void THttpServer::TImpl::Accept() {
-    Acceptor.async_accept(net::make_strand(Io),
-                          [this](boost::system::error_code error, tcp::socket socket) {
-                              if (error == net::error::operation_aborted || !Acceptor.is_open())
-                                  return;
-                              if (error) {
-                                  AcceptRetry.expires_after(AcceptRetryTime);
-                                  AcceptRetry.async_wait([this](boost::system::error_code waited) {
-                                      if (!waited)
-                                          Accept();
-                                  });
-                                  return;
-                              }
-                              OnAccepted(std::move(socket));
-                              Accept();
-                          });
+template <class TAcceptor> void THttpServer::TImpl::Accept(TAcceptor& acceptor) {
+    acceptor.async_accept(
+        net::make_strand(Io), [this, &acceptor](boost::system::error_code error,
+                                                typename TAcceptor::protocol_type::socket socket) {
+            if (error == net::error::operation_aborted || !acceptor.is_open())
+                return;
+            if (error) {
+                // Both acceptors fail alike (no descriptors left); each retries by itself.
+                auto retry = std::make_shared<net::steady_timer>(Strand, AcceptRetryTime);
+                retry->async_wait([this, &acceptor, retry](boost::system::error_code waited) {
+                    if (!waited && acceptor.is_open())
+                        Accept(acceptor);
+                });
+                return;
+            }
+            OnAccepted(std::move(socket));
+            Accept(acceptor);
+        });
 }
 
 void THttpServer::TImpl::OnAccepted(tcp::socket socket) {
@@ -87,8 +129,17 @@ void THttpServer::TImpl::OnAccepted(tcp::socket socket) {
     if (error)
         return; // gone already
     socket.set_option(tcp::no_delay(true), error);
-    const std::string address = NormalAddress(peer.address().to_string()).value_or("");
-    std::make_shared<THttpConnection>(std::move(socket), Context, address)->Start();
+    TPeer from{NormalAddress(peer.address().to_string()).value_or(""), false};
+    from.Front = !TrustedProxy.empty() && from.Address == TrustedProxy;
+    std::make_shared<THttpConnection>(THttpConnection::TSocket(std::move(socket)), Context,
+                                      std::move(from))
+        ->Start();
+}
+
+void THttpServer::TImpl::OnAccepted(local::socket socket) {
+    std::make_shared<THttpConnection>(THttpConnection::TSocket(std::move(socket)), Context,
+                                      TPeer{std::string(FrontSocketPeer), true})
+        ->Start();
 }
 
 void THttpServer::TImpl::RunIo() {
@@ -132,6 +183,15 @@ TResult<std::unique_ptr<THttpServer>> THttpServer::Bind(const THttpSettings& set
         acceptor.bind(endpoint, error) ||
         acceptor.listen(net::socket_base::max_listen_connections, error))
         return failed(error);
+    if (!settings.ProxySocket.empty()) {
+        if (const auto bound = BindProxySocket(impl->ProxyAcceptor, settings.ProxySocket))
+            return TResult<std::unique_ptr<THttpServer>>::Failure(
+                "cannot listen on " + settings.ProxySocket + ": " +
+                (bound == net::error::already_open     ? "a file that is no socket is there"
+                 : bound == net::error::address_in_use ? "another server listens there"
+                                                       : bound.message()));
+        impl->ProxySocket = settings.ProxySocket;
+    }
     return std::unique_ptr<THttpServer>(new THttpServer(std::move(impl)));
 }
 
@@ -147,7 +207,11 @@ bool THttpServer::Run() {
             return true;
         FImpl->RunBegun = true;
     }
-    net::post(FImpl->Strand, [impl = FImpl.get()] { impl->Accept(); });
+    net::post(FImpl->Strand, [impl = FImpl.get()] {
+        impl->Accept(impl->Acceptor);
+        if (impl->ProxyAcceptor.is_open())
+            impl->Accept(impl->ProxyAcceptor);
+    });
     std::vector<std::thread> others;
     for (unsigned i = 1; i < FImpl->IoThreads; ++i)
         others.emplace_back([impl = FImpl.get()] { impl->RunIo(); });
@@ -171,7 +235,7 @@ void THttpServer::Stop() {
         net::post(impl->Strand, [impl] {
             boost::system::error_code ignored;
             impl->Acceptor.close(ignored);
-            impl->AcceptRetry.cancel();
+            impl->ProxyAcceptor.close(ignored);
         });
         impl->Table.CloseAll();
         // Uploads being answered end as they would; the rest of the requests are dropped.

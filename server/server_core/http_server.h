@@ -1,6 +1,7 @@
-// The HTTP side of tonalyx-server: listens, keeps the connections within the client limits
-// and hands whole requests to the site. A few threads move the bytes of all connections;
-// requests with a body are answered on a pool of workers of their own.
+// The HTTP side of tonalyx-server: listens on a TCP port and, for the front server, on a Unix
+// socket, keeps the connections within the client limits and hands whole requests to the site. A
+// few threads move the bytes of all connections; requests with a body are answered on a pool of
+// workers of their own.
 #pragma once
 
 #include "http_exchange.h"
@@ -18,7 +19,10 @@ struct THttpSettings {
     int Port = 0; // 0 picks a free port
     TClientLimits Limits;
     std::uint64_t BodyBytes = 0; // the largest request body read
-    std::string TrustedProxy;    // normal address form; empty for none
+    // Where the front server connects: a Unix socket made at this path (empty for none), and
+    // an address of another machine whose TCP connections are the front's (empty for none).
+    std::string ProxySocket;
+    std::string TrustedProxy;
     unsigned IoThreads = 2;
     unsigned Workers = 4;
 };

@@ -113,7 +113,7 @@ TOptionsParse ParseServerOptions(std::span<const std::string_view> args, const c
         const bool known = name == "--listen" || name == "--root" || name == "--public-url" ||
                            name == "--max-upload-bytes" || name == "--uploads-per-minute" ||
                            name == "--quota-bytes" || name == "--trusted-proxy" ||
-                           name == "--connections-per-client";
+                           name == "--proxy-socket" || name == "--connections-per-client";
         if (!known)
             return Failure("unknown option: " + std::string(args[i]));
         if (!value) {
@@ -138,7 +138,15 @@ TOptionsParse ParseServerOptions(std::span<const std::string_view> args, const c
             const auto address = NormalAddress(*value);
             if (!address)
                 return Failure("--trusted-proxy wants an IP address, not " + std::string(*value));
+            if (IsLoopback(*address))
+                return Failure("--trusted-proxy " + std::string(*value) +
+                               ": any local process can connect from a loopback address; a "
+                               "front on this machine connects through --proxy-socket PATH");
             options.TrustedProxy = *address;
+        } else if (name == "--proxy-socket") {
+            if (!value->starts_with('/'))
+                return Failure("--proxy-socket wants an absolute path, not " + std::string(*value));
+            options.ProxySocket = *value;
         } else if (name == "--connections-per-client") {
             const auto count = ParseCount(*value, 1u << 20);
             if (!count || *count == 0)
@@ -183,9 +191,11 @@ std::string ServerUsage() {
            "  --connections-per-client N\n"
            "                            connections one client address may hold open at once\n"
            "                            (default 16)\n"
-           "  --trusted-proxy ADDRESS   the front web server's address: its requests count\n"
-           "                            for the client named in X-Real-IP (or last in\n"
-           "                            X-Forwarded-For)\n"
+           "  --proxy-socket PATH       also listen on a Unix socket for the front web server\n"
+           "                            on this machine: its requests count for the client\n"
+           "                            named in X-Real-IP (or last in X-Forwarded-For)\n"
+           "  --trusted-proxy ADDRESS   the same for a front on another machine, by its\n"
+           "                            address (no loopback address)\n"
            "  --help                    show this help\n"
            "  --version                 show the version\n"
            "\n"

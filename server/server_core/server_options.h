@@ -24,8 +24,9 @@ struct TClientLimits {
     std::size_t HeaderBytes = 32 * 1024;    // the request line and all header lines
     std::size_t HeaderLineBytes = 8 * 1024; // the request line or one header line
     std::size_t HeaderCount = 64;
-    // Open connections from one address, and of all; a connection waiting for a request
-    // makes room for a new one when all are taken. The trusted proxy counts for no address.
+    // Open connections from one address, and of all; the connection longest in its header
+    // (waiting for a request or reading it) makes room for a new one when all are taken. The front
+    // server may hold all of them.
     std::size_t ConnectionsPerClient = 16;
     std::size_t Connections = 512;
 };
@@ -39,8 +40,12 @@ struct TServerOptions {
     std::uint64_t MaxUploadBytes = 8u << 20;
     unsigned UploadsPerMinute = 30;      // per client address
     std::uint64_t QuotaBytes = 1u << 30; // all stored pictures together
-    // The front web server's address; its requests give the client's address in X-Real-IP
-    // or X-Forwarded-For. Empty: none, every client is the address it connects from.
+    // Where the front web server connects; its requests give the client's address in
+    // X-Real-IP or X-Forwarded-For. ProxySocket is a Unix socket made for it (on this
+    // machine); TrustedProxy the address of a front on another machine, never a loopback
+    // address, which any local process could connect from. Empty: none. Requests that come
+    // any other way count for the address they come from, whatever their headers say.
+    std::string ProxySocket;
     std::string TrustedProxy;
     TClientLimits Limits;
 };

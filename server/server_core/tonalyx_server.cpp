@@ -126,6 +126,7 @@ TStatus TTonalyxServer::Bind() {
         FOptions.MaxUploadBytes > std::numeric_limits<std::uint64_t>::max() - FormOverheadBytes
             ? std::numeric_limits<std::uint64_t>::max()
             : FOptions.MaxUploadBytes + FormOverheadBytes;
+    settings.ProxySocket = FOptions.ProxySocket;
     settings.TrustedProxy = FOptions.TrustedProxy;
     settings.IoThreads = std::clamp(std::thread::hardware_concurrency(), 2u, 8u);
     settings.Workers = UploadWorkers;

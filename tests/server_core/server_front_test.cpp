@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -47,22 +48,29 @@ int FreePort() {
 // folder; stopped when the object goes.
 class TNginx {
   public:
-    TNginx(const fs::path& folder, int port, const fs::path& data, int upstreamPort) {
+    TNginx(const fs::path& folder, int port, const fs::path& data, const fs::path& upstream) {
         const fs::path prefix = folder / "nginx";
         fs::create_directories(prefix);
         std::string site = ReadFile(TONALYX_NGINX_SITE);
         site = Replaced(site, "@LISTEN@", "127.0.0.1:" + std::to_string(port));
         site = Replaced(site, "@DATA_FOLDER@", data.string());
-        site = Replaced(site, "@UPSTREAM@", "127.0.0.1:" + std::to_string(upstreamPort));
+        site = Replaced(site, "@UPSTREAM@", "unix:" + upstream.string());
         site = Replaced(site, "@MAX_BODY@", "8256k");
         WriteFile(prefix / "tonalyx.conf", site);
         const std::string p = prefix.string();
         // Run as root, the master hands the connections to workers of an unprivileged user,
-        // who must be able to read the data folder.
-        const std::string user = ::geteuid() == 0 ? "user nobody nogroup;\n" : "";
+        // who must be able to read the data folder and, as a member of its group, open the
+        // server's socket. The connections are as many as the README asks for.
+        std::string user;
+        if (::geteuid() == 0) {
+            user = "user nobody nogroup;\n";
+            if (const group* nogroup = ::getgrnam("nogroup"))
+                ::chown(upstream.c_str(), uid_t(-1), nogroup->gr_gid);
+        }
         WriteFile(prefix / "nginx.conf",
-                  "daemon off;\nworker_processes 1;\n" + user + "pid " + p + "/nginx.pid;\n" +
-                      "error_log " + p + "/error.log;\nevents { worker_connections 1024; }\n" +
+                  "daemon off;\nworker_processes 1;\nworker_rlimit_nofile 8192;\n" + user + "pid " +
+                      p + "/nginx.pid;\n" + "error_log " + p +
+                      "/error.log;\nevents { worker_connections 4096; }\n" +
                       "http {\n    access_log " + p + "/access.log;\n" +
                       "    client_body_temp_path " + p + "/body;\n    proxy_temp_path " + p +
                       "/proxy;\n    fastcgi_temp_path " + p + "/fastcgi;\n    uwsgi_temp_path " +
@@ -125,10 +133,10 @@ struct TFront {
                                          fs::perms::others_exec);
         Url = "http://127.0.0.1:" + std::to_string(Port) + "/";
         options.PublicUrl = Url;
-        options.TrustedProxy = "127.0.0.1";
+        options.ProxySocket = (Temp.Path() / "front.sock").string();
         Server = std::make_unique<TRunningServer>(Data(), options);
         if (Server->Started())
-            Nginx = std::make_unique<TNginx>(Temp.Path(), Port, Data(), Server->Port());
+            Nginx = std::make_unique<TNginx>(Temp.Path(), Port, Data(), options.ProxySocket);
     }
     fs::path Data() const { return Temp.Path() / "data"; }
     bool Ready() const { return Nginx && Nginx->Ready(); }
@@ -312,6 +320,71 @@ TEST(ServerFront, HostileRequestsThroughTheFront) {
     EXPECT_TRUE(closed);
     EXPECT_LT(sent, 32u << 20);
     EXPECT_TRUE(GetFrom(front.Port, "127.0.0.2", "/check.php", 5s).ends_with("\r\n\r\n0"));
+}
+
+TEST(ServerFront, AddressesForgedStraightAtTheServerCountForTheirPeer) {
+    TServerOptions options;
+    options.UploadsPerMinute = 3;
+    TFront front(options);
+    ASSERT_TRUE(front.Ready()) << front.Problem();
+    // A local process at the server's own port, naming a new client every time: only the
+    // front's socket is believed, so all six count for 127.0.0.1.
+    const char* headers[] = {"X-Real-IP", "X-Forwarded-For"};
+    int stored = 0;
+    for (int i = 0; i < 6; ++i) {
+        httplib::Client client = front.Server->Client();
+        const httplib::Headers forged = {{headers[i % 2], "10.9.0." + std::to_string(i + 1)},
+                                         {"X-Forwarded-For", "10.8.0." + std::to_string(i + 1)}};
+        const httplib::MultipartFormDataItems form = {{"file", Png(), "tonalyx", "image/png"},
+                                                      {"fname", PictureName(50 + i), "", ""}};
+        const auto reply = client.Post("/upload.php", forged, form);
+        ASSERT_TRUE(reply) << i;
+        stored += reply->body == "0";
+    }
+    EXPECT_EQ(stored, 3);
+    front.Server->Stop();
+    const std::string log = front.Server->Log();
+    EXPECT_EQ(log.find(" 10.9.0."), std::string::npos) << log;
+    EXPECT_EQ(log.find(" 10.8.0."), std::string::npos) << log;
+    EXPECT_NE(log.find(" 127.0.0.1 POST /upload.php 200 1 refused: too many"), std::string::npos)
+        << log;
+}
+
+TEST(ServerFront, SlowClientsThatComeBackLeaveTheFrontAnswering) {
+    struct TRow {
+        const char* What;
+        bool AtTheServer; // else at nginx
+        std::size_t Count;
+    } rows[] = {
+        // More than nginx's connections used to be; each held for its header's deadline.
+        {"at nginx, from one address", false, 1500},
+        // Straight at the server's port from nginx's own machine, where nginx's address
+        // once counted for nobody: bounded as any client.
+        {"at the server, from 127.0.0.1", true, 300},
+    };
+    for (const TRow& row : rows) {
+        TFront front;
+        ASSERT_TRUE(front.Ready()) << front.Problem();
+        TDrippers drippers(row.AtTheServer ? front.Server->Port() : front.Port, row.Count,
+                           {"127.0.0.1"});
+        const int answered = ProbesAnsweredAmong(drippers, front.Port, 20);
+        EXPECT_GE(answered, 18) << row.What << ": " << drippers.Opened() << " opened";
+    }
+}
+
+TEST(ServerFront, TheCheckAnswersWhileOneAddressHoldsManyConnections) {
+    TFront front;
+    ASSERT_TRUE(front.Ready()) << front.Problem();
+    // Twenty answers too large for the sockets' buffers, left unread: each holds its
+    // connection, as many users behind one address may.
+    const std::string picture = "/0001/" + PictureName(7);
+    WriteFile(front.Data() / picture.substr(1), Png(1, 1, 16 << 20));
+    TCrowd readers(front.Port, "127.0.0.3", 20, "GET " + picture + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(GetFrom(front.Port, "127.0.0.3", "/check.php", 5s).ends_with("\r\n\r\n0"));
+    // The bound still holds where it acts.
+    for (const std::string& path : {std::string("/Tonalyx/"), picture})
+        EXPECT_TRUE(GetFrom(front.Port, "127.0.0.3", path, 5s).starts_with("HTTP/1.1 429")) << path;
 }
 
 } // namespace

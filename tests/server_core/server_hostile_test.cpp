@@ -89,6 +89,22 @@ TEST(ServerHostile, WaitingConnectionsGiveWayWhenAllAreTaken) {
     EXPECT_EQ(closed, 1u);
 }
 
+TEST(ServerHostile, SlowClientsThatComeBackLeaveRoomForOthers) {
+    TTempFolder temp;
+    TServerOptions options;
+    options.Limits.Connections = 64; // filled by fewer clients than the bound of 512
+    TRunningServer server(temp.Path(), options);
+    ASSERT_TRUE(server.Started());
+    // Twelve from each of ten addresses, each within its bound of sixteen, each sending a
+    // byte of its header a second: the oldest header gives way, whatever it has sent.
+    std::vector<std::string> from;
+    for (int i = 1; i <= 10; ++i)
+        from.push_back("127.0.1." + std::to_string(i));
+    TDrippers drippers(server.Port(), 120, from);
+    const int answered = ProbesAnsweredAmong(drippers, server.Port(), 20);
+    EXPECT_GE(answered, 18) << drippers.Opened() << " connections opened";
+}
+
 TEST(ServerHostile, HeaderFloodsAreCutShort) {
     struct TRow {
         const char* What;

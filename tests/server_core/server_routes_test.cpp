@@ -6,9 +6,11 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -384,6 +386,67 @@ TEST(ServerLifecycle, FeedWarningsAndBoundsAndStops) {
     auto clash = TTonalyxServer::Create(options, "9.8.7", log.get());
     EXPECT_FALSE(clash.Ok());
     EXPECT_NE(clash.Reason().find(std::to_string(server.Port())), std::string::npos);
+}
+
+// One request over the Unix socket at path; what came back within a few seconds.
+std::string AskOverSocket(const fs::path& path, const std::string& request) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size())) {
+        timeval wait{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        char buffer[4096];
+        for (ssize_t got; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            answer.append(buffer, std::size_t(got));
+    }
+    ::close(fd);
+    return answer;
+}
+
+TEST(ServerLifecycle, TheFrontsSocket) {
+    TTempFolder temp;
+    const fs::path socket = temp.Path() / "front.sock";
+    TServerOptions options;
+    options.ProxySocket = socket.string();
+    {
+        TRunningServer server(temp.Path() / "data", options);
+        ASSERT_TRUE(server.Started());
+        EXPECT_EQ(fs::status(socket).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                      fs::perms::group_write);
+        const std::string ask = "GET /check.php HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+        EXPECT_TRUE(AskOverSocket(socket, ask + "X-Real-IP: 10.1.2.3\r\n\r\n").ends_with("0"));
+        EXPECT_TRUE(AskOverSocket(socket, ask + "\r\n").ends_with("0"));
+        // A second server cannot take the socket of a running one.
+        TServerOptions second = options;
+        second.Root = (temp.Path() / "second").string();
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> log(std::tmpfile(), &std::fclose);
+        const auto clash = TTonalyxServer::Create(second, "9.8.7", log.get());
+        EXPECT_FALSE(clash.Ok());
+        EXPECT_NE(clash.Reason().find("another server"), std::string::npos) << clash.Reason();
+        server.Stop();
+        const std::string served = server.Log();
+        EXPECT_NE(served.find(" 10.1.2.3 GET /check.php 200"), std::string::npos) << served;
+        EXPECT_NE(served.find(" local GET /check.php 200"), std::string::npos) << served;
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(socket))); // removed at the end
+    // A socket left by a server that is gone is taken over; any other file is left alone.
+    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(stale);
+    EXPECT_TRUE(TRunningServer(temp.Path() / "data", options).Started());
+    WriteFile(socket, "notes");
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> log(std::tmpfile(), &std::fclose);
+    options.Root = (temp.Path() / "data").string();
+    EXPECT_FALSE(TTonalyxServer::Create(options, "9.8.7", log.get()).Ok());
+    EXPECT_EQ(ReadFile(socket), "notes");
 }
 
 } // namespace

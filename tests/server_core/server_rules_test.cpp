@@ -157,21 +157,26 @@ TEST(ServerClients, AddressesBehindTheTrustedFront) {
     EXPECT_FALSE(NormalAddress(""));
     struct TRow {
         const char* What;
-        std::string Peer, RealIp, ForwardedFor, Client;
+        std::string Peer;
+        bool FromFront;
+        std::string RealIp, ForwardedFor, Client;
     } rows[] = {
-        {"the front's X-Real-IP", "127.0.0.1", "127.0.0.2", "", "127.0.0.2"},
-        {"the last X-Forwarded-For entry, not the forged first", "127.0.0.1", "",
+        {"the front's X-Real-IP", "local", true, "127.0.0.2", "", "127.0.0.2"},
+        {"the last X-Forwarded-For entry, not the forged first", "local", true, "",
          "6.6.6.6, 127.0.0.3", "127.0.0.3"},
-        {"X-Real-IP first", "127.0.0.1", " 127.0.0.4 ", "127.0.0.5", "127.0.0.4"},
-        {"IPv6", "127.0.0.1", "2001:db8::1", "", "2001:db8::1"},
-        {"no address in them", "127.0.0.1", "unknown", "6.6.6.6, junk", "127.0.0.1"},
-        {"no headers", "127.0.0.1", "", "", "127.0.0.1"},
-        {"not from the front", "127.0.0.9", "127.0.0.2", "127.0.0.3", "127.0.0.9"},
+        {"X-Real-IP first", "10.0.0.1", true, " 127.0.0.4 ", "127.0.0.5", "127.0.0.4"},
+        {"IPv6", "local", true, "2001:db8::1", "", "2001:db8::1"},
+        {"no address in them", "local", true, "unknown", "6.6.6.6, junk", "local"},
+        {"no headers", "local", true, "", "", "local"},
+        {"not from the front", "127.0.0.1", false, "127.0.0.2", "127.0.0.3", "127.0.0.1"},
     };
     for (const TRow& row : rows)
-        EXPECT_EQ(ClientAddress(row.Peer, "127.0.0.1", row.RealIp, row.ForwardedFor), row.Client)
+        EXPECT_EQ(ClientAddress(row.Peer, row.FromFront, row.RealIp, row.ForwardedFor), row.Client)
             << row.What;
-    EXPECT_EQ(ClientAddress("127.0.0.1", "", "127.0.0.2", ""), "127.0.0.1"); // no front
+    EXPECT_TRUE(IsLoopback("127.3.2.1"));
+    EXPECT_TRUE(IsLoopback("::1"));
+    EXPECT_FALSE(IsLoopback("10.0.0.1"));
+    EXPECT_FALSE(IsLoopback("::ffff:7f00:1")); // normal form would be 127.0.0.1
 }
 
 TEST(ServerClients, PathsDecoded) {
@@ -189,44 +194,51 @@ TEST(ServerClients, PathsDecoded) {
         EXPECT_EQ(DecodedPath(row.Target), row.Path) << row.Target;
 }
 
-// Connections opened and marked in turn: each step names the address, whether it is the
-// front's, and what the table must answer.
+// Connections opened and marked in turn: each step names the address, the limit it gets,
+// and what the table must answer.
 TEST(ServerClients, ConnectionTable) {
     TConnectionTable table(2, 4);
     std::vector<int> closed;
-    const auto open = [&](const std::string& address, bool exempt) {
+    const auto open = [&](const std::string& address, std::size_t limit = 0) {
         const int number = int(table.Count());
-        return table.Admit(address, exempt, [&closed, number] { closed.push_back(number); });
+        return table.Admit(
+            address, [&closed, number] { closed.push_back(number); }, limit);
     };
-    const auto a1 = open("a", false), a2 = open("a", false);
+    const auto a1 = open("a"), a2 = open("a");
     EXPECT_NE(a1, 0u);
     EXPECT_NE(a2, 0u);
-    EXPECT_EQ(open("a", false), 0u); // two per address
+    EXPECT_EQ(open("a"), 0u); // two per address
     EXPECT_EQ(table.CountFrom("a"), 2u);
-    const auto front1 = open("f", true), front2 = open("f", true);
-    EXPECT_NE(front1, 0u); // the front counts for no address
+    const auto front1 = open("f", 3), front2 = open("f", 3);
+    EXPECT_NE(front1, 0u); // the front has a limit of its own
     EXPECT_NE(front2, 0u);
     EXPECT_EQ(table.Count(), 4u);
-    // All taken: the one that has waited longest gives way, busy ones never.
-    table.SetWaiting(a1, false);
-    table.SetWaiting(front1, false);
-    table.SetWaiting(front2, false);
-    const auto b1 = open("b", false);
+    // All taken: the one longest in its header gives way, whatever it has sent; busy ones
+    // never.
+    table.SetInHeader(a1, false);
+    table.SetInHeader(front1, false);
+    table.SetInHeader(front2, false);
+    const auto b1 = open("b");
     EXPECT_NE(b1, 0u);
     EXPECT_EQ(closed, std::vector<int>{1}); // a2
     EXPECT_EQ(table.CountFrom("a"), 1u);
-    table.SetWaiting(b1, false);
-    EXPECT_EQ(open("c", false), 0u); // all four busy
-    table.SetWaiting(a1, true);
-    EXPECT_NE(open("c", false), 0u);
-    EXPECT_EQ(closed.size(), 2u);
-    table.Remove(b1);
-    table.Remove(b1); // twice is harmless
+    // The newcomer is in its header too, behind nobody: it gives way next.
+    const auto f3 = open("f", 3);
+    EXPECT_NE(f3, 0u);
+    EXPECT_EQ(closed, (std::vector<int>{1, 4})); // b1
+    EXPECT_EQ(open("f", 3), 0u);                 // the front's own limit
+    table.SetInHeader(f3, false);
+    EXPECT_EQ(open("c"), 0u); // all four busy
+    table.SetInHeader(a1, true);
+    EXPECT_NE(open("c"), 0u);
+    EXPECT_EQ(closed.size(), 3u);
+    table.Remove(f3);
+    table.Remove(f3); // twice is harmless
     EXPECT_EQ(table.Count(), 3u);
-    EXPECT_EQ(table.CountFrom("b"), 0u);
+    EXPECT_EQ(table.CountFrom("f"), 2u);
     table.CloseAll();
-    EXPECT_EQ(closed.size(), 5u);
-    EXPECT_EQ(open("d", false), 0u); // closed for good
+    EXPECT_EQ(closed.size(), 6u);
+    EXPECT_EQ(open("d"), 0u); // closed for good
 }
 
 TEST(ServerOptions, CommandLine) {
@@ -257,7 +269,7 @@ TEST(ServerOptions, CommandLine) {
          8u << 20,
          1u << 30,
          0},
-        {{"--trusted-proxy", "::ffff:127.0.0.1"},
+        {{"--trusted-proxy", "::ffff:10.1.2.3"},
          TOptionsParse::Run,
          "127.0.0.1",
          8735,
@@ -265,8 +277,8 @@ TEST(ServerOptions, CommandLine) {
          8u << 20,
          1u << 30,
          30,
-         "127.0.0.1"},
-        {{"--trusted-proxy=::1"},
+         "10.1.2.3"},
+        {{"--trusted-proxy=2001:db8::1"},
          TOptionsParse::Run,
          "127.0.0.1",
          8735,
@@ -274,7 +286,11 @@ TEST(ServerOptions, CommandLine) {
          8u << 20,
          1u << 30,
          30,
-         "::1"},
+         "2001:db8::1"},
+        // A front on this machine comes through the socket: any process can use loopback.
+        {{"--trusted-proxy", "::ffff:127.0.0.1"}, TOptionsParse::Error},
+        {{"--trusted-proxy=::1"}, TOptionsParse::Error},
+        {{"--proxy-socket", "relative.sock"}, TOptionsParse::Error},
         {{"--trusted-proxy", "front.example"}, TOptionsParse::Error},
         {{"--connections-per-client", "0"}, TOptionsParse::Error},
         {{"--version", "--bogus"}, TOptionsParse::Version},
@@ -311,6 +327,10 @@ TEST(ServerOptions, CommandLine) {
                                  "/xdg", nullptr)
                   .Options.Limits.ConnectionsPerClient,
               64u);
+    EXPECT_EQ(ParseServerOptions(std::vector<std::string_view>{"--proxy-socket", "/run/t/f.sock"},
+                                 "/xdg", nullptr)
+                  .Options.ProxySocket,
+              "/run/t/f.sock");
     EXPECT_EQ(DefaultDataFolder(nullptr, "/home/u"), "/home/u/.local/share/Tonalyx/server");
     EXPECT_EQ(DefaultDataFolder("relative", "/home/u"), "/home/u/.local/share/Tonalyx/server");
     EXPECT_EQ(ParseServerOptions({}, nullptr, nullptr).Action, TOptionsParse::Error);

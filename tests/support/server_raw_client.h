@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -181,6 +182,51 @@ class TCrowd {
     std::vector<std::unique_ptr<TRawClient>> FClients;
 };
 
+// Slow clients that come back: count connections spread over the addresses from, each sending the
+// opening of a request header and then one byte a second, and opening again as soon as it is
+// closed.
+class TDrippers {
+  public:
+    TDrippers(int port, std::size_t count, std::vector<std::string> from)
+        : FPort(port), FSlots(count), FFrom(std::move(from)) {}
+
+    // Opens what is closed and drips on what is due; call it often.
+    void Tick() {
+        const auto now = TTestClock::now();
+        for (std::size_t i = 0; i < FSlots.size(); ++i) {
+            TSlot& slot = FSlots[i];
+            if (slot.Client) {
+                bool closed = false;
+                slot.Client->Read(std::chrono::milliseconds(0), &closed);
+                if (closed || (now >= slot.Due && slot.Client->TrySend("X") < 0))
+                    slot.Client.reset();
+                else if (now >= slot.Due)
+                    slot.Due = now + std::chrono::seconds(1);
+            }
+            if (!slot.Client) {
+                slot.Client = std::make_unique<TRawClient>(FPort, FFrom[i % FFrom.size()].c_str());
+                if (!slot.Client->Connected() ||
+                    slot.Client->TrySend("GET /check.php HTTP/1.1\r\nHost: x\r\nX-Slow: ") < 0)
+                    slot.Client.reset();
+                ++FOpened;
+                slot.Due = now + std::chrono::seconds(1);
+            }
+        }
+    }
+
+    std::size_t Opened() const { return FOpened; }
+
+  private:
+    struct TSlot {
+        std::unique_ptr<TRawClient> Client;
+        TTestClock::time_point Due;
+    };
+    int FPort;
+    std::vector<TSlot> FSlots;
+    std::vector<std::string> FFrom;
+    std::size_t FOpened = 0;
+};
+
 // A connection-closing GET of path from the address from: the answer, or what came of it
 // within limit.
 inline std::string GetFrom(int port, const char* from, const std::string& path,
@@ -207,6 +253,28 @@ inline std::chrono::milliseconds LongestProbe(int port, int count) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     return longest;
+}
+
+// Asks for the check from 127.0.0.2 count times, one after another, while drippers keep
+// coming back; how many were answered.
+inline int ProbesAnsweredAmong(TDrippers& drippers, int port, int count) {
+    // First they take every place they can.
+    for (const auto end = TTestClock::now() + std::chrono::seconds(3); TTestClock::now() < end;) {
+        drippers.Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    auto probes = std::async(std::launch::async, [port, count] {
+        int answered = 0;
+        for (int i = 0; i < count; ++i) {
+            answered += GetFrom(port, "127.0.0.2", "/check.php", std::chrono::seconds(3))
+                            .ends_with("\r\n\r\n0");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return answered;
+    });
+    while (probes.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        drippers.Tick();
+    return probes.get();
 }
 
 // The resident memory of process pid ("self" for this one) in KiB, from /proc.
