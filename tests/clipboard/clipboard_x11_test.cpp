@@ -197,6 +197,30 @@ TEST_F(X11Clipboard, AnAnsweringOwnersPictureIsTakenInOnePieceOrMany) {
     }
 }
 
+TEST_F(X11Clipboard, AnAnswerBeyondTheSizeBoundIsRefusedInOnePieceOrMany) {
+    const QByteArray png = Encoded(Picture(), "PNG");
+    const auto size = std::size_t(png.size());
+    for (int piece : {0, 97}) {
+        SCOPED_TRACE(piece);
+        TClipboardOwner owner(Serve("image/png", png, piece));
+        ASSERT_TRUE(owner.Ready());
+        for (std::size_t bound : {size, size - 1}) {
+            TSelectionRequest request;
+            request.Display = TXServer::Get().Display().toStdString();
+            request.Timeout = Timeout;
+            request.Whole = Whole;
+            request.MaxBytes = bound;
+            const auto data = FetchClipboard(request, {"image/png"}, {});
+            if (bound == size) {
+                ASSERT_TRUE(data.Ok()) << data.Reason();
+                EXPECT_EQ(data->Bytes.size(), size);
+            } else {
+                EXPECT_EQ(data.Reason(), "The clipboard's data is too large");
+            }
+        }
+    }
+}
+
 TEST_F(X11Clipboard, AnUnownedClipboardOffersNoPicture) {
     const TOutcome<bool> holds = Holds();
     ASSERT_TRUE(holds.Ok()) << holds.Reason();
