@@ -70,7 +70,8 @@ class TToolkitClipboardReader final : public TClipboardReader {
     void FetchPicture(std::function<void(TOutcome<QImage>)> report) override {
         report(ClipboardPicture());
     }
-    void CancelAll() override {}
+    void CancelQuestions() override {}
+    void CancelPictures() override {}
 };
 
 #if TONALYX_HAVE_X11
@@ -86,71 +87,91 @@ std::vector<std::string> ToStd(const QStringList& list) {
 class TX11ClipboardReader final : public TClipboardReader {
   public:
     TX11ClipboardReader(const QByteArray& display, std::chrono::milliseconds timeout,
-                        std::unique_ptr<TClipboardReader> local)
+                        std::chrono::milliseconds whole, std::unique_ptr<TClipboardReader> local)
         : FLocal(std::move(local)), FReadable(ReadablePictureFormats()),
           FTasks({.MaxThreads = 2, .LowPriority = false}) {
         FRequest.Display = display.toStdString();
         FRequest.Timeout = timeout;
+        FRequest.Whole = whole;
     }
 
     void AskHoldsPicture(std::function<void(TOutcome<bool>)> report) override {
         if (OwnedHere())
             return FLocal->AskHoldsPicture(std::move(report));
-        FTasks.Start(
-            [request = FRequest, readable = FReadable](std::stop_token stop) -> TOutcome<bool> {
-                TOutcome<std::vector<std::string>> offered = AskClipboardFormats(request, stop);
-                if (!offered)
-                    return offered.Error();
-                QStringList names;
-                for (const std::string& name : *offered)
-                    names << QString::fromStdString(name);
-                return !PictureFormatOffered(names, readable).isEmpty();
-            },
-            [report = std::move(report)](TOutcome<bool> holds) {
-                if (!holds)
-                    qCDebug(ClipboardLog).noquote()
-                        << "asking the clipboard failed:"
-                        << QString::fromStdString(DescribeFailure(holds.Error()));
-                report(std::move(holds));
-            });
+        Track(
+            FQuestions,
+            FTasks.Start(
+                [request = FRequest, readable = FReadable](std::stop_token stop) -> TOutcome<bool> {
+                    TOutcome<std::vector<std::string>> offered = AskClipboardFormats(request, stop);
+                    if (!offered)
+                        return offered.Error();
+                    QStringList names;
+                    for (const std::string& name : *offered)
+                        names << QString::fromStdString(name);
+                    return !PictureFormatOffered(names, readable).isEmpty();
+                },
+                [report = std::move(report)](TOutcome<bool> holds) {
+                    if (!holds)
+                        qCDebug(ClipboardLog).noquote()
+                            << "asking the clipboard failed:"
+                            << QString::fromStdString(DescribeFailure(holds.Error()));
+                    report(std::move(holds));
+                }));
     }
 
     void FetchPicture(std::function<void(TOutcome<QImage>)> report) override {
         if (OwnedHere())
             return FLocal->FetchPicture(std::move(report));
-        FTasks.Start(
-            [request = FRequest,
-             readable = ToStd(FReadable)](std::stop_token stop) -> TOutcome<QImage> {
-                TOutcome<TSelectionData> data = FetchClipboard(request, readable, stop);
-                if (!data)
-                    return data.Error();
-                // Decoded here, off the main thread; a picture that cannot be read is null.
-                return QImage::fromData(
-                    QByteArrayView(data->Bytes.data(), qsizetype(data->Bytes.size())));
-            },
-            [report = std::move(report)](TOutcome<QImage> picture) {
-                if (!picture)
-                    qCDebug(ClipboardLog).noquote()
-                        << "reading the clipboard failed:"
-                        << QString::fromStdString(DescribeFailure(picture.Error()));
-                report(std::move(picture));
-            });
+        Track(FPictures,
+              FTasks.Start(
+                  [request = FRequest,
+                   readable = ToStd(FReadable)](std::stop_token stop) -> TOutcome<QImage> {
+                      TOutcome<TSelectionData> data = FetchClipboard(request, readable, stop);
+                      if (!data)
+                          return data.Error();
+                      // Decoded here, off the main thread; a picture that cannot be read is null.
+                      return QImage::fromData(
+                          QByteArrayView(data->Bytes.data(), qsizetype(data->Bytes.size())));
+                  },
+                  [report = std::move(report)](TOutcome<QImage> picture) {
+                      if (!picture)
+                          qCDebug(ClipboardLog).noquote()
+                              << "reading the clipboard failed:"
+                              << QString::fromStdString(DescribeFailure(picture.Error()));
+                      report(std::move(picture));
+                  }));
     }
 
-    void CancelAll() override {
-        FTasks.CancelAll();
+    void CancelQuestions() override {
+        Cancel(FQuestions);
         if (FLocal)
-            FLocal->CancelAll();
+            FLocal->CancelQuestions();
+    }
+    void CancelPictures() override {
+        Cancel(FPictures);
+        if (FLocal)
+            FLocal->CancelPictures();
     }
 
   private:
     // Our own clipboard is answered by our own event loop; the toolkit reads it directly.
     bool OwnedHere() const { return FLocal && QGuiApplication::clipboard()->ownsClipboard(); }
 
+    void Track(std::vector<TTaskId>& tasks, TTaskId task) {
+        std::erase_if(tasks, [this](TTaskId t) { return !FTasks.IsPending(t); }); // reported
+        tasks.push_back(task);
+    }
+    void Cancel(std::vector<TTaskId>& tasks) {
+        for (TTaskId task : tasks)
+            FTasks.Cancel(task);
+        tasks.clear();
+    }
+
     std::unique_ptr<TClipboardReader> FLocal;
     TSelectionRequest FRequest;
-    const QStringList FReadable; // asked here: the image readers are looked up once
-    TBackgroundTasks FTasks;     // last: its threads end before the rest goes
+    const QStringList FReadable;                // asked here: the image readers are looked up once
+    std::vector<TTaskId> FQuestions, FPictures; // since the last cancel of each
+    TBackgroundTasks FTasks;                    // last: its threads end before the rest goes
 };
 #endif
 
@@ -163,17 +184,19 @@ std::unique_ptr<TClipboardReader> MakeToolkitClipboardReader() {
 #if TONALYX_HAVE_X11
 std::unique_ptr<TClipboardReader> MakeX11ClipboardReader(const QByteArray& display,
                                                          std::chrono::milliseconds timeout,
+                                                         std::chrono::milliseconds whole,
                                                          std::unique_ptr<TClipboardReader> local) {
-    return std::make_unique<TX11ClipboardReader>(display, timeout, std::move(local));
+    return std::make_unique<TX11ClipboardReader>(display, timeout, whole, std::move(local));
 }
 #endif
 
 std::unique_ptr<TClipboardReader> MakeClipboardReader() {
 #if TONALYX_HAVE_X11
-    // Long enough for a busy owner to answer, short enough to be a plain failure.
-    constexpr std::chrono::milliseconds timeout{2000};
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        return MakeX11ClipboardReader(qgetenv("DISPLAY"), timeout, MakeToolkitClipboardReader());
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const TSelectionRequest limits; // the time-outs stated with the request
+        return MakeX11ClipboardReader(qgetenv("DISPLAY"), limits.Timeout, limits.Whole,
+                                      MakeToolkitClipboardReader());
+    }
 #endif
     return MakeToolkitClipboardReader();
 }

@@ -40,16 +40,24 @@ class TClipboardReader {
     virtual void AskHoldsPicture(std::function<void(TOutcome<bool>)> report) = 0;
     // A null image: what the clipboard offers cannot be read as a picture.
     virtual void FetchPicture(std::function<void(TOutcome<QImage>)> report) = 0;
-    // Drops the reports still to come.
-    virtual void CancelAll() = 0;
+    // Drop the report still to come of the questions, or of the pictures, asked so far; a
+    // worker that asks the owner stops soon after.
+    virtual void CancelQuestions() = 0;
+    virtual void CancelPictures() = 0;
+    void CancelAll() {
+        CancelQuestions();
+        CancelPictures();
+    }
 };
 
 // The toolkit's clipboard, answering within the call.
 std::unique_ptr<TClipboardReader> MakeToolkitClipboardReader();
-// The X11 clipboard of display (empty: $DISPLAY), asked on a worker; an owner may take
-// timeout for each answer. Where this program owns the clipboard, local (if any) reads it.
+// The X11 clipboard of display (empty: $DISPLAY), asked on a worker; an owner may stay
+// silent for timeout and take whole for all of an answer. Where this program owns the
+// clipboard, local (if any) reads it.
 std::unique_ptr<TClipboardReader> MakeX11ClipboardReader(const QByteArray& display,
                                                          std::chrono::milliseconds timeout,
+                                                         std::chrono::milliseconds whole,
                                                          std::unique_ptr<TClipboardReader> local);
 // The reader for the running platform.
 std::unique_ptr<TClipboardReader> MakeClipboardReader();

@@ -13,7 +13,7 @@ TClipboardWatch::TClipboardWatch(QObject* parent, std::unique_ptr<TClipboardRead
     connect(tmMain, &QTimer::timeout, this, &TClipboardWatch::Ask);
     if (ReportsClipboardChanges(QGuiApplication::platformName()))
         connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-                &TClipboardWatch::Ask);
+                &TClipboardWatch::AskAnew);
     else
         tmMain->start();
     Ask();
@@ -34,6 +34,14 @@ bool TClipboardWatch::TakePicture(std::function<void(TOutcome<QImage>)> report) 
     return true;
 }
 
+bool TClipboardWatch::CancelTake() {
+    if (!FTaking)
+        return false;
+    FTaking = false;
+    FReader->CancelPictures();
+    return true;
+}
+
 void TClipboardWatch::Stop() {
     FStopped = true;
     tmMain->stop();
@@ -50,6 +58,14 @@ void TClipboardWatch::Ask() {
     }
     FAsking = true;
     FReader->AskHoldsPicture([this](TOutcome<bool> holds) { Answered(holds); });
+}
+
+void TClipboardWatch::AskAnew() {
+    if (FAsking) { // its report never comes
+        FReader->CancelQuestions();
+        FAsking = FAskAgain = false;
+    }
+    Ask();
 }
 
 void TClipboardWatch::Answered(const TOutcome<bool>& holds) {

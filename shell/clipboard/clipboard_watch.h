@@ -19,8 +19,9 @@ class TClipboardWatch final : public QObject {
     Q_OBJECT
   public:
     // Asks once at once, then on every reported change, or every 100 ms (tmMain) where
-    // changes are not reported. One question is out at a time; a change meanwhile asks
-    // again when it is answered.
+    // changes are not reported. One question is out at a time: a reported change drops the
+    // one still out (a new owner is asked, whatever the last one does), a poll meanwhile
+    // asks again when it is answered.
     explicit TClipboardWatch(QObject* parent,
                              std::unique_ptr<TClipboardReader> reader = MakeClipboardReader());
     ~TClipboardWatch() override;
@@ -31,6 +32,8 @@ class TClipboardWatch final : public QObject {
     // where the platform answers at once). False, and no report, while another is taken.
     bool TakePicture(std::function<void(TOutcome<QImage>)> report);
     bool Taking() const { return FTaking; }
+    // Drops the picture being taken: its report never comes. False when none was.
+    bool CancelTake();
     // Asks no more and drops the reports still to come (the window closes).
     void Stop();
 
@@ -39,6 +42,7 @@ class TClipboardWatch final : public QObject {
 
   private:
     void Ask();
+    void AskAnew();
     void Answered(const TOutcome<bool>& holds);
 
     std::unique_ptr<TClipboardReader> FReader;

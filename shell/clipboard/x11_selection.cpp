@@ -39,7 +39,8 @@ struct TProperty {
 class TSelectionReader {
   public:
     TSelectionReader(const TSelectionRequest& request, std::stop_token stop)
-        : FRequest(request), FStop(std::move(stop)) {}
+        : FRequest(request), FStop(std::move(stop)),
+          FDeadline(steady_clock::now() + request.Whole) {}
 
     TOutcome<void> Open() {
         FConn.reset(
@@ -117,10 +118,11 @@ class TSelectionReader {
 
     static TFailure Lost() { return {UnreachableReason, "the display closed the connection"}; }
 
-    // The next event that wanted accepts, the others dropped; fails after the time-out or
-    // when the token is stopped (looked at every 50 ms).
+    // The next event that wanted accepts, the others dropped; fails once the owner has been
+    // silent for the time-out, at the whole exchange's deadline, or when the token is stopped
+    // (looked at every 50 ms).
     TOutcome<TEvent> WaitFor(const std::function<bool(const xcb_generic_event_t&)>& wanted) {
-        const auto deadline = steady_clock::now() + FRequest.Timeout;
+        const auto deadline = std::min(steady_clock::now() + FRequest.Timeout, FDeadline);
         for (;;) {
             while (TEvent e{xcb_poll_for_event(FConn.get())})
                 if (wanted(*e))
@@ -130,6 +132,10 @@ class TSelectionReader {
             if (FStop.stop_requested())
                 return TOutcome<TEvent>::Failure("Cancelled");
             const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+            if (left <= 0 && deadline == FDeadline)
+                return TOutcome<TEvent>::Failure(
+                    OwnerSlowReason,
+                    "not all in " + std::to_string(FRequest.Whole.count()) + " ms");
             if (left <= 0)
                 return TOutcome<TEvent>::Failure(
                     OwnerSilentReason,
@@ -140,31 +146,25 @@ class TSelectionReader {
     }
 
     // Reads our property whole and deletes it (which, in a long answer, asks for the next
-    // piece).
-    TOutcome<TProperty> Take() {
-        TXPtr<xcb_get_property_reply_t> head(xcb_get_property_reply(
-            FConn.get(),
-            xcb_get_property(FConn.get(), 0, FWindow, FProperty, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
-            nullptr));
-        if (!head)
-            return Lost();
-        if (head->bytes_after > FRequest.MaxBytes) {
-            xcb_delete_property(FConn.get(), FWindow, FProperty);
-            return TOutcome<TProperty>::Failure(TooLargeReason,
-                                                std::to_string(head->bytes_after) + " bytes");
-        }
+    // piece), in one round trip; one of more than room bytes is refused.
+    TOutcome<TProperty> Take(std::size_t room) {
         TXPtr<xcb_get_property_reply_t> all(xcb_get_property_reply(
             FConn.get(),
             xcb_get_property(FConn.get(), 1, FWindow, FProperty, XCB_GET_PROPERTY_TYPE_ANY, 0,
-                             (head->bytes_after + 3) / 4),
+                             uint32_t(room / 4 + 1)),
             nullptr));
         if (!all)
             return Lost();
+        const auto length = std::size_t(xcb_get_property_value_length(all.get()));
+        if (all->bytes_after > 0 || length > room) { // left in place: deleted here
+            xcb_delete_property(FConn.get(), FWindow, FProperty);
+            xcb_flush(FConn.get());
+            return TOutcome<TProperty>::Failure(
+                TooLargeReason, "over " + std::to_string(FRequest.MaxBytes) + " bytes");
+        }
         xcb_flush(FConn.get());
         const auto* bytes = static_cast<const char*>(xcb_get_property_value(all.get()));
-        TProperty p{all->type, all->format, {}};
-        p.Bytes.assign(bytes, bytes + xcb_get_property_value_length(all.get()));
-        return p;
+        return TProperty{all->type, all->format, std::vector<char>(bytes, bytes + length)};
     }
 
     // Asks the owner for the clipboard as target; a refusal comes as a property of no type.
@@ -182,7 +182,7 @@ class TSelectionReader {
             return told.Error();
         if (reinterpret_cast<const xcb_selection_notify_event_t&>(**told).property == XCB_ATOM_NONE)
             return TProperty{};
-        TOutcome<TProperty> first = Take();
+        TOutcome<TProperty> first = Take(FRequest.MaxBytes);
         if (!first || first->Type != FIncr)
             return first;
         // A long answer: the owner writes it piece by piece, each after the last was
@@ -198,15 +198,13 @@ class TSelectionReader {
             });
             if (!piece)
                 return piece.Error();
-            TOutcome<TProperty> part = Take();
+            TOutcome<TProperty> part = Take(FRequest.MaxBytes - whole.Bytes.size());
             if (!part)
                 return part;
             whole.Type = part->Type;
             whole.Format = part->Format;
             if (part->Bytes.empty())
                 return whole;
-            if (whole.Bytes.size() + part->Bytes.size() > FRequest.MaxBytes)
-                return TOutcome<TProperty>::Failure(TooLargeReason, "a long answer");
             whole.Bytes.insert(whole.Bytes.end(), part->Bytes.begin(), part->Bytes.end());
         }
     }
@@ -216,6 +214,7 @@ class TSelectionReader {
     std::unique_ptr<xcb_connection_t, TDisconnect> FConn;
     xcb_window_t FWindow = 0;
     xcb_atom_t FClipboard = 0, FTargets = 0, FIncr = 0, FProperty = 0;
+    const steady_clock::time_point FDeadline; // of the whole exchange with the owner
 };
 
 } // namespace

@@ -1,5 +1,6 @@
-// The X11 clipboard read over a connection of its own, so that an owner that never answers
-// holds up only the thread that asked, and only until the time-out. Worker threads; no Qt.
+// The X11 clipboard read over a connection of its own, so that an owner that never answers,
+// or answers a little at a time, holds up only the thread that asked, and only until the
+// time-outs. Worker threads; no Qt.
 #pragma once
 
 #include "outcome.h"
@@ -14,8 +15,13 @@ namespace tonalyx {
 
 struct TSelectionRequest {
     std::string Display; // as in $DISPLAY; empty: $DISPLAY itself
-    // How long the owner may take for each answer (and each piece of a long one).
+    // How long the owner may stay silent: before its answer, and between the pieces of a
+    // long one.
     std::chrono::milliseconds Timeout{2000};
+    // How long the whole exchange may take, from the question to the last piece: an owner
+    // that sends a little now and then is given up too. A local owner sends 100 megapixels
+    // uncompressed (400 MB) in pieces of 64 KB in about 7 s on a busy machine.
+    std::chrono::milliseconds Whole{30000};
     std::size_t MaxBytes = std::size_t(512) << 20; // a larger answer is refused
 };
 
@@ -26,7 +32,7 @@ struct TSelectionData {
 
 // The names of the formats the clipboard's owner offers; none when no program owns it.
 // Fails when the display cannot be reached, the owner does not answer in time or the
-// token is stopped.
+// token is stopped (seen within 50 ms).
 TOutcome<std::vector<std::string>> AskClipboardFormats(const TSelectionRequest& request,
                                                        std::stop_token stop);
 
@@ -39,6 +45,8 @@ TOutcome<TSelectionData> FetchClipboard(const TSelectionRequest& request,
 // The plain reasons of the failures above, for the callers that tell them apart.
 inline constexpr const char* OwnerSilentReason =
     "The program holding the clipboard does not answer";
+inline constexpr const char* OwnerSlowReason =
+    "The program holding the clipboard takes too long to answer";
 inline constexpr const char* NoPictureReason = "The clipboard holds no picture";
 
 } // namespace tonalyx

@@ -41,6 +41,13 @@ void TOpenRequests::PasteImage() {
     });
 }
 
+bool TOpenRequests::CancelPaste() {
+    if (!F.Clipboard->CancelTake())
+        return false;
+    EndPasteCursor();
+    return true;
+}
+
 void TOpenRequests::PasteFromWelcome() {
     if (F.States->Enabled(TCommandId::acPasteImage))
         PasteImage();

@@ -46,6 +46,9 @@ class TOpenRequests final : public QObject {
     void LoadImageFile(const QString& path);
     // Takes the clipboard's picture, without waiting on its owner; one at a time.
     void PasteImage();
+    // Escape: drops the paste still waiting on the clipboard's owner, as if never asked;
+    // false when none was.
+    bool CancelPaste();
     // The welcome panel's Paste, which is there whether or not the clipboard holds a picture.
     void PasteFromWelcome();
     void ShowNeighbor(TNeighbor neighbor);

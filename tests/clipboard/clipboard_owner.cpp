@@ -4,11 +4,16 @@
 //   tonalyx_clipboard_owner DISPLAY serve FORMAT FILE [PIECE]
 //       offers FILE's bytes as FORMAT, in pieces of PIECE bytes (the long answer) when given;
 //   tonalyx_clipboard_owner DISPLAY offer FORMAT
-//       says it offers FORMAT, then never answers a request for it.
+//       says it offers FORMAT, then never answers a request for it;
+//   tonalyx_clipboard_owner DISPLAY trickle FORMAT INTERVAL
+//       answers every request, the list of formats too, as a long answer whose pieces of
+//       four bytes come one every INTERVAL ms and never end.
 // Prints "ready" once it owns the clipboard, then serves until it is killed.
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +21,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -44,8 +50,11 @@ void Notify(xcb_connection_t* c, const xcb_selection_request_event_t& request,
 struct TLongAnswer {
     xcb_window_t Requestor = XCB_NONE;
     xcb_atom_t Property = XCB_NONE;
+    xcb_atom_t Type = XCB_NONE;
+    std::uint8_t Format = 8;
+    const std::vector<char>* Data = nullptr;
     std::size_t Sent = 0;
-    bool Done = true;
+    bool Done = false;
 };
 
 } // namespace
@@ -55,14 +64,16 @@ int main(int argc, char** argv) {
         return 2;
     const bool silent = std::strcmp(argv[2], "silent") == 0;
     const bool offerOnly = std::strcmp(argv[2], "offer") == 0;
+    const bool trickle = std::strcmp(argv[2], "trickle") == 0;
     if (!silent && argc < (offerOnly ? 4 : 5))
         return 2;
     std::vector<char> data;
-    if (!silent && !offerOnly) {
+    if (!silent && !offerOnly && !trickle) {
         std::ifstream in(argv[4], std::ios::binary);
         data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    const std::size_t piece = argc > 5 ? std::strtoul(argv[5], nullptr, 10) : 0;
+    const std::size_t piece = trickle ? 4 : argc > 5 ? std::strtoul(argv[5], nullptr, 10) : 0;
+    const std::chrono::milliseconds interval(trickle ? std::strtoul(argv[4], nullptr, 10) : 0);
 
     xcb_connection_t* c = xcb_connect(argv[1], nullptr);
     if (xcb_connection_has_error(c))
@@ -84,43 +95,67 @@ int main(int argc, char** argv) {
     std::printf("ready\n");
     std::fflush(stdout);
 
-    TLongAnswer answer;
+    const std::vector<char> offered = [&] {
+        const xcb_atom_t atoms[] = {targets, format};
+        const auto* bytes = reinterpret_cast<const char*>(atoms);
+        return std::vector<char>(bytes, bytes + sizeof atoms);
+    }();
+    std::vector<TLongAnswer> answers;
+    // Starts a long answer: its size first, its pieces as the requestor deletes each.
+    const auto startLong = [&](const xcb_selection_request_event_t& r, xcb_atom_t property,
+                               TLongAnswer answer) {
+        const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c, r.requestor, XCB_CW_EVENT_MASK, &events);
+        const uint32_t size = uint32_t(answer.Data->size());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, r.requestor, property, incr, 32, 1, &size);
+        answer.Requestor = r.requestor;
+        answer.Property = property;
+        answers.push_back(answer);
+        Notify(c, r, property);
+    };
     while (xcb_generic_event_t* e = xcb_wait_for_event(c)) {
         const int type = e->response_type & 0x7f;
         if (type == XCB_SELECTION_REQUEST && !silent) {
             const auto& r = *reinterpret_cast<xcb_selection_request_event_t*>(e);
             const xcb_atom_t property = r.property == XCB_NONE ? r.target : r.property;
-            if (r.target == targets) {
-                const xcb_atom_t offered[] = {targets, format};
+            if (r.target == targets && trickle) {
+                startLong(r, property, {.Type = XCB_ATOM_ATOM, .Format = 32, .Data = &offered});
+            } else if (r.target == targets) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, r.requestor, property, XCB_ATOM_ATOM,
-                                    32, 2, offered);
+                                    32, 2, offered.data());
                 Notify(c, r, property);
             } else if (r.target == format && offerOnly) {
                 // a hung program: the request is never answered
+            } else if (r.target == format && trickle) {
+                startLong(r, property, {.Type = format, .Format = 32, .Data = &offered});
             } else if (r.target == format && (piece == 0 || data.size() <= piece)) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, r.requestor, property, format, 8,
                                     uint32_t(data.size()), data.data());
                 Notify(c, r, property);
             } else if (r.target == format) {
-                const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-                xcb_change_window_attributes(c, r.requestor, XCB_CW_EVENT_MASK, &events);
-                const uint32_t size = uint32_t(data.size());
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, r.requestor, property, incr, 32, 1,
-                                    &size);
-                answer = {r.requestor, property, 0, false};
-                Notify(c, r, property);
+                startLong(r, property, {.Type = format, .Format = 8, .Data = &data});
             } else {
                 Notify(c, r, XCB_NONE);
             }
-        } else if (type == XCB_PROPERTY_NOTIFY && !answer.Done) {
+        } else if (type == XCB_PROPERTY_NOTIFY) {
             const auto& p = *reinterpret_cast<xcb_property_notify_event_t*>(e);
-            if (p.window == answer.Requestor && p.atom == answer.Property &&
-                p.state == XCB_PROPERTY_DELETE) {
-                const std::size_t n = std::min(piece, data.size() - answer.Sent);
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, answer.Requestor, answer.Property,
-                                    format, 8, uint32_t(n), data.data() + answer.Sent);
-                answer.Sent += n;
-                answer.Done = n == 0; // the empty piece ends it
+            const auto answer =
+                std::find_if(answers.begin(), answers.end(), [&](const TLongAnswer& a) {
+                    return !a.Done && p.window == a.Requestor && p.atom == a.Property &&
+                           p.state == XCB_PROPERTY_DELETE;
+                });
+            if (answer != answers.end()) {
+                std::this_thread::sleep_for(interval);
+                const std::vector<char>& bytes = *answer->Data;
+                if (trickle && answer->Sent == bytes.size())
+                    answer->Sent = 0; // round again: the answer never ends
+                const std::size_t n = std::min(piece, bytes.size() - answer->Sent);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, answer->Requestor, answer->Property,
+                                    answer->Type, answer->Format,
+                                    uint32_t(n / (answer->Format / 8)),
+                                    bytes.data() + answer->Sent);
+                answer->Sent += n;
+                answer->Done = n == 0; // the empty piece ends it
             }
         }
         std::free(e);

@@ -25,6 +25,7 @@ class TLaterReader final : public TClipboardReader {
   public:
     struct TLog {
         int Asked = 0;
+        int Cancelled = 0; // calls that dropped a report
         std::deque<std::function<void(TOutcome<bool>)>> Questions;
         std::deque<std::function<void(TOutcome<QImage>)>> Takes;
     };
@@ -36,12 +37,14 @@ class TLaterReader final : public TClipboardReader {
     void FetchPicture(std::function<void(TOutcome<QImage>)> report) override {
         FLog.Takes.push_back(std::move(report));
     }
-    void CancelAll() override {
-        FLog.Questions.clear();
-        FLog.Takes.clear();
-    }
+    void CancelQuestions() override { Drop(FLog.Questions); }
+    void CancelPictures() override { Drop(FLog.Takes); }
 
   private:
+    template <class T> void Drop(std::deque<T>& reports) {
+        FLog.Cancelled += reports.empty() ? 0 : 1;
+        reports.clear();
+    }
     TLog& FLog;
 };
 
@@ -85,24 +88,29 @@ TEST(ClipboardWatch, TellsEachChangeOfWhetherTheToolkitsClipboardOffersAPicture)
     QGuiApplication::clipboard()->clear();
 }
 
-TEST(ClipboardWatch, KeepsOneQuestionOutAndAsksAgainForAChangeMeanwhile) {
+TEST(ClipboardWatch, AChangeDropsTheQuestionStillOutAndATakeCanBeCancelled) {
     TLaterReader::TLog log;
     TClipboardWatch watch(nullptr, std::make_unique<TLaterReader>(log));
     QSignalSpy told(&watch, &TClipboardWatch::Changed);
     EXPECT_EQ(log.Asked, 1);
 
+    // An owner that never finishes its answer holds up no question about the next owner.
     QGuiApplication::clipboard()->setText(QStringLiteral("a change while asking"));
     QGuiApplication::clipboard()->setText(QStringLiteral("and another"));
     QCoreApplication::processEvents();
-    EXPECT_EQ(log.Asked, 1); // still the first question
+    EXPECT_EQ(log.Asked, 3);
+    EXPECT_EQ(log.Cancelled, 2);
+    ASSERT_EQ(log.Questions.size(), 1U); // the newest
     Answer(log, true);
     EXPECT_TRUE(watch.HoldsPicture());
     EXPECT_EQ(told.count(), 1);
-    EXPECT_EQ(log.Asked, 2);                           // once for both changes
+    EXPECT_EQ(log.Asked, 3);
+    QGuiApplication::clipboard()->setText(QStringLiteral("a third"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log.Cancelled, 2);                       // none was out
     Answer(log, TOutcome<bool>::Failure("no answer")); // a failure changes nothing
     EXPECT_TRUE(watch.HoldsPicture());
     EXPECT_EQ(told.count(), 1);
-    EXPECT_EQ(log.Asked, 2);
 
     // One picture is taken at a time; the report comes when the reader answers.
     int taken = 0;
@@ -110,8 +118,20 @@ TEST(ClipboardWatch, KeepsOneQuestionOutAndAsksAgainForAChangeMeanwhile) {
     EXPECT_TRUE(watch.Taking());
     EXPECT_FALSE(watch.TakePicture([&](TOutcome<QImage>) { ++taken; }));
     log.Takes.front()(QImage());
+    log.Takes.pop_front();
     EXPECT_EQ(taken, 1);
     EXPECT_FALSE(watch.Taking());
+
+    // A cancelled take reports nothing, and the next one is taken.
+    EXPECT_FALSE(watch.CancelTake());
+    EXPECT_TRUE(watch.TakePicture([&](TOutcome<QImage>) { ADD_FAILURE(); }));
+    EXPECT_TRUE(watch.CancelTake());
+    EXPECT_TRUE(log.Takes.empty());
+    EXPECT_FALSE(watch.Taking());
+    EXPECT_TRUE(watch.TakePicture([&](TOutcome<QImage>) { ++taken; }));
+    log.Takes.front()(QImage());
+    log.Takes.pop_front();
+    EXPECT_EQ(taken, 2);
 
     EXPECT_TRUE(watch.TakePicture([&](TOutcome<QImage>) { ++taken; }));
     watch.Stop(); // the window closes: what is still asked is dropped

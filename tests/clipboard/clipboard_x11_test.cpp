@@ -1,7 +1,8 @@
 // The X11 clipboard asked over a connection of our own, against a program that owns the
-// clipboard on an X server of the test's own: one that never answers holds up neither the
-// main thread's timers nor a paste beyond the time-out; one that answers is read, in one
-// piece or in many. Skipped where there is no Xvfb.
+// clipboard on an X server of the test's own: one that never answers, or answers a little at
+// a time, holds up neither the main thread's timers nor a paste beyond the time-outs, nor
+// beyond a cancel; one that answers is read, in one piece or in many. Skipped where there is
+// no Xvfb.
 #include "clipboard_watch.h"
 #include "x11_selection.h"
 
@@ -27,6 +28,9 @@ namespace {
 
 // Short for the test; the program allows its owners more.
 constexpr std::chrono::milliseconds Timeout{1000};
+constexpr std::chrono::milliseconds Whole{3000};
+// A piece of a trickling owner's answer comes well within Timeout.
+const QStringList Trickling = {"trickle", "image/png", "200"};
 constexpr int Bound = test::XWaitBound;
 using test::TClipboardOwner;
 using test::TXServer;
@@ -52,7 +56,7 @@ class X11Clipboard : public testing::Test {
     void SetUp() override {
         if (!TXServer::Get().Running())
             GTEST_SKIP() << "no Xvfb to run an X server";
-        Reader = MakeX11ClipboardReader(TXServer::Get().Display(), Timeout, nullptr);
+        Reader = MakeX11ClipboardReader(TXServer::Get().Display(), Timeout, Whole, nullptr);
     }
 
     QStringList Serve(const char* format, const QByteArray& bytes, int piece = 0) {
@@ -104,14 +108,58 @@ TEST_F(X11Clipboard, AnOwnerThatNeverAnswersHoldsUpNoTimerAndFailsThePasteWithIt
     EXPECT_GE(TicksWhileAsking, 3);
 
     // The watch the window uses keeps what it knew, and its paste fails the same way.
-    TClipboardWatch watch(nullptr,
-                          MakeX11ClipboardReader(TXServer::Get().Display(), Timeout, nullptr));
+    TClipboardWatch watch(
+        nullptr, MakeX11ClipboardReader(TXServer::Get().Display(), Timeout, Whole, nullptr));
     std::optional<TOutcome<QImage>> pasted;
     ASSERT_TRUE(watch.TakePicture([&](TOutcome<QImage> got) { pasted.emplace(std::move(got)); }));
     EXPECT_FALSE(pasted.has_value()); // nothing waited for within the call
     ASSERT_TRUE(QTest::qWaitFor([&] { return pasted.has_value(); }, Bound));
     EXPECT_EQ(pasted->Reason(), OwnerSilentReason);
     EXPECT_FALSE(watch.HoldsPicture());
+}
+
+TEST_F(X11Clipboard, AnOwnerThatAnswersALittleAtATimeIsGivenUpAtTheWholeAnswersDeadline) {
+    {
+        TClipboardOwner owner(Trickling);
+        ASSERT_TRUE(owner.Ready());
+        EXPECT_EQ(Holds().Reason(), OwnerSlowReason);
+        EXPECT_GE(TicksWhileAsking, 3);
+        EXPECT_EQ(Take().Reason(), OwnerSlowReason);
+    }
+    // The next owner is read as usual.
+    TClipboardOwner owner(Serve("image/png", Encoded(Picture(), "PNG"), 97));
+    ASSERT_TRUE(owner.Ready());
+    const TOutcome<QImage> taken = Take();
+    ASSERT_TRUE(taken.Ok()) << taken.Reason();
+    EXPECT_EQ(taken->convertToFormat(QImage::Format_RGB32), Picture());
+}
+
+TEST_F(X11Clipboard, ACancelledQuestionOrPasteReportsNothingAndHoldsUpNoLaterOne) {
+    // Given up only long after the test's bound: the cancel alone frees the workers.
+    Reader = MakeX11ClipboardReader(TXServer::Get().Display(), Timeout,
+                                    std::chrono::milliseconds(10 * Bound), nullptr);
+    {
+        TClipboardOwner owner(Trickling);
+        ASSERT_TRUE(owner.Ready());
+        int reports = 0;
+        for (int i = 0; i < 2; ++i) { // as many of each as the reader has workers
+            Reader->AskHoldsPicture([&](TOutcome<bool>) { ++reports; });
+            Reader->FetchPicture([&](TOutcome<QImage>) { ++reports; });
+        }
+        QTest::qWait(500); // well into the answers
+        Reader->CancelQuestions();
+        Reader->CancelPictures();
+        QTest::qWait(200);
+        EXPECT_EQ(reports, 0);
+    }
+    TClipboardOwner owner(Serve("image/png", Encoded(Picture(), "PNG")));
+    ASSERT_TRUE(owner.Ready());
+    const TOutcome<bool> holds = Holds();
+    ASSERT_TRUE(holds.Ok()) << holds.Reason();
+    EXPECT_TRUE(*holds);
+    const TOutcome<QImage> taken = Take();
+    ASSERT_TRUE(taken.Ok()) << taken.Reason();
+    EXPECT_EQ(taken->convertToFormat(QImage::Format_RGB32), Picture());
 }
 
 TEST_F(X11Clipboard, AnAnsweringOwnersPictureIsTakenInOnePieceOrMany) {
@@ -145,6 +193,30 @@ TEST_F(X11Clipboard, AnAnsweringOwnersPictureIsTakenInOnePieceOrMany) {
         if (taken.Ok()) {
             EXPECT_EQ(taken->convertToFormat(QImage::Format_RGB32),
                       r.Readable ? picture : QImage());
+        }
+    }
+}
+
+TEST_F(X11Clipboard, AnAnswerBeyondTheSizeBoundIsRefusedInOnePieceOrMany) {
+    const QByteArray png = Encoded(Picture(), "PNG");
+    const auto size = std::size_t(png.size());
+    for (int piece : {0, 97}) {
+        SCOPED_TRACE(piece);
+        TClipboardOwner owner(Serve("image/png", png, piece));
+        ASSERT_TRUE(owner.Ready());
+        for (std::size_t bound : {size, size - 1}) {
+            TSelectionRequest request;
+            request.Display = TXServer::Get().Display().toStdString();
+            request.Timeout = Timeout;
+            request.Whole = Whole;
+            request.MaxBytes = bound;
+            const auto data = FetchClipboard(request, {"image/png"}, {});
+            if (bound == size) {
+                ASSERT_TRUE(data.Ok()) << data.Reason();
+                EXPECT_EQ(data->Bytes.size(), size);
+            } else {
+                EXPECT_EQ(data.Reason(), "The clipboard's data is too large");
+            }
         }
     }
 }

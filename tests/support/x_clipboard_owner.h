@@ -47,6 +47,8 @@ class TXServer {
 // tonalyx_clipboard_owner owning the clipboard of TXServer's display while it lives:
 //   {"silent"}                          never answers;
 //   {"offer", FORMAT}                   offers FORMAT, then never sends it;
+//   {"trickle", FORMAT, INTERVAL}       answers everything in pieces of 4 bytes, one every
+//                                       INTERVAL ms, without end;
 //   {"serve", FORMAT, FILE [, PIECE]}   offers FILE's bytes as FORMAT.
 class TClipboardOwner {
   public:

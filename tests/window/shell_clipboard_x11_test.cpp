@@ -1,6 +1,7 @@
 // The main window on an X server of the test's own, against programs that own the clipboard:
 // one that never answers stops no timer of the window and fails a paste with its reason; one
-// that answers is seen and pasted from. Skipped where there is no Xvfb.
+// that answers a little at a time is left with Escape, and hides no later owner; one that
+// answers is seen and pasted from. Skipped where there is no Xvfb.
 #include "app_core.h"
 #include "commands.h"
 #include "main_window.h"
@@ -74,6 +75,14 @@ class ClipboardOnX11 : public testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([this] { return Window->StartUpDone(); }, XWaitBound));
     }
     QAction* Paste() const { return Window->Commands()[TCommandId::acPasteImage]; }
+    // An owner serving a small PNG.
+    QStringList ServingPicture(const QImage& picture) const {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        return TClipboardOwner::Serving("image/png", png, Dir.filePath(QStringLiteral("served")));
+    }
 
     QTemporaryDir Dir;
     TAppCore Core;
@@ -122,17 +131,41 @@ TEST_F(ClipboardOnX11, AnAnsweringOwnersPictureIsOfferedAndPasted) {
     EXPECT_FALSE(Paste()->isEnabled());
     QImage picture(37, 23, QImage::Format_RGB32);
     picture.fill(qRgb(200, 100, 50));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
-    TClipboardOwner owner(
-        TClipboardOwner::Serving("image/png", png, Dir.filePath(QStringLiteral("served"))));
+    TClipboardOwner owner(ServingPicture(picture));
     ASSERT_TRUE(owner.Ready());
     // The X server tells the window of the new owner; the window asks it what it offers.
     ASSERT_TRUE(QTest::qWaitFor([this] { return Paste()->isEnabled(); }, XWaitBound));
     Paste()->trigger();
     ASSERT_TRUE(QTest::qWaitFor(
         [this] { return Window->StatusBar()->ImageSizeText() == "37 x 23"; }, XWaitBound));
+    EXPECT_EQ(Beeps, 0);
+}
+
+TEST_F(ClipboardOnX11, EscapeLeavesAPasteFromAnOwnerThatAnswersALittleAtATimeAndTheNextIsSeen) {
+    Start();
+    // Each piece well within the time-out of silence; the whole answer never comes.
+    TClipboardOwner trickling({"trickle", "image/png", "300"});
+    ASSERT_TRUE(trickling.Ready());
+    Window->PasteImage(); // the command is off: the window's question is not answered yet
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    QTest::qWait(1000); // some pieces have come
+    QWidget* focused = QApplication::focusWidget();
+    QTest::keyClick(focused ? focused : Window.get(), Qt::Key_Escape);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    QTest::qWait(500); // nothing comes of it later either
+    EXPECT_EQ(Beeps, 0);
+    EXPECT_FALSE(Window->StatusBar()->MessageText().startsWith("The program holding"));
+    EXPECT_FALSE(Paste()->isEnabled());
+
+    // The question to the trickling owner would wait for the program's deadline; the next
+    // owner is asked at once.
+    QImage picture(29, 17, QImage::Format_RGB32);
+    picture.fill(qRgb(20, 140, 60));
+    TClipboardOwner next(ServingPicture(picture));
+    ASSERT_TRUE(next.Ready());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Paste()->isEnabled(); }, XWaitBound / 3));
+    Paste()->trigger();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Window->StatusBar()->ImageSizeText() == "29 x 17"; }, XWaitBound));
     EXPECT_EQ(Beeps, 0);
 }
