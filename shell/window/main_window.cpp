@@ -212,12 +212,8 @@ void TfrmMain::CreateServices() {
     connect(FClipboard, &TClipboardWatch::Changed, this,
             [this](bool holds) { FStates.SetClipboardHoldsPicture(holds); });
     FKeyPreview = new TKeyPreview(*this, [this](int key) {
-        // Escape cancels a paste waiting on the clipboard and an open under way; with
-        // neither it leaves a region.
-        const bool pasteCancelled = key == Qt::Key_Escape && FOpen->CancelPaste();
-        if (FOpen->Opener() && FOpen->Opener()->KeyDown(key))
-            return;
-        if (key == Qt::Key_Escape && FRegion && !pasteCancelled)
+        // Escape cancels a paste or an open under way; with neither it leaves a region.
+        if (!FOpen->KeyDown(key) && key == Qt::Key_Escape && FRegion)
             FRegion->WholePicture();
     });
 }

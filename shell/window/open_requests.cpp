@@ -23,6 +23,7 @@ TOpenRequests::TOpenRequests(TOpenRequestsParts parts, std::unique_ptr<TImageOpe
 TOpenRequests::~TOpenRequests() = default;
 
 void TOpenRequests::LoadImageFile(const QString& path) {
+    CancelPaste();
     if (FOpener)
         FOpener->LoadImageFile(path);
 }
@@ -62,8 +63,15 @@ void TOpenRequests::EndPasteCursor() {
 }
 
 void TOpenRequests::ShowNeighbor(TNeighbor neighbor) {
+    CancelPaste();
     if (FOpener)
         FOpener->ShowNeighbor(neighbor);
+}
+
+bool TOpenRequests::KeyDown(int key) {
+    const bool pasteCancelled = key == Qt::Key_Escape && CancelPaste();
+    const bool openerTook = FOpener && FOpener->KeyDown(key);
+    return pasteCancelled || openerTook;
 }
 
 void TOpenRequests::AskAndOpen() {

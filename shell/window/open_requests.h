@@ -43,12 +43,17 @@ class TOpenRequests final : public QObject {
     TOpenRequests(TOpenRequestsParts parts, std::unique_ptr<TImageOpener> opener, QObject* parent);
     ~TOpenRequests() override;
 
+    // A file to open, or a step: a paste still waiting on the clipboard's owner is dropped,
+    // so that its picture cannot replace the newer one when it comes.
     void LoadImageFile(const QString& path);
     // Takes the clipboard's picture, without waiting on its owner; one at a time.
     void PasteImage();
-    // Escape: drops the paste still waiting on the clipboard's owner, as if never asked;
-    // false when none was.
+    // Drops the paste still waiting on the clipboard's owner, as if never asked; false when
+    // none was.
     bool CancelPaste();
+    // A key the window did not take: Escape drops a waiting paste and cancels an open under
+    // way. Whether either took it.
+    bool KeyDown(int key);
     // The welcome panel's Paste, which is there whether or not the clipboard holds a picture.
     void PasteFromWelcome();
     void ShowNeighbor(TNeighbor neighbor);

@@ -1,7 +1,7 @@
 // The main window on an X server of the test's own, against programs that own the clipboard:
 // one that never answers stops no timer of the window and fails a paste with its reason; one
-// that answers a little at a time is left with Escape, and hides no later owner; one that
-// answers is seen and pasted from. Skipped where there is no Xvfb.
+// that answers a little at a time is left with Escape or for a file, and hides no later owner;
+// one that answers is seen and pasted from. Skipped where there is no Xvfb.
 #include "app_core.h"
 #include "commands.h"
 #include "main_window.h"
@@ -146,7 +146,17 @@ TEST_F(ClipboardOnX11, EscapeLeavesAPasteFromAnOwnerThatAnswersALittleAtATimeAnd
     // Each piece well within the time-out of silence; the whole answer never comes.
     TClipboardOwner trickling({"trickle", "image/png", "300"});
     ASSERT_TRUE(trickling.Ready());
+    // A file opened while the paste waits is the picture asked for: the paste is dropped, and
+    // Paste asks the owner again.
+    QImage file(41, 13, QImage::Format_RGB32);
+    file.fill(qRgb(90, 90, 200));
+    ASSERT_TRUE(file.save(Dir.filePath(QStringLiteral("opened.bmp"))));
     Window->PasteImage(); // the command is off: the window's question is not answered yet
+    Window->LoadImageFile(Dir.filePath(QStringLiteral("opened.bmp")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Window->StatusBar()->ImageSizeText() == "41 x 13"; }, XWaitBound));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    Window->PasteImage();
     EXPECT_NE(QApplication::overrideCursor(), nullptr);
     QTest::qWait(1000); // some pieces have come
     QWidget* focused = QApplication::focusWidget();
