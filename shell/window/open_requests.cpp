@@ -71,6 +71,8 @@ void TOpenRequests::ShowNeighbor(TNeighbor neighbor) {
 bool TOpenRequests::KeyDown(int key) {
     const bool pasteCancelled = key == Qt::Key_Escape && CancelPaste();
     const bool openerTook = FOpener && FOpener->KeyDown(key);
+    if (openerTook) // a step or a cancel: a paste still waiting is no longer what is asked
+        CancelPaste();
     return pasteCancelled || openerTook;
 }
 

@@ -52,7 +52,7 @@ class TOpenRequests final : public QObject {
     // none was.
     bool CancelPaste();
     // A key the window did not take: Escape drops a waiting paste and cancels an open under
-    // way. Whether either took it.
+    // way; a step by key drops a waiting paste too. Whether either took it.
     bool KeyDown(int key);
     // The welcome panel's Paste, which is there whether or not the clipboard holds a picture.
     void PasteFromWelcome();
