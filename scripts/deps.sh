@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev libjpeg-dev libpng-dev zlib1g-dev libcurl4-openssl-dev libxml2-dev
     # Exif orientations and colour profiles
     libexif-dev liblcms2-dev
+    # the formats beyond JPEG and BMP
+    libtiff-dev libwebp-dev libheif-dev libjxl-dev
     # the X11 clipboard, asked over a connection of the program's own
     libxcb1-dev
     libgtest-dev

@@ -25,7 +25,8 @@ const char* const HelpHead =
 const char* const HelpTail =
     " image (chosen by its extension) and prints one JSON object\n"
     "per image on its own line with its stored width and height, its Exif orientation\n"
-    "(1 to 8) and the bins of the ten histogram channels:\n"
+    "(1 to 8), the bits of its samples and whether they include alpha, the number of\n"
+    "pixels counted (a pixel whose alpha is 0 is not) and the bins of the ten channels:\n"
     "RGB, R, G, B (256 bins each), H (1437), S, V, L (601 each), A and B_ (511 each).\n"
     "\n"
     "  --display            print the display copy (smoothed, tall isolated peaks cut)\n"
@@ -65,6 +66,14 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
         (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
         return 0;
     return n;
+}
+
+// Every counted pixel is in the red channel once.
+std::int64_t CountedPixels(const TAllChanel& raw) {
+    std::int64_t pixels = 0;
+    for (const auto bin : raw[TChannel::R].Hist)
+        pixels += static_cast<std::int64_t>(bin);
+    return pixels;
 }
 
 } // namespace
@@ -122,18 +131,20 @@ void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
 }
 
-std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
-                       int smoothLevel, const TAllChanel& channels, int orientation,
-                       const TRegion* region) {
+std::string CountsJson(const std::string& file, const TImageFacts& facts, TCountSet set,
+                       int smoothLevel, const TAllChanel& channels, const TRegion* region) {
     std::string out;
     out.reserve(40000);
     out += "{\"file\":";
     AppendJsonString(out, file);
-    out += ",\"width\":" + std::to_string(width);
-    out += ",\"height\":" + std::to_string(height);
-    out += ",\"orientation\":" + std::to_string(orientation);
+    out += ",\"width\":" + std::to_string(facts.Width);
+    out += ",\"height\":" + std::to_string(facts.Height);
+    out += ",\"orientation\":" + std::to_string(facts.Orientation);
     if (region)
         AppendJsonRegion(out, *region);
+    out += ",\"bits\":" + std::to_string(facts.Bits);
+    out += facts.Alpha ? ",\"alpha\":true" : ",\"alpha\":false";
+    out += ",\"pixels\":" + std::to_string(facts.Pixels);
     out += set == TCountSet::Origin ? ",\"set\":\"origin\"" : ",\"set\":\"display\"";
     out += ",\"smoothing\":\"";
     out += SmoothingNames[smoothLevel];
@@ -160,7 +171,7 @@ std::string CountsJson(const std::string& file, int width, int height, TCountSet
 
 int ForEachCountedImage(const std::vector<std::string>& images,
                         const std::optional<TRegion>& region, TCurrentHist& hist, std::FILE* err,
-                        const std::function<void(const std::string&, int, int, int)>& shown,
+                        const std::function<void(const std::string&, const TImageFacts&)>& shown,
                         const TMemoryLeft& memoryLeft) {
     const TAdmission admit = AdmitInMemoryLeft(memoryLeft);
     int status = 0;
@@ -179,7 +190,8 @@ int ForEachCountedImage(const std::vector<std::string>& images,
         if (!region)
             picture = {counted->Width(), counted->Height()};
         hist.Count(*counted);
-        shown(file, picture.Width, picture.Height, meta.Orientation);
+        shown(file, {picture.Width, picture.Height, meta.Orientation, meta.StoredBits,
+                     meta.StoredAlpha, CountedPixels(hist.Raw())});
     }
     return status;
 }
@@ -189,12 +201,11 @@ int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
     TCurrentHist hist(options.Set == TCountSet::Display ? options.SmoothLevel : SmoothLevelOff);
     const int status = ForEachCountedImage(
         options.Images, options.Region, hist, err,
-        [&](const std::string& file, int width, int height, int orientation) {
+        [&](const std::string& file, const TImageFacts& facts) {
             const TAllChanel& shown =
                 options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
-            const std::string line =
-                CountsJson(file, width, height, options.Set, options.SmoothLevel, shown,
-                           orientation, options.Region ? &*options.Region : nullptr);
+            const std::string line = CountsJson(file, facts, options.Set, options.SmoothLevel,
+                                                shown, options.Region ? &*options.Region : nullptr);
             std::fwrite(line.data(), 1, line.size(), out);
             std::fputc('\n', out);
         },

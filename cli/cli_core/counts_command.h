@@ -23,15 +23,24 @@ struct TCountsOptions {
     TMemoryLeft MemoryLeft;              // the system's when not set (tests set it)
 };
 
-// One image's line (without the newline). The format is fixed: other tools read it.
-// {"file":…,"width":W,"height":H,"orientation":1…8,"set":"origin"|"display",
-//  "smoothing":"off"|…,"channels":{"RGB":[bins IndLow..IndHigh],…,"B_":[…]}}
-// Width and height are the stored picture's, which is what is counted; the orientation is
-// its Exif orientation (1 when it has none), which a viewer applies to show it upright.
+// What an image's line says of it beside its bins.
+struct TImageFacts {
+    int Width = 0, Height = 0; // the stored picture's, which is what is counted
+    int Orientation = 1;       // its Exif orientation, which a viewer applies to show it upright
+    int Bits = 8;              // of each stored sample, before it is brought to 8 bits
+    bool Alpha = false;        // whether the samples include alpha
+    std::int64_t Pixels = 0;   // the pixels counted: those alpha leaves in (of the region)
+};
+
+// One image's line (without the newline). The format is fixed: other tools read it, and
+// members are only ever added.
+// {"file":…,"width":W,"height":H,"orientation":1…8,"bits":B,"alpha":false|true,
+//  "pixels":N,"set":"origin"|"display","smoothing":"off"|…,
+//  "channels":{"RGB":[bins IndLow..IndHigh],…,"B_":[…]}}
 // With a region, "region":{"x":X,"y":Y,"width":W,"height":H} follows the orientation and
-// the bins are the region's alone.
-std::string CountsJson(const std::string& file, int width, int height, TCountSet set,
-                       int smoothLevel, const TAllChanel& channels, int orientation = 1,
+// the bins and pixels are the region's alone.
+std::string CountsJson(const std::string& file, const TImageFacts& facts, TCountSet set,
+                       int smoothLevel, const TAllChanel& channels,
                        const TRegion* region = nullptr);
 // The region member above, with its leading comma.
 void AppendJsonRegion(std::string& out, const TRegion& region);
@@ -46,17 +55,16 @@ std::optional<TRegion> RegionOption(const std::vector<std::string>& args, std::s
 void AppendJsonString(std::string& out, const std::string& text);
 
 // Decodes and counts each image, or only region of it when given, into hist (its raw counts
-// and display copy) and calls shown with the file, the stored picture's size and its Exif
-// orientation (1 when it has none); an image that fails (a region outside it too) gets the
-// line "tonalyx-cli: FILE: reason" on err. Returns 0 when every image was counted, 1 when
-// any failed (after trying all). The pictures are counted band by band as they are
+// and display copy) and calls shown with the file and its facts; an image that fails (a region
+// outside it too) gets the line "tonalyx-cli: FILE: reason" on err. Returns 0 when every image was
+// counted, 1 when any failed (after trying all). The pictures are counted band by band as they are
 // decoded, never held whole (see StreamAndCount); one whose decode would hold more than
 // memoryLeft gives (a progressive JPEG's coefficients) fails from its header.
-int ForEachCountedImage(const std::vector<std::string>& images,
-                        const std::optional<TRegion>& region, TCurrentHist& hist, std::FILE* err,
-                        const std::function<void(const std::string& file, int width, int height,
-                                                 int orientation)>& shown,
-                        const TMemoryLeft& memoryLeft = {});
+int ForEachCountedImage(
+    const std::vector<std::string>& images, const std::optional<TRegion>& region,
+    TCurrentHist& hist, std::FILE* err,
+    const std::function<void(const std::string& file, const TImageFacts& facts)>& shown,
+    const TMemoryLeft& memoryLeft = {});
 
 // Runs the command; returns the process exit status: 0 when every image was counted,
 // 1 when any failed (after trying all of them).

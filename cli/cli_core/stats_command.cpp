@@ -123,12 +123,15 @@ int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err) {
     const TRegion* region = options.Region ? &*options.Region : nullptr;
     const int status = ForEachCountedImage(
         options.Images, options.Region, hist, err,
-        [&](const std::string& file, int width, int height, int orientation) {
+        [&](const std::string& file, const TImageFacts& facts) {
             std::string text;
             if (options.Json) {
-                text = StatsJson(file, width, height, hist.Raw(), orientation, region) + "\n";
+                text = StatsJson(file, facts.Width, facts.Height, hist.Raw(), facts.Orientation,
+                                 region) +
+                       "\n";
             } else {
-                text = (first ? "" : "\n") + StatsTable(file, width, height, hist.Raw(), region);
+                text = (first ? "" : "\n") +
+                       StatsTable(file, facts.Width, facts.Height, hist.Raw(), region);
             }
             first = false;
             std::fwrite(text.data(), 1, text.size(), out);

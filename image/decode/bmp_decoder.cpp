@@ -17,6 +17,7 @@
 // Leniency: palette indices beyond the palette and pixels an RLE stream leaves out (delta
 // and early end codes, or a stream that just stops) are black. Uncompressed pixel data
 // that ends early is refused, since the missing part would count as fake black pixels.
+#include "byte_source.h"
 #include "decoder.h"
 #include "input_file.h"
 #include "layout_adapter.h"
@@ -41,53 +42,10 @@ namespace {
 constexpr int FileHeaderSize = 14;
 constexpr int MaxInfoHeaderSize = 124; // BITMAPV5HEADER
 
-// The file's bytes, read at absolute positions: a memory block or an open file.
-class TInput {
-  public:
-    virtual ~TInput() = default;
-    virtual std::int64_t Size() const = 0;
-    // Copies up to n bytes at pos into dst; returns how many it copied.
-    virtual std::size_t ReadAt(std::int64_t pos, void* dst, std::size_t n) = 0;
-
-    bool ReadAllAt(std::int64_t pos, void* dst, std::size_t n) { return ReadAt(pos, dst, n) == n; }
-};
-
-class TMemoryInput final : public TInput {
-  public:
-    TMemoryInput(const std::uint8_t* data, std::size_t size) : Data(data), Length(size) {}
-    std::int64_t Size() const override { return static_cast<std::int64_t>(Length); }
-    std::size_t ReadAt(std::int64_t pos, void* dst, std::size_t n) override {
-        if (n == 0 || pos < 0 || static_cast<std::uint64_t>(pos) >= Length)
-            return 0;
-        n = std::min<std::size_t>(n, Length - static_cast<std::size_t>(pos));
-        std::memcpy(dst, Data + pos, n);
-        return n;
-    }
-
-  private:
-    const std::uint8_t* Data;
-    std::size_t Length;
-};
-
-// Rows are read in file order, so the file is read front to back.
-class TFileInput final : public TInput {
-  public:
-    explicit TFileInput(TInputFile& file) : File(file) {}
-    std::int64_t Size() const override { return File.Size(); }
-    std::size_t ReadAt(std::int64_t pos, void* dst, std::size_t n) override {
-        if (n == 0 || pos < 0 || pos >= File.Size())
-            return 0;
-        return File.ReadAt(pos, dst, n);
-    }
-
-  private:
-    TInputFile& File;
-};
-
 // Byte-at-a-time reading of a compressed stream, in 64 KB chunks.
 class TByteStream {
   public:
-    TByteStream(TInput& input, std::int64_t pos) : Input(input), Pos(pos) {}
+    TByteStream(TByteSource& input, std::int64_t pos) : Input(input), Pos(pos) {}
     // The next byte, or -1 at the end of the input.
     int Next() {
         if (Cur == End) {
@@ -102,7 +60,7 @@ class TByteStream {
     }
 
   private:
-    TInput& Input;
+    TByteSource& Input;
     std::int64_t Pos;
     std::array<std::uint8_t, 65536> Buffer;
     std::size_t Cur = 0;
@@ -146,7 +104,7 @@ constexpr std::uint32_t MaxProfileBytes = 64u << 20;
 
 // The colour space of a V4 or V5 header (info, infoSize bytes). sRGB, the system's space and
 // linked profiles leave the stored values as they are.
-void ReadColourSpace(TInput& in, const std::uint8_t* info, std::uint32_t infoSize,
+void ReadColourSpace(TByteSource& in, const std::uint8_t* info, std::uint32_t infoSize,
                      TPictureMeta& meta) {
     const std::uint32_t type = U32(info + 56);
     if (type == CalibratedRgbSpace) {
@@ -183,7 +141,7 @@ void ReadColourSpace(TInput& in, const std::uint8_t* info, std::uint32_t infoSiz
     }
 }
 
-TError ParseHeader(TInput& in, THeader& h) {
+TError ParseHeader(TByteSource& in, THeader& h) {
     std::array<std::uint8_t, FileHeaderSize + MaxInfoHeaderSize + 16> buf{};
     const std::size_t got = in.ReadAt(0, buf.data(), buf.size());
     if (got == 0)
@@ -316,7 +274,7 @@ TError ParseHeader(TInput& in, THeader& h) {
 // Palette entries as blue, green, red; entries the file lacks stay black.
 using TPalette = std::array<std::array<std::uint8_t, 3>, 256>;
 
-TPalette ReadPalette(TInput& in, const THeader& h) {
+TPalette ReadPalette(TByteSource& in, const THeader& h) {
     TPalette palette{};
     std::vector<std::uint8_t> raw(static_cast<std::size_t>(h.PaletteCount) * h.PaletteEntrySize);
     const std::size_t got = in.ReadAt(h.PaletteOffset, raw.data(), raw.size());
@@ -476,7 +434,7 @@ std::int64_t PlainLastRow(const THeader& h) {
 // Uncompressed rows take the same bytes in the file as they declare, so a file too short to
 // hold them is refused from its header, before the picture is allocated. Run-length coded
 // pixels may be far fewer than their rows: only their decode tells.
-TError PixelDataCutShort(TInput& in, const THeader& h) {
+TError PixelDataCutShort(TByteSource& in, const THeader& h) {
     if (h.Coding != TCoding::Plain && h.Coding != TCoding::BitFields)
         return std::nullopt;
     if (h.PixelOffset + PlainStride(h) * (h.Height - 1) + PlainLastRow(h) > in.Size())
@@ -484,7 +442,7 @@ TError PixelDataCutShort(TInput& in, const THeader& h) {
     return std::nullopt;
 }
 
-TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
+TError DecodePlain(TByteSource& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
     const std::int64_t stride = PlainStride(h), lastRow = PlainLastRow(h);
     const TRowConverter convert(h, palette);
     std::vector<std::uint8_t> row;
@@ -509,7 +467,7 @@ TError DecodePlain(TInput& in, const THeader& h, const TPalette& palette, TRowPl
 
 // RLE4, RLE8 and OS/2 RLE24. Pixels outside the picture are dropped; the stream's length
 // bounds the work, whatever it claims. False when cancelled.
-bool DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
+bool DecodeRle(TByteSource& in, const THeader& h, const TPalette& palette, TRowPlace& out) {
     TByteStream s(in, h.PixelOffset);
     std::int64_t x = 0;
     std::int64_t r = 0;
@@ -598,7 +556,7 @@ bool DecodeRle(TInput& in, const THeader& h, const TPalette& palette, TRowPlace&
     return true;
 }
 
-TOutcome<TDecodeNotes> Decode(TInput& in, TRowTarget& target) {
+TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target) {
     THeader h;
     if (TError e = ParseHeader(in, h))
         return *e;
@@ -621,32 +579,25 @@ TOutcome<TDecodeNotes> Decode(TInput& in, TRowTarget& target) {
     return TDecodeNotes{std::move(h.Meta)};
 }
 
-TDecodeResult DecodeRaster(TInput& in, std::stop_token cancel = {}) {
-    TWholeRaster target({}, std::move(cancel));
+TDecodeResult DecodeRaster(TByteSource& in) {
+    TWholeRaster target;
     return target.Finish(Decode(in, target));
 }
 
 } // namespace
 
 TDecodeResult DecodeBmpFile(const std::filesystem::path& path, std::stop_token cancel) {
-    TInputFile file(path);
-    if (!file.IsOpen())
-        return file.Error();
-    TFileInput input(file);
-    return DecodeRaster(input, std::move(cancel));
+    TWholeRaster target({}, std::move(cancel));
+    return target.Finish(StreamBmpFile(path, target));
 }
 
 TDecodeResult DecodeBmpMemory(const std::uint8_t* data, std::size_t size) {
-    TMemoryInput input(data, data ? size : 0);
+    TMemoryBytes input(data, size);
     return DecodeRaster(input);
 }
 
 TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target) {
-    TInputFile file(path);
-    if (!file.IsOpen())
-        return file.Error();
-    TFileInput input(file);
-    return Decode(input, target);
+    return StreamFileWith(path, target, Decode);
 }
 
 } // namespace tonalyx

@@ -70,12 +70,16 @@ TFailure EmptyFile() {
     return {"The file is empty", {}};
 }
 
+TFailure NotPictureOf(const char* format, std::string detail) {
+    return {std::string("This file is not a ") + format + " picture", std::move(detail)};
+}
+
 TFailure NotJpegPicture(std::string detail) {
-    return {"This file is not a JPEG picture", std::move(detail)};
+    return NotPictureOf("JPEG", std::move(detail));
 }
 
 TFailure NotBmpPicture(std::string detail) {
-    return {"This file is not a BMP picture", std::move(detail)};
+    return NotPictureOf("BMP", std::move(detail));
 }
 
 TFailure FileEndsEarly(std::string detail) {

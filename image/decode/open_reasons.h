@@ -17,6 +17,8 @@ TFailure SpecialNotPicture(); // a device, a pipe or a socket named like a pictu
 TFailure EmptyFile();
 TFailure NotJpegPicture(std::string detail);
 TFailure NotBmpPicture(std::string detail);
+// The same for any format of the table, by its name: "This file is not a PNG picture".
+TFailure NotPictureOf(const char* format, std::string detail);
 // The file ends before its header or its picture data do.
 TFailure FileEndsEarly(std::string detail);
 TFailure BrokenHeader(std::string detail);

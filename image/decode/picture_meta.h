@@ -31,6 +31,10 @@ struct TPictureMeta {
     std::vector<std::uint8_t> IccProfile;
     // A BMP's calibrated colour space, when it gives one rather than a profile.
     std::optional<TCalibratedRgb> Calibrated;
+    // The file's samples as stored, before they are brought to 8 bits: the bits of each
+    // (1 to 16), and whether they include alpha.
+    int StoredBits = 8;
+    bool StoredAlpha = false;
     // Why a profile the file announces could not be read whole (empty when nothing went
     // wrong); the picture is then shown with its stored values.
     std::string ProfileProblem;

@@ -109,7 +109,8 @@ TEST_F(CliCounts, TheStoredSizeIsGivenWithTheOrientationAViewerApplies) {
     EXPECT_EQ(turned["width"].toInt(), 40);
     EXPECT_EQ(turned["height"].toInt(), 30);
     EXPECT_EQ(turned["orientation"].toInt(), 8);
-    EXPECT_TRUE(lines[1].contains(R"("height":30,"orientation":8,"set":)"));
+    EXPECT_TRUE(lines[1].contains(
+        R"("height":30,"orientation":8,"bits":8,"alpha":false,"pixels":1200,"set":)"));
 }
 
 // Both sets name the level chosen; only the display set's numbers follow it.
@@ -145,7 +146,8 @@ TEST_F(CliCounts, TheSmoothingLevelChangesTheDisplaySetAlone) {
     hist->SmoothRepeatCnt = SmoothLevels[3].RepCnt;
     hist->Calc4Show(Origin, Origin4Show);
     EXPECT_EQ(high.Out.trimmed().toStdString(),
-              CountsJson(BmpName, 40, 30, TCountSet::Display, 3, hist->Data[Origin4Show]));
+              CountsJson(BmpName, {40, 30, 1, 8, false, 40 * 30}, TCountSet::Display, 3,
+                         hist->Data[Origin4Show]));
 }
 
 TEST_F(CliCounts, UnreadableImagesAreReportedAndTheOthersStillCounted) {
@@ -229,9 +231,9 @@ TEST_F(CliCounts, ARegionCountsAsThePixelsCutOut) {
         const QStringList lines = ofRegion.Out.split('\n', Qt::SkipEmptyParts);
         ASSERT_EQ(lines.size(), 1) << ofRegion.Err.toStdString();
         EXPECT_EQ(channels(lines[0]), channels(ofCut.Out));
-        EXPECT_TRUE(
-            lines[0].contains(R"("width":600,"height":400,"orientation":1,)"
-                              R"("region":{"x":101,"y":37,"width":401,"height":301},"set":)"));
+        EXPECT_TRUE(lines[0].contains(R"("width":600,"height":400,"orientation":1,)"
+                                      R"("region":{"x":101,"y":37,"width":401,"height":301},)"
+                                      R"("bits":8,"alpha":false,"pixels":120701,"set":)"));
         EXPECT_FALSE(ofCut.Out.contains("region"));
         EXPECT_EQ(ofRegion.Err.trimmed().toStdString(),
                   "tonalyx-cli: " + BmpName +
@@ -254,7 +256,8 @@ TEST(CliJson, FileNamesAreEscapedAndStayUtf8) {
                         "surrogate \uFFFD\uFFFD\uFFFD")},
     };
     for (const auto& r : rows) {
-        const std::string line = CountsJson(r.Name, 1, 2, TCountSet::Origin, 0, hist->Data[Origin]);
+        const std::string line =
+            CountsJson(r.Name, {1, 2}, TCountSet::Origin, 0, hist->Data[Origin]);
         QJsonParseError error;
         const QJsonObject o =
             QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the decoder fuzzers with clang and runs each for a bounded time.
 #   tests/fuzz/run-fuzzers.sh BUILD_DIR [SECONDS_PER_FUZZER]   (default 20 seconds)
-# Seeds come from the public test suites beside the project when present, otherwise from
-# files made by make_fuzz_seeds. Crashing inputs land in BUILD_DIR/fuzz-artifacts.
+# Seeds come from the public test suites beside the project when present, and from files
+# made by make_fuzz_seeds (JPEG, BMP) or, for a format another tool writes, by
+# tests/fuzz/seeds/KIND.sh DIR. Crashing inputs land in BUILD_DIR/fuzz-artifacts.
 # Exits non-zero when a fuzzer finds a fault, or an input that takes over 10 s to decode
 # (a hang: the slowest legal inputs take about a second, more on a loaded machine).
 set -euo pipefail
@@ -14,13 +15,22 @@ testdata=$source_dir/../shared/testdata
 
 CC=${CC:-clang-14} CXX=${CXX:-clang++-14} cmake -S "$source_dir" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONALYX_FUZZ=ON -DTONALYX_TESTS=OFF -DTONALYX_BENCH=OFF
-cmake --build "$build" --target fuzz_jpeg fuzz_bmp make_fuzz_seeds
+# One fuzzer a format of the table: tests/fuzz/fuzz_KIND.cpp.
+kinds=(jpeg bmp)
+targets=()
+for kind in "${kinds[@]}"; do targets+=("fuzz_$kind"); done
+cmake --build "$build" --target "${targets[@]}" make_fuzz_seeds
 
 # Fresh seeds on every run; what a run discovers stays in the work corpora.
 seeds=$build/fuzz-seeds
 rm -rf "$seeds"
-mkdir -p "$seeds/jpeg" "$seeds/bmp" "$build/fuzz-corpus/jpeg" "$build/fuzz-corpus/bmp" \
-    "$build/fuzz-artifacts"
+mkdir -p "$build/fuzz-artifacts"
+for kind in "${kinds[@]}"; do
+    mkdir -p "$seeds/$kind" "$build/fuzz-corpus/$kind"
+    if [ -x "$source_dir/tests/fuzz/seeds/$kind.sh" ]; then
+        "$source_dir/tests/fuzz/seeds/$kind.sh" "$seeds/$kind"
+    fi
+done
 "$build/tests/fuzz/make_fuzz_seeds" "$seeds/jpeg" "$seeds/bmp"
 if [ -d "$testdata/libjpeg-turbo" ]; then
     cp "$testdata"/libjpeg-turbo/*.jpg "$seeds/jpeg/"
@@ -34,7 +44,7 @@ for folder in g q b; do
 done
 
 status=0
-for kind in jpeg bmp; do
+for kind in "${kinds[@]}"; do
     echo "== fuzz_$kind for $seconds s"
     "$build/tests/fuzz/fuzz_$kind" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 \
