@@ -13,6 +13,8 @@
 
 namespace tonalyx {
 
+class TByteSource; // byte_source.h
+
 // Rasters above this many pixels are refused before any pixel memory is allocated.
 inline constexpr std::int64_t MaxDecodePixels = 400'000'000;
 
