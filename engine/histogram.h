@@ -85,7 +85,11 @@ struct TRasterView {
     const std::uint8_t* Bits = nullptr;
     std::ptrdiff_t Stride = 0; // bytes from one row to the next
     TCoverage Coverage{};      // which pixels are counted; every one by default
+    // Each pixel's alpha, a byte a pixel in rows Stride apart, for showing the picture; null
+    // when it is opaque. The counts never read it: Coverage says what they leave out.
+    const std::uint8_t* Alpha = nullptr;
     const std::uint8_t* Row(int y) const { return Bits + Stride * y; }
+    const std::uint8_t* AlphaRow(int y) const { return Alpha + Stride * y; }
     // Rows [firstRow, firstRow + rowCount) as a raster of their own.
     TRasterView Rows(int firstRow, int rowCount) const {
         TRasterView band = *this;
@@ -93,6 +97,8 @@ struct TRasterView {
         band.Bits = Row(firstRow);
         if (Coverage)
             band.Coverage.Bits += Coverage.Stride * firstRow;
+        if (Alpha)
+            band.Alpha += Stride * firstRow;
         return band;
     }
 };

@@ -58,6 +58,8 @@ TRasterView CropView(const TRasterView& im, const TRegion& region) {
     crop.Width = region.Width;
     crop.Bits += std::ptrdiff_t{3} * region.X;
     crop.Coverage.FirstBit += region.X;
+    if (crop.Alpha)
+        crop.Alpha += region.X;
     return crop;
 }
 

@@ -60,6 +60,10 @@ struct TRowBand {
     // bit x % 8 of byte x / 8 of each row (see TCoverage, histogram.h); null otherwise.
     std::uint8_t* Coverage = nullptr;
     std::ptrdiff_t CoverageStride = 0;
+    // Each pixel's alpha as 8 bits, lent by a covered target that keeps the picture to show
+    // it (a raster of its own); null otherwise. The counts never read it.
+    std::uint8_t* Alpha = nullptr;
+    std::ptrdiff_t AlphaStride = 0;
 };
 
 inline constexpr int StreamBandRows = 16; // the most rows a decoder asks room for at a time

@@ -31,17 +31,25 @@ TSampleOrder OrderOf(TSamples samples) {
 }
 
 // One row: the colour of every pixel, then, when coverage is asked for, a bit a pixel that is
-// set when its alpha is not 0 (the bits past the last pixel stay clear).
+// set when its alpha is not 0 (the bits past the last pixel stay clear), and when alpha is
+// asked for, each pixel's alpha in 8 bits.
 template <typename TSample>
 void ReduceRow(const TSample* in, int width, const TSampleOrder& order, const std::uint8_t* to8,
-               std::uint8_t* bgr, std::uint8_t* coverage) {
+               std::uint8_t* bgr, std::uint8_t* coverage, std::uint8_t* alpha) {
     const TSample* px = in;
     for (int x = 0; x < width; ++x, px += order.Samples, bgr += 3) {
         bgr[0] = to8[px[order.Blue]];
         bgr[1] = to8[px[order.Green]];
         bgr[2] = to8[px[order.Red]];
     }
-    if (!coverage || order.Alpha < 0)
+    if (order.Alpha < 0)
+        return;
+    if (alpha) {
+        px = in + order.Alpha;
+        for (int x = 0; x < width; ++x, px += order.Samples)
+            alpha[x] = to8[*px];
+    }
+    if (!coverage)
         return;
     unsigned bits = 0;
     px = in + order.Alpha;
@@ -113,11 +121,12 @@ void TLayoutAdapter::Reduce(int count) const {
         std::uint8_t* bgr = FDown.Bits + i * FDown.Stride;
         std::uint8_t* coverage =
             FDown.Coverage ? FDown.Coverage + i * FDown.CoverageStride : nullptr;
+        std::uint8_t* alpha = FDown.Alpha ? FDown.Alpha + i * FDown.AlphaStride : nullptr;
         if (FLayout.Depth > 8)
             ReduceRow(reinterpret_cast<const std::uint16_t*>(in), FWidth, order, FTo8.data(), bgr,
-                      coverage);
+                      coverage, alpha);
         else
-            ReduceRow(in, FWidth, order, FTo8.data(), bgr, coverage);
+            ReduceRow(in, FWidth, order, FTo8.data(), bgr, coverage, alpha);
     }
 }
 

@@ -19,10 +19,11 @@ std::uint8_t SampleTo8(std::uint32_t v, int depth);
 // own bands are lent and nothing is copied. Any other layout is written into a band of the
 // adapter's and, once written, reduced into the target's: each sample by SampleTo8, grey to
 // equal blue, green and red. A pixel whose alpha is 0 as stored is not counted (its colour is
-// still written); any other alpha is ignored. For a layout with alpha the target is started
-// with StartCovered and its bands' coverage filled in. Uncounted pixels are marked in the
-// rows rather than subtracted from counts made without them: the coarse sample levels are
-// counted while the rows arrive, the finer ones and any region's counts later from the rows
+// still written); any other alpha leaves the counts alone. For a layout with alpha the target
+// is started with StartCovered and its bands' coverage filled in, and their alpha, by the
+// same rule as the colour, where the target keeps it for showing the picture. Uncounted pixels are
+// marked in the rows rather than subtracted from counts made without them: the coarse sample levels
+// are counted while the rows arrive, the finer ones and any region's counts later from the rows
 // held, so which pixels are out must stay with the pixels.
 class TLayoutAdapter final {
   public:

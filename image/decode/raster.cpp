@@ -17,8 +17,8 @@ TRaster TRaster::Allocate(int width, int height, bool covered) {
     TRaster r;
     if (width <= 0 || height <= 0)
         return r;
-    const std::ptrdiff_t coverage = covered ? (std::ptrdiff_t{width} + 7) / 8 : 0;
-    const std::ptrdiff_t stride = (std::ptrdiff_t{width} * 3 + coverage + 3) / 4 * 4;
+    const std::ptrdiff_t extra = covered ? CoveredExtra(width) : 0;
+    const std::ptrdiff_t stride = (std::ptrdiff_t{width} * 3 + extra + 3) / 4 * 4;
     const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
     if (size / static_cast<std::size_t>(height) != static_cast<std::size_t>(stride))
         return r;

@@ -1,5 +1,6 @@
 // The decoders' picture: 24-bit rows of blue, green, red bytes in a buffer it owns, each
-// followed, in a picture whose alpha may leave pixels uncounted, by the bits of its coverage.
+// followed, in a picture whose alpha may leave pixels uncounted, by the bits of its coverage
+// and by each pixel's alpha as a byte, which only its showing reads.
 #pragma once
 
 #include "histogram.h"
@@ -28,7 +29,7 @@ class TRaster {
     // multiple of 4 bytes; a null raster when the size is not positive or memory runs out.
     // Buffers large enough to be worth it start on a huge-page boundary (see TPrefault).
     // covered: each row's pixels are followed by a bit a pixel saying whether it is counted
-    // (TCoverage), which View passes on to the counting.
+    // (TCoverage), which View passes on to the counting, then by a byte a pixel of alpha.
     static TRaster Allocate(int width, int height, bool covered = false);
 
     bool IsNull() const { return FBits == nullptr; }
@@ -43,10 +44,23 @@ class TRaster {
     std::uint8_t* CoverageRow(int y) {
         return FCovered ? Row(y) + std::ptrdiff_t{3} * FWidth : nullptr;
     }
+    // Row y's alpha, a byte a pixel (0 transparent, 255 opaque), or null when the picture
+    // has none.
+    std::uint8_t* AlphaRow(int y) { return FCovered ? Row(y) + AlphaOffset() : nullptr; }
+    const std::uint8_t* AlphaRow(int y) const {
+        return FCovered ? FBits + FStride * y + AlphaOffset() : nullptr;
+    }
+    bool HasAlpha() const { return FCovered; }
+    // What a covered picture holds beside its 24-bit pixels, in bytes a row.
+    static std::ptrdiff_t CoveredExtra(int width) {
+        return (std::ptrdiff_t{width} + 7) / 8 + std::ptrdiff_t{width};
+    }
     TRasterView View() const {
         TRasterView view{FWidth, FHeight, FBits, FStride};
-        if (FCovered)
+        if (FCovered) {
             view.Coverage = {FBits + std::ptrdiff_t{3} * FWidth, FStride, 0};
+            view.Alpha = FBits + AlphaOffset();
+        }
         return view;
     }
     // The file ended before the picture did: the rows it lacked are made up by the decoder.
@@ -64,6 +78,9 @@ class TRaster {
 
   private:
     void Swap(TRaster& other) noexcept;
+    std::ptrdiff_t AlphaOffset() const {
+        return std::ptrdiff_t{3} * FWidth + (std::ptrdiff_t{FWidth} + 7) / 8;
+    }
 
     std::uint8_t* FBits = nullptr;
     int FWidth = 0;

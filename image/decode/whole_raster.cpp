@@ -6,8 +6,8 @@ namespace tonalyx {
 
 bool TWholeRaster::Start(int width, int height) {
     FPrefault.reset();
-    const std::int64_t coverage = FCovered ? (std::int64_t{width} + 7) / 8 * height : 0;
-    if (FAdmit && (FRefusal = FAdmit(width, height, FDecoderBytes + coverage)))
+    const std::int64_t extra = FCovered ? std::int64_t{TRaster::CoveredExtra(width)} * height : 0;
+    if (FAdmit && (FRefusal = FAdmit(width, height, FDecoderBytes + extra)))
         return false;
     FImage = TRaster::Allocate(width, height, FCovered);
     if (FImage.IsNull())
@@ -17,7 +17,8 @@ bool TWholeRaster::Start(int width, int height) {
 }
 
 TRowBand TWholeRaster::Rows(int firstRow, int) {
-    return {FImage.Row(firstRow), FImage.Stride(), FImage.CoverageRow(firstRow), FImage.Stride()};
+    return {FImage.Row(firstRow), FImage.Stride(),           FImage.CoverageRow(firstRow),
+            FImage.Stride(),      FImage.AlphaRow(firstRow), FImage.Stride()};
 }
 
 void TWholeRaster::Written(int firstRow, int count) {

@@ -24,8 +24,8 @@ class TWholeRaster final : public TRowTarget {
     // TPrefault).
     void DecoderHolds(std::int64_t bytes) override { FDecoderBytes = bytes; }
     bool Start(int width, int height) override;
-    // The picture then keeps the coverage beside its rows (TRaster::Allocate), which the
-    // admission is told of as bytes the decode holds.
+    // The picture then keeps the coverage and the alpha beside its rows (TRaster::Allocate),
+    // which the admission is told of as bytes the decode holds.
     bool StartCovered(int width, int height) override {
         FCovered = true;
         return Start(width, height);

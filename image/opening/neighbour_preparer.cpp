@@ -65,7 +65,7 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     // Turned upright and converted to sRGB here, on the worker: the window only shows it.
     prepared->Preview =
         preview.isNull() // a BMP, or a picture small enough to be its own
-            ? DisplayCopy(PictureImage(prepared->Picture), previewSide, prepared->Form)
+            ? DisplayCopy(prepared->Picture, previewSide, prepared->Form)
             : prepared->Form.Apply(preview);
     return prepared;
 }
@@ -80,7 +80,7 @@ TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, 
     if (cancel.stop_requested())
         return Cancelled();
     // shown as it is
-    prepared->Preview = DisplayCopy(PictureImage(prepared->Picture), previewSide, {});
+    prepared->Preview = DisplayCopy(prepared->Picture, previewSide, {});
     return prepared;
 }
 

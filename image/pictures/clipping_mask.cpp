@@ -24,6 +24,8 @@ std::vector<std::uint8_t> ClipBlocks(const TRasterView& stored, QSize reduced,
         std::uint8_t* out =
             bits.data() + static_cast<std::int64_t>(y) * rh / h * static_cast<std::int64_t>(rw);
         for (int x = 0; x < w; ++x, p += 3) {
+            if (stored.Coverage && !stored.Coverage.Counted(x, y))
+                continue; // transparent: nothing of it is shown, nothing clips
             const std::uint8_t lo = std::min({p[0], p[1], p[2]}), hi = std::max({p[0], p[1], p[2]});
             const std::uint8_t clip = static_cast<std::uint8_t>((lo == 0 ? ClipShadow : 0) |
                                                                 (hi == 255 ? ClipHighlight : 0));
@@ -46,15 +48,12 @@ QRgb ClipColour(std::uint8_t bits) {
     }
 }
 
-QImage ClippingOverlay(const QImage& stored, int previewSide, const TDisplayForm& form,
+QImage ClippingOverlay(const TRasterView& stored, int previewSide, const TDisplayForm& form,
                        std::stop_token stop) {
-    if (stored.isNull())
+    if (stored.Bits == nullptr)
         return {};
-    const QImage bgr = stored.format() == QImage::Format_BGR888
-                           ? stored
-                           : stored.convertToFormat(QImage::Format_BGR888);
-    const QSize reduced = ReducedCopySize(bgr.size(), previewSide);
-    const std::vector<std::uint8_t> bits = ClipBlocks(RasterOf(bgr), reduced, stop);
+    const QSize reduced = ReducedCopySize(QSize(stored.Width, stored.Height), previewSide);
+    const std::vector<std::uint8_t> bits = ClipBlocks(stored, reduced, stop);
     if (bits.empty())
         return {};
     QImage overlay(reduced, QImage::Format_ARGB32);

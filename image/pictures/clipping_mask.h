@@ -21,7 +21,8 @@ enum TClipBit : std::uint8_t { ClipShadow = 1, ClipHighlight = 2 };
 // The clip bits of each pixel of a reduced copy of size `reduced`, row by row: the OR over
 // the stored pixels it stands for (stored column x belongs to reduced column
 // x × reduced width / stored width, and so for rows). Empty when stop is requested or a
-// size is empty. Any thread; reads each stored pixel once.
+// size is empty. A pixel the coverage leaves out (transparent) clips nothing. Any thread;
+// reads each stored pixel once.
 std::vector<std::uint8_t> ClipBlocks(const TRasterView& stored, QSize reduced,
                                      std::stop_token stop = {});
 
@@ -30,8 +31,8 @@ QRgb ClipColour(std::uint8_t bits);
 
 // The overlay of the picture the view shows as DisplayCopy(stored, previewSide, form): of
 // that copy's size and upright like it, transparent where nothing is clipped. Null when
-// stopped or for a null picture. Any thread.
-QImage ClippingOverlay(const QImage& stored, int previewSide, const TDisplayForm& form,
+// stopped or for a null picture. Any thread; the picture must outlive the call.
+QImage ClippingOverlay(const TRasterView& stored, int previewSide, const TDisplayForm& form,
                        std::stop_token stop = {});
 
 } // namespace tonalyx

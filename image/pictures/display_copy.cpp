@@ -75,6 +75,9 @@ QImage TDisplayForm::Apply(const QImage& image) const {
             // A reduced copy stays in the format the view scales fastest.
             if (image.format() != QImage::Format_BGR888)
                 shown = shown.convertToFormat(image.format());
+            // The colours are converted, the alpha is the picture's.
+            if (image.hasAlphaChannel())
+                shown.setAlphaChannel(image.convertToFormat(QImage::Format_Alpha8));
         }
     }
     return Oriented(shown, FOrientation);
@@ -124,6 +127,25 @@ std::optional<QPoint> StoredPixelAt(QPointF pos, const QRect& target, QSize stor
 QImage DisplayCopy(const QImage& image, int previewSide, const TDisplayForm& form) {
     const QImage reduced = TRowReducer::Reduce(RasterOf(image), previewSide);
     return form.Apply(reduced.isNull() ? image : reduced);
+}
+
+QImage DisplayCopy(const TPictureRef& picture, int previewSide, const TDisplayForm& form) {
+    const TRasterView view = picture ? picture->View() : TRasterView{};
+    if (!view.Alpha)
+        return DisplayCopy(PictureImage(picture), previewSide, form);
+    QImage copy = TRowReducer::Reduce(view, previewSide);
+    if (copy.isNull()) { // no larger than the side: its pixels, with their alpha
+        copy = QImage(view.Width, view.Height, QImage::Format_ARGB32);
+        for (int y = 0; y < view.Height && !copy.isNull(); ++y) {
+            const std::uint8_t* px = view.Row(y);
+            const std::uint8_t* alpha = view.AlphaRow(y);
+            auto* out = reinterpret_cast<std::uint32_t*>(copy.scanLine(y));
+            for (int x = 0; x < view.Width; ++x, px += 3)
+                out[x] = std::uint32_t{alpha[x]} << 24 | std::uint32_t{px[2]} << 16 |
+                         std::uint32_t{px[1]} << 8 | px[0];
+        }
+    }
+    return form.Apply(copy);
 }
 
 QSize DisplayCopySize(QSize image, int previewSide, const TDisplayForm& form) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "colour_profile.h"
+#include "picture.h"
 #include "picture_meta.h"
 
 #include <QImage>
@@ -55,6 +56,9 @@ std::optional<QPoint> StoredPixelAt(QPointF pos, const QRect& target, QSize stor
 // thread; an open makes it on its worker, so the window's thread only does so when the copy
 // was made for another screen.
 QImage DisplayCopy(const QImage& image, int previewSide, const TDisplayForm& form);
+// The same of a picture the program holds: of one with alpha, a 32-bit copy with that alpha
+// (QImage::Format_ARGB32), which the view draws over its background.
+QImage DisplayCopy(const TPictureRef& picture, int previewSide, const TDisplayForm& form);
 QSize DisplayCopySize(QSize image, int previewSide, const TDisplayForm& form);
 
 } // namespace tonalyx

@@ -25,7 +25,8 @@ QSize ReducedCopySize(QSize image, int previewSide);
 // low-priority thread of its own, so that it is ready about when the decoding ends. Each
 // pixel of the copy is the mean of the block of the picture it covers (a box filter: at
 // reductions of two and more it looks as smooth as ReducedCopy's). The copy is 32-bit
-// (QImage::Format_RGB32), the format the view scales fastest. Add runs on the decoder's
+// (QImage::Format_RGB32), the format the view scales fastest; of a picture with alpha,
+// QImage::Format_ARGB32, its colours weighted by alpha. Add runs on the decoder's
 // thread, the rest on the thread that made the object.
 class TRowReducer {
   public:
@@ -52,7 +53,7 @@ class TRowReducer {
     // make different rows at the same time, each with sums of its own.
     class TBoxes {
       public:
-        TBoxes(int width, int height, QSize size);
+        TBoxes(int width, int height, QSize size, bool alpha);
         // Makes rows [from, to) of the copy from image, whose rows they cover must be final.
         void MakeRows(const TRasterView& image, int from, int to, std::vector<std::uint32_t>& sums);
         // The first picture row that row `row` of the copy does not cover.

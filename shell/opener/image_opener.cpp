@@ -155,7 +155,7 @@ void TImageOpener::ShowCurrent(TPictureRef picture, QImage preview, const TDispl
     const int side = FView.PreviewSide();
     QImage image = PictureImage(picture);
     if (preview.isNull() || preview.size() != DisplayCopySize(image.size(), side, form))
-        preview = DisplayCopy(image, side, form); // made for another screen, or not at all
+        preview = DisplayCopy(picture, side, form); // made for another screen, or not at all
     FForm = form;
     TPictureRef oldPicture = std::exchange(FPicture, std::move(picture));
     QImage oldImage = std::exchange(FCurrent, std::move(image));

@@ -316,9 +316,9 @@ void TfrmMain::ImageShown() {
     const TImageOpener* opener = FOpen ? FOpen->Opener() : nullptr;
     if (!opener || !FViewChoices)
         return;
-    FViewChoices->ImageShown(opener->CurrentImage(), opener->CurrentForm());
+    FViewChoices->ImageShown(opener->CurrentPicture(), opener->CurrentForm());
     FPointer->ImageShown(opener->CurrentImage(), opener->CurrentForm());
-    FRegion->ImageShown(opener->CurrentImage(), opener->CurrentForm());
+    FRegion->ImageShown(opener->CurrentPicture(), opener->CurrentForm());
 }
 
 // ---- commands

@@ -59,12 +59,12 @@ bool TRegionChoice::Counting() const {
 }
 
 void TRegionChoice::PictureReplaced() {
-    FStored = QImage();
+    FStored.reset();
     FForm = {};
     Leave(); // the opener draws the new picture's histograms and statistics itself
 }
 
-void TRegionChoice::ImageShown(const QImage& stored, const TDisplayForm& form) {
+void TRegionChoice::ImageShown(const TPictureRef& stored, const TDisplayForm& form) {
     FStored = stored;
     FForm = form;
 }
@@ -101,7 +101,7 @@ bool TRegionChoice::SetSmoothLevel(int levelIndex) {
 }
 
 void TRegionChoice::SelectInView(QPointF from, QPointF to) {
-    if (FStored.isNull())
+    if (!FStored)
         return;
     FDrag = TDrag::New;
     FPressAt = from;
@@ -161,7 +161,7 @@ Qt::Edges TRegionChoice::EdgesAt(QPointF at) const {
 }
 
 void TRegionChoice::Hover(QPointF at) {
-    if (FStored.isNull()) {
+    if (!FStored) {
         F.ImagePanel->unsetCursor();
         return;
     }
@@ -177,7 +177,7 @@ void TRegionChoice::Hover(QPointF at) {
 }
 
 void TRegionChoice::Press(QPointF at) {
-    if (FStored.isNull())
+    if (!FStored)
         return;
     FPressAt = at;
     FStartBand = F.View->SelectionRect();
@@ -236,7 +236,7 @@ void TRegionChoice::ShowBand(const QRectF& band) {
 }
 
 void TRegionChoice::ShowUpright() {
-    const QSize size = FForm.ShownSize(FStored.size());
+    const QSize size = FForm.ShownSize(StoredSize());
     if (FUpright.isEmpty() || size.isEmpty()) {
         F.View->SetSelection({});
         return;
@@ -264,7 +264,7 @@ void TRegionChoice::Release(QPointF at) {
         return;
     }
     // The stored picture's pixels the rectangle touches, in the upright picture's terms.
-    const QSize upright = FForm.ShownSize(FStored.size());
+    const QSize upright = FForm.ShownSize(StoredSize());
     const auto edge = [](double share, int size, bool up) {
         const double v = share * size;
         return std::clamp(static_cast<int>(up ? std::ceil(v - 1e-9) : std::floor(v + 1e-9)), 0,
@@ -281,18 +281,17 @@ void TRegionChoice::Release(QPointF at) {
 }
 
 void TRegionChoice::Count(const QRect& upright) {
-    const QSize size = FForm.ShownSize(FStored.size());
-    if (upright.isEmpty() || !QRect(QPoint(0, 0), size).contains(upright) ||
-        FStored.format() != QImage::Format_BGR888) {
+    const QSize size = FForm.ShownSize(StoredSize());
+    if (upright.isEmpty() || !QRect(QPoint(0, 0), size).contains(upright)) {
         ShowUpright(); // nothing new to count: what was drawn stays
         return;
     }
     // A turn or mirror takes a rectangle to a rectangle: its opposite corners' pixels span it.
-    const QPoint a = FForm.StoredPoint(upright.topLeft(), FStored.size());
-    const QPoint b = FForm.StoredPoint(upright.bottomRight(), FStored.size());
+    const QPoint a = FForm.StoredPoint(upright.topLeft(), StoredSize());
+    const QPoint b = FForm.StoredPoint(upright.bottomRight(), StoredSize());
     const TRegion region{std::min(a.x(), b.x()), std::min(a.y(), b.y()),
                          std::abs(a.x() - b.x()) + 1, std::abs(a.y() - b.y()) + 1};
-    if (!RegionFits(region, FStored.width(), FStored.height())) {
+    if (!RegionFits(region, FStored->Width(), FStored->Height())) {
         ShowUpright();
         return;
     }
@@ -309,7 +308,7 @@ void TRegionChoice::Count(const QRect& upright) {
             // The engine's own rules, the colour models' sampling included, applied to the
             // region as to a picture of its own.
             auto hist = std::make_shared<THist>();
-            hist->Calc(Origin, CropView(RasterOf(stored), region));
+            hist->Calc(Origin, CropView(stored->View(), region));
             return hist;
         },
         [this, region](TOutcome<std::shared_ptr<THist>> counted) {

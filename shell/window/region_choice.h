@@ -53,7 +53,7 @@ class TRegionChoice final : public QObject {
     // The picture shown changes: back to its own counts, any count under way dropped.
     void PictureReplaced();
     // A picture is now the current one (stored as counted, shown as form says).
-    void ImageShown(const QImage& stored, const TDisplayForm& form);
+    void ImageShown(const TPictureRef& stored, const TDisplayForm& form);
 
     // A rectangle dragged from `from` to `to` (the image view's coordinates) and released:
     // clamped to the picture, and counted unless it is a mere click.
@@ -101,7 +101,9 @@ class TRegionChoice final : public QObject {
     QPointF InView(const QMouseEvent* e) const;
 
     TRegionChoiceParts F;
-    QImage FStored; // the current picture, shared with the view and the cache
+    QSize StoredSize() const { return QSize(FStored->Width(), FStored->Height()); }
+
+    TPictureRef FStored; // the current picture, shared with the view and the cache
     TDisplayForm FForm;
     std::optional<TRegion> FRegion;
     QRect FUpright;

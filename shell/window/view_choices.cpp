@@ -45,7 +45,7 @@ void TViewChoices::ApplyScale() {
     FPanel.SetCountScale(LogScale() ? TCountScale::Log : TCountScale::Linear);
 }
 
-void TViewChoices::ImageShown(const QImage& stored, const TDisplayForm& form) {
+void TViewChoices::ImageShown(const TPictureRef& stored, const TDisplayForm& form) {
     FWorker.Cancel(FTask);
     FTask = 0;
     FStored = stored;
@@ -55,7 +55,7 @@ void TViewChoices::ImageShown(const QImage& stored, const TDisplayForm& form) {
 }
 
 void TViewChoices::ApplyClipping() {
-    if (!Clipping() || FStored.isNull()) {
+    if (!Clipping() || !FStored) {
         FWorker.Cancel(FTask);
         FTask = 0;
         FView.SetOverlay({});
@@ -71,7 +71,7 @@ void TViewChoices::ApplyClipping() {
     // picture is shared, not copied: nobody writes to it while it is current.
     FTask = FWorker.Start(
         [stored = FStored, side = FView.PreviewSide(), form = FForm](std::stop_token stop) {
-            return ClippingOverlay(stored, side, form, stop);
+            return ClippingOverlay(stored->View(), side, form, stop);
         },
         [this](TOutcome<QImage> overlay) {
             FTask = 0;

@@ -37,7 +37,7 @@ class TViewChoices final : public QObject {
 
     // A picture is now the current one (stored as counted, shown as form says): its
     // clipping overlay is made when the toggle is on.
-    void ImageShown(const QImage& stored, const TDisplayForm& form);
+    void ImageShown(const TPictureRef& stored, const TDisplayForm& form);
     // Told when an overlay made on the worker has been handed to the view (tests).
     std::function<void()> OnOverlayShown;
 
@@ -48,7 +48,7 @@ class TViewChoices final : public QObject {
     TCommands& FCommands;
     THistPanel& FPanel;
     TImageView& FView;
-    QImage FStored; // the current picture, shared with the view and the cache
+    TPictureRef FStored; // the current picture, shared with the view and the cache
     TDisplayForm FForm;
     QImage FOverlay; // the current picture's overlay, once made
     TTaskId FTask = 0;

@@ -71,7 +71,7 @@ TEST(ClippingOverlay, HasTheViewCopysSizeAndTurnAndTheConventionsColours) {
                                              {4, 0, qRgb(255, 30, 30)},
                                              {5, 1, qRgb(0, 30, 30)}});
     const TDisplayForm upright;
-    const QImage overlay = ClippingOverlay(stored, 3, upright);
+    const QImage overlay = ClippingOverlay(RasterOf(stored), 3, upright);
     ASSERT_EQ(overlay.size(), QSize(3, 2));
     EXPECT_EQ(overlay.pixel(0, 0), qRgb(255, 0, 0));   // highlights red
     EXPECT_EQ(overlay.pixel(1, 0), qRgb(0, 0, 255));   // shadows blue
@@ -81,12 +81,12 @@ TEST(ClippingOverlay, HasTheViewCopysSizeAndTurnAndTheConventionsColours) {
     TPictureMeta meta;
     meta.Orientation = 6;
     const TDisplayForm turned(meta, QStringLiteral("t.jpg"));
-    const QImage onItsSide = ClippingOverlay(stored, 3, turned);
+    const QImage onItsSide = ClippingOverlay(RasterOf(stored), 3, turned);
     EXPECT_EQ(onItsSide.size(), DisplayCopySize(stored.size(), 3, turned));
     EXPECT_EQ(onItsSide, turned.Upright(overlay));
     // A picture no larger than the view's copy gives one overlay pixel per stored pixel.
-    EXPECT_EQ(ClippingOverlay(stored, 0, upright).size(), stored.size());
-    EXPECT_TRUE(ClippingOverlay(QImage(), 3, upright).isNull());
+    EXPECT_EQ(ClippingOverlay(RasterOf(stored), 0, upright).size(), stored.size());
+    EXPECT_TRUE(ClippingOverlay(TRasterView{}, 3, upright).isNull());
 }
 
 } // namespace

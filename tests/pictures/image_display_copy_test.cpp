@@ -2,12 +2,16 @@
 // defines it, the colour space is converted, and a profile that cannot be used only leaves a
 // warning in the log.
 #include "display_copy.h"
+#include "layout_adapter.h"
+#include "whole_raster.h"
 
 #include "colour_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <QLoggingCategory>
+
+#include <functional>
 
 #include <algorithm>
 #include <optional>
@@ -133,6 +137,68 @@ TEST(DisplayCopy, IsReducedThenTurnedAndConverted) {
     EXPECT_NEAR(patch.green(), 161, 1);
     EXPECT_NEAR(patch.blue(), 47, 1);
     EXPECT_EQ(stored.pixel(0, 0), qRgb(60, 160, 60)); // the counted picture is left alone
+}
+
+// A picture with alpha as a decoder writes it: w × h RGBA pixels through the layout adapter
+// into a raster of its own, the picture the program then holds.
+TPictureRef RgbaPicture(int w, int h, const std::function<QRgb(int x, int y)>& pixel) {
+    TWholeRaster target;
+    TLayoutAdapter rows(target);
+    EXPECT_TRUE(rows.Start(w, h, {TSamples::Rgba, 8}));
+    for (int first = 0; first < h; first += StreamBandRows) {
+        const int count = std::min(StreamBandRows, h - first);
+        const TRowBand band = rows.Rows(first, count);
+        for (int i = 0; i < count; ++i)
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = pixel(x, first + i);
+                std::uint8_t* out = band.Bits + i * band.Stride + 4 * x;
+                out[0] = std::uint8_t(qRed(c));
+                out[1] = std::uint8_t(qGreen(c));
+                out[2] = std::uint8_t(qBlue(c));
+                out[3] = std::uint8_t(qAlpha(c));
+            }
+        rows.Written(first, count);
+    }
+    TDecodeResult raster = target.Finish(TDecodeNotes{});
+    EXPECT_TRUE(raster.Ok());
+    return std::make_shared<const TPicture>(TPictureSource(), std::move(raster).Value(),
+                                            TAllChanel{});
+}
+
+// The view draws the copy over its background: it keeps the picture's alpha, reduced or not,
+// converted or not, and a reduced block's colour is that of the pixels that show, weighted by
+// their alpha, never the colour hidden under a transparent one.
+TEST(DisplayCopy, OfAPictureWithAlphaKeepsItsAlpha) {
+    // Left half opaque blue; right half transparent, hiding red, but for a half-transparent
+    // green column at x = 5.
+    const auto pixel = [](int x, int) {
+        return x < 4 ? qRgba(0, 0, 200, 255) : x == 5 ? qRgba(0, 240, 0, 128) : qRgba(255, 0, 0, 0);
+    };
+    const TPictureRef picture = RgbaPicture(8, 20, pixel);
+    const TDisplayForm asStored;
+
+    const QImage whole = DisplayCopy(picture, 0, asStored);
+    ASSERT_EQ(whole.size(), QSize(8, 20));
+    EXPECT_TRUE(whole.hasAlphaChannel());
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(whole.pixel(x, 19), pixel(x, 19)) << x;
+
+    // Blocks of 2 × 2: [0, 2) and [2, 4) opaque blue, [4, 6) half of one green column at 128,
+    // [6, 8) clear.
+    const QImage reduced = DisplayCopy(picture, 10, asStored);
+    ASSERT_EQ(reduced.size(), QSize(4, 10));
+    EXPECT_EQ(reduced.pixel(1, 3), qRgba(0, 0, 200, 255));
+    EXPECT_EQ(reduced.pixel(2, 3), qRgba(0, 240, 0, 64));
+    EXPECT_EQ(qAlpha(reduced.pixel(3, 3)), 0);
+
+    TPictureMeta adobe = Oriented(6);
+    adobe.IccProfile = RgbProfile(AdobeRgbSpace, "Adobe RGB (1998)");
+    const QImage converted = DisplayCopy(picture, 10, TDisplayForm(adobe, "cut-out.png"));
+    ASSERT_EQ(converted.size(), QSize(10, 4));
+    EXPECT_EQ(qAlpha(converted.pixel(3, 1)), 255); // turned: stored block (1, 3)
+    EXPECT_EQ(qAlpha(converted.pixel(3, 2)), 64);
+    EXPECT_EQ(qAlpha(converted.pixel(3, 3)), 0);
+    EXPECT_GT(converted.pixelColor(3, 2).green(), 200); // still the green that shows
 }
 
 QStringList Warnings;
