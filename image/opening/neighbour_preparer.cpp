@@ -63,10 +63,9 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     if (cancel.stop_requested())
         return Cancelled();
     // Turned upright and converted to sRGB here, on the worker: the window only shows it.
-    prepared->Preview =
-        preview.isNull() // a BMP, or a picture small enough to be its own
-            ? DisplayCopy(prepared->Picture, previewSide, prepared->Form)
-            : prepared->Form.Apply(preview);
+    prepared->Preview = preview.isNull() // a BMP, or a picture small enough to be its own
+                            ? DisplayCopy(prepared->Picture, previewSide, prepared->Form)
+                            : prepared->Form.Apply(preview);
     return prepared;
 }
 
