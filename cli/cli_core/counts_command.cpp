@@ -1,6 +1,7 @@
 #include "counts_command.h"
 
 #include "image_format.h"
+#include "statistics.h"
 #include "streamed_count.h"
 
 #include <algorithm>
@@ -66,14 +67,6 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
         (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
         return 0;
     return n;
-}
-
-// Every counted pixel is in the red channel once.
-std::int64_t CountedPixels(const TAllChanel& raw) {
-    std::int64_t pixels = 0;
-    for (const auto bin : raw[TChannel::R].Hist)
-        pixels += static_cast<std::int64_t>(bin);
-    return pixels;
 }
 
 } // namespace
@@ -191,7 +184,8 @@ int ForEachCountedImage(const std::vector<std::string>& images,
             picture = {counted->Width(), counted->Height()};
         hist.Count(*counted);
         shown(file, {picture.Width, picture.Height, meta.Orientation, meta.StoredBits,
-                     meta.StoredAlpha, CountedPixels(hist.Raw())});
+                     meta.StoredAlpha,
+                     static_cast<std::int64_t>(CountedPixels(hist.Raw()[TChannel::R]))});
     }
     return status;
 }

@@ -28,4 +28,8 @@ QString IncompletePictureText() {
     return QStringLiteral("The picture is incomplete: its file ends early");
 }
 
+QString NothingCountedText() {
+    return QStringLiteral("No pixel of the picture is visible: its histograms are empty");
+}
+
 } // namespace tonalyx

@@ -17,5 +17,7 @@ QString SharePageOpenedText();
 QString HistogramUploadedText();
 // The picture shown is decoded as far as its file goes.
 QString IncompletePictureText();
+// Every pixel of the picture is transparent: nothing is counted.
+QString NothingCountedText();
 
 } // namespace tonalyx

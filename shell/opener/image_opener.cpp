@@ -6,6 +6,7 @@
 #include "open_reasons.h"
 #include "paths.h"
 #include "qt_raster.h"
+#include "statistics.h"
 #include "ucache.h"
 
 #include <algorithm>
@@ -161,6 +162,7 @@ void TImageOpener::ShowCurrent(TPictureRef picture, QImage preview, const TDispl
     QImage oldImage = std::exchange(FCurrent, std::move(image));
     QImage oldPreview = std::exchange(FPreview, std::move(preview));
     FView.ShowPreparedImage(FCurrent, FPreview);
+    FView.ShowNothingCounted(FPicture && CountedPixels(FPicture->Counts()[TChannel::R]) == 0);
     Dispose(std::move(oldPicture), std::move(oldImage), std::move(oldPreview));
 }
 

@@ -66,6 +66,9 @@ class TOpenerView {
     // After every picture shown (a load, a cache hit, a paste): whether its file ended early,
     // so that it is decoded only as far as its data went.
     virtual void ShowIncomplete(bool incomplete) { (void)incomplete; }
+    // After every picture shown: whether no pixel of it is counted, as when every pixel is
+    // transparent; its histograms are then empty.
+    virtual void ShowNothingCounted(bool nothing) { (void)nothing; }
     // How far a long open has come; an empty text once it has ended.
     virtual void ShowProgress(const QString& text) { (void)text; }
 };

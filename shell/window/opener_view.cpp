@@ -87,7 +87,19 @@ void TWindowOpenerView::Fail(const QString& reason) {
 }
 
 void TWindowOpenerView::ShowIncomplete(bool incomplete) {
-    F.StatusBar->SetPictureNote(incomplete ? IncompletePictureText() : QString());
+    FIncomplete = incomplete;
+    ShowPictureNote();
+}
+
+void TWindowOpenerView::ShowNothingCounted(bool nothing) {
+    FNothingCounted = nothing;
+    ShowPictureNote();
+}
+
+void TWindowOpenerView::ShowPictureNote() {
+    F.StatusBar->SetPictureNote(FNothingCounted ? NothingCountedText()
+                                : FIncomplete   ? IncompletePictureText()
+                                                : QString());
 }
 
 } // namespace tonalyx

@@ -59,10 +59,15 @@ class TWindowOpenerView final : public TOpenerView {
     void RememberRecentImage(const QString& path) override;
     void Fail(const QString& reason) override;
     void ShowIncomplete(bool incomplete) override;
+    void ShowNothingCounted(bool nothing) override;
     void ShowProgress(const QString& text) override;
 
   private:
+    void ShowPictureNote();
+
     TOpenerViewParts F;
+    bool FIncomplete = false;
+    bool FNothingCounted = false;
 };
 
 } // namespace tonalyx

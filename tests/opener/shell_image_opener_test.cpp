@@ -1,10 +1,14 @@
 // Opening, revisiting, pasting and stepping, observed through a recording window; opens
 // decode on a worker, so each test runs the event loop until the open has been taken in.
+#include "image_format.h"
 #include "image_opener.h"
+#include "layout_adapter.h"
+#include "open_reasons.h"
 #include "opener_steps.h"
 
 #include "qt_raster.h"
 #include "reduced_copy.h"
+#include "statistics.h"
 #include "ucache.h"
 
 #include "colour_fixture.h"
@@ -85,7 +89,9 @@ class TRecordingView : public TOpenerView {
         Log << "beep";
         Reasons << reason;
     }
+    void ShowNothingCounted(bool nothing) override { NothingCounted = nothing; }
     QStringList Reasons;
+    bool NothingCounted = false;
 
     bool ImageCommands = false;
     bool Navigation = false;
@@ -698,4 +704,87 @@ TEST_F(Opener, TheCacheMakesRoomBeforeThePictureIsDecoded) {
     EXPECT_TRUE(world.Cache.Contains(Path("p2.bmp")));
     EXPECT_TRUE(world.Cache.Contains(Path("p3.bmp")));
     EXPECT_LE(world.Cache.UsedBytes(), world.Cache.MaxBytes());
+}
+
+namespace {
+
+// A made-up format whose files hold one byte, the alpha of every pixel of a 40 × 30 RGBA
+// picture, red left of the middle and green right of it: through the layout adapter as a
+// decoder writes it.
+TOutcome<TDecodeNotes> DecodeAlphaFile(const std::filesystem::path& path, TRowTarget& target) {
+    QFile file(QtPathOf(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return TOutcome<TDecodeNotes>::Failure("unreadable");
+    const auto alpha = static_cast<std::uint8_t>(file.readAll().at(0));
+    constexpr int Width = 40, Height = 30;
+    TLayoutAdapter rows(target);
+    if (!rows.Start(Width, Height, {TSamples::Rgba, 8}))
+        return NotEnoughMemory(Width, Height);
+    for (int first = 0; first < Height; first += StreamBandRows) {
+        const int count = std::min(StreamBandRows, Height - first);
+        const TRowBand band = rows.Rows(first, count);
+        for (int i = 0; i < count; ++i)
+            for (int x = 0; x < Width; ++x) {
+                std::uint8_t* px = band.Bits + i * band.Stride + 4 * x;
+                px[0] = x < Width / 2 ? 255 : 0;
+                px[1] = x < Width / 2 ? 0 : 255;
+                px[2] = 0;
+                px[3] = x < Width / 2 ? alpha : 255;
+            }
+        rows.Written(first, count);
+    }
+    TDecodeNotes notes;
+    notes.Meta.StoredAlpha = true;
+    return notes;
+}
+
+} // namespace
+
+// A transparent pixel is counted nowhere and shows the view's background; a picture with
+// nothing visible has empty histograms, and the view is told so.
+TEST_F(Opener, TransparentPixelsAreNeitherCountedNorShown) {
+    const TAddedImageFormat alphaFormat{
+        {"TNA", {".tna"}, {}, DecodeAlphaFile, TRowCounting::AsRowsArrive}};
+    const auto write = [this](const QString& name, char alpha) {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(&alpha, 1);
+    };
+    write("cut-out.tna", 0);
+    write("half.tna", char(128));
+    Load("cut-out.tna");
+    EXPECT_EQ(Raw().R.Hist[0], 600u); // the green half alone
+    EXPECT_EQ(Raw().G.Hist[255], 600u);
+    EXPECT_FALSE(View.NothingCounted);
+    ASSERT_TRUE(View.Preview.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(View.Preview.pixel(0, 0)), 0);
+    EXPECT_EQ(View.Preview.pixel(39, 0), qRgb(0, 255, 0));
+
+    Load("half.tna"); // half transparent still counts
+    EXPECT_EQ(Raw().R.Hist[255], 600u);
+    EXPECT_EQ(qAlpha(View.Preview.pixel(0, 0)), 128);
+
+    // Green made transparent too: nothing left to count.
+    const TAddedImageFormat clearFormat{{"TNC",
+                                         {".tnc"},
+                                         {},
+                                         [](const std::filesystem::path&, TRowTarget& target) {
+                                             TLayoutAdapter rows(target);
+                                             if (!rows.Start(3, 2, {TSamples::GreyAlpha, 8}))
+                                                 return TOutcome<TDecodeNotes>(
+                                                     NotEnoughMemory(3, 2));
+                                             const TRowBand band = rows.Rows(0, 2);
+                                             for (int i = 0; i < 2; ++i)
+                                                 std::fill_n(band.Bits + i * band.Stride, 6, 0);
+                                             rows.Written(0, 2);
+                                             return TOutcome<TDecodeNotes>(TDecodeNotes{});
+                                         },
+                                         TRowCounting::AsRowsArrive}};
+    write("clear.tnc", 0);
+    Load("clear.tnc");
+    EXPECT_EQ(Files.sCurrFile, Path("clear.tnc"));
+    EXPECT_TRUE(View.NothingCounted);
+    EXPECT_EQ(CountedPixels(Raw()[TChannel::RGB]), 0u);
+    Load("a.bmp");
+    EXPECT_FALSE(View.NothingCounted);
 }

@@ -8,6 +8,7 @@
 #include "counts_command.h"
 #include "layout_adapter.h"
 #include "raster.h"
+#include "statistics.h"
 
 #include "output_capture.h"
 
@@ -165,9 +166,7 @@ inline std::string ExpectedCountsLine(const std::string& file, const TReferenceP
     const TRaster raster = RasterByTheRule(p);
     TCurrentHist hist(display ? SmoothLevelMedium : SmoothLevelOff);
     hist.Count(raster.View());
-    std::int64_t pixels = 0;
-    for (const auto bin : hist.Raw()[TChannel::R].Hist)
-        pixels += std::int64_t(bin);
+    const auto pixels = static_cast<std::int64_t>(CountedPixels(hist.Raw()[TChannel::R]));
     const TImageFacts facts{p.Width, p.Height, orientation, storedBits, storedAlpha, pixels};
     return CountsJson(file, facts, display ? TCountSet::Display : TCountSet::Origin,
                       SmoothLevelMedium, display ? hist.Display() : hist.Raw());
