@@ -183,9 +183,9 @@ int ForEachCountedImage(const std::vector<std::string>& images,
         if (!region)
             picture = {counted->Width(), counted->Height()};
         hist.Count(*counted);
-        shown(file, {picture.Width, picture.Height, meta.Orientation, meta.StoredBits,
-                     meta.StoredAlpha,
-                     static_cast<std::int64_t>(CountedPixels(hist.Raw()[TChannel::R]))});
+        shown(file,
+              {picture.Width, picture.Height, meta.Orientation, meta.StoredBits, meta.StoredAlpha,
+               static_cast<std::int64_t>(CountedPixels(hist.Raw()[TChannel::R]))});
     }
     return status;
 }
