@@ -37,7 +37,7 @@ std::int64_t TReducingTarget::HeldBytes(int width, int height, int side) {
         return 0;
     const QSize copy = ReducedCopySize(QSize(width, height), side);
     const std::int64_t pixels = std::int64_t{copy.width()} * copy.height();
-    return StrideOf(width) * StreamBandRows + pixels * (3 * 8 + 4) +
+    return (StrideOf(width) + width) * StreamBandRows + pixels * (4 * 8 + 4) +
            (std::int64_t{copy.width()} + copy.height() + 2) * 4;
 }
 
@@ -51,9 +51,10 @@ bool TReducingTarget::Start(int width, int height) {
     FStride = StrideOf(width);
     try {
         FBand.assign(static_cast<std::size_t>(FStride) * StreamBandRows, 0);
+        FAlphaBand.assign(FAlpha ? static_cast<std::size_t>(width) * StreamBandRows : 0, 0);
         FColumnStart = BlockStarts(FCopy.width(), width);
         FRowStart = BlockStarts(FCopy.height(), height);
-        FSums.assign(static_cast<std::size_t>(FCopy.width()) * FCopy.height() * 3, 0);
+        FSums.assign(static_cast<std::size_t>(FCopy.width()) * FCopy.height() * 4, 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -61,7 +62,12 @@ bool TReducingTarget::Start(int width, int height) {
 }
 
 TRowBand TReducingTarget::Rows(int, int) {
-    return {FBand.data(), FStride};
+    TRowBand band{FBand.data(), FStride};
+    if (FAlpha) {
+        band.Alpha = FAlphaBand.data();
+        band.AlphaStride = FPicture.width();
+    }
+    return band;
 }
 
 int TReducingTarget::CopyRowOf(int y) const {
@@ -79,20 +85,25 @@ void TReducingTarget::Written(int firstRow, int count) {
     const int columns = FCopy.width();
     for (int i = 0; i < count; ++i) {
         const std::uint8_t* row = FBand.data() + i * FStride;
+        const std::uint8_t* alpha = FAlpha ? FAlphaBand.data() + i * FPicture.width() : nullptr;
         std::uint64_t* sums =
-            FSums.data() + static_cast<std::size_t>(CopyRowOf(firstRow + i)) * columns * 3;
-        for (int c = 0; c < columns; ++c, sums += 3) {
-            std::uint64_t blue = 0, green = 0, red = 0;
-            const std::uint8_t* end = row + 3 * FColumnStart[static_cast<std::size_t>(c) + 1];
-            for (const std::uint8_t* p = row + 3 * FColumnStart[static_cast<std::size_t>(c)];
-                 p < end; p += 3) {
-                blue += p[0];
-                green += p[1];
-                red += p[2];
+            FSums.data() + static_cast<std::size_t>(CopyRowOf(firstRow + i)) * columns * 4;
+        for (int c = 0; c < columns; ++c, sums += 4) {
+            std::uint64_t blue = 0, green = 0, red = 0, weight = 0;
+            const int from = FColumnStart[static_cast<std::size_t>(c)],
+                      to = FColumnStart[static_cast<std::size_t>(c) + 1];
+            for (int x = from; x < to; ++x) {
+                const std::uint8_t* p = row + 3 * x;
+                const std::uint64_t a = alpha ? alpha[x] : 1;
+                blue += p[0] * a;
+                green += p[1] * a;
+                red += p[2] * a;
+                weight += a;
             }
             sums[0] += blue;
             sums[1] += green;
             sums[2] += red;
+            sums[3] += weight;
         }
     }
 }
@@ -100,7 +111,7 @@ void TReducingTarget::Written(int firstRow, int count) {
 QImage TReducingTarget::Finish() const {
     if (FPicture.isEmpty() || FRowsWritten != FPicture.height() || Cancelled())
         return {};
-    QImage copy(FCopy, QImage::Format_RGB32);
+    QImage copy(FCopy, FAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (copy.isNull())
         return {};
     const std::uint64_t* sums = FSums.data();
@@ -108,13 +119,17 @@ QImage TReducingTarget::Finish() const {
         const auto rows = static_cast<std::uint64_t>(FRowStart[static_cast<std::size_t>(y) + 1] -
                                                      FRowStart[static_cast<std::size_t>(y)]);
         auto* out = reinterpret_cast<std::uint32_t*>(copy.scanLine(y));
-        for (int x = 0; x < FCopy.width(); ++x, sums += 3) {
+        for (int x = 0; x < FCopy.width(); ++x, sums += 4) {
             const std::uint64_t n =
                 rows * static_cast<std::uint64_t>(FColumnStart[static_cast<std::size_t>(x) + 1] -
                                                   FColumnStart[static_cast<std::size_t>(x)]);
-            std::uint32_t pixel = 0xFF000000u;
-            for (int c = 0; c < 3; ++c) // rounded half up, as TRowReducer rounds
-                pixel |= static_cast<std::uint32_t>((sums[c] + n / 2) / n) << (8 * c);
+            // Without alpha the weight is the pixels' number: plain means, rounded half up
+            // as TRowReducer rounds; with it, as TRowReducer weights them.
+            const std::uint64_t weight = sums[3];
+            std::uint32_t pixel =
+                FAlpha ? static_cast<std::uint32_t>((weight + n / 2) / n) << 24 : 0xFF000000u;
+            for (int c = 0; c < 3 && weight > 0; ++c)
+                pixel |= static_cast<std::uint32_t>((sums[c] + weight / 2) / weight) << (8 * c);
             out[x] = pixel;
         }
     }

@@ -30,6 +30,11 @@ class TReducingTarget final : public TRowTarget {
 
     void DecoderHolds(std::int64_t bytes) override { FDecoderBytes = bytes; }
     bool Start(int width, int height) override;
+    // A picture with alpha: the copy is weighted by it and keeps it, as the view's copy does.
+    bool StartCovered(int width, int height) override {
+        FAlpha = true;
+        return Start(width, height);
+    }
     TRowBand Rows(int firstRow, int count) override;
     void Written(int firstRow, int count) override;
     bool Cancelled() const override { return FCancel.stop_requested(); }
@@ -40,8 +45,8 @@ class TReducingTarget final : public TRowTarget {
     QSize Picture() const { return FPicture; }
     // Why admit refused the picture, when it did.
     const std::optional<TFailure>& Refusal() const { return FRefusal; }
-    // The reduced copy (QImage::Format_RGB32) once every row was written, uncancelled; null
-    // otherwise.
+    // The reduced copy (QImage::Format_RGB32, or Format_ARGB32 with alpha) once every row was
+    // written, uncancelled; null otherwise.
     QImage Finish() const;
 
   private:
@@ -55,9 +60,12 @@ class TReducingTarget final : public TRowTarget {
     std::optional<TFailure> FRefusal;
     QSize FPicture, FCopy;
     std::ptrdiff_t FStride = 0;
-    std::vector<std::uint8_t> FBand;
+    bool FAlpha = false;
+    std::vector<std::uint8_t> FBand, FAlphaBand;
     std::vector<int> FColumnStart, FRowStart; // copy column i covers [start[i], start[i + 1])
-    std::vector<std::uint64_t> FSums;         // blue, green, red of every pixel of the copy
+    // Of every pixel of the copy: blue, green, red (weighted by alpha when it has one) and the
+    // alpha.
+    std::vector<std::uint64_t> FSums;
     std::int64_t FRowsWritten = 0;
 };
 

@@ -96,13 +96,15 @@ TEST_F(FilePreview, IsTheCopyTheViewShowsOnceOpened) {
         TOutcome<TLoadedImage> opened = DecodeAndCount(PathOf(row.Path));
         ASSERT_TRUE(opened.Ok()) << row.Name;
         const TDisplayForm form(opened->Image.Meta(), row.Path);
-        const QImage view = DisplayCopy(ToQImage(std::move(opened->Image)), 240, form);
+        const auto picture = std::make_shared<const TPicture>(
+            TPictureSource(), std::move(opened->Image), TAllChanel{});
+        const QImage view = DisplayCopy(picture, 240, form);
 
         const TFilePreview preview = MakeFilePreview(row.Path, 240);
         EXPECT_FALSE(preview.Failure) << row.Name;
         EXPECT_EQ(preview.Shown, row.Shown) << row.Name;
-        EXPECT_EQ(preview.Picture.convertToFormat(QImage::Format_RGB32),
-                  view.convertToFormat(QImage::Format_RGB32))
+        EXPECT_EQ(preview.Picture.convertToFormat(QImage::Format_ARGB32),
+                  view.convertToFormat(QImage::Format_ARGB32))
             << row.Name;
     }
 }
