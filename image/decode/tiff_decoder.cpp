@@ -85,8 +85,15 @@ void UnmapProc(thandle_t, void*, toff_t) {}
 
 // What libtiff says during one decode.
 struct TLibMessages {
-    std::string Errors;     // every error, joined (the first is usually the telling one)
-    bool EndsEarly = false; // a codec met the end of its data before the end of its rows
+    std::string Errors;       // every error, joined (the first is usually the telling one)
+    bool EndsEarly = false;   // a codec met the end of its data before the end of its rows
+    bool ProfileLost = false; // the profile's tag could not be read, and was dropped
+
+    void Heard(const std::string& message) {
+        // libjpeg's premature end inside a JPEG strip: the codec would make up the rest.
+        EndsEarly = EndsEarly || message.find("Premature end") != std::string::npos;
+        ProfileLost = ProfileLost || message.find("ICC Profile") != std::string::npos;
+    }
 };
 
 std::string Formatted(const char* module, const char* format, va_list args) {
@@ -97,23 +104,23 @@ std::string Formatted(const char* module, const char* format, va_list args) {
 
 // Both return 1: handled, the process-wide handlers are not called. Called from C, so
 // nothing may be thrown through them.
+// Both return 1: handled, the process-wide handlers are not called. Called from C, so
+// nothing may be thrown through them.
 int OnError(TIFF*, void* user, const char* module, const char* format, va_list args) {
     auto* messages = static_cast<TLibMessages*>(user);
     try {
+        const std::string message = Formatted(module, format, args);
+        messages->Heard(message);
         if (messages->Errors.size() < 2000)
-            messages->Errors +=
-                (messages->Errors.empty() ? "" : "; ") + Formatted(module, format, args);
+            messages->Errors += (messages->Errors.empty() ? "" : "; ") + message;
     } catch (...) {
     }
     return 1;
 }
 
 int OnWarning(TIFF*, void* user, const char* module, const char* format, va_list args) {
-    auto* messages = static_cast<TLibMessages*>(user);
     try {
-        // libjpeg's premature end inside a JPEG strip: the codec would make up the rest.
-        if (Formatted(module, format, args).find("Premature end") != std::string::npos)
-            messages->EndsEarly = true;
+        static_cast<TLibMessages*>(user)->Heard(Formatted(module, format, args));
     } catch (...) {
     }
     return 1;
@@ -384,7 +391,7 @@ TError CheckBlocksInFile(TIFF* tif, TByteSource& in, TPage& page) {
     return std::nullopt;
 }
 
-TError ReadPage(TIFF* tif, TByteSource& in, TPage& page) {
+TError ReadPage(TIFF* tif, TByteSource& in, const TLibMessages& messages, TPage& page) {
     std::uint32_t width = 0, height = 0;
     if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
         !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
@@ -407,6 +414,8 @@ TError ReadPage(TIFF* tif, TByteSource& in, TPage& page) {
     const std::uint8_t* profile = nullptr;
     if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &profileBytes, &profile) && profile)
         page.Meta.IccProfile.assign(profile, profile + profileBytes);
+    else if (messages.ProfileLost)
+        page.Meta.ProfileProblem = "the embedded colour profile cannot be read";
     return std::nullopt;
 }
 
@@ -611,7 +620,7 @@ TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target) {
     if (!tif)
         return BrokenHeader(messages.Errors);
     TPage page;
-    if (TError e = ReadPage(tif.get(), in, page))
+    if (TError e = ReadPage(tif.get(), in, messages, page))
         return *e;
 
     // A row of blocks, and a palette picture's indices of a block's row.

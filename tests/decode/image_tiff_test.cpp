@@ -242,6 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, TiffByTools, testing::ValuesIn(ToolVariants),
 struct TEntry {
     std::uint16_t Tag, Type; // 3 SHORT, 4 LONG, 7 UNDEFINED
     std::vector<std::uint32_t> Values;
+    std::uint32_t LyingCount = 0; // when set, the count told, Values holding the offset told
 };
 
 // A little-endian classic TIFF: the directory first, then its values, then one strip of
@@ -287,10 +288,10 @@ struct TMadeTiff {
             for (const auto& [tag, e] : tags) {
                 put(entry, tag, 2);
                 put(entry + 2, e.Type, 2);
-                put(entry + 4, std::uint32_t(e.Values.size()), 4);
+                put(entry + 4, e.LyingCount ? e.LyingCount : std::uint32_t(e.Values.size()), 4);
                 const int w = width(e);
                 std::size_t valueAt = entry + 8;
-                if (e.Values.size() * w > 4) {
+                if (e.Values.size() * w > 4 && !e.LyingCount) {
                     valueAt = out.size();
                     put(entry + 8, std::uint32_t(valueAt), 4);
                     out.resize(valueAt + e.Values.size() * w + 1); // word aligned
@@ -419,6 +420,16 @@ TEST_F(TiffMade, OrientationProfileAndStoredSamplesReachTheMeta) {
     EXPECT_EQ(meta.StoredBits, 16);
     EXPECT_TRUE(meta.StoredAlpha);
     EXPECT_EQ(meta.Model, TStoredModel::Grey);
+}
+
+// A profile that cannot be read never fails the decode.
+TEST_F(TiffMade, AProfileOutsideTheFileIsAProblemNotAFailure) {
+    TMadeTiff m;
+    m.More = {{TIFFTAG_ICCPROFILE, 7, {1'000'000}, 5000}};
+    const TOutcome<TLoadedImage> r = Open(m.Bytes());
+    ASSERT_TRUE(r.Ok()) << r.Reason() << " " << r.Detail();
+    EXPECT_TRUE(r->Image.Meta().IccProfile.empty());
+    EXPECT_FALSE(r->Image.Meta().ProfileProblem.empty());
 }
 
 // Only the first page is read: ten thousand more are never walked.
