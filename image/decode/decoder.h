@@ -108,6 +108,10 @@ struct TDecodeNotes {
 // The decoders, band by band into target. After a failure the rows written count for nothing.
 TOutcome<TDecodeNotes> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target);
 TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target);
+// TIFF's first page with libtiff (tiff_decoder.cpp): grey, RGB, with or without alpha, and
+// palettes; strips or tiles, contiguous or planar; refused CMYK, Lab and floating point.
+TOutcome<TDecodeNotes> StreamTiffFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamTiffBytes(TByteSource& input, TRowTarget& target);
 
 // The decoded picture (bytes blue, green, red), never a null raster, with what the file says
 // about showing it (TRaster::Meta: JPEG's Exif orientation and ICC profile, BMP's colour

@@ -14,6 +14,7 @@ std::vector<TImageFormat>& Table() {
          StreamJpegFile,
          TRowCounting::AsRowsArrive},
         {"BMP", {".bmp"}, {"image/bmp"}, StreamBmpFile, TRowCounting::WhenWhole},
+        {"TIFF", {".tif", ".tiff"}, {"image/tiff"}, StreamTiffFile, TRowCounting::AsRowsArrive},
     };
     return formats;
 }

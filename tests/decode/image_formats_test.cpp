@@ -73,9 +73,9 @@ TEST_F(MadeUpFormat, IsListedByTheFolderScanTheOpenDialogAndTheHelp) {
     EXPECT_FALSE(TFiles::FileFormat(In("b.TNX"), "JPEG"));
 
     const QString filter = OpenImageFilter();
-    EXPECT_TRUE(filter.startsWith("JPEG, BMP & TNX Image (*.[jJ][pP][gG] "))
+    EXPECT_TRUE(filter.startsWith("JPEG, BMP, TIFF & TNX Image (*.[jJ][pP][gG] "))
         << filter.toStdString();
-    EXPECT_TRUE(filter.endsWith(" *.[bB][mM][pP] *.[tT][nN][xX] *.[tT][oO][nN][aA][lL])"))
+    EXPECT_TRUE(filter.endsWith(" *.[tT][iI][fF][fF] *.[tT][nN][xX] *.[tT][oO][nN][aA][lL])"))
         << filter.toStdString();
 
     const test::TCapturedRun help = test::CaptureOutput([](std::FILE* out, std::FILE* err) {
@@ -84,7 +84,8 @@ TEST_F(MadeUpFormat, IsListedByTheFolderScanTheOpenDialogAndTheHelp) {
         ParseCountsArguments({"counts", "--help"}, options, status, out, err);
         return status;
     });
-    EXPECT_TRUE(help.Out.contains("Decodes each JPEG, BMP or TNX image")) << help.Out.toStdString();
+    EXPECT_TRUE(help.Out.contains("Decodes each JPEG, BMP, TIFF or TNX image"))
+        << help.Out.toStdString();
 }
 
 TEST_F(MadeUpFormat, IsDecodedThroughItsStubByTheToolsAndTheWindow) {
@@ -118,7 +119,7 @@ TEST(ImageFormatTable, IsAsBeforeOnceAnAddedFormatIsGone) {
     {
         const TAddedImageFormat added({"TNX", {".tnx"}, {}, {}, TRowCounting::WhenWhole});
         EXPECT_TRUE(TFiles::IsAcceptedImageName("/pics/a.tnx"));
-        EXPECT_TRUE(ImageFormatNames(" or ").ends_with(", BMP or TNX"));
+        EXPECT_TRUE(ImageFormatNames(" or ").ends_with(", TIFF or TNX"));
     }
     EXPECT_FALSE(TFiles::IsAcceptedImageName("/pics/a.tnx"));
     EXPECT_EQ(ImageFormatNames(" or "), names);

@@ -252,7 +252,7 @@ TEST_F(Opener, FailuresSayWhy) {
     } rows[] = {
         {[](TImageOpener& op) { op.ShowNeighbor(TNeighbor::nPrev); }, "No image is open"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.png")); },
-         "Cannot open notes.png: not a JPEG or BMP file"},
+         "Cannot open notes.png: not a JPEG, BMP or TIFF file"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("other/liar.jpg")); },
          "Cannot open liar.jpg: this file is not a JPEG picture"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("missing.bmp")); },

@@ -95,7 +95,7 @@ TEST(ImageSize, WidthByHeight) {
 // The open dialog matches its patterns case-sensitively on Linux.
 TEST(OpenImageFilter, MatchesAcceptedExtensionsInAnyCase) {
     const QString filter = OpenImageFilter();
-    ASSERT_TRUE(filter.startsWith("JPEG & BMP Image ("));
+    ASSERT_TRUE(filter.startsWith("JPEG, BMP & TIFF Image ("));
     const QStringList patterns = filter.section('(', 1).chopped(1).split(' ', Qt::SkipEmptyParts);
     const auto matches = [&](const QString& name) {
         for (const QString& p : patterns)
@@ -105,8 +105,8 @@ TEST(OpenImageFilter, MatchesAcceptedExtensionsInAnyCase) {
                 return true;
         return false;
     };
-    for (const char* name :
-         {"IMG_0001.JPG", "a.jpg", "b.Jpeg", "c.JFIF", "d.jpe", "e.BMP", "f.bMp"})
+    for (const char* name : {"IMG_0001.JPG", "a.jpg", "b.Jpeg", "c.JFIF", "d.jpe", "e.BMP", "f.bMp",
+                             "g.TIF", "h.tiff"})
         EXPECT_TRUE(matches(name)) << name;
     for (const char* name : {"x.png", "y.jpgx", "z.jp", "README", "bmp"})
         EXPECT_FALSE(matches(name)) << name;

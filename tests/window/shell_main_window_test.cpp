@@ -161,8 +161,8 @@ TEST_F(MainWindow, CommandLineImageOpensAtStartUp) {
 }
 
 TEST_F(MainWindow, CommandLineWithAnUnsupportedFormatNamesIt) {
-    Start({Path("scan.tiff")});
-    EXPECT_EQ(Warnings, QStringList({"Format TIFF not supported."}));
+    Start({Path("scan.pcx")});
+    EXPECT_EQ(Warnings, QStringList({"Format PCX not supported."}));
     EXPECT_TRUE(Window->Welcome()->isVisible());
     Window->close();
     Window.reset();
@@ -424,7 +424,8 @@ TEST_F(MainWindow, DropOpensTheFirstFileOnly) {
     QCoreApplication::processEvents();
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
-    EXPECT_EQ(Window->StatusBar()->MessageText(), "Cannot open notes.txt: not a JPEG or BMP file");
+    EXPECT_EQ(Window->StatusBar()->MessageText(),
+              "Cannot open notes.txt: not a JPEG, BMP or TIFF file");
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "30 x 20");
 }
 
