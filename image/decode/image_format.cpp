@@ -14,6 +14,13 @@ std::vector<TImageFormat>& Table() {
          StreamJpegFile,
          TRowCounting::AsRowsArrive},
         {"BMP", {".bmp"}, {"image/bmp"}, StreamBmpFile, TRowCounting::WhenWhole},
+        {"HEIF",
+         {".heic", ".heif", ".hif"},
+         {"image/heic", "image/heif"},
+         StreamHeifFile,
+         TRowCounting::AsRowsArrive},
+        {"AVIF", {".avif"}, {"image/avif"}, StreamAvifFile, TRowCounting::AsRowsArrive},
+        {"JPEG XL", {".jxl"}, {"image/jxl"}, StreamJxlFile, TRowCounting::AsRowsArrive},
     };
     return formats;
 }
