@@ -87,7 +87,11 @@ void DescribeCodedColour(const TCodedColour& colour, TPictureMeta& meta) {
                               ") is not one this program converts";
         return;
     }
-    const std::array<double, 8>& xy = colour.Chromaticities;
+    // Unspecified primaries are sRGB's (BT.709's), with D65 white.
+    const std::array<double, 8> xy =
+        colour.Primaries == Unspecified
+            ? std::array<double, 8>{0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290}
+            : colour.Chromaticities;
     if (!Plausible(xy)) {
         meta.ProfileProblem = "The picture's primaries (code " + std::to_string(colour.Primaries) +
                               ") are not known";

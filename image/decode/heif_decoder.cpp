@@ -28,10 +28,6 @@
 namespace tonalyx {
 namespace {
 
-// A side above this is refused while the boxes are read, before any plane exists (libheif's
-// own limit, smaller, would refuse long panoramas); the pixel count is MaxDecodePixels'.
-constexpr int HeifMaxSide = 1 << 17;
-
 struct THeifFree {
     void operator()(heif_context* p) const { heif_context_free(p); }
     void operator()(heif_image_handle* p) const { heif_image_handle_release(p); }
@@ -46,6 +42,7 @@ using THeifPtr = std::unique_ptr<T, THeifFree>;
 struct TReadPlace {
     TByteSource& In;
     std::int64_t Pos = 0;
+    bool PastEnd = false; // libheif looked for bytes beyond the file's end
 };
 
 const heif_reader SourceReader = {
@@ -53,8 +50,10 @@ const heif_reader SourceReader = {
     [](void* user) { return static_cast<TReadPlace*>(user)->Pos; },
     [](void* data, std::size_t size, void* user) {
         auto* place = static_cast<TReadPlace*>(user);
-        if (!place->In.ReadAllAt(place->Pos, data, size))
+        if (!place->In.ReadAllAt(place->Pos, data, size)) {
+            place->PastEnd = true;
             return 1;
+        }
         place->Pos += static_cast<std::int64_t>(size);
         return 0;
     },
@@ -66,9 +65,13 @@ const heif_reader SourceReader = {
         return 0;
     },
     [](std::int64_t targetSize, void* user) {
-        return targetSize > static_cast<TReadPlace*>(user)->In.Size()
-                   ? heif_reader_grow_status_size_beyond_eof
-                   : heif_reader_grow_status_size_reached;
+        // libheif asks for one more box header (8 bytes) at the end of every file; anything
+        // else past the end is data the file should have held.
+        auto* place = static_cast<TReadPlace*>(user);
+        if (targetSize <= place->In.Size())
+            return heif_reader_grow_status_size_reached;
+        place->PastEnd = place->PastEnd || targetSize != place->In.Size() + 8;
+        return heif_reader_grow_status_size_beyond_eof;
     },
 };
 
@@ -78,13 +81,14 @@ std::string DetailOf(const heif_error& e) {
 }
 
 // A failure of libheif in plain words; reading tells the boxes' failures (a file of other
-// content, a damaged start) from the picture data's.
-TFailure FailureOf(const heif_error& e, const char* format, bool reading) {
+// content, a damaged start) from the picture data's. Whatever libheif makes of a file cut
+// short (a box missing, data outside the file), it looked for bytes past its end.
+TFailure FailureOf(const heif_error& e, const char* format, bool reading, bool pastEnd) {
     std::string detail = DetailOf(e);
-    if (e.subcode == heif_suberror_End_of_data)
-        return FileEndsEarly(std::move(detail));
     if (e.subcode == heif_suberror_Security_limit_exceeded)
         return SideTooLong(std::move(detail));
+    if (e.subcode == heif_suberror_End_of_data || pastEnd)
+        return FileEndsEarly(std::move(detail));
     switch (e.code) {
     case heif_error_Unsupported_filetype:
         return NotPictureOf(format, std::move(detail));
@@ -138,21 +142,35 @@ heif_chroma InterleavedChroma(bool wide, bool alpha) {
 }
 
 TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target, const char* format) {
-    if (in.Size() == 0)
+    std::uint8_t head[32] = {};
+    const std::size_t headBytes = in.ReadAt(0, head, sizeof head);
+    if (headBytes == 0)
         return EmptyFile();
+    switch (heif_check_filetype(head, static_cast<int>(headBytes))) {
+    case heif_filetype_no:
+        return NotPictureOf(format, "libheif: no HEIF file type box");
+    case heif_filetype_yes_unsupported:
+        return UnsupportedKind(format, "libheif: a file type it does not read");
+    case heif_filetype_maybe:
+        return FileEndsEarly("libheif: the file type box is cut short");
+    case heif_filetype_yes_supported:
+        break;
+    }
     const THeifPtr<heif_context> context(heif_context_alloc());
     if (!context)
         return NotEnoughMemory(0, 0);
-    heif_context_set_maximum_image_size_limit(context.get(), HeifMaxSide);
+    // libheif refuses a side of 32768 pixels or more while it reads the boxes, before any
+    // plane exists (its security limit, which 1.15 keeps whatever the context is told); the
+    // pixel count is checked against MaxDecodePixels below.
     TReadPlace place{in};
     if (const heif_error e =
             heif_context_read_from_reader(context.get(), &SourceReader, &place, nullptr);
         e.code != heif_error_Ok)
-        return FailureOf(e, format, true);
+        return FailureOf(e, format, true, place.PastEnd);
     heif_image_handle* primary = nullptr;
     if (const heif_error e = heif_context_get_primary_image_handle(context.get(), &primary);
         e.code != heif_error_Ok)
-        return FailureOf(e, format, true);
+        return FailureOf(e, format, true, place.PastEnd);
     const THeifPtr<heif_image_handle> handle(primary);
 
     // The size as shown (after libheif's transformations) and as coded (ispe).
@@ -201,7 +219,7 @@ TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target, const char* f
         heif_image_release(decoded);
         if (e.code == heif_error_Memory_allocation_error)
             return NotEnoughMemory(width, height);
-        return FailureOf(e, format, false);
+        return FailureOf(e, format, false, place.PastEnd);
     }
     const THeifPtr<heif_image> image(decoded);
     const int range = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
