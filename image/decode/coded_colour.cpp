@@ -93,8 +93,8 @@ void DescribeCodedColour(const TCodedColour& colour, TPictureMeta& meta) {
             ? std::array<double, 8>{0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290}
             : colour.Chromaticities;
     if (!Plausible(xy)) {
-        meta.ProfileProblem = "The picture's primaries (code " + std::to_string(colour.Primaries) +
-                              ") are not known";
+        meta.ProfileProblem =
+            "The picture's primaries (code " + std::to_string(colour.Primaries) + ") are not known";
         return;
     }
     const std::unique_ptr<cmsToneCurve, TLcmsFree> tone(

@@ -35,8 +35,7 @@ struct THeifFree {
     void operator()(heif_decoding_options* p) const { heif_decoding_options_free(p); }
     void operator()(heif_color_profile_nclx* p) const { heif_nclx_color_profile_free(p); }
 };
-template <typename T>
-using THeifPtr = std::unique_ptr<T, THeifFree>;
+template <typename T> using THeifPtr = std::unique_ptr<T, THeifFree>;
 
 // libheif reads the file through the byte source, at the positions it asks for.
 struct TReadPlace {
@@ -124,13 +123,13 @@ void ReadColour(const heif_image_handle* handle, TPictureMeta& meta) {
         return;
     }
     const THeifPtr<heif_color_profile_nclx> nclx(read);
-    DescribeCodedColour({static_cast<int>(nclx->color_primaries),
-                         static_cast<int>(nclx->transfer_characteristics),
-                         {nclx->color_primary_red_x, nclx->color_primary_red_y,
-                          nclx->color_primary_green_x, nclx->color_primary_green_y,
-                          nclx->color_primary_blue_x, nclx->color_primary_blue_y,
-                          nclx->color_primary_white_x, nclx->color_primary_white_y}},
-                        meta);
+    DescribeCodedColour(
+        {static_cast<int>(nclx->color_primaries),
+         static_cast<int>(nclx->transfer_characteristics),
+         {nclx->color_primary_red_x, nclx->color_primary_red_y, nclx->color_primary_green_x,
+          nclx->color_primary_green_y, nclx->color_primary_blue_x, nclx->color_primary_blue_y,
+          nclx->color_primary_white_x, nclx->color_primary_white_y}},
+        meta);
 }
 
 heif_chroma InterleavedChroma(bool wide, bool alpha) {
@@ -205,8 +204,7 @@ TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target, const char* f
     const std::int64_t rowBytes = std::int64_t{width} * channels * sampleBytes;
     TLayoutAdapter adapter(target);
     adapter.DecoderHolds(in.Size() + codedPixels * sampleBytes * 4 * 2 + rowBytes * height);
-    if (!adapter.Start(width, height,
-                       {alpha ? TSamples::Rgba : TSamples::Rgb, wide ? bits : 8}))
+    if (!adapter.Start(width, height, {alpha ? TSamples::Rgba : TSamples::Rgb, wide ? bits : 8}))
         return NotEnoughMemory(width, height);
     if (adapter.Cancelled())
         return DecodingCancelled();

@@ -71,8 +71,8 @@ bool IsSrgb(const JxlColorEncoding& c) {
 // The profile of the samples libjxl hands over, unless they are sRGB.
 void ReadColour(const JxlDecoder* dec, TPictureMeta& meta) {
     JxlColorEncoding encoded;
-    if (JxlDecoderGetColorAsEncodedProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
-                                           &encoded) == JXL_DEC_SUCCESS &&
+    if (JxlDecoderGetColorAsEncodedProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoded) ==
+            JXL_DEC_SUCCESS &&
         IsSrgb(encoded))
         return;
     std::size_t size = 0;
@@ -117,8 +117,8 @@ std::optional<TFailure> Admit(const JxlBasicInfo& info, TLayoutAdapter& adapter,
     if (pixels > MaxDecodePixels)
         return PictureTooLarge(frame.Width, frame.Height);
     // Alpha wider than the colour decides too: an alpha of 1 in 65535 must not become 0.
-    const bool wide = std::max(info.bits_per_sample, info.alpha_bits) > 8 ||
-                      info.exponent_bits_per_sample > 0;
+    const bool wide =
+        std::max(info.bits_per_sample, info.alpha_bits) > 8 || info.exponent_bits_per_sample > 0;
     const TSamples samples = SamplesOf(info);
     const std::uint32_t channels = info.num_color_channels + (info.alpha_bits > 0 ? 1 : 0);
     frame.Pixels = {channels, wide ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
@@ -126,9 +126,8 @@ std::optional<TFailure> Admit(const JxlBasicInfo& info, TLayoutAdapter& adapter,
     meta.StoredBits = static_cast<int>(std::min<std::uint32_t>(info.bits_per_sample, 16));
     meta.StoredAlpha = info.alpha_bits > 0;
     meta.Model = info.num_color_channels == 1 ? TStoredModel::Grey : TStoredModel::Rgb;
-    meta.Orientation = info.orientation >= 1 && info.orientation <= 8
-                           ? static_cast<int>(info.orientation)
-                           : 1;
+    meta.Orientation =
+        info.orientation >= 1 && info.orientation <= 8 ? static_cast<int>(info.orientation) : 1;
     // Beside the frame buffer libjxl holds its own copy of every channel in 32-bit samples,
     // and may keep a reference frame of the same size; and the file may all be in the feed.
     const std::int64_t libraryBytes =
@@ -140,8 +139,7 @@ std::optional<TFailure> Admit(const JxlBasicInfo& info, TLayoutAdapter& adapter,
     return std::nullopt;
 }
 
-TOutcome<TDecodeNotes> WriteRows(TLayoutAdapter& adapter, const TFrame& frame,
-                                 TDecodeNotes notes) {
+TOutcome<TDecodeNotes> WriteRows(TLayoutAdapter& adapter, const TFrame& frame, TDecodeNotes notes) {
     for (int first = 0; first < frame.Height; first += StreamBandRows) {
         if (adapter.Cancelled())
             return DecodingCancelled();
@@ -204,8 +202,7 @@ TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target) {
             break;
         case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
             std::size_t size = 0;
-            if (JxlDecoderImageOutBufferSize(dec.get(), &frame.Pixels, &size) !=
-                    JXL_DEC_SUCCESS ||
+            if (JxlDecoderImageOutBufferSize(dec.get(), &frame.Pixels, &size) != JXL_DEC_SUCCESS ||
                 size != frame.RowBytes * std::size_t(frame.Height))
                 return BrokenPictureData("libjxl: unexpected frame buffer size " +
                                          std::to_string(size));
@@ -214,8 +211,8 @@ TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target) {
             } catch (const std::bad_alloc&) {
                 return NotEnoughMemory(frame.Width, frame.Height);
             }
-            if (JxlDecoderSetImageOutBuffer(dec.get(), &frame.Pixels, frame.Buffer.data(),
-                                            size) != JXL_DEC_SUCCESS)
+            if (JxlDecoderSetImageOutBuffer(dec.get(), &frame.Pixels, frame.Buffer.data(), size) !=
+                JXL_DEC_SUCCESS)
                 return BrokenPictureData("libjxl: the frame buffer is refused");
             break;
         }

@@ -32,7 +32,7 @@ class HeifFiles : public testing::Test {
         const std::string png = In(name + ".png");
         ASSERT_EQ(MakeSourcePng(source, png), std::nullopt);
         ASSERT_EQ(RunTool("heif-enc", QStringList(args) << QString::fromStdString(png) << "-o"
-                                                         << QString::fromStdString(In(name))),
+                                                        << QString::fromStdString(In(name))),
                   std::nullopt);
     }
     QTemporaryDir Dir;
@@ -76,8 +76,11 @@ INSTANTIATE_TEST_SUITE_P(
     HeifEnc, HeifVariants,
     testing::Values(THeifCase{"rgb8.heic", TSource::Rgb8, {}, 8, false},
                     THeifCase{"rgba8.heic", TSource::Rgba8, {}, 8, true},
-                    THeifCase{"lossless.heif", TSource::Rgba8,
-                              {"-L", "-p", "chroma=444", "--matrix_coefficients=0"}, 8, true},
+                    THeifCase{"lossless.heif",
+                              TSource::Rgba8,
+                              {"-L", "-p", "chroma=444", "--matrix_coefficients=0"},
+                              8,
+                              true},
                     THeifCase{"rgb10.heic", TSource::Rgb16, {"-b", "10"}, 10, false},
                     THeifCase{"rgba12.hif", TSource::Rgba16, {"-b", "12"}, 12, true},
                     THeifCase{"grey.heic", TSource::Grey8, {}, 8, false},
@@ -96,9 +99,9 @@ TEST_F(HeifFiles, DamagedFilesAreRefusedInPlainWords) {
     Encode(TSource::Rgb8, {}, "good.heic");
     Encode(TSource::Rgb8, {}, "good.avif");
     const std::vector<std::uint8_t> heic = FileBytes(In("good.heic"));
-    const auto ispe = std::search(heic.begin(), heic.end(), std::begin("ispe"),
-                                  std::end("ispe") - 1) -
-                      heic.begin();
+    const auto ispe =
+        std::search(heic.begin(), heic.end(), std::begin("ispe"), std::end("ispe") - 1) -
+        heic.begin();
     ASSERT_LT(std::size_t(ispe), heic.size());
     // Every ispe box's width and height, big-endian, after its version and flags.
     const auto withSize = [&](std::uint32_t w, std::uint32_t h) {
@@ -117,7 +120,8 @@ TEST_F(HeifFiles, DamagedFilesAreRefusedInPlainWords) {
         std::vector<std::uint8_t> Bytes;
         const char* Reason;
     } bad[] = {
-        {"cut.heic", {heic.begin(), heic.begin() + std::ptrdiff_t(heic.size() * 2 / 3)},
+        {"cut.heic",
+         {heic.begin(), heic.begin() + std::ptrdiff_t(heic.size() * 2 / 3)},
          "The file ends early"},
         {"cut-header.heic", {heic.begin(), heic.begin() + 40}, "The file ends early"},
         {"cut-type.heic", {heic.begin(), heic.begin() + 10}, "The file ends early"},
@@ -158,8 +162,8 @@ TEST_F(HeifFiles, ColourProfilesReachTheMetadata) {
         GTEST_SKIP() << "no ICC profile to embed";
     const std::vector<std::uint8_t> profile = FileBytes(icc.toStdString());
     ASSERT_EQ(MakeSourcePng(TSource::Rgb8, In("plain.png")), std::nullopt);
-    ASSERT_EQ(RunTool("/usr/bin/convert", {QString::fromStdString(In("plain.png")), "-profile",
-                                           icc, QString::fromStdString(In("icc.png"))}),
+    ASSERT_EQ(RunTool("/usr/bin/convert", {QString::fromStdString(In("plain.png")), "-profile", icc,
+                                           QString::fromStdString(In("icc.png"))}),
               std::nullopt);
     ASSERT_EQ(RunTool("heif-enc", {QString::fromStdString(In("icc.png")), "-o",
                                    QString::fromStdString(In("icc.heic"))}),
@@ -169,8 +173,8 @@ TEST_F(HeifFiles, ColourProfilesReachTheMetadata) {
     EXPECT_EQ(r->Meta().IccProfile, profile);
 
     std::vector<std::uint8_t> damaged = FileBytes(In("icc.heic"));
-    const auto at = std::search(damaged.begin(), damaged.end(), profile.begin(),
-                                profile.begin() + 64);
+    const auto at =
+        std::search(damaged.begin(), damaged.end(), profile.begin(), profile.begin() + 64);
     ASSERT_NE(at, damaged.end());
     std::fill(at + 36, at + 40, std::uint8_t{'X'}); // the 'acsp' signature
     PutFile(In("damaged-icc.heic"), damaged);
@@ -192,9 +196,9 @@ TEST_F(HeifFiles, ColourProfilesReachTheMetadata) {
         std::uint8_t Transfer;
         bool Profile;
         const char* Problem;
-    } nclx[] = {{1, 13, false, ""}, {2, 2, false, ""}, {9, 13, true, ""},
-                {1, 1, true, ""},   {9, 16, false, "PQ"}, {9, 18, false, "HLG"},
-                {1, 17, false, "tone curve"}};
+    } nclx[] = {
+        {1, 13, false, ""},   {2, 2, false, ""},     {9, 13, true, ""},           {1, 1, true, ""},
+        {9, 16, false, "PQ"}, {9, 18, false, "HLG"}, {1, 17, false, "tone curve"}};
     for (const TNclx& n : nclx) {
         SCOPED_TRACE(std::to_string(n.Primaries) + "/" + std::to_string(n.Transfer));
         std::vector<std::uint8_t> coded = avif;

@@ -129,8 +129,8 @@ TEST_F(JxlFiles, MetadataAndTheFirstFrame) {
     ASSERT_TRUE(r.Ok()) << r.Reason();
     EXPECT_EQ(r->Meta().Model, TStoredModel::Grey);
 
-    ASSERT_EQ(RunTool("/usr/bin/convert", {"-delay", "10", "-size", "33x21", "xc:red", "xc:blue",
-                                           Q(In("two.gif"))}),
+    ASSERT_EQ(RunTool("/usr/bin/convert",
+                      {"-delay", "10", "-size", "33x21", "xc:red", "xc:blue", Q(In("two.gif"))}),
               std::nullopt);
     Cjxl(In("two.gif"), {"-d", "0"}, In("two.jxl"));
     r = DecodeWhole(In("two.jxl"));
@@ -177,7 +177,8 @@ TEST_F(JxlFiles, DamagedFilesAreRefusedInPlainWords) {
         std::vector<std::uint8_t> Bytes;
         const char* Reason;
     } bad[] = {
-        {"cut.jxl", {jxl.begin(), jxl.begin() + std::ptrdiff_t(jxl.size() * 2 / 3)},
+        {"cut.jxl",
+         {jxl.begin(), jxl.begin() + std::ptrdiff_t(jxl.size() * 2 / 3)},
          "The file ends early"},
         {"cut-header.jxl", {jxl.begin(), jxl.begin() + 12}, "The file ends early"},
         {"png.jxl", FileBytes(In("plain.png")), "This file is not a JPEG XL picture"},

@@ -43,18 +43,23 @@ inline std::optional<std::string> MakeSourcePng(TSource source, const std::strin
         source == TSource::Rgba8 || source == TSource::Rgba16 || source == TSource::GreyAlpha8;
     const bool wide = source == TSource::Rgb16 || source == TSource::Rgba16;
     const bool grey = source == TSource::Grey8 || source == TSource::GreyAlpha8;
-    QStringList args{"-size",   "150x37", "gradient:red-blue", "(",      "-size", "150x37",
-                     "xc:gray50", "-seed",  "7",               "+noise", "Random", ")",
-                     "-compose", "blend",  "-define",         "compose:args=60", "-composite"};
+    // A colour gradient blended with noise; alpha from a vertical gradient; then grey.
+    QStringList args = QString("-size 150x37 gradient:red-blue ( -size 150x37 xc:gray50 -seed 7 "
+                               "+noise Random ) -compose blend -define compose:args=60 -composite")
+                           .split(' ');
     if (alpha)
-        args << "(" << "-size" << "150x37" << "gradient:white-black" << ")" << "-alpha" << "off"
-             << "-compose" << "copy-opacity" << "-composite";
+        args << QString("( -size 150x37 gradient:white-black ) -alpha off -compose copy-opacity "
+                        "-composite")
+                    .split(' ');
     if (grey)
-        args << "-colorspace" << "Gray" << "-type" << (alpha ? "GrayscaleAlpha" : "Grayscale");
+        args << "-colorspace"
+             << "Gray"
+             << "-type" << (alpha ? "GrayscaleAlpha" : "Grayscale");
     args << "-depth" << (wide ? "16" : "8") << "-define"
          << "png:exclude-chunks=gAMA,cHRM,bKGD,sRGB,iCCP,date,tIME";
-    const char* kind = grey ? "PNG:" : wide ? (alpha ? "PNG64:" : "PNG48:")
-                                            : (alpha ? "PNG32:" : "PNG24:");
+    const char* kind = grey   ? "PNG:"
+                       : wide ? (alpha ? "PNG64:" : "PNG48:")
+                              : (alpha ? "PNG32:" : "PNG24:");
     args << QString::fromStdString(kind + path);
     return RunTool("/usr/bin/convert", args);
 }
@@ -64,9 +69,8 @@ inline std::optional<std::string> MakeSourcePng(TSource source, const std::strin
 inline bool WriteNarrowedPam(const TReferencePicture& wide, int bits, const std::string& path) {
     const int shift = 16 - bits;
     std::string header = "P7\nWIDTH " + std::to_string(wide.Width) + "\nHEIGHT " +
-                         std::to_string(wide.Height) + "\nDEPTH " +
-                         std::to_string(wide.Channels) + "\nMAXVAL " +
-                         std::to_string((1 << bits) - 1) + "\nTUPLTYPE " +
+                         std::to_string(wide.Height) + "\nDEPTH " + std::to_string(wide.Channels) +
+                         "\nMAXVAL " + std::to_string((1 << bits) - 1) + "\nTUPLTYPE " +
                          (wide.Channels == 4 ? "RGB_ALPHA" : "RGB") + "\nENDHDR\n";
     std::vector<std::uint8_t> bytes(header.begin(), header.end());
     for (const std::uint16_t v : wide.Samples) {
