@@ -118,11 +118,12 @@ void ReadColour(const heif_image_handle* handle, TPictureMeta& meta) {
     if (type != heif_color_profile_type_nclx)
         return;
     heif_color_profile_nclx* read = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &read).code != heif_error_Ok) {
+    const heif_error e = heif_image_handle_get_nclx_color_profile(handle, &read);
+    const THeifPtr<heif_color_profile_nclx> nclx(read); // made even when libheif refuses it
+    if (e.code != heif_error_Ok || !nclx) {
         meta.ProfileProblem = "The picture's colour description cannot be read";
         return;
     }
-    const THeifPtr<heif_color_profile_nclx> nclx(read);
     DescribeCodedColour(
         {static_cast<int>(nclx->color_primaries),
          static_cast<int>(nclx->transfer_characteristics),
