@@ -112,6 +112,15 @@ TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarg
 // palettes; strips or tiles, contiguous or planar; refused CMYK, Lab and floating point.
 TOutcome<TDecodeNotes> StreamTiffFile(const std::filesystem::path& path, TRowTarget& target);
 TOutcome<TDecodeNotes> StreamTiffBytes(TByteSource& input, TRowTarget& target);
+// HEIF (HEIC) and AVIF, one decoder (libheif) that names the format it was asked for in its
+// reasons: the primary image, upright as libheif turns it.
+TOutcome<TDecodeNotes> StreamHeifFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamHeifBytes(TByteSource& in, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamAvifFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamAvifBytes(TByteSource& in, TRowTarget& target);
+// JPEG XL (libjxl): the first frame, its orientation kept for the display.
+TOutcome<TDecodeNotes> StreamJxlFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamJxlBytes(TByteSource& in, TRowTarget& target);
 
 // The decoded picture (bytes blue, green, red), never a null raster, with what the file says
 // about showing it (TRaster::Meta: JPEG's Exif orientation and ICC profile, BMP's colour

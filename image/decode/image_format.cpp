@@ -15,6 +15,13 @@ std::vector<TImageFormat>& Table() {
          TRowCounting::AsRowsArrive},
         {"BMP", {".bmp"}, {"image/bmp"}, StreamBmpFile, TRowCounting::WhenWhole},
         {"TIFF", {".tif", ".tiff"}, {"image/tiff"}, StreamTiffFile, TRowCounting::AsRowsArrive},
+        {"HEIF",
+         {".heic", ".heif", ".hif"},
+         {"image/heic", "image/heif"},
+         StreamHeifFile,
+         TRowCounting::AsRowsArrive},
+        {"AVIF", {".avif"}, {"image/avif"}, StreamAvifFile, TRowCounting::AsRowsArrive},
+        {"JPEG XL", {".jxl"}, {"image/jxl"}, StreamJxlFile, TRowCounting::AsRowsArrive},
     };
     return formats;
 }

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace tonalyx {
@@ -71,7 +73,10 @@ TFailure EmptyFile() {
 }
 
 TFailure NotPictureOf(const char* format, std::string detail) {
-    return {std::string("This file is not a ") + format + " picture", std::move(detail)};
+    const bool vowel = std::string_view("AEIOU").find(format[0]) != std::string_view::npos;
+    return {std::string(vowel ? "This file is not an " : "This file is not a ") + format +
+                " picture",
+            std::move(detail)};
 }
 
 TFailure NotJpegPicture(std::string detail) {

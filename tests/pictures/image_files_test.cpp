@@ -75,14 +75,15 @@ INSTANTIATE_TEST_SUITE_P(
         // non-Latin names
         TFormatCase{"/фото/Ёлка.JPG", true, false}, TFormatCase{"/pics/été 2.Bmp", false, true}));
 
-TEST(FileFormat, TableHoldsTheExtensionsInOrder) {
+TEST(FileFormat, TableHoldsItsExtensionsInOrder) {
     std::vector<std::pair<std::string, std::string>> listed; // format, extension
     for (const TImageFormat& format : ImageFormats())
         for (const std::string& ext : format.Extensions)
             listed.emplace_back(format.Name, ext);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"JPEG", ".jpg"}, {"JPEG", ".jpeg"}, {"JPEG", ".jfif"}, {"JPEG", ".jpe"},
-        {"BMP", ".bmp"},  {"TIFF", ".tif"},  {"TIFF", ".tiff"}};
+        {"JPEG", ".jpg"},  {"JPEG", ".jpeg"},  {"JPEG", ".jfif"}, {"JPEG", ".jpe"},
+        {"BMP", ".bmp"},   {"TIFF", ".tif"},   {"TIFF", ".tiff"}, {"HEIF", ".heic"},
+        {"HEIF", ".heif"}, {"HEIF", ".hif"},   {"AVIF", ".avif"}, {"JPEG XL", ".jxl"}};
     EXPECT_EQ(listed, expected);
 }
 

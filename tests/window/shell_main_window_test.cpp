@@ -4,6 +4,7 @@
 #include "clipboard_watch.h"
 #include "commands.h"
 #include "hist_panel.h"
+#include "image_format.h"
 #include "image_view.h"
 #include "main_ribbon.h"
 #include "main_window.h"
@@ -425,7 +426,8 @@ TEST_F(MainWindow, DropOpensTheFirstFileOnly) {
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
     EXPECT_EQ(Window->StatusBar()->MessageText(),
-              "Cannot open notes.txt: not a JPEG, BMP or TIFF file");
+              QString::fromStdString("Cannot open notes.txt: not a " + ImageFormatNames(" or ") +
+                                     " file"));
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "30 x 20");
 }
 
