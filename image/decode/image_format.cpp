@@ -14,6 +14,8 @@ std::vector<TImageFormat>& Table() {
          StreamJpegFile,
          TRowCounting::AsRowsArrive},
         {"BMP", {".bmp"}, {"image/bmp"}, StreamBmpFile, TRowCounting::WhenWhole},
+        {"PNG", {".png"}, {"image/png"}, StreamPngFile, TRowCounting::AsRowsArrive},
+        {"WebP", {".webp"}, {"image/webp"}, StreamWebpFile, TRowCounting::AsRowsArrive},
     };
     return formats;
 }
