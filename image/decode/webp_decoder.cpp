@@ -27,7 +27,7 @@ namespace {
 
 // Bytes of the file handed to the lossy decoder at a time: between two, the rows it has
 // finished go out and a cancel is seen.
-constexpr std::size_t FeedBytes = 256 << 10;
+constexpr std::size_t FeedBytes = 32 << 10;
 // The first bytes of a file, enough for the header and the extended header's canvas.
 constexpr std::size_t HeaderBytes = 64;
 
@@ -46,8 +46,8 @@ struct TDemuxFree {
     void operator()(WebPDemuxer* d) const { WebPDemuxDelete(d); }
 };
 
-// libwebp's status in plain words.
-TFailure StatusFailure(VP8StatusCode status, int width, int height) {
+// libwebp's status in plain words; inHeader: met while reading the headers.
+TFailure StatusFailure(VP8StatusCode status, int width, int height, bool inHeader = false) {
     const std::string detail = "libwebp: status " + std::to_string(static_cast<int>(status));
     switch (status) {
     case VP8_STATUS_NOT_ENOUGH_DATA:
@@ -60,7 +60,7 @@ TFailure StatusFailure(VP8StatusCode status, int width, int height) {
     case VP8_STATUS_INVALID_PARAM:
         return BrokenHeader(detail);
     default:
-        return BrokenPictureData(detail);
+        return inHeader ? BrokenHeader(detail) : BrokenPictureData(detail);
     }
 }
 
@@ -90,7 +90,7 @@ TOutcome<TWebpHeader> ReadHeader(TByteSource& in) {
     if (status != VP8_STATUS_OK)
         return status == VP8_STATUS_NOT_ENOUGH_DATA && got < head.size()
                    ? FileEndsEarly("the header is cut short")
-                   : StatusFailure(status, 0, 0);
+                   : StatusFailure(status, 0, 0, true);
     const int w = h.Features.width, hgt = h.Features.height;
     if (w <= 0 || hgt <= 0)
         return BrokenHeader("a size of " + std::to_string(w) + " × " + std::to_string(hgt));
@@ -164,29 +164,39 @@ TOutcome<TDecodeNotes> DecodeStill(TByteSource& in, const TWebpHeader& h, TRowTa
     if (!adapter.Start(width, height, layout))
         return NotEnoughMemory(width, height);
 
-    std::vector<std::uint8_t> file, picture;
+    std::vector<std::uint8_t> file;
     if (!ReadFile(in, h, file))
         return NotEnoughMemory(width, height);
-    try {
-        picture.resize(pictureBytes);
-    } catch (const std::bad_alloc&) {
+    // The picture's own header, past what the first bytes held, before its pixels are had:
+    // an extended header may announce a canvas the picture does not fill.
+    WebPBitstreamFeatures whole;
+    const VP8StatusCode headers = WebPGetFeatures(file.data(), file.size(), &whole);
+    if (headers != VP8_STATUS_OK)
+        return StatusFailure(h.CutShort ? VP8_STATUS_NOT_ENOUGH_DATA : headers, width, height,
+                             true);
+    if (whole.width != width || whole.height != height)
+        return BrokenHeader("a canvas of " + std::to_string(width) + " × " +
+                            std::to_string(height) + " for a picture of " +
+                            std::to_string(whole.width) + " × " + std::to_string(whole.height));
+    // Left unfilled: libwebp writes every pixel, and untouched pages cost nothing meanwhile.
+    const std::unique_ptr<std::uint8_t[]> picture(new (std::nothrow) std::uint8_t[pictureBytes]);
+    if (!picture)
         return NotEnoughMemory(width, height);
-    }
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
         return UnsupportedKind("WebP", "libwebp's version does not match");
     config.output.colorspace = alpha ? MODE_RGBA : MODE_BGR;
     config.output.is_external_memory = 1;
-    config.output.u.RGBA.rgba = picture.data();
+    config.output.u.RGBA.rgba = picture.get();
     config.output.u.RGBA.stride = static_cast<int>(rowBytes);
-    config.output.u.RGBA.size = picture.size();
+    config.output.u.RGBA.size = pictureBytes;
     const std::unique_ptr<WebPIDecoder, TIDecoderFree> decoder(WebPIDecode(nullptr, 0, &config));
     if (!decoder)
         return NotEnoughMemory(width, height);
 
     // A lossless picture is decoded in one go: fed in parts, libwebp would keep going back
     // to where each part began.
-    const std::size_t step = h.Features.format == 1 ? FeedBytes : file.size();
+    const std::size_t step = whole.format == 1 ? FeedBytes : file.size();
     std::size_t fed = 0;
     int written = 0;
     VP8StatusCode status = VP8_STATUS_SUSPENDED;
@@ -204,7 +214,7 @@ TOutcome<TDecodeNotes> DecodeStill(TByteSource& in, const TWebpHeader& h, TRowTa
         const int upTo = status == VP8_STATUS_OK
                              ? height
                              : written + (lastRow - written) / StreamBandRows * StreamBandRows;
-        if (!WriteRows(adapter, picture.data(), static_cast<std::ptrdiff_t>(rowBytes), rowBytes,
+        if (!WriteRows(adapter, picture.get(), static_cast<std::ptrdiff_t>(rowBytes), rowBytes,
                        written, upTo))
             return DecodingCancelled();
     }
