@@ -122,7 +122,8 @@ bool Cancelled(TPngSession& s) {
 // inverse of the stored gamma.
 void ReadCalibration(png_structp png, png_infop info, TPictureMeta& meta) {
     double gamma = 0;
-    if (!png_get_gAMA(png, info, &gamma) || !(gamma >= 0.1 && gamma <= 2))
+    // Decoding exponents from 0.8 to 5: linear values, and every display gamma in use.
+    if (!png_get_gAMA(png, info, &gamma) || !(gamma >= 0.2 && gamma <= 1.25))
         return;
     TCalibratedRgb space;
     auto& p = space.Primaries;
@@ -195,21 +196,29 @@ TPixelLayout ChooseTransforms(TPngSession& s, int colourType, int depth) {
     }
 }
 
-// The rows of a non-interlaced picture, straight into the bands.
-bool ReadRows(TPngSession& s) {
-    std::array<png_bytep, StreamBandRows> rows;
+// Every band of the picture in turn, top to bottom, the target asked first: fill writes
+// rows [first, first + count) into band. False when cancelled.
+template <typename TFill> bool WriteBands(TPngSession& s, const TFill& fill) {
     const int height = static_cast<int>(s.Height);
     for (int first = 0; first < height; first += StreamBandRows) {
         if (Cancelled(s))
             return false;
         const int count = std::min(StreamBandRows, height - first);
         const TRowBand band = s.Target.Rows(first, count);
-        for (int i = 0; i < count; ++i)
-            rows[i] = band.Bits + i * band.Stride;
-        png_read_rows(s.Png, rows.data(), nullptr, static_cast<png_uint_32>(count));
+        fill(first, count, band);
         s.Target.Written(first, count);
     }
     return true;
+}
+
+// The rows of a non-interlaced picture, straight into the bands.
+bool ReadRows(TPngSession& s) {
+    std::array<png_bytep, StreamBandRows> rows;
+    return WriteBands(s, [&](int, int count, const TRowBand& band) {
+        for (int i = 0; i < count; ++i)
+            rows[i] = band.Bits + i * band.Stride;
+        png_read_rows(s.Png, rows.data(), nullptr, static_cast<png_uint_32>(count));
+    });
 }
 
 // An interlaced picture: each pass adds its pixels to the rows held, then they go out.
@@ -223,16 +232,10 @@ bool ReadPasses(TPngSession& s, int passes, std::size_t rowBytes) {
             png_read_rows(s.Png, s.WholeRows.data() + first, nullptr,
                           static_cast<png_uint_32>(count));
         }
-    for (int first = 0; first < height; first += StreamBandRows) {
-        if (Cancelled(s))
-            return false;
-        const int count = std::min(StreamBandRows, height - first);
-        const TRowBand band = s.Target.Rows(first, count);
+    return WriteBands(s, [&](int first, int count, const TRowBand& band) {
         for (int i = 0; i < count; ++i)
             std::memcpy(band.Bits + i * band.Stride, s.WholeRows[first + i], rowBytes);
-        s.Target.Written(first, count);
-    }
-    return true;
+    });
 }
 
 // Room for the interlaced picture; false (out of memory) when there is none.

@@ -3,13 +3,13 @@
 // at bounded cost; what the chunks say about showing the picture.
 #include "colour_fixture.h"
 #include "image_format.h"
+#include "made_files.h"
 #include "open_reasons.h"
 #include "peak_memory.h"
 #include "probe_target.h"
 #include "reference_counts.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <cmath>
@@ -25,39 +25,15 @@ using namespace tonalyx::test;
 
 namespace {
 
-using TBytes = std::vector<std::uint8_t>;
-
-const QString Convert = "/usr/bin/convert";
-
-// The folder the files are made in, with the two pictures every variant starts from: noise
-// over a gradient (16-bit samples), and the same with alpha, 0 in a strip on the left and
-// graded elsewhere. 131 × 67: an odd width, five bands of rows.
+// The folder the files are made in, with the pictures every variant starts from.
 const QDir& Made() {
-    static QTemporaryDir dir;
-    static const bool sources = [] {
-        const QString base = dir.filePath("base.png");
-        return !RunTool(Convert, {"-size", "131x67", "gradient:#203040-#f0c080", "-seed", "4",
-                                  "-attenuate", "0.5", "+noise", "Gaussian", base}) &&
-               !RunTool(Convert, {base, "-alpha", "set", "-channel", "A", "-fx", "i<17?0:(j+1)/h",
-                                  "+channel", dir.filePath("alpha.png")});
-    }();
-    static const QDir folder(dir.path());
-    EXPECT_TRUE(sources) << "the source pictures could not be made";
-    return folder;
+    static const TSourceFolder folder(
+        [](const QDir& dir) { return !HaveTool(Convert) || MakeBaseAndAlpha(dir); });
+    return folder.Folder();
 }
 
 std::string MadePath(const QString& name) {
     return Made().filePath(name).toStdString();
-}
-
-TBytes ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return TBytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFileBytes(const std::string& path, const TBytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // --- chunks -------------------------------------------------------------------------------
@@ -303,13 +279,6 @@ std::string InterlacedFile() {
     return file;
 }
 
-// The file's bytes up to this share of them.
-TBytes Cut(const std::string& file, double share) {
-    TBytes b = ReadFileBytes(file);
-    b.resize(std::size_t(double(b.size()) * share));
-    return b;
-}
-
 // The picture data ends early, yet its chunks are whole.
 TBytes ShortPictureData() {
     std::vector<TChunk> chunks = SplitChunks(ReadFileBytes(Rgb8File()));
@@ -338,12 +307,6 @@ TBytes HugeTextChunk() {
     return png;
 }
 
-struct TRefusal {
-    const char* Name;
-    TBytes (*Make)();
-    TFailure Expected;
-};
-
 const TRefusal Refusals[] = {
     {"Empty", [] { return TBytes(); }, EmptyFile()},
     {"NotPng", [] { return TBytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0}; },
@@ -353,9 +316,9 @@ const TRefusal Refusals[] = {
          return TBytes{137, 'P', 'N'};
      },
      FileEndsEarly("")},
-    {"HeaderCut", [] { return Cut(Rgb8File(), 0.01); }, FileEndsEarly("")},
-    {"CutShort", [] { return Cut(Rgb8File(), 0.6); }, FileEndsEarly("")},
-    {"InterlacedCutShort", [] { return Cut(InterlacedFile(), 0.8); }, FileEndsEarly("")},
+    {"HeaderCut", [] { return CutShort(Rgb8File(), 0.01); }, FileEndsEarly("")},
+    {"CutShort", [] { return CutShort(Rgb8File(), 0.6); }, FileEndsEarly("")},
+    {"InterlacedCutShort", [] { return CutShort(InterlacedFile(), 0.8); }, FileEndsEarly("")},
     {"PictureDataShort", ShortPictureData, FileEndsEarly("")},
     {"HugeTextChunk", HugeTextChunk, FileEndsEarly("")},
     {"PictureDataCrc", BrokenIdatCrc, BrokenPictureData("")},
@@ -369,12 +332,10 @@ const TRefusal Refusals[] = {
 class PngRefusal : public testing::TestWithParam<TRefusal> {};
 
 TEST_P(PngRefusal, InPlainWords) {
+    REQUIRE_TOOL(Convert); // makes the files
     const std::string file = MadePath(QString("refused-%1.png").arg(GetParam().Name));
     WriteFileBytes(file, GetParam().Make());
-    TProbeTarget target;
-    const TOutcome<TDecodeNotes> r = StreamImageFile(file, target);
-    ASSERT_FALSE(r.Ok());
-    EXPECT_EQ(r.Reason(), GetParam().Expected.Reason) << r.Detail();
+    ExpectRefused(file, GetParam().Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PngRefusal, testing::ValuesIn(Refusals),
@@ -399,12 +360,14 @@ TOutcome<TDecodeNotes> DecodeCheaply(const std::vector<TChunk>& chunks) {
 }
 
 TEST(PngBounds, ATextBombIsSkippedUnread) {
+    REQUIRE_TOOL(Convert); // makes the files
     const auto r =
         DecodeCheaply(WithAfterHeader(Rgb8File(), {Compressed("zTXt", TBytes(64 << 20, 0))}));
     EXPECT_TRUE(r.Ok()) << r.Reason();
 }
 
 TEST(PngBounds, AProfileBombIsDroppedWithAReason) {
+    REQUIRE_TOOL(Convert); // makes the files
     TBytes profile = RgbProfile(AdobeRgbSpace, "bomb");
     profile[0] = 0x10; // declares 256 MB, holds 64
     profile.resize(64 << 20, 0);
@@ -415,12 +378,14 @@ TEST(PngBounds, AProfileBombIsDroppedWithAReason) {
 }
 
 TEST(PngBounds, ThousandsOfChunksAreReadThrough) {
+    REQUIRE_TOOL(Convert); // makes the files
     const std::vector<TChunk> many(20000, TChunk{"prVt", TBytes(16, 7)});
     const auto r = DecodeCheaply(WithAfterHeader(Rgb8File(), many));
     EXPECT_TRUE(r.Ok()) << r.Reason();
 }
 
 TEST(PngBounds, AnAncillaryChunkWithABadCrcIsDropped) {
+    REQUIRE_TOOL(Convert); // makes the files
     const std::vector<TChunk> chunks = SplitChunks(ReadFileBytes(Rgb8File()));
     TBytes png{137, 'P', 'N', 'G', 13, 10, 26, 10};
     for (const TChunk& chunk : chunks) {
@@ -439,6 +404,7 @@ TEST(PngBounds, AnAncillaryChunkWithABadCrcIsDropped) {
 // What the decoder holds beside the rows is told before the picture is started: an
 // interlaced picture whole, a non-interlaced one a few rows.
 TEST(PngBounds, AnInterlacedPictureIsHeldWholeAndSaysSo) {
+    REQUIRE_TOOL(Convert); // makes the files
     for (const bool interlaced : {false, true}) {
         SCOPED_TRACE(interlaced);
         const std::string file = MadePath("declared.png");
@@ -457,15 +423,9 @@ TEST(PngBounds, AnInterlacedPictureIsHeldWholeAndSaysSo) {
 }
 
 TEST(PngBounds, ACancelEndsTheDecodeAtTheNextBand) {
-    for (const std::string& file : {Rgb8File(), InterlacedFile()}) {
-        SCOPED_TRACE(file);
-        TProbeTarget target;
-        target.CancelAfter = 2;
-        const auto r = StreamImageFile(file, target);
-        ASSERT_FALSE(r.Ok());
-        EXPECT_EQ(r.Error(), DecodingCancelled());
-        EXPECT_EQ(target.Bands, 2);
-    }
+    REQUIRE_TOOL(Convert); // makes the files
+    for (const std::string& file : {Rgb8File(), InterlacedFile()})
+        ExpectCancelledAfterTwoBands(file);
 }
 
 // --- what the chunks say -------------------------------------------------------------------
@@ -478,6 +438,7 @@ TOutcome<TDecodeNotes> DecodeChunks(const std::vector<TChunk>& chunks) {
 }
 
 TEST(PngMeta, TheExifOrientationIsRead) {
+    REQUIRE_TOOL(Convert); // makes the files
     for (const bool bigEndian : {false, true}) {
         TBytes exif = ExifWithOrientation(6, bigEndian);
         exif.erase(exif.begin(), exif.begin() + 6); // eXIf holds the TIFF header on
@@ -488,6 +449,7 @@ TEST(PngMeta, TheExifOrientationIsRead) {
 }
 
 TEST(PngMeta, TheProfileIsKeptAsStored) {
+    REQUIRE_TOOL(Convert); // makes the files
     const TBytes profile = RgbProfile(AdobeRgbSpace, "wide");
     const auto r = DecodeChunks(WithAfterHeader(Rgb8File(), {Compressed("iCCP", profile)}));
     ASSERT_TRUE(r.Ok()) << r.Reason();
@@ -497,6 +459,7 @@ TEST(PngMeta, TheProfileIsKeptAsStored) {
 }
 
 TEST(PngMeta, ADamagedProfileNeverFailsTheDecode) {
+    REQUIRE_TOOL(Convert); // makes the files
     TBytes profile = RgbProfile(AdobeRgbSpace, "damaged");
     for (std::size_t i = 128; i < profile.size(); i += 3)
         profile[i] ^= 0x5A;
@@ -508,6 +471,7 @@ TEST(PngMeta, ADamagedProfileNeverFailsTheDecode) {
 
 // ImageMagick writes sRGB's gamma and chromaticities into an RGB file without a profile.
 TEST(PngMeta, GammaAndChromaticitiesMakeACalibratedSpace) {
+    REQUIRE_TOOL(Convert); // makes the files
     const auto r = DecodeChunks(SplitChunks(ReadFileBytes(Rgb8File())));
     ASSERT_TRUE(r.Ok()) << r.Reason();
     ASSERT_TRUE(r->Meta.Calibrated);
@@ -522,6 +486,7 @@ TEST(PngMeta, GammaAndChromaticitiesMakeACalibratedSpace) {
 }
 
 TEST(PngMeta, NoCalibrationWhereItDoesNotApply) {
+    REQUIRE_TOOL(Convert); // makes the files
     const std::vector<TChunk> base = SplitChunks(ReadFileBytes(Rgb8File()));
     std::vector<TChunk> srgb = base, implausible;
     srgb.insert(srgb.begin() + 1, TChunk{"sRGB", {0}});

@@ -3,12 +3,12 @@
 // on its canvas); broken files refused in plain words; the profile and orientation read.
 #include "colour_fixture.h"
 #include "image_format.h"
+#include "made_files.h"
 #include "open_reasons.h"
 #include "probe_target.h"
 #include "reference_counts.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <filesystem>
 #include <fstream>
@@ -20,25 +20,14 @@ using namespace tonalyx::test;
 
 namespace {
 
-using TBytes = std::vector<std::uint8_t>;
-
-const QString Convert = "/usr/bin/convert";
-
-// The folder the files are made in, with the pictures they start from: noise over a
-// gradient, the same with alpha (0 in a strip on the left, graded elsewhere), a larger and
-// noisier one whose lossy file is fed to the decoder in several parts, and an animation's
-// two frames, the first smaller than the canvas. 131 × 67: an odd width, five bands.
+// The folder the files are made in, with the pictures they start from (MakeBaseAndAlpha), a
+// larger and noisier one whose lossy file is fed to the decoder in several parts, and an
+// animation's two frames, the first smaller than the canvas.
 const QDir& Made() {
-    static QTemporaryDir dir;
-    static const bool sources = [] {
+    static const TSourceFolder folder([](const QDir& dir) {
         if (!HaveTool(Convert))
             return true; // the tests skip
-        const QString base = dir.filePath("base.png");
-        return !RunTool(Convert,
-                        {"-size", "131x67", "gradient:#203040-#f0c080", "-seed", "4", "-attenuate",
-                         "0.5", "+noise", "Gaussian", "-depth", "8", base}) &&
-               !RunTool(Convert, {base, "-alpha", "set", "-channel", "A", "-fx", "i<17?0:(j+1)/h",
-                                  "+channel", "PNG32:" + dir.filePath("alpha.png")}) &&
+        return MakeBaseAndAlpha(dir) &&
                !RunTool(Convert,
                         {"-size", "280x200", "gradient:#102030-#e0f0a0", "-seed", "5", "-attenuate",
                          "3", "+noise", "Gaussian", "-depth", "8", dir.filePath("large.png")}) &&
@@ -47,10 +36,8 @@ const QDir& Made() {
                !RunTool(Convert, {"-size", "131x67", "xc:none", dir.filePath("frame1.png"),
                                   "-geometry", "+10+6", "-compose", "Copy", "-composite",
                                   "PNG32:" + dir.filePath("canvas1.png")});
-    }();
-    static const QDir folder(dir.path());
-    EXPECT_TRUE(sources) << "the source pictures could not be made";
-    return folder;
+    });
+    return folder.Folder();
 }
 
 std::string MadePath(const QString& name) {
@@ -58,16 +45,6 @@ std::string MadePath(const QString& name) {
 }
 QString Made(const char* name) {
     return Made().filePath(name);
-}
-
-TBytes ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return TBytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFileBytes(const std::string& path, const TBytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // A file made by cwebp with these options from a source picture.
@@ -143,12 +120,6 @@ TEST(WebpAnimation, TheFirstFrameAsComposedOnItsCanvas) {
 
 // --- refused files -------------------------------------------------------------------------
 
-TBytes Cut(const std::string& file, double share) {
-    TBytes b = ReadFileBytes(file);
-    b.resize(std::size_t(double(b.size()) * share));
-    return b;
-}
-
 std::string LossyFile() {
     return Cwebp("refusals-lossy.webp", "base.png", {"-q", "80"});
 }
@@ -186,20 +157,14 @@ TBytes Scrambled() {
     return b;
 }
 
-struct TRefusal {
-    const char* Name;
-    TBytes (*Make)();
-    TFailure Expected;
-};
-
 const TRefusal Refusals[] = {
     {"Empty", [] { return TBytes(); }, EmptyFile()},
     {"NotWebp", [] { return TBytes{137, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I'}; },
      NotPictureOf("WebP", "")},
-    {"HeaderCut", [] { return Cut(LossyFile(), 0.001); }, FileEndsEarly("")},
-    {"LossyCutShort", [] { return Cut(LossyFile(), 0.6); }, FileEndsEarly("")},
-    {"LosslessCutShort", [] { return Cut(LosslessFile(), 0.6); }, FileEndsEarly("")},
-    {"AnimationCutShort", [] { return Cut(Animation(), 0.8); }, FileEndsEarly("")},
+    {"HeaderCut", [] { return CutShort(LossyFile(), 0.001); }, FileEndsEarly("")},
+    {"LossyCutShort", [] { return CutShort(LossyFile(), 0.6); }, FileEndsEarly("")},
+    {"LosslessCutShort", [] { return CutShort(LosslessFile(), 0.6); }, FileEndsEarly("")},
+    {"AnimationCutShort", [] { return CutShort(Animation(), 0.8); }, FileEndsEarly("")},
     {"LosslessScrambled", Scrambled, BrokenPictureData("")},
     {"CanvasLargerThanPicture", [] { return Announcing(16000, 16000, false); }, BrokenHeader("")},
     {"CanvasTooLarge", [] { return Announcing(25000, 20000, true); },
@@ -215,10 +180,7 @@ TEST_P(WebpRefusal, InPlainWords) {
     REQUIRE_TOOL("webpmux");
     const std::string file = MadePath(QString("refused-%1.webp").arg(GetParam().Name));
     WriteFileBytes(file, GetParam().Make());
-    TProbeTarget target;
-    const TOutcome<TDecodeNotes> r = StreamImageFile(file, target);
-    ASSERT_FALSE(r.Ok());
-    EXPECT_EQ(r.Reason(), GetParam().Expected.Reason) << r.Detail();
+    const TProbeTarget target = ExpectRefused(file, GetParam().Expected);
     EXPECT_LT(target.Holds, std::int64_t{1} << 32); // the header was believed no further
 }
 
@@ -232,15 +194,8 @@ TEST(WebpDecode, ACancelEndsTheDecodeAtTheNextBand) {
     REQUIRE_TOOL("cwebp");
     REQUIRE_TOOL("webpmux");
     for (const std::string& file :
-         {Cwebp("cancel.webp", "large.png", {"-q", "100"}), LosslessFile(), Animation()}) {
-        SCOPED_TRACE(file);
-        TProbeTarget target;
-        target.CancelAfter = 2;
-        const auto r = StreamImageFile(file, target);
-        ASSERT_FALSE(r.Ok());
-        EXPECT_EQ(r.Error(), DecodingCancelled());
-        EXPECT_EQ(target.Bands, 2);
-    }
+         {Cwebp("cancel.webp", "large.png", {"-q", "100"}), LosslessFile(), Animation()})
+        ExpectCancelledAfterTwoBands(file);
 }
 
 // --- what the chunks say -------------------------------------------------------------------

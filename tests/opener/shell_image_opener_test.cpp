@@ -228,7 +228,7 @@ TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
         EXPECT_EQ(View.Shown.size(), QSize(20, 10));
     }
     // Unaccepted extensions beep before anything else happens.
-    for (const QString& name : QStringList{"notes.png", "README", "archive.2015"}) {
+    for (const QString& name : QStringList{"notes.gif", "README", "archive.2015"}) {
         View.Log.clear();
         Load(name);
         EXPECT_EQ(View.Log, QStringList({"beep"}));
@@ -245,8 +245,8 @@ TEST_F(Opener, FailuresSayWhy) {
         const char* Reason; // the start of it
     } rows[] = {
         {[](TImageOpener& op) { op.ShowNeighbor(TNeighbor::nPrev); }, "No image is open"},
-        {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.png")); },
-         "Cannot open notes.png: not a JPEG or BMP file"},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.gif")); },
+         "Cannot open notes.gif: not a JPEG, BMP"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("other/liar.jpg")); },
          "Cannot open liar.jpg: this file is not a JPEG picture"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("missing.bmp")); },

@@ -4,10 +4,13 @@
 #pragma once
 
 #include "decoder.h"
+#include "image_format.h"
+#include "open_reasons.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tonalyx::test {
@@ -47,5 +50,25 @@ class TProbeTarget final : public TRowTarget {
   private:
     std::vector<std::uint8_t> Band, Coverage;
 };
+
+// The file, decoded as the format table says into a probe, is refused for this reason; the
+// probe tells what the decoder held before it gave up.
+inline TProbeTarget ExpectRefused(const std::string& file, const TFailure& expected) {
+    TProbeTarget target;
+    const TOutcome<TDecodeNotes> r = StreamImageFile(file, target);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_EQ(r.Reason(), expected.Reason) << r.Detail();
+    return target;
+}
+
+// A decode whose target cancels once two bands are written ends there.
+inline void ExpectCancelledAfterTwoBands(const std::string& file) {
+    SCOPED_TRACE(file);
+    TProbeTarget target;
+    target.CancelAfter = 2;
+    const TOutcome<TDecodeNotes> r = StreamImageFile(file, target);
+    EXPECT_EQ(r.Error(), DecodingCancelled());
+    EXPECT_EQ(target.Bands, 2);
+}
 
 } // namespace tonalyx::test

@@ -1,5 +1,6 @@
 // The product's names, the title and size texts, the open dialog's filter and the message box.
 #include "appmessagebox.h"
+#include "image_format.h"
 #include "names.h"
 
 #include "ufiles.h"
@@ -95,7 +96,7 @@ TEST(ImageSize, WidthByHeight) {
 // The open dialog matches its patterns case-sensitively on Linux.
 TEST(OpenImageFilter, MatchesAcceptedExtensionsInAnyCase) {
     const QString filter = OpenImageFilter();
-    ASSERT_TRUE(filter.startsWith("JPEG & BMP Image ("));
+    ASSERT_TRUE(filter.startsWith(QString::fromStdString(ImageFormatNames(" & ")) + " Image ("));
     const QStringList patterns = filter.section('(', 1).chopped(1).split(' ', Qt::SkipEmptyParts);
     const auto matches = [&](const QString& name) {
         for (const QString& p : patterns)
@@ -108,7 +109,7 @@ TEST(OpenImageFilter, MatchesAcceptedExtensionsInAnyCase) {
     for (const char* name :
          {"IMG_0001.JPG", "a.jpg", "b.Jpeg", "c.JFIF", "d.jpe", "e.BMP", "f.bMp"})
         EXPECT_TRUE(matches(name)) << name;
-    for (const char* name : {"x.png", "y.jpgx", "z.jp", "README", "bmp"})
+    for (const char* name : {"x.gif", "y.jpgx", "z.jp", "README", "bmp"})
         EXPECT_FALSE(matches(name)) << name;
 }
 

@@ -1,6 +1,7 @@
 // The small rules the main window wires: which dropped or command-line file it opens or
 // refuses and why, the name Save proposes and the key preview.
 #include "file_requests.h"
+#include "image_format.h"
 #include "key_preview.h"
 #include "ufiles.h"
 
@@ -29,6 +30,10 @@ QList<QUrl> Files(const QStringList& paths) {
 } // namespace
 
 TEST(DroppedFiles, TheFirstFileOpensWhenItIsAJpegOrBmp) {
+    const auto notAPicture = [](const char* name) {
+        return QString("Cannot open %1: not a %2 file")
+            .arg(name, QString::fromStdString(ImageFormatNames(" or ")));
+    };
     const struct {
         QList<QUrl> Dropped;
         TFileRequest Expected;
@@ -36,9 +41,8 @@ TEST(DroppedFiles, TheFirstFileOpensWhenItIsAJpegOrBmp) {
         {Files({"/pics/b.jpg", "/pics/a.bmp"}), {"/pics/b.jpg", ""}},
         {Files({"/pics/SCAN.JPEG"}), {"/pics/SCAN.JPEG", ""}},
         {Files({"/pics/old.Bmp"}), {"/pics/old.Bmp", ""}},
-        {Files({"/pics/notes.txt", "/pics/a.bmp"}),
-         {"", "Cannot open notes.txt: not a JPEG or BMP file"}},
-        {Files({"/pics/noextension"}), {"", "Cannot open noextension: not a JPEG or BMP file"}},
+        {Files({"/pics/notes.txt", "/pics/a.bmp"}), {"", notAPicture("notes.txt")}},
+        {Files({"/pics/noextension"}), {"", notAPicture("noextension")}},
         {{QUrl("https://pictures.invalid/a.jpg")}, {"", "Only image files can be dropped here"}},
         {{}, {"", "Only image files can be dropped here"}},
     };
@@ -57,7 +61,7 @@ TEST(CommandLineFiles, TheFirstArgumentOpensOrItsFormatIsNamed) {
         {{"photo.jpe"}, {"photo.jpe", ""}},
         {{"photo.JFIF"}, {"photo.JFIF", ""}},
         {{"scan.tiff", "/pics/a.bmp"}, {"", "Format TIFF not supported."}},
-        {{"picture.png"}, {"", "Format PNG not supported."}},
+        {{"picture.gif"}, {"", "Format GIF not supported."}},
         {{"README"}, {"", "Format  not supported."}},
     };
     for (const auto& r : rows)
