@@ -108,6 +108,14 @@ struct TDecodeNotes {
 // The decoders, band by band into target. After a failure the rows written count for nothing.
 TOutcome<TDecodeNotes> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target);
 TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target);
+// PNG with libpng: every colour type and depth, interlaced or not (an interlaced picture is
+// held whole while its passes arrive); tRNS gives alpha. A file cut short is refused.
+TOutcome<TDecodeNotes> StreamPngFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamPngBytes(TByteSource& bytes, TRowTarget& target);
+// WebP with libwebp: lossy, lossless, with alpha, and the first frame of an animation as
+// shown on its canvas. The file and the decoded picture are held whole while it decodes.
+TOutcome<TDecodeNotes> StreamWebpFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamWebpBytes(TByteSource& bytes, TRowTarget& target);
 // TIFF's first page with libtiff (tiff_decoder.cpp): grey, RGB, with or without alpha, and
 // palettes; strips or tiles, contiguous or planar; refused CMYK, Lab and floating point.
 TOutcome<TDecodeNotes> StreamTiffFile(const std::filesystem::path& path, TRowTarget& target);

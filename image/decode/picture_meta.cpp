@@ -1,6 +1,9 @@
 #include "picture_meta.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include <libexif/exif-data.h>
 
@@ -23,6 +26,20 @@ int ExifOrientation(const std::uint8_t* data, std::size_t size) {
         return 1;
     const int value = exif_get_short(entry->data, exif_data_get_byte_order(exif.get()));
     return value >= 1 && value <= 8 ? value : 1;
+}
+
+int ExifPayloadOrientation(const std::uint8_t* data, std::size_t size) {
+    static constexpr std::uint8_t Name[] = {'E', 'x', 'i', 'f', 0, 0};
+    constexpr std::size_t Largest = 0xFFFF; // an Exif block's most, as ExifOrientation reads
+    if (data == nullptr)
+        return 1;
+    if (size >= sizeof Name && std::memcmp(data, Name, sizeof Name) == 0)
+        return ExifOrientation(data, std::min(size, Largest));
+    std::vector<std::uint8_t> block(Name, Name + sizeof Name);
+    const std::size_t kept = std::min(size, Largest - sizeof Name);
+    block.resize(sizeof Name + kept);
+    std::memcpy(block.data() + sizeof Name, data, kept);
+    return ExifOrientation(block.data(), block.size());
 }
 
 } // namespace tonalyx

@@ -43,6 +43,10 @@ struct TPictureMeta {
 // The orientation an Exif block gives (the APP1 payload, starting "Exif\0\0"), read with
 // libexif; 1 when it gives none, or gives one outside 1..8. Any bytes are safe.
 int ExifOrientation(const std::uint8_t* data, std::size_t size);
+// The same for an Exif payload that starts at its TIFF header, as PNG's eXIf and WebP's EXIF
+// chunks hold it (a payload that starts "Exif\0\0" is taken as it is). Of a payload over
+// 64 KB only the first 64 KB are read: the main picture's orientation comes first.
+int ExifPayloadOrientation(const std::uint8_t* data, std::size_t size);
 
 // Whether a picture of this orientation is shown with its width and height exchanged.
 inline bool OrientationSwapsSides(int orientation) {

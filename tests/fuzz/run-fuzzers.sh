@@ -16,7 +16,7 @@ testdata=$source_dir/../shared/testdata
 CC=${CC:-clang-14} CXX=${CXX:-clang++-14} cmake -S "$source_dir" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONALYX_FUZZ=ON -DTONALYX_TESTS=OFF -DTONALYX_BENCH=OFF
 # One fuzzer a format of the table: tests/fuzz/fuzz_KIND.cpp.
-kinds=(jpeg bmp tiff heif jxl)
+kinds=(jpeg bmp png tiff webp heif jxl)
 targets=()
 for kind in "${kinds[@]}"; do targets+=("fuzz_$kind"); done
 cmake --build "$build" --target "${targets[@]}" make_fuzz_seeds

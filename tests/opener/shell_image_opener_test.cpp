@@ -234,7 +234,7 @@ TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
         EXPECT_EQ(View.Shown.size(), QSize(20, 10));
     }
     // Unaccepted extensions beep before anything else happens.
-    for (const QString& name : QStringList{"notes.png", "README", "archive.2015"}) {
+    for (const QString& name : QStringList{"notes.gif", "README", "archive.2015"}) {
         View.Log.clear();
         Load(name);
         EXPECT_EQ(View.Log, QStringList({"beep"}));
@@ -246,13 +246,13 @@ TEST_F(Opener, FailuresBeepAndKeepThePreviousImage) {
 TEST_F(Opener, FailuresSayWhy) {
     ASSERT_TRUE(QDir(Dir.path()).mkdir("other")); // out of the folder stepped through
     QFile::copy(Path("c.bmp"), Path("other/liar.jpg"));
-    const std::string notOne = "Cannot open notes.png: not a " + ImageFormatNames(" or ") + " file";
+    const std::string notOne = "Cannot open notes.gif: not a " + ImageFormatNames(" or ") + " file";
     const struct {
         std::function<void(TImageOpener&)> Do;
         const char* Reason; // the start of it
     } rows[] = {
         {[](TImageOpener& op) { op.ShowNeighbor(TNeighbor::nPrev); }, "No image is open"},
-        {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.png")); }, notOne.c_str()},
+        {[this](TImageOpener& op) { op.LoadImageFile(Path("notes.gif")); }, notOne.c_str()},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("other/liar.jpg")); },
          "Cannot open liar.jpg: this file is not a JPEG picture"},
         {[this](TImageOpener& op) { op.LoadImageFile(Path("missing.bmp")); },

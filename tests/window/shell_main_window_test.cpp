@@ -426,8 +426,8 @@ TEST_F(MainWindow, DropOpensTheFirstFileOnly) {
     EXPECT_EQ(Beeps, 1);
     EXPECT_EQ(Window->windowTitle(), "b - Tonalyx");
     EXPECT_EQ(Window->StatusBar()->MessageText(),
-              QString::fromStdString("Cannot open notes.txt: not a " + ImageFormatNames(" or ") +
-                                     " file"));
+              QString("Cannot open notes.txt: not a %1 file")
+                  .arg(QString::fromStdString(ImageFormatNames(" or "))));
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "30 x 20");
 }
 
