@@ -182,8 +182,8 @@ int main(int argc, char* argv[]) {
         decodeMs);
     // The overlay is made on a worker from the stored picture, for a view copy of 2560 px.
     const QImage stored = ToQImage(std::move(decoded).Value());
-    Row("clipping overlay for 2560 px", MedianMs(runs, [&] { ClippingOverlay(stored, 2560, {}); }),
-        decodeMs);
+    Row("clipping overlay for 2560 px",
+        MedianMs(runs, [&] { ClippingOverlay(RasterOf(stored), 2560, {}); }), decodeMs);
     std::printf(
         "\nHSV: coarse level %d, converged at %d; L*a*b*: coarse level %d, converged at %d\n",
         hsvStats.CoarseLevel, hsvStats.ConvergedLevel, labStats.CoarseLevel,
