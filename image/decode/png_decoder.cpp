@@ -125,6 +125,17 @@ void ReadCalibration(png_structp png, png_infop info, TPictureMeta& meta) {
     // Decoding exponents from 0.8 to 5: linear values, and every display gamma in use.
     if (!png_get_gAMA(png, info, &gamma) || !(gamma >= 0.2 && gamma <= 1.25))
         return;
+    // The gAMA and cHRM that many writers add to every file, sRGB's primaries and white with
+    // its approximate exponent 1/2.2, stand for sRGB: shown as they are, not named "calibrated".
+    double xy[8] = {};
+    if (png_get_cHRM(png, info, &xy[0], &xy[1], &xy[2], &xy[3], &xy[4], &xy[5], &xy[6], &xy[7])) {
+        constexpr double Srgb[8] = {0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
+        bool srgb = std::abs(gamma - 1 / 2.2) < 0.002;
+        for (int i = 0; i < 8; ++i)
+            srgb = srgb && std::abs(xy[i] - Srgb[i]) < 0.002;
+        if (srgb)
+            return;
+    }
     TCalibratedRgb space;
     auto& p = space.Primaries;
     if (!png_get_cHRM_XYZ(png, info, &p[0][0], &p[0][1], &p[0][2], &p[1][0], &p[1][1], &p[1][2],

@@ -469,10 +469,15 @@ TEST(PngMeta, ADamagedProfileNeverFailsTheDecode) {
     EXPECT_NE(r->Meta.IccProfile.empty(), r->Meta.ProfileProblem.empty());
 }
 
-// ImageMagick writes sRGB's gamma and chromaticities into an RGB file without a profile.
+// ImageMagick writes sRGB's gamma and chromaticities into an RGB file without a profile; with
+// another gamma (1.8, 55556 in the chunk) they make a calibrated space.
 TEST(PngMeta, GammaAndChromaticitiesMakeACalibratedSpace) {
     REQUIRE_TOOL(Convert); // makes the files
-    const auto r = DecodeChunks(SplitChunks(ReadFileBytes(Rgb8File())));
+    std::vector<TChunk> chunks = SplitChunks(ReadFileBytes(Rgb8File()));
+    for (TChunk& chunk : chunks)
+        if (chunk.Type == "gAMA")
+            chunk.Data = {0, 0, 0xD9, 0x04};
+    const auto r = DecodeChunks(chunks);
     ASSERT_TRUE(r.Ok()) << r.Reason();
     ASSERT_TRUE(r->Meta.Calibrated);
     const double expected[3][2] = {{0.64, 0.33}, {0.30, 0.60}, {0.15, 0.06}};
@@ -481,7 +486,7 @@ TEST(PngMeta, GammaAndChromaticitiesMakeACalibratedSpace) {
         const double sum = xyz[0] + xyz[1] + xyz[2];
         EXPECT_NEAR(xyz[0] / sum, expected[p][0], 1e-3);
         EXPECT_NEAR(xyz[1] / sum, expected[p][1], 1e-3);
-        EXPECT_NEAR(r->Meta.Calibrated->Gamma[p], 1 / 0.45455, 1e-3);
+        EXPECT_NEAR(r->Meta.Calibrated->Gamma[p], 1.8, 1e-3);
     }
 }
 
@@ -495,7 +500,8 @@ TEST(PngMeta, NoCalibrationWhereItDoesNotApply) {
             chunk.Data = {0, 0, 0, 1}; // a gamma of 1/100000
         implausible.push_back(chunk);
     }
-    for (const auto& chunks : {srgb, implausible}) {
+    // sRGB's own primaries with its approximate gamma 1/2.2 are sRGB, as written.
+    for (const auto& chunks : {base, srgb, implausible}) {
         const auto r = DecodeChunks(chunks);
         ASSERT_TRUE(r.Ok()) << r.Reason();
         EXPECT_FALSE(r->Meta.Calibrated);
