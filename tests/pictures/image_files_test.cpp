@@ -81,9 +81,9 @@ TEST(FileFormat, TableHoldsItsExtensionsInOrder) {
         for (const std::string& ext : format.Extensions)
             listed.emplace_back(format.Name, ext);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"JPEG", ".jpg"},  {"JPEG", ".jpeg"}, {"JPEG", ".jfif"}, {"JPEG", ".jpe"},
-        {"BMP", ".bmp"},   {"PNG", ".png"},   {"TIFF", ".tif"},  {"TIFF", ".tiff"},
-        {"WebP", ".webp"}, {"HEIF", ".heic"}, {"HEIF", ".heif"}, {"HEIF", ".hif"},
+        {"JPEG", ".jpg"},  {"JPEG", ".jpeg"},  {"JPEG", ".jfif"}, {"JPEG", ".jpe"},
+        {"BMP", ".bmp"},   {"PNG", ".png"},    {"TIFF", ".tif"},  {"TIFF", ".tiff"},
+        {"WebP", ".webp"}, {"HEIF", ".heic"},  {"HEIF", ".heif"}, {"HEIF", ".hif"},
         {"AVIF", ".avif"}, {"JPEG XL", ".jxl"}};
     EXPECT_EQ(listed, expected);
 }
