@@ -10,7 +10,10 @@
 // runs), and while the whole 24-megapixel picture is counted as a region: how long the
 // window may have stopped answering.
 //
-//   bench_window [--runs N]
+//   bench_window [--runs N] [--formats]
+//
+// With --formats it also opens the photo written as 16-bit PNG, 16-bit TIFF, WebP, HEIC and
+// JPEG XL by the formats' own tools, each against its reference decoder writing it out.
 //
 // The settings go to a temporary folder, never to the user's own.
 #include "app_core.h"
@@ -33,6 +36,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -55,6 +59,14 @@ double Ms(const std::function<void()>& work) {
     const auto t0 = std::chrono::steady_clock::now();
     work();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Runs a tool to its end; false when it is missing or fails.
+bool RunTool(const QString& program, const QStringList& arguments) {
+    QProcess tool;
+    tool.start(program, arguments);
+    return tool.waitForFinished(300'000) && tool.exitStatus() == QProcess::NormalExit &&
+           tool.exitCode() == 0;
 }
 
 double Median(std::vector<double> ms) {
@@ -89,6 +101,101 @@ double LongestPause(const std::function<void()>& work) {
     work();
     const qint64 now = clock.nsecsElapsed();
     return static_cast<double>(std::max(longest, now - last)) / 1e6;
+}
+
+// One format: how its tool writes the photo, and its reference decoder writing it out (the
+// file's path is appended to each).
+struct TFormatCase {
+    const char* Name;
+    QString Extension;
+    QString Maker;
+    QStringList MakerArguments; // the source photo and the file follow
+    QString Reference;
+    QStringList ReferenceArguments; // the file, then the output, follow
+};
+
+// The photo in each other format, each run's copy alone in a folder of its own (neither
+// cached nor prepared), opened against its reference decoder of the same run.
+void OpenOtherFormats(TfrmMain& window, TNeighbourPreparer& preparer, const QString& photo,
+                      int runs) {
+    QTemporaryDir work;
+    const QString png8 = QDir(work.path()).filePath("source.png");
+    if (!RunTool("/usr/bin/convert", {photo, png8})) {
+        std::printf("\n(no formats: ImageMagick's convert is missing)\n");
+        return;
+    }
+    const TFormatCase cases[] = {
+        {"PNG 16-bit", "png", "/usr/bin/convert", {"-depth", "16"}, "pngtopnm", {}},
+        {"TIFF 16-bit LZW",
+         "tif",
+         "/usr/bin/convert",
+         {"-depth", "16", "-compress", "LZW"},
+         "tifftopnm",
+         {}},
+        {"WebP lossy", "webp", "cwebp", {"-quiet", "-q", "90"}, "dwebp", {"-quiet", "-ppm"}},
+        {"HEIC", "heic", "heif-enc", {"-q", "90"}, "heif-convert", {}},
+        {"JPEG XL", "jxl", "cjxl", {}, "djxl", {}},
+    };
+    std::printf("\nThe photo in other formats: first open against the format's reference "
+                "decoder writing it out, median of %d runs\n\n",
+                runs);
+    std::printf("| %-24s | %14s | %8s | %8s | %8s |\n", "format", "reference", "ms", "open ms",
+                "/ ref");
+    std::printf("|---|---|---:|---:|---:|\n");
+    for (const TFormatCase& c : cases) {
+        const QString file = QDir(work.path()).filePath("photo." + c.Extension);
+        QStringList make = c.MakerArguments;
+        if (c.Maker == "cwebp")
+            make << png8 << "-o" << file;
+        else if (c.Maker == "heif-enc")
+            make << photo << "-o" << file;
+        else if (c.Maker == "cjxl")
+            make << png8 << file;
+        else
+            make << photo << file;
+        if (!RunTool(c.Maker, make)) {
+            std::printf("| %-24s | %14s | (not made) | | |\n", c.Name, qPrintable(c.Reference));
+            continue;
+        }
+        const QString out =
+            QDir(work.path())
+                .filePath(c.Reference == "heif-convert" ? QStringLiteral("out.y4m")
+                                                        : QStringLiteral("out.ppm"));
+        std::vector<double> reference, open;
+        for (int r = 0; r < runs; ++r) {
+            const QString sub = QStringLiteral("%1-%2").arg(c.Extension).arg(r);
+            QDir(work.path()).mkdir(sub);
+            const QString copy = QDir(work.path()).filePath(sub + "/IMG." + c.Extension);
+            std::error_code error;
+            std::filesystem::create_hard_link(PathOf(file), PathOf(copy), error);
+            if (error && !QFile::copy(file, copy))
+                return;
+            QStringList decodeArgs = c.ReferenceArguments;
+            if (c.Reference == "pngtopnm" || c.Reference == "tifftopnm") {
+                reference.push_back(Ms([&] {
+                    QProcess tool;
+                    tool.setStandardOutputFile(out);
+                    tool.start(c.Reference, decodeArgs << file);
+                    tool.waitForFinished(300'000);
+                }));
+            } else {
+                decodeArgs << file;
+                if (c.Reference == "dwebp")
+                    decodeArgs << "-o";
+                decodeArgs << out;
+                reference.push_back(Ms([&] { RunTool(c.Reference, decodeArgs); }));
+            }
+            Settle(preparer);
+            open.push_back(Ms([&] {
+                window.LoadImageFile(copy);
+                WaitOpened(window);
+                window.repaint();
+            }));
+        }
+        const double ref = Median(reference), opened = Median(open);
+        std::printf("| %-24s | %14s | %8.1f | %8.1f | %8.2f |\n", c.Name, qPrintable(c.Reference),
+                    ref, opened, opened / ref);
+    }
 }
 
 } // namespace
@@ -327,6 +434,8 @@ int main(int argc, char* argv[]) {
     const double progressiveMs = Median(decodeProgressive);
     Row("decode (progressive JPEG, its reference)", progressiveMs, progressiveMs);
     Row("first open, progressive", Median(openProgressive), progressiveMs);
+    if (args.contains("--formats"))
+        OpenOtherFormats(window, preparer, first, runs);
     window.close();
     return 0;
 }
