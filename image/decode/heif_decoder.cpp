@@ -85,7 +85,10 @@ std::string DetailOf(const heif_error& e) {
 TFailure FailureOf(const heif_error& e, const char* format, bool reading, bool pastEnd) {
     std::string detail = DetailOf(e);
     if (e.subcode == heif_suberror_Security_limit_exceeded)
-        return SideTooLong(std::move(detail));
+        return reading ? SideTooLong(std::move(detail))
+                       : BrokenPictureData("the coded picture is larger than the file's header "
+                                           "declares; " +
+                                           std::move(detail));
     if (e.subcode == heif_suberror_End_of_data || pastEnd)
         return FileEndsEarly(std::move(detail));
     switch (e.code) {
@@ -185,6 +188,16 @@ TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target, const char* f
                             std::to_string(height) + " pixels");
     if (codedPixels > MaxDecodePixels)
         return PictureTooLarge(width, height);
+    // The size admitted is the header's; what libheif allocates while decoding is what the
+    // coded data says: a grid's own output size, each coded stream's frame size. A file whose
+    // data claims far more than its header (a few hundred bytes can claim gigabytes) is
+    // refused before those planes exist. A coded frame may exceed the header by its padding
+    // to whole coding blocks; libheif refuses a side at or above the limit.
+    constexpr int CodingBlockPadding = 64;
+    heif_context_set_maximum_image_size_limit(
+        context.get(), std::max({width, height, heif_image_handle_get_ispe_width(handle.get()),
+                                 heif_image_handle_get_ispe_height(handle.get())}) +
+                           CodingBlockPadding);
     const int bits = std::max(heif_image_handle_get_luma_bits_per_pixel(handle.get()),
                               heif_image_handle_get_chroma_bits_per_pixel(handle.get()));
     if (bits < 1 || bits > 16)
@@ -216,7 +229,8 @@ TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target, const char* f
                                                InterleavedChroma(wide, alpha), options.get());
         e.code != heif_error_Ok) {
         heif_image_release(decoded);
-        if (e.code == heif_error_Memory_allocation_error)
+        if (e.code == heif_error_Memory_allocation_error &&
+            e.subcode != heif_suberror_Security_limit_exceeded)
             return NotEnoughMemory(width, height);
         return FailureOf(e, format, false, place.PastEnd);
     }

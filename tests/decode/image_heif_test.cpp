@@ -139,6 +139,34 @@ TEST_F(HeifFiles, DamagedFilesAreRefusedInPlainWords) {
     }
 }
 
+// A file whose coded data is far larger than its header declares (a grid's output size, a
+// coded frame's size) is refused before libheif allocates its planes: the grid file, 950
+// bytes, would otherwise take gigabytes.
+TEST_F(HeifFiles, CodedDataLargerThanTheHeaderIsRefusedBeforeItsPlanes) {
+    Encode(TSource::Rgb8, {}, "frame.heic");
+    std::vector<std::uint8_t> frame = FileBytes(In("frame.heic"));
+    const char ispe[] = "ispe";
+    int boxes = 0;
+    for (auto at = std::search(frame.begin(), frame.end(), ispe, ispe + 4); at != frame.end();
+         at = std::search(at + 4, frame.end(), ispe, ispe + 4), ++boxes) {
+        std::fill(at + 8, at + 16, std::uint8_t{0});
+        at[11] = at[15] = 16; // 16×16 pixels declared, 150×37 coded
+    }
+    ASSERT_GT(boxes, 0);
+    PutFile(In("small-header.heic"), frame);
+    for (const std::string& file :
+         {In("small-header.heic"),
+          std::string(TONALYX_HEIF_DATA "/grid-larger-than-its-header.heic")}) {
+        SCOPED_TRACE(file);
+        TWholeRaster target({}, {}, {});
+        const TOutcome<TDecodeNotes> r = StreamHeifFile(file, target);
+        ASSERT_FALSE(r.Ok());
+        EXPECT_EQ(r.Reason(), BrokenPictureData({}).Reason);
+        EXPECT_NE(r.Detail().find("larger than the file's header declares"), std::string::npos)
+            << r.Detail();
+    }
+}
+
 // libheif decodes the whole picture before the first band; the target's cancel is still
 // heard before each band, and before the decode itself.
 TEST_F(HeifFiles, ACancelledDecodeEndsBeforeItsNextBand) {
