@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace tonalyx {
 namespace {
@@ -43,8 +44,14 @@ class TSelectionReader {
           FDeadline(steady_clock::now() + request.Whole) {}
 
     TOutcome<void> Open() {
-        FConn.reset(
-            xcb_connect(FRequest.Display.empty() ? nullptr : FRequest.Display.c_str(), nullptr));
+        {
+            // Connecting reads the X authority file's name through a buffer libXau keeps
+            // unguarded: two readers connecting at once would race on it.
+            static std::mutex connecting;
+            const std::lock_guard lock(connecting);
+            FConn.reset(xcb_connect(FRequest.Display.empty() ? nullptr : FRequest.Display.c_str(),
+                                    nullptr));
+        }
         if (xcb_connection_has_error(FConn.get()))
             return TOutcome<void>::Failure(UnreachableReason, "cannot connect to display \"" +
                                                                   FRequest.Display + "\"");

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Small HEIF and AVIF seeds made with heif-enc: 8, 10 and 12 bits, alpha, lossless, odd sizes.
+# Small HEIF and AVIF seeds made with heif-enc: 8, 10 and 12 bits, alpha, lossless, odd sizes;
+# and the damaged files the decoder's tests keep (a grid, which heif-enc does not write).
 #   tests/fuzz/seeds/heif.sh DIR
 set -euo pipefail
 dir=${1:?usage: heif.sh DIR}
+cp "$(dirname "$0")/../../data/heif/"*.heic "$dir/"
 command -v heif-enc >/dev/null || exit 0
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
