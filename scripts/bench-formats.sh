@@ -2,7 +2,8 @@
 # Measures tonalyx-cli counts on each format beside JPEG against that format's own reference
 # decoder writing the picture out (to PPM where the decoder can; heif-convert writes no PPM,
 # its rawest output is Y4M): the median of alternating runs and the median ratio of
-# neighbouring runs, and the peak memory of both (/usr/bin/time's maximum resident set). The
+# neighbouring runs, and the peak memory of both (/usr/bin/time's maximum resident set), whole
+# and as the growth over the same program's peak on an 8 x 8 picture of the format. The
 # pictures are one generated 4000 x 3000 photograph-like JPEG written in each format by the
 # formats' own tools. The machine's load is printed before and after.
 #   scripts/bench-formats.sh [BUILD_DIR] [RUNS]
@@ -28,14 +29,26 @@ cwebp -quiet -q 90 "$work/photo-8.png" -o "$work/photo.webp"
 heif-enc -q 90 "$work/photo.jpg" -o "$work/photo.heic" >/dev/null
 cjxl --quiet "$work/photo-8.png" "$work/photo.jxl" 2>/dev/null || cjxl "$work/photo-8.png" "$work/photo.jxl" >/dev/null 2>&1
 
-# name | file | the reference decoder's command, the output file last
+# The same in 8 x 8 pixels: what each program takes before any picture (its libraries,
+# its start), so that the growth a picture causes is compared too.
+$convert "$work/photo.jpg" -resize 8x8! "$work/tiny.jpg"
+$convert "$work/tiny.jpg" "$work/tiny-8.png"
+$convert "$work/tiny.jpg" -depth 16 "$work/tiny-16.png"
+$convert "$work/tiny.jpg" -depth 16 -compress LZW "$work/tiny-16.tif"
+cwebp -quiet -q 90 "$work/tiny-8.png" -o "$work/tiny.webp"
+heif-enc -q 90 "$work/tiny.jpg" -o "$work/tiny.heic" >/dev/null
+cjxl --quiet "$work/tiny-8.png" "$work/tiny.jxl" 2>/dev/null || cjxl "$work/tiny-8.png" "$work/tiny.jxl" >/dev/null 2>&1
+
+# name | file | the reference decoder's command on IN, the output file last. heif-convert
+# twice: to Y4M (its rawest output, no RGB) and to PNG (the RGB picture counting needs).
 cases=(
-    "PNG 8-bit|photo-8.png|pngtopnm $work/photo-8.png > $work/out.ppm"
-    "PNG 16-bit|photo-16.png|pngtopnm $work/photo-16.png > $work/out.ppm"
-    "TIFF 16-bit LZW|photo-16.tif|tifftopnm -quiet $work/photo-16.tif > $work/out.ppm"
-    "WebP lossy|photo.webp|dwebp -quiet $work/photo.webp -ppm -o $work/out.ppm"
-    "HEIC|photo.heic|heif-convert $work/photo.heic $work/out.y4m > /dev/null"
-    "JPEG XL|photo.jxl|djxl $work/photo.jxl $work/out.ppm > /dev/null 2>&1"
+    "PNG 8-bit|photo-8.png|pngtopnm IN > $work/out.ppm"
+    "PNG 16-bit|photo-16.png|pngtopnm IN > $work/out.ppm"
+    "TIFF 16-bit LZW|photo-16.tif|tifftopnm -quiet IN > $work/out.ppm"
+    "WebP lossy|photo.webp|dwebp -quiet IN -ppm -o $work/out.ppm"
+    "HEIC, to Y4M|photo.heic|heif-convert IN $work/out.y4m > /dev/null"
+    "HEIC, to PNG|photo.heic|heif-convert IN $work/out.png > /dev/null"
+    "JPEG XL|photo.jxl|djxl IN $work/out.ppm > /dev/null 2>&1"
 )
 
 elapsed_ns() { # a shell command
@@ -45,17 +58,20 @@ elapsed_ns() { # a shell command
     end=$(date +%s%N)
     echo $((end - start))
 }
+# The peak of a command writing to a file: its memory, not the page cache's.
 peak_kb() {
-    /usr/bin/time -f %M bash -c "exec $1" 2>&1 >/dev/null | tail -n 1
+    /usr/bin/time -f %M bash -c "$1" 2>&1 >/dev/null | tail -n 1
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-echo "| picture | reference | its time | tonalyx-cli counts | ratio | its peak | our peak |"
-echo "|---|---|---:|---:|---:|---:|---:|"
+echo "| picture | reference | its time | tonalyx-cli counts | ratio | its peak | our peak | its growth | our growth |"
+echo "|---|---|---:|---:|---:|---:|---:|---:|---:|"
 for entry in "${cases[@]}"; do
-    IFS='|' read -r name file reference <<<"$entry"
+    IFS='|' read -r name file template <<<"$entry"
+    tiny=$(echo "$file" | sed -e 's/^photo/tiny/')
+    reference=${template//IN/$work/$file}
     ours="$cli counts $work/$file"
     : >"$work/pairs"
     for ((i = 0; i < runs; i++)); do
@@ -68,15 +84,18 @@ for entry in "${cases[@]}"; do
         fi
         echo "$b $a" >>"$work/pairs"
     done
-    # The peak of a reference writing to a file: its memory, not the page cache's.
-    theirs_kb=$(/usr/bin/time -f %M bash -c "$reference" 2>&1 >/dev/null | tail -n 1)
+    theirs_kb=$(peak_kb "$reference")
     ours_kb=$(peak_kb "$ours")
-    printf '| %s | %s | %.0f ms | %.0f ms | %.2f | %.0f MB | %.0f MB |\n' "$name" "${reference%% *}" \
+    theirs_start_kb=$(peak_kb "${template//IN/$work/$tiny}")
+    ours_start_kb=$(peak_kb "$cli counts $work/$tiny")
+    mb() { awk -v k="$1" 'BEGIN { print k / 1024 }'; }
+    printf '| %s | %s | %.0f ms | %.0f ms | %.2f | %.0f MB | %.0f MB | %.0f MB | %.0f MB |\n' \
+        "$name" "${reference%% *}" \
         "$(awk '{ print $1 / 1e6 }' "$work/pairs" | median)" \
         "$(awk '{ print $2 / 1e6 }' "$work/pairs" | median)" \
         "$(awk '{ print $2 / $1 }' "$work/pairs" | median)" \
-        "$(awk -v k="$theirs_kb" 'BEGIN { print k / 1024 }')" \
-        "$(awk -v k="$ours_kb" 'BEGIN { print k / 1024 }')"
+        "$(mb "$theirs_kb")" "$(mb "$ours_kb")" \
+        "$(mb $((theirs_kb - theirs_start_kb)))" "$(mb $((ours_kb - ours_start_kb)))"
 done
 echo
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

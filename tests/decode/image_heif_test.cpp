@@ -167,6 +167,69 @@ TEST_F(HeifFiles, CodedDataLargerThanTheHeaderIsRefusedBeforeItsPlanes) {
     }
 }
 
+// A phone's HEIC turns its picture by an irot property (and mirrors it by imir) rather than
+// by Exif: libheif applies them, so the rows arrive upright and the orientation stays 1.
+// heif-enc writes neither; its pixi property, 16 bytes, is overwritten with one of them
+// (padded: libheif skips what a property leaves unread), so no offset in the file moves.
+TEST_F(HeifFiles, ItsTransformationsTurnThePictureUpright) {
+    Encode(TSource::Rgb8, {}, "upright.heic"); // red at the top, blue at the bottom
+    const std::vector<std::uint8_t> upright = FileBytes(In("upright.heic"));
+    const char pixi[] = "pixi";
+    const auto at = std::search(upright.begin(), upright.end(), pixi, pixi + 4) - upright.begin();
+    ASSERT_LT(std::size_t(at), upright.size());
+    ASSERT_EQ(upright[std::size_t(at) - 1], 16);
+    const auto with = [&](const char* box, std::uint8_t value) {
+        std::vector<std::uint8_t> b = upright;
+        std::copy(box, box + 4, b.begin() + at);
+        std::fill(b.begin() + at + 4, b.begin() + at + 12, std::uint8_t{0});
+        b[std::size_t(at) + 4] = value;
+        return b;
+    };
+    // How red the rows' first and last columns and first and last rows are.
+    struct TSides {
+        int Left, Right, Top, Bottom;
+    };
+    const auto redness = [](const TRasterView& r) {
+        const auto red = [&](int x, int y) { return r.Row(y)[3 * x + 2] - r.Row(y)[3 * x]; };
+        TSides s{};
+        for (int y = 0; y < r.Height; ++y) {
+            s.Left += red(0, y);
+            s.Right += red(r.Width - 1, y);
+        }
+        for (int x = 0; x < r.Width; ++x) {
+            s.Top += red(x, 0);
+            s.Bottom += red(x, r.Height - 1);
+        }
+        return s;
+    };
+    const struct {
+        const char* Name;
+        std::vector<std::uint8_t> Bytes;
+        int Width, Height;
+        bool RedLeft, RedTop;
+    } turned[] = {
+        {"a quarter turn anticlockwise", with("irot", 1), 37, 150, true, false},
+        {"a half turn", with("irot", 2), 150, 37, false, false},
+        {"three quarters", with("irot", 3), 37, 150, false, false},
+        {"mirrored top to bottom", with("imir", 0), 150, 37, false, false},
+    };
+    for (const auto& t : turned) {
+        SCOPED_TRACE(t.Name);
+        PutFile(In("turned.heic"), t.Bytes);
+        const TDecodeResult r = DecodeWhole(In("turned.heic"));
+        ASSERT_TRUE(r.Ok()) << r.Reason();
+        EXPECT_EQ(r->Meta().Orientation, 1);
+        ASSERT_EQ(r->Width(), t.Width);
+        ASSERT_EQ(r->Height(), t.Height);
+        const TSides s = redness(r->View());
+        if (t.Width < t.Height) {
+            EXPECT_EQ(s.Left > s.Right, t.RedLeft) << s.Left << " " << s.Right;
+        } else {
+            EXPECT_EQ(s.Top > s.Bottom, t.RedTop) << s.Top << " " << s.Bottom;
+        }
+    }
+}
+
 // libheif decodes the whole picture before the first band; the target's cancel is still
 // heard before each band, and before the decode itself.
 TEST_F(HeifFiles, ACancelledDecodeEndsBeforeItsNextBand) {

@@ -22,3 +22,8 @@ heif-enc -q 30 "$tmp/rgba8.png" -o "$dir/rgba8.avif"
 heif-enc -q 30 -p chroma=444 "$tmp/rgb8.png" -o "$dir/rgb444.avif"
 heif-enc -q 30 "$tmp/small.png" -o "$dir/small.avif"
 head -c 300 "$dir/rgb8.heic" >"$dir/cut.heic"
+# A turned picture: heif-enc writes no irot, so its 16-byte pixi property is overwritten with
+# one (padded; no offset moves).
+cp "$dir/rgba8.heic" "$dir/turned.heic"
+at=$(grep -obUa pixi "$dir/turned.heic" | head -n 1 | cut -d: -f1)
+printf 'irot\001\000\000\000\000\000\000\000' | dd of="$dir/turned.heic" bs=1 seek="$at" conv=notrunc status=none
