@@ -78,33 +78,52 @@ int TReducingTarget::CopyRowOf(int y) const {
     return row;
 }
 
-void TReducingTarget::Written(int firstRow, int count) {
-    FRowsWritten += count;
-    if (Cancelled()) // the rows count for nothing now: the decoder stops at its next band
-        return;
-    const int columns = FCopy.width();
-    for (int i = 0; i < count; ++i) {
-        const std::uint8_t* row = FBand.data() + i * FStride;
-        const std::uint8_t* alpha = FAlpha ? FAlphaBand.data() + i * FPicture.width() : nullptr;
-        std::uint64_t* sums =
-            FSums.data() + static_cast<std::size_t>(CopyRowOf(firstRow + i)) * columns * 4;
-        for (int c = 0; c < columns; ++c, sums += 4) {
-            std::uint64_t blue = 0, green = 0, red = 0, weight = 0;
-            const int from = FColumnStart[static_cast<std::size_t>(c)],
-                      to = FColumnStart[static_cast<std::size_t>(c) + 1];
-            for (int x = from; x < to; ++x) {
-                const std::uint8_t* p = row + 3 * x;
-                const std::uint64_t a = alpha ? alpha[x] : 1;
+namespace {
+
+// Adds one row's pixels to the sums of the copy's columns (blue, green, red, weight each):
+// weighted by alpha, or, for an opaque picture, each pixel weighing 1 without a multiply.
+template <bool Weighted>
+void FoldRow(const std::uint8_t* row, const std::uint8_t* alpha, const int* columnStart,
+             int columns, std::uint64_t* sums) {
+    for (int c = 0; c < columns; ++c, sums += 4) {
+        std::uint64_t blue = 0, green = 0, red = 0, weight = 0;
+        for (int x = columnStart[c]; x < columnStart[c + 1]; ++x) {
+            const std::uint8_t* p = row + 3 * x;
+            if constexpr (Weighted) {
+                const std::uint64_t a = alpha[x];
                 blue += p[0] * a;
                 green += p[1] * a;
                 red += p[2] * a;
                 weight += a;
+            } else {
+                blue += p[0];
+                green += p[1];
+                red += p[2];
             }
-            sums[0] += blue;
-            sums[1] += green;
-            sums[2] += red;
-            sums[3] += weight;
         }
+        sums[0] += blue;
+        sums[1] += green;
+        sums[2] += red;
+        sums[3] +=
+            Weighted ? weight : static_cast<std::uint64_t>(columnStart[c + 1] - columnStart[c]);
+    }
+}
+
+} // namespace
+
+void TReducingTarget::Written(int firstRow, int count) {
+    FRowsWritten += count;
+    if (Cancelled()) // the rows count for nothing now: the decoder stops at its next band
+        return;
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t* row = FBand.data() + i * FStride;
+        std::uint64_t* sums = FSums.data() + static_cast<std::size_t>(CopyRowOf(firstRow + i)) *
+                                                 static_cast<std::size_t>(FCopy.width()) * 4;
+        if (FAlpha)
+            FoldRow<true>(row, FAlphaBand.data() + i * FPicture.width(), FColumnStart.data(),
+                          FCopy.width(), sums);
+        else
+            FoldRow<false>(row, nullptr, FColumnStart.data(), FCopy.width(), sums);
     }
 }
 
