@@ -30,6 +30,14 @@ class TRawStream final : public LibRaw_abstract_datastream {
     // Whether a read wanted bytes past the end of the file.
     bool HitEnd() const { return FHitEnd; }
     bool CancelSeen() const { return FCancelSeen; }
+    // Whether the file begins as the raw formats do (TIFF's byte order mark, most of them; a
+    // Fuji's name; an ISO box), so that a file cut short is told from one of another kind.
+    bool StartsLikeRaw() const {
+        char head[12] = {};
+        FBytes.ReadAt(0, head, sizeof head);
+        return std::memcmp(head, "II", 2) == 0 || std::memcmp(head, "MM", 2) == 0 ||
+               std::memcmp(head, "FUJIFILM", 8) == 0 || std::memcmp(head + 4, "ftyp", 4) == 0;
+    }
     // Asks the caller's check; once it says cancelled, this stream stays so.
     bool Cancelled() {
         if (!FCancelSeen && FCancelled && FCancelled()) {
@@ -194,6 +202,10 @@ TFailure TRawSource::Failure(int code) const {
         return DecodingCancelled();
     switch (code) {
     case LIBRAW_FILE_UNSUPPORTED:
+        if (FStream->HitEnd() && FStream->StartsLikeRaw())
+            return FileEndsEarly(std::move(detail));
+        if (FRaw->imgdata.idata.make[0] != '\0') // a camera's file LibRaw does not read
+            return UnsupportedKind("camera raw", std::move(detail));
         return NotPictureOf("camera raw", std::move(detail));
     case LIBRAW_UNSUFFICIENT_MEMORY:
     case LIBRAW_MEMPOOL_OVERFLOW:
@@ -201,6 +213,8 @@ TFailure TRawSource::Failure(int code) const {
     case LIBRAW_TOO_BIG:
         return PictureTooLarge(s.raw_width, s.raw_height);
     case LIBRAW_IO_ERROR:
+        if (FStream->HitEnd() && !FStream->StartsLikeRaw())
+            return NotPictureOf("camera raw", std::move(detail));
         return FStream->HitEnd() ? FileEndsEarly(std::move(detail))
                                  : BrokenPictureData(std::move(detail));
     case LIBRAW_DATA_ERROR:

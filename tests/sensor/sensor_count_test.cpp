@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -191,3 +193,180 @@ INSTANTIATE_TEST_SUITE_P(
                     TCase{"rggb_black_each", "RGGB", 2, 2, 50, 68, {100, 110, 120, 130}, 4000},
                     TCase{"linear", "", 0, 0, 0, 0, {64}, 4095}),
     [](const testing::TestParamInfo<TCase>& param) { return std::string(param.param.Name); });
+
+namespace {
+
+TDngSpec SceneDng(const std::string& pattern, int white, int black) {
+    TDngSpec spec;
+    spec.Width = 72;
+    spec.Height = 50;
+    spec.Pattern = pattern;
+    spec.Black = {black};
+    spec.White = white;
+    spec.Value = [=](int x, int y, int s) { return Scene(x, y, s, white, black); };
+    return spec;
+}
+
+// The photosites an independent raw reader writes out unscaled for path (a 16-bit PGM of the
+// visible area, not turned), counted per place of the 2×2 pattern; empty when it is missing.
+std::vector<std::vector<std::uint64_t>> ReaderCounts(const std::filesystem::path& path, int& width,
+                                                     int& height) {
+    std::vector<std::vector<std::uint64_t>> counts;
+    const std::string command = "dcraw -D -4 -t 0 -c '" + path.string() + "' 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), &pclose);
+    int maxval = 0;
+    if (!pipe || std::fscanf(pipe.get(), "P5 %d %d %d", &width, &height, &maxval) != 3)
+        return counts;
+    std::fgetc(pipe.get());
+    counts.assign(4, std::vector<std::uint64_t>(65536));
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 2);
+    for (int y = 0; y < height; ++y) {
+        if (std::fread(row.data(), 1, row.size(), pipe.get()) != row.size())
+            return {};
+        for (int x = 0; x < width; ++x)
+            ++counts[static_cast<std::size_t>((y % 2) * 2 + x % 2)]
+                    [row[2 * x] << 8 | row[2 * x + 1]];
+    }
+    return counts;
+}
+
+// The channel at place i (by rows) of a 2×2 pattern: the green beside blue is the second.
+std::string ChannelAt(const std::string& pattern, std::size_t i) {
+    if (pattern[i] != 'G')
+        return std::string(1, pattern[i]);
+    return pattern.substr(i / 2 * 2, 2).find('B') != std::string::npos ? "G2" : "G";
+}
+
+} // namespace
+
+TEST(SensorAgainstReader, CountsPerFilterPlaceEqualTheIndependentReaders) {
+    if (std::system("command -v dcraw >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "dcraw is not installed";
+    struct TFile {
+        const char* Name;
+        TDngSpec Spec;
+    };
+    std::vector<TFile> files = {{"reader_rggb.dng", SceneDng("RGGB", 4095, 256)},
+                                {"reader_bggr.dng", SceneDng("BGGR", 16383, 1024)},
+                                {"reader_gbrg.dng", SceneDng("GBRG", 15000, 0)}};
+    files[2].Spec.Top = 2, files[2].Spec.Left = 4, files[2].Spec.Bottom = 48,
+    files[2].Spec.Right = 70;
+    for (const TFile& f : files) {
+        SCOPED_TRACE(f.Name);
+        const auto path = TempDir() / f.Name;
+        ASSERT_TRUE(WriteDng(path, f.Spec));
+        int width = 0, height = 0;
+        const auto reader = ReaderCounts(path, width, height);
+        ASSERT_FALSE(reader.empty());
+        const TOutcome<TSensorHistogram> hist = CountBytes(ReadBytes(path));
+        ASSERT_TRUE(hist.Ok()) << DescribeFailure(hist.Error());
+        EXPECT_EQ(hist->Width, width);
+        EXPECT_EQ(hist->Height, height);
+        for (std::size_t place = 0; place < 4; ++place) {
+            const std::string name = ChannelAt(hist->Pattern, place);
+            const auto channel = std::find_if(hist->Channels.begin(), hist->Channels.end(),
+                                              [&](const auto& c) { return c.Name == name; });
+            ASSERT_NE(channel, hist->Channels.end()) << name;
+            std::vector<std::uint64_t> expected = reader[place];
+            expected.resize(channel->Counts.size());
+            EXPECT_EQ(channel->Counts, expected) << name;
+        }
+    }
+}
+
+namespace {
+
+// Rewrites the first directory's entry for tag as a LONG of value (a little-endian TIFF).
+void SetLong(std::vector<std::uint8_t>& b, std::uint16_t tag, std::uint32_t value) {
+    const auto u16 = [&](std::size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); };
+    const std::size_t ifd = b[4] | b[5] << 8 | b[6] << 16 | std::size_t(b[7]) << 24;
+    for (std::size_t i = 0; i < u16(ifd); ++i) {
+        const std::size_t at = ifd + 2 + 12 * i;
+        if (u16(at) != tag)
+            continue;
+        b[at + 2] = 4, b[at + 3] = 0;
+        for (int k = 0; k < 4; ++k)
+            b[at + 8 + k] = static_cast<std::uint8_t>(value >> (8 * k));
+    }
+}
+
+// The offset of the word that points to the directory after the first.
+std::size_t NextIfdLink(const std::vector<std::uint8_t>& b) {
+    const std::size_t ifd = b[4] | b[5] << 8 | b[6] << 16 | std::size_t(b[7]) << 24;
+    return ifd + 2 + 12 * std::size_t(b[ifd] | b[ifd + 1] << 8);
+}
+
+std::vector<std::uint8_t> MadeDng(const TDngSpec& spec) {
+    const auto path = TempDir() / "damaged_base.dng";
+    EXPECT_TRUE(WriteDng(path, spec));
+    return ReadBytes(path);
+}
+
+} // namespace
+
+TEST(SensorBadFiles, RefusedWithAPlainReasonNeverACrash) {
+    const std::vector<std::uint8_t> good = MadeDng(SceneDng("RGGB", 4095, 64));
+    TDngSpec previewSpec = SceneDng("RGGB", 4095, 64);
+    previewSpec.Preview = true;
+    const std::vector<std::uint8_t> withPreview = MadeDng(previewSpec);
+    ASSERT_TRUE(CountBytes(good).Ok());
+    ASSERT_TRUE(CountBytes(withPreview).Ok());
+
+    std::vector<std::uint8_t> truncated(good.begin(), good.begin() + good.size() / 2);
+    std::vector<std::uint8_t> huge = good;
+    SetLong(huge, 256, 30000); // 30000 × 20000 photosites declared
+    SetLong(huge, 257, 20000);
+    std::vector<std::uint8_t> lying = good; // more rows and columns than its strips hold
+    SetLong(lying, 256, 200);
+    SetLong(lying, 257, 150);
+    std::vector<std::uint8_t> looping = good; // the directory chain points back to itself
+    const std::size_t link = NextIfdLink(looping);
+    std::copy(looping.begin() + 4, looping.begin() + 8, looping.begin() + long(link));
+    const std::string text = "Not a raw file at all, only a few words of text.\n";
+
+    struct TBad {
+        const char* Name;
+        std::vector<std::uint8_t> Bytes;
+        std::vector<std::string> Reasons; // any of these; empty: may open
+    };
+    const std::vector<TBad> cases = {
+        {"empty", {}, {EmptyFile().Reason}},
+        {"text", {text.begin(), text.end()}, {NotPictureOf("camera raw", {}).Reason}},
+        {"truncated", truncated, {FileEndsEarly({}).Reason, BrokenPictureData({}).Reason}},
+        {"huge", huge, {PictureTooLarge(0, 0).Reason}},
+        {"lying", lying,
+         {FileEndsEarly({}).Reason, BrokenPictureData({}).Reason, BrokenHeader({}).Reason,
+          NotPictureOf("camera raw", {}).Reason}},
+        {"looping", looping, {}},
+    };
+    for (const TBad& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TOutcome<TSensorHistogram> hist = CountBytes(c.Bytes);
+        if (c.Reasons.empty())
+            continue;
+        ASSERT_FALSE(hist.Ok());
+        EXPECT_NE(std::find(c.Reasons.begin(), c.Reasons.end(), hist.Reason()), c.Reasons.end())
+            << DescribeFailure(hist.Error());
+    }
+}
+
+TEST(SensorBadFiles, TheMemoryLeftRefusesTheDeclaredSensorBeforeUnpacking) {
+    std::vector<std::uint8_t> big = MadeDng(SceneDng("RGGB", 4095, 64));
+    SetLong(big, 256, 8000); // 8000 × 6000 photosites: 96 MB unpacked
+    SetLong(big, 257, 6000);
+    const TOutcome<TSensorHistogram> hist =
+        CountBytes(big, {}, [] { return std::uint64_t{50'000'000}; });
+    ASSERT_FALSE(hist.Ok());
+    EXPECT_EQ(hist.Error(), PictureOverMemoryLeft(8000, 6000, 8000 * 6000 * 2, 50'000'000));
+}
+
+TEST(SensorBadFiles, ACancelledCountEndsWithCancelled) {
+    const std::vector<std::uint8_t> good = MadeDng(SceneDng("RGGB", 4095, 64));
+    for (int after : {0, 1, 3}) {
+        std::atomic<int> asked{0};
+        const TOutcome<TSensorHistogram> hist =
+            CountBytes(good, [&] { return asked++ >= after; });
+        ASSERT_FALSE(hist.Ok()) << after;
+        EXPECT_EQ(hist.Error(), DecodingCancelled()) << after;
+    }
+}
