@@ -249,7 +249,7 @@ TOutcome<void> TRawSource::Unpack() {
         return Failure(code);
     if (FStream->CancelSeen())
         return DecodingCancelled();
-    FWhite = static_cast<int>(FRaw->imgdata.color.maximum);
+    FWhite = FRaw->imgdata.color.maximum;
     return TOutcome<void>::Success();
 }
 

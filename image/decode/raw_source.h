@@ -40,7 +40,7 @@ class TRawSource {
     // The white level of the file, after Unpack: LibRaw's color.maximum, which is the file's
     // own level (a DNG's WhiteLevel, a camera's from LibRaw's tables or its maker notes, some
     // set by the decoder as it unpacks); only LibRaw's development adjusts it afterwards.
-    int White() const { return FWhite; }
+    unsigned White() const { return FWhite; }
 
   private:
     TFailure Failure(int code) const;
@@ -49,7 +49,7 @@ class TRawSource {
     std::unique_ptr<LibRaw> FRaw; // large (hundreds of KB): on the heap
     TCancelCheck FCancelled;
     TMemoryLeft FMemoryLeft;
-    int FWhite = 0;
+    unsigned FWhite = 0;
 };
 
 } // namespace tonalyx

@@ -94,21 +94,19 @@ void CountLinear(const std::uint16_t* first, std::ptrdiff_t stride, int rows, in
 
 // This channel's black level: the common one, the colour's own, and where LibRaw keeps a
 // pattern of levels by position, the pattern's at the colour's first place in the tile.
-int BlackOf(const libraw_colordata_t& colour, int index, const TFilterTile* tile) {
-    unsigned black = colour.black + colour.cblack[index];
-    const unsigned patternRows = colour.cblack[4], patternColumns = colour.cblack[5];
+std::uint64_t BlackOf(const libraw_colordata_t& colour, int index, const TFilterTile* tile) {
+    std::uint64_t black = std::uint64_t{colour.black} + colour.cblack[index];
+    const std::uint64_t patternRows = colour.cblack[4], patternColumns = colour.cblack[5];
     if (patternRows == 0 || patternColumns == 0 ||
         6 + patternRows * patternColumns > LIBRAW_CBLACK_SIZE)
-        return static_cast<int>(black);
-    int at[2] = {0, 0};
+        return black;
+    std::uint64_t at[2] = {0, 0};
     if (tile)
         for (int r = tile->Rows - 1; r >= 0; --r)
             for (int c = tile->Columns - 1; c >= 0; --c)
                 if (tile->Colour[r][c] == index)
-                    at[0] = r, at[1] = c;
-    black += colour.cblack[6 + (unsigned(at[0]) % patternRows) * patternColumns +
-                           unsigned(at[1]) % patternColumns];
-    return static_cast<int>(black);
+                    at[0] = std::uint64_t(r), at[1] = std::uint64_t(c);
+    return black + colour.cblack[6 + (at[0] % patternRows) * patternColumns + at[1] % patternColumns];
 }
 
 } // namespace
@@ -133,7 +131,10 @@ TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& c
     hist.Model = raw.imgdata.idata.model;
     hist.Width = columns;
     hist.Height = rows;
-    hist.White = source.White();
+    // Raw values are 16 bits: a white level beyond them, or none, is a damaged file's.
+    if (source.White() == 0 || source.White() >= ValueCount)
+        return BrokenHeader("white level " + std::to_string(source.White()));
+    hist.White = static_cast<int>(source.White());
 
     std::vector<std::uint64_t> counts[Colours];
     bool present[Colours] = {};
@@ -173,7 +174,10 @@ TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& c
             continue;
         TSensorChannel channel;
         channel.Name = ChannelNames[k];
-        channel.Black = BlackOf(raw.imgdata.color, k, tile ? &*tile : nullptr);
+        const std::uint64_t black = BlackOf(raw.imgdata.color, k, tile ? &*tile : nullptr);
+        if (black >= ValueCount)
+            return BrokenHeader("black level " + std::to_string(black));
+        channel.Black = static_cast<int>(black);
         std::vector<std::uint64_t>& c = counts[k];
         std::size_t last = c.size() - 1;
         while (last > 0 && c[last] == 0)

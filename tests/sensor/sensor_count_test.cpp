@@ -74,7 +74,7 @@ TVisible VisibleOf(const TDngSpec& spec) {
     TVisible v{spec.Top + spec.Top % 2, spec.Left + spec.Left % 2,
                spec.Bottom > 0 ? spec.Bottom : spec.Height, spec.Bottom > 0 ? spec.Right : spec.Width,
                spec.Pattern};
-    if (!spec.Pattern.empty())
+    if (spec.Pattern.size() == 4)
         for (int i = 0; i < 4; ++i)
             v.Pattern[static_cast<std::size_t>(i)] =
                 spec.Pattern[static_cast<std::size_t>((i / 2 + spec.Top % 2) % 2 * 2 +
@@ -93,11 +93,13 @@ TExpected Expect(const TDngSpec& spec) {
                     e.Values[std::string(1, "RGB"[s])].push_back(spec.Value(x, y, s));
                 continue;
             }
-            const int py = (y - top) % 2, px = (x - left) % 2;
-            const char letter = spec.Pattern[static_cast<std::size_t>(py * 2 + px)];
+            const int side = spec.Pattern.size() == 36 ? 6 : 2;
+            const int py = (y - top) % side, px = (x - left) % side;
+            const char letter = spec.Pattern[static_cast<std::size_t>(py * side + px)];
             std::string name(1, letter);
-            if (letter == 'G' && spec.Pattern.substr(static_cast<std::size_t>(py * 2), 2).find('B') !=
-                                     std::string::npos)
+            if (side == 2 && letter == 'G' &&
+                spec.Pattern.substr(static_cast<std::size_t>(py * 2), 2).find('B') !=
+                    std::string::npos)
                 name = "G2";
             e.Values[name].push_back(spec.Value(x, y, 0));
         }
@@ -191,7 +193,9 @@ INSTANTIATE_TEST_SUITE_P(
                     TCase{"grbg_margins", "GRBG", 2, 4, 50, 66, {256}, 4095},
                     TCase{"gbrg_odd_margins", "GBRG", 3, 5, 49, 67, {128}, 15000},
                     TCase{"rggb_black_each", "RGGB", 2, 2, 50, 68, {100, 110, 120, 130}, 4000},
-                    TCase{"linear", "", 0, 0, 0, 0, {64}, 4095}),
+                    TCase{"linear", "", 0, 0, 0, 0, {64}, 4095},
+                    TCase{"six_by_six", "GGRGGBGGBGGRBRGRBGGGBGGRGGRGGBRBGBRG", 0, 0, 0, 0, {256},
+                          16383}),
     [](const testing::TestParamInfo<TCase>& param) { return std::string(param.param.Name); });
 
 namespace {

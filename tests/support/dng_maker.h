@@ -16,8 +16,8 @@ namespace tonalyx::test {
 
 struct TDngSpec {
     int Width = 64, Height = 48; // the stored raw image, margins included
-    // The 2×2 pattern by rows, from the active area's top left ("RGGB", "BGGR", "GRBG",
-    // "GBRG"); empty for a linear DNG of three channels.
+    // The pattern by rows, from the active area's top left: 2×2 ("RGGB", "BGGR", "GRBG",
+    // "GBRG") or 6×6 (36 letters); empty for a linear DNG of three channels.
     std::string Pattern = "RGGB";
     // The active area (the visible photosites): top, left, bottom, right; all 0 for the whole.
     int Top = 0, Left = 0, Bottom = 0, Right = 0;
@@ -50,12 +50,13 @@ inline void RawTags(TIFF* tif, const TDngSpec& spec) {
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, linear ? 34892 : 32803); // LinearRaw, CFA
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
     if (!linear) {
-        const std::uint16_t dim[2] = {2, 2};
+        const std::uint16_t side = spec.Pattern.size() == 36 ? 6 : 2;
+        const std::uint16_t dim[2] = {side, side};
         TIFFSetField(tif, TIFFTAG_CFAREPEATPATTERNDIM, dim);
-        std::uint8_t pattern[4];
-        for (int i = 0; i < 4; ++i)
-            pattern[i] = DngColour(spec.Pattern[static_cast<std::size_t>(i)]);
-        TIFFSetField(tif, TIFFTAG_CFAPATTERN, 4, pattern);
+        std::vector<std::uint8_t> pattern;
+        for (char letter : spec.Pattern)
+            pattern.push_back(DngColour(letter));
+        TIFFSetField(tif, TIFFTAG_CFAPATTERN, static_cast<int>(pattern.size()), pattern.data());
         const std::uint8_t planes[3] = {0, 1, 2};
         TIFFSetField(tif, TIFFTAG_CFAPLANECOLOR, 3, planes);
     }
