@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,7 +31,7 @@ struct TFilterTile {
 // Bayer patterns come from LibRaw's 32-bit filters word (its FC), 6×6 ones from its xtrans
 // table; both already relative to the visible area. Other layouts (the 16×16 tables of a few
 // old backs, the 45° sensors) are not read here.
-std::optional<TFilterTile> FilterTile(const LibRaw& raw) {
+std::optional<TFilterTile> FilterTile(LibRaw& raw) {
     const libraw_iparams_t& id = raw.imgdata.idata;
     TFilterTile tile;
     if (id.filters == 9) {
@@ -41,13 +41,13 @@ std::optional<TFilterTile> FilterTile(const LibRaw& raw) {
                 tile.Colour[r][c] = id.xtrans[r][c] & 3;
         return tile;
     }
-    if (id.filters < 1000 ||
-        const_cast<LibRaw&>(raw).get_internal_data_pointer()->internal_output_params.fuji_width)
+    if (id.filters < 1000 || raw.get_internal_data_pointer()->internal_output_params.fuji_width)
         return std::nullopt;
     tile.Rows = tile.Columns = 2;
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c)
-            tile.Colour[r][c] = static_cast<int>(id.filters >> (((r << 1 & 14) | (c & 1)) << 1) & 3);
+            tile.Colour[r][c] =
+                static_cast<int>(id.filters >> (((r << 1 & 14) | (c & 1)) << 1) & 3);
     return tile;
 }
 
@@ -106,7 +106,8 @@ std::uint64_t BlackOf(const libraw_colordata_t& colour, int index, const TFilter
             for (int c = tile->Columns - 1; c >= 0; --c)
                 if (tile->Colour[r][c] == index)
                     at[0] = std::uint64_t(r), at[1] = std::uint64_t(c);
-    return black + colour.cblack[6 + (at[0] % patternRows) * patternColumns + at[1] % patternColumns];
+    return black +
+           colour.cblack[6 + (at[0] % patternRows) * patternColumns + at[1] % patternColumns];
 }
 
 } // namespace
@@ -118,7 +119,7 @@ TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& c
         return opened.Error();
     if (TOutcome<void> unpacked = source.Unpack(); !unpacked)
         return unpacked.Error();
-    const LibRaw& raw = source.Raw();
+    LibRaw& raw = source.Raw();
     const libraw_rawdata_t& data = raw.imgdata.rawdata;
     const libraw_image_sizes_t& s = raw.imgdata.sizes;
     const int rows = s.height, columns = s.width;
@@ -142,8 +143,8 @@ TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& c
     if (data.raw_image) {
         tile = FilterTile(raw);
         if (!tile)
-            return UnsupportedKind("camera raw", "filter layout " +
-                                                     std::to_string(raw.imgdata.idata.filters));
+            return UnsupportedKind("camera raw",
+                                   "filter layout " + std::to_string(raw.imgdata.idata.filters));
         for (int r = 0; r < tile->Rows; ++r)
             for (int c = 0; c < tile->Columns; ++c) {
                 present[tile->Colour[r][c]] = true;

@@ -45,7 +45,8 @@ TEST(CliRaw, OneJsonLinePerFileAndAPlainLineForOneThatFails) {
     const test::TCapturedRun c = RunCli(options);
     EXPECT_EQ(c.Status, 1);
     EXPECT_EQ(c.Err.trimmed().toStdString(),
-              "tonalyx-cli: " + missing + ": The file does not exist (it may have been moved or deleted)");
+              "tonalyx-cli: " + missing +
+                  ": The file does not exist (it may have been moved or deleted)");
     const QStringList lines = c.Out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     QJsonParseError error;

@@ -39,8 +39,7 @@ TEST(SensorHistogram, HeadroomByTheTenthOfAPercentAbove) {
         {"only value 0", CountsOf(1, {{0, 5}}), 0, 4095, std::nullopt},
         {"at white: no headroom", CountsOf(4096, {{4095, 10}}), 0, 4095, 0.0},
         {"half way: one stop", CountsOf(4096, {{2303, 10}}), 511, 4095, 1.0},
-        {"a quarter above black: two stops", CountsOf(16384, {{1024 + 3840, 7}}), 1024, 16384,
-         2.0},
+        {"a quarter above black: two stops", CountsOf(16384, {{1024 + 3840, 7}}), 1024, 16384, 2.0},
         // 1000 photosites allow one above p: a lone highlight does not count, two do.
         {"one in a thousand above", CountsOf(4096, {{1023, 999}, {4095, 1}}), 0, 4092, 2.0},
         {"two in a thousand above", CountsOf(4096, {{1023, 998}, {4095, 2}}), 0, 4095, 0.0},
@@ -63,9 +62,9 @@ TEST(SensorHistogram, StopsBelowWhiteOnTheExposureAxis) {
         int Value, Black, White;
         std::optional<double> Stops;
     } cases[] = {
-        {4095, 0, 4095, 0.0},  {2303, 511, 4095, -1.0}, {1535, 511, 4607, -2.0},
-        {511, 511, 4095, {}},  {100, 511, 4095, {}},    {1000, 512, 512, {}},
-        {8190, 0, 4095, 1.0},  {1, 0, 4096, -12.0},
+        {4095, 0, 4095, 0.0}, {2303, 511, 4095, -1.0}, {1535, 511, 4607, -2.0},
+        {511, 511, 4095, {}}, {100, 511, 4095, {}},    {1000, 512, 512, {}},
+        {8190, 0, 4095, 1.0}, {1, 0, 4096, -12.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Value);
@@ -79,7 +78,8 @@ TEST(SensorHistogram, StopsBelowWhiteOnTheExposureAxis) {
 
 TEST(SensorHistogram, PhotositesOfEveryChannel) {
     TSensorHistogram hist;
-    for (std::vector<std::uint64_t> counts : {std::vector<std::uint64_t>{1, 2, 3}, {0, 0, 0, 4}, {}}) {
+    for (std::vector<std::uint64_t> counts :
+         {std::vector<std::uint64_t>{1, 2, 3}, {0, 0, 0, 4}, {}}) {
         TSensorChannel channel;
         channel.Counts = std::move(counts);
         hist.Channels.push_back(std::move(channel));

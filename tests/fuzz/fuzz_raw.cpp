@@ -11,9 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tonalyx::TMemoryBytes bytes(data, size);
     // What a sensor of FuzzMaxPixels photosites unpacks to: larger declared ones are refused
     // by the memory rule (unit-tested) instead of slowing the fuzzer down.
-    const auto hist = tonalyx::CountSensor(bytes, {}, [] {
-        return static_cast<std::uint64_t>(tonalyx::fuzz::FuzzMaxPixels * 2);
-    });
+    const auto hist = tonalyx::CountSensor(
+        bytes, {}, [] { return static_cast<std::uint64_t>(tonalyx::fuzz::FuzzMaxPixels * 2); });
     if (hist.Ok() == !hist.Reason().empty())
         __builtin_trap();
     if (!hist.Ok())

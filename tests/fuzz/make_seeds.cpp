@@ -136,8 +136,11 @@ bool WriteDngSeeds(const std::string& dir) {
         return d;
     };
     std::vector<std::pair<std::string, TDngSpec>> seeds = {
-        {"rggb", spec("RGGB")}, {"bggr-margins", spec("BGGR")}, {"grbg-black-each", spec("GRBG")},
-        {"linear", spec("")},   {"preview", spec("GBRG")},
+        {"rggb", spec("RGGB")},
+        {"bggr-margins", spec("BGGR")},
+        {"grbg-black-each", spec("GRBG")},
+        {"linear", spec("")},
+        {"preview", spec("GBRG")},
         {"six-by-six", spec("GGRGGBGGBGGRBRGRBGGGBGGRGGRGGBRBGBRG")}};
     seeds[1].second.Width = seeds[1].second.Height = 30;
     seeds[1].second.Top = 1, seeds[1].second.Left = 2, seeds[1].second.Bottom = 29,

@@ -27,8 +27,8 @@ using namespace tonalyx::test;
 namespace {
 
 std::filesystem::path TempDir() {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("tonalyx-sensor-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tonalyx-sensor-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     return dir;
 }
@@ -72,13 +72,12 @@ struct TVisible {
 
 TVisible VisibleOf(const TDngSpec& spec) {
     TVisible v{spec.Top + spec.Top % 2, spec.Left + spec.Left % 2,
-               spec.Bottom > 0 ? spec.Bottom : spec.Height, spec.Bottom > 0 ? spec.Right : spec.Width,
-               spec.Pattern};
+               spec.Bottom > 0 ? spec.Bottom : spec.Height,
+               spec.Bottom > 0 ? spec.Right : spec.Width, spec.Pattern};
     if (spec.Pattern.size() == 4)
         for (int i = 0; i < 4; ++i)
-            v.Pattern[static_cast<std::size_t>(i)] =
-                spec.Pattern[static_cast<std::size_t>((i / 2 + spec.Top % 2) % 2 * 2 +
-                                                      (i % 2 + spec.Left % 2) % 2)];
+            v.Pattern[static_cast<std::size_t>(i)] = spec.Pattern[static_cast<std::size_t>(
+                (i / 2 + spec.Top % 2) % 2 * 2 + (i % 2 + spec.Left % 2) % 2)];
     return v;
 }
 
@@ -158,9 +157,9 @@ TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
         // Its black: the common level, or the level of its place in the pattern.
         int black = c.Black[0];
         if (c.Black.size() == 4) {
-            const std::size_t at = c.Pattern.find(channel.Name == "G2" ? 'G' : channel.Name[0],
-                                                  channel.Name == "G2" ? c.Pattern.find('B') / 2 * 2
-                                                                       : 0);
+            const std::size_t at =
+                c.Pattern.find(channel.Name == "G2" ? 'G' : channel.Name[0],
+                               channel.Name == "G2" ? c.Pattern.find('B') / 2 * 2 : 0);
             black = c.Black[at];
         }
         EXPECT_EQ(channel.Black, black);
@@ -188,14 +187,14 @@ TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
 
 INSTANTIATE_TEST_SUITE_P(
     Dng, SensorCounts,
-    testing::Values(TCase{"rggb12", "RGGB", 0, 0, 0, 0, {0}, 4095},
-                    TCase{"bggr14", "BGGR", 0, 0, 0, 0, {512}, 16383},
-                    TCase{"grbg_margins", "GRBG", 2, 4, 50, 66, {256}, 4095},
-                    TCase{"gbrg_odd_margins", "GBRG", 3, 5, 49, 67, {128}, 15000},
-                    TCase{"rggb_black_each", "RGGB", 2, 2, 50, 68, {100, 110, 120, 130}, 4000},
-                    TCase{"linear", "", 0, 0, 0, 0, {64}, 4095},
-                    TCase{"six_by_six", "GGRGGBGGBGGRBRGRBGGGBGGRGGRGGBRBGBRG", 0, 0, 0, 0, {256},
-                          16383}),
+    testing::Values(
+        TCase{"rggb12", "RGGB", 0, 0, 0, 0, {0}, 4095},
+        TCase{"bggr14", "BGGR", 0, 0, 0, 0, {512}, 16383},
+        TCase{"grbg_margins", "GRBG", 2, 4, 50, 66, {256}, 4095},
+        TCase{"gbrg_odd_margins", "GBRG", 3, 5, 49, 67, {128}, 15000},
+        TCase{"rggb_black_each", "RGGB", 2, 2, 50, 68, {100, 110, 120, 130}, 4000},
+        TCase{"linear", "", 0, 0, 0, 0, {64}, 4095},
+        TCase{"six_by_six", "GGRGGBGGBGGRBRGRBGGGBGGRGGRGGBRBGBRG", 0, 0, 0, 0, {256}, 16383}),
     [](const testing::TestParamInfo<TCase>& param) { return std::string(param.param.Name); });
 
 namespace {
@@ -338,7 +337,8 @@ TEST(SensorBadFiles, RefusedWithAPlainReasonNeverACrash) {
         {"text", {text.begin(), text.end()}, {NotPictureOf("camera raw", {}).Reason}},
         {"truncated", truncated, {FileEndsEarly({}).Reason, BrokenPictureData({}).Reason}},
         {"huge", huge, {PictureTooLarge(0, 0).Reason}},
-        {"lying", lying,
+        {"lying",
+         lying,
          {FileEndsEarly({}).Reason, BrokenPictureData({}).Reason, BrokenHeader({}).Reason,
           NotPictureOf("camera raw", {}).Reason}},
         {"looping", looping, {}},
@@ -368,8 +368,7 @@ TEST(SensorBadFiles, ACancelledCountEndsWithCancelled) {
     const std::vector<std::uint8_t> good = MadeDng(SceneDng("RGGB", 4095, 64));
     for (int after : {0, 1, 3}) {
         std::atomic<int> asked{0};
-        const TOutcome<TSensorHistogram> hist =
-            CountBytes(good, [&] { return asked++ >= after; });
+        const TOutcome<TSensorHistogram> hist = CountBytes(good, [&] { return asked++ >= after; });
         ASSERT_FALSE(hist.Ok()) << after;
         EXPECT_EQ(hist.Error(), DecodingCancelled()) << after;
     }
