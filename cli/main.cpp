@@ -1,5 +1,6 @@
 // tonalyx-cli: histogram counts and their statistics for scripts and batch work.
 #include "counts_command.h"
+#include "raw_command.h"
 #include "stats_command.h"
 
 #include <string>
@@ -14,6 +15,12 @@ int main(int argc, char* argv[]) {
         if (!tonalyx::ParseStatsArguments(args, options, status, stdout, stderr))
             return status;
         return tonalyx::RunStats(options, stdout, stderr);
+    }
+    if (!args.empty() && args.front() == "raw") {
+        tonalyx::TRawOptions options;
+        if (!tonalyx::ParseRawArguments(args, options, status, stdout, stderr))
+            return status;
+        return tonalyx::RunRaw(options, stdout, stderr);
     }
     tonalyx::TCountsOptions options;
     if (!tonalyx::ParseCountsArguments(args, options, status, stdout, stderr))

@@ -11,6 +11,8 @@ packages=(
     libexif-dev liblcms2-dev
     # the formats beyond JPEG and BMP
     libtiff-dev libwebp-dev libheif-dev libjxl-dev
+    # camera raw files
+    libraw-dev
     # the X11 clipboard, asked over a connection of the program's own
     libxcb1-dev
     libgtest-dev

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 # The formats' tests compare with files made and decoded by independent tools.
 scripts/deps.sh clang-14 libclang-rt-14-dev \
     dpkg-dev file desktop-file-utils appstream groff-base nginx-light clang-format-14 \
-    imagemagick netpbm libvips-tools webp libheif-examples libjxl-tools libtiff-tools || exit 1
+    imagemagick netpbm libvips-tools webp libheif-examples libjxl-tools libtiff-tools dcraw || exit 1
 
 export QT_QPA_PLATFORM=offscreen
 # Rebuilds are much shorter through ccache where it is installed; nothing needs it.

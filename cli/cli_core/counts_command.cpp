@@ -21,6 +21,8 @@ const char* const HelpHead =
     "                          [--region X,Y,W,H] IMAGE...\n"
     "       tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
     "                          (see tonalyx-cli stats --help)\n"
+    "       tonalyx-cli raw FILE...  (a camera raw file's sensor counts; see\n"
+    "                          tonalyx-cli raw --help)\n"
     "\n"
     "Decodes each ";
 const char* const HelpTail =

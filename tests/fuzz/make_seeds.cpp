@@ -2,7 +2,9 @@
 // kind the decoder handles (baseline, progressive, grey, CMYK with and without an Adobe
 // marker, YCCK, with Exif and ICC profiles) and BMP files of each header and depth (with
 // embedded profiles and calibrated colour spaces). Used also beside the public test suites,
-// which hold few profiles and no orientations.
+// which hold few profiles and no orientations. With a third directory, small DNG files for
+// the raw fuzzer: each filter pattern, margins, black levels per colour, a linear one, one
+// with a preview before the raw data.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "colour_fixture.h"
+#include "dng_maker.h"
 #include "jpeg_encoder.h"
 
 namespace {
@@ -120,11 +123,42 @@ TBytes BmpV5(std::uint32_t type, const TBytes& profile) {
     return b;
 }
 
+// DNGs just above the smallest sensor LibRaw reads (22 × 22), so that the seeds stay small.
+bool WriteDngSeeds(const std::string& dir) {
+    using tonalyx::test::TDngSpec;
+    const auto scene = [](int x, int y, int s) {
+        return static_cast<std::uint16_t>(x == y ? 4095 : (x * 131 + y * 71 + s * 29) % 4200);
+    };
+    const auto spec = [&](std::string pattern) {
+        TDngSpec d;
+        d.Width = 24, d.Height = 24, d.Pattern = std::move(pattern), d.Black = {64};
+        d.Value = scene;
+        return d;
+    };
+    std::vector<std::pair<std::string, TDngSpec>> seeds = {
+        {"rggb", spec("RGGB")},
+        {"bggr-margins", spec("BGGR")},
+        {"grbg-black-each", spec("GRBG")},
+        {"linear", spec("")},
+        {"preview", spec("GBRG")},
+        {"six-by-six", spec("GGRGGBGGBGGRBRGRBGGGBGGRGGRGGBRBGBRG")}};
+    seeds[1].second.Width = seeds[1].second.Height = 30;
+    seeds[1].second.Top = 1, seeds[1].second.Left = 2, seeds[1].second.Bottom = 29,
+    seeds[1].second.Right = 28;
+    seeds[2].second.Black = {60, 61, 62, 63};
+    seeds[4].second.Preview = true;
+    seeds[4].second.Orientation = 6;
+    bool ok = true;
+    for (const auto& [name, d] : seeds)
+        ok &= tonalyx::test::WriteDng(dir + "/" + name + ".dng", d);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s JPEG_DIR BMP_DIR\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s JPEG_DIR BMP_DIR [RAW_DIR]\n", argv[0]);
         return 2;
     }
     const std::string jpeg = argv[1], bmp = argv[2];
@@ -163,5 +197,7 @@ int main(int argc, char** argv) {
         Bmp(24, 4, false, false, {5, 1, 2, 3, 0, 0, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}, 64));
     ok &= Write(bmp + "/rgb24-v5-profile.bmp", BmpV5(0x4D424544, adobe));
     ok &= Write(bmp + "/rgb24-v5-calibrated.bmp", BmpV5(0, {}));
+    if (argc == 4)
+        ok &= WriteDngSeeds(argv[3]);
     return ok ? 0 : 1;
 }

@@ -2,7 +2,7 @@
 # Builds the decoder fuzzers with clang and runs each for a bounded time.
 #   tests/fuzz/run-fuzzers.sh BUILD_DIR [SECONDS_PER_FUZZER]   (default 20 seconds)
 # Seeds come from the public test suites beside the project when present, and from files
-# made by make_fuzz_seeds (JPEG, BMP) or, for a format another tool writes, by
+# made by make_fuzz_seeds (JPEG, BMP, camera raw) or, for a format another tool writes, by
 # tests/fuzz/seeds/KIND.sh DIR. Crashing inputs land in BUILD_DIR/fuzz-artifacts.
 # Exits non-zero when a fuzzer finds a fault, or an input that takes over 10 s to decode
 # (a hang: the slowest legal inputs take about a second, more on a loaded machine).
@@ -16,7 +16,7 @@ testdata=$source_dir/../shared/testdata
 CC=${CC:-clang-14} CXX=${CXX:-clang++-14} cmake -S "$source_dir" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONALYX_FUZZ=ON -DTONALYX_TESTS=OFF -DTONALYX_BENCH=OFF
 # One fuzzer a format of the table: tests/fuzz/fuzz_KIND.cpp.
-kinds=(jpeg bmp png tiff webp heif jxl)
+kinds=(jpeg bmp png tiff webp heif jxl raw)
 targets=()
 for kind in "${kinds[@]}"; do targets+=("fuzz_$kind"); done
 cmake --build "$build" --target "${targets[@]}" make_fuzz_seeds
@@ -31,7 +31,7 @@ for kind in "${kinds[@]}"; do
         "$source_dir/tests/fuzz/seeds/$kind.sh" "$seeds/$kind"
     fi
 done
-"$build/tests/fuzz/make_fuzz_seeds" "$seeds/jpeg" "$seeds/bmp"
+"$build/tests/fuzz/make_fuzz_seeds" "$seeds/jpeg" "$seeds/bmp" "$seeds/raw"
 if [ -d "$testdata/libjpeg-turbo" ]; then
     cp "$testdata"/libjpeg-turbo/*.jpg "$seeds/jpeg/"
 fi
