@@ -99,8 +99,8 @@ int RunRaw(const TRawOptions& options, std::FILE* out, std::FILE* err) {
     return status;
 }
 
-bool ParseRawArguments(const std::vector<std::string>& args, TRawOptions& options,
-                       int& exitStatus, std::FILE* out, std::FILE* err) {
+bool ParseRawArguments(const std::vector<std::string>& args, TRawOptions& options, int& exitStatus,
+                       std::FILE* out, std::FILE* err) {
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];

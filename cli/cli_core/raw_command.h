@@ -28,7 +28,7 @@ int RunRaw(const TRawOptions& options, std::FILE* out, std::FILE* err);
 
 // Parses the arguments after the program name, the first being "raw". On a usage error or
 // --help returns false and sets exitStatus (0 for --help, 2 for an error) after printing.
-bool ParseRawArguments(const std::vector<std::string>& args, TRawOptions& options,
-                       int& exitStatus, std::FILE* out, std::FILE* err);
+bool ParseRawArguments(const std::vector<std::string>& args, TRawOptions& options, int& exitStatus,
+                       std::FILE* out, std::FILE* err);
 
 } // namespace tonalyx

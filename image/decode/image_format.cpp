@@ -34,7 +34,8 @@ std::vector<TImageFormat>& Table() {
           "image/x-sony-srf", "image/x-sony-sr2", "image/x-fuji-raf", "image/x-olympus-orf",
           "image/x-panasonic-rw2", "image/x-pentax-pef", "image/x-kodak-kdc", "image/x-kodak-dcr"},
          StreamRawFile,
-         TRowCounting::AsRowsArrive},
+         TRowCounting::AsRowsArrive,
+         StreamRawDevelopedFile},
     };
     return formats;
 }

@@ -152,7 +152,9 @@ class TRawStream final : public LibRaw_abstract_datastream {
         FWindow.resize(WindowBytes);
         FWindowStart = FPos;
         FWindowLength =
-            Cancelled() ? 0 : static_cast<std::int64_t>(FBytes.ReadAt(FPos, FWindow.data(), WindowBytes));
+            Cancelled()
+                ? 0
+                : static_cast<std::int64_t>(FBytes.ReadAt(FPos, FWindow.data(), WindowBytes));
         return FWindowLength > 0;
     }
 

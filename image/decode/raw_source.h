@@ -46,7 +46,6 @@ class TRawSource {
     TFailure Failure(int code) const;
 
   private:
-
     std::unique_ptr<TRawStream> FStream;
     std::unique_ptr<LibRaw> FRaw; // large (hundreds of KB): on the heap
     TCancelCheck FCancelled;

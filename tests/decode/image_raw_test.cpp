@@ -5,6 +5,7 @@
 #include "decoder.h"
 #include "image_format.h"
 #include "open_reasons.h"
+#include "streamed_count.h"
 #include "whole_raster.h"
 
 #include "dng_maker.h"
@@ -102,6 +103,26 @@ TEST_F(RawPictures, TheCameraPreviewIsShownWhenLargeEnoughElseTheRawIsDeveloped)
         if (c.Rendition == TRawRendition::CameraPreview) {
             EXPECT_TRUE(SamePixels(*r, *largeAlone)) << "not the preview as stored";
         }
+    }
+}
+
+// The tools' band counter counts the picture the window shows, or the development when asked.
+TEST_F(RawPictures, TheToolsCountThePreviewOrTheDevelopment) {
+    TDngSpec spec = Sensor();
+    spec.PreviewJpeg = Jpeg(40, 30);
+    if (spec.PreviewJpeg.empty())
+        GTEST_SKIP() << "no ImageMagick to make the preview";
+    spec.PreviewWidth = 40;
+    spec.PreviewHeight = 30;
+    ASSERT_TRUE(WriteDng(In("counted.dng"), spec));
+    for (const bool developed : {false, true}) {
+        TPictureMeta meta;
+        const TOutcome<TStreamedCounts> counted =
+            StreamAndCount(In("counted.dng"), &meta, AdmitInMemoryLeft(), developed);
+        ASSERT_TRUE(counted.Ok()) << counted.Reason();
+        EXPECT_EQ(counted->Width(), developed ? 64 : 40);
+        EXPECT_EQ(meta.Rendition,
+                  developed ? TRawRendition::Developed : TRawRendition::CameraPreview);
     }
 }
 
