@@ -18,8 +18,8 @@ const char* const SmoothingNames[] = {"off", "low", "medium", "high"};
 // The help around the formats' names, which are the table's (image_format.h).
 const char* const HelpHead =
     "Usage: tonalyx-cli counts [--display] [--smoothing off|low|medium|high]\n"
-    "                          [--region X,Y,W,H] IMAGE...\n"
-    "       tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
+    "                          [--region X,Y,W,H] [--develop] IMAGE...\n"
+    "       tonalyx-cli stats [--json] [--region X,Y,W,H] [--develop] IMAGE...\n"
     "                          (see tonalyx-cli stats --help)\n"
     "       tonalyx-cli raw FILE...  (a camera raw file's sensor counts; see\n"
     "                          tonalyx-cli raw --help)\n"
@@ -38,6 +38,9 @@ const char* const HelpTail =
     "  --region X,Y,W,H     count only the W x H pixels whose top left pixel is at X,Y\n"
     "                       of the stored picture (before any Exif turn), as a picture\n"
     "                       of its own; the JSON then says the region\n"
+    "  --develop            of a camera raw file, count its development from the raw\n"
+    "                       data instead of the camera's embedded preview (which is what\n"
+    "                       the window shows, unless the preview is small)\n"
     "  -h, --help           show this help\n"
     "  --version            print the version\n"
     "\n"
@@ -165,7 +168,8 @@ std::string CountsJson(const std::string& file, const TImageFacts& facts, TCount
 }
 
 int ForEachCountedImage(const std::vector<std::string>& images,
-                        const std::optional<TRegion>& region, TCurrentHist& hist, std::FILE* err,
+                        const std::optional<TRegion>& region, bool developed, TCurrentHist& hist,
+                        std::FILE* err,
                         const std::function<void(const std::string&, const TImageFacts&)>& shown,
                         const TMemoryLeft& memoryLeft) {
     const TAdmission admit = AdmitInMemoryLeft(memoryLeft);
@@ -175,8 +179,8 @@ int ForEachCountedImage(const std::vector<std::string>& images,
         TPictureSize picture;
         const std::filesystem::path path(file);
         const TOutcome<TStreamedCounts> counted =
-            region ? StreamAndCount(path, *region, &meta, &picture, admit)
-                   : StreamAndCount(path, &meta, admit);
+            region ? StreamAndCount(path, *region, &meta, &picture, admit, developed)
+                   : StreamAndCount(path, &meta, admit, developed);
         if (!counted.Ok()) {
             std::fprintf(err, "tonalyx-cli: %s: %s\n", file.c_str(), counted.Reason().c_str());
             status = 1;
@@ -196,7 +200,7 @@ int RunCounts(const TCountsOptions& options, std::FILE* out, std::FILE* err) {
     // The raw counts need no smoothing: the display copy is smoothed only when it is printed.
     TCurrentHist hist(options.Set == TCountSet::Display ? options.SmoothLevel : SmoothLevelOff);
     const int status = ForEachCountedImage(
-        options.Images, options.Region, hist, err,
+        options.Images, options.Region, options.Developed, hist, err,
         [&](const std::string& file, const TImageFacts& facts) {
             const TAllChanel& shown =
                 options.Set == TCountSet::Display ? hist.Display() : hist.Raw();
@@ -238,6 +242,8 @@ bool ParseCountsArguments(const std::vector<std::string>& args, TCountsOptions& 
         const std::string& a = args[i];
         if (!optionsEnded && a == "--") {
             optionsEnded = true;
+        } else if (!optionsEnded && a == "--develop") {
+            options.Developed = true;
         } else if (!optionsEnded && a == "--display") {
             options.Set = TCountSet::Display;
         } else if (!optionsEnded && (a == "--smoothing" || a.starts_with("--smoothing="))) {

@@ -21,6 +21,7 @@ struct TCountsOptions {
     std::optional<TRegion> Region;       // counted alone, in every image
     std::vector<std::string> Images;     // as given: UTF-8 paths
     TMemoryLeft MemoryLeft;              // the system's when not set (tests set it)
+    bool Developed = false;              // a camera raw file's development, not its preview
 };
 
 // What an image's line says of it beside its bins.
@@ -60,8 +61,9 @@ void AppendJsonString(std::string& out, const std::string& text);
 // counted, 1 when any failed (after trying all). The pictures are counted band by band as they are
 // decoded, never held whole (see StreamAndCount); one whose decode would hold more than
 // memoryLeft gives (a progressive JPEG's coefficients) fails from its header.
+// developed counts a camera raw file's development rather than its preview.
 int ForEachCountedImage(
-    const std::vector<std::string>& images, const std::optional<TRegion>& region,
+    const std::vector<std::string>& images, const std::optional<TRegion>& region, bool developed,
     TCurrentHist& hist, std::FILE* err,
     const std::function<void(const std::string& file, const TImageFacts& facts)>& shown,
     const TMemoryLeft& memoryLeft = {});

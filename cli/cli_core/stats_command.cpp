@@ -14,9 +14,10 @@ namespace tonalyx {
 namespace {
 
 // The help around the formats' names, which are the table's (image_format.h).
-const char* const HelpHead = "Usage: tonalyx-cli stats [--json] [--region X,Y,W,H] IMAGE...\n"
-                             "\n"
-                             "Decodes each ";
+const char* const HelpHead =
+    "Usage: tonalyx-cli stats [--json] [--region X,Y,W,H] [--develop] IMAGE...\n"
+    "\n"
+    "Decodes each ";
 const char* const HelpTail =
     " image and prints, for each of the ten histogram channels, the\n"
     "counted pixels, mean, median, standard deviation and the shares of pixels in the first\n"
@@ -28,6 +29,8 @@ const char* const HelpTail =
     "  --json              one JSON object per image on its own line\n"
     "  --region X,Y,W,H    only the W x H pixels whose top left pixel is at X,Y of the\n"
     "                      stored picture (before any Exif turn), as a picture of its own\n"
+    "  --develop           of a camera raw file, the development from the raw data instead\n"
+    "                      of the camera's embedded preview\n"
     "  -h, --help          show this help\n"
     "\n"
     "An image that cannot be read is reported on standard error and the others are still\n"
@@ -122,7 +125,7 @@ int RunStats(const TStatsOptions& options, std::FILE* out, std::FILE* err) {
     bool first = true;
     const TRegion* region = options.Region ? &*options.Region : nullptr;
     const int status = ForEachCountedImage(
-        options.Images, options.Region, hist, err,
+        options.Images, options.Region, options.Developed, hist, err,
         [&](const std::string& file, const TImageFacts& facts) {
             std::string text;
             if (options.Json) {
@@ -148,6 +151,8 @@ bool ParseStatsArguments(const std::vector<std::string>& args, TStatsOptions& op
         const std::string& a = args[i];
         if (!optionsEnded && a == "--") {
             optionsEnded = true;
+        } else if (!optionsEnded && a == "--develop") {
+            options.Developed = true;
         } else if (!optionsEnded && a == "--json") {
             options.Json = true;
         } else if (!optionsEnded && IsRegionOption(a)) {

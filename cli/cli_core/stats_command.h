@@ -18,6 +18,7 @@ struct TStatsOptions {
     std::optional<TRegion> Region;   // counted alone, in every image
     std::vector<std::string> Images; // as given: UTF-8 paths
     TMemoryLeft MemoryLeft;          // the system's when not set (tests set it)
+    bool Developed = false;          // a camera raw file's development, not its preview
 };
 
 // One image's line (without the newline):

@@ -108,6 +108,9 @@ struct TDecodeNotes {
 // The decoders, band by band into target. After a failure the rows written count for nothing.
 TOutcome<TDecodeNotes> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target);
 TOutcome<TDecodeNotes> StreamBmpFile(const std::filesystem::path& path, TRowTarget& target);
+// A JPEG held in memory (a camera raw file's embedded preview), as a JPEG file is decoded.
+TOutcome<TDecodeNotes> StreamJpegMemory(const std::uint8_t* data, std::size_t size,
+                                        TRowTarget& target);
 // PNG with libpng: every colour type and depth, interlaced or not (an interlaced picture is
 // held whole while its passes arrive); tRNS gives alpha. A file cut short is refused.
 TOutcome<TDecodeNotes> StreamPngFile(const std::filesystem::path& path, TRowTarget& target);
@@ -126,6 +129,15 @@ TOutcome<TDecodeNotes> StreamHeifFile(const std::filesystem::path& path, TRowTar
 TOutcome<TDecodeNotes> StreamHeifBytes(TByteSource& in, TRowTarget& target);
 TOutcome<TDecodeNotes> StreamAvifFile(const std::filesystem::path& path, TRowTarget& target);
 TOutcome<TDecodeNotes> StreamAvifBytes(TByteSource& in, TRowTarget& target);
+// Camera raw files (LibRaw; raw_decoder.cpp): the camera's own embedded preview, decoded as
+// a JPEG, when it is at least half the sensor's size; otherwise, and from the Developed
+// functions always, LibRaw's development of the raw data (the camera's white balance, sRGB,
+// 8 bits, full size). Upright by the raw file's orientation; the metadata says which.
+TOutcome<TDecodeNotes> StreamRawFile(const std::filesystem::path& path, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamRawBytes(TByteSource& in, TRowTarget& target);
+TOutcome<TDecodeNotes> StreamRawDevelopedFile(const std::filesystem::path& path,
+                                              TRowTarget& target);
+TOutcome<TDecodeNotes> StreamRawDevelopedBytes(TByteSource& in, TRowTarget& target);
 // JPEG XL (libjxl): the first frame, its orientation kept for the display.
 TOutcome<TDecodeNotes> StreamJxlFile(const std::filesystem::path& path, TRowTarget& target);
 TOutcome<TDecodeNotes> StreamJxlBytes(TByteSource& in, TRowTarget& target);

@@ -24,6 +24,18 @@ std::vector<TImageFormat>& Table() {
          TRowCounting::AsRowsArrive},
         {"AVIF", {".avif"}, {"image/avif"}, StreamAvifFile, TRowCounting::AsRowsArrive},
         {"JPEG XL", {".jxl"}, {"image/jxl"}, StreamJxlFile, TRowCounting::AsRowsArrive},
+        // The generic type first: the desktop's type for every raw file, those of the makers
+        // without one of their own included.
+        {"camera raw",
+         {".dng", ".nef", ".nrw", ".cr2", ".cr3", ".crw", ".arw", ".srf", ".sr2", ".raf", ".orf",
+          ".rw2", ".pef", ".srw", ".3fr", ".iiq", ".erf", ".mef", ".mos", ".kdc", ".dcr", ".rwl"},
+         {"image/x-dcraw", "image/x-adobe-dng", "image/x-nikon-nef", "image/x-nikon-nrw",
+          "image/x-canon-cr2", "image/x-canon-cr3", "image/x-canon-crw", "image/x-sony-arw",
+          "image/x-sony-srf", "image/x-sony-sr2", "image/x-fuji-raf", "image/x-olympus-orf",
+          "image/x-panasonic-rw2", "image/x-pentax-pef", "image/x-kodak-kdc", "image/x-kodak-dcr"},
+         StreamRawFile,
+         TRowCounting::AsRowsArrive,
+         StreamRawDevelopedFile},
     };
     return formats;
 }

@@ -35,6 +35,14 @@ struct TImageFormat {
     std::vector<std::string> MimeTypes;  // what the desktop entry says the program opens
     TStreamDecoder Decode;
     TRowCounting Counting = TRowCounting::WhenWhole;
+    // Another picture of the same file, when it holds one: a camera raw file's development
+    // of the sensor's data, beside the camera's own preview that Decode gives.
+    TStreamDecoder Develop = nullptr;
+
+    // Develop when asked and there is such a picture, else Decode.
+    const TStreamDecoder& DecoderFor(bool developed) const {
+        return developed && Develop ? Develop : Decode;
+    }
 };
 
 // A format by its name in the table ("JPEG", "BMP").

@@ -464,6 +464,16 @@ TDecodeResult DecodeJpegMemory(const std::uint8_t* data, std::size_t size,
         [data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); }, rowsReady);
 }
 
+TOutcome<TDecodeNotes> StreamJpegMemory(const std::uint8_t* data, std::size_t size,
+                                        TRowTarget& target) {
+    if (size == 0 || data == nullptr)
+        return EmptyFile();
+    const auto length = static_cast<unsigned long>(
+        std::min<std::size_t>(size, std::numeric_limits<unsigned long>::max()));
+    return DecodeJpeg([data, length](j_decompress_ptr cinfo) { jpeg_mem_src(cinfo, data, length); },
+                      target);
+}
+
 TOutcome<TDecodeNotes> StreamJpegFile(const std::filesystem::path& path, TRowTarget& target) {
     TInputFile file(path);
     if (!file.IsOpen())

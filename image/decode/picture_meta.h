@@ -22,6 +22,10 @@ struct TCalibratedRgb {
     friend bool operator==(const TCalibratedRgb&, const TCalibratedRgb&) = default;
 };
 
+// What a camera raw file's picture is: the camera's own rendering it embeds, or developed
+// here from the sensor's data. None for every other file.
+enum class TRawRendition : std::uint8_t { None, CameraPreview, Developed };
+
 struct TPictureMeta {
     // The Exif orientation, 1 to 8 (1: stored upright; 6: to be turned 90° clockwise); 1 when
     // the file gives none or one outside that range.
@@ -38,6 +42,7 @@ struct TPictureMeta {
     // Why a profile the file announces could not be read whole (empty when nothing went
     // wrong); the picture is then shown with its stored values.
     std::string ProfileProblem;
+    TRawRendition Rendition = TRawRendition::None;
 };
 
 // The orientation an Exif block gives (the APP1 payload, starting "Exif\0\0"), read with

@@ -42,9 +42,10 @@ class TRawSource {
     // set by the decoder as it unpacks); only LibRaw's development adjusts it afterwards.
     unsigned White() const { return FWhite; }
 
-  private:
+    // A LibRaw error code of a call on Raw() in plain words (cancelling included).
     TFailure Failure(int code) const;
 
+  private:
     std::unique_ptr<TRawStream> FStream;
     std::unique_ptr<LibRaw> FRaw; // large (hundreds of KB): on the heap
     TCancelCheck FCancelled;

@@ -255,7 +255,7 @@ namespace {
 
 TOutcome<TStreamedCounts> Stream(const std::filesystem::path& path,
                                  const std::optional<TRegion>& region, TPictureMeta* meta,
-                                 TPictureSize* picture, const TAdmission& admit) {
+                                 TPictureSize* picture, const TAdmission& admit, bool developed) {
     const TOutcome<const TImageFormat*> format = FormatToDecode(path);
     if (!format.Ok())
         return format.Error();
@@ -264,7 +264,7 @@ TOutcome<TStreamedCounts> Stream(const std::filesystem::path& path,
         std::optional<TPictureSize> first; // the picture's size on the first pass
         do {
             TBandCounter counter(counts, region, admit);
-            TOutcome<TDecodeNotes> decoded = (*format)->Decode(path, counter);
+            TOutcome<TDecodeNotes> decoded = (*format)->DecoderFor(developed)(path, counter);
             if (counter.Refusal())
                 return *counter.Refusal();
             if (counter.RegionOutside()) {
@@ -305,14 +305,14 @@ TAdmission AdmitInMemoryLeft(TMemoryLeft memoryLeft) {
 }
 
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, TPictureMeta* meta,
-                                         const TAdmission& admit) {
-    return Stream(path, std::nullopt, meta, nullptr, admit);
+                                         const TAdmission& admit, bool developed) {
+    return Stream(path, std::nullopt, meta, nullptr, admit, developed);
 }
 
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, const TRegion& region,
                                          TPictureMeta* meta, TPictureSize* picture,
-                                         const TAdmission& admit) {
-    return Stream(path, region, meta, picture, admit);
+                                         const TAdmission& admit, bool developed) {
+    return Stream(path, region, meta, picture, admit, developed);
 }
 
 } // namespace tonalyx

@@ -31,9 +31,12 @@ TAdmission AdmitInMemoryLeft(TMemoryLeft memoryLeft = {});
 // meta, when given, gets what the file says about showing it. Each pass is admitted by admit
 // once the header gives the size, before anything of the picture is allocated; its refusal
 // is the count's failure.
+// developed counts a camera raw file's development rather than its preview (TImageFormat::
+// DecoderFor); it changes nothing for other files.
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path,
                                          TPictureMeta* meta = nullptr,
-                                         const TAdmission& admit = AdmitInMemoryLeft());
+                                         const TAdmission& admit = AdmitInMemoryLeft(),
+                                         bool developed = false);
 
 struct TPictureSize {
     int Width = 0, Height = 0;
@@ -47,7 +50,8 @@ struct TPictureSize {
 TOutcome<TStreamedCounts> StreamAndCount(const std::filesystem::path& path, const TRegion& region,
                                          TPictureMeta* meta = nullptr,
                                          TPictureSize* picture = nullptr,
-                                         const TAdmission& admit = AdmitInMemoryLeft());
+                                         const TAdmission& admit = AdmitInMemoryLeft(),
+                                         bool developed = false);
 
 // One pass of a decoder's rows counted into counts' next pass (see TStreamedCounts). The
 // decoder's thread fills bands of a small ring; a worker thread counts them as they come,

@@ -46,8 +46,17 @@ TAppTitle AppTitleText(const TPictureSource& shown, const QString& prevDocumentN
     return t;
 }
 
-QString ImageSizeText(QSize size) {
-    return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+QString ImageSizeText(QSize size, TRawRendition rendition) {
+    const QString text = QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+    switch (rendition) {
+    case TRawRendition::CameraPreview:
+        return QStringLiteral("Camera preview ") + text;
+    case TRawRendition::Developed:
+        return QStringLiteral("Developed from raw ") + text;
+    case TRawRendition::None:
+        break;
+    }
+    return text;
 }
 
 QString OpenImageFilter() {

@@ -32,7 +32,9 @@ TAppTitle AppTitleText(const TPictureSource& shown, const QString& prevDocumentN
 // case-sensitive systems would hide IMG_0001.JPG.
 QString OpenImageFilter();
 
-// The status bar's size text for an image of the given pixel size, "1920 x 1080".
-QString ImageSizeText(QSize size);
+// The status bar's size text for an image of the given pixel size, "1920 x 1080"; of a camera
+// raw file, which of its pictures that is: "Camera preview 6000 x 4000", "Developed from raw
+// 6024 x 4020".
+QString ImageSizeText(QSize size, TRawRendition rendition = TRawRendition::None);
 
 } // namespace tonalyx

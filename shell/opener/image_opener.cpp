@@ -167,7 +167,8 @@ void TImageOpener::ShowCurrent(TPictureRef picture, QImage preview, const TDispl
 }
 
 void TImageOpener::ShowSizeAndSpace() {
-    FView.ShowImageSize(FForm.ShownSize(FCurrent.size()));
+    FView.ShowImageSize(FForm.ShownSize(FCurrent.size()),
+                        FPicture ? FPicture->Meta().Rendition : TRawRendition::None);
     FView.ShowColourSpace(FForm.ColourSpaceName());
 }
 

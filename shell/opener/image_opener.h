@@ -55,7 +55,8 @@ class TOpenerView {
     virtual int PreviewSide() const { return 0; }
     virtual void RedrawHistograms() = 0;                       // THist::Show of the display copy
     virtual void SetAppTitle(const TPictureSource& shown) = 0; // none before the first picture
-    virtual void ShowImageSize(QSize size) = 0;                // as shown: turned upright
+    // As shown: turned upright; a camera raw file's says which picture of it is shown.
+    virtual void ShowImageSize(QSize size, TRawRendition rendition) = 0;
     // The colour space the picture's values are in when it is not sRGB (its profile's name);
     // empty for sRGB. Called after each ShowImageSize.
     virtual void ShowColourSpace(const QString& name) { (void)name; }

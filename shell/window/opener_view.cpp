@@ -57,8 +57,8 @@ void TWindowOpenerView::SetAppTitle(const TPictureSource& shown) {
     F.Window->setWindowTitle(t.AppTitle);
 }
 
-void TWindowOpenerView::ShowImageSize(QSize size) {
-    F.StatusBar->SetImageSizeText(ImageSizeText(size));
+void TWindowOpenerView::ShowImageSize(QSize size, TRawRendition rendition) {
+    F.StatusBar->SetImageSizeText(ImageSizeText(size, rendition));
     F.StatusBar->ClearFailure(); // it was about another picture, or about none
     F.Readout->ImageCounted();   // every load, cache hit and paste ends here
     if (F.ImageShown)

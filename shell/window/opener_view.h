@@ -53,7 +53,7 @@ class TWindowOpenerView final : public TOpenerView {
     int PreviewSide() const override;
     void RedrawHistograms() override;
     void SetAppTitle(const TPictureSource& shown) override;
-    void ShowImageSize(QSize size) override;
+    void ShowImageSize(QSize size, TRawRendition rendition) override;
     void ShowColourSpace(const QString& name) override;
     void HideWelcome() override;
     void RememberRecentImage(const QString& path) override;

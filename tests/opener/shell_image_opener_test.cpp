@@ -69,7 +69,7 @@ class TRecordingView : public TOpenerView {
     }
     void RedrawHistograms() override { Log << "draw"; }
     void SetAppTitle(const TPictureSource&) override { Log << "title"; }
-    void ShowImageSize(QSize size) override {
+    void ShowImageSize(QSize size, TRawRendition) override {
         Log << QStringLiteral("size %1x%2").arg(size.width()).arg(size.height());
     }
     void ShowColourSpace(const QString& name) override { Space = name; }

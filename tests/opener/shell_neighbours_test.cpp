@@ -229,7 +229,7 @@ class TView : public TOpenerView {
     int PreviewSide() const override { return 24; }
     void RedrawHistograms() override { Log << "draw"; }
     void SetAppTitle(const TPictureSource&) override { Log << "title"; }
-    void ShowImageSize(QSize) override {}
+    void ShowImageSize(QSize, TRawRendition) override {}
     void HideWelcome() override {}
     void RememberRecentImage(const QString& path) override { Recent << path; }
     void Fail(const QString& reason) override { Reasons << reason; }

@@ -80,11 +80,15 @@ TEST(FileFormat, TableHoldsItsExtensionsInOrder) {
     for (const TImageFormat& format : ImageFormats())
         for (const std::string& ext : format.Extensions)
             listed.emplace_back(format.Name, ext);
-    const std::vector<std::pair<std::string, std::string>> expected = {
+    std::vector<std::pair<std::string, std::string>> expected = {
         {"JPEG", ".jpg"},  {"JPEG", ".jpeg"},  {"JPEG", ".jfif"}, {"JPEG", ".jpe"},
         {"BMP", ".bmp"},   {"PNG", ".png"},    {"TIFF", ".tif"},  {"TIFF", ".tiff"},
         {"WebP", ".webp"}, {"HEIF", ".heic"},  {"HEIF", ".heif"}, {"HEIF", ".hif"},
         {"AVIF", ".avif"}, {"JPEG XL", ".jxl"}};
+    for (const char* raw :
+         {".dng", ".nef", ".nrw", ".cr2", ".cr3", ".crw", ".arw", ".srf", ".sr2", ".raf", ".orf",
+          ".rw2", ".pef", ".srw", ".3fr", ".iiq", ".erf", ".mef", ".mos", ".kdc", ".dcr", ".rwl"})
+        expected.emplace_back("camera raw", raw);
     EXPECT_EQ(listed, expected);
 }
 

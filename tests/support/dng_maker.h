@@ -29,6 +29,10 @@ struct TDngSpec {
     std::function<std::uint16_t(int x, int y, int sample)> Value;
     // A 16 × 12 RGB preview in the first directory, the raw one in a sub-directory.
     bool Preview = false;
+    // Or, when not empty, this JPEG (of PreviewWidth × PreviewHeight, colour) as that
+    // preview, stored as it is, as cameras store theirs.
+    std::vector<std::uint8_t> PreviewJpeg;
+    int PreviewWidth = 16, PreviewHeight = 12;
 };
 
 // The pattern's colour numbers as DNG writes them: 0 red, 1 green, 2 blue.
@@ -111,6 +115,26 @@ inline bool WriteDng(const std::filesystem::path& path, const TDngSpec& spec) {
     if (!tif)
         return false;
     TIFF* t = tif.get();
+    if (!spec.PreviewJpeg.empty()) {
+        std::uint64_t subIfd = 0;
+        TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, spec.PreviewWidth);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, spec.PreviewHeight);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, spec.PreviewHeight);
+        TIFFSetField(t, TIFFTAG_SUBIFD, 1, &subIfd);
+        dng_detail::CameraTags(t, spec);
+        std::vector<std::uint8_t> jpeg = spec.PreviewJpeg;
+        if (TIFFWriteRawStrip(t, 0, jpeg.data(), static_cast<tmsize_t>(jpeg.size())) < 0 ||
+            !TIFFWriteDirectory(t))
+            return false;
+        dng_detail::RawTags(t, spec);
+        return dng_detail::RawRows(t, spec) && TIFFWriteDirectory(t);
+    }
     if (spec.Preview) {
         std::uint64_t subIfd = 0;
         TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);

@@ -119,7 +119,7 @@ class TStatesView : public TOpenerView {
     void ShowImage(const QImage&) override {}
     void RedrawHistograms() override {}
     void SetAppTitle(const TPictureSource&) override {}
-    void ShowImageSize(QSize) override {}
+    void ShowImageSize(QSize, TRawRendition) override {}
     void HideWelcome() override {}
     void RememberRecentImage(const QString&) override {}
     void Fail(const QString&) override {}
