@@ -262,7 +262,7 @@ bool THistScene::HistHeightCorrect() {
 bool THistScene::PicturesMade() const {
     return std::all_of(FImages.begin(), FImages.end(),
                        [](const THistImage& im) { return im.Made(); }) &&
-           FRaw.PicturesMade();
+           (!RawShown() || FRaw.PicturesMade());
 }
 
 void THistScene::ShowModels(const std::array<bool, HistTabCount>& shown) {

@@ -87,7 +87,8 @@ class THistScene final : public THistSurfaces {
     std::optional<TChannel> ImageAt(QPoint p) const;
 
     const THistImage& Image(TChannel c) const { return FImages[static_cast<std::size_t>(c)]; }
-    // Whether every one of the ten pictures got its memory at the last relayout.
+    // Whether every one of the ten pictures, and the Raw group's when shown, got its memory at
+    // the last relayout.
     bool PicturesMade() const;
 
     // THistSurfaces: the ten image controls and whether their tabs are shown.

@@ -21,19 +21,24 @@ class TImageView;
 class TViewChoices final : public QObject {
     Q_OBJECT
   public:
-    // Binds acLogScale and acShowClipping and starts them off: the histograms keep their
-    // linear axis and the picture its pixels until the user or a remembered choice says
-    // otherwise.
+    // Binds acLogScale, acShowClipping, acRawHistogram and acRawLinear and starts them off: the
+    // histograms keep their linear axis and the picture its pixels until the user or a remembered
+    // choice says otherwise.
     TViewChoices(TCommands& commands, THistPanel& panel, TImageView& view, QObject* parent);
 
     // The choices as the toggles show them, and the remembered ones applied to them.
-    TViewOptions Options() const { return {LogScale(), Clipping()}; }
+    TViewOptions Options() const { return {LogScale(), Clipping(), Raw(), RawLinear()}; }
     void Restore(const TViewOptions& options);
 
     bool LogScale() const;
     void SetLogScale(bool on);
     bool Clipping() const;
     void SetClipping(bool on);
+    // The Raw group: it shows only for a picture with a sensor histogram.
+    bool Raw() const;
+    void SetRaw(bool on);
+    bool RawLinear() const;
+    void SetRawLinear(bool on);
 
     // A picture is now the current one (stored as counted, shown as form says): its
     // clipping overlay is made when the toggle is on.
@@ -44,6 +49,7 @@ class TViewChoices final : public QObject {
   private:
     void ApplyScale();
     void ApplyClipping();
+    void ApplyRaw();
 
     TCommands& FCommands;
     THistPanel& FPanel;
