@@ -16,18 +16,22 @@ THistHeights HistHeights(const THistLayoutInput& in) {
     const int rgb = BoolToInt(in.Visible[0]);
     const int hsv = BoolToInt(in.Visible[1]);
     const int lab = BoolToInt(in.Visible[2]);
-    const int a = 4 * rgb + 3 * hsv + 3 * lab; // visible histogram panels
+    const int raw = BoolToInt(in.RawPanels > 0);
+    const int a = 4 * rgb + 3 * hsv + 3 * lab + in.RawPanels; // visible histogram panels
     if (a == 0)
         return out;
 
     // The first image control of the first visible tab sets the preferred height.
-    const int w = rgb ? in.FirstImageWidth[0] : hsv ? in.FirstImageWidth[1] : in.FirstImageWidth[2];
+    const int w = rgb   ? in.FirstImageWidth[0]
+                  : hsv ? in.FirstImageWidth[1]
+                  : lab ? in.FirstImageWidth[2]
+                        : in.RawImageWidth;
     // 0.6 × w, rounded once from the exact value (w × 3 / 5 is exact in extended precision).
     int P = static_cast<int>(RoundHalfEven(static_cast<Extended>(w) * 3 / 5));
 
     const int F = HistTabOverhead * rgb + hsv * (in.StripH1 + HistTabOverhead) +
-                  lab * (in.StripA1 + in.StripB1 + HistTabOverhead);
-    const int S = rgb + hsv + lab + 1; // a pixel per visible tab, and one more
+                  lab * (in.StripA1 + in.StripB1 + HistTabOverhead) + in.RawFixed;
+    const int S = rgb + hsv + lab + raw + 1; // a pixel per visible tab, and one more
     if (a * P + F > in.H - S)
         P = static_cast<int>(RoundHalfEven(static_cast<double>(in.H - F - S) / a));
 

@@ -31,6 +31,9 @@ struct THistLayoutInput {
     std::array<int, HistTabCount> FirstImageWidth{};
     // Current heights of the strip panels pnHSV_H1, pnLab_A1, pnLab_B1.
     int StripH1 = 0, StripA1 = 0, StripB1 = 0;
+    // The Raw group below the three tabs, when shown: its histogram panels, the height of
+    // the rest of it (lines, axis and tab frame) and its image controls' width.
+    int RawPanels = 0, RawFixed = 0, RawImageWidth = 0;
 };
 
 struct THistHeights {
@@ -41,7 +44,8 @@ struct THistHeights {
 };
 
 // The height distribution: a panel is preferably 60 % as high as its image control is
-// wide, and shrinks (never grows) so that the visible tabs fit the container.
+// wide, and shrinks (never grows) so that the visible tabs, and the Raw group's panels with
+// them, fit the container.
 THistHeights HistHeights(const THistLayoutInput& in);
 
 // One tab control as the vertical stacking sees it.

@@ -38,6 +38,12 @@ QFont HistPanelFont() {
     return f;
 }
 
+QFont HistSmallFont() {
+    QFont f = HistPanelFont();
+    f.setPixelSize(9);
+    return f;
+}
+
 QFont HistMarkFont() {
     QFont f = HistPanelFont();
     f.setBold(true);
@@ -139,22 +145,73 @@ void PaintMark(QPainter& p, int w) {
     p.drawText(QRect(QPoint(0, 0), r.size()), Qt::AlignHCenter | Qt::AlignTop, Mark);
 }
 
-void PaintItem(QPainter& p, const THistScene& scene, const THistItem& item, const QRect& r) {
+// The image control or strip fills its panel, w × h, less the bevel.
+QRect Client(int w, int h) {
+    return QRect(1, 1, std::max(w - 2, 0), std::max(h - 2, 0));
+}
+
+// A histogram's bevelled panel at r.
+void PaintImagePanel(QPainter& p, const THistImage& image, const QRect& r) {
     TPart part(p, r);
     PaintBevel(p, r.width(), r.height());
-    // The image control or strip fills the panel less its bevel.
-    const QRect client(1, 1, std::max(r.width() - 2, 0), std::max(r.height() - 2, 0));
+    TPart inClient(p, Client(r.width(), r.height()));
+    PaintImage(p, image);
+}
+
+void PaintItem(QPainter& p, const THistScene& scene, const THistItem& item, const QRect& r) {
     if (!item.IsStrip) {
-        TPart inClient(p, client);
-        PaintImage(p, scene.Image(item.Channel));
+        PaintImagePanel(p, scene.Image(item.Channel), r);
         return;
     }
+    TPart part(p, r);
+    PaintBevel(p, r.width(), r.height());
+    const QRect client = Client(r.width(), r.height());
     {
         TPart inClient(p, client);
         p.drawImage(QRect(QPoint(0, 0), client.size()), StripPicture(item.Strip));
     }
     if (item.Strip != TStrip::Hue)
         PaintMark(p, r.width());
+}
+
+// The Raw tab: each channel's panel with its line under it, then the axis's marks with their
+// labels, each label centred on its mark but kept within the axis.
+void PaintRawGroup(QPainter& p, const THistScene& scene) {
+    const QRect tab = scene.RawTabRect();
+    {
+        TPart part(p, tab);
+        PaintTab(p, THistScene::RawCaption(), tab.width(), tab.height());
+    }
+    const TRawGroup& raw = scene.Raw();
+    const QFont font = HistSmallFont();
+    const QFontMetrics fm(font);
+    for (std::size_t i = 0; i < raw.Channels(); ++i) {
+        TPart inTab(p, tab);
+        PaintImagePanel(p, raw.Image(i), scene.RawPanelRect(i).translated(-tab.topLeft()));
+        const QRect info = scene.RawInfoRect(i).translated(-tab.topLeft());
+        TPart part(p, info);
+        p.setFont(font);
+        p.setPen(HistTextColour());
+        QString line = raw.InfoLine(i, TLineForm::Full);
+        if (fm.horizontalAdvance(line) > info.width() - 1)
+            line = raw.InfoLine(i, TLineForm::Short);
+        p.drawText(QRect(QPoint(1, 0), info.size()), Qt::AlignLeft | Qt::AlignVCenter, line);
+    }
+    TPart inTab(p, tab);
+    const QRect axis = scene.RawAxisRect().translated(-tab.topLeft());
+    TPart part(p, axis);
+    constexpr int tick = 3;
+    p.setFont(font);
+    p.setPen(HistTextColour());
+    for (const TRawAxisMark& mark : raw.Marks()) {
+        p.fillRect(mark.Column, 0, 1, tick, HistShadowColour());
+        if (mark.Label.isEmpty())
+            continue;
+        const int w = fm.horizontalAdvance(mark.Label);
+        const int x = std::clamp(mark.Column - w / 2, 0, std::max(axis.width() - w, 0));
+        p.drawText(QRect(x, tick, w, axis.height() - tick), Qt::AlignLeft | Qt::AlignTop,
+                   mark.Label);
+    }
 }
 
 } // namespace
@@ -180,6 +237,8 @@ void PaintHistPanel(QPainter& p, const THistScene& scene) {
             PaintItem(p, scene, items[i], scene.ItemRect(t, i).translated(-tab.topLeft()));
         }
     }
+    if (scene.RawShown())
+        PaintRawGroup(p, scene);
     p.restore();
 }
 

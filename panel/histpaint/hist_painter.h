@@ -1,7 +1,8 @@
 // The one drawing of the histogram panel: the container, the shown model tabs with their
 // captions, the bevelled panels, the histogram pictures, the colour strips and their "^"
-// marks. The window's panel paints itself with it, and the exports and tonalyx-render draw
-// their pictures with it, so what is saved is what is shown.
+// marks, and the Raw group under them when it is shown. The window's panel paints itself with it,
+// and the exports and tonalyx-render draw their pictures with it, so what is saved is what is
+// shown.
 #pragma once
 
 #include "hist_scene.h"
@@ -27,6 +28,7 @@ QColor HistTextColour();      // the tab captions
 QColor HistMarkColour();      // the "^" over the a* and b* strips
 QFont HistPanelFont();        // the tab captions
 QFont HistMarkFont();         // the "^"
+QFont HistSmallFont();        // the Raw group's lines and axis labels
 
 // Draws the whole panel with its top-left corner at the painter's origin, in the painter's
 // logical pixels; the painter's state is left as it was.

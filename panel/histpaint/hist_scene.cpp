@@ -13,57 +13,6 @@ namespace tonalyx {
 static_assert(THistScene::PageTop + THistScene::PageBottom == HistTabOverhead,
               "the tab control's frame must be the overhead the height distribution counts");
 
-bool PaintableSize(QSize size) {
-    const std::int64_t bytes = std::int64_t{std::max(size.width(), 0)} *
-                               std::max(size.height(), 0) * static_cast<std::int64_t>(sizeof(QRgb));
-    return bytes <= std::numeric_limits<int>::max();
-}
-
-// ---------------------------------------------------------------- THistImage
-
-THistImage::THistImage(const QColor& background)
-    : FBackground(background), FPen(background.rgb()) {}
-
-void THistImage::SetControlSize(QSize size) {
-    FControl = size.expandedTo(QSize(0, 0));
-}
-
-void THistImage::ResizePicture() {
-    const int h = std::max(FControl.height() - 1, 0), w = std::max(FControl.width() - 1, 0);
-    if (FPicture.height() == h && FPicture.width() == w)
-        return;
-    FPicture = PaintableSize(QSize(w, h)) ? QImage(w, h, QImage::Format_RGB32) : QImage();
-    FMissing = FPicture.isNull() && w > 0 && h > 0;
-    FPicture.fill(FBackground);
-    Changed(FPicture.rect());
-}
-
-void THistImage::Clear() {
-    FPicture.fill(FBackground);
-    Changed(FPicture.rect());
-}
-
-void THistImage::VerticalLine(int x, int yFrom, int yTo) {
-    if (x < 0 || x >= FPicture.width() || yFrom == yTo)
-        return;
-    // The end point is not painted: rows yFrom .. yTo − step.
-    const int step = yTo > yFrom ? 1 : -1;
-    int first = yFrom, last = yTo - step;
-    if (first > last)
-        std::swap(first, last);
-    first = std::max(first, 0);
-    last = std::min(last, FPicture.height() - 1);
-    for (int y = first; y <= last; ++y)
-        reinterpret_cast<QRgb*>(FPicture.scanLine(y))[x] = FPen;
-    if (last >= first)
-        Changed(QRect(x, first, 1, last - first + 1));
-}
-
-void THistImage::Changed(const QRect& part) const {
-    if (FChanged)
-        FChanged(part);
-}
-
 // ---------------------------------------------------------------- THistScene
 
 namespace {
@@ -189,6 +138,76 @@ std::optional<TChannel> THistScene::ImageAt(QPoint p) const {
     return std::nullopt;
 }
 
+void THistScene::SetCountScale(TCountScale scale) {
+    if (scale == FScale)
+        return;
+    FScale = scale;
+    DrawRaw();
+}
+
+void THistScene::ShowRaw(bool on) {
+    if (on == FRawOn)
+        return;
+    FRawOn = on;
+    PlaceImages();
+    Changed(QRect(QPoint(0, 0), FSize));
+}
+
+void THistScene::SetSensor(std::shared_ptr<const TSensorHistogram> sensor) {
+    FRaw.SetSensor(std::move(sensor));
+    PlaceImages();
+    FRaw.ResizePictures();
+    DrawRaw();
+    Changed(QRect(QPoint(0, 0), FSize));
+}
+
+void THistScene::SetRawAxis(TRawAxis axis) {
+    if (axis == FRaw.Axis())
+        return;
+    FRaw.SetAxis(axis);
+    DrawRaw();
+}
+
+void THistScene::DrawRaw() {
+    if (!RawShown())
+        return;
+    FRaw.Draw(FScale);
+    Changed(RawTabRect());
+}
+
+QRect THistScene::RawTabRect() const {
+    int top = 0;
+    for (const TTabPlace& t : FTabs)
+        if (t.Visible)
+            top = std::max(top, t.Top + t.Height);
+    const int n = static_cast<int>(FRaw.Channels());
+    return QRect(0, top, FSize.width(),
+                 n * (FPanelHeight + RawInfoHeight) + RawAxisHeight + HistTabOverhead);
+}
+
+QRect THistScene::RawPanelRect(std::size_t channel) const {
+    const int y =
+        RawTabRect().top() + PageTop + static_cast<int>(channel) * (FPanelHeight + RawInfoHeight);
+    return QRect(PageSide, y, InnerWidth(), FPanelHeight);
+}
+
+QRect THistScene::RawImageRect(std::size_t channel) const {
+    return Client(RawPanelRect(channel));
+}
+
+QRect THistScene::RawInfoRect(std::size_t channel) const {
+    const QRect panel = RawPanelRect(channel);
+    return QRect(PageSide, panel.bottom() + 1, InnerWidth(), RawInfoHeight);
+}
+
+QRect THistScene::RawAxisRect() const {
+    // Under the last line, its columns those of the pictures.
+    const QRect image = RawImageRect(0);
+    const std::size_t n = FRaw.Channels();
+    const int top = n ? RawInfoRect(n - 1).bottom() + 1 : RawPanelRect(0).top();
+    return QRect(image.left(), top, image.width(), RawAxisHeight);
+}
+
 bool THistScene::GroupVisible(TColorModel m) const {
     return TabShown(static_cast<THistTab>(m));
 }
@@ -200,6 +219,7 @@ bool THistScene::AnyTabShown() const {
 void THistScene::PlaceImages() {
     for (TChannel c : AllChannels)
         FImages[static_cast<std::size_t>(c)].SetControlSize(ImageRect(c).size());
+    FRaw.SetControlSize(RawImageRect(0).size());
 }
 
 THistLayoutInput THistScene::LayoutInput() const {
@@ -211,6 +231,12 @@ THistLayoutInput THistScene::LayoutInput() const {
     in.FirstImageWidth = {ImageRect(TChannel::RGB).width(), ImageRect(TChannel::H).width(),
                           ImageRect(TChannel::L).width()};
     in.StripH1 = in.StripA1 = in.StripB1 = StripPanelHeight;
+    if (RawShown()) {
+        const int n = static_cast<int>(FRaw.Channels());
+        in.RawPanels = n;
+        in.RawFixed = n * RawInfoHeight + RawAxisHeight + HistTabOverhead;
+        in.RawImageWidth = RawImageRect(0).width();
+    }
     return in;
 }
 
@@ -227,13 +253,16 @@ bool THistScene::HistHeightCorrect() {
     PlaceImages();
     for (THistImage& im : FImages)
         im.ResizePicture();
+    FRaw.ResizePictures();
+    DrawRaw();
     Changed(QRect(QPoint(0, 0), FSize));
     return true;
 }
 
 bool THistScene::PicturesMade() const {
     return std::all_of(FImages.begin(), FImages.end(),
-                       [](const THistImage& im) { return im.Made(); });
+                       [](const THistImage& im) { return im.Made(); }) &&
+           (!RawShown() || FRaw.PicturesMade());
 }
 
 void THistScene::ShowModels(const std::array<bool, HistTabCount>& shown) {

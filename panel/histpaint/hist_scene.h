@@ -1,10 +1,13 @@
 // What the histogram panel pnHistContainer shows, without a widget: its size, where the
 // model tabs tabRGB, tabHSV, tabLAB and their bevelled panels lie, and the ten pictures the
-// engine draws the bars into. The window's panel, its exports and tonalyx-render each hold
-// one and paint it with PaintHistPanel. Used on one thread, its owner's.
+// engine draws the bars into, and under them the Raw group of a sensor's histogram when
+// there is one. The window's panel, its exports and tonalyx-render each hold one and paint it
+// with PaintHistPanel. Used on one thread, its owner's.
 #pragma once
 
+#include "hist_image.h"
 #include "hist_layout.h"
+#include "raw_group.h"
 #include "render.h"
 
 #include <QColor>
@@ -15,53 +18,11 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace tonalyx {
-
-// Whether a 32-bit picture of this size can be painted: the raster painter addresses a
-// picture's bytes with int offsets, so one of more than 2 GiB is refused before it is
-// allocated, however much memory there is.
-bool PaintableSize(QSize size);
-
-// The image control of one histogram (imRGB_RGB … imLAB_B). Its picture is one pixel
-// narrower and one pixel lower than the control and is shown at the control's top-left;
-// the rest of the control shows the background colour. The picture keeps its size until
-// ResizePicture, so between two relayouts it may not match the control.
-class THistImage final : public THistTarget {
-  public:
-    explicit THistImage(const QColor& background);
-
-    void SetControlSize(QSize size);
-    QSize ControlSize() const { return FControl; }
-    // The picture at (control width − 1) × (control height − 1), filled with the
-    // background; left as it is when it has that size already. A picture that cannot be
-    // painted (PaintableSize) or allocated is left null, and Made says so.
-    void ResizePicture();
-    const QImage& Picture() const { return FPicture; }
-    // Whether the picture has the memory its last ResizePicture asked for.
-    bool Made() const { return !FMissing; }
-    QColor Background() const { return FBackground; }
-    // Told of every change of the picture, with the part that changed in picture pixels.
-    void SetChanged(std::function<void(const QRect&)> changed) { FChanged = std::move(changed); }
-
-    int ControlWidth() const override { return FControl.width(); }
-    int ControlHeight() const override { return FControl.height(); }
-    void Clear() override;
-    void SetPen(TRgb colour) override { FPen = qRgb(colour.r, colour.g, colour.b); }
-    void VerticalLine(int x, int yFrom, int yTo) override;
-
-  private:
-    void Changed(const QRect& part) const;
-
-    QColor FBackground;
-    QRgb FPen;
-    QSize FControl;
-    QImage FPicture;
-    bool FMissing = false;
-    std::function<void(const QRect&)> FChanged;
-};
 
 // The three colour strips: imHSV_H1 under the hue, imLAB_A1 under a*, imLAB_B1 under b*.
 enum class TStrip : int { Hue, LabA, LabB };
@@ -126,7 +87,8 @@ class THistScene final : public THistSurfaces {
     std::optional<TChannel> ImageAt(QPoint p) const;
 
     const THistImage& Image(TChannel c) const { return FImages[static_cast<std::size_t>(c)]; }
-    // Whether every one of the ten pictures got its memory at the last relayout.
+    // Whether every one of the ten pictures, and the Raw group's when shown, got its memory at
+    // the last relayout.
     bool PicturesMade() const;
 
     // THistSurfaces: the ten image controls and whether their tabs are shown.
@@ -135,16 +97,38 @@ class THistScene final : public THistSurfaces {
     // The count axis the owner draws the histograms with (linear until set); the pictures
     // change only when the owner draws them again.
     TCountScale CountScale() const override { return FScale; }
-    void SetCountScale(TCountScale scale) { FScale = scale; }
+    void SetCountScale(TCountScale scale);
 
     // Told of every part of the container that looks different now, in its pixels.
     void SetChanged(std::function<void(const QRect&)> changed) { FChanged = std::move(changed); }
+
+    // The Raw group, below the three tabs: shown when it is switched on and there is a
+    // sensor histogram with channels. Its pictures are drawn by the scene itself, at every
+    // relayout and every change of its sensor, axis or count scale; its heights wait for
+    // HistHeightCorrect as the tabs' do.
+    void ShowRaw(bool on);
+    void SetSensor(std::shared_ptr<const TSensorHistogram> sensor);
+    void SetRawAxis(TRawAxis axis);
+    bool RawShown() const { return FRawOn && FRaw.Channels() > 0; }
+    const TRawGroup& Raw() const { return FRaw; }
+    // The Raw tab: one panel per channel with its line under it, then the axis.
+    static constexpr int RawInfoHeight = 12;
+    static constexpr int RawAxisHeight = 14;
+    static QString RawCaption() { return QStringLiteral("Raw"); }
+    // Where its parts lie in the container (its top is the bottom of the shown tabs).
+    QRect RawTabRect() const;
+    QRect RawPanelRect(std::size_t channel) const; // the bevelled panel
+    QRect RawImageRect(std::size_t channel) const;
+    QRect RawInfoRect(std::size_t channel) const;
+    QRect RawAxisRect() const;
 
   private:
     int InnerWidth() const;
     int ItemHeight(const THistItem& item) const;
     // The image controls' sizes after a change of width or heights.
     void PlaceImages();
+    // The Raw group's pictures drawn again, when it is shown.
+    void DrawRaw();
     THistLayoutInput LayoutInput() const;
     void Changed(const QRect& part) const;
 
@@ -155,6 +139,8 @@ class THistScene final : public THistSurfaces {
     std::array<THistImage, ChannelCount> FImages;
     TCountScale FScale = TCountScale::Linear;
     std::function<void(const QRect&)> FChanged;
+    bool FRawOn = false;
+    TRawGroup FRaw;
 };
 
 } // namespace tonalyx

@@ -46,7 +46,8 @@ const char* const HelpTail =
     "Options:\n"
     "  --size WxH              the panel's size in pixels (default 243x459; at least\n"
     "                          20x150, at most 8192 either way)\n"
-    "  --models rgb,hsv,lab    the colour models shown, in any order (default all three)\n"
+    "  --models rgb,hsv,lab    the colour models shown, in any order (default all three);\n"
+    "                          raw adds the histogram of a camera raw file's sensor\n"
     "  --smoothing on|off      smoothing of the curves (default on)\n"
     "  --scale linear|log      the bars' heights in proportion to the counts or to their\n"
     "                          logarithms (default linear)\n"
@@ -82,6 +83,8 @@ bool Fail(std::FILE* err, int& exitStatus, const QString& why) {
 // One image counted on a worker thread: only the histograms; the picture is never held whole.
 struct TCounted {
     std::optional<TCurrentHist> Hist;
+    // The sensor's histogram of a camera raw file; no image brings one yet.
+    std::shared_ptr<const TSensorHistogram> Sensor;
     QString Error;
 };
 
@@ -150,11 +153,16 @@ class TPanelPicture {
     explicit TPanelPicture(const TRenderOptions& options) {
         FScene.SetSize(options.Size);
         FScene.ShowModels({options.Rgb, options.Hsv, options.Lab});
+        FScene.ShowRaw(options.Raw);
         FScene.SetCountScale(options.Scale);
         FScene.HistHeightCorrect();
     }
 
-    TPngResult Render(TCurrentHist& hist) {
+    TPngResult Render(TCurrentHist& hist, std::shared_ptr<const TSensorHistogram> sensor) {
+        const bool rawWasShown = FScene.RawShown();
+        FScene.SetSensor(std::move(sensor));
+        if (rawWasShown || FScene.RawShown())
+            FScene.HistHeightCorrect();
         hist.Show(FScene);
         const QImage picture = HistPanelImage(FScene);
         if (picture.isNull())
@@ -233,7 +241,7 @@ bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int&
                                 .arg(MaxRenderSide));
         } else if (a == QLatin1String("--models")) {
             const auto v = value();
-            options.Rgb = options.Hsv = options.Lab = false;
+            options.Rgb = options.Hsv = options.Lab = options.Raw = false;
             for (const QString& m : v.value_or("").split(u',', Qt::SkipEmptyParts)) {
                 const QString model = m.trimmed().toLower();
                 if (model == QLatin1String("rgb"))
@@ -242,6 +250,8 @@ bool ParseRenderArguments(const QStringList& args, TRenderOptions& options, int&
                     options.Hsv = true;
                 else if (model == QLatin1String("lab"))
                     options.Lab = true;
+                else if (model == QLatin1String("raw"))
+                    options.Raw = true;
                 else
                     return Fail(err, exitStatus, QStringLiteral("unknown model \"%1\"").arg(m));
             }
@@ -347,7 +357,7 @@ int RunRender(const TRenderOptions& options, std::FILE* out, std::FILE* err) {
             status = 1;
             continue;
         }
-        const TPngResult png = panel.Render(*counted.Hist);
+        const TPngResult png = panel.Render(*counted.Hist, counted.Sensor);
         const TOutcome<void> written = png.Ok() ? WriteWholeFile(target, *png) : png.Error();
         if (!written.Ok()) {
             report(image, QString::fromStdString(written.Reason()));

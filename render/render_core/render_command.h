@@ -19,6 +19,7 @@ namespace tonalyx {
 struct TRenderOptions {
     QSize Size;
     bool Rgb = true, Hsv = true, Lab = true;
+    bool Raw = false; // the Raw group, for an image with a sensor histogram
     bool Smoothing = true;
     TCountScale Scale = TCountScale::Linear;
     std::optional<TRegion> Region; // counted alone, in every image

@@ -68,6 +68,24 @@ void THistPanel::SetCountScale(TCountScale scale) {
         FRender();
 }
 
+void THistPanel::ShowRaw(bool on) {
+    const bool was = FScene.RawShown();
+    FScene.ShowRaw(on);
+    RawChanged(was);
+}
+
+void THistPanel::SetSensor(std::shared_ptr<const TSensorHistogram> sensor) {
+    const bool was = FScene.RawShown();
+    FScene.SetSensor(std::move(sensor));
+    RawChanged(was);
+}
+
+void THistPanel::RawChanged(bool wasShown) {
+    // The three tabs keep their heights while the group stays away.
+    if (wasShown || FScene.RawShown())
+        HistHeightCorrect();
+}
+
 void THistPanel::SetMarks(std::vector<THistMark> marks) {
     if (marks == FMarks)
         return;

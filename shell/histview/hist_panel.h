@@ -16,6 +16,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -64,6 +65,12 @@ class THistPanel final : public QWidget, public THistSurfaces {
     TCountScale CountScale() const override { return FScene.CountScale(); }
     // A new count axis redraws the histograms through the render callback.
     void SetCountScale(TCountScale scale);
+    // The Raw group under the three tabs: switched on or off, the current picture's sensor
+    // histogram (none for a picture that is not a camera raw file), and its axis. The panel
+    // is laid out again when the group appears or goes.
+    void ShowRaw(bool on);
+    void SetSensor(std::shared_ptr<const TSensorHistogram> sensor);
+    void SetRawAxis(TRawAxis axis) { FScene.SetRawAxis(axis); }
     // The marks of the pixel under the pointer, drawn over the panel on screen only (the
     // scene, and so every export, never holds them); none to take them away.
     void SetMarks(std::vector<THistMark> marks);
@@ -89,6 +96,8 @@ class THistPanel final : public QWidget, public THistSurfaces {
   private:
     void pnHistContainerResize();
     void OnModelTriggered(int index, bool checked);
+    // A relayout when the Raw group came or went with a change.
+    void RawChanged(bool wasShown);
 
     THistScene FScene;
     std::array<QAction*, HistTabCount> FActions{};

@@ -13,6 +13,8 @@ const QString Group = QStringLiteral("View");
 constexpr TViewOptionKey Keys[] = {
     {"LogScale", &TViewOptions::LogScale},
     {"Clipping", &TViewOptions::Clipping},
+    {"Raw", &TViewOptions::Raw},
+    {"RawLinear", &TViewOptions::RawLinear},
 };
 
 QString KeyPath(const TViewOptionKey& k) {

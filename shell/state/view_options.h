@@ -10,8 +10,10 @@ class QSettings;
 namespace tonalyx {
 
 struct TViewOptions {
-    bool LogScale = false; // the histograms' count axis is logarithmic
-    bool Clipping = false; // the clipped pixels are painted over the picture
+    bool LogScale = false;  // the histograms' count axis is logarithmic
+    bool Clipping = false;  // the clipped pixels are painted over the picture
+    bool Raw = false;       // a raw file's sensor histogram is shown under the others
+    bool RawLinear = false; // that histogram's axis is the raw values, not stops below white
     friend bool operator==(const TViewOptions&, const TViewOptions&) = default;
 };
 

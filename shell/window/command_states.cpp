@@ -41,6 +41,10 @@ void TCommandStates::SetRegionShown(bool shown) {
     Changed(FRegionShown, shown);
 }
 
+void TCommandStates::SetSensorHistogram(bool has) {
+    Changed(FSensorHistogram, has);
+}
+
 void TCommandStates::SetChecked(TCommandId id, bool checked) {
     if (CommandEntry(id).Checkable)
         Changed(FChecked[static_cast<std::size_t>(id)], checked);
@@ -56,6 +60,8 @@ bool TCommandStates::Enabled(TCommandId id) const {
         return FClipboardHoldsPicture;
     case TEnabledBy::RegionShown:
         return FRegionShown;
+    case TEnabledBy::SensorHistogram:
+        return FSensorHistogram;
     case TEnabledBy::Always:
         break;
     }

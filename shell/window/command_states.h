@@ -33,6 +33,8 @@ class TCommandStates {
     void SetClipboardHoldsPicture(bool holds);
     // Whether the histograms shown are those of a region drawn on the picture.
     void SetRegionShown(bool shown);
+    // Whether the current picture has its sensor's histogram.
+    void SetSensorHistogram(bool has);
     // A toggle's checked state as its action changed it (the user, the restored state).
     void SetChecked(TCommandId id, bool checked);
 
@@ -52,6 +54,7 @@ class TCommandStates {
     bool FPanelVisible = false;
     bool FClipboardHoldsPicture = true;
     bool FRegionShown = false;
+    bool FSensorHistogram = false;
     std::array<bool, CommandCount> FChecked{};
 };
 

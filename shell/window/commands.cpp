@@ -12,7 +12,7 @@ using C = TCommandId;
 using H = THandlerId;
 using E = TEnabledBy;
 constexpr E Always = E::Always, Img = E::ImgCtrl, Nav = E::ImgCtrlNavigation,
-            Clip = E::ClipboardPicture, Region = E::RegionShown;
+            Clip = E::ClipboardPicture, Region = E::RegionShown, Sensor = E::SensorHistogram;
 
 constexpr int Ctrl = Qt::CTRL;
 
@@ -51,6 +51,8 @@ constexpr TCommandEntry Commands[] = {
     {ID(acLogScale), "View", "Logarithmic Counts", "Logarithmic Counts|Draw the bars by the logarithm of their counts, so that small counts beside a high peak show", Ctrl | Qt::Key_L, true, H::acLogScaleExecute, "view-statistics", "log", Always},
     {ID(acShowClipping), "View", "Show Clipping", "Show Clipping|Paint the pixels at 0 (blue) or 255 (red) in any primary over the picture", Ctrl | Qt::Key_K, true, H::acShowClippingExecute, "dialog-warning", "◩", Always},
     {ID(acWholePicture), "View", "Whole Picture", "Whole Picture|Count the whole picture again in place of the region drawn on it (Esc)", Ctrl | Qt::Key_D, false, H::acWholePictureExecute, "edit-select-all", "▣", Region},
+    {ID(acRawHistogram), "View", "Raw Histogram", "Raw Histogram|Show the histogram of the values the camera's sensor recorded, for a raw file", 0, true, H::acRawHistogramExecute, "camera-photo", "RAW", Sensor},
+    {ID(acRawLinear), "View", "Linear Raw Values", "Linear Raw Values|Lay the raw histogram out by raw value in place of stops below white", 0, true, H::acRawLinearExecute, "view-statistics", "lin", Sensor},
 };
 // clang-format on
 #undef ID

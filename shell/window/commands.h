@@ -46,8 +46,10 @@ enum class TCommandId {
     acLogScale,
     acShowClipping,
     acWholePicture,
+    acRawHistogram,
+    acRawLinear,
 };
-inline constexpr int CommandCount = static_cast<int>(TCommandId::acWholePicture) + 1;
+inline constexpr int CommandCount = static_cast<int>(TCommandId::acRawLinear) + 1;
 
 // The execute handlers; a handler runs for every command that names it.
 enum class THandlerId {
@@ -71,6 +73,8 @@ enum class THandlerId {
     acLogScaleExecute,
     acShowClippingExecute,
     acWholePictureExecute,
+    acRawHistogramExecute,
+    acRawLinearExecute,
 };
 
 // What a command's availability follows; TCommandStates derives it.
@@ -80,6 +84,7 @@ enum class TEnabledBy {
     ImgCtrlNavigation, // NewState and not NavigationIsOff
     ClipboardPicture,  // the clipboard offers a picture
     RegionShown,       // the histograms shown are those of a region of the picture
+    SensorHistogram,   // the current picture has its sensor's histogram (a camera raw file)
 };
 
 struct TCommandEntry {

@@ -52,6 +52,11 @@ constexpr TPlacement CountAxisGroup[] = {
     {C::acLogScale, "&Logarithmic Counts", ""},
 };
 
+constexpr TPlacement RawGroup[] = {
+    {C::acRawHistogram, "&Raw Histogram", ""},
+    {C::acRawLinear, "Li&near Raw Values", ""},
+};
+
 constexpr TPlacement HelpGroup[] = {
     {C::acHelpTopic, "&Help Topic F1", ""},
     Separator,
@@ -65,6 +70,7 @@ constexpr TGroupPlacement Groups[] = {
     // Last, so the first two tabs keep their places.
     {"rpView", "View", "rgPicture", "Picture", PictureGroup},
     {"rpView", "View", "rgCountAxis", "Count Axis", CountAxisGroup},
+    {"rpView", "View", "rgRaw", "Raw", RawGroup},
 };
 
 constexpr TPlacement AppMenu[] = {

@@ -12,6 +12,10 @@ TViewChoices::TViewChoices(TCommands& commands, THistPanel& panel, TImageView& v
     : QObject(parent), FCommands(commands), FPanel(panel), FView(view) {
     commands[TCommandId::acLogScale]->setChecked(false);
     commands[TCommandId::acShowClipping]->setChecked(false);
+    commands[TCommandId::acRawHistogram]->setChecked(false);
+    commands[TCommandId::acRawLinear]->setChecked(false);
+    commands.Bind(THandlerId::acRawHistogramExecute, [this](QAction*) { ApplyRaw(); });
+    commands.Bind(THandlerId::acRawLinearExecute, [this](QAction*) { ApplyRaw(); });
     commands.Bind(THandlerId::acLogScaleExecute, [this](QAction*) { ApplyScale(); });
     commands.Bind(THandlerId::acShowClippingExecute, [this](QAction*) { ApplyClipping(); });
 }
@@ -19,6 +23,8 @@ TViewChoices::TViewChoices(TCommands& commands, THistPanel& panel, TImageView& v
 void TViewChoices::Restore(const TViewOptions& options) {
     SetLogScale(options.LogScale);
     SetClipping(options.Clipping);
+    SetRaw(options.Raw);
+    SetRawLinear(options.RawLinear);
 }
 
 bool TViewChoices::LogScale() const {
@@ -37,6 +43,29 @@ bool TViewChoices::Clipping() const {
 void TViewChoices::SetClipping(bool on) {
     FCommands[TCommandId::acShowClipping]->setChecked(on);
     ApplyClipping();
+}
+
+bool TViewChoices::Raw() const {
+    return FCommands[TCommandId::acRawHistogram]->isChecked();
+}
+
+void TViewChoices::SetRaw(bool on) {
+    FCommands[TCommandId::acRawHistogram]->setChecked(on);
+    ApplyRaw();
+}
+
+bool TViewChoices::RawLinear() const {
+    return FCommands[TCommandId::acRawLinear]->isChecked();
+}
+
+void TViewChoices::SetRawLinear(bool on) {
+    FCommands[TCommandId::acRawLinear]->setChecked(on);
+    ApplyRaw();
+}
+
+void TViewChoices::ApplyRaw() {
+    FPanel.SetRawAxis(RawLinear() ? TRawAxis::Linear : TRawAxis::Stops);
+    FPanel.ShowRaw(Raw());
 }
 
 void TViewChoices::ApplyScale() {

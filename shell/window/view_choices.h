@@ -1,6 +1,7 @@
 // The View tab: how the histograms and the picture are looked at, never what is counted.
-// Binds the tab's toggles: the log count axis of the histograms and the clipped pixels
-// painted over the picture, whose mask is made on a worker of its own. Main thread only.
+// Binds the tab's toggles: the log count axis of the histograms, the clipped pixels
+// painted over the picture, whose mask is made on a worker of its own, and the Raw group of
+// the panel with its axis. Main thread only.
 #pragma once
 
 #include "background_tasks.h"
@@ -21,19 +22,24 @@ class TImageView;
 class TViewChoices final : public QObject {
     Q_OBJECT
   public:
-    // Binds acLogScale and acShowClipping and starts them off: the histograms keep their
-    // linear axis and the picture its pixels until the user or a remembered choice says
-    // otherwise.
+    // Binds acLogScale, acShowClipping, acRawHistogram and acRawLinear and starts them off: the
+    // histograms keep their linear axis and the picture its pixels until the user or a remembered
+    // choice says otherwise.
     TViewChoices(TCommands& commands, THistPanel& panel, TImageView& view, QObject* parent);
 
     // The choices as the toggles show them, and the remembered ones applied to them.
-    TViewOptions Options() const { return {LogScale(), Clipping()}; }
+    TViewOptions Options() const { return {LogScale(), Clipping(), Raw(), RawLinear()}; }
     void Restore(const TViewOptions& options);
 
     bool LogScale() const;
     void SetLogScale(bool on);
     bool Clipping() const;
     void SetClipping(bool on);
+    // The Raw group: it shows only for a picture with a sensor histogram.
+    bool Raw() const;
+    void SetRaw(bool on);
+    bool RawLinear() const;
+    void SetRawLinear(bool on);
 
     // A picture is now the current one (stored as counted, shown as form says): its
     // clipping overlay is made when the toggle is on.
@@ -44,6 +50,7 @@ class TViewChoices final : public QObject {
   private:
     void ApplyScale();
     void ApplyClipping();
+    void ApplyRaw();
 
     TCommands& FCommands;
     THistPanel& FPanel;

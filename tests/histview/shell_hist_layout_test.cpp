@@ -140,6 +140,23 @@ TEST(HeightDistribution, VisibleTabsFitAndPanelsStayAtLeastSix) {
     }
 }
 
+TEST(HeightDistribution, TheRawGroupsPanelsShareTheHeight) {
+    const struct {
+        bool Models;  // the three tabs shown, or none
+        int Channels; // of the Raw group
+        int P;
+    } cases[] = {{true, 0, 37}, {true, 4, 20}, {true, 3, 23}, {false, 3, 128}};
+    for (const auto& c : cases) {
+        THistLayoutInput in = Container(459, 243, c.Models, c.Models, c.Models);
+        in.RawPanels = c.Channels;
+        in.RawFixed = c.Channels ? c.Channels * 12 + 14 + HistTabOverhead : 0;
+        in.RawImageWidth = 233;
+        const THistHeights h = HistHeights(in);
+        EXPECT_TRUE(h.Relayout);
+        EXPECT_EQ(h.P, c.P) << c.Models << " " << c.Channels;
+    }
+}
+
 TEST(HeightDistribution, BoolToInt) {
     EXPECT_EQ(BoolToInt(true), 1);
     EXPECT_EQ(BoolToInt(false), 0);

@@ -8,6 +8,7 @@
 #include "main_window.h"
 #include "open_reasons.h"
 #include "render_command.h"
+#include "view_choices.h"
 
 #include "declared_huge.h"
 #include "output_capture.h"
@@ -76,7 +77,8 @@ TEST_F(Render, WritesTheBytesTheWindowSavesForTheSamePanel) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     test::OpenAndWait(window, Path("photo.jpg"));
-    // As the window shows it, then with HSV and smoothing off, then on the log scale.
+    // As the window shows it, then with HSV and smoothing off, then on the log scale with
+    // the Raw group on, which a picture without a sensor histogram leaves out.
     for (int pass = 0; pass < 3; ++pass) {
         if (pass == 1) {
             window.Commands()[C::acHSV]->trigger();
@@ -87,7 +89,9 @@ TEST_F(Render, WritesTheBytesTheWindowSavesForTheSamePanel) {
         }
         if (pass == 2) {
             window.Commands()[C::acLogScale]->trigger();
+            window.ViewChoices()->SetRaw(true);
             Options.Scale = TCountScale::Log;
+            Options.Raw = true;
         }
         Options.Size = window.HistPanel()->size();
         const test::TCapturedRun r = RunAndRead(Options);
@@ -258,6 +262,8 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
         {{"--size", "30000x30000", "x.jpg"}, false, 2},
         {{"--models", "", "x.jpg"}, false, 2},
         {{"--models", "rgb,cmyk", "x.jpg"}, false, 2},
+        {{"--models", "raw", "x.jpg"}, false, 2},
+        {{"--models", "hsv,raw", "x.jpg"}, true, 0},
         {{"--smoothing", "maybe", "x.jpg"}, false, 2},
         {{"--scale", "log", "x.jpg"}, true, 0},
         {{"--scale", "cubic", "x.jpg"}, false, 2},
@@ -294,6 +300,7 @@ TEST(RenderArguments, UsageErrorsAndDefaults) {
     ASSERT_TRUE(ParseRenderArguments({"x.jpg"}, defaults, status, stdout, stderr));
     EXPECT_EQ(defaults.Size, QSize(243, 459));
     EXPECT_TRUE(defaults.Rgb && defaults.Hsv && defaults.Lab && defaults.Smoothing);
+    EXPECT_FALSE(defaults.Raw);
     EXPECT_EQ(defaults.Scale, TCountScale::Linear);
     EXPECT_EQ(defaults.OutputDir, ".");
     EXPECT_FALSE(defaults.Force);

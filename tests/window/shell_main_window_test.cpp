@@ -562,7 +562,8 @@ TEST_F(MainWindow, CommandTableCaptionsHintsShortcutsAndHandlers) {
         QAction* a = Cmd(entry.Id);
         EXPECT_EQ(a->objectName(), entry.Name);
         EXPECT_FALSE(a->icon().isNull()) << entry.Name;
-        const bool view = entry.Id == C::acLogScale || entry.Id == C::acShowClipping;
+        const bool view = entry.Id == C::acLogScale || entry.Id == C::acShowClipping ||
+                          entry.Id == C::acRawHistogram || entry.Id == C::acRawLinear;
         EXPECT_EQ(a->isChecked(), a->isCheckable() && !view) << entry.Name;
     }
     EXPECT_EQ(Window->Commands().All().size(), std::size_t(CommandCount));

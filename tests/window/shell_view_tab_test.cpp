@@ -267,3 +267,41 @@ TEST_F(ViewTab, TheChoicesAreRememberedApartFromTheRecord) {
     EXPECT_EQ(LoadViewOptions(*OpenUserSettings()), (TViewOptions{false, true}));
     Window.reset();
 }
+
+TEST_F(ViewTab, TheRawChoicesAreRememberedAndWaitForAPictureWithASensorHistogram) {
+    Open(Marked());
+    const QByteArray plain = Exported();
+    for (C id : {C::acRawHistogram, C::acRawLinear}) {
+        EXPECT_FALSE(Cmd(id)->isChecked()) << "off by default";
+        EXPECT_FALSE(Cmd(id)->isEnabled()) << "a picture without a sensor histogram";
+    }
+    Window->ViewChoices()->SetRaw(true);
+    Window->ViewChoices()->SetRawLinear(true);
+    Restart();
+    Open(Marked());
+    EXPECT_TRUE(Cmd(C::acRawHistogram)->isChecked());
+    EXPECT_TRUE(Cmd(C::acRawLinear)->isChecked());
+    EXPECT_EQ(Window->ViewChoices()->Options(), (TViewOptions{false, false, true, true}));
+    EXPECT_FALSE(Panel()->Scene().RawShown());
+    EXPECT_EQ(Exported(), plain) << "without a sensor histogram the panel is as it was";
+
+    // Given one, the panel makes room for the group, on the remembered axis.
+    auto sensor = std::make_shared<TSensorHistogram>();
+    sensor->White = 1023;
+    sensor->Channels.resize(3);
+    for (TSensorChannel& c : sensor->Channels)
+        c.Counts.assign(1024, 1);
+    const int panelHeight = Panel()->PanelHeight();
+    Panel()->SetSensor(sensor);
+    EXPECT_TRUE(Panel()->Scene().RawShown());
+    EXPECT_EQ(Panel()->Scene().Raw().Axis(), TRawAxis::Linear);
+    EXPECT_LT(Panel()->PanelHeight(), panelHeight);
+    EXPECT_LE(Panel()->Scene().RawTabRect().bottom(), Panel()->height() - 1);
+    Panel()->SetSensor(nullptr);
+    EXPECT_EQ(Panel()->PanelHeight(), panelHeight);
+    EXPECT_EQ(Exported(), plain);
+
+    Window->close();
+    EXPECT_EQ(LoadViewOptions(*OpenUserSettings()), (TViewOptions{false, false, true, true}));
+    Window.reset();
+}
