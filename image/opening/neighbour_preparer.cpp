@@ -1,11 +1,14 @@
 #include "neighbour_preparer.h"
 
+#include "byte_source.h"
 #include "display_copy.h"
 #include "image_loader.h"
+#include "input_file.h"
 #include "open_reasons.h"
 #include "opening_log.h"
 #include "qt_raster.h"
 #include "reduced_copy.h"
+#include "sensor_count.h"
 #include "ucache.h"
 
 #include <algorithm>
@@ -18,6 +21,27 @@ namespace {
 
 TFailure Cancelled() {
     return {"The opening was cancelled", {}};
+}
+
+// What the sensor of a camera raw file recorded, counted from the file again (the picture
+// shown is its preview or development); null when it cannot be, which leaves the picture
+// shown without it and says why in the log.
+std::shared_ptr<const TSensorHistogram> SensorOf(const std::filesystem::path& file,
+                                                 const QString& path, std::stop_token cancel) {
+    TInputFile input(file);
+    if (!input.IsOpen())
+        return nullptr;
+    TFileBytes bytes(input);
+    TOutcome<TSensorHistogram> counted =
+        CountSensor(bytes, [&cancel] { return cancel.stop_requested(); });
+    if (!counted.Ok()) {
+        if (!cancel.stop_requested())
+            qCInfo(OpeningLog).noquote()
+                << "no sensor histogram for" << path
+                << QString::fromStdString(DescribeFailure(counted.Error()));
+        return nullptr;
+    }
+    return std::make_shared<const TSensorHistogram>(std::move(counted).Value());
 }
 
 } // namespace
@@ -54,11 +78,16 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     if (!loaded.Ok())
         return loaded.Error();
     prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
+    const std::shared_ptr<const TSensorHistogram> sensor =
+        loaded->Image.Meta().Rendition != TRawRendition::None ? SensorOf(file, path, cancel)
+                                                              : nullptr;
+    if (cancel.stop_requested())
+        return Cancelled();
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();
     hist->CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
     prepared->Picture = std::make_shared<const TPicture>(
-        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin]);
+        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin], sensor);
     hist.reset();
     if (cancel.stop_requested())
         return Cancelled();

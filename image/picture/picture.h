@@ -7,6 +7,7 @@
 #include "histogram.h"
 #include "picture_meta.h"
 #include "raster.h"
+#include "sensor_histogram.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -52,9 +53,12 @@ class TPictureSource {
 
 class TPicture {
   public:
-    // pixels must not be null; counts are its raw (Origin) record.
-    TPicture(TPictureSource source, TRaster pixels, const TAllChanel& counts)
-        : FSource(std::move(source)), FPixels(std::move(pixels)), FCounts(counts) {}
+    // pixels must not be null; counts are its raw (Origin) record; sensor, of a camera raw
+    // file, what its sensor recorded.
+    TPicture(TPictureSource source, TRaster pixels, const TAllChanel& counts,
+             std::shared_ptr<const TSensorHistogram> sensor = nullptr)
+        : FSource(std::move(source)), FPixels(std::move(pixels)), FCounts(counts),
+          FSensor(std::move(sensor)) {}
     TPicture(const TPicture&) = delete;
     TPicture& operator=(const TPicture&) = delete;
 
@@ -69,16 +73,24 @@ class TPicture {
     // The file ended before the picture did: the rows it lacked are made up by the decoder.
     bool Incomplete() const { return FPixels.Incomplete(); }
     const TAllChanel& Counts() const { return FCounts; }
+    // The sensor's own histogram of a camera raw file; null for any other picture, and for a
+    // raw file whose sensor data could not be counted.
+    const std::shared_ptr<const TSensorHistogram>& Sensor() const { return FSensor; }
     // What holding it costs: its pixels and its counts.
     std::int64_t Bytes() const {
-        return static_cast<std::int64_t>(FPixels.SizeInBytes()) +
-               static_cast<std::int64_t>(sizeof(TAllChanel));
+        std::int64_t bytes = static_cast<std::int64_t>(FPixels.SizeInBytes()) +
+                             static_cast<std::int64_t>(sizeof(TAllChanel));
+        if (FSensor)
+            for (const TSensorChannel& c : FSensor->Channels)
+                bytes += static_cast<std::int64_t>(c.Counts.size() * sizeof(std::uint64_t));
+        return bytes;
     }
 
   private:
     const TPictureSource FSource;
     const TRaster FPixels;
     const TAllChanel FCounts;
+    const std::shared_ptr<const TSensorHistogram> FSensor;
 };
 
 using TPictureRef = std::shared_ptr<const TPicture>;

@@ -1,16 +1,19 @@
 #include "render_command.h"
 
+#include "byte_source.h"
 #include "counting_room.h"
 #include "current_hist.h"
 #include "hist_export.h"
 #include "hist_painter.h"
 #include "hist_scene.h"
 #include "image_format.h"
+#include "input_file.h"
 #include "joined_thread.h"
 #include "open_reasons.h"
 #include "paths.h"
 #include "qt_raster.h"
 #include "save_copy.h"
+#include "sensor_count.h"
 #include "streamed_count.h"
 #include "ufiles.h"
 
@@ -83,7 +86,7 @@ bool Fail(std::FILE* err, int& exitStatus, const QString& why) {
 // One image counted on a worker thread: only the histograms; the picture is never held whole.
 struct TCounted {
     std::optional<TCurrentHist> Hist;
-    // The sensor's histogram of a camera raw file; no image brings one yet.
+    // The sensor's histogram of a camera raw file, when the Raw group is drawn.
     std::shared_ptr<const TSensorHistogram> Sensor;
     QString Error;
 };
@@ -91,24 +94,34 @@ struct TCounted {
 // Worker thread: decodes and counts in the room it is admitted to; the drawing stays on the
 // main thread.
 void CountInto(TCounted& result, const QString& path, bool smoothing,
-               const std::optional<TRegion>& region, TCountingRoom& room) {
+               const std::optional<TRegion>& region, bool sensor, TCountingRoom& room) {
     TRoomShare share(room); // given back once the decode is over
+    TPictureMeta meta;
     const TOutcome<TStreamedCounts> counted =
-        region ? StreamAndCount(PathOf(path), *region, nullptr, nullptr, share.Admission())
-               : StreamAndCount(PathOf(path), nullptr, share.Admission());
+        region ? StreamAndCount(PathOf(path), *region, &meta, nullptr, share.Admission())
+               : StreamAndCount(PathOf(path), &meta, share.Admission());
     if (!counted.Ok()) {
         result.Error = QString::fromStdString(counted.Reason());
         return;
     }
     result.Hist.emplace(SmoothLevelOfSwitch(smoothing));
     result.Hist->Count(*counted);
+    if (sensor && meta.Rendition != TRawRendition::None) {
+        // A raw file whose sensor cannot be counted is drawn without the Raw group.
+        TInputFile input(PathOf(path));
+        TFileBytes bytes(input);
+        if (!input.IsOpen())
+            return;
+        if (TOutcome<TSensorHistogram> s = CountSensor(bytes); s.Ok())
+            result.Sensor = std::make_shared<const TSensorHistogram>(std::move(s).Value());
+    }
 }
 
-TCounted CountImage(const QString& path, bool smoothing, std::optional<TRegion> region,
+TCounted CountImage(const QString& path, bool smoothing, std::optional<TRegion> region, bool sensor,
                     TCountingRoom& room) noexcept {
     TCounted result;
     try {
-        CountInto(result, path, smoothing, region, room);
+        CountInto(result, path, smoothing, region, sensor, room);
     } catch (const std::exception& e) { // memory or threads running out: this image fails
         result.Hist.reset();
         result.Error = QString::fromLocal8Bit(e.what());
@@ -122,9 +135,10 @@ class TCountAhead {
   public:
     TCountAhead(QString path, const TRenderOptions& options, TCountingRoom& room)
         : FPath(std::move(path)), FSmoothing(options.Smoothing), FRegion(options.Region),
-          FRoom(room) {
+          FSensor(options.Raw), FRoom(room) {
         try {
-            FThread.Start([this] { FResult = CountImage(FPath, FSmoothing, FRegion, FRoom); });
+            FThread.Start(
+                [this] { FResult = CountImage(FPath, FSmoothing, FRegion, FSensor, FRoom); });
         } catch (const std::system_error&) { // counted by Take
         }
     }
@@ -134,7 +148,7 @@ class TCountAhead {
         if (FThread.Running())
             FThread.Join(); // CountImage throws nothing
         else
-            FResult = CountImage(FPath, FSmoothing, FRegion, FRoom);
+            FResult = CountImage(FPath, FSmoothing, FRegion, FSensor, FRoom);
         return std::move(FResult);
     }
 
@@ -142,6 +156,7 @@ class TCountAhead {
     const QString FPath;
     const bool FSmoothing;
     const std::optional<TRegion> FRegion;
+    const bool FSensor; // the sensor's histogram of a raw file wanted too
     TCountingRoom& FRoom;
     TCounted FResult;
     TJoinedThread FThread; // last: joined first

@@ -319,8 +319,9 @@ void TfrmMain::ImageShown() {
     FViewChoices->ImageShown(opener->CurrentPicture(), opener->CurrentForm());
     FPointer->ImageShown(opener->CurrentImage(), opener->CurrentForm());
     FRegion->ImageShown(opener->CurrentPicture(), opener->CurrentForm());
-    // A camera raw picture brings its sensor's histogram; none carries one yet.
-    const std::shared_ptr<const TSensorHistogram> sensor;
+    // A camera raw picture brings its sensor's histogram.
+    const TPictureRef picture = opener->CurrentPicture();
+    const std::shared_ptr<const TSensorHistogram> sensor = picture ? picture->Sensor() : nullptr;
     pnHistContainer->SetSensor(sensor);
     FStates.SetSensorHistogram(sensor != nullptr);
 }

@@ -104,8 +104,11 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
 }
 
 void TStatusBar::SetImageSizeText(const QString& text) {
-    FPanels[1]->setText(text);
-    FPanels[1]->repaint();
+    QLabel* panel = FPanels[1];
+    panel->setText(text);
+    // A size alone fits the panel's own width; a raw file's longer text widens it.
+    panel->setFixedWidth(std::max(90, panel->fontMetrics().horizontalAdvance(text) + 8));
+    panel->repaint();
 }
 
 QString TStatusBar::ImageSizeText() const {

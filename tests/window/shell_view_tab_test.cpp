@@ -21,6 +21,8 @@
 #include "stored_window_state.h"
 #include "window_opens.h"
 
+#include "dng_maker.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -304,4 +306,23 @@ TEST_F(ViewTab, TheRawChoicesAreRememberedAndWaitForAPictureWithASensorHistogram
     Window->close();
     EXPECT_EQ(LoadViewOptions(*OpenUserSettings()), (TViewOptions{false, false, true, true}));
     Window.reset();
+}
+
+// A camera raw file opened in the window brings its sensor's histogram: the Raw group is
+// shown with it, the status bar names the picture shown, and a step to another file drops it.
+TEST_F(ViewTab, ARawFileShowsItsSensorsHistogramAndSaysWhichPictureIsShown) {
+    test::TDngSpec spec;
+    spec.Value = [](int x, int y, int) { return std::uint16_t(100 + 50 * x + 9 * y); };
+    const QString raw = QDir(Dir.path()).filePath("b-shot.dng");
+    ASSERT_TRUE(test::WriteDng(raw.toStdString(), spec));
+    Open(Marked(), "a-picture.bmp");
+    Window->ViewChoices()->SetRaw(true);
+    test::OpenAndWait(*Window, raw);
+    EXPECT_TRUE(Cmd(C::acRawHistogram)->isEnabled());
+    EXPECT_TRUE(Panel()->Scene().RawShown());
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "Developed from raw 64 x 48");
+    Open(Marked(), "a-picture.bmp");
+    EXPECT_FALSE(Panel()->Scene().RawShown());
+    EXPECT_FALSE(Cmd(C::acRawHistogram)->isEnabled());
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
 }
