@@ -6,10 +6,12 @@
 #include <libraw.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -173,6 +175,100 @@ class TRawStream final : public LibRaw_abstract_datastream {
 
 namespace {
 
+// LibRaw 0.20 writes past its own tables when a TIFF directory's colour filter pattern does
+// not fill the repeat stated beside it (a 36-entry pattern without a 6 × 6 repeat). Such a
+// file is found here by reading the directories as LibRaw does (the types and counts of the
+// entries taken on trust, as it takes them), and refused before LibRaw reads it.
+class TCfaCheck {
+  public:
+    explicit TCfaCheck(TByteSource& bytes) : FBytes(bytes) {}
+
+    std::optional<std::string> Problem() {
+        std::uint8_t head[8] = {};
+        if (!FBytes.ReadAllAt(0, head, sizeof head))
+            return std::nullopt;
+        if (std::memcmp(head, "II", 2) == 0)
+            FBig = false;
+        else if (std::memcmp(head, "MM", 2) == 0)
+            FBig = true;
+        else
+            return std::nullopt; // not a TIFF structure
+        std::vector<std::int64_t> pending = {Get(head + 4, 4)};
+        for (std::size_t i = 0; i < pending.size() && i < MostDirectories; ++i)
+            if (std::optional<std::string> p = Directory(pending[i], pending))
+                return p;
+        return std::nullopt;
+    }
+
+  private:
+    static constexpr std::size_t MostDirectories = 64;
+
+    std::uint32_t Get(const std::uint8_t* p, int n) const {
+        std::uint32_t v = 0;
+        for (int i = 0; i < n; ++i)
+            v |= std::uint32_t{p[FBig ? n - 1 - i : i]} << (8 * i);
+        return v;
+    }
+    // The first two SHORTs of an entry's value, where LibRaw reads them.
+    bool Shorts(const std::uint8_t* entry, std::uint16_t out[2]) {
+        const std::uint32_t type = Get(entry + 2, 2), count = Get(entry + 4, 4);
+        static constexpr int TypeBytes[] = {1, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+        const std::uint64_t bytes = std::uint64_t{count} * (type < 14 ? TypeBytes[type] : 1);
+        std::uint8_t value[4];
+        if (bytes > 4) {
+            if (!FBytes.ReadAllAt(Get(entry + 8, 4), value, sizeof value))
+                return false;
+        } else {
+            std::memcpy(value, entry + 8, 4);
+        }
+        out[0] = static_cast<std::uint16_t>(Get(value, 2));
+        out[1] = static_cast<std::uint16_t>(Get(value + 2, 2));
+        return true;
+    }
+    std::optional<std::string> Directory(std::int64_t at, std::vector<std::int64_t>& pending) {
+        std::uint8_t countBytes[2];
+        if (at <= 0 || !FBytes.ReadAllAt(at, countBytes, 2))
+            return std::nullopt;
+        // The entries the file holds: LibRaw reads a table cut short by the file's end too.
+        std::vector<std::uint8_t> table(std::size_t{Get(countBytes, 2)} * 12);
+        table.resize(FBytes.ReadAt(at + 2, table.data(), table.size()) / 12 * 12);
+        const auto entries = static_cast<std::uint32_t>(table.size() / 12);
+        std::optional<std::uint32_t> patternCount;
+        std::optional<std::array<std::uint16_t, 2>> repeat;
+        for (std::uint32_t i = 0; i < entries; ++i) {
+            const std::uint8_t* entry = table.data() + std::size_t{i} * 12;
+            const std::uint32_t tag = Get(entry, 2);
+            if (tag == 0x828e) // CFAPattern
+                patternCount = Get(entry + 4, 4);
+            else if (tag == 0x828d) { // CFARepeatPatternDim
+                std::array<std::uint16_t, 2> dim{};
+                repeat = Shorts(entry, dim.data()) ? dim : std::array<std::uint16_t, 2>{};
+            } else if (tag == 0x14a) { // SubIFDs: the sensor data's directories
+                const std::uint32_t count = std::min<std::uint32_t>(Get(entry + 4, 4), 8);
+                std::uint8_t offsets[32];
+                if (count == 1)
+                    pending.push_back(Get(entry + 8, 4));
+                else if (FBytes.ReadAllAt(Get(entry + 8, 4), offsets, 4 * count))
+                    for (std::uint32_t k = 0; k < count; ++k)
+                        pending.push_back(Get(offsets + 4 * k, 4));
+            }
+        }
+        std::uint8_t next[4];
+        if (FBytes.ReadAllAt(at + 2 + std::int64_t(table.size()), next, 4))
+            pending.push_back(Get(next, 4));
+        if (!patternCount)
+            return std::nullopt;
+        if (!repeat || std::uint32_t{(*repeat)[0]} * (*repeat)[1] != *patternCount)
+            return "a pattern of " + std::to_string(*patternCount) + " colours for a repeat of " +
+                   (repeat ? std::to_string((*repeat)[0]) + " × " + std::to_string((*repeat)[1])
+                           : std::string("no size"));
+        return std::nullopt;
+    }
+
+    TByteSource& FBytes;
+    bool FBig = false;
+};
+
 int Progress(void* data, LibRaw_progress, int, int) {
     return static_cast<TRawStream*>(data)->Cancelled() ? 1 : 0;
 }
@@ -180,7 +276,7 @@ int Progress(void* data, LibRaw_progress, int, int) {
 } // namespace
 
 TRawSource::TRawSource(TByteSource& bytes, TCancelCheck cancelled, TMemoryLeft memoryLeft)
-    : FCancelled(std::move(cancelled)), FMemoryLeft(std::move(memoryLeft)) {
+    : FBytes(bytes), FCancelled(std::move(cancelled)), FMemoryLeft(std::move(memoryLeft)) {
     FRaw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
     FStream = std::make_unique<TRawStream>(bytes, FCancelled, *FRaw);
     // LibRaw's own handlers print to standard error; the reasons returned say it instead.
@@ -230,6 +326,10 @@ TFailure TRawSource::Failure(int code) const {
 TOutcome<void> TRawSource::Open() {
     if (FStream->size() == 0)
         return EmptyFile();
+    // LibRaw 0.20 writes past its own tables on a colour filter pattern that does not fill
+    // the repeat it states: such a file is refused before LibRaw reads it.
+    if (std::optional<std::string> why = TCfaCheck(FBytes).Problem())
+        return BrokenHeader("the sensor's colour filter: " + *why);
     const int code = FRaw->open_datastream(FStream.get());
     if (code != LIBRAW_SUCCESS)
         return Failure(code);

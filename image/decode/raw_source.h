@@ -46,6 +46,7 @@ class TRawSource {
     TFailure Failure(int code) const;
 
   private:
+    TByteSource& FBytes;
     std::unique_ptr<TRawStream> FStream;
     std::unique_ptr<LibRaw> FRaw; // large (hundreds of KB): on the heap
     TCancelCheck FCancelled;

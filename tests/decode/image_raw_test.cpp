@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -146,6 +147,23 @@ TEST_F(RawPictures, ADevelopmentFollowsTheSensorsValues) {
     const double dark = mean(10), bright = mean(40);
     EXPECT_GT(dark, 0.0);
     EXPECT_GT(bright, dark * 1.5);
+}
+
+// Files whose colour filter pattern does not fill the repeat stated beside it (found by the
+// fuzzer: a 6 × 6 pattern over a 6 × 85 repeat, over a repeat outside the file, in a
+// directory cut short) make the raw reader write past its tables: they are refused before it
+// reads them.
+TEST(RawFiles, AFilterPatternBeyondItsRepeatIsRefusedBeforeTheRawReaderSeesIt) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(TONALYX_RAW_DATA)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        ++files;
+        const TDecodeResult r = Decode(entry.path().string());
+        ASSERT_FALSE(r.Ok());
+        EXPECT_EQ(r.Reason(), BrokenHeader({}).Reason) << r.Detail();
+        EXPECT_NE(r.Detail().find("colour filter"), std::string::npos) << r.Detail();
+    }
+    EXPECT_EQ(files, 3);
 }
 
 // Files that are no raw file, or a damaged one, are refused in plain words.

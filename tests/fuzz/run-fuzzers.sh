@@ -32,6 +32,8 @@ for kind in "${kinds[@]}"; do
     fi
 done
 "$build/tests/fuzz/make_fuzz_seeds" "$seeds/jpeg" "$seeds/bmp" "$seeds/raw"
+# Raw files that once made the raw reader fail stay among its seeds.
+cp "$source_dir"/tests/data/raw/*.dng "$seeds/raw/"
 if [ -d "$testdata/libjpeg-turbo" ]; then
     cp "$testdata"/libjpeg-turbo/*.jpg "$seeds/jpeg/"
 fi
