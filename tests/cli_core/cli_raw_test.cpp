@@ -28,16 +28,17 @@ TEST(CliRaw, OneJsonLinePerFileAndAPlainLineForOneThatFails) {
     ASSERT_TRUE(dir.isValid());
     // A 2×2 pattern whose values are 10 × the place's number + 20, the last row clipped; a
     // second file all at black, which has no headroom.
-    test::TDngSpec spec;
-    spec.Width = 24, spec.Height = 24, spec.Pattern = "BGGR", spec.Black = {5}, spec.White = 900;
-    spec.Value = [](int x, int y, int) {
+    test::TDngLayout layout;
+    layout.Width = 24, layout.Height = 24, layout.Pattern = "BGGR", layout.Black = {5},
+    layout.White = 900;
+    layout.Value = [](int x, int y, int) {
         return std::uint16_t(y == 23 ? 1000 : 10 * ((y % 2) * 2 + x % 2) + 20);
     };
     const std::string made = dir.filePath("made.dng").toStdString();
-    ASSERT_TRUE(test::WriteDng(made, spec));
-    spec.Value = [](int, int, int) { return std::uint16_t(3); };
+    ASSERT_TRUE(test::WriteDng(made, layout));
+    layout.Value = [](int, int, int) { return std::uint16_t(3); };
     const std::string dark = dir.filePath("dark.dng").toStdString();
-    ASSERT_TRUE(test::WriteDng(dark, spec));
+    ASSERT_TRUE(test::WriteDng(dark, layout));
     const std::string missing = dir.filePath("missing.nef").toStdString();
 
     TRawOptions options;

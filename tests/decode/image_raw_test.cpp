@@ -39,10 +39,10 @@ class RawPictures : public testing::Test {
                                                    QString::fromStdString(path)});
         return status == 0 ? ReadBytes(path) : std::vector<std::uint8_t>{};
     }
-    static TDngSpec Sensor() {
-        TDngSpec spec;
-        spec.Value = [](int x, int y, int) { return std::uint16_t(200 + 40 * x + 13 * y); };
-        return spec;
+    static TDngLayout Sensor() {
+        TDngLayout layout;
+        layout.Value = [](int x, int y, int) { return std::uint16_t(200 + 40 * x + 13 * y); };
+        return layout;
     }
     QTemporaryDir Dir;
 };
@@ -89,12 +89,12 @@ TEST_F(RawPictures, TheCameraPreviewIsShownWhenLargeEnoughElseTheRawIsDeveloped)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        TDngSpec spec = Sensor();
-        spec.PreviewJpeg = c.Preview;
-        spec.PreviewWidth = c.Preview == large ? 40 : 24;
-        spec.PreviewHeight = c.Preview == large ? 30 : 18;
-        spec.Orientation = c.Orientation;
-        ASSERT_TRUE(WriteDng(In("shot.dng"), spec));
+        TDngLayout layout = Sensor();
+        layout.PreviewJpeg = c.Preview;
+        layout.PreviewWidth = c.Preview == large ? 40 : 24;
+        layout.PreviewHeight = c.Preview == large ? 30 : 18;
+        layout.Orientation = c.Orientation;
+        ASSERT_TRUE(WriteDng(In("shot.dng"), layout));
         const TDecodeResult r = Decode(In("shot.dng"), c.Develop);
         ASSERT_TRUE(r.Ok()) << r.Reason() << " " << r.Detail();
         EXPECT_EQ(r->Meta().Rendition, c.Rendition);
@@ -109,13 +109,13 @@ TEST_F(RawPictures, TheCameraPreviewIsShownWhenLargeEnoughElseTheRawIsDeveloped)
 
 // The tools' band counter counts the picture the window shows, or the development when asked.
 TEST_F(RawPictures, TheToolsCountThePreviewOrTheDevelopment) {
-    TDngSpec spec = Sensor();
-    spec.PreviewJpeg = Jpeg(40, 30);
-    if (spec.PreviewJpeg.empty())
+    TDngLayout layout = Sensor();
+    layout.PreviewJpeg = Jpeg(40, 30);
+    if (layout.PreviewJpeg.empty())
         GTEST_SKIP() << "no ImageMagick to make the preview";
-    spec.PreviewWidth = 40;
-    spec.PreviewHeight = 30;
-    ASSERT_TRUE(WriteDng(In("counted.dng"), spec));
+    layout.PreviewWidth = 40;
+    layout.PreviewHeight = 30;
+    ASSERT_TRUE(WriteDng(In("counted.dng"), layout));
     for (const bool developed : {false, true}) {
         TPictureMeta meta;
         const TOutcome<TStreamedCounts> counted =
@@ -130,9 +130,9 @@ TEST_F(RawPictures, TheToolsCountThePreviewOrTheDevelopment) {
 // A development follows the sensor: a brighter exposure of the same scene is brighter.
 TEST_F(RawPictures, ADevelopmentFollowsTheSensorsValues) {
     const auto mean = [this](int scale) {
-        TDngSpec spec = Sensor();
-        spec.Value = [scale](int x, int, int) { return std::uint16_t(scale * (8 + x % 4)); };
-        EXPECT_TRUE(WriteDng(In("exposure.dng"), spec));
+        TDngLayout layout = Sensor();
+        layout.Value = [scale](int x, int, int) { return std::uint16_t(scale * (8 + x % 4)); };
+        EXPECT_TRUE(WriteDng(In("exposure.dng"), layout));
         const TDecodeResult r = Decode(In("exposure.dng"));
         EXPECT_TRUE(r.Ok()) << r.Reason();
         if (!r.Ok())
@@ -168,8 +168,8 @@ TEST(RawFiles, AFilterPatternBeyondItsRepeatIsRefusedBeforeTheRawReaderSeesIt) {
 
 // Files that are no raw file, or a damaged one, are refused in plain words.
 TEST_F(RawPictures, OtherFilesAreRefusedInPlainWords) {
-    TDngSpec spec = Sensor();
-    ASSERT_TRUE(WriteDng(In("good.dng"), spec));
+    TDngLayout layout = Sensor();
+    ASSERT_TRUE(WriteDng(In("good.dng"), layout));
     const std::vector<std::uint8_t> good = ReadBytes(In("good.dng"));
     const struct {
         const char* Name;

@@ -125,23 +125,23 @@ TBytes BmpV5(std::uint32_t type, const TBytes& profile) {
 
 // DNGs just above the smallest sensor LibRaw reads (22 × 22), so that the seeds stay small.
 bool WriteDngSeeds(const std::string& dir) {
-    using tonalyx::test::TDngSpec;
+    using tonalyx::test::TDngLayout;
     const auto scene = [](int x, int y, int s) {
         return static_cast<std::uint16_t>(x == y ? 4095 : (x * 131 + y * 71 + s * 29) % 4200);
     };
-    const auto spec = [&](std::string pattern) {
-        TDngSpec d;
+    const auto layout = [&](std::string pattern) {
+        TDngLayout d;
         d.Width = 24, d.Height = 24, d.Pattern = std::move(pattern), d.Black = {64};
         d.Value = scene;
         return d;
     };
-    std::vector<std::pair<std::string, TDngSpec>> seeds = {
-        {"rggb", spec("RGGB")},
-        {"bggr-margins", spec("BGGR")},
-        {"grbg-black-each", spec("GRBG")},
-        {"linear", spec("")},
-        {"preview", spec("GBRG")},
-        {"six-by-six", spec("GGRGGBGGBGGRBRGRBGGGBGGRGGRGGBRBGBRG")}};
+    std::vector<std::pair<std::string, TDngLayout>> seeds = {
+        {"rggb", layout("RGGB")},
+        {"bggr-margins", layout("BGGR")},
+        {"grbg-black-each", layout("GRBG")},
+        {"linear", layout("")},
+        {"preview", layout("GBRG")},
+        {"six-by-six", layout("GGRGGBGGBGGRBRGRBGGGBGGRGGRGGBRBGBRG")}};
     seeds[1].second.Width = seeds[1].second.Height = 30;
     seeds[1].second.Top = 1, seeds[1].second.Left = 2, seeds[1].second.Bottom = 29,
     seeds[1].second.Right = 28;

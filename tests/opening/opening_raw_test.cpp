@@ -16,10 +16,10 @@ using namespace tonalyx::test;
 TEST(OpeningRaw, ARawFileBringsItsSensorsHistogramAndNoOtherFileDoes) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    TDngSpec spec;
-    spec.Value = [](int x, int y, int) { return std::uint16_t(100 + 30 * x + 7 * y); };
+    TDngLayout layout;
+    layout.Value = [](int x, int y, int) { return std::uint16_t(100 + 30 * x + 7 * y); };
     const std::string raw = dir.filePath("shot.dng").toStdString();
-    ASSERT_TRUE(WriteDng(raw, spec));
+    ASSERT_TRUE(WriteDng(raw, layout));
     // The same file under an extension that is no raw one is read by no raw decoder.
     std::ofstream(dir.filePath("shot.tif").toStdString(), std::ios::binary)
         << std::ifstream(raw, std::ios::binary).rdbuf();

@@ -40,9 +40,9 @@ TOutcome<TSensorHistogram> CountBytes(const std::vector<std::uint8_t>& bytes,
     return CountSensor(source, cancelled, left);
 }
 
-TOutcome<TSensorHistogram> CountDng(const TDngSpec& spec, const std::string& name) {
+TOutcome<TSensorHistogram> CountDng(const TDngLayout& layout, const std::string& name) {
     const auto path = TempDir() / name;
-    EXPECT_TRUE(WriteDng(path, spec));
+    EXPECT_TRUE(WriteDng(path, layout));
     return CountBytes(ReadBytes(path));
 }
 
@@ -70,37 +70,37 @@ struct TVisible {
     std::string Pattern;
 };
 
-TVisible VisibleOf(const TDngSpec& spec) {
-    TVisible v{spec.Top + spec.Top % 2, spec.Left + spec.Left % 2,
-               spec.Bottom > 0 ? spec.Bottom : spec.Height,
-               spec.Bottom > 0 ? spec.Right : spec.Width, spec.Pattern};
-    if (spec.Pattern.size() == 4)
+TVisible VisibleOf(const TDngLayout& layout) {
+    TVisible v{layout.Top + layout.Top % 2, layout.Left + layout.Left % 2,
+               layout.Bottom > 0 ? layout.Bottom : layout.Height,
+               layout.Bottom > 0 ? layout.Right : layout.Width, layout.Pattern};
+    if (layout.Pattern.size() == 4)
         for (int i = 0; i < 4; ++i)
-            v.Pattern[static_cast<std::size_t>(i)] = spec.Pattern[static_cast<std::size_t>(
-                (i / 2 + spec.Top % 2) % 2 * 2 + (i % 2 + spec.Left % 2) % 2)];
+            v.Pattern[static_cast<std::size_t>(i)] = layout.Pattern[static_cast<std::size_t>(
+                (i / 2 + layout.Top % 2) % 2 * 2 + (i % 2 + layout.Left % 2) % 2)];
     return v;
 }
 
-TExpected Expect(const TDngSpec& spec) {
+TExpected Expect(const TDngLayout& layout) {
     TExpected e;
-    const TVisible v = VisibleOf(spec);
-    const int top = spec.Top, left = spec.Left;
+    const TVisible v = VisibleOf(layout);
+    const int top = layout.Top, left = layout.Left;
     for (int y = v.Top; y < v.Bottom; ++y)
         for (int x = v.Left; x < v.Right; ++x) {
-            if (spec.Pattern.empty()) {
+            if (layout.Pattern.empty()) {
                 for (int s = 0; s < 3; ++s)
-                    e.Values[std::string(1, "RGB"[s])].push_back(spec.Value(x, y, s));
+                    e.Values[std::string(1, "RGB"[s])].push_back(layout.Value(x, y, s));
                 continue;
             }
-            const int side = spec.Pattern.size() == 36 ? 6 : 2;
+            const int side = layout.Pattern.size() == 36 ? 6 : 2;
             const int py = (y - top) % side, px = (x - left) % side;
-            const char letter = spec.Pattern[static_cast<std::size_t>(py * side + px)];
+            const char letter = layout.Pattern[static_cast<std::size_t>(py * side + px)];
             std::string name(1, letter);
             if (side == 2 && letter == 'G' &&
-                spec.Pattern.substr(static_cast<std::size_t>(py * 2), 2).find('B') !=
+                layout.Pattern.substr(static_cast<std::size_t>(py * 2), 2).find('B') !=
                     std::string::npos)
                 name = "G2";
-            e.Values[name].push_back(spec.Value(x, y, 0));
+            e.Values[name].push_back(layout.Value(x, y, 0));
         }
     return e;
 }
@@ -129,20 +129,20 @@ class SensorCounts : public testing::TestWithParam<TCase> {};
 
 TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
     const TCase& c = GetParam();
-    TDngSpec spec;
-    spec.Width = 70;
-    spec.Height = 52;
-    spec.Pattern = c.Pattern;
-    spec.Top = c.Top, spec.Left = c.Left, spec.Bottom = c.Bottom, spec.Right = c.Right;
-    spec.Black = c.Black;
-    spec.White = c.White;
+    TDngLayout layout;
+    layout.Width = 70;
+    layout.Height = 52;
+    layout.Pattern = c.Pattern;
+    layout.Top = c.Top, layout.Left = c.Left, layout.Bottom = c.Bottom, layout.Right = c.Right;
+    layout.Black = c.Black;
+    layout.White = c.White;
     const int minBlack = *std::min_element(c.Black.begin(), c.Black.end());
-    spec.Value = [&](int x, int y, int s) { return Scene(x, y, s, c.White, minBlack); };
-    const TOutcome<TSensorHistogram> hist = CountDng(spec, std::string(c.Name) + ".dng");
+    layout.Value = [&](int x, int y, int s) { return Scene(x, y, s, c.White, minBlack); };
+    const TOutcome<TSensorHistogram> hist = CountDng(layout, std::string(c.Name) + ".dng");
     ASSERT_TRUE(hist.Ok()) << DescribeFailure(hist.Error());
 
-    const TExpected expected = Expect(spec);
-    const TVisible visible = VisibleOf(spec);
+    const TExpected expected = Expect(layout);
+    const TVisible visible = VisibleOf(layout);
     EXPECT_EQ(hist->Make, "Tonalyx");
     EXPECT_EQ(hist->Model, "Test Sensor");
     EXPECT_EQ(hist->Pattern, visible.Pattern);
@@ -199,15 +199,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
-TDngSpec SceneDng(const std::string& pattern, int white, int black) {
-    TDngSpec spec;
-    spec.Width = 72;
-    spec.Height = 50;
-    spec.Pattern = pattern;
-    spec.Black = {black};
-    spec.White = white;
-    spec.Value = [=](int x, int y, int s) { return Scene(x, y, s, white, black); };
-    return spec;
+TDngLayout SceneDng(const std::string& pattern, int white, int black) {
+    TDngLayout layout;
+    layout.Width = 72;
+    layout.Height = 50;
+    layout.Pattern = pattern;
+    layout.Black = {black};
+    layout.White = white;
+    layout.Value = [=](int x, int y, int s) { return Scene(x, y, s, white, black); };
+    return layout;
 }
 
 // The photosites an independent raw reader writes out unscaled for path (a 16-bit PGM of the
@@ -247,17 +247,17 @@ TEST(SensorAgainstReader, CountsPerFilterPlaceEqualTheIndependentReaders) {
         GTEST_SKIP() << "dcraw is not installed";
     struct TFile {
         const char* Name;
-        TDngSpec Spec;
+        TDngLayout Layout;
     };
     std::vector<TFile> files = {{"reader_rggb.dng", SceneDng("RGGB", 4095, 256)},
                                 {"reader_bggr.dng", SceneDng("BGGR", 16383, 1024)},
                                 {"reader_gbrg.dng", SceneDng("GBRG", 15000, 0)}};
-    files[2].Spec.Top = 2, files[2].Spec.Left = 4, files[2].Spec.Bottom = 48,
-    files[2].Spec.Right = 70;
+    files[2].Layout.Top = 2, files[2].Layout.Left = 4, files[2].Layout.Bottom = 48,
+    files[2].Layout.Right = 70;
     for (const TFile& f : files) {
         SCOPED_TRACE(f.Name);
         const auto path = TempDir() / f.Name;
-        ASSERT_TRUE(WriteDng(path, f.Spec));
+        ASSERT_TRUE(WriteDng(path, f.Layout));
         int width = 0, height = 0;
         const auto reader = ReaderCounts(path, width, height);
         ASSERT_FALSE(reader.empty());
@@ -299,9 +299,9 @@ std::size_t NextIfdLink(const std::vector<std::uint8_t>& b) {
     return ifd + 2 + 12 * std::size_t(b[ifd] | b[ifd + 1] << 8);
 }
 
-std::vector<std::uint8_t> MadeDng(const TDngSpec& spec) {
+std::vector<std::uint8_t> MadeDng(const TDngLayout& layout) {
     const auto path = TempDir() / "damaged_base.dng";
-    EXPECT_TRUE(WriteDng(path, spec));
+    EXPECT_TRUE(WriteDng(path, layout));
     return ReadBytes(path);
 }
 
@@ -309,9 +309,9 @@ std::vector<std::uint8_t> MadeDng(const TDngSpec& spec) {
 
 TEST(SensorBadFiles, RefusedWithAPlainReasonNeverACrash) {
     const std::vector<std::uint8_t> good = MadeDng(SceneDng("RGGB", 4095, 64));
-    TDngSpec previewSpec = SceneDng("RGGB", 4095, 64);
-    previewSpec.Preview = true;
-    const std::vector<std::uint8_t> withPreview = MadeDng(previewSpec);
+    TDngLayout previewLayout = SceneDng("RGGB", 4095, 64);
+    previewLayout.Preview = true;
+    const std::vector<std::uint8_t> withPreview = MadeDng(previewLayout);
     ASSERT_TRUE(CountBytes(good).Ok());
     ASSERT_TRUE(CountBytes(withPreview).Ok());
 

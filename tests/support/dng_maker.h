@@ -14,7 +14,7 @@
 
 namespace tonalyx::test {
 
-struct TDngSpec {
+struct TDngLayout {
     int Width = 64, Height = 48; // the stored raw image, margins included
     // The pattern by rows, from the active area's top left: 2×2 ("RGGB", "BGGR", "GRBG",
     // "GBRG") or 6×6 (36 letters); empty for a linear DNG of three channels.
@@ -42,11 +42,11 @@ inline std::uint8_t DngColour(char letter) {
 
 namespace dng_detail {
 
-inline void RawTags(TIFF* tif, const TDngSpec& spec) {
-    const bool linear = spec.Pattern.empty();
+inline void RawTags(TIFF* tif, const TDngLayout& layout) {
+    const bool linear = layout.Pattern.empty();
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.Width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.Height);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, layout.Width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, layout.Height);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, linear ? 3 : 1);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
@@ -54,38 +54,38 @@ inline void RawTags(TIFF* tif, const TDngSpec& spec) {
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, linear ? 34892 : 32803); // LinearRaw, CFA
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
     if (!linear) {
-        const std::uint16_t side = spec.Pattern.size() == 36 ? 6 : 2;
+        const std::uint16_t side = layout.Pattern.size() == 36 ? 6 : 2;
         const std::uint16_t dim[2] = {side, side};
         TIFFSetField(tif, TIFFTAG_CFAREPEATPATTERNDIM, dim);
         std::vector<std::uint8_t> pattern;
-        for (char letter : spec.Pattern)
+        for (char letter : layout.Pattern)
             pattern.push_back(DngColour(letter));
         TIFFSetField(tif, TIFFTAG_CFAPATTERN, static_cast<int>(pattern.size()), pattern.data());
         const std::uint8_t planes[3] = {0, 1, 2};
         TIFFSetField(tif, TIFFTAG_CFAPLANECOLOR, 3, planes);
     }
-    std::vector<float> black(spec.Black.begin(), spec.Black.end());
+    std::vector<float> black(layout.Black.begin(), layout.Black.end());
     if (black.size() == 4 && !linear) {
         const std::uint16_t dim[2] = {2, 2};
         TIFFSetField(tif, TIFFTAG_BLACKLEVELREPEATDIM, dim);
     }
     TIFFSetField(tif, TIFFTAG_BLACKLEVEL, static_cast<int>(black.size()), black.data());
-    const std::uint32_t white = static_cast<std::uint32_t>(spec.White);
+    const std::uint32_t white = static_cast<std::uint32_t>(layout.White);
     TIFFSetField(tif, TIFFTAG_WHITELEVEL, 1, &white);
-    if (spec.Bottom > 0) {
-        const std::uint32_t area[4] = {std::uint32_t(spec.Top), std::uint32_t(spec.Left),
-                                       std::uint32_t(spec.Bottom), std::uint32_t(spec.Right)};
+    if (layout.Bottom > 0) {
+        const std::uint32_t area[4] = {std::uint32_t(layout.Top), std::uint32_t(layout.Left),
+                                       std::uint32_t(layout.Bottom), std::uint32_t(layout.Right)};
         TIFFSetField(tif, TIFFTAG_ACTIVEAREA, area);
     }
 }
 
-inline bool RawRows(TIFF* tif, const TDngSpec& spec) {
-    const int samples = spec.Pattern.empty() ? 3 : 1;
-    std::vector<std::uint16_t> row(static_cast<std::size_t>(spec.Width * samples));
-    for (int y = 0; y < spec.Height; ++y) {
-        for (int x = 0; x < spec.Width; ++x)
+inline bool RawRows(TIFF* tif, const TDngLayout& layout) {
+    const int samples = layout.Pattern.empty() ? 3 : 1;
+    std::vector<std::uint16_t> row(static_cast<std::size_t>(layout.Width * samples));
+    for (int y = 0; y < layout.Height; ++y) {
+        for (int x = 0; x < layout.Width; ++x)
             for (int s = 0; s < samples; ++s)
-                row[static_cast<std::size_t>(x * samples + s)] = spec.Value(x, y, s);
+                row[static_cast<std::size_t>(x * samples + s)] = layout.Value(x, y, s);
         if (TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0) < 0)
             return false;
     }
@@ -93,13 +93,13 @@ inline bool RawRows(TIFF* tif, const TDngSpec& spec) {
 }
 
 // The tags a reader needs to take the file for a camera's DNG.
-inline void CameraTags(TIFF* tif, const TDngSpec& spec) {
+inline void CameraTags(TIFF* tif, const TDngLayout& layout) {
     const std::uint8_t version[4] = {1, 4, 0, 0};
     TIFFSetField(tif, TIFFTAG_DNGVERSION, version);
-    TIFFSetField(tif, TIFFTAG_MAKE, spec.Make.c_str());
-    TIFFSetField(tif, TIFFTAG_MODEL, spec.Model.c_str());
-    TIFFSetField(tif, TIFFTAG_UNIQUECAMERAMODEL, (spec.Make + " " + spec.Model).c_str());
-    TIFFSetField(tif, TIFFTAG_ORIENTATION, spec.Orientation);
+    TIFFSetField(tif, TIFFTAG_MAKE, layout.Make.c_str());
+    TIFFSetField(tif, TIFFTAG_MODEL, layout.Model.c_str());
+    TIFFSetField(tif, TIFFTAG_UNIQUECAMERAMODEL, (layout.Make + " " + layout.Model).c_str());
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, layout.Orientation);
     const float matrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     TIFFSetField(tif, TIFFTAG_COLORMATRIX1, 9, matrix);
     TIFFSetField(tif, TIFFTAG_CALIBRATIONILLUMINANT1, 21);
@@ -109,33 +109,33 @@ inline void CameraTags(TIFF* tif, const TDngSpec& spec) {
 
 } // namespace dng_detail
 
-// Writes spec as a DNG at path; false when libtiff could not.
-inline bool WriteDng(const std::filesystem::path& path, const TDngSpec& spec) {
+// Writes layout as a DNG at path; false when libtiff could not.
+inline bool WriteDng(const std::filesystem::path& path, const TDngLayout& layout) {
     std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "w"), &TIFFClose);
     if (!tif)
         return false;
     TIFF* t = tif.get();
-    if (!spec.PreviewJpeg.empty()) {
+    if (!layout.PreviewJpeg.empty()) {
         std::uint64_t subIfd = 0;
         TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
-        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, spec.PreviewWidth);
-        TIFFSetField(t, TIFFTAG_IMAGELENGTH, spec.PreviewHeight);
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, layout.PreviewWidth);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, layout.PreviewHeight);
         TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
         TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
         TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
         TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, spec.PreviewHeight);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, layout.PreviewHeight);
         TIFFSetField(t, TIFFTAG_SUBIFD, 1, &subIfd);
-        dng_detail::CameraTags(t, spec);
-        std::vector<std::uint8_t> jpeg = spec.PreviewJpeg;
+        dng_detail::CameraTags(t, layout);
+        std::vector<std::uint8_t> jpeg = layout.PreviewJpeg;
         if (TIFFWriteRawStrip(t, 0, jpeg.data(), static_cast<tmsize_t>(jpeg.size())) < 0 ||
             !TIFFWriteDirectory(t))
             return false;
-        dng_detail::RawTags(t, spec);
-        return dng_detail::RawRows(t, spec) && TIFFWriteDirectory(t);
+        dng_detail::RawTags(t, layout);
+        return dng_detail::RawRows(t, layout) && TIFFWriteDirectory(t);
     }
-    if (spec.Preview) {
+    if (layout.Preview) {
         std::uint64_t subIfd = 0;
         TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
         TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 16);
@@ -147,7 +147,7 @@ inline bool WriteDng(const std::filesystem::path& path, const TDngSpec& spec) {
         TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 12);
         TIFFSetField(t, TIFFTAG_SUBIFD, 1, &subIfd);
-        dng_detail::CameraTags(t, spec);
+        dng_detail::CameraTags(t, layout);
         std::uint8_t row[16 * 3];
         for (int y = 0; y < 12; ++y) {
             for (int i = 0; i < 16 * 3; ++i)
@@ -157,14 +157,14 @@ inline bool WriteDng(const std::filesystem::path& path, const TDngSpec& spec) {
         }
         if (!TIFFWriteDirectory(t))
             return false;
-        dng_detail::RawTags(t, spec);
-        if (!dng_detail::RawRows(t, spec) || !TIFFWriteDirectory(t))
+        dng_detail::RawTags(t, layout);
+        if (!dng_detail::RawRows(t, layout) || !TIFFWriteDirectory(t))
             return false;
         return true;
     }
-    dng_detail::RawTags(t, spec);
-    dng_detail::CameraTags(t, spec);
-    return dng_detail::RawRows(t, spec) && TIFFWriteDirectory(t);
+    dng_detail::RawTags(t, layout);
+    dng_detail::CameraTags(t, layout);
+    return dng_detail::RawRows(t, layout) && TIFFWriteDirectory(t);
 }
 
 inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {

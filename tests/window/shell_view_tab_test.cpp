@@ -311,10 +311,10 @@ TEST_F(ViewTab, TheRawChoicesAreRememberedAndWaitForAPictureWithASensorHistogram
 // A camera raw file opened in the window brings its sensor's histogram: the Raw group is
 // shown with it, the status bar names the picture shown, and a step to another file drops it.
 TEST_F(ViewTab, ARawFileShowsItsSensorsHistogramAndSaysWhichPictureIsShown) {
-    test::TDngSpec spec;
-    spec.Value = [](int x, int y, int) { return std::uint16_t(100 + 50 * x + 9 * y); };
+    test::TDngLayout layout;
+    layout.Value = [](int x, int y, int) { return std::uint16_t(100 + 50 * x + 9 * y); };
     const QString raw = QDir(Dir.path()).filePath("b-shot.dng");
-    ASSERT_TRUE(test::WriteDng(raw.toStdString(), spec));
+    ASSERT_TRUE(test::WriteDng(raw.toStdString(), layout));
     Open(Marked(), "a-picture.bmp");
     Window->ViewChoices()->SetRaw(true);
     test::OpenAndWait(*Window, raw);
