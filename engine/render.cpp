@@ -185,17 +185,20 @@ void TRasterTarget::Clear() {
     std::fill(Pixels.begin(), Pixels.end(), Background);
 }
 
-void TRasterTarget::VerticalLine(int x, int yFrom, int yTo) {
-    if (x < 0 || x >= Width() || yFrom == yTo)
-        return;
+TRowSpan VerticalLineRows(int yFrom, int yTo, int height) {
+    if (yFrom == yTo)
+        return {};
+    // The end point is not painted: rows yFrom .. yTo − step.
     const int step = yTo > yFrom ? 1 : -1;
-    // Paint yFrom .. yTo - step, clipped to the rows of the surface.
-    int first = yFrom, last = yTo - step;
-    if (first > last)
-        std::swap(first, last);
-    first = std::max(first, 0);
-    last = std::min(last, Height() - 1);
-    for (int y = first; y <= last; ++y)
+    const int last = yTo - step;
+    return {std::max(std::min(yFrom, last), 0), std::min(std::max(yFrom, last), height - 1)};
+}
+
+void TRasterTarget::VerticalLine(int x, int yFrom, int yTo) {
+    if (x < 0 || x >= Width())
+        return;
+    const TRowSpan rows = VerticalLineRows(yFrom, yTo, Height());
+    for (int y = rows.First; y <= rows.Last; ++y)
         Pixels[static_cast<std::size_t>(y * Width() + x)] = Pen;
 }
 

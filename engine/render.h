@@ -30,6 +30,13 @@ class THistTarget {
     virtual void VerticalLine(int x, int yFrom, int yTo) = 0;
 };
 
+// The rows [First, Last] that VerticalLine(x, yFrom, yTo) paints on a surface of height rows;
+// Last < First when none.
+struct TRowSpan {
+    int First = 0, Last = -1;
+};
+TRowSpan VerticalLineRows(int yFrom, int yTo, int height);
+
 // How a bar's height follows its count: in proportion (the default), or by the logarithm of
 // 1 + count, so that small counts beside a high peak still show.
 enum class TCountScale : int { Linear, Log };

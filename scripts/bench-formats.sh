@@ -22,22 +22,23 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$bench" --write "$work/photo.jpg" --size 4000x3000
 convert=/usr/bin/convert
-$convert "$work/photo.jpg" "$work/photo-8.png"
-$convert "$work/photo.jpg" -depth 16 "$work/photo-16.png"
-$convert "$work/photo.jpg" -depth 16 -compress LZW "$work/photo-16.tif"
-cwebp -quiet -q 90 "$work/photo-8.png" -o "$work/photo.webp"
-heif-enc -q 90 "$work/photo.jpg" -o "$work/photo.heic" >/dev/null
-cjxl --quiet "$work/photo-8.png" "$work/photo.jxl" 2>/dev/null || cjxl "$work/photo-8.png" "$work/photo.jxl" >/dev/null 2>&1
+# Every format made from one JPEG named <stem>.jpg: <stem>-8.png, <stem>-16.png,
+# <stem>-16.tif, <stem>.webp, <stem>.heic and <stem>.jxl.
+make_formats() {
+    local stem=$1
+    $convert "$stem.jpg" "$stem-8.png"
+    $convert "$stem.jpg" -depth 16 "$stem-16.png"
+    $convert "$stem.jpg" -depth 16 -compress LZW "$stem-16.tif"
+    cwebp -quiet -q 90 "$stem-8.png" -o "$stem.webp"
+    heif-enc -q 90 "$stem.jpg" -o "$stem.heic" >/dev/null
+    cjxl --quiet "$stem-8.png" "$stem.jxl" 2>/dev/null || cjxl "$stem-8.png" "$stem.jxl" >/dev/null 2>&1
+}
+make_formats "$work/photo"
 
 # The same in 8 x 8 pixels: what each program takes before any picture (its libraries,
 # its start), so that the growth a picture causes is compared too.
 $convert "$work/photo.jpg" -resize 8x8! "$work/tiny.jpg"
-$convert "$work/tiny.jpg" "$work/tiny-8.png"
-$convert "$work/tiny.jpg" -depth 16 "$work/tiny-16.png"
-$convert "$work/tiny.jpg" -depth 16 -compress LZW "$work/tiny-16.tif"
-cwebp -quiet -q 90 "$work/tiny-8.png" -o "$work/tiny.webp"
-heif-enc -q 90 "$work/tiny.jpg" -o "$work/tiny.heic" >/dev/null
-cjxl --quiet "$work/tiny-8.png" "$work/tiny.jxl" 2>/dev/null || cjxl "$work/tiny-8.png" "$work/tiny.jxl" >/dev/null 2>&1
+make_formats "$work/tiny"
 
 # name | file | the reference decoder's command on IN, the output file last. heif-convert
 # twice: to Y4M (its rawest output, no RGB) and to PNG (the RGB picture counting needs).

@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -246,17 +245,8 @@ TOutcome<TDecodeNotes> Decode(TByteSource& in, TRowTarget& target, const char* f
                                  "declares (" +
                                  std::to_string(range) + "-bit samples)");
 
-    for (int first = 0; first < height; first += StreamBandRows) {
-        if (adapter.Cancelled())
-            return DecodingCancelled();
-        const int count = std::min(StreamBandRows, height - first);
-        const TRowBand band = adapter.Rows(first, count);
-        for (int i = 0; i < count; ++i)
-            std::memcpy(band.Bits + i * band.Stride,
-                        plane + static_cast<std::ptrdiff_t>(first + i) * stride,
-                        static_cast<std::size_t>(rowBytes));
-        adapter.Written(first, count);
-    }
+    if (!adapter.WriteHeld(plane, stride, static_cast<std::size_t>(rowBytes), height))
+        return DecodingCancelled();
     return notes;
 }
 

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -140,17 +139,9 @@ std::optional<TFailure> Admit(const JxlBasicInfo& info, TLayoutAdapter& adapter,
 }
 
 TOutcome<TDecodeNotes> WriteRows(TLayoutAdapter& adapter, const TFrame& frame, TDecodeNotes notes) {
-    for (int first = 0; first < frame.Height; first += StreamBandRows) {
-        if (adapter.Cancelled())
-            return DecodingCancelled();
-        const int count = std::min(StreamBandRows, frame.Height - first);
-        const TRowBand band = adapter.Rows(first, count);
-        for (int i = 0; i < count; ++i)
-            std::memcpy(band.Bits + i * band.Stride,
-                        frame.Buffer.data() + std::size_t(first + i) * frame.RowBytes,
-                        frame.RowBytes);
-        adapter.Written(first, count);
-    }
+    if (!adapter.WriteHeld(frame.Buffer.data(), static_cast<std::ptrdiff_t>(frame.RowBytes),
+                           frame.RowBytes, frame.Height))
+        return DecodingCancelled();
     return notes;
 }
 

@@ -1,6 +1,7 @@
 #include "layout_adapter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -105,6 +106,20 @@ bool TLayoutAdapter::Start(int width, int height, TPixelLayout layout) {
     for (std::size_t v = 0; v < values; ++v)
         FTo8[v] = SampleTo8(static_cast<std::uint32_t>(v), layout.Depth);
     FStride = static_cast<std::ptrdiff_t>(rowWords * 2);
+    return true;
+}
+
+bool TLayoutAdapter::WriteHeld(const std::uint8_t* pixels, std::ptrdiff_t stride,
+                               std::size_t rowBytes, int height) {
+    for (int first = 0; first < height; first += StreamBandRows) {
+        if (Cancelled())
+            return false;
+        const int count = std::min(StreamBandRows, height - first);
+        const TRowBand band = Rows(first, count);
+        for (int i = 0; i < count; ++i)
+            std::memcpy(band.Bits + i * band.Stride, pixels + (first + i) * stride, rowBytes);
+        Written(first, count);
+    }
     return true;
 }
 

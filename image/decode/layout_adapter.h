@@ -49,6 +49,10 @@ class TLayoutAdapter final {
         FTarget.Written(firstRow, count);
     }
     bool Cancelled() const { return FTarget.Cancelled(); }
+    // A picture the decoder holds whole, its rows rowBytes long and stride apart, written out
+    // band by band (after Start); false when cancelled between bands.
+    bool WriteHeld(const std::uint8_t* pixels, std::ptrdiff_t stride, std::size_t rowBytes,
+                   int height);
 
   private:
     TRowBand Lend(int firstRow, int count);

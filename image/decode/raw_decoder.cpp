@@ -11,7 +11,6 @@
 #include <libraw.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,16 +41,8 @@ TOutcome<TDecodeNotes> WriteRgbRows(const std::uint8_t* pixels, int width, int h
     if (!adapter.Start(width, height, {TSamples::Rgb, 8}))
         return NotEnoughMemory(width, height);
     const auto rowBytes = static_cast<std::size_t>(width) * 3;
-    for (int first = 0; first < height; first += StreamBandRows) {
-        if (adapter.Cancelled())
-            return DecodingCancelled();
-        const int count = std::min(StreamBandRows, height - first);
-        const TRowBand band = adapter.Rows(first, count);
-        for (int i = 0; i < count; ++i)
-            std::memcpy(band.Bits + i * band.Stride,
-                        pixels + static_cast<std::size_t>(first + i) * rowBytes, rowBytes);
-        adapter.Written(first, count);
-    }
+    if (!adapter.WriteHeld(pixels, static_cast<std::ptrdiff_t>(rowBytes), rowBytes, height))
+        return DecodingCancelled();
     return notes;
 }
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <utility>
 
 namespace tonalyx {
 
@@ -37,19 +36,13 @@ void THistImage::Clear() {
 }
 
 void THistImage::VerticalLine(int x, int yFrom, int yTo) {
-    if (x < 0 || x >= FPicture.width() || yFrom == yTo)
+    if (x < 0 || x >= FPicture.width())
         return;
-    // The end point is not painted: rows yFrom .. yTo − step.
-    const int step = yTo > yFrom ? 1 : -1;
-    int first = yFrom, last = yTo - step;
-    if (first > last)
-        std::swap(first, last);
-    first = std::max(first, 0);
-    last = std::min(last, FPicture.height() - 1);
-    for (int y = first; y <= last; ++y)
+    const TRowSpan rows = VerticalLineRows(yFrom, yTo, FPicture.height());
+    for (int y = rows.First; y <= rows.Last; ++y)
         reinterpret_cast<QRgb*>(FPicture.scanLine(y))[x] = FPen;
-    if (last >= first)
-        Changed(QRect(x, first, 1, last - first + 1));
+    if (rows.Last >= rows.First)
+        Changed(QRect(x, rows.First, 1, rows.Last - rows.First + 1));
 }
 
 void THistImage::Changed(const QRect& part) const {
