@@ -1,11 +1,22 @@
-// libFuzzer target: any bytes through the sensor's count of a camera raw file, as the
-// command-line tool and the Raw group take it, read by LibRaw from memory.
+// libFuzzer target: any bytes as a camera raw file, read by LibRaw from memory: through the
+// sensor's count, as the command-line tool and the Raw group take it, then through the
+// decoder as the format table calls it, for the picture the window shows (the embedded
+// preview, or LibRaw's development where there is none large enough).
 #include "byte_source.h"
+#include "decoder.h"
 #include "fuzz_decoder.h"
 #include "sensor_count.h"
 
 #include <cstddef>
 #include <cstdint>
+
+namespace {
+
+// A development costs far more per photosite than a count: only sensors this small are
+// developed, so that the fuzzer keeps its pace. The sizes themselves are unit-tested.
+constexpr std::uint64_t FuzzMaxDevelopedPhotosites = 250'000;
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     tonalyx::TMemoryBytes bytes(data, size);
@@ -22,5 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint64_t visible = std::uint64_t(hist->Width) * std::uint64_t(hist->Height);
     if (hist->Photosites() != (hist->Pattern.empty() ? 3 * visible : visible))
         __builtin_trap();
+    if (visible <= FuzzMaxDevelopedPhotosites)
+        tonalyx::fuzz::DecodeAsTheWindowWould(tonalyx::StreamRawBytes, data, size);
     return 0;
 }
