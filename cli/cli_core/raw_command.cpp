@@ -46,8 +46,11 @@ std::string RawJson(const std::string& file, const TSensorHistogram& hist) {
     out += ",\"width\":" + std::to_string(hist.Width);
     out += ",\"height\":" + std::to_string(hist.Height);
     out += ",\"black\":[";
-    for (std::size_t i = 0; i < hist.Channels.size(); ++i)
-        out += (i ? "," : "") + std::to_string(hist.Channels[i].Black);
+    for (std::size_t i = 0; i < hist.Channels.size(); ++i) {
+        if (i)
+            out += ',';
+        out += std::to_string(hist.Channels[i].Black);
+    }
     out += "],\"white\":" + std::to_string(hist.White);
     out += ",\"channels\":{";
     for (std::size_t i = 0; i < hist.Channels.size(); ++i) {

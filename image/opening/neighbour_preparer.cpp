@@ -2,8 +2,10 @@
 
 #include "byte_source.h"
 #include "display_copy.h"
+#include "image_format.h"
 #include "image_loader.h"
 #include "input_file.h"
+#include "joined_thread.h"
 #include "open_reasons.h"
 #include "opening_log.h"
 #include "qt_raster.h"
@@ -12,6 +14,7 @@
 #include "ucache.h"
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -27,15 +30,14 @@ TFailure Cancelled() {
 // shown is its preview or development); null when it cannot be, which leaves the picture
 // shown without it and says why in the log.
 std::shared_ptr<const TSensorHistogram> SensorOf(const std::filesystem::path& file,
-                                                 const QString& path, std::stop_token cancel) {
+                                                 const QString& path, const TCancelCheck& cancel) {
     TInputFile input(file);
     if (!input.IsOpen())
         return nullptr;
     TFileBytes bytes(input);
-    TOutcome<TSensorHistogram> counted =
-        CountSensor(bytes, [&cancel] { return cancel.stop_requested(); });
+    TOutcome<TSensorHistogram> counted = CountSensor(bytes, cancel);
     if (!counted.Ok()) {
-        if (!cancel.stop_requested())
+        if (!cancel())
             qCInfo(OpeningLog).noquote()
                 << "no sensor histogram for" << path
                 << QString::fromStdString(DescribeFailure(counted.Error()));
@@ -72,15 +74,28 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
             preview = reducer->Finish();
         reducer.reset(); // its thread ends before the rows can go
     };
+    // A camera raw file's sensor is counted beside the decoding of its picture, on a thread
+    // of its own: the unpacking takes about as long as the preview's decoding, and the
+    // picture should not wait for both in turn.
+    std::shared_ptr<const TSensorHistogram> sensor;
+    std::atomic<bool> pictureFailed = false;
+    TJoinedThread sensorCount;
+    if (const TImageFormat* format = ImageFormatOf(file.native()); format && format->Develop)
+        sensorCount.Start([&] {
+            sensor = SensorOf(file, path, [&] {
+                return cancel.stop_requested() || pictureFailed.load(std::memory_order_relaxed);
+            });
+        });
     TOutcome<TLoadedImage> loaded = DecodeAndCount(file, hooks);
     if (cancel.stop_requested())
         return Cancelled();
-    if (!loaded.Ok())
+    if (!loaded.Ok()) {
+        pictureFailed = true;
         return loaded.Error();
+    }
     prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
-    const std::shared_ptr<const TSensorHistogram> sensor =
-        loaded->Image.Meta().Rendition != TRawRendition::None ? SensorOf(file, path, cancel)
-                                                              : nullptr;
+    if (sensorCount.Running())
+        sensorCount.Join();
     if (cancel.stop_requested())
         return Cancelled();
     // The same counting as a direct open's, with an engine of this thread's own.
