@@ -24,24 +24,32 @@ TFailure Cancelled() {
 }
 
 // What the sensor of a camera raw file recorded, counted from the file again (the picture
-// shown is its preview or development); null when it cannot be, which leaves the picture
-// shown without it and says why in the log.
-std::shared_ptr<const TSensorHistogram> SensorOf(const std::filesystem::path& file,
-                                                 const QString& path, std::stop_token cancel) {
+// shown is its preview or development), with its photosites; none when it cannot be, which
+// leaves the picture shown without it and says why in the log.
+struct TSensorKept {
+    std::shared_ptr<const TSensorHistogram> Histogram;
+    std::shared_ptr<const TSensorMosaic> Mosaic;
+};
+TSensorKept SensorOf(const std::filesystem::path& file, const QString& path,
+                     std::stop_token cancel) {
     TInputFile input(file);
     if (!input.IsOpen())
-        return nullptr;
+        return {};
     TFileBytes bytes(input);
-    TOutcome<TSensorHistogram> counted =
-        CountSensor(bytes, [&cancel] { return cancel.stop_requested(); });
-    if (!counted.Ok()) {
+    TOutcome<TSensorReading> read =
+        ReadSensor(bytes, [&cancel] { return cancel.stop_requested(); });
+    if (!read.Ok()) {
         if (!cancel.stop_requested())
             qCInfo(OpeningLog).noquote()
                 << "no sensor histogram for" << path
-                << QString::fromStdString(DescribeFailure(counted.Error()));
-        return nullptr;
+                << QString::fromStdString(DescribeFailure(read.Error()));
+        return {};
     }
-    return std::make_shared<const TSensorHistogram>(std::move(counted).Value());
+    TSensorKept kept;
+    kept.Histogram = std::make_shared<const TSensorHistogram>(std::move(read->Histogram));
+    if (!read->Mosaic.Empty())
+        kept.Mosaic = std::make_shared<const TSensorMosaic>(std::move(read->Mosaic));
+    return kept;
 }
 
 } // namespace
@@ -78,16 +86,17 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     if (!loaded.Ok())
         return loaded.Error();
     prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
-    const std::shared_ptr<const TSensorHistogram> sensor =
-        loaded->Image.Meta().Rendition != TRawRendition::None ? SensorOf(file, path, cancel)
-                                                              : nullptr;
+    const TSensorKept sensor = loaded->Image.Meta().Rendition != TRawRendition::None
+                                   ? SensorOf(file, path, cancel)
+                                   : TSensorKept{};
     if (cancel.stop_requested())
         return Cancelled();
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();
     hist->CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
     prepared->Picture = std::make_shared<const TPicture>(
-        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin], sensor);
+        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin],
+        sensor.Histogram, sensor.Mosaic);
     hist.reset();
     if (cancel.stop_requested())
         return Cancelled();
