@@ -9,11 +9,12 @@ namespace tonalyx {
 
 namespace {
 
-// The photosites [First, End) that reduced index i of `reduced` stands for, of `sensor`.
+// The photosites [First, End) that reduced index i of `reduced` stands for, of `sensor`,
 struct TSpan {
     int First, End;
 };
-std::vector<TSpan> Spans(int sensor, int reduced) {
+// widened to whole blocks of `unit` photosites from the sensor's edge.
+std::vector<TSpan> Spans(int sensor, int reduced, int unit) {
     std::vector<TSpan> spans(static_cast<std::size_t>(reduced));
     const auto edge = [&](int i) { // the first photosite mapped to reduced index i or later
         return static_cast<int>((static_cast<std::int64_t>(i) * sensor + reduced - 1) / reduced);
@@ -25,6 +26,8 @@ std::vector<TSpan> Spans(int sensor, int reduced) {
             s.First = static_cast<int>(static_cast<std::int64_t>(i) * sensor / reduced);
             s.End = s.First + 1;
         }
+        s.First -= s.First % unit;
+        s.End = std::min((s.End + unit - 1) / unit * unit, sensor);
     }
     return spans;
 }
@@ -39,8 +42,15 @@ std::vector<std::uint8_t> RawClipBlocks(const TSensorMosaic& mosaic, QSize reduc
     const int rw = reduced.width(), rh = reduced.height();
     if (mosaic.Empty() || mosaic.Width <= 0 || mosaic.Height <= 0 || rw <= 0 || rh <= 0)
         return {};
-    const std::vector<TSpan> columns = Spans(mosaic.Width, rw), rows = Spans(mosaic.Height, rh);
     const bool linear = mosaic.Samples != 1 || mosaic.TileColumns <= 0;
+    // A pixel of the picture is made from the photosites of every colour around it, and one
+    // photosite alone would paint the filter's pattern where the copy is near full size: a
+    // mosaic is gathered by whole blocks holding every colour, the 2×2 tile or a 3×3 third
+    // of a 6×6 one.
+    const int unitColumns = linear ? 1 : mosaic.TileColumns == 6 ? 3 : mosaic.TileColumns;
+    const int unitRows = linear ? 1 : mosaic.TileRows == 6 ? 3 : mosaic.TileRows;
+    const std::vector<TSpan> columns = Spans(mosaic.Width, rw, unitColumns),
+                             rows = Spans(mosaic.Height, rh, unitRows);
     const std::uint16_t white = static_cast<std::uint16_t>(std::min(mosaic.White, 65535));
     std::vector<std::uint8_t> bits(static_cast<std::size_t>(rw) * static_cast<std::size_t>(rh), 0);
     std::array<std::uint8_t, 6> rowBits{}; // the clip bit of each place of the tile's row

@@ -23,9 +23,10 @@ enum TRawClipBit : std::uint8_t { RawClipRed = 1, RawClipGreen = 2, RawClipBlue 
 // The raw clip bits of each pixel of a reduced copy of size `reduced`, row by row: the OR
 // over the photosites it stands for (photosite column x belongs to reduced column
 // x × reduced width / mosaic width, and so for rows; where the copy is the larger, a reduced
-// pixel takes the photosite its left or top edge lies on). Both greens of a 2×2 pattern are
-// green. Empty when stop is requested or a size is empty. Any thread; reads each photosite
-// once.
+// pixel takes the photosite its left or top edge lies on), widened for a mosaic to the whole
+// blocks of the filter they lie in (2×2, or 3×3 of a 6×6 tile, each holding every colour).
+// Both greens of a 2×2 pattern are green. Empty when stop is requested or a size is empty.
+// Any thread; reads each photosite about once when the copy is reduced.
 std::vector<std::uint8_t> RawClipBlocks(const TSensorMosaic& mosaic, QSize reduced,
                                         std::stop_token stop = {});
 

@@ -95,13 +95,11 @@ TEST(OpeningRaw, TheClippingOverlayShowsThePhotositesClippedOnTheSensor) {
                 white += overlay.pixel(x, y) == qRgb(255, 255, 255);
                 red += overlay.pixel(x, y) == qRgb(255, 0, 0);
             }
-        // Preview columns 0..4 stand for photosites 0-1, 2-3, 4, 5-6, 7 (1.6 each), and so
-        // the rows: the corner's 5 × 5 are painted, white where a pixel holds a whole tile,
-        // one of the filter's colours where it holds a single photosite. The red patch's
-        // 16 × 16 photosites make 8 × 8 red pixels, the pixels between holding no red
-        // photosite; the corner's pixel of photosite (4, 4) alone is red too.
-        EXPECT_EQ(painted, 5 * 5 + 8 * 8);
-        EXPECT_EQ(white, 3 * 3);
-        EXPECT_EQ(red, 8 * 8 + 1);
+        // Preview columns and rows 0..4 stand for photosites 0..7 (1.6 each, widened to
+        // whole 2×2 tiles): the corner's 5 × 5 are white. The red patch's 16 × 16 photosites
+        // make 10 × 10 red pixels, and nothing else is painted.
+        EXPECT_EQ(white, 5 * 5);
+        EXPECT_EQ(red, 10 * 10);
+        EXPECT_EQ(painted, white + red);
     }
 }

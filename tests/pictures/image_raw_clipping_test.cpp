@@ -50,11 +50,16 @@ TEST(RawClipBlocks, EachReducedPixelGathersTheColoursClippedInItsPhotosites) {
          Bayer(4, 4, {{0, 0}, {3, 0}, {2, 1}, {0, 2}, {1, 3}, {2, 2}, {3, 2}, {2, 3}, {3, 3}}),
          {2, 2},
          {R, G, R | B, R | G | B}},
-        // 5 × 3 into 2 × 2: columns 0..2 and 3..4, rows 0..1 and 2; the last photosite (a red)
-        // lands in the last block, the second green at (0, 1) in the first.
+        // 5 × 3 into 2 × 2: columns 0..2 and 3..4, widened to the tiles 0..3 and 2..4, rows
+        // 0..1 and 2; the last photosite (a red) lands in the last block, the second green at
+        // (0, 1) in the first.
         {"uneven blocks", Bayer(5, 3, {{4, 2}, {0, 1}}), {2, 2}, {G, None, None, R}},
-        // Enlarged: every reduced pixel takes the photosite it lies on.
-        {"enlarged", Bayer(2, 1, {{1, 0}}), {4, 2}, {None, None, G, G, None, None, G, G}},
+        // Reduced by 1.5: column 1 stands for photosite 2 alone and column 2 for 3 and 4;
+        // widened to their tiles, both take the blue at (3, 1).
+        {"widened to the tile", Bayer(6, 2, {{3, 1}}), {4, 1}, {None, B, B, None}},
+        // Enlarged: every reduced pixel takes the tile of the photosite it lies on.
+        {"enlarged", Bayer(4, 2, {{3, 0}}), {8, 2},
+         {None, None, None, None, G, G, G, G, None, None, None, None, G, G, G, G}},
         {"linear", linear, {3, 1}, {R | B, G | B, None}},
         {"6x6 tile", sixBySix, {2, 1}, {R | G, G}},
     };
