@@ -19,10 +19,10 @@ struct TSensorMosaic {
     // 1 for a filter mosaic (one value a photosite, coloured by the tile), 3 for a linear raw
     // (R, G, B values a pixel, no tile).
     int Samples = 1;
-    int TileRows = 0, TileColumns = 0; // 2 × 2 or 6 × 6; 0 for a linear raw
+    int TileRows = 0, TileColumns = 0;                 // 2 × 2 or 6 × 6; 0 for a linear raw
     std::array<std::array<std::uint8_t, 6>, 6> Tile{}; // TSensorColour by place in the tile
-    int White = 0;                                      // a value at or above it is clipped
-    std::vector<std::uint16_t> Values; // Height rows of Width × Samples values
+    int White = 0;                                     // a value at or above it is clipped
+    std::vector<std::uint16_t> Values;                 // Height rows of Width × Samples values
 
     bool Empty() const { return Values.empty(); }
     const std::uint16_t* Row(int y) const {
@@ -46,10 +46,10 @@ struct TSensorMosaic {
 // area's edges), or the one pixel of a linear raw.
 struct TSensorBlock {
     struct TColourValues {
-        int Count = 0;              // photosites of this colour in the block
-        std::uint64_t Sum = 0;      // their values summed
-        std::uint16_t Max = 0;      // the largest
-        std::uint16_t First = 0;    // the first by rows
+        int Count = 0;           // photosites of this colour in the block
+        std::uint64_t Sum = 0;   // their values summed
+        std::uint16_t Max = 0;   // the largest
+        std::uint16_t First = 0; // the first by rows
     };
     std::array<TColourValues, 4> Colours{}; // by TSensorColour
     int X = 0, Y = 0;                       // the photosite under the stored pixel

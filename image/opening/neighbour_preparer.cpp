@@ -40,9 +40,8 @@ TSensorKept SensorOf(const std::filesystem::path& file, const QString& path,
         ReadSensor(bytes, [&cancel] { return cancel.stop_requested(); });
     if (!read.Ok()) {
         if (!cancel.stop_requested())
-            qCInfo(OpeningLog).noquote()
-                << "no sensor histogram for" << path
-                << QString::fromStdString(DescribeFailure(read.Error()));
+            qCInfo(OpeningLog).noquote() << "no sensor histogram for" << path
+                                         << QString::fromStdString(DescribeFailure(read.Error()));
         return {};
     }
     TSensorKept kept;

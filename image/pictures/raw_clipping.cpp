@@ -1,5 +1,6 @@
 #include "raw_clipping.h"
 
+#include "clipping_mask.h"
 #include "reduced_copy.h"
 
 #include <algorithm>
@@ -57,7 +58,8 @@ std::vector<std::uint8_t> RawClipBlocks(const TSensorMosaic& mosaic, QSize reduc
     for (int ry = 0; ry < rh; ++ry) {
         if (stop.stop_requested())
             return {};
-        std::uint8_t* out = bits.data() + static_cast<std::size_t>(ry) * static_cast<std::size_t>(rw);
+        std::uint8_t* out =
+            bits.data() + static_cast<std::size_t>(ry) * static_cast<std::size_t>(rw);
         const TSpan rowSpan = rows[static_cast<std::size_t>(ry)];
         for (int y = rowSpan.First; y < rowSpan.End; ++y) {
             const std::uint16_t* row = mosaic.Row(y);
@@ -97,19 +99,7 @@ QImage RawClippingOverlay(const TSensorMosaic& mosaic, QSize stored, int preview
     // Only highlights: a photosite at black is the sensor's noise floor, not a shadow lost
     // the way a stored pixel of 0 is, and painting it would cover every dark area.
     const QSize reduced = ReducedCopySize(stored, previewSide);
-    const std::vector<std::uint8_t> bits = RawClipBlocks(mosaic, reduced, stop);
-    if (bits.empty())
-        return {};
-    QImage overlay(reduced, QImage::Format_ARGB32);
-    if (overlay.isNull())
-        return {};
-    for (int y = 0; y < reduced.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(overlay.scanLine(y));
-        const std::uint8_t* in = bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(reduced.width());
-        for (int x = 0; x < reduced.width(); ++x)
-            row[x] = RawClipColour(in[x]);
-    }
-    return form.Upright(overlay);
+    return OverlayOfClipBits(RawClipBlocks(mosaic, reduced, stop), reduced, RawClipColour, form);
 }
 
 } // namespace tonalyx

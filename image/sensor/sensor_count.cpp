@@ -56,8 +56,7 @@ std::optional<TFilterTile> FilterTile(LibRaw& raw) {
 // Per row a lookup of the tile's row, so the loop itself only indexes and adds. With keep,
 // each row is copied there too while it is still in the cache.
 void CountMosaic(const std::uint16_t* first, std::ptrdiff_t stride, int rows, int columns,
-                 const TFilterTile& tile, std::vector<std::uint64_t>* counts,
-                 std::uint16_t* keep) {
+                 const TFilterTile& tile, std::vector<std::uint64_t>* counts, std::uint16_t* keep) {
     std::vector<std::uint64_t*> byColumn(static_cast<std::size_t>(tile.Columns));
     for (int y = 0; y < rows; ++y) {
         const auto& colours = tile.Colour[static_cast<std::size_t>(y % tile.Rows)];

@@ -20,11 +20,10 @@ QString RawReadoutText(const TSensorMosaic& mosaic, QPoint stored, QSize storedS
         const TSensorBlock::TColourValues& c = block.Colours[colour];
         if (c.Count == 0)
             continue;
-        const QString value =
-            summed ? QStringLiteral("%1/%2")
-                         .arg(static_cast<double>(c.Sum) / c.Count, 0, 'f', 0)
-                         .arg(c.Max)
-                   : QString::number(c.First);
+        const QString value = summed ? QStringLiteral("%1/%2")
+                                           .arg(static_cast<double>(c.Sum) / c.Count, 0, 'f', 0)
+                                           .arg(c.Max)
+                                     : QString::number(c.First);
         parts << QString::fromLatin1(name) << value;
     }
     return parts.join(QLatin1Char(' '));

@@ -62,8 +62,8 @@ TEST(OpeningRaw, TheClippingOverlayShowsThePhotositesClippedOnTheSensor) {
     };
     layout.PreviewWidth = 40;
     layout.PreviewHeight = 30;
-    layout.PreviewJpeg = EncodeWithLibjpeg(
-        40, 30, std::vector<std::uint8_t>(40 * 30 * 3, 128), TJpegEncoding{});
+    layout.PreviewJpeg =
+        EncodeWithLibjpeg(40, 30, std::vector<std::uint8_t>(40 * 30 * 3, 128), TJpegEncoding{});
     const struct {
         int Orientation;
         QSize Shown;
@@ -81,8 +81,8 @@ TEST(OpeningRaw, TheClippingOverlayShowsThePhotositesClippedOnTheSensor) {
         ASSERT_EQ(picture->Meta().Rendition, TRawRendition::CameraPreview);
         ASSERT_EQ(QSize(picture->Width(), picture->Height()), QSize(40, 30));
         ASSERT_NE(picture->Mosaic(), nullptr);
-        const QImage overlay = RawClippingOverlay(*picture->Mosaic(), QSize(40, 30), 256,
-                                                  (*opened)->Form);
+        const QImage overlay =
+            RawClippingOverlay(*picture->Mosaic(), QSize(40, 30), 256, (*opened)->Form);
         ASSERT_EQ(overlay.size(), row.Shown);
         ASSERT_EQ(overlay.size(), (*opened)->Preview.size());
         EXPECT_EQ(overlay.pixel(row.Corner), qRgb(255, 255, 255));

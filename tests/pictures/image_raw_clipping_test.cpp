@@ -58,7 +58,9 @@ TEST(RawClipBlocks, EachReducedPixelGathersTheColoursClippedInItsPhotosites) {
         // widened to their tiles, both take the blue at (3, 1).
         {"widened to the tile", Bayer(6, 2, {{3, 1}}), {4, 1}, {None, B, B, None}},
         // Enlarged: every reduced pixel takes the tile of the photosite it lies on.
-        {"enlarged", Bayer(4, 2, {{3, 0}}), {8, 2},
+        {"enlarged",
+         Bayer(4, 2, {{3, 0}}),
+         {8, 2},
          {None, None, None, None, G, G, G, G, None, None, None, None, G, G, G, G}},
         {"linear", linear, {3, 1}, {R | B, G | B, None}},
         {"6x6 tile", sixBySix, {2, 1}, {R | G, G}},
@@ -78,8 +80,12 @@ TEST(RawClippingOverlay, AddsTheClippedColoursAtTheViewCopysSizeAndTurn) {
     const struct {
         std::uint8_t Bits;
         QRgb Colour;
-    } colours[] = {{R, qRgb(255, 0, 0)},       {G, qRgb(0, 255, 0)},       {B, qRgb(0, 0, 255)},
-                   {R | G, qRgb(255, 255, 0)}, {G | B, qRgb(0, 255, 255)}, {R | B, qRgb(255, 0, 255)},
+    } colours[] = {{R, qRgb(255, 0, 0)},
+                   {G, qRgb(0, 255, 0)},
+                   {B, qRgb(0, 0, 255)},
+                   {R | G, qRgb(255, 255, 0)},
+                   {G | B, qRgb(0, 255, 255)},
+                   {R | B, qRgb(255, 0, 255)},
                    {R | G | B, qRgb(255, 255, 255)}};
     for (const auto& c : colours)
         EXPECT_EQ(RawClipColour(c.Bits), c.Colour) << int(c.Bits);

@@ -123,12 +123,8 @@ struct TCase {
     int White;
 };
 
-class SensorCounts : public testing::TestWithParam<TCase> {};
-
-} // namespace
-
-TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
-    const TCase& c = GetParam();
+// A 70 × 52 DNG of the case's pattern, area and levels, its values the Scene.
+TDngLayout LayoutOf(const TCase& c) {
     TDngLayout layout;
     layout.Width = 70;
     layout.Height = 52;
@@ -137,7 +133,19 @@ TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
     layout.Black = c.Black;
     layout.White = c.White;
     const int minBlack = *std::min_element(c.Black.begin(), c.Black.end());
-    layout.Value = [&](int x, int y, int s) { return Scene(x, y, s, c.White, minBlack); };
+    layout.Value = [white = c.White, minBlack](int x, int y, int s) {
+        return Scene(x, y, s, white, minBlack);
+    };
+    return layout;
+}
+
+class SensorCounts : public testing::TestWithParam<TCase> {};
+
+} // namespace
+
+TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
+    const TCase& c = GetParam();
+    const TDngLayout layout = LayoutOf(c);
     const TOutcome<TSensorHistogram> hist = CountDng(layout, std::string(c.Name) + ".dng");
     ASSERT_TRUE(hist.Ok()) << DescribeFailure(hist.Error());
 
@@ -189,14 +197,7 @@ TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
 // with the filter's tile, and reading them counts what CountSensor counts.
 TEST_P(SensorCounts, KeptPhotositesAreTheVisibleAreasValuesWithTheTile) {
     const TCase& c = GetParam();
-    TDngLayout layout;
-    layout.Width = 70;
-    layout.Height = 52;
-    layout.Pattern = c.Pattern;
-    layout.Top = c.Top, layout.Left = c.Left, layout.Bottom = c.Bottom, layout.Right = c.Right;
-    layout.Black = c.Black;
-    layout.White = c.White;
-    layout.Value = [&](int x, int y, int s) { return Scene(x, y, s, c.White, c.Black[0]); };
+    const TDngLayout layout = LayoutOf(c);
     const auto path = TempDir() / (std::string(c.Name) + "_kept.dng");
     ASSERT_TRUE(WriteDng(path, layout));
     const std::vector<std::uint8_t> bytes = ReadBytes(path);

@@ -15,7 +15,8 @@ using namespace tonalyx;
 
 namespace {
 
-TSensorMosaic Mosaic(int width, int height, int tileSide, const std::function<int(int, int)>& value) {
+TSensorMosaic Mosaic(int width, int height, int tileSide,
+                     const std::function<int(int, int)>& value) {
     TSensorMosaic m;
     m.Width = width, m.Height = height, m.TileRows = m.TileColumns = tileSide, m.White = 4095;
     if (tileSide == 2) {
@@ -53,11 +54,18 @@ TEST(RawReadout, NamesTheValuesOfTheTileUnderTheStoredPixel) {
         {"same size", Mosaic(6, 4, 2, bayer), {3, 1}, {6, 4}, "Raw R 1002 G 1003 G2 1012 B 1013"},
         // A stored picture half the sensor's size: its pixel (2, 1) covers photosites 4..5,
         // 2..3, and its centre lies on (5, 3).
-        {"smaller picture", Mosaic(6, 4, 2, bayer), {2, 1}, {3, 2}, "Raw R 1024 G 1025 G2 1034 B 1035"},
+        {"smaller picture",
+         Mosaic(6, 4, 2, bayer),
+         {2, 1},
+         {3, 2},
+         "Raw R 1024 G 1025 G2 1034 B 1035"},
         {"top left", Mosaic(6, 4, 2, bayer), {0, 0}, {3, 2}, "Raw R 1000 G 1001 G2 1010 B 1011"},
         // An odd width: the last column's tile is cut to its reds and second greens.
         {"cut at the right edge", Mosaic(5, 4, 2, bayer), {4, 3}, {5, 4}, "Raw R 1024 G2 1034"},
-        {"6x6 tile", Mosaic(12, 6, 6, sixBySix), {7, 2}, {12, 6},
+        {"6x6 tile",
+         Mosaic(12, 6, 6, sixBySix),
+         {7, 2},
+         {12, 6},
          "Raw mean/max R 2208/4095 G 2034/2061 B 2034/2059"},
         {"linear", linear, {1, 1}, {2, 2}, "Raw R 4095 G 11 B 12"},
         {"empty", TSensorMosaic{}, {0, 0}, {2, 2}, ""},

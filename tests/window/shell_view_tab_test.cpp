@@ -362,8 +362,9 @@ TEST_F(ViewTab, ARawFilesClippingAndReadoutAreItsSensors) {
     const QString jpeg = QDir(Dir.path()).filePath("bright.jpg");
     ASSERT_TRUE(bright.save(jpeg, "JPG", 100));
     test::OpenAndWait(*Window, jpeg);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return !View()->Overlay().isNull() && View()->Overlay().pixel(0, 0) != qRgb(255, 255, 255); }));
+    ASSERT_TRUE(QTest::qWaitFor([this] {
+        return !View()->Overlay().isNull() && View()->Overlay().pixel(0, 0) != qRgb(255, 255, 255);
+    }));
     EXPECT_EQ(View()->Overlay().pixel(0, 0), qRgb(255, 0, 0));
     PointAt(41, 24);
     EXPECT_FALSE(Text().contains("Raw")) << Text().toStdString();
