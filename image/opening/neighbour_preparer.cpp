@@ -27,23 +27,30 @@ TFailure Cancelled() {
 }
 
 // What the sensor of a camera raw file recorded, counted from the file again (the picture
-// shown is its preview or development); null when it cannot be, which leaves the picture
-// shown without it and says why in the log.
-std::shared_ptr<const TSensorHistogram> SensorOf(const std::filesystem::path& file,
-                                                 const QString& path, const TCancelCheck& cancel) {
+// shown is its preview or development), with its photosites; none when it cannot be, which
+// leaves the picture shown without it and says why in the log.
+struct TSensorKept {
+    std::shared_ptr<const TSensorHistogram> Histogram;
+    std::shared_ptr<const TSensorMosaic> Mosaic;
+};
+TSensorKept SensorOf(const std::filesystem::path& file, const QString& path,
+                     const TCancelCheck& cancel) {
     TInputFile input(file);
     if (!input.IsOpen())
-        return nullptr;
+        return {};
     TFileBytes bytes(input);
-    TOutcome<TSensorHistogram> counted = CountSensor(bytes, cancel);
-    if (!counted.Ok()) {
+    TOutcome<TSensorReading> read = ReadSensor(bytes, cancel);
+    if (!read.Ok()) {
         if (!cancel())
-            qCInfo(OpeningLog).noquote()
-                << "no sensor histogram for" << path
-                << QString::fromStdString(DescribeFailure(counted.Error()));
-        return nullptr;
+            qCInfo(OpeningLog).noquote() << "no sensor histogram for" << path
+                                         << QString::fromStdString(DescribeFailure(read.Error()));
+        return {};
     }
-    return std::make_shared<const TSensorHistogram>(std::move(counted).Value());
+    TSensorKept kept;
+    kept.Histogram = std::make_shared<const TSensorHistogram>(std::move(read->Histogram));
+    if (!read->Mosaic.Empty())
+        kept.Mosaic = std::make_shared<const TSensorMosaic>(std::move(read->Mosaic));
+    return kept;
 }
 
 } // namespace
@@ -77,7 +84,7 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     // A camera raw file's sensor is counted beside the decoding of its picture, on a thread
     // of its own: the unpacking takes about as long as the preview's decoding, and the
     // picture should not wait for both in turn.
-    std::shared_ptr<const TSensorHistogram> sensor;
+    TSensorKept sensor;
     std::atomic<bool> pictureFailed = false;
     TJoinedThread sensorCount;
     if (const TImageFormat* format = ImageFormatOf(file.native()); format && format->Develop)
@@ -102,7 +109,8 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     auto hist = std::make_unique<THist>();
     hist->CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
     prepared->Picture = std::make_shared<const TPicture>(
-        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin], sensor);
+        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin],
+        sensor.Histogram, sensor.Mosaic);
     hist.reset();
     if (cancel.stop_requested())
         return Cancelled();

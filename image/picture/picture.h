@@ -8,6 +8,7 @@
 #include "picture_meta.h"
 #include "raster.h"
 #include "sensor_histogram.h"
+#include "sensor_mosaic.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -54,11 +55,12 @@ class TPictureSource {
 class TPicture {
   public:
     // pixels must not be null; counts are its raw (Origin) record; sensor, of a camera raw
-    // file, what its sensor recorded.
+    // file, what its sensor recorded, and mosaic its photosites.
     TPicture(TPictureSource source, TRaster pixels, const TAllChanel& counts,
-             std::shared_ptr<const TSensorHistogram> sensor = nullptr)
+             std::shared_ptr<const TSensorHistogram> sensor = nullptr,
+             std::shared_ptr<const TSensorMosaic> mosaic = nullptr)
         : FSource(std::move(source)), FPixels(std::move(pixels)), FCounts(counts),
-          FSensor(std::move(sensor)) {}
+          FSensor(std::move(sensor)), FMosaic(std::move(mosaic)) {}
     TPicture(const TPicture&) = delete;
     TPicture& operator=(const TPicture&) = delete;
 
@@ -76,13 +78,18 @@ class TPicture {
     // The sensor's own histogram of a camera raw file; null for any other picture, and for a
     // raw file whose sensor data could not be counted.
     const std::shared_ptr<const TSensorHistogram>& Sensor() const { return FSensor; }
-    // What holding it costs: its pixels and its counts.
+    // The sensor's photosites of a camera raw file, in the stored pixels' orientation; null
+    // as Sensor() is, and when there was no memory to keep them.
+    const std::shared_ptr<const TSensorMosaic>& Mosaic() const { return FMosaic; }
+    // What holding it costs: its pixels, its counts and what it keeps of the sensor.
     std::int64_t Bytes() const {
         std::int64_t bytes = static_cast<std::int64_t>(FPixels.SizeInBytes()) +
                              static_cast<std::int64_t>(sizeof(TAllChanel));
         if (FSensor)
             for (const TSensorChannel& c : FSensor->Channels)
                 bytes += static_cast<std::int64_t>(c.Counts.size() * sizeof(std::uint64_t));
+        if (FMosaic)
+            bytes += FMosaic->Bytes();
         return bytes;
     }
 
@@ -91,6 +98,7 @@ class TPicture {
     const TRaster FPixels;
     const TAllChanel FCounts;
     const std::shared_ptr<const TSensorHistogram> FSensor;
+    const std::shared_ptr<const TSensorMosaic> FMosaic;
 };
 
 using TPictureRef = std::shared_ptr<const TPicture>;

@@ -53,7 +53,11 @@ QImage ClippingOverlay(const TRasterView& stored, int previewSide, const TDispla
     if (stored.Bits == nullptr)
         return {};
     const QSize reduced = ReducedCopySize(QSize(stored.Width, stored.Height), previewSide);
-    const std::vector<std::uint8_t> bits = ClipBlocks(stored, reduced, stop);
+    return OverlayOfClipBits(ClipBlocks(stored, reduced, stop), reduced, ClipColour, form);
+}
+
+QImage OverlayOfClipBits(const std::vector<std::uint8_t>& bits, QSize reduced,
+                         QRgb (*colour)(std::uint8_t), const TDisplayForm& form) {
     if (bits.empty())
         return {};
     QImage overlay(reduced, QImage::Format_ARGB32);
@@ -63,7 +67,7 @@ QImage ClippingOverlay(const TRasterView& stored, int previewSide, const TDispla
         auto* row = reinterpret_cast<QRgb*>(overlay.scanLine(y));
         const std::uint8_t* in = bits.data() + static_cast<std::size_t>(y) * reduced.width();
         for (int x = 0; x < reduced.width(); ++x)
-            row[x] = ClipColour(in[x]);
+            row[x] = colour(in[x]);
     }
     return form.Upright(overlay);
 }

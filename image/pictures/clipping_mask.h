@@ -35,4 +35,9 @@ QRgb ClipColour(std::uint8_t bits);
 QImage ClippingOverlay(const TRasterView& stored, int previewSide, const TDisplayForm& form,
                        std::stop_token stop = {});
 
+// The overlay of the clip bits of a reduced copy of size `reduced` (row by row), each pixel
+// coloured by colour, turned upright by form. Null for no bits. Any thread.
+QImage OverlayOfClipBits(const std::vector<std::uint8_t>& bits, QSize reduced,
+                         QRgb (*colour)(std::uint8_t), const TDisplayForm& form);
+
 } // namespace tonalyx

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,9 +53,10 @@ std::optional<TFilterTile> FilterTile(LibRaw& raw) {
 }
 
 // Counts a rows × columns block of one-sample photosites whose colours repeat by tile.
-// Per row a lookup of the tile's row, so the loop itself only indexes and adds.
+// Per row a lookup of the tile's row, so the loop itself only indexes and adds. With keep,
+// each row is copied there too while it is still in the cache.
 void CountMosaic(const std::uint16_t* first, std::ptrdiff_t stride, int rows, int columns,
-                 const TFilterTile& tile, std::vector<std::uint64_t>* counts) {
+                 const TFilterTile& tile, std::vector<std::uint64_t>* counts, std::uint16_t* keep) {
     std::vector<std::uint64_t*> byColumn(static_cast<std::size_t>(tile.Columns));
     for (int y = 0; y < rows; ++y) {
         const auto& colours = tile.Colour[static_cast<std::size_t>(y % tile.Rows)];
@@ -76,20 +78,46 @@ void CountMosaic(const std::uint16_t* first, std::ptrdiff_t stride, int rows, in
         }
         for (; x < columns; ++x)
             ++byColumn[x % tile.Columns][row[x]];
+        if (keep)
+            std::memcpy(keep + std::ptrdiff_t{y} * columns, row,
+                        static_cast<std::size_t>(columns) * sizeof(std::uint16_t));
     }
 }
 
-// Counts photosites of `samples` values each (a linear raw), the first three its channels.
+// Counts photosites of `samples` values each (a linear raw), the first three its channels,
+// and with keep copies those three there.
 void CountLinear(const std::uint16_t* first, std::ptrdiff_t stride, int rows, int columns,
-                 int samples, std::vector<std::uint64_t>* counts) {
+                 int samples, std::vector<std::uint64_t>* counts, std::uint16_t* keep) {
     for (int y = 0; y < rows; ++y) {
         const std::uint16_t* p = first + y * stride;
         for (int x = 0; x < columns; ++x, p += samples) {
             ++counts[0][p[0]];
             ++counts[1][p[1]];
             ++counts[2][p[2]];
+            if (keep) {
+                std::memcpy(keep, p, 3 * sizeof(std::uint16_t));
+                keep += 3;
+            }
         }
     }
+}
+
+// Room for a copy of the visible area's values, or null (keep nothing) when the memory left
+// cannot hold it beside the unpacked raw: the histogram is counted either way.
+std::uint16_t* KeepRoom(TSensorMosaic* keep, int rows, int columns, int samples,
+                        const TMemoryLeft& memoryLeft) {
+    if (!keep)
+        return nullptr;
+    const std::size_t values = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns) *
+                               static_cast<std::size_t>(samples);
+    const std::uint64_t left = memoryLeft ? memoryLeft() : MemoryLeftBytes();
+    if (WhyOverMemoryLeft(columns, rows, static_cast<std::int64_t>(values * 2), left))
+        return nullptr;
+    keep->Width = columns;
+    keep->Height = rows;
+    keep->Samples = samples;
+    keep->Values.resize(values);
+    return keep->Values.data();
 }
 
 // This channel's black level: the common one, the colour's own, and where LibRaw keeps a
@@ -110,10 +138,9 @@ std::uint64_t BlackOf(const libraw_colordata_t& colour, int index, const TFilter
            colour.cblack[6 + (at[0] % patternRows) * patternColumns + at[1] % patternColumns];
 }
 
-} // namespace
-
-TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& cancelled,
-                                       const TMemoryLeft& memoryLeft) {
+// Counts the sensor; with keep, copies its photosites there in the same pass.
+TOutcome<TSensorHistogram> Count(TByteSource& bytes, const TCancelCheck& cancelled,
+                                 const TMemoryLeft& memoryLeft, TSensorMosaic* keep) {
     TRawSource source(bytes, cancelled, memoryLeft);
     if (TOutcome<void> opened = source.Open(); !opened)
         return opened.Error();
@@ -154,8 +181,17 @@ TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& c
             if (present[k])
                 counts[k].assign(ValueCount, 0);
         const std::ptrdiff_t stride = s.raw_pitch / 2;
+        std::uint16_t* kept = KeepRoom(keep, rows, columns, 1, memoryLeft);
+        if (kept) {
+            keep->TileRows = tile->Rows;
+            keep->TileColumns = tile->Columns;
+            for (int r = 0; r < tile->Rows; ++r)
+                for (int c = 0; c < tile->Columns; ++c)
+                    keep->Tile[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] =
+                        static_cast<std::uint8_t>(tile->Colour[r][c]);
+        }
         CountMosaic(data.raw_image + s.top_margin * stride + s.left_margin, stride, rows, columns,
-                    *tile, counts);
+                    *tile, counts, kept);
     } else if ((data.color3_image || data.color4_image) && raw.imgdata.idata.colors == 3) {
         const int samples = data.color3_image ? 3 : 4;
         const auto* first = data.color3_image ? &data.color3_image[0][0] : &data.color4_image[0][0];
@@ -165,7 +201,7 @@ TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& c
             counts[k].assign(ValueCount, 0);
         }
         CountLinear(first + s.top_margin * stride + s.left_margin * samples, stride, rows, columns,
-                    samples, counts);
+                    samples, counts, KeepRoom(keep, rows, columns, 3, memoryLeft));
     } else {
         return UnsupportedKind("camera raw", "neither a colour filter mosaic nor three colours");
     }
@@ -195,7 +231,26 @@ TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& c
         channel.Counts = std::move(c);
         hist.Channels.push_back(std::move(channel));
     }
+    if (keep)
+        keep->White = hist.White;
     return hist;
+}
+
+} // namespace
+
+TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& cancelled,
+                                       const TMemoryLeft& memoryLeft) {
+    return Count(bytes, cancelled, memoryLeft, nullptr);
+}
+
+TOutcome<TSensorReading> ReadSensor(TByteSource& bytes, const TCancelCheck& cancelled,
+                                    const TMemoryLeft& memoryLeft) {
+    TSensorReading reading;
+    TOutcome<TSensorHistogram> counted = Count(bytes, cancelled, memoryLeft, &reading.Mosaic);
+    if (!counted)
+        return counted.Error();
+    reading.Histogram = std::move(counted).Value();
+    return reading;
 }
 
 } // namespace tonalyx

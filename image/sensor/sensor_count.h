@@ -6,6 +6,7 @@
 #include "outcome.h"
 #include "raw_source.h"
 #include "sensor_histogram.h"
+#include "sensor_mosaic.h"
 
 namespace tonalyx {
 
@@ -17,5 +18,16 @@ class TByteSource; // byte_source.h
 // counts; refuses a sensor whose declared size does not fit in memoryLeft before unpacking.
 TOutcome<TSensorHistogram> CountSensor(TByteSource& bytes, const TCancelCheck& cancelled = {},
                                        const TMemoryLeft& memoryLeft = {});
+
+// What the window keeps of a raw file's sensor: its histogram and its photosites.
+struct TSensorReading {
+    TSensorHistogram Histogram;
+    TSensorMosaic Mosaic; // empty when the memory left could not hold it beside the raw
+};
+
+// CountSensor, and the visible area's photosites copied in the same pass (2 bytes a
+// photosite, 6 a pixel of a linear raw): at its peak it holds the unpacked raw and the copy.
+TOutcome<TSensorReading> ReadSensor(TByteSource& bytes, const TCancelCheck& cancelled = {},
+                                    const TMemoryLeft& memoryLeft = {});
 
 } // namespace tonalyx

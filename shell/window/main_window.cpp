@@ -316,11 +316,12 @@ void TfrmMain::ImageShown() {
     const TImageOpener* opener = FOpen ? FOpen->Opener() : nullptr;
     if (!opener || !FViewChoices)
         return;
-    FViewChoices->ImageShown(opener->CurrentPicture(), opener->CurrentForm());
-    FPointer->ImageShown(opener->CurrentImage(), opener->CurrentForm());
-    FRegion->ImageShown(opener->CurrentPicture(), opener->CurrentForm());
-    // A camera raw picture brings its sensor's histogram.
     const TPictureRef picture = opener->CurrentPicture();
+    FViewChoices->ImageShown(picture, opener->CurrentForm());
+    FPointer->ImageShown(opener->CurrentImage(), opener->CurrentForm(),
+                         picture ? picture->Mosaic() : nullptr);
+    FRegion->ImageShown(picture, opener->CurrentForm());
+    // A camera raw picture brings its sensor's histogram.
     const std::shared_ptr<const TSensorHistogram> sensor = picture ? picture->Sensor() : nullptr;
     pnHistContainer->SetSensor(sensor);
     FStates.SetSensorHistogram(sensor != nullptr);

@@ -4,6 +4,7 @@
 #include "hist_panel.h"
 #include "hist_readout.h"
 #include "image_view.h"
+#include "raw_readout.h"
 
 #include <QEvent>
 #include <QMouseEvent>
@@ -19,9 +20,11 @@ TPointerMarks::TPointerMarks(QWidget& imagePanel, TImageView& view, THistPanel& 
     FImagePanel.installEventFilter(this);
 }
 
-void TPointerMarks::ImageShown(const QImage& stored, const TDisplayForm& form) {
+void TPointerMarks::ImageShown(const QImage& stored, const TDisplayForm& form,
+                               std::shared_ptr<const TSensorMosaic> mosaic) {
     FStored = stored;
     FForm = form;
+    FMosaic = std::move(mosaic);
     PointerAt(FImagePanel.underMouse() ? FPointer : std::nullopt);
 }
 
@@ -60,7 +63,10 @@ void TPointerMarks::PointerAt(std::optional<QPointF> position) {
     const QRgb pixel = FStored.pixel(*stored);
     const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
     FHist.SetMarks(PixelMarks(r, g, b));
-    FReadout(THistReadout::PixelText(stored->x(), stored->y(), r, g, b));
+    QString text = THistReadout::PixelText(stored->x(), stored->y(), r, g, b);
+    if (FMosaic)
+        text += QStringLiteral(", ") + RawReadoutText(*FMosaic, *stored, FStored.size());
+    FReadout(text);
     FShowing = true;
 }
 

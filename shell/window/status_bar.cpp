@@ -42,20 +42,27 @@ QLabel* LightLabel(const QString& name, QColor colour, const QString& hint, QWid
 class TYieldingLabel final : public QLabel {
   public:
     // widest: the longest texts the label shows, so that its width does not follow each one;
-    // none to follow the text.
-    TYieldingLabel(QStringList widest, QWidget* parent)
-        : QLabel(parent), FWidest(std::move(widest)) {}
+    // none to follow the text. wider: the longest of the rarer, longer texts, the width taken
+    // only while such a text is shown.
+    TYieldingLabel(QStringList widest, QWidget* parent, QStringList wider = {})
+        : QLabel(parent), FWidest(std::move(widest)), FWider(std::move(wider)) {}
     QSize sizeHint() const override {
         // Measured at each call: the font the label ends up with is known only once shown.
-        int w = 0;
-        for (const QString& sample : FWidest.isEmpty() ? QStringList{text()} : FWidest)
-            w = std::max(w, fontMetrics().horizontalAdvance(sample));
+        const auto widthOf = [this](const QStringList& samples) {
+            int w = 0;
+            for (const QString& sample : samples)
+                w = std::max(w, fontMetrics().horizontalAdvance(sample));
+            return w;
+        };
+        int w = widthOf(FWidest.isEmpty() ? QStringList{text()} : FWidest);
+        if (!FWider.isEmpty() && fontMetrics().horizontalAdvance(text()) > w)
+            w = std::max(widthOf(FWider), fontMetrics().horizontalAdvance(text()));
         return {text().isEmpty() ? 0 : w + 6, QLabel::sizeHint().height()};
     }
     QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 
   private:
-    QStringList FWidest;
+    QStringList FWidest, FWider;
 };
 
 } // namespace
@@ -83,7 +90,11 @@ TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
         {QStringLiteral("H 359.25\u2013359.75\u00B0: 99999999 px, 100.0 % at or below"),
          QStringLiteral("x 99999 y 99999: RGB 255 255 255, H 359.75\u00B0 S 100 % V 100 %, "
                         "L 100 a \u2212128 b \u2212128")},
-        this);
+        this,
+        // The pixel over a camera raw picture, with its sensor's values.
+        {QStringLiteral("x 99999 y 99999: RGB 255 255 255, H 359.75\u00B0 S 100 % V 100 %, "
+                        "L 100 a \u2212128 b \u2212128, "
+                        "Raw mean/max R 65535/65535 G 65535/65535 B 65535/65535")});
     FReadout->setObjectName(QStringLiteral("lblReadout"));
     addPermanentWidget(FReadout);
     FClipping = new TYieldingLabel({}, this);

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "hist_panel.h"
 #include "image_view.h"
+#include "raw_clipping.h"
 
 namespace tonalyx {
 
@@ -97,9 +98,13 @@ void TViewChoices::ApplyClipping() {
     if (FTask != 0 && FWorker.IsPending(FTask))
         return;
     // A 24-megapixel picture takes a moment to scan; the window goes on meanwhile. The
-    // picture is shared, not copied: nobody writes to it while it is current.
+    // picture is shared, not copied: nobody writes to it while it is current. A raw file's
+    // overlay shows what clipped on its sensor, not in the camera's rendering of it.
     FTask = FWorker.Start(
         [stored = FStored, side = FView.PreviewSide(), form = FForm](std::stop_token stop) {
+            if (const std::shared_ptr<const TSensorMosaic>& mosaic = stored->Mosaic())
+                return RawClippingOverlay(*mosaic, QSize(stored->Width(), stored->Height()), side,
+                                          form, stop);
             return ClippingOverlay(stored->View(), side, form, stop);
         },
         [this](TOutcome<QImage> overlay) {

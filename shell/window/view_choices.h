@@ -1,7 +1,8 @@
 // The View tab: how the histograms and the picture are looked at, never what is counted.
 // Binds the tab's toggles: the log count axis of the histograms, the clipped pixels
-// painted over the picture, whose mask is made on a worker of its own, and the Raw group of
-// the panel with its axis. Main thread only.
+// painted over the picture (of a raw file, the photosites clipped on its sensor), whose mask
+// is made on a worker of its own, and the Raw group of the panel with its axis. Main thread
+// only.
 #pragma once
 
 #include "background_tasks.h"

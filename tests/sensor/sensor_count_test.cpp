@@ -123,12 +123,8 @@ struct TCase {
     int White;
 };
 
-class SensorCounts : public testing::TestWithParam<TCase> {};
-
-} // namespace
-
-TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
-    const TCase& c = GetParam();
+// A 70 × 52 DNG of the case's pattern, area and levels, its values the Scene.
+TDngLayout LayoutOf(const TCase& c) {
     TDngLayout layout;
     layout.Width = 70;
     layout.Height = 52;
@@ -137,7 +133,19 @@ TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
     layout.Black = c.Black;
     layout.White = c.White;
     const int minBlack = *std::min_element(c.Black.begin(), c.Black.end());
-    layout.Value = [&](int x, int y, int s) { return Scene(x, y, s, c.White, minBlack); };
+    layout.Value = [white = c.White, minBlack](int x, int y, int s) {
+        return Scene(x, y, s, white, minBlack);
+    };
+    return layout;
+}
+
+class SensorCounts : public testing::TestWithParam<TCase> {};
+
+} // namespace
+
+TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
+    const TCase& c = GetParam();
+    const TDngLayout layout = LayoutOf(c);
     const TOutcome<TSensorHistogram> hist = CountDng(layout, std::string(c.Name) + ".dng");
     ASSERT_TRUE(hist.Ok()) << DescribeFailure(hist.Error());
 
@@ -183,6 +191,55 @@ TEST_P(SensorCounts, EveryVisiblePhotositeByItsFilterColour) {
             EXPECT_DOUBLE_EQ(*channel.HeadroomEv, *headroom);
         }
     }
+}
+
+// The photosites kept for the window are the visible area's values as written, row by row,
+// with the filter's tile, and reading them counts what CountSensor counts.
+TEST_P(SensorCounts, KeptPhotositesAreTheVisibleAreasValuesWithTheTile) {
+    const TCase& c = GetParam();
+    const TDngLayout layout = LayoutOf(c);
+    const auto path = TempDir() / (std::string(c.Name) + "_kept.dng");
+    ASSERT_TRUE(WriteDng(path, layout));
+    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    TMemoryBytes source(bytes.data(), bytes.size());
+    const TOutcome<TSensorReading> read = ReadSensor(source);
+    ASSERT_TRUE(read.Ok()) << DescribeFailure(read.Error());
+    const TOutcome<TSensorHistogram> counted = CountBytes(bytes);
+    ASSERT_TRUE(counted.Ok());
+    ASSERT_EQ(read->Histogram.Channels.size(), counted->Channels.size());
+    for (std::size_t k = 0; k < counted->Channels.size(); ++k)
+        EXPECT_EQ(read->Histogram.Channels[k].Counts, counted->Channels[k].Counts);
+
+    const TSensorMosaic& m = read->Mosaic;
+    const TVisible v = VisibleOf(layout);
+    const int samples = c.Pattern.empty() ? 3 : 1;
+    EXPECT_EQ(m.Width, v.Right - v.Left);
+    EXPECT_EQ(m.Height, v.Bottom - v.Top);
+    EXPECT_EQ(m.Samples, samples);
+    EXPECT_EQ(m.White, c.White);
+    std::vector<std::uint16_t> written;
+    for (int y = v.Top; y < v.Bottom; ++y)
+        for (int x = v.Left; x < v.Right; ++x)
+            for (int s = 0; s < samples; ++s)
+                written.push_back(layout.Value(x, y, s));
+    EXPECT_EQ(m.Values, written);
+    EXPECT_EQ(m.Bytes(), std::int64_t(written.size() * 2));
+    if (samples == 3) {
+        EXPECT_EQ(m.TileRows, 0);
+        return;
+    }
+    // The tile read back as the histogram's pattern, its second green in the blue's row.
+    std::string letters;
+    for (int r = 0; r < m.TileRows; ++r)
+        for (int col = 0; col < m.TileColumns; ++col) {
+            const TSensorColour colour = m.ColourAt(col, r);
+            letters += "RGBG"[colour];
+            if (colour == SensorG2) {
+                EXPECT_EQ(m.TileRows, 2);
+                EXPECT_EQ(m.ColourAt(1 - col, r), SensorB);
+            }
+        }
+    EXPECT_EQ(letters, v.Pattern);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -326,3 +326,46 @@ TEST_F(ViewTab, ARawFileShowsItsSensorsHistogramAndSaysWhichPictureIsShown) {
     EXPECT_FALSE(Cmd(C::acRawHistogram)->isEnabled());
     EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
 }
+
+// Show Clipping on a camera raw file paints what clipped on its sensor, by filter colour,
+// and the pointer's readout adds the raw values of the tile under it; a JPEG keeps the
+// stored pixels' overlay and readout.
+TEST_F(ViewTab, ARawFilesClippingAndReadoutAreItsSensors) {
+    test::TDngLayout layout; // 64 × 48 RGGB, developed: no preview
+    layout.Value = [](int x, int y, int) {
+        const bool corner = x < 8 && y < 8;
+        const bool greens = x >= 40 && x < 48 && y >= 24 && y < 32 && (x + y) % 2 == 1;
+        return std::uint16_t(corner || greens ? 4095 : 900 + 10 * x + y);
+    };
+    const QString raw = QDir(Dir.path()).filePath("shot.dng");
+    ASSERT_TRUE(test::WriteDng(raw.toStdString(), layout));
+    Cmd(C::acShowClipping)->trigger();
+    test::OpenAndWait(*Window, raw);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !View()->Overlay().isNull(); }));
+    QImage overlay = View()->Overlay();
+    ASSERT_EQ(overlay.size(), QSize(64, 48));
+    EXPECT_EQ(overlay.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(overlay.pixel(41, 24), qRgb(0, 255, 0));
+    EXPECT_EQ(qAlpha(overlay.pixel(20, 30)), 0);
+
+    PointAt(41, 24);
+    EXPECT_TRUE(Text().startsWith("x 41 y 24: RGB ")) << Text().toStdString();
+    EXPECT_TRUE(Text().endsWith(", Raw R 1324 G 4095 G2 4095 B 1335")) << Text().toStdString();
+    PointAt(63, 47); // the last tile: photosites 62..63, 46..47
+    EXPECT_TRUE(Text().endsWith(", Raw R 1566 G 1576 G2 1567 B 1577")) << Text().toStdString();
+
+    QImage bright(64, 48, QImage::Format_RGB32);
+    bright.fill(QColor(120, 120, 120));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            bright.setPixel(x, y, qRgb(255, 255, 255));
+    const QString jpeg = QDir(Dir.path()).filePath("bright.jpg");
+    ASSERT_TRUE(bright.save(jpeg, "JPG", 100));
+    test::OpenAndWait(*Window, jpeg);
+    ASSERT_TRUE(QTest::qWaitFor([this] {
+        return !View()->Overlay().isNull() && View()->Overlay().pixel(0, 0) != qRgb(255, 255, 255);
+    }));
+    EXPECT_EQ(View()->Overlay().pixel(0, 0), qRgb(255, 0, 0));
+    PointAt(41, 24);
+    EXPECT_FALSE(Text().contains("Raw")) << Text().toStdString();
+}
