@@ -15,9 +15,9 @@
 // The settings go to a temporary folder, never to the user's own.
 #include "app_core.h"
 #include "byte_source.h"
-#include "input_file.h"
 #include "commands.h"
 #include "decoder.h"
+#include "input_file.h"
 #include "main_window.h"
 #include "neighbour_preparer.h"
 #include "qt_raster.h"
@@ -79,8 +79,8 @@ bool WriteRawOf(const QImage& photo, const QString& jpeg, const QString& dng) {
     layout.PreviewHeight = photo.height();
     std::vector<std::uint16_t> linear(256);
     for (int v = 0; v < 256; ++v)
-        linear[static_cast<std::size_t>(v)] = static_cast<std::uint16_t>(std::min(
-            16383.0, 512 + std::pow(v / 255.0, 2.2) * (16383 - 512) * 1.1));
+        linear[static_cast<std::size_t>(v)] = static_cast<std::uint16_t>(
+            std::min(16383.0, 512 + std::pow(v / 255.0, 2.2) * (16383 - 512) * 1.1));
     const QImage rgb = photo.convertToFormat(QImage::Format_RGB888);
     layout.Value = [&](int x, int y, int) {
         const uchar* p = rgb.constScanLine(y) + 3 * x;
@@ -169,7 +169,8 @@ int main(int argc, char* argv[]) {
     const std::vector<QString> jpegs =
         Copies(jpeg, QDir(work.path()).filePath("jpeg"), "jpg", 3 * runs + 2);
 
-    std::vector<double> open, preview, unpack, count, decode, openJpeg, openRaw, openRawTab, stepJpeg, stepRaw;
+    std::vector<double> open, preview, unpack, count, decode, openJpeg, openRaw, openRawTab,
+        stepJpeg, stepRaw;
     for (int r = 0; r < runs; ++r) {
         open.push_back(Ms([&] { OpenOnly(dng); }));
         preview.push_back(Ms([&] {
@@ -221,20 +222,16 @@ int main(int argc, char* argv[]) {
     std::printf("| %-46s | %8s | %-24s | %6s |\n", "step", "ms", "against", "ratio");
     std::printf("|---|---:|---|---:|\n");
     Row("LibRaw open_file + unpack", unpackMs, "itself", unpackMs);
-    Row("sensor histogram (open, unpack, count)", Median(count), "LibRaw open + unpack",
-        unpackMs);
+    Row("sensor histogram (open, unpack, count)", Median(count), "LibRaw open + unpack", unpackMs);
     Row("preview decoded as a JPEG file", decodeMs, "itself", decodeMs);
     Row("LibRaw open_file alone", Median(open), "LibRaw open + unpack", unpackMs);
-    Row("camera preview through the raw decoder", Median(preview), "preview JPEG decode",
-        decodeMs);
-    Row("window: open the preview's JPEG file", Median(openJpeg), "preview JPEG decode",
-        decodeMs);
+    Row("camera preview through the raw decoder", Median(preview), "preview JPEG decode", decodeMs);
+    Row("window: open the preview's JPEG file", Median(openJpeg), "preview JPEG decode", decodeMs);
     Row("window: open the raw file (preview shown)", Median(openRaw), "preview JPEG decode",
         decodeMs);
     Row("window: open the raw file, Raw group on", Median(openRawTab), "LibRaw open + unpack",
         unpackMs);
-    Row("window: step to a prepared JPEG neighbour", Median(stepJpeg), "itself",
-        Median(stepJpeg));
+    Row("window: step to a prepared JPEG neighbour", Median(stepJpeg), "itself", Median(stepJpeg));
     Row("window: step to a prepared raw neighbour", Median(stepRaw), "prepared JPEG step",
         Median(stepJpeg));
     return 0;

@@ -30,10 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const tonalyx::TSensorHistogram* hist = &read->Histogram;
     const tonalyx::TSensorMosaic& mosaic = read->Mosaic;
-    if (!mosaic.Empty() && (mosaic.Width != hist->Width || mosaic.Height != hist->Height ||
-                            mosaic.Values.size() != std::size_t(mosaic.Width) *
-                                                        std::size_t(mosaic.Height) *
-                                                        std::size_t(mosaic.Samples)))
+    if (!mosaic.Empty() &&
+        (mosaic.Width != hist->Width || mosaic.Height != hist->Height ||
+         mosaic.Values.size() !=
+             std::size_t(mosaic.Width) * std::size_t(mosaic.Height) * std::size_t(mosaic.Samples)))
         __builtin_trap();
     // Every visible photosite counted once: once in its filter colour's channel, or once in
     // each of a linear raw's three.
