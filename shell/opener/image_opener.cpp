@@ -176,8 +176,9 @@ QString TImageOpener::CacheKey(const QString& path) const {
     // A raw file's development is cached beside its preview, under a key of its own (no path
     // holds a NUL), so that switching back and forth decodes each picture once. The prepared
     // neighbours hold one picture a file and drop their raw files on a switch instead.
-    return FDeveloped && TFiles::HasDevelopment(path) ? path + QChar(u'\0') + QStringLiteral("developed")
-                                                        : path;
+    return FDeveloped && TFiles::HasDevelopment(path)
+               ? path + QChar(u'\0') + QStringLiteral("developed")
+               : path;
 }
 
 void TImageOpener::SetDeveloped(bool developed) {

@@ -104,26 +104,25 @@ struct DevelopRaw : testing::Test {
     TFiles Files;
     TCache Cache{64 << 20};
     TView View;
-    TImageOpener Op{Hist,
-                    Files,
-                    Cache,
-                    View,
-                    std::make_unique<TNeighbourPreparer>(
-                        [this](const QString& path, int side, std::stop_token cancel,
-                               const TAdmission& admit, bool developed) {
-                            Decodes.Add(path, developed);
-                            return PrepareImageFile(path, side, std::move(cancel), admit,
-                                                    developed);
-                        }),
-                    [this](const QString& path, int side, std::stop_token cancel,
-                           TOpenProgress* progress, const TAdmission& admit, bool developed)
-                        -> TOutcome<std::shared_ptr<TPreparedImage>> {
-                        Decodes.Add(path, developed);
-                        if (developed && DevelopmentFails)
-                            return TFailure{"Not enough memory to develop the raw file", {}};
-                        return OpenImageFile(path, side, std::move(cancel), progress, admit,
-                                             developed);
-                    }};
+    TImageOpener Op{
+        Hist,
+        Files,
+        Cache,
+        View,
+        std::make_unique<TNeighbourPreparer>([this](const QString& path, int side,
+                                                    std::stop_token cancel, const TAdmission& admit,
+                                                    bool developed) {
+            Decodes.Add(path, developed);
+            return PrepareImageFile(path, side, std::move(cancel), admit, developed);
+        }),
+        [this](const QString& path, int side, std::stop_token cancel, TOpenProgress* progress,
+               const TAdmission& admit,
+               bool developed) -> TOutcome<std::shared_ptr<TPreparedImage>> {
+            Decodes.Add(path, developed);
+            if (developed && DevelopmentFails)
+                return TFailure{"Not enough memory to develop the raw file", {}};
+            return OpenImageFile(path, side, std::move(cancel), progress, admit, developed);
+        }};
 };
 
 } // namespace

@@ -347,9 +347,8 @@ TEST(SteppingWhilePreparing, WaitsForThePreparationOffTheMainThread) {
     TView view;
     TImageOpener op(hist, files, cache, view,
                     std::make_unique<TNeighbourPreparer>(
-                        [gate](const QString& p, int side, std::stop_token c, const TAdmission&, bool) {
-                            return (*gate)(p, side, c, StampOf(PathOf(p)));
-                        }));
+                        [gate](const QString& p, int side, std::stop_token c, const TAdmission&,
+                               bool) { return (*gate)(p, side, c, StampOf(PathOf(p))); }));
     op.LoadImageFile(path("p1.jpg"));
     Settle(op);
     gate->WaitStarted(path("p2.jpg"));
