@@ -115,9 +115,9 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
     const TOutcome<const TImageFormat*> format = FormatToDecode(path);
     if (!format.Ok())
         return format.Error();
-    const TImageFormat& decoder = **format;
+    const TStreamDecoder& decode = (*format)->DecoderFor(hooks.Developed);
     TLoadedImage loaded;
-    if (decoder.Counting == TRowCounting::AsRowsArrive) {
+    if ((*format)->Counting == TRowCounting::AsRowsArrive) {
         TRowCounter counter;
         TWholeRaster target(
             [&counter, &hooks](const TRaster& image, int first, int count) {
@@ -130,7 +130,7 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
         // before they go with an exception the decoder or the counting throws.
         TOutcome<TDecodeNotes> notes = TDecodeNotes{};
         try {
-            notes = decoder.Decode(path, target);
+            notes = decode(path, target);
             loaded.Primaries = counter.Finish();
         } catch (...) {
             counter.Stop();
@@ -149,7 +149,7 @@ TOutcome<TLoadedImage> DecodeAndCount(const std::filesystem::path& path, const T
         return loaded;
     }
     TWholeRaster target({}, hooks.Cancel, hooks.Admit);
-    TDecodeResult decoded = target.Finish(decoder.Decode(path, target));
+    TDecodeResult decoded = target.Finish(decode(path, target));
     if (!decoded.Ok())
         return decoded.Error();
     if (hooks.Cancel.stop_requested()) // not worth counting

@@ -32,6 +32,9 @@ struct TLoadHooks {
     std::function<void(bool decoded)> RowsEnd;
     // Asked once the header gives the picture's size, before its rows are allocated.
     TAdmission Admit;
+    // A camera raw file's development in place of its preview (TImageFormat::DecoderFor);
+    // nothing changes for other files.
+    bool Developed = false;
 };
 
 // Decodes path (UTF-8) in the format its extension names (image_format.h; the content is

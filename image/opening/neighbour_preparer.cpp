@@ -12,6 +12,7 @@
 #include "reduced_copy.h"
 #include "sensor_count.h"
 #include "ucache.h"
+#include "ufiles.h"
 
 #include <algorithm>
 #include <atomic>
@@ -58,7 +59,7 @@ TSensorKept SensorOf(const std::filesystem::path& file, const QString& path,
 TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int previewSide,
                                                         std::stop_token cancel,
                                                         TOpenProgress* progress,
-                                                        const TAdmission& admit) {
+                                                        const TAdmission& admit, bool developed) {
     auto prepared = std::make_shared<TPreparedImage>();
     const std::filesystem::path file = PathOf(path);
     const TFileStamp stamp = StampOf(file);
@@ -69,6 +70,7 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
     TLoadHooks hooks;
     hooks.Cancel = cancel;
     hooks.Admit = admit;
+    hooks.Developed = developed;
     hooks.Rows = [&reducer, progress](const TRaster& image, int first, int count) {
         reducer->Add(image, first, count);
         if (progress) {
@@ -141,11 +143,12 @@ void LogCannotOpen(const QString& path, const TFailure& failure) {
 }
 
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
-                                                 std::stop_token cancel, const TAdmission& admit) {
+                                                 std::stop_token cancel, const TAdmission& admit,
+                                                 bool developed) {
     if (!StampOf(PathOf(path)).Valid)
         return nullptr;
     TOutcome<std::shared_ptr<TPreparedImage>> prepared =
-        OpenImageFile(path, previewSide, std::move(cancel), nullptr, admit);
+        OpenImageFile(path, previewSide, std::move(cancel), nullptr, admit, developed);
     if (!prepared.Ok()) { // the direct open meets it again and says so
         qCDebug(OpeningLog).noquote() << "neighbour not prepared:" << path
                                       << QString::fromStdString(DescribeFailure(prepared.Error()));
@@ -232,12 +235,24 @@ void TNeighbourPreparer::Want(const QStringList& paths, int previewSide, std::in
         Qt::QueuedConnection);
 }
 
+void TNeighbourPreparer::SetDeveloped(bool developed) {
+    if (developed == FDeveloped)
+        return;
+    FDeveloped = developed;
+    QStringList kept;
+    for (const QString& path : Held())
+        if (!TFiles::HasDevelopment(path))
+            kept << path;
+    Want(kept, FPreviewSide, FRoom);
+}
+
 void TNeighbourPreparer::StartNext() {
     if (!FGo || FRunning != 0)
         return;
     std::uint64_t id = 0;
     QString path;
     int previewSide = 0;
+    const bool developed = FDeveloped;
     {
         std::lock_guard lock(FMutex);
         const auto next = std::find_if(FSlots.begin(), FSlots.end(), [](const TSlot& s) {
@@ -250,8 +265,8 @@ void TNeighbourPreparer::StartNext() {
         previewSide = FPreviewSide;
     }
     FRunning = FTasks.Start(
-        [this, id, path, previewSide](std::stop_token cancel) {
-            return Prepare(id, path, previewSide, std::move(cancel));
+        [this, id, path, previewSide, developed](std::stop_token cancel) {
+            return Prepare(id, path, previewSide, developed, std::move(cancel));
         },
         [this, id](TOutcome<bool>) { Prepared(id); });
     std::lock_guard lock(FMutex);
@@ -259,7 +274,7 @@ void TNeighbourPreparer::StartNext() {
 }
 
 bool TNeighbourPreparer::Prepare(std::uint64_t id, const QString& path, int previewSide,
-                                 std::stop_token cancel) {
+                                 bool developed, std::stop_token cancel) {
     {
         std::lock_guard lock(FMutex);
         const auto slot = FindId(id);
@@ -273,7 +288,7 @@ bool TNeighbourPreparer::Prepare(std::uint64_t id, const QString& path, int prev
         return Admit(id, width, height, decoderBytes, previewSide);
     };
     try {
-        prepared = FPrepare(path, previewSide, cancel, admit);
+        prepared = FPrepare(path, previewSide, cancel, admit, developed);
     } catch (...) { // out of memory, say: the direct open meets it again and says so
         qCDebug(OpeningLog).noquote()
             << "neighbour not prepared:" << path

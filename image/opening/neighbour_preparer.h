@@ -49,11 +49,13 @@ struct TOpenProgress {
 // from the rows as they are decoded; why not, when it cannot be read, when admit refuses it
 // (asked once its header is read, before its pixels are allocated), or when cancel is
 // stopped on the way (the decoder stops at its next batch of rows). progress, when given,
-// follows the decoding. Runs on a worker thread.
+// follows the decoding. developed makes a camera raw file's picture its development, not
+// the camera's preview (other files are decoded as ever). Runs on a worker thread.
 TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int previewSide,
                                                         std::stop_token cancel,
                                                         TOpenProgress* progress = nullptr,
-                                                        const TAdmission& admit = {});
+                                                        const TAdmission& admit = {},
+                                                        bool developed = false);
 // The same for a picture from the clipboard: made 24-bit, counted and reduced.
 TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, int previewSide,
                                                          std::stop_token cancel);
@@ -66,10 +68,12 @@ void LogCannotOpen(const QString& path, const TFailure& failure);
 // (the direct open then says why) or when cancel is stopped on the way. Runs on a worker
 // thread.
 using TPrepareFunction = std::function<std::shared_ptr<TPreparedImage>(
-    const QString& path, int previewSide, std::stop_token cancel, const TAdmission& admit)>;
+    const QString& path, int previewSide, std::stop_token cancel, const TAdmission& admit,
+    bool developed)>;
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
                                                  std::stop_token cancel,
-                                                 const TAdmission& admit = {});
+                                                 const TAdmission& admit = {},
+                                                 bool developed = false);
 
 // At most MaxHeld paths are held, each waiting, being prepared or prepared; one task at a
 // time prepares them, in the order wanted, on a low-priority worker. So at most two decoded
@@ -98,6 +102,10 @@ class TNeighbourPreparer {
     // once this thread's event loop has run the events queued before. The prepared pictures
     // together hold at most room bytes (counted as OpenBytes counts them).
     void Want(const QStringList& paths, int previewSide, std::int64_t room = Unbounded);
+    // Camera raw files are prepared developed from now on, or as their previews. The raw
+    // files held are dropped, prepared or not, so that Take never hands out the other
+    // picture of one; the other files keep their preparations.
+    void SetDeveloped(bool developed);
     // Takes the prepared image of path out. Waits when its preparation is under way; null
     // when path is not held, has not started, could not be read, or its file has changed.
     std::shared_ptr<TPreparedImage> Take(const QString& path);
@@ -131,7 +139,8 @@ class TNeighbourPreparer {
     // Main thread: starts the first waiting slot's preparation unless one is under way.
     void StartNext();
     // Worker thread: prepares the slot unless it was dropped; true when the slot got its result.
-    bool Prepare(std::uint64_t id, const QString& path, int previewSide, std::stop_token cancel);
+    bool Prepare(std::uint64_t id, const QString& path, int previewSide, bool developed,
+                 std::stop_token cancel);
     // Main thread: a preparation that was not cancelled has ended.
     void Prepared(std::uint64_t id);
     // Main thread: the awaited path has been prepared or dropped.
@@ -157,6 +166,7 @@ class TNeighbourPreparer {
     std::uint64_t FNextId = 1;
     int FPreviewSide = 0;
     std::int64_t FRoom = Unbounded;
+    bool FDeveloped = false; // main thread; given to each preparation as it starts
 
     // Last: destroyed first, so no preparation runs once the members above go.
     TBackgroundTasks FTasks{{.MaxThreads = 1, .LowPriority = true}};

@@ -34,7 +34,8 @@ std::int64_t DefaultCacheBound();
 // used ones (pushed or popped longest ago) are dropped: before a picture is decoded, when its
 // opener makes room for it (MakeRoom), and at the latest when it is pushed. A dropped key simply
 // misses and is decoded afresh by the caller. Keys are the exact paths, with no normalisation:
-// a.jpg and A.jpg are two files where the file system tells case apart.
+// a.jpg and A.jpg are two files where the file system tells case apart. A second picture of
+// one file (a raw file's development) is held under a key of the opener's beside its path.
 class TCache {
   public:
     explicit TCache(std::int64_t maxBytes = DefaultCacheBound());

@@ -34,6 +34,11 @@ bool TFiles::IsAcceptedImageName(const QString& fn) {
     return ImageFormatOf(fn.toStdString()) != nullptr;
 }
 
+bool TFiles::HasDevelopment(const QString& fn) {
+    const TImageFormat* format = ImageFormatOf(fn.toStdString());
+    return format && format->Develop;
+}
+
 bool TFiles::NameLess(const QString& a, const QString& b) const {
     const int c = FCollator.compare(a, b);
     if (c != 0)

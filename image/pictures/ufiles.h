@@ -33,6 +33,9 @@ class TFiles {
     static bool FileFormat(const QString& fn, TFType ft);
     // True when fn passes FileFormat for any format of the table (image_format.h).
     static bool IsAcceptedImageName(const QString& fn);
+    // True when fn's format has a second picture beside the one shown at first: a camera raw
+    // file, which can be shown developed from its sensor's data.
+    static bool HasDevelopment(const QString& fn);
 
     // Moves sCurrFile to the previous or next accepted file of its folder. Returns false,
     // changing nothing, when there is nowhere to go (no image, a pasted image, fewer than

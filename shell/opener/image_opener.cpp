@@ -128,7 +128,7 @@ void TImageOpener::PrepareNeighbours() {
         return;
     QStringList wanted;
     for (const QString& path : FFiles.NeighborPaths())
-        if (!FCache.Contains(path))
+        if (!FCache.Contains(CacheKey(path)))
             wanted << path;
     // The neighbours count against the cache's bound. Room is made for them as if they were
     // the size of the picture shown (in a folder they mostly are), dropping older pictures but
@@ -172,11 +172,40 @@ void TImageOpener::ShowSizeAndSpace() {
     FView.ShowColourSpace(FForm.ColourSpaceName());
 }
 
+QString TImageOpener::CacheKey(const QString& path) const {
+    // A raw file's development is cached beside its preview, under a key of its own (no path
+    // holds a NUL), so that switching back and forth decodes each picture once. The prepared
+    // neighbours hold one picture a file and drop their raw files on a switch instead.
+    return FDeveloped && TFiles::HasDevelopment(path)
+               ? path + QChar(u'\0') + QStringLiteral("developed")
+               : path;
+}
+
+void TImageOpener::SetDeveloped(bool developed) {
+    if (developed == FDeveloped)
+        return;
+    FDeveloped = developed;
+    if (FPreparer)
+        FPreparer->SetDeveloped(developed);
+    // The raw file being opened, or else the one shown, is opened again in the new way.
+    QString path;
+    if (FOpening)
+        path = FOpening->Path; // empty for a paste, which has no other picture
+    else if (FPicture && FPicture->Source().IsFile())
+        path = QtPathOf(FPicture->Source().Path());
+    if (path.isEmpty() || !TFiles::HasDevelopment(path))
+        return;
+    // A raw file whose preview is too small to show is developed either way.
+    if (!FOpening && developed && FPicture->Meta().Rendition == TRawRendition::Developed)
+        return;
+    LoadImageFile(path);
+}
+
 void TImageOpener::NoteIncomplete(const QString& path, bool incomplete) {
     if (incomplete)
-        FIncomplete.insert(path);
+        FIncomplete.insert(CacheKey(path));
     else if (!path.isEmpty())
-        FIncomplete.remove(path);
+        FIncomplete.remove(CacheKey(path));
     FView.ShowIncomplete(incomplete);
 }
 
@@ -195,7 +224,7 @@ void TImageOpener::ShowPrepared(const QString& path, TPreparedImage& prepared) {
 }
 
 void TImageOpener::Decoded(const QString& path) {
-    FCache.Push(path, {FPicture, FPreview, FForm});
+    FCache.Push(CacheKey(path), {FPicture, FPreview, FForm});
     FView.SetImgCtrl(true, false);
     FView.SetAppTitle(CurrentSource());
     ShowSizeAndSpace();
@@ -262,12 +291,13 @@ void TImageOpener::StartDecode(const QString& path) {
     FOpening->Progress = progress;
     const std::uint64_t id = FOpening->Id;
     FOpening->Task = FTasks.Start(
-        [this, open = FOpen, path, side = FView.PreviewSide(), progress](std::stop_token cancel) {
+        [this, open = FOpen, path, side = FView.PreviewSide(), progress,
+         developed = FDeveloped](std::stop_token cancel) {
             const TAdmission admit = [this, side, cancel](int width, int height,
                                                           std::int64_t decoderBytes) {
                 return Admit(width, height, decoderBytes, side, cancel);
             };
-            return open(path, side, cancel, progress.get(), admit);
+            return open(path, side, cancel, progress.get(), admit, developed);
         },
         [this, id](TOutcome<std::shared_ptr<TPreparedImage>> result) {
             Opened(id, std::move(result));
@@ -331,16 +361,16 @@ void TImageOpener::NeighbourArrived(std::uint64_t id) {
 void TImageOpener::LoadImageFile(const QString& path) {
     // A revisit costs no decoding and no counting, only the display steps; it leaves the
     // command states, the welcome panel and the recent list as they are.
-    if (FCache.Contains(path)) {
+    if (FCache.Contains(CacheKey(path))) {
         Abandon();
-        TCacheData cached = *FCache.Pop(path);
+        TCacheData cached = *FCache.Pop(CacheKey(path));
         FHist.Adopt(cached.Picture->Counts());
         ShowCurrent(std::move(cached.Picture), std::move(cached.Preview), cached.Form);
         FView.RedrawHistograms();
         FFiles.sCurrFile = path;
         FView.SetAppTitle(CurrentSource());
         ShowSizeAndSpace();
-        FView.ShowIncomplete(FIncomplete.contains(path));
+        FView.ShowIncomplete(FIncomplete.contains(CacheKey(path)));
         PrepareNeighbours();
         return;
     }

@@ -78,7 +78,7 @@ class TOpenerView {
 // before the picture is allocated.
 using TOpenFunction = std::function<TOutcome<std::shared_ptr<TPreparedImage>>(
     const QString& path, int previewSide, std::stop_token cancel, TOpenProgress* progress,
-    const TAdmission& admit)>;
+    const TAdmission& admit, bool developed)>;
 
 // The status bar's text for an open under way for this long, or an empty text while it is
 // too short to be worth one. name is the file's name, empty for a pasted picture.
@@ -115,6 +115,13 @@ class TImageOpener {
     // Ends the open under way, leaving everything as its failure would, without the beep.
     // False when nothing was opening.
     bool CancelOpen();
+
+    // Whether camera raw files are shown developed from their sensor's data rather than as
+    // the camera's previews; off at first. Switching it shows the current raw file's other
+    // picture (opened as any file: on the worker, cancelled by Escape, the picture shown kept
+    // when it fails), and every raw file opened or stepped to after it.
+    void SetDeveloped(bool developed);
+    bool Developed() const { return FDeveloped; }
 
     bool IsOpening() const { return FOpening.has_value(); }
     // Called each time an open ends: shown, failed or cancelled (the window, tests).
@@ -178,6 +185,8 @@ class TImageOpener {
     void PrepareNeighbours();
     // The status bar's size and colour space of the current image.
     void ShowSizeAndSpace();
+    // The cache's key of the file at path's picture as it is opened now (see SetDeveloped).
+    QString CacheKey(const QString& path) const;
 
     TCurrentHist& FHist;
     TFiles& FFiles;
@@ -192,7 +201,8 @@ class TImageOpener {
     QImage FPreview; // the copy of FPicture the view shows (a file's; kept in the cache)
     // How FCurrent is shown, upright and in sRGB: FPreview is made in it.
     TDisplayForm FForm;
-    QSet<QString> FIncomplete; // the files of this run that ended early, for cache hits
+    QSet<QString> FIncomplete; // the cache keys of pictures that ended early, for cache hits
+    bool FDeveloped = false;
     std::optional<TOpening> FOpening;
     std::uint64_t FNextId = 1;
     std::uint64_t FNeighboursAsked = 0; // PrepareNeighbours' calls, the latest one counts

@@ -45,6 +45,10 @@ void TCommandStates::SetSensorHistogram(bool has) {
     Changed(FSensorHistogram, has);
 }
 
+void TCommandStates::SetRawFile(bool raw) {
+    Changed(FRawFile, raw);
+}
+
 void TCommandStates::SetChecked(TCommandId id, bool checked) {
     if (CommandEntry(id).Checkable)
         Changed(FChecked[static_cast<std::size_t>(id)], checked);
@@ -62,6 +66,8 @@ bool TCommandStates::Enabled(TCommandId id) const {
         return FRegionShown;
     case TEnabledBy::SensorHistogram:
         return FSensorHistogram;
+    case TEnabledBy::RawFile:
+        return FRawFile;
     case TEnabledBy::Always:
         break;
     }

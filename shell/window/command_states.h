@@ -35,6 +35,8 @@ class TCommandStates {
     void SetRegionShown(bool shown);
     // Whether the current picture has its sensor's histogram.
     void SetSensorHistogram(bool has);
+    // Whether the current picture is a camera raw file's (its preview or its development).
+    void SetRawFile(bool raw);
     // A toggle's checked state as its action changed it (the user, the restored state).
     void SetChecked(TCommandId id, bool checked);
 
@@ -55,6 +57,7 @@ class TCommandStates {
     bool FClipboardHoldsPicture = true;
     bool FRegionShown = false;
     bool FSensorHistogram = false;
+    bool FRawFile = false;
     std::array<bool, CommandCount> FChecked{};
 };
 

@@ -12,7 +12,8 @@ using C = TCommandId;
 using H = THandlerId;
 using E = TEnabledBy;
 constexpr E Always = E::Always, Img = E::ImgCtrl, Nav = E::ImgCtrlNavigation,
-            Clip = E::ClipboardPicture, Region = E::RegionShown, Sensor = E::SensorHistogram;
+            Clip = E::ClipboardPicture, Region = E::RegionShown, Sensor = E::SensorHistogram,
+            Raw = E::RawFile;
 
 constexpr int Ctrl = Qt::CTRL;
 
@@ -53,6 +54,7 @@ constexpr TCommandEntry Commands[] = {
     {ID(acWholePicture), "View", "Whole Picture", "Whole Picture|Count the whole picture again in place of the region drawn on it (Esc)", Ctrl | Qt::Key_D, false, H::acWholePictureExecute, "edit-select-all", "▣", Region},
     {ID(acRawHistogram), "View", "Raw Histogram", "Raw Histogram|Show the histogram of the values the camera's sensor recorded, for a raw file", 0, true, H::acRawHistogramExecute, "camera-photo", "RAW", Sensor},
     {ID(acRawLinear), "View", "Linear Raw Values", "Linear Raw Values|Lay the raw histogram out by raw value in place of stops below white", 0, true, H::acRawLinearExecute, "view-statistics", "lin", Sensor},
+    {ID(acDevelopRaw), "View", "Develop Raw", "Develop Raw|Show raw files developed from the sensor's values in place of the camera's own preview", 0, true, H::acDevelopRawExecute, "image-x-generic", "DEV", Raw},
 };
 // clang-format on
 #undef ID

@@ -48,8 +48,9 @@ enum class TCommandId {
     acWholePicture,
     acRawHistogram,
     acRawLinear,
+    acDevelopRaw,
 };
-inline constexpr int CommandCount = static_cast<int>(TCommandId::acRawLinear) + 1;
+inline constexpr int CommandCount = static_cast<int>(TCommandId::acDevelopRaw) + 1;
 
 // The execute handlers; a handler runs for every command that names it.
 enum class THandlerId {
@@ -75,6 +76,7 @@ enum class THandlerId {
     acWholePictureExecute,
     acRawHistogramExecute,
     acRawLinearExecute,
+    acDevelopRawExecute,
 };
 
 // What a command's availability follows; TCommandStates derives it.
@@ -85,6 +87,7 @@ enum class TEnabledBy {
     ClipboardPicture,  // the clipboard offers a picture
     RegionShown,       // the histograms shown are those of a region of the picture
     SensorHistogram,   // the current picture has its sensor's histogram (a camera raw file)
+    RawFile,           // the current picture is a camera raw file's, however it was made
 };
 
 struct TCommandEntry {

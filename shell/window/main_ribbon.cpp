@@ -55,6 +55,7 @@ constexpr TPlacement CountAxisGroup[] = {
 constexpr TPlacement RawGroup[] = {
     {C::acRawHistogram, "&Raw Histogram", ""},
     {C::acRawLinear, "Li&near Raw Values", ""},
+    {C::acDevelopRaw, "&Develop Raw", ""},
 };
 
 constexpr TPlacement HelpGroup[] = {

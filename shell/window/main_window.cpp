@@ -226,6 +226,10 @@ void TfrmMain::BindCommands() {
     c.Bind(H::acPasteImageWelcomeExecute, [this](QAction*) { FOpen->PasteFromWelcome(); });
     c.Bind(H::acPrevImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nPrev); });
     c.Bind(H::acNextImageExecute, [this](QAction*) { ShowNeighbor(TNeighbor::nNext); });
+    // A mode of this run, off at start: a development is slow, and the program starts on
+    // the cameras' own previews.
+    c[TCommandId::acDevelopRaw]->setChecked(false);
+    c.Bind(H::acDevelopRawExecute, [this](QAction* a) { FOpen->SetDeveloped(a->isChecked()); });
     c.Bind(H::acSmoothingOnExecute, [this](QAction*) { SetSmoothing(FStates.SmoothLevel()); });
     c.Bind(H::acSaveHistExecute, [this](QAction*) { acSaveHistExecute(); });
     c.Bind(H::acCopyHistExecute, [this](QAction*) {
@@ -325,6 +329,7 @@ void TfrmMain::ImageShown() {
     const std::shared_ptr<const TSensorHistogram> sensor = picture ? picture->Sensor() : nullptr;
     pnHistContainer->SetSensor(sensor);
     FStates.SetSensorHistogram(sensor != nullptr);
+    FStates.SetRawFile(picture && picture->Meta().Rendition != TRawRendition::None);
 }
 
 // ---- commands

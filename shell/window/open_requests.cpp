@@ -68,6 +68,11 @@ void TOpenRequests::ShowNeighbor(TNeighbor neighbor) {
         FOpener->ShowNeighbor(neighbor);
 }
 
+void TOpenRequests::SetDeveloped(bool developed) {
+    if (FOpener)
+        FOpener->SetDeveloped(developed);
+}
+
 bool TOpenRequests::KeyDown(int key) {
     const bool pasteCancelled = key == Qt::Key_Escape && CancelPaste();
     const bool openerTook = FOpener && FOpener->KeyDown(key);

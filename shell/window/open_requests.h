@@ -57,6 +57,9 @@ class TOpenRequests final : public QObject {
     // The welcome panel's Paste, which is there whether or not the clipboard holds a picture.
     void PasteFromWelcome();
     void ShowNeighbor(TNeighbor neighbor);
+    // Camera raw files shown developed or as the cameras' previews, the current one at once
+    // (TImageOpener::SetDeveloped).
+    void SetDeveloped(bool developed);
     // Asks for a file with the open dialog and opens it.
     void AskAndOpen();
     // The first of the dropped files, once the drop has returned.

@@ -446,7 +446,7 @@ TEST_F(Opener, TheCopyMadeFromTheRowsIsTurnedAndConvertedOnTheWorker) {
 
     qint64 made = 0; // the copy the worker made; read once its result is in
     TWorld world([&made](const QString& path, int side, std::stop_token cancel,
-                         TOpenProgress* progress, const TAdmission& admit) {
+                         TOpenProgress* progress, const TAdmission& admit, bool) {
         auto opened = OpenImageFile(path, side, std::move(cancel), progress, admit);
         if (opened.Ok())
             made = opened.Value()->Preview.cacheKey();
@@ -663,7 +663,7 @@ TEST_F(Opener, TheCacheMakesRoomBeforeThePictureIsDecoded) {
     TWorld world(
         entry * 5 / 2, [] { return std::uint64_t{100} << 30; },
         [&](const QString& path, int side, std::stop_token cancel, TOpenProgress* p,
-            const TAdmission& admit) {
+            const TAdmission& admit, bool) {
             const TAdmission held = [&](int w, int h, std::int64_t decoderBytes) {
                 std::optional<TFailure> refusal = admit(w, h, decoderBytes);
                 std::unique_lock lock(mutex);

@@ -106,7 +106,7 @@ class TGatedPrepare {
 struct PreparerTest : testing::Test {
     std::shared_ptr<TGatedPrepare> Gate = std::make_shared<TGatedPrepare>();
     std::unique_ptr<TNeighbourPreparer> Preparer = std::make_unique<TNeighbourPreparer>(
-        [g = Gate](const QString& p, int side, std::stop_token c, const TAdmission&) {
+        [g = Gate](const QString& p, int side, std::stop_token c, const TAdmission&, bool) {
             return (*g)(p, side, c);
         });
 };
@@ -145,7 +145,7 @@ TEST_F(PreparerTest, ATakeDuringPreparationWaitsForIt) {
     file.close();
     // The real stamp of the file, so that the stamp check passes.
     Preparer = std::make_unique<TNeighbourPreparer>(
-        [g = Gate](const QString& p, int side, std::stop_token c, const TAdmission&) {
+        [g = Gate](const QString& p, int side, std::stop_token c, const TAdmission&, bool) {
             return (*g)(p, side, c, StampOf(PathOf(p)));
         });
     Preparer->Want({path}, 0);
@@ -347,9 +347,8 @@ TEST(SteppingWhilePreparing, WaitsForThePreparationOffTheMainThread) {
     TView view;
     TImageOpener op(hist, files, cache, view,
                     std::make_unique<TNeighbourPreparer>(
-                        [gate](const QString& p, int side, std::stop_token c, const TAdmission&) {
-                            return (*gate)(p, side, c, StampOf(PathOf(p)));
-                        }));
+                        [gate](const QString& p, int side, std::stop_token c, const TAdmission&,
+                               bool) { return (*gate)(p, side, c, StampOf(PathOf(p))); }));
     op.LoadImageFile(path("p1.jpg"));
     Settle(op);
     gate->WaitStarted(path("p2.jpg"));

@@ -19,14 +19,14 @@ class TOpenGate {
     // The open function; the gate must outlive the opener that calls it.
     TOpenFunction Function() {
         return [this](const QString& path, int side, std::stop_token cancel, TOpenProgress* p,
-                      const TAdmission& admit) {
+                      const TAdmission& admit, bool developed) {
             {
                 std::unique_lock lock(FMutex);
                 FStarted = true;
                 FChanged.wait_for(lock, cancel, FBound, [this] { return FOpen; });
                 FSawCancel = cancel.stop_requested();
             }
-            return OpenImageFile(path, side, cancel, p, admit);
+            return OpenImageFile(path, side, cancel, p, admit, developed);
         };
     }
     void Release() {

@@ -124,6 +124,7 @@ TEST_F(Keyboard, AltShowsTheTopTipsAndEveryCommandOfEveryTabIsReachable) {
         {"M", "L", C::acLab},           {"M", "SM", C::acSmoothingOn}, {"H", "H", C::acHelpTopic},
         {"H", "A", C::acAbout},         {"V", "C", C::acShowClipping}, {"V", "L", C::acLogScale},
         {"V", "W", C::acWholePicture},  {"V", "R", C::acRawHistogram}, {"V", "N", C::acRawLinear},
+        {"V", "D", C::acDevelopRaw},
     };
     // Every tip is on the button of its command (the commands themselves run in the next
     // test: some open dialogs).

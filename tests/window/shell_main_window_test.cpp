@@ -563,7 +563,8 @@ TEST_F(MainWindow, CommandTableCaptionsHintsShortcutsAndHandlers) {
         EXPECT_EQ(a->objectName(), entry.Name);
         EXPECT_FALSE(a->icon().isNull()) << entry.Name;
         const bool view = entry.Id == C::acLogScale || entry.Id == C::acShowClipping ||
-                          entry.Id == C::acRawHistogram || entry.Id == C::acRawLinear;
+                          entry.Id == C::acRawHistogram || entry.Id == C::acRawLinear ||
+                          entry.Id == C::acDevelopRaw;
         EXPECT_EQ(a->isChecked(), a->isCheckable() && !view) << entry.Name;
     }
     EXPECT_EQ(Window->Commands().All().size(), std::size_t(CommandCount));

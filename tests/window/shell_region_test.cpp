@@ -331,9 +331,9 @@ TEST_F(Region, EscapeCancelsAnOpenFirstAndThenLeavesTheRegion) {
     int opens = 0;
     Core.OpenFile = [&, gated = gate.Function()](const QString& path, int side,
                                                  std::stop_token cancel, TOpenProgress* p,
-                                                 const TAdmission& admit) {
-        return ++opens == 1 ? OpenImageFile(path, side, cancel, p, admit)
-                            : gated(path, side, cancel, p, admit);
+                                                 const TAdmission& admit, bool developed) {
+        return ++opens == 1 ? OpenImageFile(path, side, cancel, p, admit, developed)
+                            : gated(path, side, cancel, p, admit, developed);
     };
     Start();
     test::OpenAndWait(*Window, Path(QStringLiteral("a.bmp")));

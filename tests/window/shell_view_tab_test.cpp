@@ -10,6 +10,7 @@
 #include "image_view.h"
 #include "main_ribbon.h"
 #include "main_window.h"
+#include "neighbour_preparer.h"
 #include "ribbon_bar.h"
 #include "ribbon_page.h"
 #include "settings_location.h"
@@ -22,6 +23,7 @@
 #include "window_opens.h"
 
 #include "dng_maker.h"
+#include "raw_with_preview.h"
 
 #include <gtest/gtest.h>
 
@@ -368,4 +370,54 @@ TEST_F(ViewTab, ARawFilesClippingAndReadoutAreItsSensors) {
     EXPECT_EQ(View()->Overlay().pixel(0, 0), qRgb(255, 0, 0));
     PointAt(41, 24);
     EXPECT_FALSE(Text().contains("Raw")) << Text().toStdString();
+}
+
+// Develop Raw is a mode of this run: while on, a raw file is shown as LibRaw's development of
+// its sensor's values, counted as any picture; off, as the camera's preview. It is available
+// only while a raw file's picture is shown.
+TEST_F(ViewTab, DevelopRawShowsTheRawFilesDevelopmentWhileOn) {
+    const QString raw = QDir(Dir.path()).filePath("b-shot.dng");
+    ASSERT_TRUE(test::WriteRawWithPreview(raw.toStdString()));
+    const auto countsOf = [&raw](bool developed) {
+        const auto opened = OpenImageFile(raw, 0, {}, nullptr, {}, developed);
+        EXPECT_TRUE(opened.Ok()) << opened.Reason();
+        return opened.Ok() ? (*opened)->Picture->Counts() : TAllChanel{};
+    };
+    QAction* develop = Cmd(C::acDevelopRaw);
+    Open(Marked(), "a-picture.bmp");
+    EXPECT_FALSE(develop->isEnabled());
+    EXPECT_FALSE(develop->isChecked());
+    test::OpenAndWait(*Window, raw);
+    EXPECT_TRUE(develop->isEnabled());
+    EXPECT_FALSE(develop->isChecked()) << "the program starts on the cameras' previews";
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "Camera preview 40 x 30");
+
+    develop->trigger();
+    test::WaitOpened(*Window);
+    EXPECT_TRUE(develop->isChecked());
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "Developed from raw 64 x 48");
+    EXPECT_EQ(Core->Hist->Raw(), countsOf(true));
+    EXPECT_TRUE(develop->isEnabled());
+    EXPECT_TRUE(Cmd(C::acRawHistogram)->isEnabled()) << "the sensor's histogram comes along";
+
+    develop->trigger();
+    test::WaitOpened(*Window);
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "Camera preview 40 x 30");
+    EXPECT_EQ(Core->Hist->Raw(), countsOf(false));
+
+    // On while another picture is shown: that picture is as it was, the toggle waits.
+    develop->trigger();
+    test::WaitOpened(*Window);
+    Open(Marked(), "a-picture.bmp");
+    EXPECT_FALSE(develop->isEnabled());
+    EXPECT_TRUE(develop->isChecked());
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "64 x 48");
+    test::OpenAndWait(*Window, raw);
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "Developed from raw 64 x 48");
+
+    // Not remembered.
+    Restart();
+    EXPECT_FALSE(Cmd(C::acDevelopRaw)->isChecked());
+    test::OpenAndWait(*Window, raw);
+    EXPECT_EQ(Window->StatusBar()->ImageSizeText(), "Camera preview 40 x 30");
 }
