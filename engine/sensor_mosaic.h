@@ -4,9 +4,10 @@
 // no raw library, no toolkit.
 #pragma once
 
+#include "large_buffer.h"
+
 #include <array>
 #include <cstdint>
-#include <vector>
 
 namespace tonalyx {
 
@@ -22,7 +23,7 @@ struct TSensorMosaic {
     int TileRows = 0, TileColumns = 0;                 // 2 × 2 or 6 × 6; 0 for a linear raw
     std::array<std::array<std::uint8_t, 6>, 6> Tile{}; // TSensorColour by place in the tile
     int White = 0;                                     // a value at or above it is clipped
-    std::vector<std::uint16_t> Values;                 // Height rows of Width × Samples values
+    TLargeBuffer<std::uint16_t> Values;                // Height rows of Width × Samples values
 
     bool Empty() const { return Values.empty(); }
     const std::uint16_t* Row(int y) const {

@@ -222,7 +222,7 @@ TEST_P(SensorCounts, KeptPhotositesAreTheVisibleAreasValuesWithTheTile) {
         for (int x = v.Left; x < v.Right; ++x)
             for (int s = 0; s < samples; ++s)
                 written.push_back(layout.Value(x, y, s));
-    EXPECT_EQ(m.Values, written);
+    EXPECT_EQ(std::vector<std::uint16_t>(m.Values.begin(), m.Values.end()), written);
     EXPECT_EQ(m.Bytes(), std::int64_t(written.size() * 2));
     if (samples == 3) {
         EXPECT_EQ(m.TileRows, 0);
