@@ -203,15 +203,13 @@ void PaintRawGroup(QPainter& p, const THistScene& scene) {
     constexpr int tick = 3;
     p.setFont(font);
     p.setPen(HistTextColour());
-    for (const TRawAxisMark& mark : raw.Marks()) {
+    const std::vector<TRawAxisMark> marks = raw.Marks();
+    for (const TRawAxisMark& mark : marks)
         p.fillRect(mark.Column, 0, 1, tick, HistShadowColour());
-        if (mark.Label.isEmpty())
-            continue;
-        const int w = fm.horizontalAdvance(mark.Label);
-        const int x = std::clamp(mark.Column - w / 2, 0, std::max(axis.width() - w, 0));
-        p.drawText(QRect(x, tick, w, axis.height() - tick), Qt::AlignLeft | Qt::AlignTop,
-                   mark.Label);
-    }
+    const auto widthOf = [&fm](const QString& text) { return fm.horizontalAdvance(text); };
+    for (const TPlacedLabel& label : PlaceAxisLabels(marks, widthOf, axis.width()))
+        p.drawText(QRect(label.X, tick, label.Width, axis.height() - tick),
+                   Qt::AlignLeft | Qt::AlignTop, marks[label.Mark].Label);
 }
 
 } // namespace

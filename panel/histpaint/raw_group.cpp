@@ -89,6 +89,31 @@ std::vector<TRawAxisMark> RawAxisMarks(TRawAxis axis, int white, int lowEv, int 
     return marks;
 }
 
+std::vector<TPlacedLabel> PlaceAxisLabels(const std::vector<TRawAxisMark>& marks,
+                                          const std::function<int(const QString&)>& widthOf,
+                                          int width) {
+    constexpr int Gap = 4;
+    std::vector<TPlacedLabel> placed;
+    const auto place = [&](std::size_t i) {
+        if (marks[i].Label.isEmpty())
+            return;
+        const int w = widthOf(marks[i].Label);
+        const int x = std::clamp(marks[i].Column - w / 2, 0, std::max(width - w, 0));
+        for (const TPlacedLabel& other : placed)
+            if (x < other.X + other.Width + Gap && other.X < x + w + Gap)
+                return;
+        placed.push_back({i, x, w});
+    };
+    std::size_t right = marks.size();
+    while (right > 0 && marks[right - 1].Label.isEmpty())
+        --right;
+    if (right > 0)
+        place(right - 1);
+    for (std::size_t i = 0; i + 1 < right; ++i)
+        place(i);
+    return placed;
+}
+
 QString SensorInfoLine(const TSensorChannel& channel, int white, TLineForm form) {
     const std::uint64_t total =
         std::accumulate(channel.Counts.begin(), channel.Counts.end(), std::uint64_t{0});

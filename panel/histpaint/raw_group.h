@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -45,6 +46,17 @@ struct TRawAxisMark {
 // A mark at every stop from lowEv to 0, labelled every few stops so that labels stay apart;
 // on the linear axis a mark at every eighth of white, labelled at 0, the half and white.
 std::vector<TRawAxisMark> RawAxisMarks(TRawAxis axis, int white, int lowEv, int columns);
+
+// Where the marks' labels go on an axis `width` pixels wide, each label `widthOf` it wide:
+// centred on its mark and pushed inside the axis at its ends, the right end's (white) placed
+// first; a label that would come within a few pixels of one placed before is left out.
+struct TPlacedLabel {
+    std::size_t Mark; // index into the marks
+    int X, Width;
+};
+std::vector<TPlacedLabel> PlaceAxisLabels(const std::vector<TRawAxisMark>& marks,
+                                          const std::function<int(const QString&)>& widthOf,
+                                          int width);
 
 // The line under a channel's histogram: its levels, the clipped photosites as count and
 // percentage, those at or below black and the headroom ("—" when there is none); the short

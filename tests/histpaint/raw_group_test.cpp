@@ -153,6 +153,31 @@ TEST(RawGroup, MarksAtEveryStopLabelledApart) {
     EXPECT_TRUE(linear[1].Label.isEmpty());
 }
 
+// The labels never run into each other, whatever the width; white's is always there, and
+// the left end's too where there is room for it.
+TEST(RawGroup, AxisLabelsStayApartAndWhitesIsKept) {
+    const auto widthOf = [](const QString& text) { return 7 * int(text.size()); };
+    for (int columns : {60, 150, 232, 300, 512, 900}) {
+        const auto marks = RawAxisMarks(TRawAxis::Stops, 16383, -14, columns);
+        const auto placed = PlaceAxisLabels(marks, widthOf, columns);
+        ASSERT_FALSE(placed.empty()) << columns;
+        EXPECT_EQ(marks[placed.front().Mark].Label, "0 EV") << columns;
+        EXPECT_EQ(placed.front().X + placed.front().Width, columns) << columns;
+        for (std::size_t a = 0; a < placed.size(); ++a) {
+            EXPECT_GE(placed[a].X, 0);
+            EXPECT_LE(placed[a].X + placed[a].Width, columns);
+            for (std::size_t b = a + 1; b < placed.size(); ++b)
+                EXPECT_TRUE(placed[a].X + placed[a].Width + 4 <= placed[b].X ||
+                            placed[b].X + placed[b].Width + 4 <= placed[a].X)
+                    << columns << ": " << marks[placed[a].Mark].Label.toStdString() << " and "
+                    << marks[placed[b].Mark].Label.toStdString();
+        }
+        if (columns >= 232) {
+            EXPECT_EQ(placed[1].Mark, 0u) << columns;
+        }
+    }
+}
+
 TEST(RawGroup, TheLineUnderEachHistogram) {
     const auto bayer = Bayer();
     const auto three = ThreeChannels();
