@@ -2,7 +2,6 @@
 
 #include "byte_source.h"
 #include "display_copy.h"
-#include "image_format.h"
 #include "image_loader.h"
 #include "input_file.h"
 #include "joined_thread.h"
@@ -25,33 +24,6 @@ namespace {
 
 TFailure Cancelled() {
     return {"The opening was cancelled", {}};
-}
-
-// What the sensor of a camera raw file recorded, counted from the file again (the picture
-// shown is its preview or development), with its photosites; none when it cannot be, which
-// leaves the picture shown without it and says why in the log.
-struct TSensorKept {
-    std::shared_ptr<const TSensorHistogram> Histogram;
-    std::shared_ptr<const TSensorMosaic> Mosaic;
-};
-TSensorKept SensorOf(const std::filesystem::path& file, const QString& path,
-                     const TCancelCheck& cancel) {
-    TInputFile input(file);
-    if (!input.IsOpen())
-        return {};
-    TFileBytes bytes(input);
-    TOutcome<TSensorReading> read = ReadSensor(bytes, cancel);
-    if (!read.Ok()) {
-        if (!cancel())
-            qCInfo(OpeningLog).noquote() << "no sensor histogram for" << path
-                                         << QString::fromStdString(DescribeFailure(read.Error()));
-        return {};
-    }
-    TSensorKept kept;
-    kept.Histogram = std::make_shared<const TSensorHistogram>(std::move(read->Histogram));
-    if (!read->Mosaic.Empty())
-        kept.Mosaic = std::make_shared<const TSensorMosaic>(std::move(read->Mosaic));
-    return kept;
 }
 
 } // namespace
@@ -83,36 +55,17 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
             preview = reducer->Finish();
         reducer.reset(); // its thread ends before the rows can go
     };
-    // A camera raw file's sensor is counted beside the decoding of its picture, on a thread
-    // of its own: the unpacking takes about as long as the preview's decoding, and the
-    // picture should not wait for both in turn.
-    TSensorKept sensor;
-    std::atomic<bool> pictureFailed = false;
-    TJoinedThread sensorCount;
-    if (const TImageFormat* format = ImageFormatOf(file.native()); format && format->Develop)
-        sensorCount.Start([&] {
-            sensor = SensorOf(file, path, [&] {
-                return cancel.stop_requested() || pictureFailed.load(std::memory_order_relaxed);
-            });
-        });
     TOutcome<TLoadedImage> loaded = DecodeAndCount(file, hooks);
     if (cancel.stop_requested())
         return Cancelled();
-    if (!loaded.Ok()) {
-        pictureFailed = true;
+    if (!loaded.Ok())
         return loaded.Error();
-    }
     prepared->Form = TDisplayForm(loaded->Image.Meta(), path);
-    if (sensorCount.Running())
-        sensorCount.Join();
-    if (cancel.stop_requested())
-        return Cancelled();
     // The same counting as a direct open's, with an engine of this thread's own.
     auto hist = std::make_unique<THist>();
     hist->CalcCounted(Origin, loaded->Image.View(), loaded->Primaries);
     prepared->Picture = std::make_shared<const TPicture>(
-        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin],
-        sensor.Histogram, sensor.Mosaic);
+        TPictureSource::File(file, stamp), std::move(loaded->Image), hist->Data[Origin]);
     hist.reset();
     if (cancel.stop_requested())
         return Cancelled();
@@ -142,18 +95,54 @@ void LogCannotOpen(const QString& path, const TFailure& failure) {
                                  << QString::fromStdString(DescribeFailure(failure));
 }
 
+TSensorKept ReadSensorOfFile(const QString& path, const TCancelCheck& cancel) {
+    TInputFile input(PathOf(path));
+    if (!input.IsOpen())
+        return {};
+    TFileBytes bytes(input);
+    TOutcome<TSensorReading> read = ReadSensor(bytes, cancel);
+    if (!read.Ok()) {
+        if (!cancel())
+            qCInfo(OpeningLog).noquote() << "no sensor histogram for" << path
+                                         << QString::fromStdString(DescribeFailure(read.Error()));
+        return {};
+    }
+    TSensorKept kept;
+    kept.Histogram = std::make_shared<const TSensorHistogram>(std::move(read->Histogram));
+    if (!read->Mosaic.Empty())
+        kept.Mosaic = std::make_shared<const TSensorMosaic>(std::move(read->Mosaic));
+    return kept;
+}
+
 std::shared_ptr<TPreparedImage> PrepareImageFile(const QString& path, int previewSide,
                                                  std::stop_token cancel, const TAdmission& admit,
                                                  bool developed) {
     if (!StampOf(PathOf(path)).Valid)
         return nullptr;
+    // A camera raw file's sensor is read beside the decoding of its picture, on a thread of
+    // its own: a prepared neighbour is shown with both.
+    TSensorKept sensor;
+    std::atomic<bool> pictureFailed = false;
+    TJoinedThread sensorRead;
+    if (TFiles::HasDevelopment(path))
+        sensorRead.Start([&] {
+            sensor = ReadSensorOfFile(path, [&] {
+                return cancel.stop_requested() || pictureFailed.load(std::memory_order_relaxed);
+            });
+        });
     TOutcome<std::shared_ptr<TPreparedImage>> prepared =
-        OpenImageFile(path, previewSide, std::move(cancel), nullptr, admit, developed);
+        OpenImageFile(path, previewSide, cancel, nullptr, admit, developed);
     if (!prepared.Ok()) { // the direct open meets it again and says so
+        pictureFailed = true;
         qCDebug(OpeningLog).noquote() << "neighbour not prepared:" << path
                                       << QString::fromStdString(DescribeFailure(prepared.Error()));
         return nullptr;
     }
+    if (sensorRead.Running())
+        sensorRead.Join();
+    if (cancel.stop_requested())
+        return nullptr;
+    (*prepared)->Picture->SetSensor(sensor.Histogram, sensor.Mosaic);
     return std::move(prepared).Value();
 }
 

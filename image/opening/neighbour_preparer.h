@@ -50,7 +50,8 @@ struct TOpenProgress {
 // (asked once its header is read, before its pixels are allocated), or when cancel is
 // stopped on the way (the decoder stops at its next batch of rows). progress, when given,
 // follows the decoding. developed makes a camera raw file's picture its development, not
-// the camera's preview (other files are decoded as ever). Runs on a worker thread.
+// the camera's preview (other files are decoded as ever); its sensor is not read here (see
+// ReadSensorOfFile). Runs on a worker thread.
 TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int previewSide,
                                                         std::stop_token cancel,
                                                         TOpenProgress* progress = nullptr,
@@ -60,13 +61,23 @@ TOutcome<std::shared_ptr<TPreparedImage>> OpenImageFile(const QString& path, int
 TOutcome<std::shared_ptr<TPreparedImage>> PreparePicture(const QImage& picture, int previewSide,
                                                          std::stop_token cancel);
 
+// What the sensor of a camera raw file recorded, read from the file (the picture shown is its
+// preview or development): its histogram and its photosites; none when it cannot be read,
+// which leaves the picture without them and says why in the log. Asks cancel as it goes;
+// runs on a worker thread.
+struct TSensorKept {
+    std::shared_ptr<const TSensorHistogram> Histogram;
+    std::shared_ptr<const TSensorMosaic> Mosaic;
+};
+TSensorKept ReadSensorOfFile(const QString& path, const std::function<bool()>& cancel);
+
 // Why the file at path could not be opened, with the technical detail, for whoever asks the
 // log (tonalyx.opening, at info).
 void LogCannotOpen(const QString& path, const TFailure& failure);
 
-// OpenImageFile for the preparer: null when the file cannot be read or admit refuses it
-// (the direct open then says why) or when cancel is stopped on the way. Runs on a worker
-// thread.
+// OpenImageFile for the preparer, with a camera raw file's sensor read beside it: null when
+// the file cannot be read or admit refuses it (the direct open then says why) or when cancel
+// is stopped on the way. Runs on a worker thread.
 using TPrepareFunction = std::function<std::shared_ptr<TPreparedImage>(
     const QString& path, int previewSide, std::stop_token cancel, const TAdmission& admit,
     bool developed)>;

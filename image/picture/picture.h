@@ -1,7 +1,8 @@
 // A picture the program holds: where it came from, its pixels, what its file says about
 // showing them, and its raw counts. Made once by whoever decodes or pastes it and never
-// changed after, so the window, the cache and the neighbours' preparation share one object
-// between threads without copying its pixels.
+// changed after (but for a raw file's sensor reading, which may arrive later), so the window, the
+// cache and the neighbours' preparation share one object between threads without copying its
+// pixels.
 #pragma once
 
 #include "histogram.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
 namespace tonalyx {
 
@@ -75,16 +77,34 @@ class TPicture {
     // The file ended before the picture did: the rows it lacked are made up by the decoder.
     bool Incomplete() const { return FPixels.Incomplete(); }
     const TAllChanel& Counts() const { return FCounts; }
-    // The sensor's own histogram of a camera raw file; null for any other picture, and for a
-    // raw file whose sensor data could not be counted.
-    const std::shared_ptr<const TSensorHistogram>& Sensor() const { return FSensor; }
+    // The sensor's own histogram of a camera raw file; null for any other picture, for a raw
+    // file whose sensor data could not be counted, and until it arrives (SetSensor).
+    std::shared_ptr<const TSensorHistogram> Sensor() const {
+        std::lock_guard lock(FSensorMutex);
+        return FSensor;
+    }
     // The sensor's photosites of a camera raw file, in the stored pixels' orientation; null
     // as Sensor() is, and when there was no memory to keep them.
-    const std::shared_ptr<const TSensorMosaic>& Mosaic() const { return FMosaic; }
+    std::shared_ptr<const TSensorMosaic> Mosaic() const {
+        std::lock_guard lock(FSensorMutex);
+        return FMosaic;
+    }
+    // The sensor's reading of a raw file shown before it was read: given once, by the thread
+    // that owns the picture, while others may read it (hence the lock). The only part of a
+    // picture that may come after it is made.
+    void SetSensor(std::shared_ptr<const TSensorHistogram> sensor,
+                   std::shared_ptr<const TSensorMosaic> mosaic) const {
+        std::lock_guard lock(FSensorMutex);
+        if (FSensor)
+            return;
+        FSensor = std::move(sensor);
+        FMosaic = std::move(mosaic);
+    }
     // What holding it costs: its pixels, its counts and what it keeps of the sensor.
     std::int64_t Bytes() const {
         std::int64_t bytes = static_cast<std::int64_t>(FPixels.SizeInBytes()) +
                              static_cast<std::int64_t>(sizeof(TAllChanel));
+        std::lock_guard lock(FSensorMutex);
         if (FSensor)
             for (const TSensorChannel& c : FSensor->Channels)
                 bytes += static_cast<std::int64_t>(c.Counts.size() * sizeof(std::uint64_t));
@@ -97,8 +117,9 @@ class TPicture {
     const TPictureSource FSource;
     const TRaster FPixels;
     const TAllChanel FCounts;
-    const std::shared_ptr<const TSensorHistogram> FSensor;
-    const std::shared_ptr<const TSensorMosaic> FMosaic;
+    mutable std::mutex FSensorMutex;
+    mutable std::shared_ptr<const TSensorHistogram> FSensor;
+    mutable std::shared_ptr<const TSensorMosaic> FMosaic;
 };
 
 using TPictureRef = std::shared_ptr<const TPicture>;

@@ -65,6 +65,18 @@ std::optional<TCacheData> TCache::Pop(const QString& fn) {
     return item->Data;
 }
 
+void TCache::Reweigh(const QString& fn) {
+    const auto found = FIndex.constFind(fn);
+    if (found == FIndex.cend())
+        return;
+    const TItems::iterator item = found.value();
+    FNames.splice(FNames.end(), FNames, item);
+    FUsedBytes -= item->Bytes;
+    item->Bytes = EntryBytes(item->Data);
+    FUsedBytes += item->Bytes;
+    MakeRoom(0);
+}
+
 bool TCache::Contains(const QString& fn) const {
     return FIndex.contains(fn);
 }

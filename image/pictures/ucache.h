@@ -48,6 +48,10 @@ class TCache {
     void Push(const QString& fn, TCacheData data);
     // On a hit the entry, now marked as just used; nothing on a miss.
     std::optional<TCacheData> Pop(const QString& fn);
+    // The entry under fn has grown (a raw file's sensor reading joined its picture): weighed
+    // again and marked as just used, older entries dropped to keep the bound (itself too when
+    // it no longer fits alone).
+    void Reweigh(const QString& fn);
 
     // Drops the least recently used entries until `bytes` more fit under the bound, so that
     // a picture of that size can be made without the memory the cache holds going over it.

@@ -158,12 +158,73 @@ void TImageOpener::ShowCurrent(TPictureRef picture, QImage preview, const TDispl
     if (preview.isNull() || preview.size() != DisplayCopySize(image.size(), side, form))
         preview = DisplayCopy(picture, side, form); // made for another screen, or not at all
     FForm = form;
+    // Another picture of the same file (its development, its preview) has the same sensor.
+    if (picture && FPicture && !picture->Sensor() && FPicture->Sensor() &&
+        picture->Source().IsFile() && picture->Source().Path() == FPicture->Source().Path() &&
+        picture->Source().Stamp() == FPicture->Source().Stamp())
+        picture->SetSensor(FPicture->Sensor(), FPicture->Mosaic());
     TPictureRef oldPicture = std::exchange(FPicture, std::move(picture));
     QImage oldImage = std::exchange(FCurrent, std::move(image));
     QImage oldPreview = std::exchange(FPreview, std::move(preview));
     FView.ShowPreparedImage(FCurrent, FPreview);
     FView.ShowNothingCounted(FPicture && CountedPixels(FPicture->Counts()[TChannel::R]) == 0);
     Dispose(std::move(oldPicture), std::move(oldImage), std::move(oldPreview));
+    AttachSensor();
+}
+
+void TImageOpener::ReadSensor(const QString& path) {
+    if (FSensor && FSensor->Path == path)
+        return; // read, or being read, already
+    if (FSensor && FSensor->Task)
+        FSensorTasks.Cancel(FSensor->Task);
+    const std::uint64_t id = FNextId++;
+    FSensor = TSensorReading{id, path, 0, {}};
+    FSensor->Task = FSensorTasks.Start(
+        [read = FReadSensor, path](std::stop_token cancel) {
+            return read(path, [cancel] { return cancel.stop_requested(); });
+        },
+        [this, id](TOutcome<TSensorKept> kept) {
+            // A reading that threw (out of memory) leaves the picture without it, as a file
+            // whose sensor cannot be read does.
+            SensorRead(id, kept.Ok() ? std::move(kept).Value() : TSensorKept{});
+        });
+}
+
+void TImageOpener::AttachSensor() {
+    const QString path =
+        FPicture && FPicture->Source().IsFile() ? QtPathOf(FPicture->Source().Path()) : QString();
+    const bool wanted =
+        !path.isEmpty() && FPicture->Meta().Rendition != TRawRendition::None && !FPicture->Sensor();
+    const bool opening = FOpening && FSensor && FOpening->Path == FSensor->Path;
+    if (!wanted) {
+        if (FSensor && !opening) {
+            if (FSensor->Task)
+                FSensorTasks.Cancel(FSensor->Task);
+            FSensor.reset();
+        }
+        return;
+    }
+    if (FSensor && FSensor->Path == path && !FSensor->Task) {
+        FPicture->SetSensor(FSensor->Kept.Histogram, FSensor->Kept.Mosaic);
+        FSensor.reset();
+        return;
+    }
+    ReadSensor(path);
+}
+
+void TImageOpener::SensorRead(std::uint64_t id, TSensorKept kept) {
+    if (!FSensor || FSensor->Id != id)
+        return;
+    FSensor->Task = 0;
+    FSensor->Kept = std::move(kept);
+    if (!FPicture || !FPicture->Source().IsFile() ||
+        QtPathOf(FPicture->Source().Path()) != FSensor->Path || FPicture->Sensor())
+        return; // its picture is still being decoded: it takes it when it is shown
+    FPicture->SetSensor(FSensor->Kept.Histogram, FSensor->Kept.Mosaic);
+    FSensor.reset();
+    // The cache weighs the picture again, now with its sensor's photosites.
+    FCache.Reweigh(CacheKey(QtPathOf(FPicture->Source().Path())));
+    FView.SensorArrived();
 }
 
 void TImageOpener::ShowSizeAndSpace() {
@@ -273,6 +334,7 @@ bool TImageOpener::Abandon() {
     // The failure path's command states: navigation stays off after a paste unless a
     // picture is current.
     FView.SetImgCtrl(true, paste && !FPicture);
+    AttachSensor(); // a reading for the file given up goes too
     Settled();
     return true;
 }
@@ -287,6 +349,10 @@ bool TImageOpener::CancelOpen() {
 }
 
 void TImageOpener::StartDecode(const QString& path) {
+    const bool shownWithSensor = FPicture && FPicture->Sensor() && FPicture->Source().IsFile() &&
+                                 QtPathOf(FPicture->Source().Path()) == path;
+    if (TFiles::HasDevelopment(path) && !shownWithSensor)
+        ReadSensor(path); // beside the decode
     auto progress = std::make_shared<TOpenProgress>();
     FOpening->Progress = progress;
     const std::uint64_t id = FOpening->Id;
@@ -338,6 +404,7 @@ void TImageOpener::Opened(std::uint64_t id, TOutcome<std::shared_ptr<TPreparedIm
         LogCannotOpen(path, result.Error());
         FView.Fail(CannotOpenText(path, QString::fromStdString(result.Reason())));
         EndOpening();
+        AttachSensor(); // a reading for the file that failed goes too
         FView.SetImgCtrl(true, false);
         PrepareNeighbours(); // around the file that failed, where the next step starts
         Settled();

@@ -72,6 +72,9 @@ class TOpenerView {
     virtual void ShowNothingCounted(bool nothing) { (void)nothing; }
     // How far a long open has come; an empty text once it has ended.
     virtual void ShowProgress(const QString& text) { (void)text; }
+    // The sensor's reading of the camera raw file shown has arrived after its picture: the
+    // picture's Sensor() and Mosaic() are now set.
+    virtual void SensorArrived() {}
 };
 
 // Decodes, counts and reduces the file at path on a worker (see OpenImageFile), asking admit
@@ -83,6 +86,10 @@ using TOpenFunction = std::function<TOutcome<std::shared_ptr<TPreparedImage>>(
 // The status bar's text for an open under way for this long, or an empty text while it is
 // too short to be worth one. name is the file's name, empty for a pasted picture.
 QString OpenProgressText(const QString& name, const TOpenProgress* progress, std::int64_t ms);
+
+// Reads a camera raw file's sensor on a worker (see ReadSensorOfFile), asking cancel.
+using TSensorFunction =
+    std::function<TSensorKept(const QString& path, const std::function<bool()>& cancel)>;
 
 class TImageOpener {
   public:
@@ -136,6 +143,8 @@ class TImageOpener {
     const QImage& CurrentImage() const { return FCurrent; }
     const TDisplayForm& CurrentForm() const { return FForm; }
     TNeighbourPreparer* Preparer() const { return FPreparer.get(); }
+    // How a raw file's sensor is read (tests replace it).
+    void SetSensorReader(TSensorFunction read) { FReadSensor = std::move(read); }
 
   private:
     // An open under way: a decode on the worker, or a neighbour's preparation awaited.
@@ -187,6 +196,14 @@ class TImageOpener {
     void ShowSizeAndSpace();
     // The cache's key of the file at path's picture as it is opened now (see SetDeveloped).
     QString CacheKey(const QString& path) const;
+    // A camera raw file's sensor is read on a runner of its own, started with the picture's
+    // decode, so that the picture is shown as soon as it is decoded and the sensor's
+    // histogram joins it when it is read; a picture that arrives second takes it at once.
+    void ReadSensor(const QString& path);
+    // After a picture is shown: gives it the sensor read for it, or starts reading it when
+    // it is a raw file's without one; drops a reading for any other file.
+    void AttachSensor();
+    void SensorRead(std::uint64_t id, TSensorKept kept);
 
     TCurrentHist& FHist;
     TFiles& FFiles;
@@ -204,6 +221,15 @@ class TImageOpener {
     QSet<QString> FIncomplete; // the cache keys of pictures that ended early, for cache hits
     bool FDeveloped = false;
     std::optional<TOpening> FOpening;
+    // The sensor being read, or read for a picture not yet taken in.
+    struct TSensorReading {
+        std::uint64_t Id = 0;
+        QString Path;
+        TTaskId Task = 0; // 0 once read
+        TSensorKept Kept;
+    };
+    std::optional<TSensorReading> FSensor;
+    TSensorFunction FReadSensor = ReadSensorOfFile;
     std::uint64_t FNextId = 1;
     std::uint64_t FNeighboursAsked = 0; // PrepareNeighbours' calls, the latest one counts
     std::function<void()> FOnSettled;
@@ -217,6 +243,7 @@ class TImageOpener {
     // never compete for the memory. Replaced pictures are freed by a thread of their own.
     TBackgroundTasks FDisposal{{.MaxThreads = 1, .LowPriority = true}};
     TBackgroundTasks FTasks{{.MaxThreads = 1}};
+    TBackgroundTasks FSensorTasks{{.MaxThreads = 1}};
 };
 
 } // namespace tonalyx

@@ -74,7 +74,7 @@ TfrmMain::TfrmMain(TAppCore& core, QStringList arguments, QWidget* parent)
                              if (FRegion)
                                  FRegion->PictureReplaced();
                          },
-                         [this] { return ShownCounts(); }});
+                         [this] { return ShownCounts(); }, [this] { SensorShown(); }});
     FExport =
         std::make_unique<THistExport>([this] { return HistPanelImage(pnHistContainer->Scene()); });
     FSaveCopy = std::make_unique<THistSaveCopy>(
@@ -321,15 +321,24 @@ void TfrmMain::ImageShown() {
     if (!opener || !FViewChoices)
         return;
     const TPictureRef picture = opener->CurrentPicture();
+    FRegion->ImageShown(picture, opener->CurrentForm());
+    FStates.SetRawFile(picture && picture->Meta().Rendition != TRawRendition::None);
+    SensorShown();
+}
+
+void TfrmMain::SensorShown() {
+    const TImageOpener* opener = FOpen ? FOpen->Opener() : nullptr;
+    if (!opener || !FViewChoices)
+        return;
+    const TPictureRef picture = opener->CurrentPicture();
+    // The overlay and the readout read the sensor's photosites of a raw file, the panel its
+    // histogram; a raw file opened directly brings them after its picture.
     FViewChoices->ImageShown(picture, opener->CurrentForm());
     FPointer->ImageShown(opener->CurrentImage(), opener->CurrentForm(),
                          picture ? picture->Mosaic() : nullptr);
-    FRegion->ImageShown(picture, opener->CurrentForm());
-    // A camera raw picture brings its sensor's histogram.
     const std::shared_ptr<const TSensorHistogram> sensor = picture ? picture->Sensor() : nullptr;
     pnHistContainer->SetSensor(sensor);
     FStates.SetSensorHistogram(sensor != nullptr);
-    FStates.SetRawFile(picture && picture->Meta().Rendition != TRawRendition::None);
 }
 
 // ---- commands

@@ -125,6 +125,9 @@ class TfrmMain final : public QMainWindow {
     void acSaveHistExecute();
     // After every load, cache hit and paste: the pieces that follow the current picture.
     void ImageShown();
+    // The pieces that follow the current picture's sensor (a raw file's), once shown and
+    // again when its sensor arrives after it.
+    void SensorShown();
     // The histograms shown: a region's while one is counted, else the picture's; null once
     // closed.
     TCurrentHist* ShownCounts() const;

@@ -65,6 +65,11 @@ void TWindowOpenerView::ShowImageSize(QSize size, TRawRendition rendition) {
         F.ImageShown();
 }
 
+void TWindowOpenerView::SensorArrived() {
+    if (F.SensorArrived)
+        F.SensorArrived();
+}
+
 void TWindowOpenerView::ShowColourSpace(const QString& name) {
     F.StatusBar->SetColourSpaceText(name);
 }

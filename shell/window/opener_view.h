@@ -40,6 +40,8 @@ struct TOpenerViewParts {
     std::function<void()> PictureReplaced;
     // The histograms to draw: the picture's own or a region's; null once closed.
     std::function<TCurrentHist*()> Shown;
+    // A camera raw file's sensor reading has joined the picture shown.
+    std::function<void()> SensorArrived;
 };
 
 class TWindowOpenerView final : public TOpenerView {
@@ -61,6 +63,7 @@ class TWindowOpenerView final : public TOpenerView {
     void ShowIncomplete(bool incomplete) override;
     void ShowNothingCounted(bool nothing) override;
     void ShowProgress(const QString& text) override;
+    void SensorArrived() override;
 
   private:
     void ShowPictureNote();

@@ -1,6 +1,7 @@
-// Camera raw files shown developed or as the cameras' previews: switching re-opens the raw
-// file shown through the opener, and neither the cache nor the prepared neighbours ever
-// hand out the picture of the other way.
+// Camera raw files in the opener: shown developed or as the cameras' previews (switching
+// re-opens the raw file shown, and neither the cache nor the prepared neighbours ever hand
+// out the picture of the other way), and their sensor read beside the picture, joining it
+// once read.
 #include "image_opener.h"
 #include "opener_steps.h"
 #include "ucache.h"
@@ -18,8 +19,10 @@
 #include <QTest>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 using namespace tonalyx;
@@ -37,6 +40,8 @@ class TView : public TOpenerView {
     QImage Shown;
     QSize Size;
     TRawRendition Rendition = TRawRendition::None;
+    int SensorsArrived = 0;
+    void SensorArrived() override { ++SensorsArrived; }
     void SetWaitCursor(bool) override {}
     void SetImgCtrl(bool, bool) override {}
     void ShowImage(const QImage& image) override { Shown = image; }
@@ -210,4 +215,42 @@ TEST_F(DevelopRaw, ADevelopmentThatFailsKeepsThePictureShown) {
     DevelopmentFails = false;
     Load("b.dng");
     EXPECT_EQ(View.Rendition, TRawRendition::Developed);
+}
+
+// A raw file opened directly is shown as soon as its picture is decoded: its sensor, read
+// beside it, joins it afterwards, and the cache weighs the picture again. Another picture
+// shown meanwhile cancels the reading; back at the raw file, it is read again.
+TEST_F(DevelopRaw, TheSensorJoinsThePictureShownWithoutHoldingItUp) {
+    std::atomic<bool> gateOpen = false;
+    std::atomic<int> cancelled = 0;
+    Op.SetSensorReader([&](const QString& path, const std::function<bool()>& cancel) {
+        while (!gateOpen) {
+            if (cancel()) {
+                ++cancelled;
+                return TSensorKept{};
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return ReadSensorOfFile(path, cancel);
+    });
+    Load("a.dng");
+    EXPECT_EQ(View.Rendition, TRawRendition::CameraPreview);
+    EXPECT_EQ(Op.CurrentPicture()->Sensor(), nullptr);
+
+    Load("d.bmp");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cancelled == 1; }, Patience));
+    gateOpen = true;
+    QTest::qWait(50);
+    EXPECT_EQ(View.SensorsArrived, 0);
+
+    Load("a.dng"); // from the cache, still without its sensor
+    const std::int64_t cacheBefore = Cache.UsedBytes();
+    const std::int64_t pictureBefore = Op.CurrentPicture()->Bytes();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return View.SensorsArrived == 1; }, Patience));
+    const TPictureRef picture = Op.CurrentPicture();
+    ASSERT_NE(picture->Sensor(), nullptr);
+    EXPECT_EQ(picture->Sensor()->Pattern, "RGGB");
+    ASSERT_NE(picture->Mosaic(), nullptr);
+    EXPECT_GT(picture->Bytes(), pictureBefore + picture->Mosaic()->Bytes() - 1);
+    EXPECT_EQ(Cache.UsedBytes() - cacheBefore, picture->Bytes() - pictureBefore);
 }

@@ -391,6 +391,33 @@ TEST_F(CacheEvictionTest, EntryLargerThanTheBoundIsNotKeptAndDropsNothing) {
     EXPECT_EQ(Cache.UsedBytes(), 2 * Entry);
 }
 
+// A raw file's sensor reading joins its picture after it is cached: weighed again, the
+// entry drops older ones to keep the bound, and itself too once it no longer fits alone.
+TEST_F(CacheEvictionTest, AnEntryThatGrowsIsWeighedAgain) {
+    Push("/a.jpg");
+    Push("/b.jpg");
+    Push("/c.dng");
+    const TPictureRef raw = Cache.Pop("/c.dng")->Picture;
+    ASSERT_TRUE(Pop("/a.jpg")); // b is now the oldest
+    const auto photosites = [](std::size_t count) {
+        auto mosaic = std::make_shared<TSensorMosaic>();
+        mosaic->Values.resize(count);
+        return mosaic;
+    };
+    raw->SetSensor(std::make_shared<const TSensorHistogram>(),
+                   photosites(static_cast<std::size_t>(Entry / 4)));
+    Cache.Reweigh("/c.dng");
+    EXPECT_EQ(Held({"/a.jpg", "/b.jpg", "/c.dng"}), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(Cache.UsedBytes(), Entry + TCache::EntryBytes({raw, {}, {}}));
+
+    const TPictureRef grown = Cache.Pop("/a.jpg")->Picture;
+    grown->SetSensor(std::make_shared<const TSensorHistogram>(),
+                     photosites(static_cast<std::size_t>(2 * Entry)));
+    Cache.Reweigh("/a.jpg");
+    EXPECT_EQ(Held({"/a.jpg", "/c.dng"}), (std::vector<bool>{false, false}));
+    EXPECT_EQ(Cache.UsedBytes(), 0);
+}
+
 // Room is made before a picture is decoded: the oldest entries go, and they go to the
 // freeing callback, while the picture that needs the room does not exist yet.
 TEST_F(CacheEvictionTest, MakingRoomDropsTheOldestBeforeThePictureExists) {
