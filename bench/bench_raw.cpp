@@ -18,6 +18,7 @@
 #include "commands.h"
 #include "decoder.h"
 #include "input_file.h"
+#include "hist_panel.h"
 #include "main_window.h"
 #include "neighbour_preparer.h"
 #include "qt_raster.h"
@@ -32,6 +33,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QEventLoop>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -214,7 +216,13 @@ int main(int argc, char* argv[]) {
             rawGroup.trigger();
         Settle(preparer);
         preparer.Want({}, 0);
-        openRawTab.push_back(shown([&] { window.LoadImageFile(raws[k + 2]); }));
+        openRawTab.push_back(shown([&] {
+            window.LoadImageFile(raws[k + 2]);
+            WaitOpened(window);
+            // The sensor's reading joins the picture after it is shown.
+            while (!window.HistPanel()->Scene().RawShown())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }));
     }
     window.close();
 
@@ -234,7 +242,7 @@ int main(int argc, char* argv[]) {
     Row("window: open the preview's JPEG file", Median(openJpeg), "preview JPEG decode", decodeMs);
     Row("window: open the raw file (preview shown)", Median(openRaw), "preview JPEG decode",
         decodeMs);
-    Row("window: open the raw file, Raw group on", Median(openRawTab), "LibRaw open + unpack",
+    Row("window: open the raw file, Raw group shown", Median(openRawTab), "LibRaw open + unpack",
         unpackMs);
     Row("window: step to a prepared JPEG neighbour", Median(stepJpeg), "itself", Median(stepJpeg));
     Row("window: step to a prepared raw neighbour", Median(stepRaw), "prepared JPEG step",
