@@ -52,17 +52,6 @@ using namespace tonalyx::bench;
 
 namespace {
 
-double Ms(const std::function<void()>& work) {
-    const auto t0 = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double Median(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
 void Row(const char* what, double ms, const char* against, double referenceMs) {
     std::printf("| %-46s | %8.1f | %-24s | %6.2f |\n", what, ms, against, ms / referenceMs);
 }

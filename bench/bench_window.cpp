@@ -55,23 +55,12 @@ using namespace tonalyx::bench;
 
 namespace {
 
-double Ms(const std::function<void()>& work) {
-    const auto t0 = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
 // Runs a tool to its end; false when it is missing or fails.
 bool RunTool(const QString& program, const QStringList& arguments) {
     QProcess tool;
     tool.start(program, arguments);
     return tool.waitForFinished(300'000) && tool.exitStatus() == QProcess::NormalExit &&
            tool.exitCode() == 0;
-}
-
-double Median(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
 }
 
 void Row(const char* what, double ms, double decodeMs) {

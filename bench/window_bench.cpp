@@ -8,7 +8,21 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <algorithm>
+#include <chrono>
+
 namespace tonalyx::bench {
+
+double Ms(const std::function<void()>& work) {
+    const auto t0 = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+double Median(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
 
 TOffscreenEnvironment::TOffscreenEnvironment() {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -6,12 +6,19 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <vector>
+
 namespace tonalyx {
 class TfrmMain;
 class TNeighbourPreparer;
 } // namespace tonalyx
 
 namespace tonalyx::bench {
+
+// How long work takes, in milliseconds; the median of such times.
+double Ms(const std::function<void()>& work);
+double Median(std::vector<double> ms);
 
 // Set before the application exists, as Qt reads the environment then.
 struct TOffscreenEnvironment {
